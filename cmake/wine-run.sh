@@ -1,0 +1,19 @@
+#!/bin/sh
+# Runs a Windows program under wine (wine64 on this host) for CTest.  CTest waits for end-of-file on the test's
+# output, and wineserver inherits those pipes, so a persistent server is started first with
+# its streams on /dev/null; then the program itself is exec'd.
+: "${WINEPREFIX:=${MEDLEY_WINEPREFIX:-$(dirname "$(readlink -f "$1")")/../wineprefix}}"
+export WINEPREFIX
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
+if [ ! -f "$WINEPREFIX/.medley-ready" ]; then
+  mkdir -p "$WINEPREFIX"
+  wineboot -i >/dev/null 2>&1 </dev/null
+  # Null graphics driver: windows, regions and message boxes work without an X server.
+  wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1 </dev/null
+  wineserver -w
+  touch "$WINEPREFIX/.medley-ready"
+fi
+wineserver -p30 >/dev/null 2>&1 </dev/null
+wine cmd /c exit >/dev/null 2>&1 </dev/null
+exec wine "$@"

@@ -1,0 +1,21 @@
+/* A loaded cursor or icon. */
+#pragma once
+#include <windows.h>
+
+#include <stdint.h>
+
+#include <vector>
+
+namespace compat {
+
+struct IconObject {
+    bool cursor = false;
+    POINT hotspot = {0, 0};
+    int width = 0, height = 0, bitcount = 0;
+    std::vector<uint8_t> dib;  // BITMAPINFOHEADER (height doubled), palette, XOR bits, AND mask
+};
+
+/* The object behind a handle, or null. */
+IconObject *icon_from_handle(HICON h);
+
+}  // namespace compat

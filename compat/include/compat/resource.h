@@ -1,0 +1,31 @@
+/*
+ * Resources: the module's compiled resource data (a .res file: a sequence of records of data
+ * size, header size, type, name, 4-byte alignment, language, flags, data) registered by the
+ * module at load, and the Win32 functions that look it up.
+ */
+#pragma once
+#include "compat/types.h"
+
+/* Called by a module's entry glue: `data` stays valid until compat_unregister_resources. */
+COMPAT_API void compat_register_resources(HINSTANCE module, const void *data, size_t size);
+COMPAT_API void compat_unregister_resources(HINSTANCE module);
+
+#define RT_CURSOR MAKEINTRESOURCEA(1)
+#define RT_BITMAP MAKEINTRESOURCEA(2)
+#define RT_ICON MAKEINTRESOURCEA(3)
+#define RT_MENU MAKEINTRESOURCEA(4)
+#define RT_DIALOG MAKEINTRESOURCEA(5)
+#define RT_STRING MAKEINTRESOURCEA(6)
+#define RT_ACCELERATOR MAKEINTRESOURCEA(9)
+#define RT_RCDATA MAKEINTRESOURCEA(10)
+#define RT_GROUP_CURSOR MAKEINTRESOURCEA(12)
+#define RT_GROUP_ICON MAKEINTRESOURCEA(14)
+#define RT_VERSION MAKEINTRESOURCEA(16)
+
+COMPAT_API HRSRC WINAPI FindResourceA(HMODULE hModule, LPCSTR lpName, LPCSTR lpType);
+COMPAT_API HRSRC WINAPI FindResourceExA(HMODULE hModule, LPCSTR lpType, LPCSTR lpName, WORD wLanguage);
+COMPAT_API HGLOBAL WINAPI LoadResource(HMODULE hModule, HRSRC hResInfo);
+COMPAT_API LPVOID WINAPI LockResource(HGLOBAL hResData);
+COMPAT_API DWORD WINAPI SizeofResource(HMODULE hModule, HRSRC hResInfo);
+COMPAT_API BOOL WINAPI FreeResource(HGLOBAL hResData);
+COMPAT_API int WINAPI LoadStringA(HINSTANCE hInstance, UINT uID, LPSTR lpBuffer, int cchBufferMax);

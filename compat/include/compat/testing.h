@@ -1,0 +1,9 @@
+/*
+ * Test hooks of the compat layer (not Win32): fault injection.  Only on non-Windows hosts.
+ */
+#pragma once
+#include "compat/types.h"
+
+/* Make the Nth call (1-based) from now on of `layer` fail: "alloc", "file", "socket".  n == 0
+ * clears it. */
+COMPAT_API void compat_fail_nth(const char *layer, unsigned n);

@@ -1,0 +1,50 @@
+/*
+ * PixKit: the imaging library.  File decoding, format conversion, resampling and the
+ * large-memory allocator.
+ *
+ * Bitmaps are DIB memory blocks: a 40-byte BITMAPINFOHEADER, biClrUsed palette entries of 4
+ * bytes, bottom-up rows padded to 4 bytes.  Every bitmap result is a new block owned by the
+ * caller (freed with BaseMemFree) and 0 on failure.
+ */
+#pragma once
+#include <windows.h>
+
+#include "platform_api.h"
+
+#ifdef PIXKIT_BUILD
+#define PIXKIT_API extern "C" MD_DLL_EXPORT
+#else
+#define PIXKIT_API extern "C" MD_DLL_IMPORT
+#endif
+
+/* Type codes of PxDibGetType. */
+enum {
+    PX_TYPE_8BIT = 1,
+    PX_TYPE_TRUECOLOR = 2,
+    PX_TYPE_8BIT_GREY = 3,
+    PX_TYPE_4BIT = 4,
+    PX_TYPE_1BIT = 5,
+};
+
+PIXKIT_API HGLOBAL WINAPI PxOpenFile(LPCSTR lpszFile, int nReserved1, int nReserved2);
+PIXKIT_API HGLOBAL WINAPI PxLoadBmpFileThumbnail(LPCSTR lpszFile, int nReserved1, int nReserved2);
+PIXKIT_API BOOL WINAPI PxDibGetSize(HGLOBAL hDib, int *pWidth, int *pHeight);
+PIXKIT_API int WINAPI PxDibGetType(HGLOBAL hDib);
+PIXKIT_API HGLOBAL WINAPI PxDibConvert1BitToTrueColor(HGLOBAL hDib);
+PIXKIT_API HGLOBAL WINAPI PxDibConvert4BitToTrueColor(HGLOBAL hDib);
+PIXKIT_API HGLOBAL WINAPI PxDibConvert8BitToTrueColor(HGLOBAL hDib);
+PIXKIT_API HGLOBAL WINAPI PxDibDuplicate(HGLOBAL hDib);
+PIXKIT_API HGLOBAL WINAPI PxDibNew(int nWidth, int nHeight, int nBitCount, int nResolution, DWORD dwFillRGB);
+PIXKIT_API HGLOBAL WINAPI PxDibResample(HGLOBAL hDib, int nWidth, int nHeight);
+PIXKIT_API HGLOBAL WINAPI PxDibResampleHQ(HGLOBAL hDib, int nWidth, int nHeight);
+PIXKIT_API HGLOBAL WINAPI PxDibCrop(HGLOBAL hDib, int x, int y, int nWidth, int nHeight);
+
+/* Large-memory allocator: behaves like the Windows global-memory functions of the same flags,
+ * with its own handles, able to hold blocks of several hundred megabytes. */
+PIXKIT_API BOOL WINAPI PxIsHugeVersion(void);
+PIXKIT_API HGLOBAL WINAPI ZelMemAlloc(UINT uFlags, SIZE_T dwBytes);
+PIXKIT_API HGLOBAL WINAPI ZelMemReAlloc(HGLOBAL hMem, SIZE_T dwBytes, UINT uFlags);
+PIXKIT_API HGLOBAL WINAPI ZelMemFree(HGLOBAL hMem);
+PIXKIT_API LPVOID WINAPI ZelMemLock(HGLOBAL hMem);
+PIXKIT_API BOOL WINAPI ZelMemUnlock(HGLOBAL hMem);
+PIXKIT_API SIZE_T WINAPI ZelMemSize(HGLOBAL hMem);

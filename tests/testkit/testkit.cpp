@@ -1,0 +1,113 @@
+#include "testkit.h"
+
+#include <stdio.h>
+
+#include <atomic>
+#include <filesystem>
+
+namespace fs = std::filesystem;
+
+namespace testkit {
+
+std::string ProgramDir()
+{
+    char buf[MAX_PATH * 4];
+    DWORD n = GetModuleFileNameA(NULL, buf, sizeof buf);
+    std::string s(buf, n);
+    size_t slash = s.find_last_of("\\/");
+    return slash == std::string::npos ? std::string() : s.substr(0, slash + 1);
+}
+
+TempDir::TempDir()
+{
+    static std::atomic<unsigned> counter{0};
+    fs::path base = fs::temp_directory_path();
+    for (;;) {
+        char name[64];
+        snprintf(name, sizeof name, "medley-test-%lu-%u", (unsigned long)GetCurrentProcessId(), counter++);
+        fs::path p = base / name;
+        std::error_code ec;
+        if (fs::create_directory(p, ec)) {
+            m_path = p.string();
+            break;
+        }
+    }
+}
+
+TempDir::~TempDir()
+{
+    std::error_code ec;
+    fs::remove_all(m_path, ec);
+}
+
+std::string TempDir::file(const std::string &name) const
+{
+#if defined(_WIN32)
+    return m_path + "\\" + name;
+#else
+    return m_path + "/" + name;
+#endif
+}
+
+bool WriteFileBytes(const std::string &path, const std::vector<unsigned char> &bytes)
+{
+    FILE *f = fopen(path.c_str(), "wb");
+    if (!f)
+        return false;
+    bool ok = bytes.empty() || fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+    return fclose(f) == 0 && ok;
+}
+
+bool WriteFileText(const std::string &path, const std::string &text)
+{
+    return WriteFileBytes(path, std::vector<unsigned char>(text.begin(), text.end()));
+}
+
+std::vector<unsigned char> ReadFileBytes(const std::string &path, bool *ok)
+{
+    std::vector<unsigned char> out;
+    FILE *f = fopen(path.c_str(), "rb");
+    if (!f) {
+        if (ok)
+            *ok = false;
+        return out;
+    }
+    unsigned char buf[65536];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof buf, f)) > 0)
+        out.insert(out.end(), buf, buf + n);
+    fclose(f);
+    if (ok)
+        *ok = true;
+    return out;
+}
+
+static std::vector<AssertCapture::Report> g_reports;
+static BaseAssertHandler g_previous = nullptr;
+
+static void capture(const char *expr, const char *file, int line)
+{
+    g_reports.push_back({expr, file, line});
+}
+
+AssertCapture::AssertCapture()
+{
+    g_reports.clear();
+    g_previous = BaseSetAssertHandler(capture);
+}
+
+AssertCapture::~AssertCapture() { BaseSetAssertHandler(g_previous); }
+
+const std::vector<AssertCapture::Report> &AssertCapture::reports() const { return g_reports; }
+
+bool AssertCapture::Saw(const std::string &expr) const
+{
+    for (const auto &r : g_reports)
+        if (r.expr == expr)
+            return true;
+    return false;
+}
+
+void AssertCapture::Clear() { g_reports.clear(); }
+
+}  // namespace testkit

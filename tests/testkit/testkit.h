@@ -1,0 +1,59 @@
+/*
+ * Helpers shared by the test programs.  Only public headers; runs natively and under Wine.
+ */
+#pragma once
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "base_assert.h"
+
+namespace testkit {
+
+/* The folder of the running test program, with a trailing separator. */
+std::string ProgramDir();
+
+/* A fresh, empty folder under the system temporary folder, removed with its contents when the
+ * object goes.  path() ends without a separator. */
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir &) = delete;
+    TempDir &operator=(const TempDir &) = delete;
+    const std::string &path() const { return m_path; }
+    std::string file(const std::string &name) const;
+
+private:
+    std::string m_path;
+};
+
+/* Whole-file helpers (binary). */
+bool WriteFileBytes(const std::string &path, const std::vector<unsigned char> &bytes);
+bool WriteFileText(const std::string &path, const std::string &text);
+std::vector<unsigned char> ReadFileBytes(const std::string &path, bool *ok = nullptr);
+
+/* Records the library's assertion reports while it lives. */
+class AssertCapture {
+public:
+    AssertCapture();
+    ~AssertCapture();
+    struct Report {
+        std::string expr, file;
+        int line;
+    };
+    const std::vector<Report> &reports() const;
+    bool Saw(const std::string &expr) const;
+    void Clear();
+};
+
+/* True when running on the real Win32 API (Windows or Wine), false on the compat layer. */
+constexpr bool kRealWin32 =
+#if defined(_WIN32)
+    true;
+#else
+    false;
+#endif
+
+}  // namespace testkit

@@ -1,0 +1,51 @@
+/*
+ * The medley tool's shared pieces: verb registration, failure messages, progress bars.
+ *
+ * A verb file defines   static void Setup(CLI::App &app) { auto *cmd = app.add_subcommand(...);
+ * cmd->callback([=] { ... medley::SetExit(...); }); }   and registers it with
+ * MEDLEY_VERBS(Setup).  A verb reports failure with medley::Fail("reason"), which prints
+ * "medley: reason" on standard error and sets exit code 1.
+ */
+#pragma once
+#include <CLI/CLI.hpp>
+
+#include <stdint.h>
+#include <string>
+
+namespace medley {
+
+using VerbSetup = void (*)(CLI::App &app);
+
+struct VerbRegistrar {
+    VerbRegistrar(const char *order, VerbSetup setup);
+};
+
+#define MEDLEY_VERBS_CAT2(a, b) a##b
+#define MEDLEY_VERBS_CAT(a, b) MEDLEY_VERBS_CAT2(a, b)
+#define MEDLEY_VERBS(order, setup) \
+    static ::medley::VerbRegistrar MEDLEY_VERBS_CAT(medley_verbs_, __LINE__)(order, setup)
+
+/* Exit code handling. */
+void SetExit(int code);
+int Fail(const std::string &reason);  // prints "medley: <reason>", sets 1, returns 1
+
+/* A one-line progress bar on standard error (only when it is a terminal, or when forced with
+ * MEDLEY_PROGRESS=1); Done() ends the line. */
+class Progress {
+public:
+    explicit Progress(std::string label);
+    ~Progress();
+    void Update(uint64_t done, uint64_t total);
+    void Done();
+
+private:
+    std::string m_label;
+    int m_lastPermille;
+    bool m_shown;
+    bool m_enabled;
+};
+
+/* The folder of the medley program, with a trailing separator. */
+std::string ProgramDir();
+
+}  // namespace medley
