@@ -15,9 +15,11 @@
 #define SKUILIB_API MD_DLL_IMPORT
 #endif
 
+/* The window and dialog classes are declared here for the base library's dialogs; each takes
+ * SKUILIB_API when the stand-in implements it (an exported class must define every member). */
 namespace GUI {
 
-class SKUILIB_API CSKUIWnd {
+class CSKUIWnd {
 public:
     CSKUIWnd();
     virtual ~CSKUIWnd();
@@ -36,14 +38,14 @@ protected:
     HWND m_hWnd;
 };
 
-class SKUILIB_API CSKUIScreen : public CSKUIWnd {
+class CSKUIScreen : public CSKUIWnd {
 public:
     CSKUIScreen();
     ~CSKUIScreen() override;
     BOOL SetUITemplate(LPCSTR lpszTemplate, LPCSTR lpszLayoutFile, LPCSTR lpszImageFile);
 };
 
-class SKUILIB_API CSKUICtrl : public CSKUIWnd {
+class CSKUICtrl : public CSKUIWnd {
 public:
     CSKUICtrl();
     ~CSKUICtrl() override;
@@ -51,12 +53,12 @@ public:
     BOOL SetControlDib(int nState, HGLOBAL hDib);
 };
 
-class SKUILIB_API CSKUIUserDefineArea : public CSKUICtrl {
+class CSKUIUserDefineArea : public CSKUICtrl {
 public:
     void GetRect(LPRECT lpRect) const;
 };
 
-class SKUILIB_API CButton : public CSKUICtrl {
+class CButton : public CSKUICtrl {
 public:
     void SetTips(LPCSTR lpszTips);
 };
@@ -73,7 +75,7 @@ public:
 
 }  // namespace GUI
 
-class SKUILIB_API CSKUIDialogBox : public GUI::CSKUIScreen {
+class CSKUIDialogBox : public GUI::CSKUIScreen {
 public:
     CSKUIDialogBox();
     ~CSKUIDialogBox() override;
@@ -89,7 +91,7 @@ public:
     virtual LRESULT SKUIMessageProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam);
 };
 
-class SKUILIB_API CWndBase {
+class CWndBase {
 public:
     CWndBase();
     virtual ~CWndBase();
