@@ -10,3 +10,4 @@
 #include "compat/gdi.h"
 #include "compat/resource.h"
 #include "compat/system.h"
+#include "compat/hostpath.h"
