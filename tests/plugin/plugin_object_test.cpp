@@ -1,0 +1,295 @@
+/*
+ * The plug-in object model: identity, queries, the component array, ownership, and every slot
+ * reached by index as a host built by another compiler reaches it.
+ */
+#include <gtest/gtest.h>
+
+#include <string.h>
+
+#include <vector>
+
+#include "plugin.h"
+#include "plugin_host.h"
+#include "testkit.h"
+
+using namespace host;
+
+namespace {
+
+/* A component that records its deletion in a shared log. */
+std::vector<int> g_deleted;
+
+class LoggedComponent : public IPlugInComponent {
+public:
+    explicit LoggedComponent(int tag) : m_tag(tag) {}
+    MD_DECLARE_DESTROY(LoggedComponent)
+    void *Query(int32_t id) override { return id == 42 ? (void *)this : nullptr; }
+    int tag() const { return m_tag; }
+
+protected:
+    ~LoggedComponent() { g_deleted.push_back(m_tag); }
+
+private:
+    int m_tag;
+};
+
+class TestPlugIn : public CPlugIn {
+public:
+    TestPlugIn() { m_nType = 7; }
+    MD_DECLARE_DESTROY(TestPlugIn)
+    void SetFrame(IHostFrame *) override {}
+    IPlugInComponent *NewComponent() override
+    {
+        if (m_failNext) {
+            m_failNext = false;
+            return nullptr;
+        }
+        return new LoggedComponent(m_next++);
+    }
+    bool m_failNext = false;
+
+protected:
+    ~TestPlugIn() = default;
+
+private:
+    int m_next = 0;
+};
+
+const GUID kRedll = {0xEE0775CB, 0x88E3, 0x439A, {0x81, 0xBA, 0xB9, 0x47, 0x80, 0x0A, 0x93, 0xF6}};
+
+}  // namespace
+
+TEST(PlugInObject, ComponentArrayGrowsByTheAutomaticStep)
+{
+    auto *p = new TestPlugIn();
+    std::vector<int32_t> caps;
+    for (int i = 0; i < 6; ++i) {
+        ASSERT_NE(p->CreateComponent(), nullptr);
+        caps.push_back(p->GetComponentCapacity());
+    }
+    EXPECT_EQ(caps, (std::vector<int32_t>{1, 5, 5, 5, 5, 9}));
+    // Past 40 entries the step is an eighth of the count; it never exceeds 1024.
+    while (p->GetComponentCount() < 48)
+        p->CreateComponent();
+    int32_t before = p->GetComponentCapacity();
+    while (p->GetComponentCount() < before)
+        p->CreateComponent();
+    int32_t count = p->GetComponentCount();
+    p->CreateComponent();
+    int32_t step = count / 8 < 4 ? 4 : count / 8;
+    EXPECT_EQ(p->GetComponentCapacity(), before + step);
+    g_deleted.clear();
+    p->Destroy(1);
+    EXPECT_EQ((int)g_deleted.size(), count + 1);
+}
+
+TEST(PlugInObject, FailedFactoryLeavesTheArrayUntouched)
+{
+    auto *p = new TestPlugIn();
+    p->CreateComponent();
+    p->m_failNext = true;
+    EXPECT_EQ(p->CreateComponent(), nullptr);
+    EXPECT_EQ(p->GetComponentCount(), 1);
+    EXPECT_EQ(p->GetComponentCapacity(), 1);
+    p->Destroy(1);
+}
+
+TEST(PlugInObject, DestroyComponentFindsMovesAndDeletesOnce)
+{
+    auto *p = new TestPlugIn();
+    IPlugInComponent *c[4];
+    for (auto &x : c)
+        x = p->CreateComponent();
+    g_deleted.clear();
+
+    p->DestroyComponent(c[3]);  // the last: nothing moves
+    EXPECT_EQ(g_deleted, (std::vector<int>{3}));
+    ASSERT_EQ(p->GetComponentCount(), 3);
+    EXPECT_EQ(p->GetComponentCapacity(), 5);
+
+    p->DestroyComponent(c[0]);  // the first: the others move down, in order
+    ASSERT_EQ(p->GetComponentCount(), 2);
+    EXPECT_EQ(p->GetComponentAt(0), c[1]);
+    EXPECT_EQ(p->GetComponentAt(1), c[2]);
+
+    p->DestroyComponent(c[0]);  // already gone: nothing found, nothing deleted
+    p->DestroyComponent(nullptr);
+    EXPECT_EQ(g_deleted, (std::vector<int>{3, 0}));
+    EXPECT_EQ(p->GetComponentCount(), 2);
+
+    // A component this plug-in does not own is left alone.
+    auto *other = new TestPlugIn();
+    IPlugInComponent *foreign = other->CreateComponent();
+    p->DestroyComponent(foreign);
+    EXPECT_EQ(other->GetComponentCount(), 1);
+    EXPECT_EQ(g_deleted.size(), 2u);
+
+    // QueryComponent forwards even to a component of another plug-in; null gives 0.
+    EXPECT_EQ(p->QueryComponent(foreign, 42), (void *)foreign);
+    EXPECT_EQ(p->QueryComponent(nullptr, 6), nullptr);
+    EXPECT_EQ(p->GetComponentCount(), 2);
+
+    g_deleted.clear();
+    other->Destroy(1);
+    EXPECT_EQ(g_deleted, (std::vector<int>{0}));
+
+    // Deleting the plug-in deletes the rest once each, in array order.
+    g_deleted.clear();
+    p->Destroy(1);
+    EXPECT_EQ(g_deleted, (std::vector<int>{1, 2}));
+}
+
+TEST(PlugInObject, DestroyOnEmptyArrayDoesNothing)
+{
+    auto *p = new TestPlugIn();
+    auto *other = new TestPlugIn();
+    IPlugInComponent *c = other->CreateComponent();
+    g_deleted.clear();
+    p->DestroyComponent(c);
+    EXPECT_TRUE(g_deleted.empty());
+    p->Destroy(1);
+    other->Destroy(1);
+}
+
+TEST(PlugInObject, ResPlugInIdentityAndQueries)
+{
+    ASSERT_TRUE(PlugInProcessAttach((HINSTANCE)nullptr));
+    CPlugIn *p = PlugInGetInterface();
+    ASSERT_NE(p, nullptr);
+    EXPECT_EQ(p->GetType(), 3);
+    GUID g;
+    memset(&g, 0xCC, sizeof g);
+    EXPECT_EQ(p->GetGUID(&g), 1);
+    EXPECT_EQ(memcmp(&g, &kRedll, sizeof g), 0);
+    EXPECT_EQ(GuidToString(g), "{ee0775cb-88e3-439a-81ba-b947800a93f6}");
+    EXPECT_EQ(p->GetGUID(nullptr), 0);
+
+    EXPECT_EQ(p->Query(1), (void *)1);
+    EXPECT_EQ(p->Query(4), (void *)1);
+    EXPECT_EQ(p->Query(6), nullptr);
+
+    IPlugInComponent *c = p->CreateComponent();
+    ASSERT_NE(c, nullptr);
+    void *provider = c->Query(6);
+    ASSERT_NE(provider, nullptr);
+    EXPECT_EQ(c->Query(1), provider);
+    EXPECT_EQ(c->Query(4), nullptr);
+    EXPECT_EQ(p->QueryComponent(c, 6), provider);
+    auto *rp = static_cast<IResProvider *>(provider);
+    EXPECT_EQ(rp->Query(6), (void *)1);
+    EXPECT_EQ(rp->Query(1), (void *)1);
+    EXPECT_EQ(rp->Query(4), nullptr);
+
+    PlugInProcessDetach();  // deletes the plug-in with its component
+    EXPECT_EQ(PlugInGetInterface(), nullptr);
+    EXPECT_EQ(GetModulePlugIn(), nullptr);
+}
+
+TEST(PlugInObject, ProviderFontSettings)
+{
+    ASSERT_TRUE(PlugInProcessAttach((HINSTANCE)nullptr));
+    IPlugInComponent *c = PlugInGetInterface()->CreateComponent();
+    auto *rp = static_cast<IResProvider *>(c->Query(6));
+    char face[260];
+    memset(face, 0xCC, sizeof face);
+    EXPECT_EQ(rp->GetFontFaceName(face), 1);
+    EXPECT_STREQ(face, "MS Sans Serif");
+    EXPECT_EQ((unsigned char)face[14], 0xCC);  // nothing written past the terminator
+    EXPECT_EQ(rp->GetFontFaceName(nullptr), 0);
+    uint8_t cs = 0xCC;
+    EXPECT_EQ(rp->GetFontCharset(&cs), 1);
+    EXPECT_EQ(cs, 1);
+    EXPECT_EQ(rp->GetFontCharset(nullptr), 0);
+    // Large sizes never look at the language; with no resources every size is kept.
+    EXPECT_EQ(rp->AdjustFontSize(12), 12);
+    EXPECT_EQ(rp->AdjustFontSize(20), 20);
+    EXPECT_EQ(rp->AdjustFontSize(10), 10);
+    PlugInProcessDetach();
+}
+
+/* A provider whose language string is set by the test, to exercise AdjustFontSize through the
+ * real provider's slot 7 (it loads string 2 through its own slot 3). */
+class LanguageProvider : public CResProvider {
+public:
+    const char *language = nullptr;
+    int loads = 0;
+    int32_t LoadResString(uint32_t id, char *buffer, int32_t size) override
+    {
+        ++loads;
+        if (id != 2 || !language)
+            return 0;
+        lstrcpynA(buffer, language, size);
+        return (int32_t)strlen(buffer);
+    }
+};
+
+TEST(PlugInObject, AdjustFontSizeForEastAsianLanguages)
+{
+    LanguageProvider p;
+    p.language = "ENGLISH";
+    EXPECT_EQ(p.AdjustFontSize(8), 8);
+    for (const char *lang : {"JAPANESE", "japanese", "JaPaNeSe", "KOREAN", "chinese", "TChinese"}) {
+        p.language = lang;
+        EXPECT_EQ(p.AdjustFontSize(8), 12) << lang;
+    }
+    p.language = "CHINESE ";  // not the same name
+    EXPECT_EQ(p.AdjustFontSize(8), 8);
+    p.language = nullptr;  // string 2 absent
+    EXPECT_EQ(p.AdjustFontSize(10), 10);
+    p.loads = 0;
+    p.language = "JAPANESE";
+    EXPECT_EQ(p.AdjustFontSize(12), 12);
+    EXPECT_EQ(p.AdjustFontSize(20), 20);
+    EXPECT_EQ(p.loads, 0);
+}
+
+/* The module itself, loaded and driven the way the host application does it. */
+TEST(PlugInModule, HostReachesEverySlotByIndex)
+{
+    PlugInHost h;
+    ASSERT_TRUE(h.Load(testkit::ProgramDir() + "redll.pll")) << h.error();
+    void *p = h.plugin();
+    EXPECT_EQ(MdCallSlot<int32_t>(p, PI_GETTYPE), 3);
+    EXPECT_EQ(MdCallSlot<void *>(p, PI_QUERY, (int32_t)4), (void *)1);
+    EXPECT_EQ(MdCallSlot<void *>(p, PI_QUERY, (int32_t)6), nullptr);
+    GUID g;
+    EXPECT_EQ(MdCallSlot<int32_t>(p, PI_GETGUID, &g), 1);
+    EXPECT_EQ(memcmp(&g, &kRedll, sizeof g), 0);
+    EXPECT_EQ(MdCallSlot<int32_t>(p, PI_GETGUID, (GUID *)nullptr), 0);
+
+    // The host created one component while loading; make and drop another by slot.
+    IPlugInComponent *c = MdCallSlot<IPlugInComponent *>(p, PI_CREATECOMPONENT);
+    ASSERT_NE(c, nullptr);
+    void *rp = MdCallSlot<void *>(p, PI_QUERYCOMPONENT, c, (int32_t)6);
+    ASSERT_NE(rp, nullptr);
+    EXPECT_EQ(MdCallSlot<void *>(c, 1, (int32_t)1), rp);
+    EXPECT_EQ(MdCallSlot<void *>(rp, RP_QUERY, (int32_t)6), (void *)1);
+    EXPECT_EQ(MdCallSlot<HINSTANCE>(rp, RP_GETINSTANCE), (HINSTANCE)h.module());
+
+    char buf[64];
+    EXPECT_EQ(MdCallSlot<int32_t>(rp, RP_LOADRESSTRING, (uint32_t)2, buf, (int32_t)sizeof buf), 7);
+    EXPECT_STREQ(buf, "ENGLISH");
+    char face[260] = {0};
+    EXPECT_EQ(MdCallSlot<int32_t>(rp, RP_GETFONTFACENAME, face), 1);
+    EXPECT_STREQ(face, "MS Sans Serif");
+    uint8_t cs = 0;
+    EXPECT_EQ(MdCallSlot<int32_t>(rp, RP_GETFONTCHARSET, &cs), 1);
+    EXPECT_EQ(cs, 1);
+    EXPECT_EQ(MdCallSlot<int32_t>(rp, RP_ADJUSTFONTSIZE, (int32_t)8), 8);
+
+    MdCallSlot<void>(p, PI_DESTROYCOMPONENT, c);
+    MdCallSlot<void>(p, PI_DESTROYCOMPONENT, c);  // a second time finds nothing
+    EXPECT_EQ(h.String(1), "Zelkova Medley Studio");
+    h.Unload();
+}
+
+TEST(PlugInModule, ExportIsTheOnlyEntry)
+{
+    HMODULE m = LoadLibraryA((testkit::ProgramDir() + "redll.pll").c_str());
+    ASSERT_NE(m, nullptr);
+    EXPECT_NE(GetProcAddress(m, "MD_GetPlugInInterface"), nullptr);
+    // Nothing of the library inside leaks out as an export.
+    EXPECT_EQ(GetProcAddress(m, "SetHostFrame"), nullptr);
+    EXPECT_EQ(GetProcAddress(m, "DllMain"), nullptr);
+    FreeLibrary(m);
+}
