@@ -1,0 +1,24 @@
+#!/bin/sh
+# Installs what building and testing need on Debian 12; skips what is already there.
+# Usage: scripts/setup.sh [demo|all]   (demo: only what the native build needs)
+set -e
+what=${1:-all}
+native="cmake make g++ python3 libgtest-dev libgmock-dev googletest libcli11-dev libstb-dev librapidxml-dev binutils-mingw-w64-x86-64"
+all="$native libbenchmark-dev mingw-w64 g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64 wine wine64 icoutils libgif-dev gifsicle imagemagick python3-pil libxml2-utils clang xvfb"
+case "$what" in
+  demo) want=$native ;;
+  *) want=$all ;;
+esac
+missing=""
+for p in $want; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing="$missing $p"
+  fi
+done
+if [ -n "$missing" ]; then
+  echo "Installing:$missing"
+  SUDO=""
+  [ "$(id -u)" -ne 0 ] && SUDO=sudo
+  $SUDO apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends $missing >/dev/null
+fi
