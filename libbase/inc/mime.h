@@ -89,8 +89,11 @@ int MimeAddSmilPart(MIME_MESSAGE *pMsg, const char *lpszFolder, const char *lpsz
 int MimeWriteFile(MIME_MESSAGE *pMsg, const char *lpszFolder, const char *lpszFileName);
 
 /* Opens and decodes a MIME file; a message in reading mode, or null for a file that cannot be
- * opened or is not a well-formed message (bad first octet, count 0, a HeadersLen or DataLen of
- * 0 or beyond the file, an unknown entry header, an unterminated or overlong text). */
+ * opened or is not a well-formed message (bad first octet, count 0, a HeadersLen of 0, a
+ * HeadersLen or DataLen beyond the file, a uintvar over 5 octets, an unknown entry header, a
+ * text without terminator).
+ * NOTES: a part of DataLen 0 (written from an empty file) is kept and extracts as an empty
+ * file. */
 MIME_MESSAGE *MimeOpenFile(const char *lpszFolder, const char *lpszFileName);
 
 /* Parts other than the start part: partCount - 1 for a related message, else partCount; 0 for

@@ -62,12 +62,13 @@ int32_t WspBufReadValueLength(const WSP_BUFFER *buf, int32_t *pos);
 /* Appends the string's octets and 0x00. */
 int WspBufWriteText(WSP_BUFFER *buf, const char *text);
 /* Reads up to and including 0x00 into out (cchOut octets with the terminator); a first 0x22 is
- * dropped, a last 0x22 removed.  Returns the text's length, -1 when the stream ends before the
- * terminator or the text does not fit (out then holds an empty string). */
+ * dropped, a last 0x22 removed; a longer text is cut to fit (and read to its end).  Returns the
+ * stored length, -1 when the stream ends before the terminator (out then empty). */
 int WspFileReadText(WSP_FILE *fp, char *out, int cchOut);
 /* At *pos: skips one 0x22, copies printable octets (0x20-0x7E), terminates out, steps over a
- * 0x00 when on one.  Returns 1, or 0 when the buffer ends before a terminating or
- * non-printable octet or the text does not fit in cchOut (out then empty, *pos unchanged). */
+ * 0x00 when on one; a longer text is cut to fit cchOut (and stepped over whole).  Returns 1, or
+ * 0 when the buffer ends before a terminating or non-printable octet (out then empty, *pos
+ * unchanged). */
 int WspBufReadText(const WSP_BUFFER *buf, int32_t *pos, char *out, int cchOut);
 
 int WspBufWriteLongInteger(WSP_BUFFER *buf, int32_t value);
