@@ -4,7 +4,7 @@
 # that the Windows cross-builds never see the host's /usr/include.
 set(MEDLEY_THIRDPARTY ${CMAKE_BINARY_DIR}/thirdparty)
 file(MAKE_DIRECTORY ${MEDLEY_THIRDPARTY})
-foreach(entry CLI stb rapidxml.hpp rapidxml_utils.hpp rapidxml_print.hpp rapidxml_iterators.hpp)
+foreach(entry CLI stb rapidxml rapidxml.hpp rapidxml_utils.hpp rapidxml_print.hpp rapidxml_iterators.hpp)
   if(EXISTS /usr/include/${entry} AND NOT EXISTS ${MEDLEY_THIRDPARTY}/${entry})
     file(CREATE_LINK /usr/include/${entry} ${MEDLEY_THIRDPARTY}/${entry} SYMBOLIC)
   endif()
