@@ -7,12 +7,18 @@ export WINEPREFIX
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 if [ ! -f "$WINEPREFIX/.medley-ready" ]; then
+  # Tests start in parallel: one of them makes the prefix, the others wait for it.
   mkdir -p "$WINEPREFIX"
-  wineboot -i >/dev/null 2>&1 </dev/null
-  # Null graphics driver: windows, regions and message boxes work without an X server.
-  wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1 </dev/null
-  wineserver -w
-  touch "$WINEPREFIX/.medley-ready"
+  (
+    flock 9
+    if [ ! -f "$WINEPREFIX/.medley-ready" ]; then
+      wineboot -i >/dev/null 2>&1 </dev/null
+      # Null graphics driver: windows, regions and message boxes work without an X server.
+      wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1 </dev/null
+      wineserver -w
+      touch "$WINEPREFIX/.medley-ready"
+    fi
+  ) 9>"$WINEPREFIX.lock"
 fi
 wineserver -p30 >/dev/null 2>&1 </dev/null
 wine cmd /c exit >/dev/null 2>&1 </dev/null
