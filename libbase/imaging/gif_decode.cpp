@@ -1,0 +1,439 @@
+/*
+ * Reading a GIF file into the container: the block parser, de-interlacing and the library
+ * functions built on Load.
+ */
+#include <ctype.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include <new>
+
+#include "base_assert.h"
+#include "basemem.h"
+#include "dib.h"
+#include "gif_private.h"
+#include "pixkit.h"
+
+namespace gifcodec {
+
+int Deinterlace(HGLOBAL *phDib) {
+    if (!phDib || !*phDib)
+        return 0;
+    HGLOBAL hOld = *phDib;
+    const BYTE *src = static_cast<const BYTE *>(BaseMemLock(hOld));
+    if (!src)
+        return 0;
+    const BITMAPINFOHEADER *bih = reinterpret_cast<const BITMAPINFOHEADER *>(src);
+    int height = bih->biHeight;
+    size_t stride = DibStride(size_t(bih->biWidth), bih->biBitCount);
+    size_t head = sizeof(BITMAPINFOHEADER) + 4 * size_t(bih->biClrUsed);
+    size_t total = head + stride * size_t(height > 0 ? height : 0);
+    HGLOBAL hNew = 0;
+    if (height > 0 && total <= BaseMemSize(hOld))
+        hNew = BaseMemAlloc(GMEM_MOVEABLE, DWORD(total));
+    BYTE *dst = hNew ? static_cast<BYTE *>(BaseMemLock(hNew)) : nullptr;
+    if (!dst) {
+        if (hNew)
+            BaseMemFree(hNew);
+        BaseMemUnlock(hOld);
+        return 0;
+    }
+    memcpy(dst, src, head);
+    // Decoded row k sits where image row k would (stored row height-1-k); it belongs in
+    // image row InterlacedRow(k).
+    for (int k = 0; k < height; ++k) {
+        int r = InterlacedRow(k, height);
+        memcpy(dst + head + size_t(height - 1 - r) * stride, src + head + size_t(height - 1 - k) * stride, stride);
+    }
+    BaseMemUnlock(hNew);
+    BaseMemUnlock(hOld);
+    BaseMemFree(hOld);
+    *phDib = hNew;
+    return 1;
+}
+
+}  // namespace gifcodec
+
+/* ---- Frame bitmaps --------------------------------------------------------------------- */
+
+namespace gifcodec {
+
+HGLOBAL NewFrameDib(int width, int height, int bits, int colours) {
+    if (width < 0 || height < 0 || colours < 0 || colours > 256)
+        return 0;
+    size_t stride = DibStride(size_t(width), bits);
+    if (height != 0 && stride > kMaxFramePixelBytes / size_t(height))
+        return 0;
+    size_t pixels = stride * size_t(height);
+    size_t head = sizeof(BITMAPINFOHEADER) + 4 * size_t(colours);
+    HGLOBAL h = BaseMemAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, DWORD(head + pixels));
+    if (!h)
+        return 0;
+    BITMAPINFOHEADER *bih = static_cast<BITMAPINFOHEADER *>(BaseMemLock(h));
+    if (!bih) {
+        BaseMemFree(h);
+        return 0;
+    }
+    bih->biSize = sizeof(BITMAPINFOHEADER);
+    bih->biWidth = width;
+    bih->biHeight = height;
+    bih->biPlanes = 1;
+    bih->biBitCount = WORD(bits);
+    bih->biCompression = BI_RGB;
+    bih->biSizeImage = DWORD(pixels);
+    bih->biClrUsed = DWORD(colours);
+    BaseMemUnlock(h);
+    return h;
+}
+
+}  // namespace gifcodec
+
+/* ---- The block parser ------------------------------------------------------------------ */
+
+using namespace gifcodec;
+
+namespace {
+
+inline int Le16(const BYTE *p) { return p[0] | (p[1] << 8); }
+
+/* Offset just past the sub-block chain starting at `off` (its terminator included), or
+ * `size` when the chain runs off the data. */
+size_t SkipSubBlocks(const BYTE *data, size_t size, size_t off) {
+    while (off < size) {
+        size_t n = data[off];
+        if (n == 0)
+            return off + 1;
+        off += n + 1;
+    }
+    return size;
+}
+
+/* A malloc'd growable byte run (no exceptions). */
+struct ByteRun {
+    BYTE *p = nullptr;
+    size_t n = 0, cap = 0;
+    ~ByteRun() { free(p); }
+    bool Reserve(size_t want) {
+        if (want <= cap)
+            return true;
+        size_t c = cap ? cap : 4096;
+        while (c < want)
+            c *= 2;
+        BYTE *q = static_cast<BYTE *>(realloc(p, c));
+        if (!q)
+            return false;
+        p = q;
+        cap = c;
+        return true;
+    }
+};
+
+/* Gathers the code bytes of the chain that starts at data[off] (its first count byte). */
+bool GatherCodeBytes(const BYTE *data, size_t size, size_t off, ByteRun *run, LzwInput *in) {
+    run->n = 0;
+    size_t pos = off;
+    in->terminated = false;
+    while (pos < size) {
+        size_t n = data[pos];
+        if (n == 0) {
+            in->terminated = true;
+            ++pos;
+            break;
+        }
+        ++pos;
+        if (n > size - pos)
+            n = size - pos;  // the last sub-block is cut short by the end of the file
+        if (!run->Reserve(run->n + n + 4))
+            return false;
+        memcpy(run->p + run->n, data + pos, n);
+        run->n += n;
+        pos += n;
+    }
+    if (!run->Reserve(run->n + 4))
+        return false;
+    memset(run->p + run->n, 0, 4);
+    in->bits = run->p;
+    in->nbits = run->n * 8;
+    in->consumed = pos - off;
+    return true;
+}
+
+}  // namespace
+
+void CGifFile::ParseFrames(const BYTE *data, size_t size, size_t off) {
+    ByteRun codes;
+    for (;;) {
+        GIFFRAMEINFO info;
+        memset(&info, 0, sizeof(info));
+
+        // Scan for the next image descriptor, taking what the extensions say on the way.
+        for (;;) {
+            if (off >= size || data[off] == 0x3B)
+                return;
+            if (data[off] == 0x2C)
+                break;
+            if (data[off] != 0x21) {
+                ++off;  // stray byte between blocks
+                continue;
+            }
+            if (off + 1 >= size)
+                return;
+            BYTE label = data[off + 1];
+            if (label == 0xF9) {
+                // '!' 0xF9 size(4) packed delay:u16 transparent 0x00
+                if (off + 6 >= size)
+                    return;
+                BYTE packed = data[off + 3];
+                info.delay = Le16(data + off + 4);
+                info.transparentIndex = data[off + 6];
+                info.hasTransparency = packed & 1;
+                info.disposal = (packed & 0x1C) >> 2;
+            }
+            // Every extension is a chain of sub-blocks after its label, however many it has.
+            off = SkipSubBlocks(data, size, off + 2);
+        }
+
+        // ',' left:u16 top:u16 width:u16 height:u16 packed
+        if (off + 10 > size)
+            return;
+        const BYTE *d = data + off;
+        info.left = Le16(d + 1);
+        info.top = Le16(d + 3);
+        info.width = WORD(Le16(d + 5));
+        info.height = WORD(Le16(d + 7));
+        BYTE packed = d[9];
+        info.interlaced = packed & 0x40;
+        if (packed & 0x80) {
+            info.hasLocalTable = 1;
+            info.localBits = WORD((packed & 7) + 1);
+        }
+        off += 10;
+        if (off >= size)
+            return;
+        if (info.width == 0 || info.height == 0)
+            return;  // nothing to show: a damaged descriptor
+
+        size_t tableOff = off;
+        if (info.hasLocalTable) {
+            size_t tableBytes = 3 * (size_t(1) << info.localBits);
+            if (tableBytes >= size - off)
+                return;
+            off += tableBytes;
+        }
+        int minCodeSize = data[off];
+
+        int colourBits;
+        int colours;
+        bool greyRamp = false;
+        if (info.hasLocalTable) {
+            colourBits = info.localBits;
+            colours = 1 << colourBits;
+        } else if (m_pScreen->hasGlobalTable) {
+            colourBits = m_pScreen->colourBits;
+            colours = m_pPalette->count;
+        } else {
+            // No table at all: the code size tells how many values the pixels take.
+            colourBits = minCodeSize >= 1 && minCodeSize <= 8 ? minCodeSize : 8;
+            colours = 1 << colourBits;
+            greyRamp = true;
+        }
+        int bits = DibBitsForColourBits(colourBits);
+        HGLOBAL hDib = NewFrameDib(info.width, info.height, bits, colours);
+        if (!hDib)
+            return;
+        BYTE *dib = static_cast<BYTE *>(BaseMemLock(hDib));
+        if (!dib) {
+            BaseMemFree(hDib);
+            return;
+        }
+        RGBQUAD *pal = reinterpret_cast<RGBQUAD *>(dib + sizeof(BITMAPINFOHEADER));
+        const BYTE *rgb = info.hasLocalTable ? data + tableOff : m_pPalette->entries;
+        for (int i = 0; i < colours; ++i) {
+            if (greyRamp || !rgb) {
+                BYTE v = BYTE(colours > 1 ? i * 255 / (colours - 1) : 0);
+                pal[i].rgbRed = pal[i].rgbGreen = pal[i].rgbBlue = v;
+            } else {
+                pal[i].rgbRed = rgb[3 * i];
+                pal[i].rgbGreen = rgb[3 * i + 1];
+                pal[i].rgbBlue = rgb[3 * i + 2];
+            }
+            pal[i].rgbReserved = 0;
+        }
+
+        LzwInput in;
+        if (!GatherCodeBytes(data, size, off + 1, &codes, &in)) {
+            BaseMemUnlock(hDib);
+            BaseMemFree(hDib);
+            return;
+        }
+        LzwTarget target;
+        target.pixels = dib + sizeof(BITMAPINFOHEADER) + 4 * size_t(colours);
+        target.width = info.width;
+        target.height = info.height;
+        target.bits = bits;
+        target.stride = DibStride(info.width, bits);
+        target.interlaced = info.interlaced != 0;
+        int decoded = DecodeLzw(minCodeSize, in, target);
+        BaseMemUnlock(hDib);
+        if (!decoded) {
+            BaseMemFree(hDib);
+            return;
+        }
+        if (AddDecodedFrame(hDib, &info, GetFrameCount()) < 0) {
+            BaseMemFree(hDib);
+            return;
+        }
+        // Past the code-size byte and the whole sub-block chain, terminator included.
+        off += 1 + in.consumed;
+        if (!in.terminated)
+            return;
+    }
+}
+
+/* ---- Load ------------------------------------------------------------------------------ */
+
+namespace {
+
+bool IsGifSignature(const BYTE *sig) {
+    static const char *const kSignatures[] = {"GIF89a", "GIF87a"};
+    for (const char *s : kSignatures) {
+        int i = 0;
+        while (i < 6 && toupper(sig[i]) == toupper(BYTE(s[i])))
+            ++i;
+        if (i == 6)
+            return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+int CGifFile::Load(const char *lpszFile) {
+    Clear();
+    m_pScreen = new (std::nothrow) GIFSCREEN();
+    m_pPalette = new (std::nothrow) GIFPALETTE();
+    if (!m_pScreen || !m_pPalette || !lpszFile)
+        return 0;
+
+    FILE *f = fopen(lpszFile, "rb");
+    if (!f)
+        return 0;
+    int result = 0;
+    HGLOBAL hData = 0;
+    BYTE *data = nullptr;
+    BYTE head[13];
+    long fileSize = -1;
+    if (fseek(f, 0, SEEK_END) == 0)
+        fileSize = ftell(f);
+    if (fileSize < 13 || fileSize > 0x7FFFFFF0L || fseek(f, 0, SEEK_SET) != 0)
+        goto done;
+    m_nFileSize = int32_t(fileSize);
+    if (fread(head, 1, 13, f) != 13 || !IsGifSignature(head))
+        goto done;
+
+    // "GIF89a" width:u16 height:u16 packed background aspect
+    m_pScreen->width = WORD(Le16(head + 6));
+    m_pScreen->height = WORD(Le16(head + 8));
+    m_pScreen->packed = head[10];
+    m_pScreen->sortFlag = head[10] & 0x08;
+    if (head[10] & 0x80) {
+        m_pScreen->hasGlobalTable = 1;
+        m_pScreen->colourBits = WORD((head[10] & 7) + 1);
+        m_pScreen->colourCount = WORD(1 << m_pScreen->colourBits);
+        m_pScreen->background = head[11];
+        int entries = m_pScreen->colourCount;
+        if (fileSize <= 13 + 3 * entries)
+            goto done;
+        BYTE *table = static_cast<BYTE *>(calloc(size_t(entries), 3));
+        if (!table)
+            goto done;
+        if (fread(table, 3, size_t(entries), f) != size_t(entries)) {
+            free(table);
+            goto done;
+        }
+        free(m_pPalette->entries);
+        m_pPalette->entries = table;
+        m_pPalette->count = entries;
+    }
+
+    hData = BaseMemAlloc(GMEM_MOVEABLE, DWORD(fileSize));
+    if (!hData)
+        goto done;
+    data = static_cast<BYTE *>(BaseMemLock(hData));
+    if (!data || fseek(f, 0, SEEK_SET) != 0 || fread(data, 1, size_t(fileSize), f) != size_t(fileSize))
+        goto done;
+    ParseFrames(data, size_t(fileSize), 13 + (m_pScreen->hasGlobalTable ? 3 * size_t(m_pScreen->colourCount) : 0));
+    result = 1;
+
+done:
+    if (data)
+        BaseMemUnlock(hData);
+    if (hData)
+        BaseMemFree(hData);
+    fclose(f);
+    return result;
+}
+
+/* ---- Library functions ----------------------------------------------------------------- */
+
+int GetGifSize(const char *szGifFile, WORD *pWidth, WORD *pHeight) {
+    MD_ASSERT(szGifFile);
+    if (!szGifFile)
+        return 0;
+    FILE *f = fopen(szGifFile, "rb");
+    if (!f)
+        return 0;
+    BYTE head[10];
+    int result = 0;
+    if (fread(head, 1, 10, f) == 10 && IsGifSignature(head)) {
+        if (pWidth)
+            *pWidth = WORD(Le16(head + 6));
+        if (pHeight)
+            *pHeight = WORD(Le16(head + 8));
+        result = 1;
+    }
+    fclose(f);
+    return result;
+}
+
+int GetGifDuration(const char *lpszFile) {
+    if (!lpszFile)
+        return -1;
+    CGifFile gif;
+    gif.Load(lpszFile);
+    return gif.GetDuration();
+}
+
+HGLOBAL LoadGifThumbnail(const char *lpszFile) {
+    if (!lpszFile)
+        return 0;
+    CGifFile gif;
+    gif.Load(lpszFile);
+    HGLOBAL hFrame = gif.GetFrameDib(0);
+    if (!hFrame)
+        return 0;
+    HGLOBAL hTrue = 0;
+    switch (PxDibGetType(hFrame)) {
+    case PX_TYPE_8BIT:
+    case PX_TYPE_8BIT_GREY:
+        hTrue = PxDibConvert8BitToTrueColor(hFrame);
+        break;
+    case PX_TYPE_4BIT:
+        hTrue = PxDibConvert4BitToTrueColor(hFrame);
+        break;
+    case PX_TYPE_1BIT:
+        hTrue = PxDibConvert1BitToTrueColor(hFrame);
+        break;
+    default:
+        return 0;
+    }
+    if (!hTrue)
+        return 0;
+    HGLOBAL hFit = FitDibHQ(hTrue, 320, 320);
+    if (hFit) {
+        BaseMemFree(hTrue);
+        return hFit;
+    }
+    return hTrue;
+}

@@ -1,0 +1,212 @@
+/*
+ * LZW decoding of GIF image data (GIF89a section 22 and appendix F).
+ *
+ * The string table: codes below `clear` are the one-pixel strings of the literals; `clear`
+ * and `clear + 1` (end) carry no string; every code from `clear + 2` up to `next - 1` is the
+ * string of its prefix code followed by its suffix pixel.  For each code we also keep the
+ * string's length and first pixel, so a string is written straight into place, back to
+ * front, without an intermediate stack.  Codes are 12 bits at most, so no string is longer
+ * than 4096 pixels and `next` never passes 4096: once the table is full it stays as it is
+ * until the encoder sends a clear code (a "deferred clear", which GIF89a allows).
+ *
+ * Pixels are staged in a buffer and moved out one complete row at a time, packed to the
+ * frame bitmap's depth (high bits first), into the row the interlace order names.
+ */
+#include <stdlib.h>
+#include <string.h>
+
+#include "gif_private.h"
+
+namespace gifcodec {
+
+const InterlacePass kInterlacePasses[4] = {{0, 8}, {4, 8}, {2, 4}, {1, 2}};
+
+int InterlacedRow(int k, int height) {
+    for (const InterlacePass &pass : kInterlacePasses) {
+        int rows = height > pass.start ? (height - pass.start + pass.step - 1) / pass.step : 0;
+        if (k < rows)
+            return pass.start + k * pass.step;
+        k -= rows;
+    }
+    return -1;
+}
+
+int DibBitsForColourBits(int colourBits) {
+    if (colourBits < 2)
+        return 1;
+    if (colourBits <= 4)
+        return 4;
+    return 8;
+}
+
+size_t DibStride(size_t width, int bits) {
+    return ((width * size_t(bits) + 7) / 8 + 3) & ~size_t(3);
+}
+
+namespace {
+
+struct Table {
+    uint16_t prefix[4096];
+    uint16_t length[4096];
+    BYTE suffix[4096];
+    BYTE first[4096];
+};
+
+/* Packs `n` pixels into one stored row. */
+void PackRow(BYTE *dst, const BYTE *src, int n, int bits) {
+    if (bits == 8) {
+        memcpy(dst, src, size_t(n));
+        return;
+    }
+    if (bits == 4) {
+        int i = 0;
+        for (; i + 1 < n; i += 2)
+            *dst++ = BYTE(((src[i] & 0x0F) << 4) | (src[i + 1] & 0x0F));
+        if (i < n)
+            *dst = BYTE((src[i] & 0x0F) << 4);
+        return;
+    }
+    int i = 0;
+    for (; i + 8 <= n; i += 8) {
+        const BYTE *s = src + i;
+        *dst++ = BYTE(((s[0] & 1) << 7) | ((s[1] & 1) << 6) | ((s[2] & 1) << 5) | ((s[3] & 1) << 4) |
+                      ((s[4] & 1) << 3) | ((s[5] & 1) << 2) | ((s[6] & 1) << 1) | (s[7] & 1));
+    }
+    if (i < n) {
+        BYTE b = 0;
+        for (int j = 0; i < n; ++i, ++j)
+            b = BYTE(b | ((src[i] & 1) << (7 - j)));
+        *dst = b;
+    }
+}
+
+}  // namespace
+
+int DecodeLzw(int minCodeSize, const LzwInput &in, const LzwTarget &t) {
+    // Codes are at most 12 bits: clear + 2 must leave room in the table.
+    if (minCodeSize < 1 || minCodeSize > 11)
+        return 0;
+    if (t.width <= 0 || t.height <= 0)
+        return 1;
+
+    const int clear = 1 << minCodeSize;
+    const int end = clear + 1;
+
+    Table *tab = static_cast<Table *>(malloc(sizeof(Table)));
+    size_t cap = size_t(t.width) + 8192;
+    if (cap < (size_t(1) << 18))
+        cap = size_t(1) << 18;
+    BYTE *buf = static_cast<BYTE *>(malloc(cap));
+    if (!tab || !buf) {
+        free(tab);
+        free(buf);
+        return 0;
+    }
+    for (int i = 0; i < clear; ++i) {
+        tab->length[i] = 1;
+        tab->first[i] = BYTE(i);
+        tab->suffix[i] = BYTE(i);
+        tab->prefix[i] = 0;
+    }
+
+    const size_t width = size_t(t.width);
+    int rowsDone = 0;
+    size_t rs = 0, wp = 0;  // staged pixels are buf[rs, wp)
+    auto emitRow = [&](const BYTE *src, size_t n) {
+        int r = t.interlaced ? InterlacedRow(rowsDone, t.height) : rowsDone;
+        BYTE *dst = t.pixels + size_t(t.height - 1 - r) * t.stride;
+        PackRow(dst, src, int(n), t.bits);
+        ++rowsDone;
+    };
+
+    int codeSize = minCodeSize + 1;
+    int mask = (1 << codeSize) - 1;
+    int next = clear + 2;
+    int prev = -1;
+    size_t bitpos = 0;
+    int ok = 1;
+
+    for (;;) {
+        int c = ReadCode(in, &bitpos, codeSize, mask, end);
+        if (c == end)
+            break;
+        if (c == clear) {
+            next = clear + 2;
+            codeSize = minCodeSize + 1;
+            mask = (1 << codeSize) - 1;
+            prev = -1;
+            continue;
+        }
+        if (wp + 4096 > cap) {
+            memmove(buf, buf + rs, wp - rs);
+            wp -= rs;
+            rs = 0;
+        }
+        if (prev < 0) {
+            // The first code of a stream or after a clear is a literal.
+            if (c >= clear) {
+                ok = 0;
+                break;
+            }
+            buf[wp++] = BYTE(c);
+            prev = c;
+        } else {
+            int len;
+            BYTE firstPixel;
+            if (c < next) {
+                len = tab->length[c];
+                BYTE *p = buf + wp + len - 1;
+                int code = c;
+                while (code >= clear) {
+                    *p-- = tab->suffix[code];
+                    code = tab->prefix[code];
+                }
+                *p = BYTE(code);
+                firstPixel = BYTE(code);
+            } else if (c == next) {
+                // The string of the previous code followed by its own first pixel.
+                len = tab->length[prev] + 1;
+                BYTE *p = buf + wp + len - 2;
+                int code = prev;
+                while (code >= clear) {
+                    *p-- = tab->suffix[code];
+                    code = tab->prefix[code];
+                }
+                *p = BYTE(code);
+                firstPixel = BYTE(code);
+                buf[wp + size_t(len) - 1] = firstPixel;
+            } else {
+                ok = 0;  // a code the table has not defined yet
+                break;
+            }
+            wp += size_t(len);
+            if (next < 4096) {
+                tab->prefix[next] = uint16_t(prev);
+                tab->suffix[next] = firstPixel;
+                tab->length[next] = uint16_t(tab->length[prev] + 1);
+                tab->first[next] = tab->first[prev];
+                ++next;
+                if (next >= (1 << codeSize) && codeSize < 12) {
+                    ++codeSize;
+                    mask = (1 << codeSize) - 1;
+                }
+            }
+            prev = c;
+        }
+        while (wp - rs >= width && rowsDone < t.height) {
+            emitRow(buf + rs, width);
+            rs += width;
+        }
+        if (rowsDone >= t.height)
+            break;
+    }
+    // A stream that ends early leaves its last row partly filled; the rest stays zero.
+    if (rowsDone < t.height && wp > rs)
+        emitRow(buf + rs, wp - rs);
+
+    free(buf);
+    free(tab);
+    return ok;
+}
+
+}  // namespace gifcodec
