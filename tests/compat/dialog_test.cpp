@@ -1,0 +1,107 @@
+/* Common file dialogs answered by the MEDLEY_FILE_DIALOG script.  Under Wine a real dialog would
+ * wait for a person, so these cases run on the compat layer only (marked in each test). */
+#include <windows.h>
+#include <commdlg.h>
+
+#include <string.h>
+
+#include <gtest/gtest.h>
+
+#include "testkit.h"
+
+namespace {
+
+struct Dialog {
+    char file[MAX_PATH];
+    char title[MAX_PATH];
+    OPENFILENAMEA ofn;
+    Dialog()
+    {
+        memset(file, 0, sizeof file);
+        memset(title, 0, sizeof title);
+        memset(&ofn, 0, sizeof ofn);
+        ofn.lStructSize = OPENFILENAME_SIZE_VERSION_400A;
+        ofn.lpstrFilter = "Smil Files(*.smil)\0*.SMIL\0";
+        ofn.lpstrFile = file;
+        ofn.nMaxFile = MAX_PATH;
+        ofn.lpstrFileTitle = title;
+        ofn.nMaxFileTitle = MAX_PATH;
+    }
+};
+
+#define SKIP_ON_REAL_WIN32() \
+    if (testkit::kRealWin32) GTEST_SKIP() << "a real file dialog waits for a person"
+
+TEST(FileDialog, ScriptedAnswerFillsTheStructure)
+{
+    SKIP_ON_REAL_WIN32();
+    testkit::TempDir d;
+    std::string answer = d.file("show.smil");
+    SetEnvironmentVariableA("MEDLEY_FILE_DIALOG", answer.c_str());
+    Dialog dlg;
+    dlg.ofn.Flags = OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST;
+    ASSERT_TRUE(GetSaveFileNameA(&dlg.ofn));
+    EXPECT_EQ(answer, dlg.file);
+    EXPECT_STREQ("show.smil", dlg.title);
+    EXPECT_STREQ("show.smil", dlg.file + dlg.ofn.nFileOffset);
+    EXPECT_STREQ("smil", dlg.file + dlg.ofn.nFileExtension);
+    SetEnvironmentVariableA("MEDLEY_FILE_DIALOG", nullptr);
+}
+
+TEST(FileDialog, CancelLeavesBufferAlone)
+{
+    SKIP_ON_REAL_WIN32();
+    SetEnvironmentVariableA("MEDLEY_FILE_DIALOG", nullptr);
+    Dialog dlg;
+    EXPECT_FALSE(GetSaveFileNameA(&dlg.ofn));
+    EXPECT_EQ(0u, CommDlgExtendedError());
+    EXPECT_EQ(0, dlg.file[0]);
+    EXPECT_FALSE(GetOpenFileNameA(&dlg.ofn));
+}
+
+TEST(FileDialog, DefaultExtensionAndMustExist)
+{
+    SKIP_ON_REAL_WIN32();
+    testkit::TempDir d;
+    std::string answer = d.file("show");
+    SetEnvironmentVariableA("MEDLEY_FILE_DIALOG", answer.c_str());
+    Dialog dlg;
+    dlg.ofn.lpstrDefExt = "smil";
+    ASSERT_TRUE(GetSaveFileNameA(&dlg.ofn));
+    EXPECT_EQ(answer + ".smil", dlg.file);
+
+    // Opening a file that is not there is refused.
+    Dialog open;
+    open.ofn.Flags = OFN_FILEMUSTEXIST;
+    EXPECT_FALSE(GetOpenFileNameA(&open.ofn));
+    ASSERT_TRUE(testkit::WriteFileText(answer, "x"));
+    EXPECT_TRUE(GetOpenFileNameA(&open.ofn));
+
+    // A folder that does not exist, with OFN_PATHMUSTEXIST.
+    SetEnvironmentVariableA("MEDLEY_FILE_DIALOG", d.file("nosuch/x.smil").c_str());
+    Dialog save;
+    save.ofn.Flags = OFN_PATHMUSTEXIST;
+    EXPECT_FALSE(GetSaveFileNameA(&save.ofn));
+    SetEnvironmentVariableA("MEDLEY_FILE_DIALOG", nullptr);
+}
+
+TEST(FileDialog, BufferTooSmallAndBadSize)
+{
+    SKIP_ON_REAL_WIN32();
+    SetEnvironmentVariableA("MEDLEY_FILE_DIALOG", "/tmp/a-rather-long-name.smil");
+    Dialog dlg;
+    dlg.ofn.nMaxFile = 8;
+    EXPECT_FALSE(GetSaveFileNameA(&dlg.ofn));
+    EXPECT_EQ((DWORD)FNERR_BUFFERTOOSMALL, CommDlgExtendedError());
+    WORD need;
+    memcpy(&need, dlg.file, 2);
+    EXPECT_EQ(strlen("/tmp/a-rather-long-name.smil") + 1, need);
+
+    Dialog bad;
+    bad.ofn.lStructSize = 12;
+    EXPECT_FALSE(GetSaveFileNameA(&bad.ofn));
+    EXPECT_EQ((DWORD)CDERR_STRUCTSIZE, CommDlgExtendedError());
+    SetEnvironmentVariableA("MEDLEY_FILE_DIALOG", nullptr);
+}
+
+}  // namespace
