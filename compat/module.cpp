@@ -14,9 +14,11 @@
 
 #include <map>
 #include <mutex>
+#include <set>
 #include <string>
 
 #include "compat/dllmain.h"
+#include "compat/testing.h"
 #include "internal.h"
 
 namespace {
@@ -38,9 +40,39 @@ std::string exe_dir()
 
 bool file_exists(const std::string &p) { return access(p.c_str(), F_OK) == 0; }
 
+/* The path of this library: system DLLs are answered by it. */
+std::string self_path()
+{
+    Dl_info info;
+    if (dladdr((void *)&LoadLibraryA, &info) && info.dli_fname)
+        return info.dli_fname;
+    return "";
+}
+
+bool is_system_dll(const std::string &lower)
+{
+    static const char *const names[] = {"kernel32.dll", "user32.dll", "gdi32.dll", "advapi32.dll",
+                                        "shell32.dll", "shfolder.dll", "comdlg32.dll", "version.dll",
+                                        "winmm.dll", "ws2_32.dll"};
+    for (const char *n : names)
+        if (lower == n || lower + ".dll" == n)
+            return true;
+    return false;
+}
+
 /* Windows DLL names ("PixKit.dll") -> the shared object that stands for them. */
 std::string resolve(const char *name)
 {
+    {
+        std::string base = name;
+        size_t sep = base.find_last_of("\\/");
+        if (sep != std::string::npos)
+            base = base.substr(sep + 1);
+        for (char &c : base)
+            c = (char)tolower((unsigned char)c);
+        if (is_system_dll(base))
+            return self_path();
+    }
     std::string host = compat::host_path(name);
     if (host.find('/') != std::string::npos)
         return host;
@@ -115,6 +147,27 @@ BOOL WINAPI FreeLibrary(HMODULE mod)
     return TRUE;
 }
 
+static std::set<std::string> g_hidden;
+
+/* Test hook: GetProcAddress answers "not found" for a hidden name, so callers' fallbacks for
+ * a missing export can be driven.  Empty or null name: show everything again. */
+void compat_hide_proc(const char *name, int hide)
+{
+    std::lock_guard<std::mutex> g(g_lock);
+    if (!name || !*name)
+        g_hidden.clear();
+    else if (hide)
+        g_hidden.insert(name);
+    else
+        g_hidden.erase(name);
+}
+
+static bool compat_proc_hidden(const char *name)
+{
+    std::lock_guard<std::mutex> g(g_lock);
+    return g_hidden.count(name) != 0;
+}
+
 static void *dl_for(HMODULE mod)
 {
     std::lock_guard<std::mutex> g(g_lock);
@@ -134,7 +187,7 @@ FARPROC WINAPI GetProcAddress(HMODULE mod, LPCSTR proc)
         SetLastError(ERROR_MOD_NOT_FOUND);
         return NULL;
     }
-    void *sym = dlsym(dl, proc);
+    void *sym = compat_proc_hidden(proc) ? NULL : dlsym(dl, proc);
     if (!mod)
         dlclose(dl);
     if (!sym) {

@@ -42,6 +42,8 @@ PIXKIT_API HGLOBAL WINAPI PxDibCrop(HGLOBAL hDib, int x, int y, int nWidth, int 
 /* Large-memory allocator: behaves like the Windows global-memory functions of the same flags,
  * with its own handles, able to hold blocks of several hundred megabytes. */
 PIXKIT_API BOOL WINAPI PxIsHugeVersion(void);
+/* Stand-in setting: the answer of PxIsHugeVersion (default from MEDLEY_PIXKIT_HUGE=1). */
+PIXKIT_API void WINAPI PxSetHugeVersion(BOOL bHuge);
 PIXKIT_API HGLOBAL WINAPI ZelMemAlloc(UINT uFlags, SIZE_T dwBytes);
 PIXKIT_API HGLOBAL WINAPI ZelMemReAlloc(HGLOBAL hMem, SIZE_T dwBytes, UINT uFlags);
 PIXKIT_API HGLOBAL WINAPI ZelMemFree(HGLOBAL hMem);

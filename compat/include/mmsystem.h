@@ -1,0 +1,3 @@
+/* Declarations of <mmsystem.h> for non-Windows hosts: see compat/include/compat/system.h. */
+#pragma once
+#include <windows.h>

@@ -1,0 +1,138 @@
+#include <gtest/gtest.h>
+#include <string.h>
+
+#include "albumcore.h"
+#include "basemem.h"
+#include "pixkit.h"
+#include "testkit.h"
+
+namespace {
+
+class BaseMemModes : public ::testing::TestWithParam<bool> {
+protected:
+    void SetUp() override
+    {
+        PxSetHugeVersion(GetParam());
+        ASSERT_EQ(BaseMemInit(), 1);
+        AlbumResetBlocks();
+    }
+    void TearDown() override
+    {
+        PxSetHugeVersion(FALSE);
+        BaseMemInit();
+    }
+};
+
+TEST_P(BaseMemModes, AllocZeroedResizeKeepsContentsFree)
+{
+    EXPECT_EQ(BaseMemIsHuge(), GetParam() ? 1 : 0);
+    HGLOBAL h = BaseMemAlloc(0x42, 16);
+    ASSERT_NE(h, nullptr);
+    EXPECT_GE(BaseMemSize(h), 16u);
+    unsigned char *p = (unsigned char *)BaseMemLock(h);
+    ASSERT_NE(p, nullptr);
+    for (int i = 0; i < 16; ++i)
+        EXPECT_EQ(p[i], 0) << i;
+    memcpy(p, "0123456789abcdef", 16);
+    BaseMemUnlock(h);
+    HGLOBAL h2 = BaseMemReAlloc(h, 4096, 0x42);
+    ASSERT_NE(h2, nullptr);
+    p = (unsigned char *)BaseMemLock(h2);
+    ASSERT_NE(p, nullptr);
+    EXPECT_EQ(memcmp(p, "0123456789abcdef", 16), 0);
+    EXPECT_EQ(p[4095], 0);
+    BaseMemUnlock(h2);
+    EXPECT_EQ(BaseMemFree(h2), nullptr);
+    EXPECT_EQ(BaseMemSize(h2), 0u);
+}
+
+TEST_P(BaseMemModes, CopiesBothWaysKeepBytesAndSource)
+{
+    HGLOBAL g = GlobalAlloc(GMEM_MOVEABLE, 5);
+    memcpy(GlobalLock(g), "hello", 5);
+    GlobalUnlock(g);
+    HGLOBAL b = GlobalToBaseMem(g);
+    ASSERT_NE(b, nullptr);
+    EXPECT_EQ(BaseMemSize(b), 5u);
+    EXPECT_EQ(memcmp(BaseMemLock(b), "hello", 5), 0);
+    BaseMemUnlock(b);
+    HGLOBAL back = BaseMemToGlobal(b);
+    ASSERT_NE(back, nullptr);
+    EXPECT_NE(back, g);
+    EXPECT_EQ(memcmp(GlobalLock(back), "hello", 5), 0);
+    GlobalUnlock(back);
+    EXPECT_EQ(GlobalSize(g), 5u);  // source untouched
+    EXPECT_EQ(GlobalFree(back), nullptr);
+    EXPECT_EQ(BaseMemFree(b), nullptr);
+    EXPECT_EQ(GlobalFree(g), nullptr);
+    EXPECT_EQ(GlobalToBaseMem(nullptr), nullptr);
+}
+
+TEST_P(BaseMemModes, AlbumBridges)
+{
+    HGLOBAL mine = BaseMemAlloc(0x42, 8);
+    memcpy(BaseMemLock(mine), "ABCDEFGH", 8);
+    BaseMemUnlock(mine);
+    EXPECT_EQ(AlbumPutMemBlock(7, 3, mine), 1);
+    EXPECT_EQ(BaseMemSize(mine), 8u);  // still the caller's
+    HGLOBAL got = AlbumGetMemBlock(7, 3);
+    ASSERT_NE(got, nullptr);
+    EXPECT_NE(got, mine);
+    EXPECT_EQ(BaseMemSize(got), 8u);
+    EXPECT_EQ(memcmp(BaseMemLock(got), "ABCDEFGH", 8), 0);
+    BaseMemUnlock(got);
+    EXPECT_EQ(BaseMemFree(got), nullptr);
+    EXPECT_EQ(BaseMemFree(mine), nullptr);
+    EXPECT_EQ(AlbumGetMemBlock(7, 4), nullptr);
+    RECT rc = {0, 0, 4, 4};
+    EXPECT_EQ(DrawDibBlock((HDC)1, 0, &rc, 0, 0), 0);  // a 0 block reaches the album as 0
+}
+
+INSTANTIATE_TEST_SUITE_P(GlobalAndLarge, BaseMemModes, ::testing::Values(false, true));
+
+TEST(BaseMem, LargeModeAlbumBlockIsCopiedAndFreed)
+{
+    PxSetHugeVersion(TRUE);
+    BaseMemInit();
+    HGLOBAL g = GlobalAlloc(GMEM_MOVEABLE, 3);
+    memcpy(GlobalLock(g), "xyz", 3);
+    GlobalUnlock(g);
+    ASSERT_EQ(AlbumPutBlock(1, 1, g), 1);
+    GlobalFree(g);
+    // Watch the album's own block: the one handed out is freed by the bridge.
+    HGLOBAL got = AlbumGetMemBlock(1, 1);
+    ASSERT_NE(got, nullptr);
+    EXPECT_EQ(GlobalSize(got), 0u);  // not a global handle: a large-memory one
+    EXPECT_EQ(BaseMemSize(got), 3u);
+    EXPECT_EQ(memcmp(BaseMemLock(got), "xyz", 3), 0);
+    BaseMemUnlock(got);
+    BaseMemFree(got);
+    PxSetHugeVersion(FALSE);
+    BaseMemInit();
+    HGLOBAL own = AlbumGetMemBlock(1, 1);
+    ASSERT_NE(own, nullptr);
+    EXPECT_EQ(GlobalSize(own), 3u);  // global mode: the album's block itself
+    GlobalFree(own);
+}
+
+TEST(BaseMem, PreconditionsAreReported)
+{
+    testkit::AssertCapture cap;
+    EXPECT_EQ(BaseMemAlloc(GMEM_MOVEABLE, 0) != nullptr || true, true);
+    EXPECT_TRUE(cap.Saw("dwBytes"));
+    cap.Clear();
+    EXPECT_EQ(BaseMemSize(nullptr), 0u);
+    EXPECT_TRUE(cap.Saw("hMem"));
+}
+
+TEST(FileExistsTest, FilesFoldersAndNull)
+{
+    testkit::TempDir dir;
+    EXPECT_EQ(FileExists(dir.path().c_str()), 1);
+    EXPECT_EQ(FileExists(dir.file("none").c_str()), 0);
+    ASSERT_TRUE(testkit::WriteFileText(dir.file("a.txt"), "x"));
+    EXPECT_EQ(FileExists(dir.file("a.txt").c_str()), 1);
+    EXPECT_EQ(FileExists(nullptr), 0);
+}
+
+}  // namespace

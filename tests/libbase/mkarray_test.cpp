@@ -1,0 +1,117 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "mkarray"
+#include "testkit.h"
+
+namespace {
+
+TEST(MkArray, AddGrowsByTheStepRule)
+{
+    CMkArray<int> a;
+    EXPECT_EQ(a.m_pData, nullptr);
+    EXPECT_EQ(a.m_nSize | a.m_nMaxSize | a.m_nGrowBy, 0);
+    std::vector<int> caps;
+    for (int i = 0; i < 100; ++i) {
+        EXPECT_EQ(a.Add(i * 3), i);
+        if (caps.empty() || caps.back() != a.m_nMaxSize)
+            caps.push_back(a.m_nMaxSize);
+    }
+    // 1, then +4 while size/8 < 4 (size < 40), then +size/8.
+    std::vector<int> want = {1};
+    int cap = 1, size = 1;
+    while (size < 100) {
+        if (size >= cap) {
+            int step = size / 8 < 4 ? 4 : (size / 8 > 1024 ? 1024 : size / 8);
+            cap += step;
+            want.push_back(cap);
+        }
+        ++size;
+    }
+    EXPECT_EQ(caps, want);
+    EXPECT_EQ(std::vector<int>(caps.begin(), caps.begin() + 4), (std::vector<int>{1, 5, 9, 13}));
+    for (int i = 0; i < 100; ++i)
+        EXPECT_EQ(a[i], i * 3);
+}
+
+TEST(MkArray, SetSizeZeroReleasesAndAddAllocatesOne)
+{
+    CMkArray<int> a;
+    for (int i = 0; i < 20; ++i)
+        a.Add(i);
+    a.SetSize(0);
+    EXPECT_EQ(a.m_pData, nullptr);
+    EXPECT_EQ(a.m_nMaxSize, 0);
+    a.Add(5);
+    EXPECT_EQ(a.m_nMaxSize, 1);
+    EXPECT_EQ(a[0], 5);
+}
+
+TEST(MkArray, SetAtGrowZeroFillsAndRemoveAtKeepsOrder)
+{
+    CMkArray<int> a;
+    a.SetAtGrow(10, 42);
+    EXPECT_EQ(a.GetSize(), 11);
+    for (int i = 0; i < 10; ++i)
+        EXPECT_EQ(a[i], 0);
+    EXPECT_EQ(a[10], 42);
+
+    CMkArray<int> b;
+    b.Add(1);
+    b.Add(2);
+    b.Add(3);
+    int cap = b.m_nMaxSize;
+    b.RemoveAt(0, 1);
+    EXPECT_EQ(b.GetSize(), 2);
+    EXPECT_EQ(b[0], 2);
+    EXPECT_EQ(b[1], 3);
+    EXPECT_EQ(b.m_nMaxSize, cap);
+}
+
+TEST(MkArray, SetSizeWithinCapacityKeepsItAndStoresStep)
+{
+    CMkArray<int> a;
+    a.SetSize(5);
+    EXPECT_EQ(a.m_nMaxSize, 5);
+    a.SetSize(3, 2);
+    EXPECT_EQ(a.m_nMaxSize, 5);
+    EXPECT_EQ(a.m_nGrowBy, 2);
+    a.SetSize(6);
+    EXPECT_EQ(a.m_nMaxSize, 7);  // 5 + step 2
+}
+
+TEST(MkArray, StringsAreConstructedMovedAndDestroyed)
+{
+    CMkArray<std::string> a;
+    for (int i = 0; i < 50; ++i)
+        a.Add(std::string(40, (char)('a' + i % 26)));  // heap-held strings survive bytewise moves
+    a.RemoveAt(10, 5);
+    EXPECT_EQ(a.GetSize(), 45);
+    EXPECT_EQ(a[10], std::string(40, 'p'));
+    a.Add(a[0]);  // an element of the array itself, across growth
+    EXPECT_EQ(a[45], std::string(40, 'a'));
+}
+
+TEST(MkArray, PreconditionTexts)
+{
+    testkit::AssertCapture cap;
+    CMkArray<int> a;
+    a.Add(1);
+    a.SetAtGrow(-1, 3);
+    EXPECT_TRUE(cap.Saw("nIndex >= 0"));
+    a.SetSize(-2);
+    EXPECT_TRUE(cap.Saw("nNewSize >= 0"));
+    EXPECT_EQ(a.GetSize(), 1);
+    a.RemoveAt(0, 2);
+    EXPECT_TRUE(cap.Saw("nIndex + nCount <= m_nSize"));
+    EXPECT_EQ(a.GetSize(), 1);
+    a.RemoveAt(0, -1);
+    EXPECT_TRUE(cap.Saw("nCount >= 0"));
+    (void)a.ElementAt(0);
+    cap.Clear();
+    (void)a.ElementAt(0);
+    EXPECT_TRUE(cap.reports().empty());
+}
+
+}  // namespace
