@@ -1,0 +1,11 @@
+# The main job's demo: its steps as a library (medley and the tests run it).
+add_library(medley_demo STATIC ${CMAKE_CURRENT_SOURCE_DIR}/demo/demo.cpp
+            ${CMAKE_CURRENT_SOURCE_DIR}/demo/sample_media.cpp ${CMAKE_CURRENT_SOURCE_DIR}/demo/dib_png.cpp)
+target_include_directories(medley_demo PUBLIC ${CMAKE_CURRENT_SOURCE_DIR}/demo)
+target_link_libraries(medley_demo PUBLIC libbase phone_sim PRIVATE thirdparty)
+foreach(lib pixkit mdoc)
+  if(TARGET ${lib})
+    target_link_libraries(medley_demo PUBLIC ${lib})
+  endif()
+endforeach()
+target_link_libraries(medley PRIVATE medley_demo)
