@@ -1,0 +1,353 @@
+/* The message-document library: containers, SMIL documents, loading and the message file. */
+#include <windows.h>
+
+#include <stdlib.h>
+#include <string.h>
+
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "mdoc.h"
+#include "mime.h"
+#include "testkit.h"
+
+namespace {
+
+std::string ReadText(const std::string &path)
+{
+    std::vector<unsigned char> b = testkit::ReadFileBytes(path);
+    return std::string(b.begin(), b.end());
+}
+
+/* A folder with a few media files. */
+struct Media {
+    testkit::TempDir dir;
+    std::string Put(const std::string &name, const std::string &bytes)
+    {
+        std::string p = dir.file(name);
+        EXPECT_TRUE(testkit::WriteFileText(p, bytes));
+        return p;
+    }
+    std::string Folder() const { return dir.path() + "\\"; }
+};
+
+MEDIA_ATT Att(DWORD dur)
+{
+    MEDIA_ATT a;
+    memset(&a, 0, sizeof a);
+    a.dwDur = dur;
+    return a;
+}
+
+struct Cont {
+    HMMSCONTAINER h = mmsContainerCreate();
+    ~Cont() { mmsContainerDestroy(h); }
+};
+
+TEST(MdocContainer, TimelinesAndObjects)
+{
+    Media m;
+    std::string a = m.Put("a.gif", "GIF89a"), b = m.Put("b.txt", "hello");
+    Cont c;
+    ASSERT_NE(nullptr, c.h);
+    EXPECT_EQ(0, mmsGetTimeLineCount(c.h));
+    EXPECT_EQ(0, mmsInsertTimeLine(c.h, -1));
+    EXPECT_EQ(1, mmsInsertTimeLine(c.h, -1));
+    EXPECT_EQ(-1, mmsInsertTimeLine(c.h, 5));
+    MEDIA_ATT att = Att(3000);
+    EXPECT_EQ(0, mmsInsertObject(c.h, 0, MDOC_TYPE_IMAGE, nullptr, a.c_str(), &att, -1));
+    EXPECT_EQ(1, mmsInsertObject(c.h, 0, MDOC_TYPE_IMAGE, nullptr, a.c_str(), &att, -1));
+    EXPECT_EQ(0, mmsInsertObject(c.h, 1, MDOC_TYPE_TEXT, nullptr, b.c_str(), nullptr, -1));
+    EXPECT_EQ(-1, mmsInsertObject(c.h, 2, MDOC_TYPE_TEXT, nullptr, b.c_str(), nullptr, -1));
+    EXPECT_EQ(-1, mmsInsertObject(c.h, 0, MDOC_TYPE_TEXT, nullptr, m.dir.file("missing.txt").c_str(), nullptr, -1));
+    EXPECT_EQ(2, mmsGetObjectCountByTimeLine(c.h, 0));
+    EXPECT_EQ(0, mmsGetObjectCountByTimeLine(c.h, 7));
+    EXPECT_EQ(1, mmsGetMediaFrame(c.h, 0, 1));
+    EXPECT_EQ(-1, mmsGetMediaFrame(c.h, 0, 2));
+    EXPECT_TRUE(mmsSetMediaFrame(c.h, 1, 0, 1));
+    EXPECT_EQ(1, mmsGetMediaFrame(c.h, 1, 0));
+    EXPECT_EQ(MDOC_TYPE_TEXT, mmsGetObjectType(c.h, 1, 0));
+    EXPECT_EQ(0, mmsGetObjectType(c.h, 1, 1));
+
+    MEDIA_ATT info;
+    ASSERT_TRUE(mmsGetObjectInfo(c.h, 0, 0, &info));
+    EXPECT_STREQ("a.gif", info.lpszSrc);
+    EXPECT_EQ(3000u, info.dwDur);
+    EXPECT_EQ(nullptr, info.lpszRegion);
+    EXPECT_FALSE(mmsGetObjectInfo(c.h, 0, 9, &info));
+
+    REGION r = {(LPSTR) "Image", 0, 0, 176, 144, (LPSTR) "meet", 0};
+    int ri = mmsAddRegion(c.h, &r);
+    EXPECT_EQ(0, ri);
+    EXPECT_FALSE(mmsSetObjectRegion(c.h, 0, 0, 3));
+    EXPECT_TRUE(mmsSetObjectRegion(c.h, 0, 0, ri));
+    EXPECT_EQ(ri, mmsGetObjectRegion(c.h, 0, 0));
+    EXPECT_EQ(-1, mmsGetObjectRegion(c.h, 0, 1));
+    ASSERT_TRUE(mmsGetObjectInfo(c.h, 0, 0, &info));
+    EXPECT_STREQ("Image", info.lpszRegion);
+
+    EXPECT_TRUE(mmsDestroyObject(c.h, 0, 0));
+    EXPECT_EQ(1, mmsGetObjectCountByTimeLine(c.h, 0));
+    EXPECT_TRUE(mmsDestroyTimeLine(c.h, 0));
+    EXPECT_EQ(1, mmsGetTimeLineCount(c.h));
+    EXPECT_EQ(MDOC_TYPE_TEXT, mmsGetObjectType(c.h, 0, 0));
+    EXPECT_FALSE(mmsDestroyTimeLine(c.h, 1));
+
+    ROOT_LAYOUT rl;
+    EXPECT_FALSE(mmsGetRootLayout(c.h, &rl));
+    ROOT_LAYOUT set = {176, 208, (LPSTR) "#FFFFFF"};
+    EXPECT_TRUE(mmsSetRootLayout(c.h, &set));
+    ASSERT_TRUE(mmsGetRootLayout(c.h, &rl));
+    EXPECT_EQ(176, rl.wWidth);
+    EXPECT_STREQ("#FFFFFF", rl.lpszBackground);
+
+    // Null handles are refused everywhere.
+    EXPECT_EQ(0, mmsGetTimeLineCount(nullptr));
+    EXPECT_EQ(-1, mmsInsertTimeLine(nullptr, -1));
+    EXPECT_FALSE(mmsContainerLoad(nullptr, a.c_str()));
+    mmsContainerDestroy(nullptr);
+}
+
+TEST(MdocSmil, DocumentText)
+{
+    HSMIL doc = SMIL_Create();
+    ASSERT_NE(nullptr, doc);
+    ROOT_LAYOUT rl = {176, 208, nullptr};
+    EXPECT_TRUE(SMIL_SetRootLayout(doc, &rl));
+    REGION r = {AllocSMILStr("Image"), 0, 0, 176, 144, AllocSMILStr("meet"), 0};
+    EXPECT_TRUE(SMIL_SetRegion(doc, &r, -1));
+    HSMILTC tc = SMIL_CreateTimeContainer(MDOC_TC_PAR);
+    ASSERT_NE(nullptr, tc);
+    EXPECT_TRUE(SMIL_InsertTimeContainer(doc, tc, -1));
+    MEDIA_ATT a = Att(0);
+    a.lpszSrc = AllocSMILStr("a&b.jpg");
+    a.lpszRegion = AllocSMILStr("Image");
+    EXPECT_TRUE(SMIL_TC_InsertMediaObject(tc, MDOC_TYPE_IMAGE, &a, -1));
+    MEDIA_ATT t = Att(0);
+    t.lpszSrc = AllocSMILStr("say \"hi\".txt");
+    EXPECT_TRUE(SMIL_TC_InsertMediaObject(tc, MDOC_TYPE_TEXT, &t, -1));
+    MEDIA_ATT s = Att(0);
+    s.lpszSrc = AllocSMILStr("tune.mid");
+    EXPECT_TRUE(SMIL_TC_InsertMediaObject(tc, MDOC_TYPE_AUDIO, &s, 0));
+    TIMECONTAINER_ATT ta;
+    ASSERT_TRUE(SMIL_GetTimeContainerAtt(tc, &ta));
+    EXPECT_EQ(0u, ta.dwDur);
+    ta.dwDur = 4000;
+    EXPECT_TRUE(SMIL_SetTimeContainerAtt(tc, &ta));
+
+    int n = SMIL_SaveToBuffer(doc, nullptr, 0);
+    ASSERT_GT(n, 0);
+    std::string text((size_t)n + 1, '\0');
+    EXPECT_EQ(n, SMIL_SaveToBuffer(doc, &text[0], n + 1));
+    text.resize((size_t)n);
+    EXPECT_EQ(
+        "<smil>\n <head>\n  <layout>\n   <root-layout width=\"176\" height=\"208\"/>\n"
+        "   <region id=\"Image\" left=\"0\" top=\"0\" width=\"176\" height=\"144\" fit=\"meet\"/>\n"
+        "  </layout>\n </head>\n <body>\n  <par dur=\"4000ms\">\n"
+        "   <audio src=\"tune.mid\"/>\n"
+        "   <img src=\"a&amp;b.jpg\" region=\"Image\"/>\n"
+        "   <text src=\"say &quot;hi&quot;.txt\"/>\n"
+        "  </par>\n </body>\n</smil>\n",
+        text);
+    SMIL_Destory(doc);
+}
+
+TEST(MdocSmil, OwnershipOnFailure)
+{
+    // Calls that refuse a record still take its strings (checked by the leak sanitizer).
+    MEDIA_ATT a = Att(0);
+    a.lpszSrc = AllocSMILStr("x.jpg");
+    EXPECT_FALSE(SMIL_TC_InsertMediaObject(nullptr, MDOC_TYPE_IMAGE, &a, -1));
+    REGION r = {AllocSMILStr("Image"), 0, 0, 1, 1, nullptr, 0};
+    EXPECT_FALSE(SMIL_SetRegion(nullptr, &r, -1));
+    HSMILTC tc = SMIL_CreateTimeContainer(MDOC_TC_PAR);
+    EXPECT_FALSE(SMIL_InsertTimeContainer(nullptr, tc, -1));
+    EXPECT_EQ(nullptr, SMIL_CreateTimeContainer(7));
+    EXPECT_EQ(nullptr, AllocSMILStr(nullptr));
+    SMIL_Destory(nullptr);
+    EXPECT_FALSE(SMIL_SaveToFile(nullptr, "x.smil"));
+}
+
+const char kShow[] =
+    "<smil>\n"
+    "<head><layout><root-layout width=\"160\" height=\"120\"/>\n"
+    "<region id=\"Image\" left=\"0\" top=\"0\" width=\"160\" height=\"100\" fit=\"meet\"/>\n"
+    "<region id=\"Text\" left=\"0\" top=\"100\" width=\"160\" height=\"20\"/></layout></head>\n"
+    "<body>\n"
+    "<par dur=\"5s\"><img src=\"a.gif\" region=\"Image\"/><text src=\"a.txt\" region=\"Text\"/></par>\n"
+    "<par dur=\"3000ms\"><img src=\"b.jpg\" region=\"Image\"/><audio src=\"b.mid\" dur=\"2s\"/></par>\n"
+    "</body></smil>\n";
+
+TEST(MdocLoad, SlidesBecomeTimelines)
+{
+    Media m;
+    m.Put("a.gif", "GIF89a");
+    m.Put("a.txt", "hello");
+    m.Put("b.jpg", "\xFF\xD8\xFF");
+    m.Put("b.mid", "MThd");
+    std::string smil = m.Put("show.smil", kShow);
+    Cont c;
+    ASSERT_TRUE(mmsContainerLoad(c.h, smil.c_str()));
+    ASSERT_EQ(2, mmsGetTimeLineCount(c.h));
+    EXPECT_EQ(2, mmsGetObjectCountByTimeLine(c.h, 0));
+    EXPECT_EQ(2, mmsGetObjectCountByTimeLine(c.h, 1));
+    EXPECT_EQ(MDOC_TYPE_IMAGE, mmsGetObjectType(c.h, 0, 1));
+    EXPECT_EQ(MDOC_TYPE_AUDIO, mmsGetObjectType(c.h, 1, 1));
+    EXPECT_EQ(1, mmsGetMediaFrame(c.h, 1, 1));
+    MEDIA_ATT info;
+    ASSERT_TRUE(mmsGetObjectInfo(c.h, 0, 0, &info));
+    EXPECT_EQ(5000u, info.dwDur);  // from the <par>
+    EXPECT_STREQ("Image", info.lpszRegion);
+    ASSERT_TRUE(mmsGetObjectInfo(c.h, 1, 1, &info));
+    EXPECT_EQ(2000u, info.dwDur);  // its own
+    EXPECT_EQ(2, mmsGetRegionCount(c.h));
+    ROOT_LAYOUT rl;
+    ASSERT_TRUE(mmsGetRootLayout(c.h, &rl));
+    EXPECT_EQ(160, rl.wWidth);
+    EXPECT_EQ(120, rl.wHeight);
+    char path[MAX_PATH];
+    EXPECT_GT(mmsGetObjectFile(c.h, 0, 1, path, sizeof path), 0);
+    EXPECT_NE(nullptr, strstr(path, "b.jpg"));
+
+    // Saved elsewhere: the media travel along and the copy loads into the same slides.
+    testkit::TempDir other;
+    std::string saved = other.file("copy.smil");
+    ASSERT_TRUE(mmsContainerSave(c.h, saved.c_str()));
+    EXPECT_EQ("MThd", ReadText(other.file("b.mid")));
+    Cont again;
+    ASSERT_TRUE(mmsContainerLoad(again.h, saved.c_str()));
+    ASSERT_EQ(2, mmsGetTimeLineCount(again.h));
+    for (int t = 0; t < 2; t++)
+        for (int i = 0; i < 2; i++) {
+            EXPECT_EQ(mmsGetObjectType(c.h, t, i), mmsGetObjectType(again.h, t, i));
+            EXPECT_EQ(mmsGetMediaFrame(c.h, t, i), mmsGetMediaFrame(again.h, t, i));
+            EXPECT_EQ(mmsGetObjectRegion(c.h, t, i), mmsGetObjectRegion(again.h, t, i));
+        }
+}
+
+TEST(MdocLoad, BadPresentationsLeaveTheContainerEmpty)
+{
+    Media m;
+    m.Put("a.gif", "GIF89a");
+    const char *bad[] = {
+        "",
+        "<smil><body><par><img src=\"a.gif\"/></par></body>",              // not closed
+        "<html><body/></html>",                                              // not SMIL
+        "<smil><body><par><img src=\"missing.gif\"/></par></body></smil>",  // missing media
+        "<smil><body><par><img src=\"../a.gif\"/></par></body></smil>",     // outside the folder
+        "<smil><body><par><img src=\"C:\\a.gif\"/></par></body></smil>",    // absolute
+        "<smil><body><par><img/></par></body></smil>",                       // no source
+        "<smil><body><par><img src=\"a.gif\"></par></body></smil>",         // mismatched tags
+    };
+    for (const char *text : bad) {
+        std::string p = m.Put("bad.smil", text);
+        Cont c;
+        // Something to be thrown away by the failed load.
+        ASSERT_EQ(0, mmsInsertTimeLine(c.h, -1));
+        EXPECT_FALSE(mmsContainerLoad(c.h, p.c_str())) << text;
+        EXPECT_EQ(0, mmsGetTimeLineCount(c.h)) << text;
+        EXPECT_EQ(0, mmsGetRegionCount(c.h)) << text;
+    }
+    Cont c;
+    EXPECT_FALSE(mmsContainerLoad(c.h, m.dir.file("nothere.smil").c_str()));
+}
+
+TEST(MdocMessage, RelatedMessageOpensWithTheMimeReader)
+{
+    Media m;
+    m.Put("a.gif", "GIF89a-data");
+    m.Put("a.txt", "hello");
+    m.Put("b.jpg", "\xFF\xD8\xFF-jpeg");
+    m.Put("b.mid", "MThd-midi");
+    std::string smil = m.Put("show.smil", kShow);
+    Cont c;
+    ASSERT_TRUE(mmsContainerLoad(c.h, smil.c_str()));
+    testkit::TempDir out;
+    std::string dat = out.file("msg.dat");
+    ASSERT_EQ(1, mmsGenerateMessage(c.h, "", "123", "", dat.c_str(), 1));
+
+    std::vector<unsigned char> bytes = testkit::ReadFileBytes(dat);
+    const unsigned char head[] = {0x84, 0x1B, 0xB3, 0x89};
+    ASSERT_GT(bytes.size(), 40u);
+    EXPECT_EQ(0, memcmp(bytes.data(), head, sizeof head));
+    EXPECT_EQ(0, memcmp(bytes.data() + 4, "application/smil\0\x8A<smil>\0", 25));
+    EXPECT_EQ(5, bytes[29]);  // SMIL and four media
+
+    MIME_MESSAGE *msg = MimeOpenFile((out.path() + "\\").c_str(), "msg.dat");
+    ASSERT_NE(nullptr, msg);
+    EXPECT_STREQ(MIME_TYPE_RELATED, msg->contentType);
+    ASSERT_NE(nullptr, msg->startPart);
+    EXPECT_EQ(4, MimeOtherPartCount(msg));
+    ASSERT_TRUE(MimeExtractAll(msg, (out.path() + "\\").c_str()));
+    EXPECT_EQ("GIF89a-data", ReadText(out.file("a.gif")));
+    EXPECT_EQ("MThd-midi", ReadText(out.file("b.mid")));
+    // The start part is a presentation of the same slides.
+    Cont back;
+    ASSERT_TRUE(mmsContainerLoad(back.h, out.file("mms.smil").c_str()));
+    EXPECT_EQ(2, mmsGetTimeLineCount(back.h));
+    EXPECT_EQ(2, mmsGetObjectCountByTimeLine(back.h, 0));
+    MimeDestroy(msg);
+}
+
+TEST(MdocMessage, EntryLayout)
+{
+    Media m;
+    std::string a = m.Put("a.jpg", "JPEGDATA");
+    Cont c;
+    ASSERT_EQ(0, mmsInsertTimeLine(c.h, -1));
+    MEDIA_ATT att = Att(2000);
+    ASSERT_EQ(0, mmsInsertObject(c.h, 0, MDOC_TYPE_IMAGE, nullptr, a.c_str(), &att, -1));
+    std::string dat = m.dir.file("mixed.dat");
+    ASSERT_EQ(1, mmsGenerateMessage(c.h, "", "", "", dat.c_str(), 0));
+    // 0x84 0xA3 count, HeadersLen 18 (1 + 2 + 8 + 1 + 6), DataLen, 0x9E, Content-ID "<a.jpg>",
+    // Content-Location a.jpg, data.
+    const unsigned char want[] = {0x84, 0xA3, 0x01, 0x12, 0x08, 0x9E, 0xC0, 0x22, '<', 'a', '.', 'j', 'p', 'g',
+                                  '>',  0x00, 0x8E, 'a',  '.',  'j',  'p',  'g',  0x00, 'J', 'P', 'E', 'G', 'D',
+                                  'A',  'T',  'A'};
+    std::vector<unsigned char> bytes = testkit::ReadFileBytes(dat);
+    EXPECT_EQ(std::vector<unsigned char>(want, want + sizeof want), bytes);
+}
+
+TEST(MdocMessage, FailuresLeaveNoFile)
+{
+    Media m;
+    std::string a = m.Put("a.jpg", "x");
+    Cont c;
+    ASSERT_EQ(0, mmsInsertTimeLine(c.h, -1));
+    ASSERT_EQ(0, mmsInsertObject(c.h, 0, MDOC_TYPE_IMAGE, nullptr, a.c_str(), nullptr, -1));
+    std::string dat = m.dir.file("gone.dat");
+    EXPECT_EQ(0, mmsGenerateMessage(c.h, nullptr, "", "", dat.c_str(), 1));
+    EXPECT_EQ(0, mmsGenerateMessage(nullptr, "", "", "", dat.c_str(), 1));
+    // The media file vanished after it was inserted.
+    ASSERT_TRUE(DeleteFileA(a.c_str()));
+    EXPECT_EQ(0, mmsGenerateMessage(c.h, "", "", "", dat.c_str(), 1));
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(dat.c_str()));
+}
+
+TEST(MdocSmil, WrittenFilesAreWellFormedXml)
+{
+    if (testkit::kRealWin32)
+        GTEST_SKIP() << "xmllint is a host tool, not reachable from Wine";
+    if (system("xmllint --version > /dev/null 2>&1") != 0)
+        GTEST_SKIP() << "xmllint not installed";
+    Media m;
+    m.Put("a.gif", "GIF89a");
+    m.Put("a.txt", "hello");
+    m.Put("b.jpg", "x");
+    m.Put("b.mid", "x");
+    std::string smil = m.Put("show.smil", kShow);
+    Cont c;
+    ASSERT_TRUE(mmsContainerLoad(c.h, smil.c_str()));
+    MEDIA_ATT info;
+    ASSERT_TRUE(mmsGetObjectInfo(c.h, 0, 0, &info));
+    info.lpszAlt = (LPSTR) "<caf\xE9 & \"bar\">";  // markup and a Latin-1 byte
+    ASSERT_TRUE(mmsSetObjectInfo(c.h, 0, 0, &info));
+    std::string out = m.dir.file("out.smil");
+    ASSERT_TRUE(mmsContainerSave(c.h, out.c_str()));
+    std::string cmd = "xmllint --noout '" + out + "'";
+    EXPECT_EQ(0, system(cmd.c_str())) << ReadText(out);
+}
+
+}  // namespace
