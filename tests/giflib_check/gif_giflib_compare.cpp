@@ -1,0 +1,164 @@
+/*
+ * Decodes every GIF named on the command line (or found in the folders named there) with
+ * giflib's DGifSlurp and with CGifFile::Load, and compares, frame by frame: the rectangle,
+ * the interlace flag, the colour table the frame uses, every palette index of the frame's
+ * rectangle, and the graphic control values (delay, disposal, transparency).
+ * Exit code 0 when every file agrees; each difference is printed.  Native only (giflib).
+ */
+#include <dirent.h>
+#include <gif_lib.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include <string>
+#include <vector>
+
+#include "basemem.h"
+#include "gif.h"
+
+namespace {
+
+int g_failures = 0;
+int g_compared = 0;
+
+void Fail(const std::string &file, const std::string &what) {
+    fprintf(stderr, "%s: %s\n", file.c_str(), what.c_str());
+    ++g_failures;
+}
+
+int PixelOf(const BYTE *dib, int x, int y) {
+    const BITMAPINFOHEADER *bih = reinterpret_cast<const BITMAPINFOHEADER *>(dib);
+    int bits = bih->biBitCount;
+    size_t stride = ((size_t(bih->biWidth) * bits + 7) / 8 + 3) & ~size_t(3);
+    const BYTE *row = dib + 40 + 4 * bih->biClrUsed + size_t(bih->biHeight - 1 - y) * stride;
+    if (bits == 8)
+        return row[x];
+    if (bits == 4)
+        return (x & 1) ? (row[x >> 1] & 15) : (row[x >> 1] >> 4);
+    return (row[x >> 3] >> (7 - (x & 7))) & 1;
+}
+
+void CompareFile(const std::string &path) {
+    int err = 0;
+    GifFileType *gif = DGifOpenFileName(path.c_str(), &err);
+    if (!gif) {
+        printf("%s: skipped, giflib cannot open it\n", path.c_str());
+        return;
+    }
+    if (DGifSlurp(gif) != GIF_OK) {
+        // Files giflib rejects (a lower-case signature, a stream without end code) are
+        // checked by the unit tests instead.
+        printf("%s: skipped, giflib: %s\n", path.c_str(), GifErrorString(gif->Error));
+        DGifCloseFile(gif, &err);
+        return;
+    }
+    ++g_compared;
+    CGifFile ours;
+    if (!ours.Load(path.c_str())) {
+        Fail(path, "Load failed");
+        DGifCloseFile(gif, &err);
+        return;
+    }
+    if (ours.GetFrameCount() != gif->ImageCount)
+        Fail(path, "frame count " + std::to_string(ours.GetFrameCount()) + " != giflib " +
+                       std::to_string(gif->ImageCount));
+    int sw = 0, sh = 0;
+    ours.GetScreenSize(&sw, &sh);
+    if (sw != gif->SWidth || sh != gif->SHeight)
+        Fail(path, "screen size differs");
+    int frames = ours.GetFrameCount() < gif->ImageCount ? ours.GetFrameCount() : gif->ImageCount;
+    for (int i = 0; i < frames; ++i) {
+        const SavedImage &img = gif->SavedImages[i];
+        const GifImageDesc &d = img.ImageDesc;
+        std::string where = "frame " + std::to_string(i) + ": ";
+        GIFFRAMEINFO info;
+        HGLOBAL hDib = ours.GetFrame(i, &info);
+        if (info.left != d.Left || info.top != d.Top || info.width != d.Width || info.height != d.Height)
+            Fail(path, where + "rectangle differs");
+        if ((info.interlaced != 0) != d.Interlace)
+            Fail(path, where + "interlace flag differs");
+        GraphicsControlBlock gcb;
+        if (DGifSavedExtensionToGCB(gif, i, &gcb) == GIF_OK) {
+            if (info.delay != gcb.DelayTime)
+                Fail(path, where + "delay differs");
+            if (info.disposal != gcb.DisposalMode)
+                Fail(path, where + "disposal differs");
+            bool transparent = gcb.TransparentColor != NO_TRANSPARENT_COLOR;
+            if ((info.hasTransparency != 0) != transparent ||
+                (transparent && info.transparentIndex != gcb.TransparentColor))
+                Fail(path, where + "transparency differs");
+        }
+        const ColorMapObject *map = d.ColorMap ? d.ColorMap : gif->SColorMap;
+        const BYTE *dib = static_cast<const BYTE *>(BaseMemLock(hDib));
+        if (!dib) {
+            Fail(path, where + "no bitmap");
+            continue;
+        }
+        const BITMAPINFOHEADER *bih = reinterpret_cast<const BITMAPINFOHEADER *>(dib);
+        if (map) {
+            if (int(bih->biClrUsed) != map->ColorCount) {
+                Fail(path, where + "palette of " + std::to_string(bih->biClrUsed) + " entries, giflib " +
+                               std::to_string(map->ColorCount));
+            } else {
+                const RGBQUAD *pal = reinterpret_cast<const RGBQUAD *>(dib + 40);
+                for (int c = 0; c < map->ColorCount; ++c) {
+                    const GifColorType &g = map->Colors[c];
+                    if (pal[c].rgbRed != g.Red || pal[c].rgbGreen != g.Green || pal[c].rgbBlue != g.Blue) {
+                        Fail(path, where + "palette entry " + std::to_string(c) + " differs");
+                        break;
+                    }
+                }
+            }
+        }
+        int mask = (1 << bih->biBitCount) - 1;
+        int bad = 0;
+        for (int y = 0; y < d.Height && !bad; ++y)
+            for (int x = 0; x < d.Width; ++x) {
+                int want = img.RasterBits[size_t(y) * d.Width + x] & mask;
+                int got = PixelOf(dib, x, y);
+                if (want != got) {
+                    Fail(path, where + "pixel (" + std::to_string(x) + "," + std::to_string(y) + ") is " +
+                                   std::to_string(got) + ", giflib " + std::to_string(want));
+                    bad = 1;
+                    break;
+                }
+            }
+        BaseMemUnlock(hDib);
+    }
+    DGifCloseFile(gif, &err);
+}
+
+}  // namespace
+
+int main(int argc, char **argv) {
+    int files = 0;
+    int minimum = 1;
+    if (argc > 2 && strcmp(argv[1], "--at-least") == 0) {
+        minimum = atoi(argv[2]);
+        argv += 2;
+        argc -= 2;
+    }
+    for (int a = 1; a < argc; ++a) {
+        std::string arg = argv[a];
+        DIR *dir = opendir(arg.c_str());
+        if (!dir) {
+            CompareFile(arg);
+            ++files;
+            continue;
+        }
+        std::vector<std::string> names;
+        while (dirent *e = readdir(dir)) {
+            std::string n = e->d_name;
+            if (n.size() > 4 && n.compare(n.size() - 4, 4, ".gif") == 0)
+                names.push_back(arg + "/" + n);
+        }
+        closedir(dir);
+        for (const std::string &n : names) {
+            CompareFile(n);
+            ++files;
+        }
+    }
+    printf("%d files, %d compared with giflib, %d differences\n", files, g_compared, g_failures);
+    return g_failures == 0 && g_compared >= minimum ? 0 : 1;
+}

@@ -1,0 +1,621 @@
+/*
+ * The GIF reader and container: files are built byte by byte here (a plain LZW encoder in
+ * the test), loaded, and their frame bitmaps checked byte for byte.
+ */
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include <map>
+#include <vector>
+
+#include "basemem.h"
+#include "gif.h"
+#include "pixkit.h"
+#include "testkit.h"
+
+namespace {
+
+using Bytes = std::vector<unsigned char>;
+
+void Put16(Bytes &b, int v) {
+    b.push_back(BYTE(v));
+    b.push_back(BYTE(v >> 8));
+}
+
+/* GIF LZW of `pixels`: clear first, end last (unless withEnd is false). */
+Bytes Lzw(const std::vector<int> &pixels, int m, bool withEnd = true) {
+    int clear = 1 << m, end = clear + 1, size = m + 1, next = end + 1;
+    std::map<std::vector<int>, int> table;
+    for (int i = 0; i < clear; ++i)
+        table[{i}] = i;
+    std::vector<std::pair<int, int>> codes{{clear, size}};
+    std::vector<int> cur;
+    for (int p : pixels) {
+        std::vector<int> ext = cur;
+        ext.push_back(p);
+        if (table.count(ext)) {
+            cur = ext;
+            continue;
+        }
+        codes.push_back({table[cur], size});
+        if (next < 4096) {
+            table[ext] = next++;
+            if (next > (1 << size) && size < 12)
+                ++size;
+        }
+        cur = {p};
+    }
+    if (!cur.empty())
+        codes.push_back({table[cur], size});
+    if (withEnd)
+        codes.push_back({end, size});
+    Bytes out;
+    uint32_t acc = 0;
+    int n = 0;
+    for (auto &c : codes) {
+        acc |= uint32_t(c.first) << n;
+        n += c.second;
+        while (n >= 8) {
+            out.push_back(BYTE(acc));
+            acc >>= 8;
+            n -= 8;
+        }
+    }
+    if (n)
+        out.push_back(BYTE(acc));
+    return out;
+}
+
+Bytes SubBlocks(const Bytes &data, bool terminate = true) {
+    Bytes out;
+    for (size_t i = 0; i < data.size(); i += 255) {
+        size_t n = data.size() - i < 255 ? data.size() - i : 255;
+        out.push_back(BYTE(n));
+        out.insert(out.end(), data.begin() + long(i), data.begin() + long(i + n));
+    }
+    if (terminate)
+        out.push_back(0);
+    return out;
+}
+
+Bytes Table(int entries) {
+    Bytes t;
+    for (int i = 0; i < entries; ++i) {
+        t.push_back(BYTE(i * 3));
+        t.push_back(BYTE(255 - i));
+        t.push_back(BYTE(i * 7));
+    }
+    return t;
+}
+
+/* Header with a global table of 2^bits entries (bits 0: none). */
+Bytes Header(int w, int h, int bits, const char *sig = "GIF89a") {
+    Bytes b(sig, sig + 6);
+    Put16(b, w);
+    Put16(b, h);
+    b.push_back(bits ? BYTE(0x80 | (bits - 1)) : 0);
+    b.push_back(0);
+    b.push_back(0);
+    Bytes t = Table(bits ? 1 << bits : 0);
+    b.insert(b.end(), t.begin(), t.end());
+    return b;
+}
+
+void Gce(Bytes &b, int delay, int disposal, int transparent) {
+    Bytes g{0x21, 0xF9, 4, BYTE((disposal << 2) | (transparent >= 0 ? 1 : 0))};
+    Put16(g, delay);
+    g.push_back(BYTE(transparent >= 0 ? transparent : 0));
+    g.push_back(0);
+    b.insert(b.end(), g.begin(), g.end());
+}
+
+void Image(Bytes &b, int l, int t, int w, int h, const std::vector<int> &px, int m, int localBits = 0,
+           bool interlaced = false) {
+    b.push_back(0x2C);
+    Put16(b, l);
+    Put16(b, t);
+    Put16(b, w);
+    Put16(b, h);
+    b.push_back(BYTE((localBits ? 0x80 | (localBits - 1) : 0) | (interlaced ? 0x40 : 0)));
+    if (localBits) {
+        Bytes t = Table(1 << localBits);
+        for (auto &c : t)
+            c = BYTE(c ^ 0x55);
+        b.insert(b.end(), t.begin(), t.end());
+    }
+    b.push_back(BYTE(m));
+    Bytes d = SubBlocks(Lzw(px, m));
+    b.insert(b.end(), d.begin(), d.end());
+}
+
+std::vector<int> Pattern(int w, int h, int colours) {
+    std::vector<int> px;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            px.push_back((x * 3 + y * 5 + x * y) % colours);
+    return px;
+}
+
+/* A locked view of a frame bitmap. */
+struct Frame {
+    HGLOBAL h;
+    const BYTE *p;
+    explicit Frame(HGLOBAL hDib) : h(hDib), p(static_cast<const BYTE *>(BaseMemLock(hDib))) {}
+    ~Frame() {
+        if (p)
+            BaseMemUnlock(h);
+    }
+    const BITMAPINFOHEADER *bih() const { return reinterpret_cast<const BITMAPINFOHEADER *>(p); }
+    size_t stride() const { return ((size_t(bih()->biWidth) * bih()->biBitCount + 7) / 8 + 3) & ~size_t(3); }
+    const BYTE *row(int y) const {  // image row from the top
+        return p + 40 + 4 * bih()->biClrUsed + size_t(bih()->biHeight - 1 - y) * stride();
+    }
+    int pixel(int x, int y) const {
+        const BYTE *r = row(y);
+        switch (bih()->biBitCount) {
+        case 8:
+            return r[x];
+        case 4:
+            return (x & 1) ? (r[x >> 1] & 15) : (r[x >> 1] >> 4);
+        default:
+            return (r[x >> 3] >> (7 - (x & 7))) & 1;
+        }
+    }
+};
+
+class GifTest : public ::testing::Test {
+protected:
+    testkit::TempDir dir;
+    std::string Write(const Bytes &b, const char *name = "t.gif") {
+        std::string path = dir.file(name);
+        EXPECT_TRUE(testkit::WriteFileBytes(path, b));
+        return path;
+    }
+};
+
+TEST_F(GifTest, SignaturesAnyCaseLoadOthersFail) {
+    for (const char *sig : {"GIF89a", "gif89a", "GIF87a", "Gif87A"}) {
+        Bytes b = Header(4, 2, 1, sig);
+        Image(b, 0, 0, 4, 2, Pattern(4, 2, 2), 2);
+        b.push_back(0x3B);
+        CGifFile gif;
+        EXPECT_EQ(1, gif.Load(Write(b).c_str())) << sig;
+        EXPECT_EQ(1, gif.GetFrameCount()) << sig;
+    }
+    for (const char *sig : {"GIF88a", "JIF89a", "GIF89b"}) {
+        Bytes b = Header(4, 2, 1, sig);
+        Image(b, 0, 0, 4, 2, Pattern(4, 2, 2), 2);
+        CGifFile gif;
+        EXPECT_EQ(0, gif.Load(Write(b).c_str())) << sig;
+    }
+    Bytes twelve = Header(4, 2, 0);
+    twelve.resize(12);
+    CGifFile gif;
+    EXPECT_EQ(0, gif.Load(Write(twelve).c_str()));
+    EXPECT_EQ(0, gif.Load(dir.file("missing.gif").c_str()));
+    EXPECT_EQ(0, gif.Load(nullptr));
+}
+
+TEST_F(GifTest, ScreenAndGlobalTableAsRead) {
+    Bytes b = Header(300, 200, 3);
+    b[10] |= 0x08;  // sorted
+    b[11] = 5;      // background
+    Image(b, 0, 0, 2, 2, Pattern(2, 2, 8), 3);
+    b.push_back(0x3B);
+    CGifFile gif;
+    ASSERT_EQ(1, gif.Load(Write(b).c_str()));
+    GIFSCREEN s;
+    memset(&s, 0xCC, sizeof(s));
+    gif.GetScreen(&s);
+    EXPECT_EQ(300, s.width);
+    EXPECT_EQ(200, s.height);
+    EXPECT_EQ(1, s.hasGlobalTable);
+    EXPECT_EQ(3, s.colourBits);
+    EXPECT_EQ(8, s.colourCount);
+    EXPECT_EQ(5, s.background);
+    EXPECT_EQ(0x08, s.sortFlag);
+    EXPECT_EQ(0xCC, s.packed);  // GetScreen leaves packed alone
+    GIFPALETTE pal;
+    ASSERT_EQ(1, gif.GetGlobalPalette(&pal));
+    ASSERT_EQ(8, pal.count);
+    Bytes want = Table(8);
+    EXPECT_EQ(0, memcmp(pal.entries, want.data(), 24));
+    free(pal.entries);
+    // Entry 2 is (6, 253, 14).
+    EXPECT_EQ(2, gif.FindGlobalColor(6 + 253 * 256 + 14 * 65536));
+    EXPECT_EQ(0, gif.FindGlobalColor(0x123456));
+}
+
+TEST_F(GifTest, DurationsOfOneAndTwoFrames) {
+    Bytes one = Header(2, 2, 1);
+    Gce(one, 77, 0, -1);
+    Image(one, 0, 0, 2, 2, Pattern(2, 2, 2), 2);
+    one.push_back(0x3B);
+    EXPECT_EQ(2000, GetGifDuration(Write(one, "one.gif").c_str()));
+
+    Bytes two = Header(2, 2, 1);
+    Gce(two, 0, 0, -1);
+    Image(two, 0, 0, 2, 2, Pattern(2, 2, 2), 2);
+    Gce(two, 5, 0, -1);
+    Image(two, 0, 0, 2, 2, Pattern(2, 2, 2), 2);
+    two.push_back(0x3B);
+    EXPECT_EQ(150, GetGifDuration(Write(two, "two.gif").c_str()));
+    EXPECT_EQ(-1, GetGifDuration(nullptr));
+    EXPECT_EQ(0, GetGifDuration(dir.file("nothing.gif").c_str()));
+}
+
+TEST_F(GifTest, FrameDepthsFollowTheColourTable) {
+    struct Case {
+        int bits, m, depth, used;
+    } cases[] = {{1, 2, 1, 2}, {2, 2, 4, 4}, {4, 4, 4, 16}, {5, 5, 8, 32}, {8, 8, 8, 256}};
+    for (const Case &c : cases) {
+        Bytes b = Header(7, 3, c.bits);
+        std::vector<int> px = Pattern(7, 3, 1 << c.bits);
+        Image(b, 0, 0, 7, 3, px, c.m);
+        b.push_back(0x3B);
+        CGifFile gif;
+        ASSERT_EQ(1, gif.Load(Write(b).c_str()));
+        ASSERT_EQ(1, gif.GetFrameCount());
+        Frame f(gif.GetFrameDib(0));
+        ASSERT_TRUE(f.p);
+        const BITMAPINFOHEADER *bih = f.bih();
+        EXPECT_EQ(40u, bih->biSize);
+        EXPECT_EQ(7, bih->biWidth);
+        EXPECT_EQ(3, bih->biHeight);
+        EXPECT_EQ(1, bih->biPlanes);
+        EXPECT_EQ(c.depth, bih->biBitCount) << c.bits;
+        EXPECT_EQ(0u, bih->biCompression);
+        EXPECT_EQ(f.stride() * 3, bih->biSizeImage);
+        EXPECT_EQ(0, bih->biXPelsPerMeter);
+        EXPECT_EQ(DWORD(c.used), bih->biClrUsed);
+        EXPECT_EQ(0u, bih->biClrImportant);
+        // Palette entry 1 is blue, green, red, 0 of table entry 1 (3, 254, 7).
+        EXPECT_EQ(7, f.p[44]);
+        EXPECT_EQ(254, f.p[45]);
+        EXPECT_EQ(3, f.p[46]);
+        EXPECT_EQ(0, f.p[47]);
+        for (int y = 0; y < 3; ++y)
+            for (int x = 0; x < 7; ++x)
+                ASSERT_EQ(px[size_t(y * 7 + x)], f.pixel(x, y)) << c.bits << " at " << x << "," << y;
+    }
+}
+
+TEST_F(GifTest, TenWideOneBitRowKeepsPixelsEightAndNineHigh) {
+    Bytes b = Header(10, 2, 1);
+    std::vector<int> px{1, 0, 1, 0, 1, 0, 1, 0, 1, 1, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0};
+    Image(b, 0, 0, 10, 2, px, 2);
+    b.push_back(0x3B);
+    CGifFile gif;
+    ASSERT_EQ(1, gif.Load(Write(b).c_str()));
+    Frame f(gif.GetFrameDib(0));
+    ASSERT_EQ(1, f.bih()->biBitCount);
+    // Top row is stored last; rows are 4 bytes.
+    const BYTE *top = f.row(0), *bottom = f.row(1);
+    EXPECT_EQ(0xAA, top[0]);
+    EXPECT_EQ(0xC0, top[1]);
+    EXPECT_EQ(0, top[2]);
+    EXPECT_EQ(0x00, bottom[0]);
+    EXPECT_EQ(0x80, bottom[1]);
+    EXPECT_EQ(f.p + 40 + 8, bottom);  // the bottom row is the first stored
+}
+
+TEST_F(GifTest, InterlacedRowsLandInPassOrder) {
+    const int h = 10;
+    std::vector<int> px;
+    for (int k = 0; k < h; ++k)
+        for (int x = 0; x < 3; ++x)
+            px.push_back(k);  // decoded row k holds the value k
+    Bytes b = Header(3, h, 4);
+    Image(b, 0, 0, 3, h, px, 4, 0, true);
+    b.push_back(0x3B);
+    CGifFile gif;
+    ASSERT_EQ(1, gif.Load(Write(b).c_str()));
+    GIFFRAMEINFO info;
+    Frame f(gif.GetFrame(0, &info));
+    EXPECT_NE(0, info.interlaced);
+    const int order[h] = {0, 8, 4, 2, 6, 1, 3, 5, 7, 9};
+    for (int k = 0; k < h; ++k)
+        EXPECT_EQ(k, f.pixel(1, order[k])) << "decoded row " << k;
+}
+
+TEST_F(GifTest, StreamEndingOnTerminatorKeepsRowsAndGoesOn) {
+    Bytes b = Header(5, 4, 1);
+    std::vector<int> px = Pattern(5, 4, 2);
+    b.push_back(0x2C);
+    Put16(b, 0);
+    Put16(b, 0);
+    Put16(b, 5);
+    Put16(b, 4);
+    b.push_back(0);
+    b.push_back(2);
+    std::vector<int> first(px.begin(), px.begin() + 12);  // two rows and two pixels
+    Bytes d = SubBlocks(Lzw(first, 2, false));
+    b.insert(b.end(), d.begin(), d.end());
+    Image(b, 1, 1, 2, 2, {1, 1, 1, 1}, 2);
+    b.push_back(0x3B);
+    CGifFile gif;
+    ASSERT_EQ(1, gif.Load(Write(b).c_str()));
+    ASSERT_EQ(2, gif.GetFrameCount());
+    Frame f(gif.GetFrameDib(0));
+    for (int i = 0; i < 20; ++i)
+        EXPECT_EQ(i < 12 ? px[size_t(i)] : 0, f.pixel(i % 5, i / 5)) << i;
+    Frame g(gif.GetFrameDib(1));
+    EXPECT_EQ(1, g.pixel(1, 1));
+}
+
+TEST_F(GifTest, DamagedLaterFrameKeepsEarlierFrames) {
+    Bytes b = Header(4, 4, 2);
+    Image(b, 0, 0, 4, 4, Pattern(4, 4, 4), 2);
+    Image(b, 0, 0, 4, 4, Pattern(4, 4, 3), 2);
+    // Third frame: after the clear code, code 7 (never defined) at 3 bits.
+    b.push_back(0x2C);
+    Put16(b, 0);
+    Put16(b, 0);
+    Put16(b, 4);
+    Put16(b, 4);
+    b.push_back(0);
+    b.push_back(2);
+    Bytes bad = SubBlocks({BYTE(4 | (1 << 3) | (7 << 6)), 0x01});
+    b.insert(b.end(), bad.begin(), bad.end());
+    Image(b, 0, 0, 4, 4, Pattern(4, 4, 2), 2);
+    b.push_back(0x3B);
+    CGifFile gif;
+    EXPECT_EQ(1, gif.Load(Write(b).c_str()));
+    EXPECT_EQ(2, gif.GetFrameCount());
+}
+
+TEST_F(GifTest, RealFileShapes) {
+    // A 2-colour table decoded with code size 8, and extensions of several sub-blocks whose
+    // data holds separator bytes.
+    Bytes b = Header(10, 3, 1);
+    Bytes app{0x21, 0xFF, 11};
+    const char *id = "MEDLEYTEST1";
+    app.insert(app.end(), id, id + 11);
+    Bytes appData(600, 0x2C);
+    Bytes sb = SubBlocks(appData);
+    app.insert(app.end(), sb.begin(), sb.end());
+    b.insert(b.end(), app.begin(), app.end());
+    Bytes text{0x21, 0x01, 12, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+    Bytes words = SubBlocks(Bytes(300, 0x3B));
+    text.insert(text.end(), words.begin(), words.end());
+    b.insert(b.end(), text.begin(), text.end());
+    Bytes comment{0x21, 0xFE};
+    Bytes cdata = SubBlocks(Bytes{'a', 0, 'b', 0x2C});
+    comment.insert(comment.end(), cdata.begin(), cdata.end());
+    b.insert(b.end(), comment.begin(), comment.end());
+    Gce(b, 9, 2, 1);
+    std::vector<int> px = Pattern(10, 3, 2);
+    Image(b, 0, 0, 10, 3, px, 8);
+    b.push_back(0x3B);
+    CGifFile gif;
+    ASSERT_EQ(1, gif.Load(Write(b).c_str()));
+    ASSERT_EQ(1, gif.GetFrameCount());
+    GIFFRAMEINFO info;
+    Frame f(gif.GetFrame(0, &info));
+    EXPECT_EQ(1, f.bih()->biBitCount);
+    EXPECT_EQ(9, info.delay);
+    EXPECT_EQ(2, info.disposal);
+    EXPECT_EQ(1, info.hasTransparency);
+    EXPECT_EQ(1, info.transparentIndex);
+    for (int i = 0; i < 30; ++i)
+        ASSERT_EQ(px[size_t(i)], f.pixel(i % 10, i / 10)) << i;
+}
+
+TEST_F(GifTest, BadInputFailsCleanly) {
+    {  // global table past the end
+        Bytes b = Header(4, 4, 8);
+        b.resize(13 + 3 * 256);
+        CGifFile gif;
+        EXPECT_EQ(0, gif.Load(Write(b).c_str()));
+    }
+    {  // descriptor cut short, local table past the end
+        Bytes b = Header(4, 4, 1);
+        Bytes c = b;
+        b.insert(b.end(), {0x2C, 0, 0, 0, 0, 4});
+        c.insert(c.end(), {0x2C, 0, 0, 0, 0, 4, 0, 4, 0, 0x87, 1, 2, 3});
+        CGifFile gif;
+        EXPECT_EQ(1, gif.Load(Write(b).c_str()));
+        EXPECT_EQ(0, gif.GetFrameCount());
+        EXPECT_EQ(1, gif.Load(Write(c).c_str()));
+        EXPECT_EQ(0, gif.GetFrameCount());
+    }
+    {  // no terminator, data cut in the middle of a sub-block
+        Bytes b = Header(8, 8, 1);
+        Image(b, 0, 0, 8, 8, Pattern(8, 8, 2), 2);
+        b.resize(b.size() - 4);
+        CGifFile gif;
+        EXPECT_EQ(1, gif.Load(Write(b).c_str()));
+        EXPECT_EQ(1, gif.GetFrameCount());
+    }
+    {  // width 0, then an absurd frame, then a frame larger than the screen
+        Bytes b = Header(4, 4, 1);
+        Image(b, 0, 0, 0, 4, {}, 2);
+        CGifFile gif;
+        EXPECT_EQ(1, gif.Load(Write(b).c_str()));
+        EXPECT_EQ(0, gif.GetFrameCount());
+        Bytes huge = Header(4, 4, 1);
+        Image(huge, 0, 0, 65535, 65535, {1, 0, 1}, 2, 8);
+        EXPECT_EQ(1, gif.Load(Write(huge).c_str()));
+        EXPECT_LE(gif.GetFrameCount(), 1);
+        Bytes big = Header(4, 4, 1);
+        Image(big, 2, 2, 40, 30, Pattern(40, 30, 2), 2);
+        big.push_back(0x3B);
+        EXPECT_EQ(1, gif.Load(Write(big).c_str()));
+        ASSERT_EQ(1, gif.GetFrameCount());
+        int l, t, w, h;
+        EXPECT_EQ(1, gif.GetFrameRect(0, &l, &t, &w, &h));
+        EXPECT_EQ(2, l);
+        EXPECT_EQ(40, w);
+        EXPECT_EQ(30, h);
+    }
+    {  // code sizes 0 and 12 cannot be decoded
+        for (int m : {0, 12}) {
+            Bytes b = Header(2, 2, 1);
+            b.insert(b.end(), {0x2C, 0, 0, 0, 0, 2, 0, 2, 0, 0, BYTE(m), 2, 0xFF, 0xFF, 0, 0x3B});
+            CGifFile gif;
+            EXPECT_EQ(1, gif.Load(Write(b).c_str()));
+            EXPECT_EQ(0, gif.GetFrameCount()) << m;
+        }
+    }
+}
+
+TEST_F(GifTest, ContainerListOperations) {
+    Bytes b = Header(6, 6, 2);
+    Gce(b, 3, 1, 2);
+    Image(b, 0, 0, 6, 6, Pattern(6, 6, 4), 2);
+    Gce(b, 4, 0, -1);
+    Image(b, 1, 2, 3, 2, Pattern(3, 2, 8), 3, 3);
+    Image(b, 0, 0, 2, 2, Pattern(2, 2, 4), 2);
+    b.push_back(0x3B);
+    CGifFile gif;
+    ASSERT_EQ(1, gif.Load(Write(b).c_str()));
+    ASSERT_EQ(3, gif.GetFrameCount());
+
+    // Transparent colour of frame 0: global entry 2 = (6, 253, 14).
+    EXPECT_EQ(6 + 253 * 256 + 14 * 65536, gif.GetTransparentColor(0));
+    EXPECT_EQ(-1, gif.GetTransparentColor(1));
+    EXPECT_EQ(-1, gif.GetTransparentColor(7));
+
+    // Frame 1 has a local table of 8 entries (entry i of Table() xor 0x55).
+    EXPECT_EQ(nullptr, gif.GetLocalPalette(0));
+    GIFPALETTE *local = gif.GetLocalPalette(1);
+    ASSERT_NE(nullptr, local);
+    EXPECT_EQ(8, local->count);
+    EXPECT_EQ(BYTE(3 ^ 0x55), local->entries[3]);
+    EXPECT_EQ(BYTE(254 ^ 0x55), local->entries[4]);
+    int red = local->entries[3], green = local->entries[4], blue = local->entries[5];
+    free(local->entries);
+    delete local;
+    EXPECT_EQ(1, CGifFile::FindPaletteIndex(gif.GetFrameDib(1), red + green * 256 + blue * 65536));
+    EXPECT_EQ(-1, CGifFile::FindPaletteIndex(gif.GetFrameDib(1), 0x00FFFFFF));
+    EXPECT_EQ(-1, CGifFile::FindPaletteIndex(0, 0));
+
+    int l = -1, t = -1, w = -1, h = -1;
+    EXPECT_EQ(1, gif.GetFrameRect(1, &l, &t, &w, &h));
+    EXPECT_EQ(1, l);
+    EXPECT_EQ(2, t);
+    EXPECT_EQ(3, w);
+    EXPECT_EQ(2, h);
+    EXPECT_EQ(0, gif.GetFrameRect(1, &l, nullptr, &w, &h));
+    EXPECT_EQ(0, gif.GetFrameRect(3, &l, &t, &w, &h));
+
+    GIFFRAMEINFO info;
+    ASSERT_EQ(1, gif.GetFrameInfo(0, &info));
+    EXPECT_EQ(3, info.delay);
+    EXPECT_EQ(1, info.disposal);
+    info.delay = 42;
+    EXPECT_EQ(1, gif.SetFrameInfo(0, &info));
+    EXPECT_EQ(0, gif.SetFrameInfo(-1, &info));
+    EXPECT_EQ(0, gif.SetFrameInfo(3, &info));
+    EXPECT_EQ(0, gif.SetFrameInfo(0, nullptr));
+    EXPECT_EQ(0, gif.GetFrameInfo(0, nullptr));
+    GIFFRAMEINFO again;
+    gif.GetFrameInfo(0, &again);
+    EXPECT_EQ(42, again.delay);
+
+    // Copy frame 1's DIB into a block of exactly its size, and one byte short.
+    HGLOBAL f1 = gif.GetFrameDib(1);
+    DWORD need = 40 + 4 * 8 + 4 * 2;
+    HGLOBAL dest = BaseMemAlloc(GMEM_MOVEABLE, need);
+    HGLOBAL shortDest = BaseMemAlloc(GMEM_MOVEABLE, need - 1);
+    EXPECT_EQ(need, gif.CopyFrameDib(1, dest));
+    EXPECT_EQ(0u, gif.CopyFrameDib(1, shortDest));
+    EXPECT_EQ(0u, gif.CopyFrameDib(9, dest));
+    void *a = BaseMemLock(dest), *c = BaseMemLock(f1);
+    EXPECT_EQ(0, memcmp(a, c, need));
+    BaseMemUnlock(dest);
+    BaseMemUnlock(f1);
+    BaseMemFree(dest);
+    BaseMemFree(shortDest);
+
+    // RemoveFrame at the count changes nothing; the middle one goes.
+    EXPECT_EQ(0, gif.RemoveFrame(3));
+    EXPECT_EQ(0, gif.RemoveFrame(-1));
+    EXPECT_EQ(3, gif.GetFrameCount());
+    HGLOBAL last = gif.GetFrameDib(2);
+    EXPECT_EQ(1, gif.RemoveFrame(1));
+    EXPECT_EQ(2, gif.GetFrameCount());
+    EXPECT_EQ(last, gif.GetFrameDib(1));
+
+    // AddDecodedFrame: 0 heads the list, out of range appends.
+    HGLOBAL extra = BaseMemAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, 48);
+    HGLOBAL tail = BaseMemAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, 48);
+    EXPECT_EQ(0, gif.AddDecodedFrame(extra, &info, 0));
+    EXPECT_EQ(3, gif.AddDecodedFrame(tail, &info, 99));
+    EXPECT_EQ(-1, gif.AddDecodedFrame(0, &info, 0));
+    EXPECT_EQ(extra, gif.GetFrameDib(0));
+    EXPECT_EQ(tail, gif.GetFrameDib(3));
+    EXPECT_EQ(0, gif.GetFrameDib(4));
+    EXPECT_EQ(0, gif.GetFrame(-1, &info));
+}
+
+TEST_F(GifTest, CreateAndScreenCopies) {
+    BYTE rgb[6] = {1, 2, 3, 4, 5, 6};
+    GIFPALETTE pal{2, rgb};
+    CGifFile gif;
+    ASSERT_EQ(1, gif.Create(320, 240, 1, &pal));
+    int w = 0, h = 0;
+    gif.GetScreenSize(&w, nullptr);
+    gif.GetScreenSize(nullptr, &h);
+    EXPECT_EQ(320, w);
+    EXPECT_EQ(240, h);
+    GIFSCREEN s;
+    gif.GetScreen(&s);
+    EXPECT_EQ(1, s.hasGlobalTable);
+    EXPECT_EQ(8, s.colourBits);
+    EXPECT_EQ(1, s.background);
+    EXPECT_EQ(1, gif.FindGlobalColor(4 + 5 * 256 + 6 * 65536));
+    s.width = 10;
+    gif.SetScreen(&s);
+    gif.SetScreen(nullptr);
+    gif.GetScreenSize(&w, &h);
+    EXPECT_EQ(10, w);
+    EXPECT_EQ(0, gif.GetDuration());
+}
+
+TEST_F(GifTest, SizeAndThumbnail) {
+    Bytes b = Header(700, 14, 2);
+    Image(b, 0, 0, 700, 14, Pattern(700, 14, 4), 2);
+    b.push_back(0x3B);
+    std::string path = Write(b);
+    WORD w = 0, h = 0;
+    EXPECT_EQ(1, GetGifSize(path.c_str(), &w, &h));
+    EXPECT_EQ(700, w);
+    EXPECT_EQ(14, h);
+    testkit::AssertCapture capture;
+    EXPECT_EQ(0, GetGifSize(nullptr, &w, &h));
+    EXPECT_TRUE(capture.Saw("szGifFile"));
+    EXPECT_EQ(0, GetGifSize(dir.file("none.gif").c_str(), &w, &h));
+
+    HGLOBAL thumb = LoadGifThumbnail(path.c_str());
+    ASSERT_NE(nullptr, thumb);
+    Frame f(thumb);
+    EXPECT_EQ(24, f.bih()->biBitCount);
+    EXPECT_EQ(320, f.bih()->biWidth);
+    EXPECT_EQ(6, f.bih()->biHeight);  // 14 * 320 / 700 = 6.4
+    BaseMemUnlock(thumb);
+    f.p = nullptr;
+    BaseMemFree(thumb);
+
+    // A small picture is converted but not resized.
+    Bytes s = Header(3, 2, 1);
+    Image(s, 0, 0, 3, 2, {0, 1, 0, 1, 1, 1}, 2);
+    s.push_back(0x3B);
+    HGLOBAL small = LoadGifThumbnail(Write(s, "s.gif").c_str());
+    ASSERT_NE(nullptr, small);
+    Frame g(small);
+    EXPECT_EQ(3, g.bih()->biWidth);
+    // Pixel (1, 0) is palette entry 1: red 3, green 254, blue 7 -> bytes 7, 254, 3.
+    const BYTE *top = g.row(0);
+    EXPECT_EQ(7, top[3]);
+    EXPECT_EQ(254, top[4]);
+    EXPECT_EQ(3, top[5]);
+    BaseMemUnlock(small);
+    g.p = nullptr;
+    BaseMemFree(small);
+    EXPECT_EQ(nullptr, LoadGifThumbnail(nullptr));
+    EXPECT_EQ(nullptr, LoadGifThumbnail(dir.file("none.gif").c_str()));
+}
+
+}  // namespace
