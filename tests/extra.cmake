@@ -14,7 +14,7 @@ endif()
 # The base library's core refers to the plug-in class's type information (under the
 # sanitizers); when that reference is first pulled in after the plug-in core was scanned, the
 # link fails.  Asking for the symbol up front settles it.
-foreach(t test_imaging test_platform gif_giflib_compare)
+foreach(t test_imaging test_platform test_message test_transfer gif_giflib_compare)
   if(TARGET ${t} AND TARGET plugin_core AND NOT WIN32)
     target_link_libraries(${t} PRIVATE plugin_core)
     target_link_options(${t} PRIVATE "LINKER:--undefined=_ZTI7CPlugIn")
