@@ -1,5 +1,6 @@
 /*
- * CPlugIn: the base of every plug-in object, and its component array.
+ * CPlugIn: the base of every plug-in object (this module's and any other that links the base
+ * library), and its component array.
  *
  * The array is owned storage of m_nMaxSize entries of which the first m_nSize are in use;
  * entries past m_nSize are zero.  It grows as CMkArray does with an automatic step: the count
