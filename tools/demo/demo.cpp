@@ -259,12 +259,12 @@ void Runner::PrintTable(const std::string &title, const std::string &folder, con
     Say("   " + title + ": " + Join(folder, file));
     Say("     " + type + ", " + std::to_string(rows.size()) + " parts");
     char line[512];
-    snprintf(line, sizeof line, "     %-3s %-22s %-16s %-12s %9s %9s", "#", "type", "name", "content id", "offset",
+    snprintf(line, sizeof line, "     %-3s %-36s %-14s %-13s %9s %9s", "#", "type", "name", "content id", "offset",
              "length");
     Say(line);
     int i = 0;
     for (const PartRow &r : rows) {
-        snprintf(line, sizeof line, "     %-3d %-22.22s %-16.16s %-12.12s %9ld %9ld", i++, r.type.c_str(),
+        snprintf(line, sizeof line, "     %-3d %-36.36s %-14.14s %-13.13s %9ld %9ld", i++, r.type.c_str(),
                  r.name.c_str(), r.id.c_str(), r.offset, r.length);
         Say(line);
     }
@@ -488,10 +488,12 @@ bool Runner::MakeThumbnails()
         HGLOBAL thumb = nullptr;
         if (ext == ".gif") {
             thumb = LoadGifThumbnail(path.c_str());
-        } else {
-            BlockGuard full{PxOpenFile(path.c_str(), 0, 0)};
-            if (full.h)
-                thumb = FitDibHQ(full.h, 96, 96);
+        } else if (HGLOBAL full = PxOpenFile(path.c_str(), 0, 0)) {
+            thumb = FitDibHQ(full, 96, 96);  // 0 when the picture already fits the box
+            if (thumb)
+                BaseMemFree(full);
+            else
+                thumb = full;
         }
         BlockGuard g{thumb};
         std::string png = Join(m_thumbs, n + ".png"), err;
