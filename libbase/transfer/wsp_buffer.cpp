@@ -243,9 +243,9 @@ int32_t WspBufReadUintvar(const WSP_BUFFER *buf, int32_t *pos)
         if (p >= buf->length)
             return -1;
         uint8_t b = buf->data[p++];
+        if (v > ((uint32_t)INT32_MAX >> 7))
+            return -1; /* the next group would pass 2^31 - 1 */
         v = (v << 7) | (b & 0x7F);
-        if (v > (uint32_t)INT32_MAX)
-            return -1;
         if (!(b & 0x80)) {
             *pos = p;
             return (int32_t)v;
@@ -328,8 +328,10 @@ int WspBufReadText(const WSP_BUFFER *buf, int32_t *pos, char *out, int cchOut)
         ++p;
     int n = 0;
     for (;;) {
-        if (p >= buf->length)
-            return 0; /* no terminator inside the buffer */
+        if (p >= buf->length) {
+            out[0] = 0; /* no terminator inside the buffer */
+            return 0;
+        }
         uint8_t b = buf->data[p];
         if (b == 0 || b < 0x20 || b > 0x7E)
             break;

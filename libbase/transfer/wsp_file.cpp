@@ -281,9 +281,9 @@ int32_t WspFileReadUintvar(WSP_FILE *fp)
     /* WSP allows at most 5 octets; a longer run is malformed, not read on. */
     for (int i = 0; i < WSP_UINTVAR_MAX; ++i) {
         int b = WspFileReadByte(fp);
+        if (v > ((uint32_t)INT32_MAX >> 7))
+            return -1; /* the next group would pass 2^31 - 1 */
         v = (v << 7) | (uint32_t)(b & 0x7F);
-        if (v > (uint32_t)INT32_MAX)
-            return -1;
         if (!(b & 0x80))
             return (int32_t)v;
     }

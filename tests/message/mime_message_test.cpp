@@ -1,0 +1,478 @@
+/* The multipart message: byte layouts, round trips, extraction and hostile files. */
+#include <gtest/gtest.h>
+
+#include <stdio.h>
+#include <string.h>
+
+#include <filesystem>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "mime.h"
+#include "testkit.h"
+#include "wsp.h"
+
+namespace {
+
+using Bytes = std::vector<unsigned char>;
+
+Bytes &Text(Bytes &b, const char *s)
+{
+    b.insert(b.end(), s, s + strlen(s) + 1);
+    return b;
+}
+
+Bytes Cat(Bytes a, const Bytes &b)
+{
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+struct Fixture {
+    testkit::TempDir dir;
+    std::string folder = dir.file("");
+
+    void Put(const char *name, const Bytes &data) { ASSERT_TRUE(testkit::WriteFileBytes(dir.file(name), data)); }
+    Bytes Get(const char *name) { return testkit::ReadFileBytes(dir.file(name)); }
+    int Add(MIME_MESSAGE *m, const char *type, const char *name, const char *id = nullptr)
+    {
+        MIME_PART_INFO info = {type, folder.c_str(), name, id};
+        return MimeAddPart(m, &info);
+    }
+};
+
+TEST(MimeLayout, OnePartMixedMessage)
+{
+    Fixture f;
+    f.Put("a.jpg", {0xFF, 0xD8, 0xFF});
+    MIME_MESSAGE *m = MimeCreate();
+    ASSERT_TRUE(f.Add(m, "image/jpeg", "a.jpg"));
+    ASSERT_TRUE(MimeWriteFile(m, f.folder.c_str(), "out.mms"));
+    EXPECT_STREQ(m->contentType, MIME_TYPE_MIXED);
+    MimeDestroy(m);
+    Bytes expect = {0x84, 0xA3, 0x01, 0x08, 0x03, 0x9E, 0x8E};
+    Text(expect, "a.jpg");
+    expect = Cat(expect, {0xFF, 0xD8, 0xFF});
+    EXPECT_EQ(f.Get("out.mms"), expect);
+}
+
+TEST(MimeLayout, RelatedMessageWithSmilStartPart)
+{
+    Fixture f;
+    f.Put("mms.smil", {'<', 's', '>'});
+    f.Put("b.gif", {'G', 'I', 'F'});
+    MIME_MESSAGE *m = MimeCreate();
+    ASSERT_TRUE(MimeAddSmilPart(m, f.folder.c_str(), "mms.smil"));
+    ASSERT_TRUE(f.Add(m, "image/gif", "b.gif", "<b>"));
+    ASSERT_TRUE(MimeWriteFile(m, f.folder.c_str(), "out.mms"));
+    EXPECT_STREQ(m->contentType, MIME_TYPE_RELATED);
+    MimeDestroy(m);
+
+    Bytes expect = {0x84, 0x1B, 0xB3, 0x89};
+    Text(expect, "application/smil").push_back(0x8A);
+    Text(expect, "<smil>").push_back(0x02);
+    // SMIL entry: HeadersLen 39, DataLen 3.
+    expect = Cat(expect, {39, 3, 0x13});
+    Text(expect, "application/smil");
+    expect = Cat(expect, {0x81, 0x83, 0xC0, 0x22});
+    Text(expect, "<smil>").push_back(0x8E);
+    Text(expect, "mms.smil");
+    expect = Cat(expect, {'<', 's', '>'});
+    // GIF entry: 1 + 6 ("C0 22 <b> 00") + 7 ("8E b.gif 00") = 14.
+    expect = Cat(expect, {14, 3, 0x9D, 0xC0, 0x22});
+    Text(expect, "<b>").push_back(0x8E);
+    Text(expect, "b.gif");
+    expect = Cat(expect, {'G', 'I', 'F'});
+    EXPECT_EQ(f.Get("out.mms"), expect);
+}
+
+TEST(MimeLayout, TextPlainCharsetsAndTextTypes)
+{
+    Fixture f;
+    f.Put("t.txt", {'h', 'i'});
+    struct {
+        const char *type;
+        Bytes value;
+    } cases[] = {
+        {"text/plain;charset=utf_8", {0x03, 0x83, 0x81, 0xEA}},
+        {"text/plain; charset = utf_8", {0x03, 0x83, 0x81, 0xEA}},
+        {"text/plain", {0x03, 0x83, 0x81, 0x83}},
+        {"text/plain;charset=us-ascii", {0x03, 0x83, 0x81, 0x83}},
+        {"text/plain;charset=UTF_8", {0x03, 0x83, 0x81, 0x83}},
+        {"image/png;charset=utf_8", {0xA0}},
+        {"*/*", {'*', '/', '*', 0}},
+        {"audio/amr", {'a', 'u', 'd', 'i', 'o', '/', 'a', 'm', 'r', 0}},
+    };
+    for (const auto &c : cases) {
+        MIME_MESSAGE *m = MimeCreate();
+        ASSERT_TRUE(f.Add(m, c.type, "t.txt"));
+        ASSERT_TRUE(MimeWriteFile(m, f.folder.c_str(), "out.mms"));
+        MimeDestroy(m);
+        Bytes expect = {0x84, 0xA3, 0x01, (unsigned char)(c.value.size() + 7), 0x02};
+        expect = Cat(expect, c.value);
+        expect.push_back(0x8E);
+        Text(expect, "t.txt");
+        expect = Cat(expect, {'h', 'i'});
+        EXPECT_EQ(f.Get("out.mms"), expect) << c.type;
+    }
+}
+
+TEST(MimeLayout, EmptyMessageCannotBeOpenedAgain)
+{
+    Fixture f;
+    MIME_MESSAGE *m = MimeCreate();
+    ASSERT_TRUE(MimeWriteFile(m, f.folder.c_str(), "empty.mms"));
+    MimeDestroy(m);
+    EXPECT_EQ(f.Get("empty.mms"), (Bytes{0x84, 0xA3, 0x00}));
+    EXPECT_EQ(MimeOpenFile(f.folder.c_str(), "empty.mms"), nullptr);
+}
+
+TEST(MimeCompose, ArgumentChecksAndFailedWrites)
+{
+    Fixture f;
+    f.Put("a.jpg", {1});
+    EXPECT_FALSE(MimeAddPart(nullptr, nullptr));
+    MIME_MESSAGE *m = MimeCreate();
+    ASSERT_NE(m, nullptr);
+    EXPECT_EQ(m->partCount, 0);
+    EXPECT_EQ(m->firstPart, nullptr);
+    EXPECT_EQ(m->progressProc, nullptr);
+    MIME_PART_INFO noType = {nullptr, f.folder.c_str(), "a.jpg", nullptr};
+    EXPECT_FALSE(MimeAddPart(m, &noType));
+    MIME_PART_INFO noFolder = {"image/jpeg", nullptr, "a.jpg", nullptr};
+    EXPECT_FALSE(MimeAddPart(m, &noFolder));
+    EXPECT_FALSE(MimeAddSmilPart(m, nullptr, "x"));
+    EXPECT_EQ(m->partCount, 0);
+    EXPECT_EQ(m->startPart, nullptr);
+
+    ASSERT_TRUE(f.Add(m, "image/jpeg", "a.jpg", "<a>"));
+    EXPECT_STREQ(m->firstPart->contentId, "<a>");
+    EXPECT_EQ(m->firstPart->name, nullptr);
+    EXPECT_FALSE(MimeWriteFile(m, nullptr, "x"));
+    EXPECT_FALSE(MimeWriteFile(m, f.folder.c_str(), nullptr));
+    // A missing data file stops the write; the partial file stays.
+    ASSERT_TRUE(f.Add(m, "image/gif", "missing.gif"));
+    EXPECT_FALSE(MimeWriteFile(m, f.folder.c_str(), "part.mms"));
+    Bytes partial = f.Get("part.mms");
+    ASSERT_GE(partial.size(), 3u);
+    EXPECT_EQ(partial[2], 2);
+    MimeDestroy(m);
+    MimeDestroy(nullptr);
+    MimeClearProgress(nullptr);
+}
+
+TEST(MimeCompose, MoreThan127PartsAreRefusedUnwritten)
+{
+    Fixture f;
+    f.Put("p", {7});
+    MIME_MESSAGE *m = MimeCreate();
+    for (int i = 0; i < 127; ++i)
+        ASSERT_TRUE(f.Add(m, "image/png", "p"));
+    ASSERT_TRUE(MimeWriteFile(m, f.folder.c_str(), "ok.mms"));
+    EXPECT_EQ(f.Get("ok.mms")[2], 127);
+    ASSERT_TRUE(f.Add(m, "image/png", "p"));
+    EXPECT_EQ(m->partCount, 128);
+    EXPECT_FALSE(MimeWriteFile(m, f.folder.c_str(), "big.mms"));
+    bool exists = true;
+    testkit::ReadFileBytes(f.dir.file("big.mms"), &exists);
+    EXPECT_FALSE(exists);
+    MimeDestroy(m);
+}
+
+struct PartSpec {
+    std::string type, name;
+    Bytes data;
+};
+
+/* The type a part reads back with: text/plain carries the charset it was written with. */
+std::string ReadBackType(const std::string &type)
+{
+    if (type.rfind("text/plain", 0) == 0)
+        return type.find("utf_8") != std::string::npos ? "text/plain;charset=utf_8" : "text/plain;charset=us-ascii";
+    return type.substr(0, type.find(';'));
+}
+
+TEST(MimeRoundTrip, RandomMessagesOfOneTo127Parts)
+{
+    static const char *const kTypes[] = {"image/jpeg", "image/gif", "image/png", "text/plain",
+                                         "text/plain;charset=utf_8", "audio/amr", "video/3gpp",
+                                         "application/vnd.wap.wmlc", "*/*", "image/vnd.wap.wbmp"};
+    std::mt19937 rng(20261206);
+    for (int parts : {1, 2, 7, 64, 127}) {
+        Fixture f;
+        std::vector<PartSpec> specs;
+        MIME_MESSAGE *m = MimeCreate();
+        bool smil = parts % 2 == 1;
+        if (smil) {
+            f.Put("mms.smil", {'<', 's', 'm', 'i', 'l', '/', '>'});
+            ASSERT_TRUE(MimeAddSmilPart(m, f.folder.c_str(), "mms.smil"));
+        }
+        for (int i = 0; i < parts - (smil ? 1 : 0); ++i) {
+            PartSpec s;
+            s.type = kTypes[rng() % (sizeof kTypes / sizeof kTypes[0])];
+            s.name = "part " + std::to_string(i) + (i % 3 ? ".bin" : " with spaces.dat");
+            size_t size = i == 0 ? 0 : (i == 1 && parts <= 7) ? 3 * 1024 * 1024 + 5 : rng() % 5000;
+            s.data.resize(size);
+            for (auto &b : s.data)
+                b = (unsigned char)rng();
+            f.Put(s.name.c_str(), s.data);
+            std::string id = "<" + s.name + ">";
+            ASSERT_TRUE(f.Add(m, s.type.c_str(), s.name.c_str(), i % 2 ? id.c_str() : nullptr));
+            specs.push_back(s);
+        }
+        ASSERT_TRUE(MimeWriteFile(m, f.folder.c_str(), "rt.mms"));
+        MimeDestroy(m);
+
+        MIME_MESSAGE *r = MimeOpenFile(f.folder.c_str(), "rt.mms");
+        ASSERT_NE(r, nullptr) << parts;
+        EXPECT_EQ(r->mode, MIME_MODE_READING);
+        EXPECT_EQ(r->partCount, parts);
+        EXPECT_STREQ(r->contentType, smil ? MIME_TYPE_RELATED : MIME_TYPE_MIXED);
+        EXPECT_EQ(MimeOtherPartCount(r), (int)specs.size());
+        if (smil) {
+            ASSERT_NE(r->startPart, nullptr);
+            EXPECT_EQ(r->startPart, r->firstPart);
+            EXPECT_STREQ(r->startPart->contentId, "<smil>");
+            EXPECT_STREQ(r->startPart->contentType, "application/smil;charset=us-ascii");
+        } else {
+            EXPECT_EQ(r->startPart, nullptr);
+        }
+        testkit::TempDir out;
+        std::string outFolder = out.file("");
+        ASSERT_TRUE(MimeExtractAll(r, outFolder.c_str()));
+        for (size_t i = 0; i < specs.size(); ++i) {
+            MIME_PART_INFO info = {nullptr, outFolder.c_str(), nullptr, nullptr};
+            ASSERT_TRUE(MimeExtractPart(r, (int)i, &info));
+            EXPECT_EQ(info.contentType, ReadBackType(specs[i].type)) << i;
+            EXPECT_EQ(info.fileName, specs[i].name);
+            if (i % 2) {
+                EXPECT_EQ(std::string(info.contentId), "<" + specs[i].name + ">");
+            } else {
+                EXPECT_EQ(info.contentId, nullptr);
+            }
+            EXPECT_EQ(testkit::ReadFileBytes(out.file(specs[i].name)), specs[i].data) << specs[i].name;
+        }
+        if (smil) {
+            EXPECT_EQ(testkit::ReadFileBytes(out.file("mms.smil")), (Bytes{'<', 's', 'm', 'i', 'l', '/', '>'}));
+        }
+        MimeDestroy(r);
+    }
+}
+
+int g_calls;
+std::string g_names;
+int Progress(const char *name, uint32_t user)
+{
+    ++g_calls;
+    g_names += name;
+    g_names += "|" + std::to_string(user) + ";";
+    return 0;
+}
+
+TEST(MimeRead, StartPartFirstProgressAndDerivedNames)
+{
+    Fixture f;
+    f.Put("s.smil", {'s'});
+    f.Put("one", {'1'});
+    f.Put("two", {'2', '2'});
+    MIME_MESSAGE *m = MimeCreate();
+    ASSERT_TRUE(MimeAddSmilPart(m, f.folder.c_str(), "s.smil"));
+    ASSERT_TRUE(f.Add(m, "image/jpeg", "one", "<img1.jpg>"));
+    ASSERT_TRUE(f.Add(m, "text/plain", "two", "<t>"));
+    ASSERT_TRUE(MimeWriteFile(m, f.folder.c_str(), "m.mms"));
+    MimeDestroy(m);
+
+    MIME_MESSAGE *r = MimeOpenFile(f.folder.c_str(), "m.mms");
+    ASSERT_NE(r, nullptr);
+    EXPECT_EQ(MimeOtherPartCount(r), 2);
+    EXPECT_FALSE(f.Add(r, "image/gif", "one"));  // reading mode
+    EXPECT_EQ(r->partCount, 3);
+
+    // Names come from Content-Location; drop it to see the content id supply the name.
+    free(r->firstPart->next->name);
+    r->firstPart->next->name = nullptr;
+    r->progressProc = Progress;
+    r->progressUser = 42;
+    g_calls = 0;
+    g_names.clear();
+    testkit::TempDir out;
+    std::string o = out.file("");
+    MIME_PART_INFO info = {nullptr, o.c_str(), nullptr, nullptr};
+    ASSERT_TRUE(MimeExtractPart(r, 0, &info));
+    EXPECT_STREQ(info.fileName, "img1.jpg");
+    EXPECT_STREQ(info.contentType, "image/jpeg");
+    EXPECT_EQ(testkit::ReadFileBytes(out.file("img1.jpg")), Bytes{'1'});
+    ASSERT_TRUE(MimeExtractPart(r, 1, &info));
+    EXPECT_STREQ(info.fileName, "two");
+    EXPECT_EQ(g_calls, 2);
+    EXPECT_EQ(g_names, "img1.jpg|42;two|42;");
+    EXPECT_FALSE(MimeExtractPart(r, 2, &info));
+    EXPECT_FALSE(MimeExtractPart(r, -1, &info));
+
+    MimeClearProgress(r);
+    EXPECT_EQ(r->progressProc, nullptr);
+    EXPECT_EQ(r->progressUser, 0u);
+    ASSERT_TRUE(MimeExtractStart(r, o.c_str(), "start.smil"));
+    EXPECT_EQ(testkit::ReadFileBytes(out.file("start.smil")), Bytes{'s'});
+    EXPECT_EQ(g_calls, 2);
+    MimeDestroy(r);
+}
+
+/* Writes a file from octets and tries to open it. */
+MIME_MESSAGE *OpenBytes(Fixture &f, const Bytes &b)
+{
+    testkit::WriteFileBytes(f.dir.file("in.mms"), b);
+    return MimeOpenFile(f.folder.c_str(), "in.mms");
+}
+
+Bytes Entry(const Bytes &headers, const Bytes &data)
+{
+    Bytes e = {(unsigned char)headers.size(), (unsigned char)data.size()};
+    return Cat(Cat(e, headers), data);
+}
+
+TEST(MimeRead, EntryHeadersNameAndContentId)
+{
+    Fixture f;
+    Bytes headers = {0x9D, 0x8E};
+    Text(headers, "a.gif").insert(headers.end(), {0xC0, 0x22});
+    Text(headers, "<a>");
+    Bytes file = Cat({0x84, 0xA3, 0x01}, Entry(headers, {'x'}));
+    MIME_MESSAGE *r = OpenBytes(f, file);
+    ASSERT_NE(r, nullptr);
+    EXPECT_STREQ(r->firstPart->name, "a.gif");
+    EXPECT_STREQ(r->firstPart->contentId, "<a>");
+    EXPECT_STREQ(r->firstPart->contentType, "image/gif");
+    EXPECT_EQ(r->firstPart->dataLength, 1);
+    EXPECT_EQ(r->firstPart->dataOffset, (int32_t)file.size() - 1);
+    MimeDestroy(r);
+
+    Bytes bad = headers;
+    bad.push_back(0x85);
+    bad.push_back(0);
+    EXPECT_EQ(OpenBytes(f, Cat({0x84, 0xA3, 0x01}, Entry(bad, {'x'}))), nullptr);
+}
+
+TEST(MimeRead, StartPartChoiceFollowsTheStartParameter)
+{
+    Fixture f;
+    Bytes head = {0x84, 0x06, 0xB3, 0x8A};
+    Text(head, "<b>").push_back(0x03);
+    Bytes smil = {0x13};
+    Text(smil, "application/smil");  // no charset: the type stays exactly application/smil
+    smil.push_back(0);  // pad inside the Value-length
+    smil[0] = 0x12;
+    Bytes a = {0x9E, 0xC0, 0x22};
+    Text(a, "<a>");
+    Bytes b = {0x9E, 0xC0, 0x22};
+    Text(b, "<b>");
+    Bytes file = Cat(Cat(Cat(head, Entry(smil, {'s'})), Entry(b, {'b'})), Entry(a, {'a'}));
+    MIME_MESSAGE *r = OpenBytes(f, file);
+    ASSERT_NE(r, nullptr);
+    ASSERT_NE(r->startPart, nullptr);
+    EXPECT_STREQ(r->startPart->contentId, "<b>");
+    EXPECT_EQ(MimeOtherPartCount(r), 2);
+    MimeDestroy(r);
+}
+
+TEST(MimeRead, MalformedFilesFailWithoutCrashing)
+{
+    Fixture f;
+    Bytes good;
+    {
+        f.Put("d", {'d', 'a', 't', 'a'});
+        MIME_MESSAGE *m = MimeCreate();
+        ASSERT_TRUE(MimeAddSmilPart(m, f.folder.c_str(), "d"));
+        ASSERT_TRUE(f.Add(m, "image/jpeg", "d", "<x>"));
+        ASSERT_TRUE(MimeWriteFile(m, f.folder.c_str(), "good.mms"));
+        MimeDestroy(m);
+        good = f.Get("good.mms");
+    }
+    // Every truncation fails as a whole.
+    for (size_t n = 0; n < good.size(); ++n)
+        EXPECT_EQ(OpenBytes(f, Bytes(good.begin(), good.begin() + n)), nullptr) << n;
+    MIME_MESSAGE *whole = OpenBytes(f, good);
+    EXPECT_NE(whole, nullptr);
+    MimeDestroy(whole);
+
+    Bytes jpeg = {0x9E, 0x8E, 'n', 0};
+    struct {
+        const char *what;
+        Bytes file;
+    } cases[] = {
+        {"first octet", Cat({0x85, 0xA3, 0x01}, Entry(jpeg, {1}))},
+        {"count 0", {0x84, 0xA3, 0x00}},
+        {"count beyond entries", Cat({0x84, 0xA3, 0x03}, Entry(jpeg, {1}))},
+        {"HeadersLen 0", Cat({0x84, 0xA3, 0x01, 0x00, 0x01}, {1})},
+        {"HeadersLen beyond file", Cat({0x84, 0xA3, 0x01, 0x8F, 0x7F, 0x01, 0x9E}, {1})},
+        {"DataLen beyond file", Cat({0x84, 0xA3, 0x01, 0x04, 0x8F, 0x7F}, Cat(jpeg, {1}))},
+        {"uintvar of six octets", Cat({0x84, 0xA3, 0x01, 0x80, 0x80, 0x80, 0x80, 0x80, 0x04, 0x01}, Cat(jpeg, {1}))},
+        {"uintvar above 2^31", Cat({0x84, 0xA3, 0x01, 0x04, 0x9F, 0xFF, 0xFF, 0xFF, 0x7F}, Cat(jpeg, {1}))},
+        {"text without terminator", Cat({0x84, 0xA3, 0x01, 0x04, 0x01}, {0x9E, 0x8E, 'n', 'o', 1})},
+        {"type text without terminator", {0x84, 'a', '/', 'b'}},
+        {"related params unterminated", {0x84, 0x05, 0xB3, 0x8A, '<', 'x', '>'}},
+        {"related unknown param", {0x84, 0x03, 0xB3, 0x85, 0x00, 0x01}},
+        {"Value-length beyond file", {0x84, 0x1F, 0x8F, 0x7F, 0xB3}},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(OpenBytes(f, c.file), nullptr) << c.what;
+    EXPECT_EQ(MimeOpenFile(f.folder.c_str(), "no-such.mms"), nullptr);
+    EXPECT_EQ(MimeOpenFile(nullptr, "x"), nullptr);
+}
+
+TEST(MimeRead, ExtractionStaysInsideItsFolder)
+{
+    Fixture f;
+    std::filesystem::create_directory(f.dir.file("in"));
+    std::string inner = f.dir.file("in") + f.folder.substr(f.folder.size() - 1);
+    const char *hostile[] = {"..\\..\\x", "../x", "..", "sub/x", "C:evil", "\\abs", "/abs", ""};
+    for (const char *name : hostile) {
+        Bytes headers = {0x9E, 0x8E};
+        Text(headers, name);
+        MIME_MESSAGE *r = OpenBytes(f, Cat({0x84, 0xA3, 0x01}, Entry(headers, {'!'})));
+        ASSERT_NE(r, nullptr) << name;  // readable: the name is only refused as a file name
+        MIME_PART_INFO info = {nullptr, inner.c_str(), nullptr, nullptr};
+        EXPECT_FALSE(MimeExtractPart(r, 0, &info)) << name;
+        EXPECT_FALSE(MimeExtractAll(r, inner.c_str())) << name;
+        MimeDestroy(r);
+    }
+    // Nothing was written anywhere under the temporary folder but the input file.
+    size_t files = 0;
+    for (auto &e : std::filesystem::recursive_directory_iterator(f.dir.path()))
+        files += e.is_regular_file();
+    EXPECT_EQ(files, 1u);
+
+    // A content id too short to name the part.
+    Bytes headers = {0x9E, 0xC0, 0x22};
+    Text(headers, "<>");
+    MIME_MESSAGE *r = OpenBytes(f, Cat({0x84, 0xA3, 0x01}, Entry(headers, {'!'})));
+    ASSERT_NE(r, nullptr);
+    MIME_PART_INFO info = {nullptr, inner.c_str(), nullptr, nullptr};
+    EXPECT_FALSE(MimeExtractPart(r, 0, &info));
+    MimeDestroy(r);
+}
+
+TEST(MimeRead, EmptyPartsAndModeChecks)
+{
+    Fixture f;
+    f.Put("empty", {});
+    MIME_MESSAGE *m = MimeCreate();
+    ASSERT_TRUE(f.Add(m, "image/png", "empty"));
+    ASSERT_TRUE(MimeWriteFile(m, f.folder.c_str(), "e.mms"));
+    EXPECT_FALSE(MimeExtractAll(m, f.folder.c_str()));  // composing mode
+    EXPECT_FALSE(MimeExtractStart(m, f.folder.c_str(), "x"));
+    MimeDestroy(m);
+    MIME_MESSAGE *r = MimeOpenFile(f.folder.c_str(), "e.mms");
+    ASSERT_NE(r, nullptr);
+    EXPECT_EQ(r->firstPart->dataLength, 0);
+    testkit::TempDir out;
+    ASSERT_TRUE(MimeExtractAll(r, out.file("").c_str()));
+    bool ok = false;
+    EXPECT_TRUE(testkit::ReadFileBytes(out.file("empty"), &ok).empty());
+    EXPECT_TRUE(ok);
+    EXPECT_FALSE(MimeExtractStart(r, out.file("").c_str(), "s"));  // mixed: no start part
+    MimeDestroy(r);
+}
+
+}  // namespace

@@ -1,0 +1,542 @@
+/* The WSP codec: primitive encodings, tables, buffer, stream, message type and entry decoding. */
+#include <gtest/gtest.h>
+
+#include <stdio.h>
+#include <string.h>
+
+#include <string>
+#include <vector>
+
+#include "testkit.h"
+#include "wsp.h"
+
+namespace {
+
+using Bytes = std::vector<unsigned char>;
+
+Bytes Of(const WSP_BUFFER *buf)
+{
+    return buf && buf->length ? Bytes(buf->data, buf->data + buf->length) : Bytes();
+}
+
+/* Octets followed by a text and its terminator. */
+Bytes &Text(Bytes &b, const char *s)
+{
+    b.insert(b.end(), s, s + strlen(s) + 1);
+    return b;
+}
+
+std::string Folder(const testkit::TempDir &dir)
+{
+    return dir.file("");
+}
+
+TEST(WspUintvar, EncodesTheDocumentedValues)
+{
+    struct {
+        int32_t value;
+        Bytes octets;
+    } cases[] = {
+        {0, {0x00}},
+        {127, {0x7F}},
+        {128, {0x81, 0x00}},
+        {16383, {0xFF, 0x7F}},
+        {16384, {0x81, 0x80, 0x00}},
+        {2147483647, {0x87, 0xFF, 0xFF, 0xFF, 0x7F}},
+    };
+    for (const auto &c : cases) {
+        uint8_t out[5];
+        int n = WspEncodeUintvar(c.value, out);
+        EXPECT_EQ(Bytes(out, out + n), c.octets) << c.value;
+
+        WSP_BUFFER *buf = WspBufNew();
+        ASSERT_TRUE(WspBufWriteUintvar(buf, c.value));
+        EXPECT_EQ(Of(buf), c.octets);
+        int32_t pos = 0;
+        EXPECT_EQ(WspBufReadUintvar(buf, &pos), c.value);
+        EXPECT_EQ(pos, (int32_t)c.octets.size());
+        WspBufFree(buf);
+    }
+    uint8_t out[5];
+    EXPECT_EQ(WspEncodeUintvar(-1, out), 0);
+}
+
+TEST(WspUintvar, BufferReadRefusesRunsPastTheEndAndOverlongValues)
+{
+    struct {
+        Bytes octets;
+        int32_t start;
+    } bad[] = {
+        {{0x81}, 0},                               // continues past the end
+        {{0x81, 0x80}, 0},                         //
+        {{0x00}, 1},                               // position + 1 exceeds the length
+        {{0x80, 0x80, 0x80, 0x80, 0x80, 0x01}, 0}, // six octets
+        {{0x90, 0x80, 0x80, 0x80, 0x00}, 0},       // above 2^31 - 1
+    };
+    for (const auto &c : bad) {
+        WSP_BUFFER *buf = WspBufFromBytes(c.octets.data(), (int32_t)c.octets.size());
+        int32_t pos = c.start;
+        EXPECT_EQ(WspBufReadUintvar(buf, &pos), -1);
+        EXPECT_EQ(pos, c.start);
+        WspBufFree(buf);
+    }
+    int32_t pos = 0;
+    EXPECT_EQ(WspBufReadUintvar(nullptr, &pos), -1);
+}
+
+TEST(WspValueLength, ShortAndQuotedForms)
+{
+    struct {
+        int32_t value;
+        Bytes octets;
+    } cases[] = {{0, {0x00}}, {29, {0x1D}}, {30, {0x1F, 0x1E}}, {200, {0x1F, 0x81, 0x48}}};
+    for (const auto &c : cases) {
+        WSP_BUFFER *buf = WspBufNew();
+        ASSERT_TRUE(WspBufWriteValueLength(buf, c.value));
+        EXPECT_EQ(Of(buf), c.octets) << c.value;
+        int32_t pos = 0;
+        EXPECT_EQ(WspBufReadValueLength(buf, &pos), c.value);
+        EXPECT_EQ(pos, (int32_t)c.octets.size());
+        WspBufFree(buf);
+    }
+    // 30 read as a single octet is still 30; 32 and above read as 0.
+    Bytes odd = {0x1E, 0x20, 0xFF};
+    WSP_BUFFER *buf = WspBufFromBytes(odd.data(), 3);
+    int32_t pos = 0;
+    EXPECT_EQ(WspBufReadValueLength(buf, &pos), 30);
+    EXPECT_EQ(WspBufReadValueLength(buf, &pos), 0);
+    EXPECT_EQ(WspBufReadValueLength(buf, &pos), 0);
+    EXPECT_EQ(pos, 3);
+    WspBufFree(buf);
+}
+
+TEST(WspLongInteger, FewestOctetsAndReadBack)
+{
+    struct {
+        int32_t value;
+        Bytes octets;
+        int length;
+    } cases[] = {
+        {0, {0x01, 0x00}, 1},
+        {0x80, {0x01, 0x80}, 2},
+        {0x1234, {0x02, 0x12, 0x34}, 3},
+        {-1, {0x01, 0xFF}, 2},
+        {0xFF00, {0x02, 0xFF, 0x00}, 3},
+        {0x7FFFFFFF, {0x04, 0x7F, 0xFF, 0xFF, 0xFF}, 5},
+    };
+    for (const auto &c : cases) {
+        WSP_BUFFER *buf = WspBufNew();
+        ASSERT_TRUE(WspBufWriteLongInteger(buf, c.value));
+        EXPECT_EQ(Of(buf), c.octets) << c.value;
+        EXPECT_EQ(WspIntegerLength(c.value), c.value == 0 ? 1 : (int)c.octets.size());
+        int32_t pos = 0;
+        uint32_t expect = 0;
+        for (size_t i = 1; i < c.octets.size(); ++i)
+            expect = expect << 8 | c.octets[i];
+        EXPECT_EQ(WspBufReadLongInteger(buf, &pos), expect);
+        EXPECT_EQ(pos, (int32_t)c.octets.size());
+        WspBufFree(buf);
+    }
+    Bytes bad = {0x05, 1, 2, 3, 4, 5};
+    WSP_BUFFER *buf = WspBufFromBytes(bad.data(), (int32_t)bad.size());
+    int32_t pos = 0;
+    EXPECT_EQ(WspBufReadLongInteger(buf, &pos), 0u);
+    EXPECT_EQ(pos, 0);
+    WspBufFree(buf);
+    EXPECT_EQ(WspShortValue(0x83), 3);
+}
+
+TEST(WspText, WriteAddsTerminatorReadDropsQuote)
+{
+    WSP_BUFFER *buf = WspBufNew();
+    ASSERT_TRUE(WspBufWriteText(buf, "ab"));
+    ASSERT_TRUE(WspBufWriteText(buf, ""));
+    EXPECT_EQ(Of(buf), (Bytes{'a', 'b', 0, 0}));
+    WspBufFree(buf);
+
+    Bytes in = {0x22, '<', 'a', '>', 0, 'x', 0x01, 'y'};
+    buf = WspBufFromBytes(in.data(), (int32_t)in.size());
+    char out[8];
+    int32_t pos = 0;
+    ASSERT_TRUE(WspBufReadText(buf, &pos, out, sizeof out));
+    EXPECT_STREQ(out, "<a>");
+    EXPECT_EQ(pos, 5);
+    // Stops at a non-printable octet without stepping over it.
+    ASSERT_TRUE(WspBufReadText(buf, &pos, out, sizeof out));
+    EXPECT_STREQ(out, "x");
+    EXPECT_EQ(pos, 6);
+    // Runs off the end: no terminator inside the buffer.
+    pos = 7;
+    memset(out, 0xCC, sizeof out);
+    EXPECT_FALSE(WspBufReadText(buf, &pos, out, sizeof out));
+    EXPECT_EQ(pos, 7);
+    EXPECT_STREQ(out, "");
+    // A text longer than the output is cut and stepped over whole.
+    char small[3];
+    pos = 0;
+    ASSERT_TRUE(WspBufReadText(buf, &pos, small, sizeof small));
+    EXPECT_STREQ(small, "<a");
+    EXPECT_EQ(pos, 5);
+    WspBufFree(buf);
+}
+
+TEST(WspContentTypes, TableLookupsAreExactAndCaseSensitive)
+{
+    EXPECT_EQ(WspContentTypeCode("image/jpeg"), 0x1E);
+    EXPECT_EQ(WspContentTypeCode("IMAGE/JPEG"), 0);
+    EXPECT_EQ(WspContentTypeCode("*/*"), 0);
+    EXPECT_EQ(WspContentTypeCode("image/jpeg;x"), 0);
+    EXPECT_EQ(WspContentTypeCode(nullptr), 0);
+    EXPECT_EQ(WspContentTypeCode("text/plain"), 0x03);
+    EXPECT_EQ(WspContentTypeCode("application/vnd.wap.multipart.mixed"), 0x23);
+    EXPECT_EQ(WspContentTypeCode("application/vnd.wap.multipart.related"), 0x33);
+    EXPECT_EQ(WspContentTypeCode("application/vnd.wap.connectivity-wbxml"), 0x36);
+    EXPECT_EQ(WspContentTypeCode("application/smil"), 0);
+
+    char name[WSP_TEXT_MAX];
+    WspContentTypeName(0x0A, name);
+    EXPECT_STREQ(name, "text/vnd.wap.channel");
+    WspContentTypeName(0x16, name);
+    EXPECT_STREQ(name, "application/vnd.wap.channelc");
+    WspContentTypeName(0x00, name);
+    EXPECT_STREQ(name, "*/*");
+    // Every code names a type that maps back to it.
+    for (int code = 1; code <= 0x36; ++code) {
+        WspContentTypeName(code, name);
+        EXPECT_EQ(WspContentTypeCode(name), code) << name;
+    }
+    strcpy(name, "keep");
+    WspContentTypeName(0x37, name);
+    WspContentTypeName(-1, name);
+    EXPECT_STREQ(name, "keep");
+}
+
+TEST(WspCharsets, OnlyTheTwoKnownNames)
+{
+    EXPECT_EQ(WspCharsetCode("us-ascii"), 3);
+    EXPECT_EQ(WspCharsetCode("utf_8"), 106);
+    EXPECT_EQ(WspCharsetCode("utf-8"), 0);
+    EXPECT_EQ(WspCharsetCode("US-ASCII"), 0);
+    char out[WSP_NAME_MAX] = "keep";
+    WspCharsetName(4, out);
+    EXPECT_STREQ(out, "keep");
+    WspCharsetName(106, out);
+    EXPECT_STREQ(out, "utf_8");
+    WspCharsetName(3, out);
+    EXPECT_STREQ(out, "us-ascii");
+}
+
+TEST(MimeSplit, BareTypeAndParameterValue)
+{
+    char type[MIME_SPLIT_MAX], param[MIME_SPLIT_MAX];
+    strcpy(param, "charset");
+    ASSERT_TRUE(MimeSplitContentType("text/plain; charset = utf_8;x=y", type, param));
+    EXPECT_STREQ(type, "text/plain");
+    EXPECT_STREQ(param, "utf_8");
+
+    strcpy(param, "charset");
+    ASSERT_TRUE(MimeSplitContentType("text/plain", type, param));
+    EXPECT_STREQ(type, "text/plain");
+    EXPECT_STREQ(param, "charset");  // no ";": the name stays
+
+    strcpy(param, "charset");
+    ASSERT_TRUE(MimeSplitContentType("text/plain;name=x", type, param));
+    EXPECT_STREQ(param, "");
+
+    strcpy(param, "");
+    ASSERT_TRUE(MimeSplitContentType("a/b;charset=us-ascii", type, param));
+    EXPECT_STREQ(type, "a/b");
+    EXPECT_STREQ(param, "");
+    ASSERT_TRUE(MimeSplitContentType("a/b;c", type, nullptr));
+
+    EXPECT_FALSE(MimeSplitContentType(nullptr, type, param));
+    EXPECT_FALSE(MimeSplitContentType("a", nullptr, param));
+
+    // Outputs are bounded: long texts are cut, never overrun.
+    std::string longType(300, 't');
+    char small[8], value[4];
+    strcpy(value, "c");
+    ASSERT_TRUE(MimeSplitContentTypeEx((longType + ";c=" + longType).c_str(), small, sizeof small, value, sizeof value));
+    EXPECT_STREQ(small, "ttttttt");
+    EXPECT_STREQ(value, "ttt");
+}
+
+TEST(WspBuffer, GrowthInsertAndAccess)
+{
+    WSP_BUFFER *buf = WspBufNew();
+    ASSERT_NE(buf, nullptr);
+    EXPECT_EQ(buf->length, 0);
+    EXPECT_EQ(buf->data, nullptr);
+    EXPECT_EQ(buf->capacity, 0);
+    ASSERT_TRUE(WspBufReserve(buf, 1));
+    EXPECT_EQ(buf->capacity, 32);
+    ASSERT_TRUE(WspBufReserve(buf, 33));
+    EXPECT_EQ(buf->capacity, 64);
+
+    EXPECT_EQ(WspBufAppendString(buf, "held"), buf);
+    EXPECT_EQ(WspBufInsert(buf, 0, "be", 2), buf);
+    EXPECT_EQ(WspBufInsert(buf, 2, "-", 1), buf);
+    EXPECT_EQ(WspBufAppendByte(buf, '!'), buf);
+    EXPECT_STREQ((const char *)buf->data, "be-held!");
+    EXPECT_EQ(WspBufLength(buf), 8);
+    EXPECT_EQ(WspBufInsert(buf, 0, "x", 0), nullptr);
+    EXPECT_EQ(WspBufInsert(buf, 9, "x", 1), nullptr);
+    EXPECT_EQ(WspBufLength(buf), 8);
+
+    EXPECT_EQ(WspBufGetByte(buf, 0), 'b');
+    EXPECT_EQ(WspBufGetByte(buf, 8), -1);
+    EXPECT_EQ(WspBufGetByte(buf, -1), -1);
+    EXPECT_TRUE(WspBufSetByte(buf, 2, 0xE9));
+    EXPECT_EQ(WspBufGetByte(buf, 2), 0xE9);
+    EXPECT_FALSE(WspBufSetByte(buf, 8, 1));
+
+    int32_t count = -5;
+    EXPECT_EQ(WspBufPtrAt(buf, 3, &count), buf->data + 3);
+    EXPECT_EQ(count, 5);
+    EXPECT_EQ(WspBufPtrAt(buf, 8, &count), nullptr);
+
+    char out[16] = {};
+    EXPECT_EQ(WspBufCopyOut(out, buf, 3, 100), 5);
+    EXPECT_STREQ(out, "held!");
+    EXPECT_EQ(WspBufCopyOut(out, buf, 8, 1), 0);
+
+    WSP_BUFFER *other = WspBufFromString("++");
+    EXPECT_EQ(WspBufAppendBuf(buf, other), buf);
+    EXPECT_EQ(WspBufLength(buf), 10);
+    EXPECT_EQ(buf->data[buf->length], 0);
+    WspBufReset(buf);
+    EXPECT_EQ(WspBufLength(buf), 0);
+    EXPECT_EQ(buf->capacity, 64);
+    WspBufFree(other);
+    WspBufFree(buf);
+    WspBufFree(nullptr);
+
+    // A null buffer is made on insert.
+    WSP_BUFFER *made = WspBufAppend(nullptr, "abc", 3);
+    ASSERT_NE(made, nullptr);
+    EXPECT_EQ(Of(made), (Bytes{'a', 'b', 'c'}));
+    WspBufFree(made);
+
+    EXPECT_EQ(WspBufNewSized(-1), nullptr);
+    WSP_BUFFER *sized = WspBufNewSized(100);
+    EXPECT_EQ(sized->capacity, 100);
+    EXPECT_EQ(sized->length, 0);
+    WspBufFree(sized);
+    WSP_BUFFER *empty = WspBufNewSized(0);
+    EXPECT_EQ(empty->data, nullptr);
+    WspBufFree(empty);
+}
+
+TEST(WspFile, ModesSeekOriginsAndSizes)
+{
+    testkit::TempDir dir;
+    std::string folder = Folder(dir);
+    EXPECT_EQ(WspFileOpen(folder.c_str(), "f.bin", 0), nullptr);
+    EXPECT_EQ(WspFileOpen(folder.c_str(), "f.bin", 7), nullptr);
+    EXPECT_EQ(WspFileOpen(folder.c_str(), "missing", WSP_RB), nullptr);
+    EXPECT_EQ(WspFileOpen(std::string(130, 'x').c_str(), "f", WSP_WB), nullptr);
+
+    WSP_FILE *fp = WspFileCreate(folder.c_str(), "f.bin");
+    ASSERT_NE(fp, nullptr);
+    EXPECT_STREQ(WspFileName(fp), "f.bin");
+    EXPECT_STREQ(WspFileFolder(fp), folder.c_str());
+    EXPECT_EQ(WspFileWrite(fp, "0123456789", 10), 10);
+    EXPECT_TRUE(WspFileWriteByte(fp, 'A'));
+    EXPECT_EQ(WspFileTell(fp), 11);
+    EXPECT_EQ(WspFileSeek(fp, WSP_SEEK_SET, 4), 0);
+    EXPECT_EQ(WspFileSize(fp), 11);
+    EXPECT_EQ(WspFileTell(fp), 4);  // size restores the position
+    EXPECT_EQ(WspFileReadByte(fp), '4');
+    EXPECT_EQ(WspFileSeek(fp, WSP_SEEK_CUR, 2), 0);
+    EXPECT_EQ(WspFileReadByte(fp), '7');
+    EXPECT_EQ(WspFileSeek(fp, WSP_SEEK_END, 0), 0);  // origin 1 is the end
+    EXPECT_EQ(WspFileTell(fp), 11);
+    EXPECT_EQ(WspFileReadByte(fp), 0);  // nothing left
+    EXPECT_EQ(WspFileSeek(fp, 3, 0), -1);
+    EXPECT_EQ(WspFileSeek(fp, WSP_SEEK_SET, -1), -1);
+    EXPECT_TRUE(WspFileClose(fp));
+    EXPECT_EQ(WspFileSizeOf(folder.c_str(), "f.bin"), 11);
+    EXPECT_EQ(WspFileSizeOf(folder.c_str(), "missing"), 0);
+
+    fp = WspFileOpen(folder.c_str(), "f.bin", WSP_AB);
+    ASSERT_NE(fp, nullptr);
+    EXPECT_EQ(WspFileWrite(fp, "BC", 2), 2);
+    EXPECT_TRUE(WspFileClose(fp));
+    EXPECT_EQ(testkit::ReadFileBytes(dir.file("f.bin")).size(), 13u);
+
+    fp = WspFileOpen(folder.c_str(), "f.bin", WSP_RBP);
+    ASSERT_NE(fp, nullptr);
+    EXPECT_TRUE(WspFileWriteByte(fp, 'z'));
+    EXPECT_TRUE(WspFileClose(fp));
+    EXPECT_EQ(testkit::ReadFileBytes(dir.file("f.bin"))[0], 'z');
+
+    fp = WspFileOpen(folder.c_str(), "f.bin", WSP_WB);
+    EXPECT_TRUE(WspFileClose(fp));
+    EXPECT_EQ(WspFileSizeOf(folder.c_str(), "f.bin"), 0);
+
+    EXPECT_EQ(WspFileRead(nullptr, nullptr, 1), -1);
+    EXPECT_EQ(WspFileWrite(nullptr, "x", 1), -1);
+    EXPECT_EQ(WspFileTell(nullptr), -1);
+    EXPECT_EQ(WspFileSize(nullptr), -1);
+    EXPECT_EQ(WspFileClose(nullptr), 0);
+    EXPECT_EQ(WspFileName(nullptr), nullptr);
+}
+
+TEST(WspFile, MoveAndDelete)
+{
+    testkit::TempDir dir;
+    std::string folder = Folder(dir);
+    ASSERT_TRUE(testkit::WriteFileText(dir.file("a.txt"), "abc"));
+    EXPECT_TRUE(WspMoveFile(folder.c_str(), "a.txt", folder.c_str(), "b.txt"));
+    EXPECT_EQ(WspFileSizeOf(folder.c_str(), "b.txt"), 3);
+    EXPECT_EQ(WspFileSizeOf(folder.c_str(), "a.txt"), 0);
+    EXPECT_TRUE(WspDeleteFile(folder.c_str(), "b.txt"));
+    EXPECT_FALSE(WspDeleteFile(folder.c_str(), "b.txt"));
+}
+
+TEST(WspFile, CopyInBlocksStopsAtTheEnd)
+{
+    testkit::TempDir dir;
+    std::string folder = Folder(dir);
+    Bytes data(2048 * 3 + 17);
+    for (size_t i = 0; i < data.size(); ++i)
+        data[i] = (unsigned char)(i * 7 + i / 251);
+    ASSERT_TRUE(testkit::WriteFileBytes(dir.file("src"), data));
+    for (int32_t count : {1, 2047, 2048, 2049, 4096, (int32_t)data.size(), (int32_t)data.size() + 5000}) {
+        WSP_FILE *src = WspFileOpen(folder.c_str(), "src", WSP_RB);
+        WSP_FILE *dst = WspFileCreate(folder.c_str(), "dst");
+        ASSERT_TRUE(src && dst);
+        int32_t expect = count < (int32_t)data.size() ? count : (int32_t)data.size();
+        EXPECT_EQ(WspFileCopy(src, count, dst), expect) << count;
+        WspFileClose(src);
+        WspFileClose(dst);
+        EXPECT_EQ(testkit::ReadFileBytes(dir.file("dst")), Bytes(data.begin(), data.begin() + expect));
+    }
+}
+
+TEST(WspFile, StreamPrimitives)
+{
+    testkit::TempDir dir;
+    std::string folder = Folder(dir);
+    Bytes in = {0x22, 'x', 'y', 0x22, 0, 'p', 'l', 'a', 'i', 'n', 0, 0x81, 0x00, 0x1F, 0x81, 0x48, 0x05, 0x20,
+                0x80, 0x80, 0x80, 0x80, 0x80, 0x01, 'n', 'o', 'e', 'n', 'd'};
+    ASSERT_TRUE(testkit::WriteFileBytes(dir.file("p"), in));
+    WSP_FILE *fp = WspFileOpen(folder.c_str(), "p", WSP_RB);
+    ASSERT_NE(fp, nullptr);
+    char text[WSP_TEXT_MAX];
+    EXPECT_EQ(WspFileReadText(fp, text, sizeof text), 2);
+    EXPECT_STREQ(text, "xy");
+    char small[4];
+    EXPECT_EQ(WspFileReadText(fp, small, sizeof small), 3);
+    EXPECT_STREQ(small, "pla");
+    EXPECT_EQ(WspFileTell(fp), 11);
+    EXPECT_EQ(WspFileReadUintvar(fp), 128);
+    EXPECT_EQ(WspFileReadValueLength(fp), 200);
+    EXPECT_EQ(WspFileReadValueLength(fp), 5);
+    EXPECT_EQ(WspFileReadValueLength(fp), 0);
+    EXPECT_EQ(WspFileReadUintvar(fp), -1);  // more than five octets
+    WspFileSeek(fp, WSP_SEEK_SET, 24);
+    EXPECT_EQ(WspFileReadText(fp, text, sizeof text), -1);  // no terminator before the end
+    WspFileClose(fp);
+
+    fp = WspFileCreate(folder.c_str(), "u");
+    EXPECT_TRUE(WspFileWriteUintvar(fp, 16384));
+    EXPECT_FALSE(WspFileWriteUintvar(fp, -2));
+    WspFileClose(fp);
+    EXPECT_EQ(testkit::ReadFileBytes(dir.file("u")), (Bytes{0x81, 0x80, 0x00}));
+}
+
+TEST(WspMessageType, MixedRelatedAndPartialStartParameters)
+{
+    struct {
+        const char *type, *startType, *startId;
+        Bytes expect;
+    } cases[] = {
+        {MIME_TYPE_MIXED, nullptr, nullptr, {0x84, 0xA3}},
+        {MIME_TYPE_RELATED, "", nullptr, {0x84, 0xB3}},
+        {"image/jpeg", "x", "y", {0x84, 0x9E}},
+        {"x/unknown", nullptr, nullptr, {0x84, 'x', '/', 'u', 'n', 'k', 'n', 'o', 'w', 'n', 0}},
+    };
+    for (const auto &c : cases) {
+        WSP_BUFFER *buf = WspBufNew();
+        ASSERT_TRUE(WspEncodeMessageType(buf, c.type, c.startType, c.startId));
+        EXPECT_EQ(Of(buf), c.expect) << c.type;
+        WspBufFree(buf);
+    }
+    Bytes smil = {0x84, 0x1B, 0xB3, 0x89};
+    Text(smil, "application/smil").push_back(0x8A);
+    Text(smil, "<smil>");
+    WSP_BUFFER *buf = WspBufNew();
+    ASSERT_TRUE(WspEncodeMessageType(buf, MIME_TYPE_RELATED, "application/smil", "<smil>"));
+    EXPECT_EQ(Of(buf), smil);
+
+    Bytes idOnly = {0x84, 0x09, 0xB3, 0x8A};
+    Text(idOnly, "<smil>");
+    WspBufReset(buf);
+    ASSERT_TRUE(WspEncodeMessageType(buf, MIME_TYPE_RELATED, nullptr, "<smil>"));
+    EXPECT_EQ(Of(buf), idOnly);
+
+    // A long start type takes the quoted Value-length.
+    std::string longType(40, 'a');
+    WspBufReset(buf);
+    ASSERT_TRUE(WspEncodeMessageType(buf, MIME_TYPE_RELATED, longType.c_str(), nullptr));
+    EXPECT_EQ(buf->data[1], 0x1F);
+    EXPECT_EQ(buf->data[2], 43);
+    EXPECT_FALSE(WspEncodeMessageType(buf, nullptr, nullptr, nullptr));
+    EXPECT_FALSE(WspEncodeMessageType(nullptr, MIME_TYPE_MIXED, nullptr, nullptr));
+    WspBufFree(buf);
+}
+
+TEST(WspDecodeContentType, WellKnownTextAndParameters)
+{
+    struct {
+        Bytes in;
+        const char *type, *name, *charset;
+        int32_t end;
+    } cases[] = {
+        {{0x9E, 0x8E}, "image/jpeg", "", "", 1},
+        {{'a', '/', 'b', 0, 0x8E}, "a/b", "", "", 4},
+        {{0x03, 0x83, 0x81, 0xEA, 0x8E}, "text/plain", "", "utf_8", 4},
+        {{0x03, 0x83, 0x81, 0x83}, "text/plain", "", "us-ascii", 4},
+        {{0x13, 'a', 'p', 'p', 'l', 'i', 'c', 'a', 't', 'i', 'o', 'n', '/', 's', 'm', 'i', 'l', 0, 0x81, 0x83},
+         "application/smil", "", "us-ascii", 20},
+        {{0x05, 0x9E, 0x85, 'p', '1', 0}, "image/jpeg", "p1", "", 6},
+        {{0x04, 0xB3, 0x89, 's', 0}, MIME_TYPE_RELATED, "s", "", 5},
+        {{0x1F, 0x7F, 0x9E}, "image/jpeg", "", "", 3},  // a length past the buffer is clamped
+    };
+    for (const auto &c : cases) {
+        WSP_BUFFER *buf = WspBufFromBytes(c.in.data(), (int32_t)c.in.size());
+        char type[WSP_TEXT_MAX] = "", name[WSP_NAME_MAX] = "", charset[WSP_NAME_MAX] = "";
+        int32_t pos = 0;
+        EXPECT_EQ(WspDecodeContentType(buf, &pos, type, name, charset), 1);
+        EXPECT_STREQ(type, c.type);
+        EXPECT_STREQ(name, c.name);
+        EXPECT_STREQ(charset, c.charset);
+        EXPECT_EQ(pos, c.end);
+        WspBufFree(buf);
+    }
+}
+
+TEST(WspBufDump, TenOctetsMakeOneFullLineAndOneOfTwo)
+{
+    const char *path = WspLogPath();
+    ASSERT_NE(path, nullptr);
+    bool ok = false;
+    size_t before = testkit::ReadFileBytes(path, &ok).size();
+    Bytes ten = {0x00, 0x41, 0x42, 0x7E, 0x7F, 0x20, 0xFF, 0x0A, 0x31, 0x32};
+    WSP_BUFFER *buf = WspBufFromBytes(ten.data(), 10);
+    WspBufDump(buf);
+    WspBufDump(nullptr);
+    WspBufFree(buf);
+    Bytes all = testkit::ReadFileBytes(path, &ok);
+    ASSERT_TRUE(ok) << path;
+    ASSERT_GE(all.size(), before);
+    std::string tail(all.begin() + before, all.end());
+    EXPECT_EQ(tail,
+              "\r\nlen:  10\r\n"
+              "data: 00 41 42 7e 7f 20 ff 0a   .AB~. ..\r\n"
+              "data: 31 32   12\r\n"
+              "\r\n\r\n");
+}
+
+}  // namespace
