@@ -1,0 +1,376 @@
+/* CIrdaLink and SendFileByIrda against a simulated phone. */
+#include <stdio.h>
+#include <string.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "irda.h"
+#include "irda_fixture.h"
+#include "testkit.h"
+
+using irdatest::PhoneInRange;
+
+namespace {
+
+struct ProgressLog {
+    std::vector<std::pair<uint32_t, uint32_t>> calls;
+};
+ProgressLog *g_log = nullptr;
+
+int Record(uint32_t total, uint32_t done, uint32_t user)
+{
+    EXPECT_EQ(0x5EEDu, user);
+    if (g_log)
+        g_log->calls.emplace_back(total, done);
+    return 0;
+}
+
+std::vector<unsigned char> Pattern(size_t n, unsigned seed)
+{
+    std::vector<unsigned char> v(n);
+    for (size_t i = 0; i < n; i++)
+        v[i] = (unsigned char)((i * 131 + seed * 7 + (i >> 8)) & 0xFF);
+    return v;
+}
+
+std::string Header(const std::string &name, long size)
+{
+    char buf[600];
+    snprintf(buf, sizeof buf, "Content_name:%s\r\nContent_length:%ld\r\n\r\n", name.c_str(), size);
+    return buf;
+}
+
+}  // namespace
+
+TEST(IrdaWrappers, NullLinkGivesTheDocumentedValues)
+{
+    char buf[4];
+    EXPECT_EQ(0, IrdaConnect(nullptr));
+    EXPECT_EQ(-1, IrdaSend(nullptr, "x", 1));
+    EXPECT_EQ(-1, IrdaReceive(nullptr, buf, sizeof buf));
+    EXPECT_EQ(0, IrdaSendFile(nullptr, "x", nullptr, 0));
+    IrdaDestroy(nullptr);
+    CIrdaLink closed;
+    EXPECT_EQ(INVALID_SOCKET, closed.GetSocket());
+    EXPECT_EQ(0, closed.IsConnected());
+    EXPECT_EQ(-1, closed.Send("x", 1));
+    EXPECT_EQ(-1, closed.Receive(buf, sizeof buf));
+    EXPECT_EQ(0, closed.Connect());
+}
+
+TEST(IrdaWrappers, PlatformTableOpensOrRefusesTheFamily)
+{
+    IrdaSetSocketApi(nullptr);
+    CIrdaLink *link = IrdaCreate();
+    if (testkit::kRealWin32) {
+        // Known divergence: Wine has no IrDA stack and refuses AF_IRDA with WSAEAFNOSUPPORT.
+        EXPECT_TRUE(link == nullptr) << "Wine refuses the IrDA address family";
+        if (!link) {
+            EXPECT_EQ(10047u, GetLastError());
+        }
+    } else {
+        ASSERT_TRUE(link != nullptr);
+        EXPECT_NE(INVALID_SOCKET, link->GetSocket());
+    }
+    IrdaDestroy(link);
+}
+
+TEST(IrdaParams, WalksIrCommParameters)
+{
+    struct Case {
+        std::vector<unsigned char> octets;
+        int offered;
+    } cases[] = {
+        {{0x00, 0x01, 0x06}, 1},                    // 3-wire and 9-wire
+        {{0x00, 0x01, 0x02}, 0},                    // 3-wire only
+        {{0x00, 0x01, 0x04}, 1},                    // 9-wire only
+        {{0x01, 0x01, 0x00, 0x00, 0x01, 0x04}, 1},  // found at the second parameter
+        {{0x01, 0x01, 0x00, 0x00, 0x01, 0x02}, 0},
+        {{0x00, 0x01}, 0},                          // shorter than one parameter
+        {{0x01, 0x03, 0x00}, 0},                    // next would begin past the end
+        {{0x01, 0x01, 0x00, 0x00}, 0},              // next parameter has no length or value
+        {{0x01, 0x01, 0x00, 0x00, 0x00}, 0},        // Service Type with no value octet
+        {{0x02, 0x00, 0x00, 0x01, 0x04}, 1},        // empty value: next begins 2 octets on
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(c.offered, IrdaParamsOffer9Wire(c.octets.data(), (uint32_t)c.octets.size()))
+            << testing::PrintToString(c.octets);
+    EXPECT_EQ(0, IrdaParamsOffer9Wire(nullptr, 3));
+}
+
+TEST(IrdaConnect, NoDeviceFailsAtOnce)
+{
+    phone::Options o;
+    o.hidden = true;
+    PhoneInRange phone(o);
+    CIrdaLink *link = IrdaCreate();
+    ASSERT_TRUE(link != nullptr);
+    DWORD start = GetTickCount();
+    EXPECT_EQ(0, IrdaConnect(link));
+    EXPECT_LT(GetTickCount() - start, 3000u);
+    EXPECT_EQ(0, link->IsConnected());
+    EXPECT_NE(INVALID_SOCKET, link->GetSocket()) << "a failed connect keeps the socket";
+    IrdaDestroy(link);
+}
+
+TEST(IrdaConnect, ParametersDecideThe9WireCheck)
+{
+    struct Case {
+        std::vector<uint8_t> params;
+        int connects;
+    } cases[] = {
+        {{0x00, 0x01, 0x06}, 1},
+        {{0x00, 0x01, 0x02}, 0},
+        {{0x01, 0x01, 0x00, 0x00, 0x01, 0x04}, 1},
+    };
+    for (const Case &c : cases) {
+        PhoneInRange phone(irdatest::WithParams(c.params));
+        CIrdaLink *link = IrdaCreate();
+        ASSERT_TRUE(link != nullptr);
+        EXPECT_EQ(c.connects, IrdaConnect(link)) << testing::PrintToString(c.params);
+        EXPECT_EQ(c.connects, IrdaConnect(link)) << "a second call gives the same";
+        IrdaDestroy(link);
+    }
+}
+
+TEST(IrdaConnect, RetriesRefusedConnectsFourTimesInAll)
+{
+    {
+        phone::Options o;
+        o.refuseConnects = 3;
+        PhoneInRange phone(o);
+        CIrdaLink *link = IrdaCreate();
+        EXPECT_EQ(1, IrdaConnect(link)) << "the fourth attempt gets through";
+        IrdaDestroy(link);
+    }
+    {
+        phone::Options o;
+        o.refuseConnects = 4;
+        PhoneInRange phone(o);
+        CIrdaLink *link = IrdaCreate();
+        EXPECT_EQ(0, IrdaConnect(link));
+        EXPECT_EQ(0, link->IsConnected());
+        EXPECT_EQ(1, IrdaConnect(link)) << "a failed connect may be tried again";
+        IrdaDestroy(link);
+    }
+}
+
+TEST(IrdaSendFile, EmptyFileSendsTheHeaderAndReportsOnce)
+{
+    PhoneInRange phone;
+    std::string path = phone.files().file("empty.mms");
+    ASSERT_TRUE(testkit::WriteFileBytes(path, {}));
+    CIrdaLink *link = IrdaCreate();
+    ProgressLog log;
+    g_log = &log;
+    EXPECT_EQ(1, IrdaSendFile(link, path.c_str(), Record, 0x5EED));
+    g_log = nullptr;
+    IrdaDestroy(link);
+    const uint32_t h = (uint32_t)Header("empty.mms", 0).size();
+    ASSERT_EQ(1u, log.calls.size());
+    EXPECT_EQ(std::make_pair(h, h), log.calls[0]);
+    phone::Arrival a;
+    ASSERT_TRUE(phone.sim().WaitArrival(&a, 2000));
+    EXPECT_TRUE(a.complete);
+    EXPECT_EQ("empty.mms", a.name);
+    EXPECT_EQ(Header("empty.mms", 0), a.header);
+    EXPECT_EQ(0, a.announced);
+    bool ok = false;
+    EXPECT_TRUE(testkit::ReadFileBytes(a.path, &ok).empty());
+    EXPECT_TRUE(ok);
+}
+
+TEST(IrdaSendFile, PhotoGoesInThreeChunksWithFourReports)
+{
+    PhoneInRange phone;
+    std::string path = phone.files().file("photo.jpg");
+    std::vector<unsigned char> body = Pattern(1300, 3);
+    ASSERT_TRUE(testkit::WriteFileBytes(path, body));
+    CIrdaLink *link = IrdaCreate();
+    ProgressLog log;
+    g_log = &log;
+    EXPECT_EQ(1, IrdaSendFile(link, path.c_str(), Record, 0x5EED));
+    g_log = nullptr;
+    IrdaDestroy(link);
+    const std::string header = "Content_name:photo.jpg\r\nContent_length:1300\r\n\r\n";
+    const uint32_t h = (uint32_t)header.size();
+    std::vector<std::pair<uint32_t, uint32_t>> want = {
+        {h + 1300, h}, {h + 1300, h + 512}, {h + 1300, h + 1024}, {h + 1300, h + 1300}};
+    EXPECT_EQ(want, log.calls);
+    phone::Arrival a;
+    ASSERT_TRUE(phone.sim().WaitArrival(&a, 2000));
+    EXPECT_TRUE(a.complete);
+    EXPECT_EQ(header, a.header);
+    EXPECT_EQ(body, testkit::ReadFileBytes(a.path));
+}
+
+TEST(IrdaSendFile, ChunkSizesSeenByTheSocketTable)
+{
+    // A recording table in front of the phone's: the sends are the header, 512, 512, 276.
+    static std::vector<int> sends;
+    static const IRDA_SOCKET_API *inner;
+    struct Spy {
+        static int WSAAPI Send(SOCKET s, const char *buf, int len, int flags)
+        {
+            sends.push_back(len);
+            return inner->pSend(s, buf, len, flags);
+        }
+    };
+    PhoneInRange phone;
+    inner = IrdaGetSocketApi();
+    IRDA_SOCKET_API spy = *inner;
+    spy.pSend = Spy::Send;
+    IrdaSetSocketApi(&spy);
+    sends.clear();
+    std::string path = phone.files().file("photo.jpg");
+    ASSERT_TRUE(testkit::WriteFileBytes(path, Pattern(1300, 1)));
+    EXPECT_EQ(1, SendFileByIrda(path.c_str()));
+    IrdaSetSocketApi(inner);
+    const int h = (int)Header("photo.jpg", 1300).size();
+    EXPECT_EQ((std::vector<int>{h, 512, 512, 276}), sends);
+}
+
+TEST(IrdaSendFile, ShortSendEndsTheTransferWithFailure)
+{
+    for (int at : {1, 2, 4}) {
+        phone::Options o;
+        o.shortAtSend = at;  // 1: the header, 2: first chunk, 4: last chunk
+        PhoneInRange phone(o);
+        std::string path = phone.files().file("photo.jpg");
+        ASSERT_TRUE(testkit::WriteFileBytes(path, Pattern(1300, 2)));
+        CIrdaLink *link = IrdaCreate();
+        EXPECT_EQ(0, IrdaSendFile(link, path.c_str(), nullptr, 0)) << "short at send " << at;
+        EXPECT_EQ(1, link->IsConnected()) << "a failed transfer leaves the link connected";
+        IrdaDestroy(link);
+        for (const phone::Arrival &a : phone.sim().Drain(3000))
+            EXPECT_FALSE(a.complete) << "short at send " << at;
+    }
+}
+
+TEST(IrdaSendFile, BadPathsFailCleanly)
+{
+    PhoneInRange phone;
+    CIrdaLink *link = IrdaCreate();
+    ASSERT_TRUE(link != nullptr);
+    EXPECT_EQ(0, IrdaSendFile(link, nullptr, nullptr, 0));
+    EXPECT_EQ(0, IrdaSendFile(link, phone.files().file("missing.mms").c_str(), nullptr, 0));
+    EXPECT_EQ(0, IrdaSendFile(link, phone.files().path().c_str(), nullptr, 0)) << "a folder is no file";
+    IrdaDestroy(link);
+    EXPECT_EQ(0, SendFileByIrda(phone.files().file("missing.mms").c_str()));
+}
+
+TEST(IrdaSendFile, NameTooLongForTheHeaderBufferFails)
+{
+    // "Content_name:" + name + "\r\nContent_length:1\r\n\r\n" must fit 511 octets with the zero.
+    PhoneInRange phone;
+    const size_t fixed = Header("", 1).size();
+    for (size_t len : {(size_t)200, 511 - fixed, 512 - fixed, (size_t)600}) {
+        std::string name = std::string(len, 'n');
+        std::string path = phone.files().path() + "\\" + name;
+        // Hosts limit a name to 255 octets: longer ones name a file that cannot exist, so the
+        // header is what must hold them off; shorter ones are sent.
+        bool made = len <= 200 && testkit::WriteFileBytes(phone.files().file(name), {'x'});
+        int r = SendFileByIrda(path.c_str());
+        if (made)
+            EXPECT_EQ(1, r);
+        else
+            EXPECT_EQ(0, r) << len;
+    }
+}
+
+TEST(IrdaSendFile, HeaderBufferBoundary)
+{
+    // A folder name makes the path long while the base name stays short: only the base name
+    // goes into the header, so the transfer succeeds.
+    PhoneInRange phone;
+    std::string path = phone.files().file("a.mms");
+    ASSERT_TRUE(testkit::WriteFileBytes(path, {'1', '2'}));
+    EXPECT_EQ(1, SendFileByIrda(path.c_str()));
+    phone::Arrival a;
+    ASSERT_TRUE(phone.sim().WaitArrival(&a, 2000));
+    EXPECT_EQ("a.mms", a.name);
+}
+
+TEST(IrdaSendFile, PeerClosingMidTransferFailsWithoutHanging)
+{
+    for (int64_t after : {(int64_t)0, (int64_t)10, (int64_t)700}) {
+        phone::Options o;
+        o.dropAfter = after;
+        PhoneInRange phone(o);
+        std::string path = phone.files().file("long.bin");
+        ASSERT_TRUE(testkit::WriteFileBytes(path, Pattern(5000, 5)));
+        DWORD start = GetTickCount();
+        EXPECT_EQ(0, SendFileByIrda(path.c_str())) << "drop after " << after;
+        EXPECT_LT(GetTickCount() - start, 5000u);
+        for (const phone::Arrival &a : phone.sim().Drain(3000))
+            EXPECT_FALSE(a.complete);
+    }
+}
+
+TEST(IrdaSendFile, StalledPhoneTimesOut)
+{
+    phone::Options o;
+    o.stallAfter = 600;
+    PhoneInRange phone(o);
+    std::string path = phone.files().file("long.bin");
+    ASSERT_TRUE(testkit::WriteFileBytes(path, Pattern(3000, 6)));
+    DWORD start = GetTickCount();
+    EXPECT_EQ(0, SendFileByIrda(path.c_str()));
+    EXPECT_LT(GetTickCount() - start, 5000u) << "the link timeout bounds a stalled send";
+}
+
+TEST(IrdaSendFile, FileThatShrinksWhileSendingFails)
+{
+    // The progress callback truncates the file after the header went out: the body then
+    // yields fewer octets than announced.
+    static std::string victim;
+    struct Shrink {
+        static int Cb(uint32_t, uint32_t, uint32_t)
+        {
+            FILE *f = fopen(victim.c_str(), "wb");  // truncates
+            if (f)
+                fclose(f);
+            return 0;
+        }
+    };
+    PhoneInRange phone;
+    victim = phone.files().file("shrinks.bin");
+    ASSERT_TRUE(testkit::WriteFileBytes(victim, Pattern(4000, 7)));
+    CIrdaLink *link = IrdaCreate();
+    DWORD start = GetTickCount();
+    int r = IrdaSendFile(link, victim.c_str(), Shrink::Cb, 0);
+    if (testkit::kRealWin32 && r == 1) {
+        // Windows refuses to truncate a file another handle reads (sharing rules): it
+        // cannot shrink there, and the whole file went out.
+        SUCCEED() << "Windows kept the file whole";
+    } else {
+        EXPECT_EQ(0, r);
+    }
+    EXPECT_LT(GetTickCount() - start, 5000u);
+    IrdaDestroy(link);
+    for (const phone::Arrival &a : phone.sim().Drain(3000))
+        EXPECT_EQ(r == 1, a.complete);
+}
+
+TEST(IrdaReceive, ReadsWhatThePhoneSaysAndTimesOutOtherwise)
+{
+    PhoneInRange phone;
+    phone.sim().SetReply("OK");
+    CIrdaLink *link = IrdaCreate();
+    ASSERT_EQ(1, IrdaConnect(link));
+    char buf[16];
+    EXPECT_EQ(-1, IrdaReceive(link, buf, sizeof buf)) << "nothing to read: the link timeout";
+    IrdaDestroy(link);
+
+    link = IrdaCreate();
+    std::string path = phone.files().file("m.mms");
+    ASSERT_TRUE(testkit::WriteFileBytes(path, {'m'}));
+    ASSERT_EQ(1, IrdaSendFile(link, path.c_str(), nullptr, 0));
+    memset(buf, 0, sizeof buf);
+    EXPECT_EQ(2, IrdaReceive(link, buf, sizeof buf));
+    EXPECT_STREQ("OK", buf);
+    IrdaDestroy(link);
+}
