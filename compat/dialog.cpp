@@ -7,6 +7,7 @@
 
 #include "internal.h"
 #include <commdlg.h>
+#include <cderr.h>
 
 namespace {
 

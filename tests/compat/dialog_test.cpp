@@ -2,6 +2,7 @@
  * wait for a person, so these cases run on the compat layer only (marked in each test). */
 #include <windows.h>
 #include <commdlg.h>
+#include <cderr.h>
 
 #include <string.h>
 

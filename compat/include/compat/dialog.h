@@ -4,6 +4,7 @@
  * There is no person at a headless host: the dialog is answered by a script.  The environment
  * variable MEDLEY_FILE_DIALOG holds the answer: the path the user "chose", or nothing (unset
  * or empty) for a cancelled dialog.  Tests and the medley tool set it before the call.
+ * The CommDlgExtendedError codes are in <cderr.h>, as on Windows.
  */
 #pragma once
 #include "compat/types.h"
@@ -55,12 +56,6 @@ typedef LPOPENFILENAMEA LPOPENFILENAME;
 #define OFN_CREATEPROMPT 0x00002000
 #define OFN_NOREADONLYRETURN 0x00008000
 #define OFN_EXPLORER 0x00080000
-
-#define CDERR_STRUCTSIZE 0x0001
-#define CDERR_INITIALIZATION 0x0002
-#define FNERR_SUBCLASSFAILURE 0x3001
-#define FNERR_INVALIDFILENAME 0x3002
-#define FNERR_BUFFERTOOSMALL 0x3003
 
 /* Both fill lpstrFile with the scripted answer (and lpstrFileTitle, nFileOffset,
  * nFileExtension), adding "." lpstrDefExt to a name without an extension.

@@ -1,0 +1,350 @@
+/* Message files: the media-type table, folder and text MIME files, one-item messages, SMIL
+ * saving and the preview rectangle. */
+#include <windows.h>
+
+#include <string.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "message.h"
+#include "mime.h"
+#include "testkit.h"
+
+namespace {
+
+struct Part {
+    std::string type, name;
+};
+
+/* The parts of a MIME file, in file order; empty when it does not open. */
+std::vector<Part> PartsOf(const std::string &folder, const std::string &name, MIME_MESSAGE **keep = nullptr)
+{
+    std::vector<Part> parts;
+    MIME_MESSAGE *msg = MimeOpenFile(folder.c_str(), name.c_str());
+    if (!msg)
+        return parts;
+    for (MIME_PART *p = msg->firstPart; p; p = p->next)
+        parts.push_back({p->contentType ? p->contentType : "", p->name ? p->name : ""});
+    if (keep)
+        *keep = msg;
+    else
+        MimeDestroy(msg);
+    return parts;
+}
+
+std::string Slash(const testkit::TempDir &d) { return d.path() + "\\"; }
+
+TEST(MediaTypes, TableRows)
+{
+    EXPECT_STREQ("image/gif", MimeTypeOfExtension(".GIF"));
+    EXPECT_STREQ("image/jpeg", MimeTypeOfExtension(".Bmp"));
+    EXPECT_STREQ("image/jpeg", MimeTypeOfExtension(".jpg"));
+    EXPECT_STREQ("application/smil", MimeTypeOfExtension(".smil"));
+    EXPECT_STREQ("text/html", MimeTypeOfExtension(".xml"));
+    EXPECT_STREQ("application/psf", MimeTypeOfExtension(".psf"));
+    EXPECT_STREQ("application/emf", MimeTypeOfExtension(".emf"));
+    EXPECT_STREQ("audio/x-wav", MimeTypeOfExtension(".WAV"));
+    EXPECT_STREQ("x-music/x-midi", MimeTypeOfExtension(".mid"));
+    EXPECT_EQ(nullptr, MimeTypeOfExtension(".jpeg"));
+    EXPECT_EQ(nullptr, MimeTypeOfExtension("gif"));  // the dot belongs to the extension
+    EXPECT_EQ(nullptr, MimeTypeOfExtension(".txt"));
+    EXPECT_EQ(nullptr, MimeTypeOfExtension(nullptr));
+}
+
+TEST(MediaTypes, AppendBackslash)
+{
+    char buf[MAX_PATH] = "C:\\dir";
+    AppendBackslash(buf);
+    EXPECT_STREQ("C:\\dir\\", buf);
+    AppendBackslash(buf);
+    EXPECT_STREQ("C:\\dir\\", buf);
+    char empty[4] = "";
+    AppendBackslash(empty);
+    EXPECT_STREQ("", empty);
+}
+
+TEST(MimeFromFolder, ListedMediaBecomeParts)
+{
+    testkit::TempDir src, out;
+    testkit::WriteFileText(src.file("a.GIF"), "GIF89a");
+    testkit::WriteFileText(src.file("b.Bmp"), "BM");
+    testkit::WriteFileText(src.file("c.txt"), "text");
+    testkit::WriteFileText(src.file("d.jpeg"), "jpeg");
+    char folder[MAX_PATH];
+    strcpy(folder, src.path().c_str());
+    ASSERT_EQ(1, MakeMimeFromFolder(folder, Slash(out).c_str(), "f.dat"));
+    EXPECT_EQ(Slash(src), folder);  // the backslash was added in place
+    std::vector<Part> parts = PartsOf(Slash(out), "f.dat");
+    ASSERT_EQ(2u, parts.size());
+    std::sort(parts.begin(), parts.end(), [](const Part &a, const Part &b) { return a.name < b.name; });
+    EXPECT_EQ("image/gif", parts[0].type);
+    EXPECT_EQ("a.GIF", parts[0].name);
+    EXPECT_EQ("image/jpeg", parts[1].type);
+    EXPECT_EQ("b.Bmp", parts[1].name);
+    std::vector<unsigned char> bytes = testkit::ReadFileBytes(out.file("f.dat"));
+    ASSERT_GE(bytes.size(), 3u);
+    EXPECT_EQ(0x84, bytes[0]);
+    EXPECT_EQ(0xA3, bytes[1]);  // mixed, even though a presentation could be among the parts
+}
+
+TEST(MimeFromFolder, EmptyFolderWritesZeroParts)
+{
+    testkit::TempDir src, out;
+    testkit::WriteFileText(src.file("notes.txt"), "x");
+    char folder[MAX_PATH];
+    strcpy(folder, src.path().c_str());
+    ASSERT_EQ(1, MakeMimeFromFolder(folder, Slash(out).c_str(), "e.dat"));
+    std::vector<unsigned char> want = {0x84, 0xA3, 0x00};
+    EXPECT_EQ(want, testkit::ReadFileBytes(out.file("e.dat")));
+}
+
+TEST(MimeFromFolder, BadInput)
+{
+    testkit::TempDir src, out;
+    testkit::AssertCapture asserts;
+    EXPECT_EQ(0, MakeMimeFromFolder(nullptr, Slash(out).c_str(), "x.dat"));
+    EXPECT_TRUE(asserts.Saw("lpszFilePath"));
+    char missing[MAX_PATH];
+    strcpy(missing, src.file("gone").c_str());
+    EXPECT_EQ(0, MakeMimeFromFolder(missing, Slash(out).c_str(), "x.dat"));
+    // A sub-folder named like a media file is not filtered out; its write then fails.
+    ASSERT_TRUE(CreateDirectoryA(src.file("album.gif").c_str(), nullptr));
+    char folder[MAX_PATH];
+    strcpy(folder, src.path().c_str());
+    EXPECT_EQ(0, MakeMimeFromFolder(folder, Slash(out).c_str(), "x.dat"));
+    RemoveDirectoryA(src.file("album.gif").c_str());
+    // A folder name that leaves no room for the search pattern.
+    std::string longName(MAX_PATH - 3, 'a');
+    char big[MAX_PATH + 8];
+    strcpy(big, longName.c_str());
+    EXPECT_EQ(0, MakeMimeFromFolder(big, Slash(out).c_str(), "x.dat"));
+}
+
+TEST(TextMime, TwoTextParts)
+{
+    testkit::TempDir d;
+    testkit::WriteFileText(d.file("a.txt"), "first");
+    testkit::WriteFileText(d.file("b.txt"), "second");
+    ASSERT_EQ(1, MakeTextMime(d.file("a.txt").c_str(), d.file("b.txt").c_str()));
+    std::vector<Part> parts = PartsOf(Slash(d), "newMime.dat");
+    ASSERT_EQ(2u, parts.size());
+    EXPECT_EQ("a.txt", parts[0].name);
+    EXPECT_EQ("b.txt", parts[1].name);
+    EXPECT_EQ(0u, parts[0].type.find("text/plain"));
+
+    testkit::AssertCapture asserts;
+    EXPECT_EQ(0, MakeTextMime(nullptr, d.file("b.txt").c_str()));
+    EXPECT_TRUE(asserts.Saw("szSubFile"));
+    EXPECT_EQ(0, MakeTextMime(d.file("a.txt").c_str(), d.file("missing.txt").c_str()));
+}
+
+/* A 1 x 1 GIF. */
+const unsigned char kGif[] = {0x47, 0x49, 0x46, 0x38, 0x39, 0x61, 0x01, 0x00, 0x01, 0x00, 0x80, 0x00,
+                              0x00, 0xFF, 0xFF, 0xFF, 0x00, 0x00, 0x00, 0x2C, 0x00, 0x00, 0x00, 0x00,
+                              0x01, 0x00, 0x01, 0x00, 0x00, 0x02, 0x02, 0x44, 0x01, 0x00, 0x3B};
+
+int Value = 1;
+
+TEST(SingleItem, ImageAudioAndOther)
+{
+    testkit::TempDir d;
+    ASSERT_TRUE(testkit::WriteFileBytes(d.file("pic.gif"), std::vector<unsigned char>(kGif, kGif + sizeof kGif)));
+    testkit::WriteFileText(d.file("tune.wav"), "RIFF....WAVE");
+    testkit::WriteFileText(d.file("photo.png"), "\x89PNG");
+    char folder[MAX_PATH];
+
+    strcpy(folder, d.path().c_str());
+    ASSERT_EQ(1, MakeSingleItemMessage(d.file("pic.gif").c_str(), folder, "img", &Value));
+    EXPECT_EQ(Slash(d), folder);
+    MIME_MESSAGE *msg = nullptr;
+    std::vector<Part> parts = PartsOf(Slash(d), "img.dat", &msg);
+    ASSERT_EQ(2u, parts.size());
+    EXPECT_EQ("application/smil", parts[0].type.substr(0, 16));
+    EXPECT_EQ("image/gif", parts[1].type);
+    EXPECT_EQ(1, MimeOtherPartCount(msg));
+    MimeDestroy(msg);
+
+    ASSERT_EQ(1, MakeSingleItemMessage(d.file("tune.wav").c_str(), folder, "snd.dat", &Value));
+    parts = PartsOf(Slash(d), "snd.dat");
+    ASSERT_EQ(2u, parts.size());
+    EXPECT_EQ("tune.wav", parts[1].name);
+
+    // Any other file: a message without objects (the presentation alone).
+    ASSERT_EQ(1, MakeSingleItemMessage(d.file("photo.png").c_str(), folder, "png", &Value));
+    parts = PartsOf(Slash(d), "png.dat");
+    ASSERT_EQ(1u, parts.size());
+    EXPECT_EQ("mms.smil", parts[0].name);
+}
+
+TEST(SingleItem, PresentationKeepsItsFirstObject)
+{
+    testkit::TempDir d;
+    std::string smil = "<smil><body>";
+    for (int p = 0; p < 4; p++) {
+        std::string n = std::to_string(p);
+        smil += "<par dur=\"1s\"><img src=\"i" + n + ".gif\"/><text src=\"t" + n + ".txt\"/><audio src=\"a" + n +
+                ".wav\"/></par>";
+        testkit::WriteFileText(d.file("i" + n + ".gif"), "GIF" + n);
+        testkit::WriteFileText(d.file("t" + n + ".txt"), "T" + n);
+        testkit::WriteFileText(d.file("a" + n + ".wav"), "W" + n);
+    }
+    smil += "</body></smil>";
+    testkit::WriteFileText(d.file("show.smil"), smil);
+    // Three timelines of four objects each.
+    HMMSCONTAINER c = mmsContainerCreate();
+    ASSERT_TRUE(mmsContainerLoad(c, d.file("show.smil").c_str()));
+    EXPECT_EQ(3, mmsGetTimeLineCount(c));
+    EXPECT_EQ(4, mmsGetObjectCountByTimeLine(c, 2));
+    mmsContainerDestroy(c);
+
+    testkit::TempDir out;
+    char folder[MAX_PATH];
+    strcpy(folder, out.path().c_str());
+    ASSERT_EQ(1, MakeSingleItemMessage(d.file("show.smil").c_str(), folder, "one", &Value));
+    std::vector<Part> parts = PartsOf(Slash(out), "one.dat");
+    ASSERT_EQ(2u, parts.size());
+    EXPECT_EQ("i0.gif", parts[1].name);
+
+    // A presentation that does not load is a failure, not an empty message.
+    testkit::WriteFileText(d.file("broken.smil"), "<smil><body><par>");
+    EXPECT_EQ(0, MakeSingleItemMessage(d.file("broken.smil").c_str(), folder, "bad", &Value));
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(out.file("bad.dat").c_str()));
+}
+
+TEST(SingleItem, BadInput)
+{
+    testkit::TempDir d;
+    char folder[MAX_PATH];
+    strcpy(folder, d.path().c_str());
+    testkit::AssertCapture asserts;
+    EXPECT_EQ(0, MakeSingleItemMessage(nullptr, folder, "x", &Value));
+    EXPECT_TRUE(asserts.Saw("lpszFile"));
+    EXPECT_EQ(0, MakeSingleItemMessage(d.file("missing.gif").c_str(), folder, "x", &Value));
+    testkit::WriteFileText(d.file("a.wav"), "RIFF");
+    EXPECT_EQ(0, MakeSingleItemMessage(d.file("a.wav").c_str(), folder, "x", nullptr));
+}
+
+TEST(GenerateMessage, DatExtensionIsForced)
+{
+    testkit::TempDir d;
+    HMMSCONTAINER c = mmsContainerCreate();
+    ASSERT_EQ(1, GenerateMessageFile("", "123", "", d.file("out.DAT").c_str(), &Value, c, 1));
+    EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(d.file("out.DAT").c_str()));
+    ASSERT_EQ(1, GenerateMessageFile("", "123", "", d.file("out.bin").c_str(), &Value, c, 1));
+    EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(d.file("out.bin.dat").c_str()));
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(d.file("out.bin").c_str()));
+
+    EXPECT_EQ(0, GenerateMessageFile("", "123", "", "", &Value, c, 1));
+    EXPECT_EQ(0, GenerateMessageFile(nullptr, "123", "", d.file("n1").c_str(), &Value, c, 1));
+    EXPECT_EQ(0, GenerateMessageFile("", nullptr, "", d.file("n2").c_str(), &Value, c, 1));
+    EXPECT_EQ(0, GenerateMessageFile("", "123", nullptr, d.file("n3").c_str(), &Value, c, 1));
+    EXPECT_EQ(0, GenerateMessageFile("", "123", "", d.file("n4").c_str(), nullptr, c, 1));
+    EXPECT_EQ(0, GenerateMessageFile("", "123", "", d.file("n5").c_str(), &Value, nullptr, 1));
+    for (const char *n : {"n1.dat", "n2.dat", "n3.dat", "n4.dat", "n5.dat"})
+        EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(d.file(n).c_str())) << n;
+    // Too long for a MAX_PATH buffer once ".dat" is added.
+    std::string longPath = d.path() + "\\" + std::string(MAX_PATH - d.path().size() - 3, 'x');
+    EXPECT_EQ(0, GenerateMessageFile("", "123", "", longPath.c_str(), &Value, c, 1));
+    mmsContainerDestroy(c);
+}
+
+TEST(SaveSmil, NameFromTheDialog)
+{
+    if (testkit::kRealWin32)
+        GTEST_SKIP() << "a real save dialog waits for a person";
+    testkit::TempDir d;
+    testkit::WriteFileText(d.file("a.gif"), "GIF89a");
+    HMMSCONTAINER c = mmsContainerCreate();
+    ASSERT_EQ(0, mmsInsertTimeLine(c, -1));
+    MEDIA_ATT att;
+    memset(&att, 0, sizeof att);
+    att.dwDur = 2000;
+    ASSERT_EQ(0, mmsInsertObject(c, 0, MDOC_TYPE_IMAGE, nullptr, d.file("a.gif").c_str(), &att, -1));
+    HWND owner = (HWND)(UINT_PTR)1;
+
+    SetEnvironmentVariableA("MEDLEY_FILE_DIALOG", d.file("show").c_str());
+    ASSERT_EQ(1, SaveAsSmil(owner, c));
+    std::vector<unsigned char> bytes = testkit::ReadFileBytes(d.file("show.smil"));
+    std::string text(bytes.begin(), bytes.end());
+    EXPECT_NE(std::string::npos, text.find("<img src=\"a.gif\" region=\"Image\"/>")) << text;
+
+    SetEnvironmentVariableA("MEDLEY_FILE_DIALOG", d.file("keep.SMIL").c_str());
+    ASSERT_EQ(1, SaveAsSmil(owner, c));
+    EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(d.file("keep.SMIL").c_str()));
+
+    SetEnvironmentVariableA("MEDLEY_FILE_DIALOG", nullptr);  // cancelled
+    EXPECT_EQ(0, SaveAsSmil(owner, c));
+    EXPECT_EQ(0, SaveAsSmil(nullptr, c));
+    EXPECT_EQ(0, SaveAsSmil(owner, nullptr));
+    mmsContainerDestroy(c);
+}
+
+/* contents\Size.ini beside the test program, removed afterwards. */
+struct SizeIni {
+    std::string dir = testkit::ProgramDir();
+    std::string folder = dir + "contents";
+    std::string file = folder + dir.substr(dir.size() - 1) + "Size.ini";  // the host's separator
+    explicit SizeIni(const std::string &text)
+    {
+        CreateDirectoryA(folder.c_str(), nullptr);
+        EXPECT_TRUE(testkit::WriteFileText(file, text));
+    }
+    ~SizeIni()
+    {
+        DeleteFileA(file.c_str());
+        RemoveDirectoryA(folder.c_str());
+    }
+};
+
+TEST(PreviewRect, CentredInTheFrame)
+{
+    RECT r;
+    {
+        SizeIni ini("[size0]\r\nnWidth=176\r\nnHeight=208\r\n");
+        ASSERT_EQ(1, GetPreviewRect(&r));
+        EXPECT_EQ(58, r.left);
+        EXPECT_EQ(43, r.top);
+        EXPECT_EQ(234, r.right);
+        EXPECT_EQ(251, r.bottom);
+    }
+    {
+        SizeIni ini("[SIZE0]\r\nNWIDTH=300\r\nnHeight=208\r\n");
+        ASSERT_EQ(1, GetPreviewRect(&r));
+        EXPECT_EQ(6, r.left);
+        EXPECT_EQ(306, r.right);
+    }
+    {
+        SizeIni ini("[size0]\r\nnWidth=101\r\nnHeight=300\r\n");  // odd: truncated toward zero
+        ASSERT_EQ(1, GetPreviewRect(&r));
+        EXPECT_EQ(6 + 89, r.left);
+        EXPECT_EQ(17, r.top);
+        EXPECT_EQ(317, r.bottom);
+    }
+}
+
+TEST(PreviewRect, MissingOrGarbageLeavesTheRectangle)
+{
+    RECT r = {1, 2, 3, 4};
+    EXPECT_EQ(0, GetPreviewRect(&r));  // no Size.ini
+    EXPECT_EQ(1, r.left);
+    const char *bad[] = {
+        "garbage\x01\x02 without sections",
+        "[size0]\r\nnWidth=abc\r\nnHeight=xyz\r\n",
+        "[size0]\r\nnWidth=-50\r\nnHeight=208\r\n",
+        "[size1]\r\nnWidth=176\r\nnHeight=208\r\n",
+        "[size0]\r\nnWidth=4000000000\r\nnHeight=208\r\n",
+    };
+    for (const char *text : bad) {
+        SizeIni ini(text);
+        EXPECT_EQ(0, GetPreviewRect(&r)) << text;
+        EXPECT_EQ(1, r.left);
+        EXPECT_EQ(4, r.bottom);
+    }
+    EXPECT_EQ(0, GetPreviewRect(nullptr));
+}
+
+}  // namespace
