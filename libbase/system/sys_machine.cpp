@@ -1,4 +1,6 @@
 /* Drives, devices, screen, versions, the first-run marker and the machine-key test. */
+#include <windows.h>
+
 #include <stdio.h>
 #include <string.h>
 
