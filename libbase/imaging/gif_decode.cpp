@@ -109,60 +109,9 @@ size_t SkipSubBlocks(const BYTE *data, size_t size, size_t off) {
     return size;
 }
 
-/* A malloc'd growable byte run (no exceptions). */
-struct ByteRun {
-    BYTE *p = nullptr;
-    size_t n = 0, cap = 0;
-    ~ByteRun() { free(p); }
-    bool Reserve(size_t want) {
-        if (want <= cap)
-            return true;
-        size_t c = cap ? cap : 4096;
-        while (c < want)
-            c *= 2;
-        BYTE *q = static_cast<BYTE *>(realloc(p, c));
-        if (!q)
-            return false;
-        p = q;
-        cap = c;
-        return true;
-    }
-};
-
-/* Gathers the code bytes of the chain that starts at data[off] (its first count byte). */
-bool GatherCodeBytes(const BYTE *data, size_t size, size_t off, ByteRun *run, LzwInput *in) {
-    run->n = 0;
-    size_t pos = off;
-    in->terminated = false;
-    while (pos < size) {
-        size_t n = data[pos];
-        if (n == 0) {
-            in->terminated = true;
-            ++pos;
-            break;
-        }
-        ++pos;
-        if (n > size - pos)
-            n = size - pos;  // the last sub-block is cut short by the end of the file
-        if (!run->Reserve(run->n + n + 4))
-            return false;
-        memcpy(run->p + run->n, data + pos, n);
-        run->n += n;
-        pos += n;
-    }
-    if (!run->Reserve(run->n + 4))
-        return false;
-    memset(run->p + run->n, 0, 4);
-    in->bits = run->p;
-    in->nbits = run->n * 8;
-    in->consumed = pos - off;
-    return true;
-}
-
 }  // namespace
 
 void CGifFile::ParseFrames(const BYTE *data, size_t size, size_t off) {
-    ByteRun codes;
     for (;;) {
         GIFFRAMEINFO info;
         memset(&info, 0, sizeof(info));
@@ -262,11 +211,7 @@ void CGifFile::ParseFrames(const BYTE *data, size_t size, size_t off) {
         }
 
         LzwInput in;
-        if (!GatherCodeBytes(data, size, off + 1, &codes, &in)) {
-            BaseMemUnlock(hDib);
-            BaseMemFree(hDib);
-            return;
-        }
+        in.Begin(data, size, off + 1);
         LzwTarget target;
         target.pixels = dib + sizeof(BITMAPINFOHEADER) + 4 * size_t(colours);
         target.width = info.width;

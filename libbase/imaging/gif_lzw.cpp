@@ -82,24 +82,45 @@ void PackRow(BYTE *dst, const BYTE *src, int n, int bits) {
 
 }  // namespace
 
-int DecodeLzw(int minCodeSize, const LzwInput &in, const LzwTarget &t) {
+void LzwInput::Finish() {
+    // Whatever the decoder left of the current sub-block, then the rest of the chain.
+    size_t p = pos + blockLeft;
+    terminated = false;
+    while (p < size) {
+        size_t n = data[p];
+        if (n == 0) {
+            terminated = true;
+            ++p;
+            break;
+        }
+        p += n + 1;
+    }
+    if (p > size)
+        p = size;
+    consumed = p - start;
+}
+
+int DecodeLzw(int minCodeSize, LzwInput &in, const LzwTarget &t) {
     // Codes are at most 12 bits: clear + 2 must leave room in the table.
-    if (minCodeSize < 1 || minCodeSize > 11)
+    if (minCodeSize < 1 || minCodeSize > 11) {
+        in.Finish();
         return 0;
-    if (t.width <= 0 || t.height <= 0)
+    }
+    if (t.width <= 0 || t.height <= 0) {
+        in.Finish();
         return 1;
+    }
 
     const int clear = 1 << minCodeSize;
     const int end = clear + 1;
 
     Table *tab = static_cast<Table *>(malloc(sizeof(Table)));
-    size_t cap = size_t(t.width) + 8192;
-    if (cap < (size_t(1) << 18))
-        cap = size_t(1) << 18;
+    size_t cap = size_t(t.width) * 2 + 8192;
     BYTE *buf = static_cast<BYTE *>(malloc(cap));
     if (!tab || !buf) {
         free(tab);
         free(buf);
+        in.Finish();
         return 0;
     }
     for (int i = 0; i < clear; ++i) {
@@ -123,11 +144,10 @@ int DecodeLzw(int minCodeSize, const LzwInput &in, const LzwTarget &t) {
     int mask = (1 << codeSize) - 1;
     int next = clear + 2;
     int prev = -1;
-    size_t bitpos = 0;
     int ok = 1;
 
     for (;;) {
-        int c = ReadCode(in, &bitpos, codeSize, mask, end);
+        int c = ReadCode(in, codeSize, mask, end);
         if (c == end)
             break;
         if (c == clear) {
@@ -206,6 +226,7 @@ int DecodeLzw(int minCodeSize, const LzwInput &in, const LzwTarget &t) {
 
     free(buf);
     free(tab);
+    in.Finish();
     return ok;
 }
 

@@ -30,14 +30,36 @@ int DibBitsForColourBits(int colourBits);
 /* Bytes per stored row: (width * bits + 7) / 8 raised to a multiple of 4. */
 size_t DibStride(size_t width, int bits);
 
-/* Bounded LZW input: the sub-block chain starting at data[pos] (the first count byte),
- * gathered into one run of bits.  `consumed` reports the bytes used up to and including the
- * chain's terminator (or up to the end of the data when it has none). */
+/* LZW input read straight from a sub-block chain (count byte, that many bytes, ... 0) that
+ * starts at data[start], never past data[size].  Codes come least significant bit first
+ * through a 64-bit reservoir.  After the decode, `consumed` is the number of bytes of the
+ * chain from its first count byte up to and including its terminator (or up to the end of
+ * the data when it has none), and `terminated` tells which. */
 struct LzwInput {
-    const BYTE *bits;  // gathered code bytes, followed by 4 zero bytes
-    size_t nbits;      // number of valid bits
-    size_t consumed;   // bytes of the chain, counted from its first count byte
-    bool terminated;   // the chain ended with a zero count byte
+    const BYTE *data = nullptr;
+    size_t size = 0;
+    size_t start = 0;
+    // reader state
+    size_t pos = 0;        // next unread byte
+    size_t blockLeft = 0;  // bytes left in the current sub-block
+    uint64_t acc = 0;      // held bits, lowest first
+    int held = 0;          // number of held bits
+    bool ended = false;    // terminator or end of data reached
+    // results
+    size_t consumed = 0;
+    bool terminated = false;
+
+    void Begin(const BYTE *d, size_t n, size_t s) {
+        data = d;
+        size = n;
+        start = pos = s;
+        blockLeft = 0;
+        acc = 0;
+        held = 0;
+        ended = false;
+    }
+    /* Skips what is left of the chain and sets consumed / terminated. */
+    void Finish();
 };
 
 /* Where decoded pixels go: a bottom-up DIB's rows. */
@@ -53,18 +75,42 @@ struct LzwTarget {
 /* Decodes one code stream of minimum code size `minCodeSize` into `target`.  Stops with
  * success at the end code, at the end of the data or once every row is written.  Returns 1,
  * or 0 for a bad code size, a code that was never defined, or no memory. */
-int DecodeLzw(int minCodeSize, const LzwInput &in, const LzwTarget &target);
+int DecodeLzw(int minCodeSize, LzwInput &in, const LzwTarget &target);
 
-/* Reads the code of `codeSize` bits at bit `*pBitPos` of `in`, least significant bit first;
- * returns `endCode` when the bits run out. */
-inline int ReadCode(const LzwInput &in, size_t *pBitPos, int codeSize, int codeMask, int endCode) {
-    size_t pos = *pBitPos;
-    if (pos + size_t(codeSize) > in.nbits)
-        return endCode;
-    const BYTE *p = in.bits + (pos >> 3);
-    uint32_t v = uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16);
-    *pBitPos = pos + size_t(codeSize);
-    return int((v >> (pos & 7)) & uint32_t(codeMask));
+/* Reads the next code of `codeSize` bits; `endCode` once the chain ends (a zero count byte
+ * or the end of the data), leaving the position on the terminator. */
+inline int ReadCode(LzwInput &in, int codeSize, int codeMask, int endCode) {
+    while (in.held < codeSize) {
+        if (in.blockLeft == 0) {
+            if (in.pos >= in.size || in.data[in.pos] == 0) {
+                in.ended = true;
+                return endCode;
+            }
+            in.blockLeft = in.data[in.pos++];
+        }
+        // Take as many bytes of this sub-block as the reservoir holds.
+        size_t avail = in.size - in.pos;
+        if (avail == 0) {
+            in.ended = true;
+            return endCode;
+        }
+        size_t take = size_t((64 - in.held) / 8);
+        if (take > in.blockLeft)
+            take = in.blockLeft;
+        if (take > avail)
+            take = avail;
+        const BYTE *p = in.data + in.pos;
+        for (size_t k = 0; k < take; ++k) {
+            in.acc |= uint64_t(p[k]) << in.held;
+            in.held += 8;
+        }
+        in.pos += take;
+        in.blockLeft -= take;
+    }
+    int code = int(in.acc & uint64_t(codeMask));
+    in.acc >>= codeSize;
+    in.held -= codeSize;
+    return code;
 }
 
 /* Reorders the rows of a DIB decoded in interlace order into image order.  Replaces *phDib

@@ -177,30 +177,10 @@ HGLOBAL DecodeGif(const BYTE *data, size_t size) {
         return 0;
     int minCodeSize = data[off++];
 
-    // Gather the code bytes.
-    size_t total = 0, scan = off;
-    while (scan < size && data[scan] != 0) {
-        total += data[scan];
-        scan += size_t(data[scan]) + 1;
-    }
-    BYTE *codes = static_cast<BYTE *>(calloc(total + 4, 1));
-    if (!codes)
-        return 0;
-    size_t n = 0;
-    for (scan = off; scan < size && data[scan] != 0;) {
-        size_t len = data[scan++];
-        if (len > size - scan)
-            len = size - scan;
-        memcpy(codes + n, data + scan, len);
-        n += len;
-        scan += len;
-    }
     BYTE *base;
     HGLOBAL hDib = NewDibBlock(width, height, 8, 256, &base);
-    if (!hDib) {
-        free(codes);
+    if (!hDib)
         return 0;
-    }
     RGBQUAD *pal = reinterpret_cast<RGBQUAD *>(base + sizeof(BITMAPINFOHEADER));
     for (int i = 0; i < count && i < 256 && table; ++i) {
         pal[i].rgbRed = table[3 * i];
@@ -208,10 +188,7 @@ HGLOBAL DecodeGif(const BYTE *data, size_t size) {
         pal[i].rgbBlue = table[3 * i + 2];
     }
     gifcodec::LzwInput in;
-    in.bits = codes;
-    in.nbits = n * 8;
-    in.consumed = 0;
-    in.terminated = true;
+    in.Begin(data, size, off);
     gifcodec::LzwTarget target;
     target.pixels = base + sizeof(BITMAPINFOHEADER) + 1024;
     target.width = width;
@@ -220,7 +197,6 @@ HGLOBAL DecodeGif(const BYTE *data, size_t size) {
     target.stride = Stride(width, 8);
     target.interlaced = (packed & 0x40) != 0;
     int ok = gifcodec::DecodeLzw(minCodeSize, in, target);
-    free(codes);
     BlockUnlock(hDib);
     if (!ok) {
         BlockFree(hDib);
