@@ -14,8 +14,12 @@
  */
 #include <string.h>
 
+#include <map>
 #include <mutex>
 #include <set>
+#include <tuple>
+
+#include "gdi_private.h"
 
 #include "icon_private.h"
 #include "internal.h"
@@ -23,7 +27,17 @@
 
 namespace {
 std::mutex g_lock;
-std::set<compat::IconObject *> g_icons;
+/* Every loaded image; freed with the process, as Windows frees a module's shared cursors. */
+struct IconTable : std::set<compat::IconObject *> {
+    ~IconTable()
+    {
+        for (compat::IconObject *o : *this)
+            delete o;
+    }
+} g_icons;
+/* Loaded images are shared, as Windows shares LOADED resources: the same image data gives the
+ * same handle, so a host that loads a cursor at every mouse move does not grow the table. */
+std::map<std::tuple<const uint8_t *, uint32_t, bool>, compat::IconObject *> g_shared;
 
 uint16_t rd16(const uint8_t *p) { return (uint16_t)(p[0] | (p[1] << 8)); }
 uint32_t rd32(const uint8_t *p) { return p[0] | (p[1] << 8) | (p[2] << 16) | ((uint32_t)p[3] << 24); }
@@ -69,6 +83,13 @@ HICON load_group(HINSTANCE instance, LPCSTR name, bool cursor)
         compat::find_resource(instance, cursor ? RT_CURSOR : RT_ICON, MAKEINTRESOURCEA(bestId), -1);
     if (!image)
         return NULL;
+    auto key = std::make_tuple(image->data, image->size, cursor);
+    {
+        std::lock_guard<std::mutex> g(g_lock);
+        auto it = g_shared.find(key);
+        if (it != g_shared.end())
+            return (HICON)it->second;
+    }
     auto *obj = new compat::IconObject();
     obj->cursor = cursor;
     const uint8_t *d = image->data;
@@ -97,7 +118,13 @@ HICON load_group(HINSTANCE instance, LPCSTR name, bool cursor)
         obj->hotspot.y = obj->height / 2;
     }
     std::lock_guard<std::mutex> g(g_lock);
+    auto it = g_shared.find(key);
+    if (it != g_shared.end()) {
+        delete obj;
+        return (HICON)it->second;
+    }
     g_icons.insert(obj);
+    g_shared[key] = obj;
     return (HICON)obj;
 }
 }  // namespace
@@ -143,3 +170,95 @@ static BOOL destroy(HICON h)
 
 BOOL WINAPI DestroyCursor(HCURSOR h) { return destroy((HICON)h); }
 BOOL WINAPI DestroyIcon(HICON h) { return destroy(h); }
+
+/*
+ * GetIconInfo: new bitmaps the caller deletes.  A monochrome image gives no colour bitmap and a
+ * mask of twice the height (AND mask on top, XOR image below); a colour image gives a mask of
+ * its own height and a colour bitmap of the display's depth.  Icons report their centre as hot
+ * spot.
+ */
+BOOL WINAPI GetIconInfo(HICON hIcon, PICONINFO piconinfo)
+{
+    compat::IconObject *obj = compat::icon_from_handle(hIcon);
+    if (!obj) {
+        SetLastError(ERROR_INVALID_CURSOR_HANDLE);
+        return FALSE;
+    }
+    if (!piconinfo) {
+        SetLastError(ERROR_NOACCESS);
+        return FALSE;
+    }
+    const std::vector<uint8_t> &d = obj->dib;
+    if (d.size() < 40) {
+        SetLastError(ERROR_INVALID_DATA);
+        return FALSE;
+    }
+    uint32_t headerSize = rd32(d.data());
+    int w = obj->width, h = obj->height, bpp = obj->bitcount;
+    if (headerSize < 40 || headerSize > d.size() || w <= 0 || h <= 0 || w > 256 || h > 256 ||
+        (bpp != 1 && bpp != 4 && bpp != 8 && bpp != 24 && bpp != 32)) {
+        SetLastError(ERROR_INVALID_DATA);
+        return FALSE;
+    }
+    size_t colours = bpp <= 8 ? (rd32(d.data() + 32) ? rd32(d.data() + 32) : (1u << bpp)) : 0;
+    if (colours > 256)
+        colours = 256;
+    size_t xorStride = (((size_t)w * bpp + 31) / 32) * 4, andStride = (((size_t)w + 31) / 32) * 4;
+    size_t xorOff = headerSize + 4 * colours, andOff = xorOff + xorStride * h;
+    if (andOff + andStride * h > d.size()) {
+        SetLastError(ERROR_INVALID_DATA);
+        return FALSE;
+    }
+    auto palette = [&](unsigned idx) -> uint32_t {
+        if (idx >= colours)
+            return 0;
+        const uint8_t *q = d.data() + headerSize + 4 * idx;
+        return (uint32_t)q[2] << 16 | (uint32_t)q[1] << 8 | q[0];
+    };
+    auto xorPixel = [&](int x, int y) -> uint32_t {  // y from the top
+        const uint8_t *row = d.data() + xorOff + xorStride * (size_t)(h - 1 - y);
+        switch (bpp) {
+        case 1:
+            return palette((row[x / 8] >> (7 - x % 8)) & 1);
+        case 4:
+            return palette((row[x / 2] >> (x % 2 ? 0 : 4)) & 15);
+        case 8:
+            return palette(row[x]);
+        case 24:
+            return (uint32_t)row[3 * x + 2] << 16 | (uint32_t)row[3 * x + 1] << 8 | row[3 * x];
+        default:
+            return (uint32_t)row[4 * x + 2] << 16 | (uint32_t)row[4 * x + 1] << 8 | row[4 * x];
+        }
+    };
+    auto andBit = [&](int x, int y) -> bool {
+        const uint8_t *row = d.data() + andOff + andStride * (size_t)(h - 1 - y);
+        return (row[x / 8] >> (7 - x % 8)) & 1;
+    };
+    bool mono = bpp == 1;
+    HBITMAP mask = compat::bitmap_create(w, mono ? 2 * h : h, 1);
+    HBITMAP color = mono ? NULL : compat::bitmap_create(w, h, 32);
+    if (!mask || (!mono && !color)) {
+        if (mask)
+            DeleteObject(mask);
+        if (color)
+            DeleteObject(color);
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return FALSE;
+    }
+    compat::BitmapObject *m = compat::bitmap_get(mask), *c = compat::bitmap_get(color);
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+            compat::bitmap_set_pixel(m, x, y, andBit(x, y) ? 0xFFFFFF : 0);
+            if (mono)
+                compat::bitmap_set_pixel(m, x, y + h, xorPixel(x, y));
+            else
+                compat::bitmap_set_pixel(c, x, y, xorPixel(x, y));
+        }
+    }
+    piconinfo->fIcon = obj->cursor ? FALSE : TRUE;
+    piconinfo->xHotspot = (DWORD)obj->hotspot.x;
+    piconinfo->yHotspot = (DWORD)obj->hotspot.y;
+    piconinfo->hbmMask = mask;
+    piconinfo->hbmColor = color;
+    return TRUE;
+}

@@ -110,6 +110,15 @@ void compat_unregister_resources(HINSTANCE module)
 
 namespace compat {
 
+std::vector<HMODULE> registered_modules()
+{
+    std::lock_guard<std::mutex> g(g_lock);
+    std::vector<HMODULE> out;
+    for (auto &m : g_modules)
+        out.push_back(m.first);
+    return out;
+}
+
 const ResEntry *find_resource(HMODULE module, LPCSTR type, LPCSTR name, int language)
 {
     if (!type || !name) {

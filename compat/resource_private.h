@@ -5,6 +5,7 @@
 #include <stdint.h>
 
 #include <string>
+#include <vector>
 
 namespace compat {
 
@@ -23,5 +24,8 @@ struct ResEntry {
 
 /* Finds a resource of `module`; language < 0 takes any.  Sets the last error when absent. */
 const ResEntry *find_resource(HMODULE module, LPCSTR type, LPCSTR name, int language);
+
+/* The modules whose resources are registered. */
+std::vector<HMODULE> registered_modules();
 
 }  // namespace compat

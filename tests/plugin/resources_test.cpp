@@ -1,0 +1,493 @@
+/*
+ * The module's other resources as a host loads them with the instance handle: cursors (also
+ * through the provider's slot 4), icons, bitmaps, menus, the accelerator table and the version
+ * block, checked through the Win32 loaders and byte for byte in the raw resource data.
+ */
+#include <gtest/gtest.h>
+
+#include <string.h>
+
+#include <set>
+#include <string>
+#include <vector>
+
+#include "plugin.h"
+#include "plugin_host.h"
+#include "testkit.h"
+
+using namespace host;
+
+namespace {
+
+class Resources : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        s_host = new PlugInHost();
+        ASSERT_TRUE(s_host->Load(testkit::ProgramDir() + "redll.pll")) << s_host->error();
+    }
+    static void TearDownTestSuite()
+    {
+        delete s_host;
+        s_host = nullptr;
+    }
+    static HMODULE module() { return s_host->module(); }
+    static std::vector<uint8_t> Raw(LPCSTR type, int id)
+    {
+        HRSRC res = FindResourceA(module(), MAKEINTRESOURCEA(id), type);
+        if (!res)
+            return {};
+        const uint8_t *p = (const uint8_t *)LockResource(LoadResource(module(), res));
+        return std::vector<uint8_t>(p, p + SizeofResource(module(), res));
+    }
+    static PlugInHost *s_host;
+};
+PlugInHost *Resources::s_host = nullptr;
+
+uint16_t rd16(const uint8_t *p) { return (uint16_t)(p[0] | p[1] << 8); }
+uint32_t rd32(const uint8_t *p) { return (uint32_t)(p[0] | p[1] << 8 | p[2] << 16 | (uint32_t)p[3] << 24); }
+
+/* The pixels of a bitmap, top row first, as 0x00RRGGBB. */
+std::vector<uint32_t> Pixels(HBITMAP bm)
+{
+    BITMAP info;
+    if (GetObjectA(bm, sizeof info, &info) != (int)sizeof info)
+        return {};
+    HDC dc = CreateCompatibleDC(NULL);
+    BITMAPINFO bi;
+    memset(&bi, 0, sizeof bi);
+    bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    bi.bmiHeader.biWidth = info.bmWidth;
+    bi.bmiHeader.biHeight = -info.bmHeight;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    bi.bmiHeader.biCompression = BI_RGB;
+    std::vector<uint32_t> px((size_t)info.bmWidth * (size_t)info.bmHeight, 0xCCCCCCCC);
+    int lines = GetDIBits(dc, bm, 0, (UINT)info.bmHeight, px.data(), &bi, DIB_RGB_COLORS);
+    DeleteDC(dc);
+    if (lines != info.bmHeight)
+        return {};
+    for (uint32_t &p : px)
+        p &= 0xFFFFFF;
+    return px;
+}
+
+struct CursorCase {
+    int id;
+    int x, y;
+    int bits;
+};
+const CursorCase kCursors[] = {{105, 8, 24, 1},  {106, 13, 9, 1},  {107, 4, 26, 1}, {108, 7, 24, 1},
+                               {111, 15, 15, 1}, {112, 16, 15, 1}, {113, 10, 5, 1}, {136, 16, 14, 4}};
+
+TEST_F(Resources, CursorGroupsHoldOne32x32ImageEach)
+{
+    for (const CursorCase &c : kCursors) {
+        SCOPED_TRACE(c.id);
+        std::vector<uint8_t> group = Raw(RT_GROUP_CURSOR, c.id);
+        ASSERT_EQ(6u + 14u, group.size());
+        EXPECT_EQ(0, rd16(&group[0]));
+        EXPECT_EQ(2, rd16(&group[2]));      // cursor
+        EXPECT_EQ(1, rd16(&group[4]));      // one image
+        EXPECT_EQ(32, rd16(&group[6]));     // width
+        EXPECT_EQ(64, rd16(&group[8]));     // height, doubled for the mask
+        EXPECT_EQ(1, rd16(&group[10]));     // planes
+        std::vector<uint8_t> image = Raw(RT_CURSOR, rd16(&group[18]));
+        ASSERT_GE(image.size(), 4u + 40u);
+        EXPECT_EQ(rd32(&group[14]), image.size());
+        EXPECT_EQ(c.x, rd16(&image[0]));    // hot spot
+        EXPECT_EQ(c.y, rd16(&image[2]));
+        EXPECT_EQ(32u, rd32(&image[8]));
+        EXPECT_EQ(64u, rd32(&image[12]));
+        EXPECT_EQ(c.bits, rd16(&image[18]));
+    }
+}
+
+TEST_F(Resources, CursorsLoadWithTheirHotSpotsAndMasks)
+{
+    for (const CursorCase &c : kCursors) {
+        SCOPED_TRACE(c.id);
+        HCURSOR h = s_host->Cursor(c.id);
+        ASSERT_NE(nullptr, h);
+        EXPECT_EQ(h, LoadCursorA(module(), MAKEINTRESOURCEA(c.id)));  // loaded cursors are shared
+        ICONINFO ii;
+        memset(&ii, 0xCC, sizeof ii);
+        ASSERT_TRUE(GetIconInfo(h, &ii));
+        EXPECT_FALSE(ii.fIcon);
+        EXPECT_EQ((DWORD)c.x, ii.xHotspot);
+        EXPECT_EQ((DWORD)c.y, ii.yHotspot);
+        BITMAP mask;
+        ASSERT_EQ((int)sizeof mask, GetObjectA(ii.hbmMask, sizeof mask, &mask));
+        EXPECT_EQ(32, mask.bmWidth);
+        EXPECT_EQ(1, mask.bmBitsPixel);
+        std::vector<uint32_t> m = Pixels(ii.hbmMask);
+        ASSERT_FALSE(m.empty());
+        // Opaque at the hot spot: the point of the tool lies on the drawing; the corner is clear.
+        EXPECT_EQ(0u, m[(size_t)c.y * 32 + (size_t)c.x]);
+        EXPECT_EQ(0xFFFFFFu, m[0]);
+        if (c.bits == 1) {
+            // Monochrome: no colour bitmap, the mask carries AND over XOR.
+            EXPECT_EQ(nullptr, ii.hbmColor);
+            EXPECT_EQ(64, mask.bmHeight);
+            EXPECT_EQ(0u, m[32 * 32]);  // transparent corner: XOR black
+        } else {
+            ASSERT_NE(nullptr, ii.hbmColor);
+            EXPECT_EQ(32, mask.bmHeight);
+            BITMAP color;
+            ASSERT_EQ((int)sizeof color, GetObjectA(ii.hbmColor, sizeof color, &color));
+            EXPECT_EQ(32, color.bmWidth);
+            EXPECT_EQ(32, color.bmHeight);
+            EXPECT_GE(color.bmBitsPixel, 4);
+            std::vector<uint32_t> px = Pixels(ii.hbmColor);
+            ASSERT_FALSE(px.empty());
+            std::set<uint32_t> seen(px.begin(), px.end());
+            EXPECT_TRUE(seen.count(0xC0C0C0)) << "the grabbing hand is shaded in silver";
+            EXPECT_TRUE(seen.count(0xFFFFFF));
+            EXPECT_TRUE(seen.count(0x000000));
+        }
+        EXPECT_TRUE(DeleteObject(ii.hbmMask));
+        if (ii.hbmColor) {
+            EXPECT_TRUE(DeleteObject(ii.hbmColor));
+        }
+    }
+}
+
+TEST_F(Resources, CursorIdsUseOnlyTheLow16Bits)
+{
+    HCURSOR plain = s_host->Cursor(105);
+    ASSERT_NE(nullptr, plain);
+    EXPECT_EQ(plain, s_host->Cursor(105 | 0x10000));
+    EXPECT_EQ(nullptr, s_host->Cursor(104));
+    EXPECT_EQ(nullptr, s_host->Cursor(125));  // an icon group, not a cursor
+}
+
+TEST_F(Resources, IconGroupsHold32And16PixelImagesOf16Colours)
+{
+    for (int id : {125, 126, 127}) {
+        SCOPED_TRACE(id);
+        std::vector<uint8_t> group = Raw(RT_GROUP_ICON, id);
+        ASSERT_EQ(6u + 2 * 14u, group.size());
+        EXPECT_EQ(1, rd16(&group[2]));
+        ASSERT_EQ(2, rd16(&group[4]));
+        std::set<int> sizes;
+        for (int i = 0; i < 2; ++i) {
+            const uint8_t *e = &group[6 + 14 * i];
+            EXPECT_EQ(e[0], e[1]);
+            sizes.insert(e[0]);
+            EXPECT_EQ(16, e[2]);            // colours
+            EXPECT_EQ(1, rd16(e + 4));      // planes
+            EXPECT_EQ(4, rd16(e + 6));      // bits per pixel
+            std::vector<uint8_t> image = Raw(RT_ICON, rd16(e + 12));
+            EXPECT_EQ(rd32(e + 8), image.size());
+            ASSERT_GE(image.size(), 40u);
+            EXPECT_EQ((uint32_t)e[0], rd32(&image[4]));
+            EXPECT_EQ(2u * e[0], rd32(&image[8]));
+        }
+        EXPECT_EQ((std::set<int>{16, 32}), sizes);
+
+        HICON icon = LoadIconA(module(), MAKEINTRESOURCEA(id));
+        ASSERT_NE(nullptr, icon);
+        ICONINFO ii;
+        ASSERT_TRUE(GetIconInfo(icon, &ii));
+        EXPECT_TRUE(ii.fIcon);
+        EXPECT_EQ(16u, ii.xHotspot);
+        EXPECT_EQ(16u, ii.yHotspot);
+        ASSERT_NE(nullptr, ii.hbmColor);
+        BITMAP bm;
+        ASSERT_EQ((int)sizeof bm, GetObjectA(ii.hbmColor, sizeof bm, &bm));
+        EXPECT_EQ(32, bm.bmWidth);  // the system size is taken
+        ASSERT_EQ((int)sizeof bm, GetObjectA(ii.hbmMask, sizeof bm, &bm));
+        EXPECT_EQ(32, bm.bmHeight);
+        std::vector<uint32_t> px = Pixels(ii.hbmColor), mask = Pixels(ii.hbmMask);
+        ASSERT_EQ(px.size(), mask.size());
+        std::set<uint32_t> colours;
+        for (size_t i = 0; i < px.size(); ++i)
+            if (!mask[i])
+                colours.insert(px[i]);
+        EXPECT_GE(colours.size(), 4u);
+        if (id == 125) {
+            EXPECT_EQ(0x000080u, px[18 * 32 + 11]);  // a key of the phone
+            EXPECT_EQ(0xC0C0C0u, px[20 * 32 + 9]);   // its body
+            EXPECT_EQ(0xFFFFFFu, mask[0]);
+        }
+        DeleteObject(ii.hbmColor);
+        DeleteObject(ii.hbmMask);
+    }
+}
+
+TEST_F(Resources, BitmapsAre24BitPicturesOfTheirSize)
+{
+    const struct {
+        int id, size;
+    } cases[] = {{114, 14}, {115, 14}, {121, 16}, {141, 16}, {142, 16}};
+    std::set<std::vector<uint32_t>> distinct;
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.id);
+        std::vector<uint8_t> raw = Raw(RT_BITMAP, c.id);
+        ASSERT_GE(raw.size(), 40u);
+        EXPECT_EQ(40u, rd32(&raw[0]));
+        EXPECT_EQ((uint32_t)c.size, rd32(&raw[4]));
+        EXPECT_EQ((uint32_t)c.size, rd32(&raw[8]));
+        EXPECT_EQ(24, rd16(&raw[14]));
+        EXPECT_EQ(40u + (size_t)c.size * ((c.size * 3 + 3) & ~3), raw.size());
+        HBITMAP bm = LoadBitmapA(module(), MAKEINTRESOURCEA(c.id));
+        ASSERT_NE(nullptr, bm);
+        BITMAP info;
+        ASSERT_EQ((int)sizeof info, GetObjectA(bm, sizeof info, &info));
+        EXPECT_EQ(c.size, info.bmWidth);
+        EXPECT_EQ(c.size, info.bmHeight);
+        std::vector<uint32_t> px = Pixels(bm);
+        ASSERT_EQ((size_t)c.size * c.size, px.size());
+        distinct.insert(px);
+        if (c.id == 114 || c.id == 115) {
+            // A filled square with a lighter one-pixel border.
+            for (int i = 0; i < 14; ++i) {
+                EXPECT_EQ(0xA0B4E6u, px[(size_t)i]);
+                EXPECT_EQ(0xA0B4E6u, px[13 * 14 + (size_t)i]);
+                EXPECT_EQ(0xA0B4E6u, px[(size_t)i * 14]);
+            }
+            EXPECT_EQ(0x3C5AA0u, px[1 * 14 + 1]);
+            EXPECT_EQ(c.id == 115 ? 0xFFFFFFu : 0x3C5AA0u, px[9 * 14 + 5]);  // the check mark
+        }
+        EXPECT_TRUE(DeleteObject(bm));
+    }
+    EXPECT_EQ(5u, distinct.size());
+    SetLastError(0xdeadbeef);
+    EXPECT_EQ(nullptr, LoadBitmapA(module(), MAKEINTRESOURCEA(116)));
+}
+
+struct MenuEntry {
+    int depth;
+    const char *text;  // null: separator
+    UINT id;           // 0 for a pop-up
+};
+
+/* Walks a menu depth first into `out`. */
+void Walk(HMENU menu, int depth, std::vector<MenuEntry> &out, std::vector<std::string> &texts)
+{
+    int n = GetMenuItemCount(menu);
+    for (int i = 0; i < n; ++i) {
+        char buf[128];
+        memset(buf, 0xCC, sizeof buf);
+        UINT state = GetMenuState(menu, (UINT)i, MF_BYPOSITION);
+        HMENU sub = GetSubMenu(menu, i);
+        // A pop-up's state carries its item count from bit 8 up, which overlaps MF_SEPARATOR.
+        if (!sub && (state & MF_SEPARATOR)) {
+            out.push_back({depth, nullptr, GetMenuItemID(menu, i)});
+            continue;
+        }
+        int len = GetMenuStringA(menu, (UINT)i, buf, sizeof buf, MF_BYPOSITION);
+        EXPECT_EQ((int)strlen(buf), len);
+        texts.push_back(buf);
+        if (sub) {
+            EXPECT_EQ((UINT)-1, GetMenuItemID(menu, i));
+            EXPECT_TRUE(state & MF_POPUP);
+            EXPECT_EQ((UINT)GetMenuItemCount(sub), state >> 8);
+            out.push_back({depth, nullptr, 0});
+            out.back().text = texts.back().c_str();
+            Walk(sub, depth + 1, out, texts);
+        } else {
+            out.push_back({depth, nullptr, GetMenuItemID(menu, i)});
+        }
+    }
+}
+
+TEST_F(Resources, MainMenuTree)
+{
+    HMENU menu = LoadMenuA(module(), MAKEINTRESOURCEA(116));
+    ASSERT_NE(nullptr, menu);
+    const struct {
+        int depth;
+        const char *text;
+        UINT id;
+    } want[] = {
+        {0, "&File", 0},
+        {1, "Begin New Project...", 0},
+        {2, "Photo Message", 40044},
+        {2, "Animated Greeting", 40045},
+        {2, "Mini Jestroom", 40046},
+        {2, "Photo Slideshow", 40047},
+        {1, "Save Message\tCtrl+S", 10002},
+        {1, nullptr, 0},
+        {1, "Exit", 10003},
+        {0, "&Tools", 0},
+        {1, "Message Box\tCtrl+E", 40048},
+        {1, "Address Book\tCtrl+D", 40049},
+        {0, "&Internet", 0},
+        {1, "Update Device Profile", 40043},
+        {1, "Download Contents", 40050},
+        {1, "Publish Message", 40057},
+        {1, nullptr, 0},
+        {1, "Login My Account", 40039},
+        {1, nullptr, 0},
+        {1, "Visit Zelkova Online", 40010},
+        {1, "Other Zelkova Products", 40011},
+        {0, "&Help", 0},
+        {1, "Help", 40003},
+        {1, nullptr, 0},
+        {1, "About Medley Studio", 14001},
+    };
+    std::vector<MenuEntry> got;
+    std::vector<std::string> texts;
+    texts.reserve(64);
+    Walk(menu, 0, got, texts);
+    ASSERT_EQ(sizeof want / sizeof want[0], got.size());
+    size_t t = 0;
+    for (size_t i = 0; i < got.size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(want[i].depth, got[i].depth);
+        EXPECT_EQ(want[i].id, got[i].id);
+        if (want[i].text) {
+            ASSERT_LT(t, texts.size());
+            EXPECT_EQ(std::string(want[i].text), texts[t++]);
+        }
+    }
+    EXPECT_EQ(4, GetMenuItemCount(menu));
+    EXPECT_EQ(nullptr, GetSubMenu(menu, 4));
+
+    // By command, searching the submenus.
+    char buf[64];
+    EXPECT_EQ(17, GetMenuStringA(menu, 40045, buf, sizeof buf, MF_BYCOMMAND));
+    EXPECT_STREQ("Animated Greeting", buf);
+    EXPECT_EQ(6, GetMenuStringA(menu, 40045, buf, 7, MF_BYCOMMAND));  // short buffer
+    EXPECT_STREQ("Animat", buf);
+    EXPECT_EQ(17, GetMenuStringA(menu, 40045, NULL, 0, MF_BYCOMMAND));
+    EXPECT_EQ(0u, GetMenuState(menu, 14001, MF_BYCOMMAND));
+    EXPECT_EQ((UINT)-1, GetMenuState(menu, 12345, MF_BYCOMMAND));
+
+    MENUITEMINFOA mii;
+    memset(&mii, 0, sizeof mii);
+    mii.cbSize = sizeof mii;
+    mii.fMask = MIIM_ID | MIIM_STRING | MIIM_FTYPE | MIIM_STATE | MIIM_SUBMENU;
+    mii.dwTypeData = buf;
+    mii.cch = sizeof buf;
+    HMENU file = GetSubMenu(menu, 0);
+    ASSERT_TRUE(GetMenuItemInfoA(file, 1, TRUE, &mii));
+    EXPECT_STREQ("Save Message\tCtrl+S", buf);
+    EXPECT_EQ(19u, mii.cch);
+    EXPECT_EQ(10002u, mii.wID);
+    EXPECT_EQ((UINT)MFT_STRING, mii.fType);
+    EXPECT_EQ(nullptr, mii.hSubMenu);
+    mii.cch = sizeof buf;
+    ASSERT_TRUE(GetMenuItemInfoA(file, 2, TRUE, &mii));
+    EXPECT_EQ((UINT)MFT_SEPARATOR, mii.fType & MFT_SEPARATOR);
+    mii.cch = sizeof buf;
+    ASSERT_TRUE(GetMenuItemInfoA(file, 0, TRUE, &mii));
+    EXPECT_EQ(GetSubMenu(file, 0), mii.hSubMenu);
+    SetLastError(0xdeadbeef);
+    mii.cbSize = 12;
+    EXPECT_FALSE(GetMenuItemInfoA(file, 0, TRUE, &mii));
+    EXPECT_EQ((DWORD)ERROR_INVALID_PARAMETER, GetLastError());
+
+    EXPECT_TRUE(DestroyMenu(menu));
+}
+
+TEST_F(Resources, SmallMenuAndMenuBytes)
+{
+    HMENU menu = LoadMenuA(module(), MAKEINTRESOURCEA(103));
+    ASSERT_NE(nullptr, menu);
+    EXPECT_EQ(1, GetMenuItemCount(menu));
+    EXPECT_EQ(65535u, GetMenuItemID(menu, 0));
+    char buf[8];
+    EXPECT_EQ(2, GetMenuStringA(menu, 0, buf, sizeof buf, MF_BYPOSITION));
+    EXPECT_STREQ("aa", buf);
+    EXPECT_TRUE(DestroyMenu(menu));
+    // Header (version 0, no extra), then MF_END, id 0xFFFF, "aa".
+    const uint8_t want[] = {0, 0, 0, 0, 0x80, 0, 0xFF, 0xFF, 'a', 0, 'a', 0, 0, 0};
+    std::vector<uint8_t> raw = Raw(RT_MENU, 103);
+    ASSERT_EQ(sizeof want, raw.size());
+    EXPECT_EQ(0, memcmp(want, raw.data(), sizeof want));
+    SetLastError(0xdeadbeef);
+    EXPECT_EQ(nullptr, LoadMenuA(module(), MAKEINTRESOURCEA(104)));
+    EXPECT_EQ((DWORD)ERROR_RESOURCE_NAME_NOT_FOUND, GetLastError());
+}
+
+TEST_F(Resources, AcceleratorTable)
+{
+    // 8-byte entries: flags (0x80 on the last), key, command, padding.
+    const uint8_t want[] = {0x13, 0, 'F', 0, 0x75, 0x9C, 0, 0, 0x13, 0, 'H', 0, 0x78, 0x9C, 0, 0,
+                            0x13, 0, 'I', 0, 0x77, 0x9C, 0, 0, 0x93, 0, 'T', 0, 0x76, 0x9C, 0, 0};
+    std::vector<uint8_t> raw = Raw(RT_ACCELERATOR, 135);
+    ASSERT_EQ(sizeof want, raw.size());
+    EXPECT_EQ(0, memcmp(want, raw.data(), sizeof want));
+
+    HACCEL accel = LoadAcceleratorsA(module(), MAKEINTRESOURCEA(135));
+    ASSERT_NE(nullptr, accel);
+    EXPECT_EQ(4, CopyAcceleratorTableA(accel, NULL, 0));
+    ACCEL entries[6];
+    memset(entries, 0xCC, sizeof entries);
+    ASSERT_EQ(4, CopyAcceleratorTableA(accel, entries, 6));
+    const struct {
+        WORD key, cmd;
+    } keys[] = {{'F', 40053}, {'H', 40056}, {'I', 40055}, {'T', 40054}};
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(FVIRTKEY | FNOINVERT | FALT, entries[i].fVirt) << i;
+        EXPECT_EQ(keys[i].key, entries[i].key) << i;
+        EXPECT_EQ(keys[i].cmd, entries[i].cmd) << i;
+    }
+    EXPECT_EQ(0xCC, entries[4].fVirt);
+    memset(entries, 0xCC, sizeof entries);
+    EXPECT_EQ(2, CopyAcceleratorTableA(accel, entries, 2));
+    EXPECT_EQ(0xCC, entries[2].fVirt);
+    EXPECT_TRUE(DestroyAcceleratorTable(accel));
+}
+
+TEST_F(Resources, VersionBlock)
+{
+    char path[MAX_PATH];
+    ASSERT_GT(GetModuleFileNameA(module(), path, sizeof path), 0u);
+    DWORD handle = 0xdeadbeef;
+    DWORD size = GetFileVersionInfoSizeA(path, &handle);
+    ASSERT_GT(size, 0u);
+    EXPECT_EQ(0u, handle);
+    std::vector<uint8_t> block(size, 0xCC);
+    ASSERT_TRUE(GetFileVersionInfoA(path, 0, size, block.data()));
+
+    VS_FIXEDFILEINFO *fixed = nullptr;
+    UINT len = 0;
+    ASSERT_TRUE(VerQueryValueA(block.data(), "\\", (LPVOID *)&fixed, &len));
+    ASSERT_EQ(sizeof(VS_FIXEDFILEINFO), len);
+    EXPECT_EQ(0xFEEF04BDu, fixed->dwSignature);
+    EXPECT_EQ(0x00010000u, fixed->dwFileVersionMS);
+    EXPECT_EQ(0x0000000Bu, fixed->dwFileVersionLS);
+    EXPECT_EQ(0x00010000u, fixed->dwProductVersionMS);
+    EXPECT_EQ(0x0000000Bu, fixed->dwProductVersionLS);
+    EXPECT_EQ((DWORD)VS_FF_DEBUG, fixed->dwFileFlags);
+    EXPECT_EQ((DWORD)VOS_NT_WINDOWS32, fixed->dwFileOS);
+    EXPECT_EQ((DWORD)VFT_DLL, fixed->dwFileType);
+
+    WORD *translation = nullptr;
+    ASSERT_TRUE(VerQueryValueA(block.data(), "\\VarFileInfo\\Translation", (LPVOID *)&translation, &len));
+    ASSERT_EQ(4u, len);
+    EXPECT_EQ(0x0409, translation[0]);
+    EXPECT_EQ(0x04B0, translation[1]);
+
+    const struct {
+        const char *key, *value;
+    } strings[] = {{"CompanyName", "zelkova"},       {"FileVersion", "1, 0, 0, 11"}, {"ProductName", "medleystudio"},
+                   {"ProductVersion", "1, 0, 0, 11"}, {"Comments", ""},              {"LegalTrademarks", ""},
+                   {"PrivateBuild", ""},              {"SpecialBuild", ""}};
+    for (const auto &s : strings) {
+        std::string sub = std::string("\\StringFileInfo\\040904B0\\") + s.key;
+        char *value = nullptr;
+        len = 0;
+        ASSERT_TRUE(VerQueryValueA(block.data(), sub.c_str(), (LPVOID *)&value, &len)) << s.key;
+        ASSERT_NE(nullptr, value);
+        EXPECT_STREQ(s.value, value) << s.key;
+    }
+    for (const char *key : {"FileDescription", "InternalName", "OriginalFilename"}) {
+        std::string sub = std::string("\\StringFileInfo\\040904B0\\") + key;
+        char *value = nullptr;
+        ASSERT_TRUE(VerQueryValueA(block.data(), sub.c_str(), (LPVOID *)&value, &len)) << key;
+        EXPECT_GT(strlen(value), 0u) << key;
+    }
+    char *value = nullptr;
+    EXPECT_FALSE(VerQueryValueA(block.data(), "\\StringFileInfo\\040904B0\\NoSuchKey", (LPVOID *)&value, &len));
+
+    SetLastError(0xdeadbeef);
+    testkit::TempDir dir;
+    EXPECT_EQ(0u, GetFileVersionInfoSizeA(dir.file("absent.dll").c_str(), &handle));
+    EXPECT_EQ((DWORD)ERROR_FILE_NOT_FOUND, GetLastError());
+}
+
+}  // namespace
