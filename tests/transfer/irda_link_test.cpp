@@ -374,3 +374,42 @@ TEST(IrdaReceive, ReadsWhatThePhoneSaysAndTimesOutOtherwise)
     EXPECT_STREQ("OK", buf);
     IrdaDestroy(link);
 }
+
+TEST(IrdaInProcess, TableServesTheSameTransferOnEveryPlatform)
+{
+    testkit::TempDir inbox, files;
+    phone::Options o;
+    o.inbox = inbox.path();
+    phone::PhoneSim sim(o);
+    const IRDA_SOCKET_API *previous = IrdaSetSocketApi(sim.InProcessApi());
+    std::string path = files.file("photo.jpg");
+    std::vector<unsigned char> body = Pattern(1300, 9);
+    ASSERT_TRUE(testkit::WriteFileBytes(path, body));
+    EXPECT_EQ(1, SendFileByIrda(path.c_str()));
+    phone::Arrival a;
+    ASSERT_TRUE(sim.WaitArrival(&a, 1000));
+    EXPECT_TRUE(a.complete);
+    EXPECT_EQ(body, testkit::ReadFileBytes(a.path));
+
+    // The table keeps Windows Sockets' contract for misuse.
+    const IRDA_SOCKET_API *api = IrdaGetSocketApi();
+    EXPECT_EQ(INVALID_SOCKET, api->pSocket(26, 1, 0)) << "before WSAStartup";
+    WSADATA data;
+    ASSERT_EQ(0, api->pWSAStartup(0x0101, &data));
+    EXPECT_EQ(INVALID_SOCKET, api->pSocket(2, 1, 0));
+    EXPECT_EQ(10047, api->pWSAGetLastError());
+    SOCKET s = api->pSocket(26, 1, 0);
+    ASSERT_NE(INVALID_SOCKET, s);
+    int len = 8;
+    char small[8];
+    EXPECT_EQ(SOCKET_ERROR, api->pGetsockopt(s, 0xFF, 0x12, small, &len));
+    EXPECT_EQ(10014, api->pWSAGetLastError()) << "an IAS buffer too small";
+    EXPECT_EQ(SOCKET_ERROR, api->pSend(s, "x", 1, 0));
+    EXPECT_EQ(10057, api->pWSAGetLastError()) << "not connected";
+    EXPECT_EQ(0, api->pClosesocket(s));
+    EXPECT_EQ(SOCKET_ERROR, api->pClosesocket(s));
+    EXPECT_EQ(10038, api->pWSAGetLastError());
+    EXPECT_EQ(0, api->pWSACleanup());
+    IrdaSetSocketApi(previous);
+    sim.Stop();
+}
