@@ -10,13 +10,3 @@ if(NOT WIN32)
     add_test(NAME imaging_giflib_corpus COMMAND gif_giflib_compare --at-least 40 ${CMAKE_SOURCE_DIR}/fuzz/corpus/gif)
   endif()
 endif()
-
-# The base library's core refers to the plug-in class's type information (under the
-# sanitizers); when that reference is first pulled in after the plug-in core was scanned, the
-# link fails.  Asking for the symbol up front settles it.
-foreach(t test_imaging test_platform test_message test_transfer gif_giflib_compare)
-  if(TARGET ${t} AND TARGET plugin_core AND NOT WIN32)
-    target_link_libraries(${t} PRIVATE plugin_core)
-    target_link_options(${t} PRIVATE "LINKER:--undefined=_ZTI7CPlugIn")
-  endif()
-endforeach()
