@@ -369,9 +369,8 @@ TEST_F(GifTest, RealFileShapes) {
     // A 2-colour table decoded with code size 8, and extensions of several sub-blocks whose
     // data holds separator bytes.
     Bytes b = Header(10, 3, 1);
-    Bytes app{0x21, 0xFF, 11};
-    const char *id = "MEDLEYTEST1";
-    app.insert(app.end(), id, id + 11);
+    const char *id = "\x21\xFF\x0BMEDLEYTEST1";
+    Bytes app(id, id + 14);
     Bytes appData(600, 0x2C);
     Bytes sb = SubBlocks(appData);
     app.insert(app.end(), sb.begin(), sb.end());
