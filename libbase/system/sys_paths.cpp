@@ -49,7 +49,7 @@ static void Split(LPCSTR p, LPSTR drive, LPSTR dir, LPSTR name, LPSTR ext)
         lastDot = nullptr;
     const char *end = rest + strlen(rest);
     const char *nameEnd = lastDot ? lastDot : end;
-    auto put = [kPiece](LPSTR out, const char *from, const char *to) {
+    auto put = [](LPSTR out, const char *from, const char *to) {
         if (!out)
             return;
         size_t n = (size_t)(to - from);
