@@ -1,0 +1,229 @@
+/*
+ * medley gif info FILE          the screen, the global table and every frame of a GIF
+ * medley thumb FILE OUT.png     a thumbnail of a picture (GIF: the library's GIF thumbnail;
+ *                               others: the imaging library's decoder fitted into 320 x 320)
+ * medley dib crop|trim|fit ...  picture operations a person would use, written as PNG
+ */
+#include <stdio.h>
+#include <string.h>
+
+#include <string>
+#include <vector>
+
+#include "basemem.h"
+#include "dib.h"
+#include "gif.h"
+#include "medley.h"
+#include "pixkit.h"
+
+#define STB_IMAGE_WRITE_IMPLEMENTATION
+#define STB_IMAGE_WRITE_STATIC
+#if defined(__GNUC__)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wunused-function"
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
+#endif
+#include <stb_image_write.h>
+#if defined(__GNUC__)
+#pragma GCC diagnostic pop
+#endif
+
+namespace {
+
+/* Writes any DIB as an RGB PNG; false on failure. */
+bool WriteDibPng(HGLOBAL hDib, const std::string &path) {
+    HGLOBAL hTrue = PxDibGetType(hDib) == PX_TYPE_TRUECOLOR ? PxDibDuplicate(hDib) : 0;
+    if (!hTrue) {
+        switch (PxDibGetType(hDib)) {
+        case PX_TYPE_8BIT:
+        case PX_TYPE_8BIT_GREY:
+            hTrue = PxDibConvert8BitToTrueColor(hDib);
+            break;
+        case PX_TYPE_4BIT:
+            hTrue = PxDibConvert4BitToTrueColor(hDib);
+            break;
+        case PX_TYPE_1BIT:
+            hTrue = PxDibConvert1BitToTrueColor(hDib);
+            break;
+        default:
+            break;
+        }
+    }
+    if (!hTrue)
+        return false;
+    const BYTE *p = static_cast<const BYTE *>(BaseMemLock(hTrue));
+    bool ok = false;
+    if (p) {
+        const BITMAPINFOHEADER *bih = reinterpret_cast<const BITMAPINFOHEADER *>(p);
+        int w = bih->biWidth, h = bih->biHeight;
+        if (bih->biBitCount == 24 && w > 0 && h > 0) {
+            size_t stride = (size_t(w) * 3 + 3) & ~size_t(3);
+            std::vector<unsigned char> rgb(size_t(w) * size_t(h) * 3);
+            const BYTE *px = p + 40 + 4 * bih->biClrUsed;
+            for (int y = 0; y < h; ++y) {
+                const BYTE *row = px + size_t(h - 1 - y) * stride;
+                for (int x = 0; x < w; ++x) {
+                    rgb[(size_t(y) * w + x) * 3] = row[3 * x + 2];
+                    rgb[(size_t(y) * w + x) * 3 + 1] = row[3 * x + 1];
+                    rgb[(size_t(y) * w + x) * 3 + 2] = row[3 * x];
+                }
+            }
+            ok = stbi_write_png(path.c_str(), w, h, 3, rgb.data(), w * 3) != 0;
+        }
+        BaseMemUnlock(hTrue);
+    }
+    BaseMemFree(hTrue);
+    return ok;
+}
+
+bool IsGifFile(const std::string &path) {
+    WORD w, h;
+    return GetGifSize(path.c_str(), &w, &h) != 0;
+}
+
+void GifInfo(const std::string &file) {
+    CGifFile gif;
+    if (!gif.Load(file.c_str())) {
+        medley::Fail("cannot read GIF file " + file);
+        return;
+    }
+    GIFSCREEN s;
+    memset(&s, 0, sizeof(s));
+    gif.GetScreen(&s);
+    printf("screen %ux%u, background %u\n", s.width, s.height, s.background);
+    if (s.hasGlobalTable)
+        printf("global table: %u entries (%u bits)%s\n", s.colourCount, s.colourBits, s.sortFlag ? ", sorted" : "");
+    else
+        printf("global table: none\n");
+    int n = gif.GetFrameCount();
+    printf("frames: %d\n", n);
+    medley::Progress progress("frames");
+    for (int i = 0; i < n; ++i) {
+        GIFFRAMEINFO f;
+        HGLOBAL dib = gif.GetFrame(i, &f);
+        int depth = 0;
+        if (const BITMAPINFOHEADER *bih = static_cast<const BITMAPINFOHEADER *>(BaseMemLock(dib))) {
+            depth = bih->biBitCount;
+            BaseMemUnlock(dib);
+        }
+        printf("frame %d: %dx%d at (%d,%d), %d-bit, %s table, delay %d, disposal %d", i, f.width, f.height, f.left,
+               f.top, depth, f.hasLocalTable ? "local" : "global", f.delay, f.disposal);
+        if (f.hasTransparency)
+            printf(", transparent %d", f.transparentIndex);
+        if (f.interlaced)
+            printf(", interlaced");
+        printf("\n");
+        progress.Update(uint64_t(i + 1), uint64_t(n));
+    }
+    progress.Done();
+    printf("duration %d ms\n", gif.GetDuration());
+}
+
+void Thumb(const std::string &file, const std::string &out) {
+    HGLOBAL thumb = 0;
+    if (IsGifFile(file)) {
+        thumb = LoadGifThumbnail(file.c_str());
+    } else {
+        HGLOBAL pic = PxOpenFile(file.c_str(), 0, 0);
+        if (pic) {
+            thumb = FitDibHQ(pic, 320, 320);
+            if (thumb)
+                BaseMemFree(pic);
+            else
+                thumb = pic;
+        }
+    }
+    if (!thumb) {
+        medley::Fail("cannot read picture " + file);
+        return;
+    }
+    bool ok = WriteDibPng(thumb, out);
+    BaseMemFree(thumb);
+    if (!ok)
+        medley::Fail("cannot write " + out);
+}
+
+/* Opens a picture (GIF: frame 0 as decoded; others through the imaging library). */
+HGLOBAL OpenPicture(const std::string &file) {
+    if (IsGifFile(file)) {
+        CGifFile gif;
+        gif.Load(file.c_str());
+        return PxDibDuplicate(gif.GetFrameDib(0));
+    }
+    return PxOpenFile(file.c_str(), 0, 0);
+}
+
+void DibVerb(const std::string &file, const std::string &out, HGLOBAL (*op)(HGLOBAL, const std::vector<int> &),
+             const std::vector<int> &args, const char *what) {
+    HGLOBAL pic = OpenPicture(file);
+    if (!pic) {
+        medley::Fail("cannot read picture " + file);
+        return;
+    }
+    HGLOBAL result = op(pic, args);
+    BaseMemFree(pic);
+    if (!result) {
+        medley::Fail(std::string(what) + " gave no picture");
+        return;
+    }
+    bool ok = WriteDibPng(result, out);
+    BaseMemFree(result);
+    if (!ok)
+        medley::Fail("cannot write " + out);
+}
+
+void Setup(CLI::App &app) {
+    auto *gif = app.add_subcommand("gif", "GIF files");
+    auto *info = gif->add_subcommand("info", "Show the screen, colour table and frames of a GIF file");
+    static std::string file, out;
+    info->add_option("FILE", file, "GIF file")->required();
+    info->callback([] { GifInfo(file); });
+
+    auto *thumb = app.add_subcommand("thumb", "Write a thumbnail (at most 320x320) of a picture as PNG");
+    thumb->add_option("FILE", file, "picture (GIF, BMP, JPEG, PNG)")->required();
+    thumb->add_option("OUT", out, "PNG file to write")->required();
+    thumb->callback([] { Thumb(file, out); });
+
+    auto *dib = app.add_subcommand("dib", "Picture operations, written as PNG");
+    static int x = 0, y = 0, w = 0, h = 0, bg = 0;
+    auto *crop = dib->add_subcommand("crop", "Cut a rectangle (x, y from the top-left)");
+    crop->add_option("FILE", file)->required();
+    crop->add_option("OUT", out)->required();
+    crop->add_option("X", x)->required();
+    crop->add_option("Y", y)->required();
+    crop->add_option("W", w)->required()->check(CLI::PositiveNumber);
+    crop->add_option("H", h)->required()->check(CLI::PositiveNumber);
+    crop->callback([] {
+        DibVerb(file, out, [](HGLOBAL d, const std::vector<int> &a) { return PxDibCrop(d, a[0], a[1], a[2], a[3]); },
+                {x, y, w, h}, "crop");
+    });
+    auto *trim = dib->add_subcommand("trim", "Cut a palette picture to what differs from the background index");
+    trim->add_option("FILE", file)->required();
+    trim->add_option("OUT", out)->required();
+    trim->add_option("--background", bg, "background palette index");
+    trim->callback([] {
+        DibVerb(file, out,
+                [](HGLOBAL d, const std::vector<int> &a) {
+                    int l = 0, t = 0, r = 0, b = 0;
+                    return TrimDib(d, &l, &t, &r, &b, a[0]);
+                },
+                {bg}, "trim");
+    });
+    auto *fit = dib->add_subcommand("fit", "Shrink smoothly into a box keeping the proportions");
+    fit->add_option("FILE", file)->required();
+    fit->add_option("OUT", out)->required();
+    fit->add_option("W", w)->required()->check(CLI::PositiveNumber);
+    fit->add_option("H", h)->required()->check(CLI::PositiveNumber);
+    fit->callback([] {
+        DibVerb(file, out,
+                [](HGLOBAL d, const std::vector<int> &a) {
+                    HGLOBAL r = FitDibHQ(d, a[0], a[1]);
+                    return r ? r : PxDibDuplicate(d);
+                },
+                {w, h}, "fit");
+    });
+}
+
+}  // namespace
+
+MEDLEY_VERBS("50-gif", Setup);
