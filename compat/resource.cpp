@@ -15,6 +15,7 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include <algorithm>
 #include <map>
 #include <mutex>
 #include <string>
@@ -226,4 +227,52 @@ int WINAPI LoadStringA(HINSTANCE instance, UINT id, LPSTR buffer, int max)
     }
     buffer[copied] = 0;
     return copied;
+}
+
+BOOL WINAPI EnumResourceNamesA(HMODULE module, LPCSTR type, ENUMRESNAMEPROCA func, LONG_PTR lParam)
+{
+    if (!type || !func) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    compat::ResId t = id_from(type);
+    std::vector<std::string> names;
+    std::vector<int> ids;
+    {
+        std::lock_guard<std::mutex> g(g_lock);
+        auto it = g_modules.find(module);
+        if (it == g_modules.end()) {
+            SetLastError(ERROR_RESOURCE_DATA_NOT_FOUND);
+            return FALSE;
+        }
+        for (const compat::ResEntry &e : it->second.entries) {
+            if (!(e.type == t))
+                continue;
+            if (e.name.num >= 0)
+                ids.push_back(e.name.num);
+            else
+                names.push_back(e.name.name);
+        }
+    }
+    if (ids.empty() && names.empty()) {
+        SetLastError(ERROR_RESOURCE_TYPE_NOT_FOUND);
+        return FALSE;
+    }
+    std::sort(names.begin(), names.end());
+    names.erase(std::unique(names.begin(), names.end()), names.end());
+    std::sort(ids.begin(), ids.end());
+    ids.erase(std::unique(ids.begin(), ids.end()), ids.end());
+    for (std::string &n : names) {
+        if (!func(module, type, &n[0], lParam)) {
+            SetLastError(ERROR_RESOURCE_ENUM_USER_STOP);
+            return FALSE;
+        }
+    }
+    for (int id : ids) {
+        if (!func(module, type, MAKEINTRESOURCEA(id), lParam)) {
+            SetLastError(ERROR_RESOURCE_ENUM_USER_STOP);
+            return FALSE;
+        }
+    }
+    return TRUE;
 }

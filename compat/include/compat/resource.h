@@ -28,4 +28,14 @@ COMPAT_API HGLOBAL WINAPI LoadResource(HMODULE hModule, HRSRC hResInfo);
 COMPAT_API LPVOID WINAPI LockResource(HGLOBAL hResData);
 COMPAT_API DWORD WINAPI SizeofResource(HMODULE hModule, HRSRC hResInfo);
 COMPAT_API BOOL WINAPI FreeResource(HGLOBAL hResData);
+/* EnumResourceNamesA: calls lpEnumFunc once per name of the type (names before ids, each in
+ * ascending order), whatever the languages.  RETURNS TRUE; FALSE with
+ * ERROR_RESOURCE_TYPE_NOT_FOUND when the module has no such type, or with
+ * ERROR_RESOURCE_ENUM_USER_STOP when the callback stopped it. */
+typedef BOOL(CALLBACK *ENUMRESNAMEPROCA)(HMODULE hModule, LPCSTR lpType, LPSTR lpName, LONG_PTR lParam);
+#ifndef ERROR_RESOURCE_ENUM_USER_STOP
+#define ERROR_RESOURCE_ENUM_USER_STOP 15106L
+#endif
+COMPAT_API BOOL WINAPI EnumResourceNamesA(HMODULE hModule, LPCSTR lpType, ENUMRESNAMEPROCA lpEnumFunc,
+                                          LONG_PTR lParam);
 COMPAT_API int WINAPI LoadStringA(HINSTANCE hInstance, UINT uID, LPSTR lpBuffer, int cchBufferMax);
