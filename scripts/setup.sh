@@ -1,12 +1,16 @@
 #!/bin/sh
 # Installs what building and testing need on Debian 12; skips what is already there.
-# Usage: scripts/setup.sh [demo|all]   (demo: only what the native build needs)
+# Usage: scripts/setup.sh [demo|all|dev]
+#   demo: what the native build needs; all: what the test command needs (both MinGW targets,
+#   Wine, the tools the tests call); dev: also the fuzzing compiler and the corpus makers.
 set -e
 what=${1:-all}
 native="cmake make g++ python3 libgtest-dev libgmock-dev googletest libcli11-dev libstb-dev librapidxml-dev binutils-mingw-w64-x86-64"
-all="$native libbenchmark-dev mingw-w64 g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64 wine wine64 icoutils libgif-dev gifsicle imagemagick python3-pil libxml2-utils clang xvfb"
+all="$native libbenchmark-dev mingw-w64 g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64 wine wine64 icoutils libgif-dev libxml2-utils xvfb"
+dev="$all clang libclang-rt-14-dev gifsicle imagemagick python3-pil"
 case "$what" in
   demo) want=$native ;;
+  dev) want=$dev ;;
   *) want=$all ;;
 esac
 missing=""
