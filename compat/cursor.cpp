@@ -130,6 +130,13 @@ HICON load_group(HINSTANCE instance, LPCSTR name, bool cursor)
 }  // namespace
 
 namespace compat {
+HICON icon_add(IconObject *obj)
+{
+    std::lock_guard<std::mutex> g(g_lock);
+    g_icons.insert(obj);
+    return (HICON)obj;
+}
+
 IconObject *icon_from_handle(HICON h)
 {
     std::lock_guard<std::mutex> g(g_lock);
@@ -165,6 +172,11 @@ static BOOL destroy(HICON h)
         return FALSE;
     }
     // Loaded from resources: shared, as on Windows; destroying one is a no-op that succeeds.
+    // Icons made for one caller go away.
+    if ((*it)->owned) {
+        delete *it;
+        g_icons.erase(it);
+    }
     return TRUE;
 }
 

@@ -345,8 +345,9 @@ uint32_t bitmap_get_pixel(const BitmapObject *b, int x, int y)
     static const std::vector<uint32_t> mono = {0x000000, 0xFFFFFF};
     static const std::vector<uint32_t> vga(kVga16, kVga16 + 16);
     static const std::vector<uint32_t> eight = default_table(8);
-    const uint8_t *row = b->pixels + (size_t)y * (size_t)b->stride;
-    const std::vector<uint32_t> &t = b->bpp == 1 ? mono : b->bpp == 4 ? vga : eight;
+    size_t line = b->bottomUp ? (size_t)(b->height - 1 - y) : (size_t)y;
+    const uint8_t *row = b->pixels + line * (size_t)b->stride;
+    const std::vector<uint32_t> &t = !b->table.empty() ? b->table : b->bpp == 1 ? mono : b->bpp == 4 ? vga : eight;
     return read_packed(row, x, b->bpp, t, b->bpp == 16 ? masks : masks32);
 }
 
@@ -355,8 +356,9 @@ void bitmap_set_pixel(BitmapObject *b, int x, int y, uint32_t rgb)
     static const std::vector<uint32_t> mono = {0x000000, 0xFFFFFF};
     static const std::vector<uint32_t> vga(kVga16, kVga16 + 16);
     static const std::vector<uint32_t> eight = default_table(8);
-    uint8_t *row = b->pixels + (size_t)y * (size_t)b->stride;
-    const std::vector<uint32_t> &t = b->bpp == 1 ? mono : b->bpp == 4 ? vga : eight;
+    size_t line = b->bottomUp ? (size_t)(b->height - 1 - y) : (size_t)y;
+    uint8_t *row = b->pixels + line * (size_t)b->stride;
+    const std::vector<uint32_t> &t = !b->table.empty() ? b->table : b->bpp == 1 ? mono : b->bpp == 4 ? vga : eight;
     write_packed(row, x, b->bpp, rgb, t);
 }
 

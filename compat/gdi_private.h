@@ -30,6 +30,10 @@ struct BitmapObject : GdiObject {
     uint8_t *pixels = nullptr;
     bool dibSection = false;
     HDC selectedInto = NULL;
+    /* DIB sections: rows kept bottom-up (row 0 of `pixels` is the lowest line) and the
+     * section's own colour table for 1, 4 and 8 bits (empty: the defaults). */
+    bool bottomUp = false;
+    std::vector<uint32_t> table;
 };
 
 /* A device context.  A memory DC draws on its selected bitmap; `screenDepth` is non-zero for a
@@ -37,6 +41,8 @@ struct BitmapObject : GdiObject {
 struct DcObject : GdiObject {
     HBITMAP bitmap = NULL;
     int screenDepth = 0;
+    HGDIOBJ brush = NULL;    // the selected brush (NULL: the stock white brush)
+    bool fromGetDC = false;  // handed out by GetDC, given back with ReleaseDC
 };
 
 /* Registers a new object and returns its handle. */

@@ -13,7 +13,11 @@ struct IconObject {
     POINT hotspot = {0, 0};
     int width = 0, height = 0, bitcount = 0;
     std::vector<uint8_t> dib;  // BITMAPINFOHEADER (height doubled), palette, XOR bits, AND mask
+    bool owned = false;        // made for one caller (not a shared resource): DestroyIcon frees it
 };
+
+/* Registers an icon made in code (owned by the caller) and returns its handle. */
+HICON icon_add(IconObject *obj);
 
 /* The object behind a handle, or null. */
 IconObject *icon_from_handle(HICON h);

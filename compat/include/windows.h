@@ -8,6 +8,8 @@
 #include "compat/profile.h"
 #include "compat/user.h"
 #include "compat/gdi.h"
+#include "compat/dc.h"
+#include "compat/shell.h"
 #include "compat/resource.h"
 #include "compat/system.h"
 #include "compat/hostpath.h"
