@@ -43,9 +43,15 @@ std::string Trim(const std::string &s)
     return s.substr(b, e - b);
 }
 
+/* Stored names are kept trimmed; a name asked for is trimmed the same way, so that a section or
+ * key written as " name " is found again under that spelling. */
 bool SameName(const std::string &a, const char *b)
 {
+    while (IsBlank(*b))
+        b++;
     size_t n = strlen(b);
+    while (n > 0 && IsBlank(b[n - 1]))
+        n--;
     if (a.size() != n)
         return false;
     for (size_t i = 0; i < n; i++)

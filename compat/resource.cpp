@@ -17,6 +17,7 @@
 
 #include <algorithm>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -28,6 +29,9 @@ namespace {
 
 struct Module {
     std::vector<compat::ResEntry> entries;
+    // Aligned copies of data that a malformed header left off a DWORD boundary: the readers
+    // view resource data as Win32 structures, which Windows always hands out aligned.
+    std::vector<std::unique_ptr<uint8_t[]>> copies;
 };
 
 std::mutex g_lock;
@@ -95,6 +99,12 @@ void compat_register_resources(HINSTANCE module, const void *data, size_t size)
             e.language = rd16(q + 6);
         e.data = p + headerSize;
         e.size = dataSize;
+        if (((uintptr_t)e.data & 3) && dataSize) {
+            std::unique_ptr<uint8_t[]> copy(new uint8_t[dataSize]);
+            memcpy(copy.get(), e.data, dataSize);
+            e.data = copy.get();
+            m.copies.push_back(std::move(copy));
+        }
         if (!(e.type.num == 0 && e.name.num == 0 && dataSize == 0))
             m.entries.push_back(e);
         p += headerSize + ((dataSize + 3) & ~3u);

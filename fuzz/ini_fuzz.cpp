@@ -1,0 +1,118 @@
+/* Private profile files: the input is the file.  Its own section and key names (taken from
+ * the name lists) are read back as strings and integers, then written, deleted and read
+ * again; nothing may fault, overrun a buffer or lose the terminating zeros. */
+#include <stddef.h>
+#include <stdint.h>
+#include <stdio.h>
+#include <string.h>
+
+#include <string>
+#include <vector>
+
+#include <windows.h>
+
+namespace {
+
+std::string g_path;
+
+bool setup()
+{
+    if (!g_path.empty())
+        return true;
+    char dir[MAX_PATH];
+    DWORD n = GetTempPathA(sizeof dir, dir);
+    if (!n || n >= sizeof dir)
+        return false;
+    char name[32];
+    wsprintfA(name, "ini_fuzz_%lu.ini", (unsigned long)GetCurrentProcessId());
+    g_path = std::string(dir) + name;
+    return true;
+}
+
+/* Splits a zero-separated list ending in a second zero; `len` is the count returned. */
+std::vector<std::string> split(const char *buf, DWORD len)
+{
+    std::vector<std::string> out;
+    for (DWORD i = 0; i < len && buf[i];) {
+        std::string s(buf + i);
+        i += (DWORD)s.size() + 1;
+        out.push_back(s);
+    }
+    return out;
+}
+
+/* A list, cut short or not, ends in two zeros within the buffer: a full one as "name\0\0",
+ * a cut one with its last (shortened) name ending at nSize - 2. */
+void check_list(const char *buf, DWORD size, DWORD got)
+{
+    if (size < 2)
+        return;
+    if (got >= size || buf[got] != 0)
+        __builtin_trap();
+    if (got > 0 && buf[got - 1] != 0 && !(got == size - 2 && buf[got + 1] == 0))
+        __builtin_trap();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    if (!setup())
+        return 0;
+    const char *file = g_path.c_str();
+    FILE *f = fopen(file, "wb");
+    if (!f)
+        return 0;
+    fwrite(data, 1, size, f);
+    fclose(f);
+
+    std::vector<char> big(4096);
+    DWORD n = GetPrivateProfileStringA(NULL, NULL, "", big.data(), (DWORD)big.size(), file);
+    check_list(big.data(), (DWORD)big.size(), n);
+    std::vector<std::string> sections = split(big.data(), n);
+    // Short list buffers: cut-short results at every small size.
+    char small[8];
+    for (DWORD s = 1; s <= sizeof small; ++s) {
+        DWORD got = GetPrivateProfileStringA(NULL, NULL, "", small, s, file);
+        check_list(small, s, got);
+    }
+    if (sections.size() > 8)
+        sections.resize(8);
+    sections.push_back("size0");
+
+    for (const std::string &sec : sections) {
+        n = GetPrivateProfileStringA(sec.c_str(), NULL, "", big.data(), (DWORD)big.size(), file);
+        check_list(big.data(), (DWORD)big.size(), n);
+        std::vector<std::string> keys = split(big.data(), n);
+        if (keys.size() > 8)
+            keys.resize(8);
+        keys.push_back("nWidth");
+        keys.push_back("nHeight");
+        for (const std::string &key : keys) {
+            char value[MAX_PATH];
+            DWORD got = GetPrivateProfileStringA(sec.c_str(), key.c_str(), "dflt  ", value, sizeof value, file);
+            if (got >= sizeof value || value[got] != 0)
+                __builtin_trap();
+            got = GetPrivateProfileStringA(sec.c_str(), key.c_str(), NULL, value, 3, file);
+            if (got > 2 || value[got] != 0)
+                __builtin_trap();
+            GetPrivateProfileIntA(sec.c_str(), key.c_str(), -7, file);
+        }
+        // Changes: set the first key, add one, delete one, read the set value back.
+        if (!keys.empty()) {
+            if (WritePrivateProfileStringA(sec.c_str(), keys[0].c_str(), " 42", file)) {
+                if (!sec.empty() && !keys[0].empty() && sec.find_first_of("[]") == std::string::npos &&
+                    keys[0].find('=') == std::string::npos &&
+                    GetPrivateProfileIntA(sec.c_str(), keys[0].c_str(), -1, file) != 42)
+                    __builtin_trap();
+            }
+            WritePrivateProfileStringA(sec.c_str(), "added", "value", file);
+            WritePrivateProfileStringA(sec.c_str(), keys.back().c_str(), NULL, file);
+        }
+    }
+    if (!sections.empty())
+        WritePrivateProfileStringA(sections[0].c_str(), NULL, NULL, file);
+    GetPrivateProfileStringA(NULL, NULL, "", big.data(), (DWORD)big.size(), file);
+    DeleteFileA(file);
+    return 0;
+}
