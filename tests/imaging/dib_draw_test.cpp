@@ -1,0 +1,323 @@
+/*
+ * Drawing DIBs on device contexts: tiles, bars, the file icon DIB, the screen DIB section and
+ * the key state, read back from a top-down 32-bit DIB section.
+ */
+#include <gtest/gtest.h>
+#include <string.h>
+
+#include <vector>
+
+#include "basemem.h"
+#include "dib.h"
+#include "testkit.h"
+
+namespace {
+
+const uint32_t kUntouched = 0x123456;
+
+/* A packed 24-bit DIB in memory, pixel (x, y from the top) = colour(x, y) as 0x00RRGGBB. */
+template <class F>
+std::vector<BYTE> MakeDib24(int w, int h, F colour)
+{
+    size_t stride = (size_t(w) * 3 + 3) & ~size_t(3);
+    std::vector<BYTE> d(40 + stride * size_t(h), 0);
+    BITMAPINFOHEADER bih = {};
+    bih.biSize = 40;
+    bih.biWidth = w;
+    bih.biHeight = h;
+    bih.biPlanes = 1;
+    bih.biBitCount = 24;
+    bih.biSizeImage = DWORD(stride * size_t(h));
+    memcpy(d.data(), &bih, 40);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            uint32_t c = colour(x, y);
+            BYTE *p = d.data() + 40 + size_t(h - 1 - y) * stride + 3 * size_t(x);
+            p[0] = BYTE(c);
+            p[1] = BYTE(c >> 8);
+            p[2] = BYTE(c >> 16);
+        }
+    return d;
+}
+
+uint32_t Pattern(int x, int y) { return uint32_t(0x40 + x) << 16 | uint32_t(0x80 + y) << 8 | 0x20; }
+
+/* A memory DC holding a top-down 32-bit DIB section filled with kUntouched. */
+struct Canvas {
+    int w, h;
+    HDC dc = NULL;
+    HBITMAP bm = NULL;
+    HGDIOBJ old = NULL;
+    uint32_t *bits = nullptr;
+    Canvas(int width, int height) : w(width), h(height)
+    {
+        BITMAPINFO bi = {};
+        bi.bmiHeader.biSize = 40;
+        bi.bmiHeader.biWidth = w;
+        bi.bmiHeader.biHeight = -h;
+        bi.bmiHeader.biPlanes = 1;
+        bi.bmiHeader.biBitCount = 32;
+        void *p = nullptr;
+        dc = CreateCompatibleDC(NULL);
+        bm = CreateDIBSection(dc, &bi, DIB_RGB_COLORS, &p, NULL, 0);
+        bits = static_cast<uint32_t *>(p);
+        if (bits) {
+            for (int i = 0; i < w * h; ++i)
+                bits[i] = kUntouched;
+        }
+        old = SelectObject(dc, bm);
+    }
+    ~Canvas()
+    {
+        SelectObject(dc, old);
+        DeleteObject(bm);
+        DeleteDC(dc);
+    }
+    uint32_t At(int x, int y) const { return bits[size_t(y) * size_t(w) + size_t(x)] & 0xFFFFFF; }
+};
+
+TEST(TileDib, RowOfTilesIsCutAtTheRightEdge)
+{
+    std::vector<BYTE> tile = MakeDib24(10, 10, Pattern);
+    Canvas c(40, 20);
+    ASSERT_TRUE(c.bits);
+    RECT r = {0, 0, 25, 10};
+    EXPECT_EQ(1, TileDib(c.dc, tile.data(), &r, 0, NULL, 1));
+    // Tiles of widths 10, 10 and 5.
+    for (int y = 0; y < 10; ++y)
+        for (int x = 0; x < 25; ++x)
+            ASSERT_EQ(Pattern(x % 10, y), c.At(x, y)) << x << "," << y;
+    for (int y = 0; y < 20; ++y)
+        for (int x = 0; x < 40; ++x) {
+            if (x >= 25 || y >= 10) {
+                ASSERT_EQ(kUntouched, c.At(x, y)) << x << "," << y;
+            }
+        }
+}
+
+TEST(TileDib, ModesCutTilesAndClip)
+{
+    std::vector<BYTE> tile = MakeDib24(10, 10, Pattern);
+    {
+        // Mode 1 over a taller rectangle still draws one row; mode 2 one column.
+        Canvas c(30, 30);
+        RECT r = {0, 0, 25, 25};
+        EXPECT_EQ(1, TileDib(c.dc, tile.data(), &r, 0, NULL, 1));
+        EXPECT_EQ(Pattern(4, 9), c.At(24, 9));
+        EXPECT_EQ(kUntouched, c.At(0, 10));
+        Canvas d(30, 30);
+        EXPECT_EQ(1, TileDib(d.dc, tile.data(), &r, 0, NULL, 2));
+        EXPECT_EQ(Pattern(9, 4), d.At(9, 24));
+        EXPECT_EQ(kUntouched, d.At(10, 0));
+        EXPECT_EQ(kUntouched, d.At(9, 25));
+        // Any other mode fills the whole rectangle.
+        Canvas e(30, 30);
+        EXPECT_EQ(1, TileDib(e.dc, tile.data(), &r, 0, NULL, 0));
+        EXPECT_EQ(Pattern(4, 4), e.At(24, 24));
+        EXPECT_EQ(kUntouched, e.At(25, 24));
+    }
+    {
+        // A tile cut at the bottom shows the top part of the bitmap.
+        Canvas c(12, 12);
+        RECT r = {1, 2, 11, 6};
+        EXPECT_EQ(1, TileDib(c.dc, tile.data(), &r, 0, NULL, 0));
+        for (int y = 2; y < 6; ++y)
+            EXPECT_EQ(Pattern(0, y - 2), c.At(1, y));
+        EXPECT_EQ(kUntouched, c.At(1, 6));
+        EXPECT_EQ(kUntouched, c.At(0, 2));
+    }
+    {
+        // Only tiles that meet the clip rectangle are drawn, and drawn whole.
+        Canvas c(30, 10);
+        RECT r = {0, 0, 30, 10}, clip = {12, 3, 15, 4};
+        EXPECT_EQ(1, TileDib(c.dc, tile.data(), &r, 0, &clip, 1));
+        EXPECT_EQ(kUntouched, c.At(9, 0));
+        EXPECT_EQ(Pattern(0, 0), c.At(10, 0));
+        EXPECT_EQ(Pattern(9, 9), c.At(19, 9));
+        EXPECT_EQ(kUntouched, c.At(20, 0));
+    }
+}
+
+TEST(TileDib, EmptyRectanglesAndNullArgumentsFail)
+{
+    std::vector<BYTE> tile = MakeDib24(10, 10, Pattern);
+    Canvas c(10, 10);
+    RECT empty = {5, 5, 5, 9}, inverted = {5, 5, 2, 9};
+    EXPECT_EQ(0, TileDib(c.dc, tile.data(), &empty, 0, NULL, 0));
+    EXPECT_EQ(0, TileDib(c.dc, tile.data(), &inverted, 0, NULL, 0));
+    EXPECT_EQ(kUntouched, c.At(5, 5));
+
+    testkit::AssertCapture cap;
+    RECT r = {0, 0, 10, 10};
+    EXPECT_EQ(0, TileDib(c.dc, NULL, &r, 0, NULL, 0));
+    EXPECT_TRUE(cap.Saw("pDibData"));
+    EXPECT_EQ(0, TileDib(c.dc, tile.data(), NULL, 0, NULL, 0));
+    EXPECT_TRUE(cap.Saw("pRect"));
+    EXPECT_EQ(0, TileDib(NULL, tile.data(), &r, 0, NULL, 0));
+    EXPECT_TRUE(cap.Saw("hDC"));
+    EXPECT_EQ(kUntouched, c.At(0, 0));
+
+    // A header that is not a 40-byte, bottom-up, uncompressed 1/4/8/24-bit one is not drawn.
+    std::vector<BYTE> bad = tile;
+    bad[14] = 7;  // biBitCount
+    EXPECT_EQ(0, TileDib(c.dc, bad.data(), &r, 0, NULL, 0));
+    EXPECT_EQ(kUntouched, c.At(0, 0));
+}
+
+uint32_t Head(int x, int y) { return 0xF00000 | uint32_t(x) << 8 | uint32_t(y); }
+uint32_t Middle(int x, int y) { return 0x00F000 | uint32_t(x) << 16 | uint32_t(y); }
+uint32_t Tail(int x, int y) { return 0x0000F0 | uint32_t(x) << 16 | uint32_t(y) << 8; }
+
+TEST(DrawDibBar, HorizontalHeadMiddleTail)
+{
+    std::vector<BYTE> head = MakeDib24(3, 6, Head), middle = MakeDib24(4, 6, Middle), tail = MakeDib24(2, 6, Tail);
+    Canvas c(24, 8);
+    DrawDibBar(c.dc, head.data(), middle.data(), tail.data(), 1, 1, 21, 7, 1, NULL);
+    for (int y = 1; y < 7; ++y) {
+        for (int x = 1; x < 4; ++x)
+            ASSERT_EQ(Head(x - 1, y - 1), c.At(x, y)) << x << "," << y;
+        for (int x = 4; x < 19; ++x)
+            ASSERT_EQ(Middle((x - 4) % 4, y - 1), c.At(x, y)) << x << "," << y;
+        for (int x = 19; x < 21; ++x)
+            ASSERT_EQ(Tail(x - 19, y - 1), c.At(x, y)) << x << "," << y;
+        EXPECT_EQ(kUntouched, c.At(0, y));
+        EXPECT_EQ(kUntouched, c.At(21, y));
+    }
+    EXPECT_EQ(kUntouched, c.At(5, 0));
+    EXPECT_EQ(kUntouched, c.At(5, 7));
+
+    // Without a head the middle starts at the left edge; without a middle its span stays empty.
+    Canvas d(24, 8);
+    DrawDibBar(d.dc, NULL, middle.data(), tail.data(), 1, 1, 21, 7, 1, NULL);
+    EXPECT_EQ(Middle(0, 0), d.At(1, 1));
+    EXPECT_EQ(Tail(0, 0), d.At(19, 1));
+    Canvas e(24, 8);
+    DrawDibBar(e.dc, head.data(), NULL, tail.data(), 1, 1, 21, 7, 1, NULL);
+    EXPECT_EQ(Head(2, 0), e.At(3, 1));
+    EXPECT_EQ(kUntouched, e.At(10, 1));
+    EXPECT_EQ(Tail(1, 0), e.At(20, 1));
+}
+
+TEST(DrawDibBar, VerticalAndClipped)
+{
+    std::vector<BYTE> head = MakeDib24(5, 2, Head), middle = MakeDib24(5, 3, Middle), tail = MakeDib24(5, 4, Tail);
+    Canvas c(6, 20);
+    DrawDibBar(c.dc, head.data(), middle.data(), tail.data(), 0, 1, 5, 18, 0, NULL);
+    for (int x = 0; x < 5; ++x) {
+        for (int y = 1; y < 3; ++y)
+            ASSERT_EQ(Head(x, y - 1), c.At(x, y));
+        for (int y = 3; y < 14; ++y)
+            ASSERT_EQ(Middle(x, (y - 3) % 3), c.At(x, y)) << x << "," << y;
+        for (int y = 14; y < 18; ++y)
+            ASSERT_EQ(Tail(x, y - 14), c.At(x, y));
+        EXPECT_EQ(kUntouched, c.At(x, 0));
+        EXPECT_EQ(kUntouched, c.At(x, 18));
+    }
+    EXPECT_EQ(kUntouched, c.At(5, 5));
+
+    // A clip rectangle over the tail only leaves head and middle undrawn.
+    Canvas d(6, 20);
+    RECT clip = {0, 15, 5, 16};
+    DrawDibBar(d.dc, head.data(), middle.data(), tail.data(), 0, 1, 5, 18, 0, &clip);
+    EXPECT_EQ(kUntouched, d.At(0, 1));
+    EXPECT_EQ(kUntouched, d.At(0, 13));
+    EXPECT_EQ(Tail(0, 0), d.At(0, 14));
+}
+
+TEST(DrawDibBar, HandlesAreLockedForTheCallOnly)
+{
+    std::vector<BYTE> head = MakeDib24(3, 4, Head), middle = MakeDib24(4, 4, Middle), tail = MakeDib24(2, 4, Tail);
+    auto toGlobal = [](const std::vector<BYTE> &d) {
+        HGLOBAL h = GlobalAlloc(GMEM_MOVEABLE, d.size());
+        memcpy(GlobalLock(h), d.data(), d.size());
+        GlobalUnlock(h);
+        return h;
+    };
+    HGLOBAL hh = toGlobal(head), hm = toGlobal(middle), ht = toGlobal(tail);
+    Canvas c(12, 4);
+    DrawDibBarHandles(c.dc, hh, hm, ht, 0, 0, 12, 4, 1, NULL);
+    EXPECT_EQ(Head(2, 3), c.At(2, 3));
+    EXPECT_EQ(Middle(0, 3), c.At(7, 3));
+    EXPECT_EQ(Tail(1, 3), c.At(11, 3));
+    // Every lock was given back: a further unlock finds the block not locked.
+    for (HGLOBAL h : {hh, hm, ht}) {
+        SetLastError(0xdeadbeef);
+        EXPECT_FALSE(GlobalUnlock(h));
+        EXPECT_EQ(DWORD(ERROR_NOT_LOCKED), GetLastError());
+        GlobalFree(h);
+    }
+    // A missing handle is a missing piece.
+    Canvas d(12, 4);
+    DrawDibBarHandles(d.dc, 0, 0, 0, 0, 0, 12, 4, 1, NULL);
+    EXPECT_EQ(kUntouched, d.At(0, 0));
+}
+
+TEST(GetFileIconDib, ThirtyTwoSquareTrueColourOnTheButtonFace)
+{
+    testkit::TempDir dir;
+    std::string file = dir.file("note.txt");
+    ASSERT_TRUE(testkit::WriteFileText(file, "hello"));
+    HGLOBAL h = GetFileIconDib(file.c_str());
+    ASSERT_TRUE(h);
+    BYTE *p = static_cast<BYTE *>(BaseMemLock(h));
+    ASSERT_TRUE(p);
+    BITMAPINFOHEADER bih;
+    memcpy(&bih, p, 40);
+    EXPECT_EQ(40u, bih.biSize);
+    EXPECT_EQ(32, bih.biWidth);
+    EXPECT_EQ(32, bih.biHeight);
+    EXPECT_EQ(24, bih.biBitCount);
+    ASSERT_GE(BaseMemSize(h), SIZE_T(40 + 4 * bih.biClrUsed + 96 * 32));
+    // Part of the square shows the button face around the icon, part the icon itself.
+    DWORD face = GetSysColor(COLOR_BTNFACE);
+    uint32_t faceRgb = (face & 0xFF) << 16 | (face & 0xFF00) | ((face >> 16) & 0xFF);
+    const BYTE *px = p + 40 + 4 * bih.biClrUsed;
+    int faceCount = 0;
+    for (int i = 0; i < 32 * 32; ++i) {
+        uint32_t c = uint32_t(px[3 * i + 2]) << 16 | uint32_t(px[3 * i + 1]) << 8 | px[3 * i];
+        faceCount += c == faceRgb;
+    }
+    EXPECT_GT(faceCount, 0);
+    EXPECT_LT(faceCount, 32 * 32);
+    BaseMemUnlock(h);
+    BaseMemFree(h);
+
+    EXPECT_EQ(HGLOBAL(0), GetFileIconDib(dir.file("missing.txt").c_str()));
+    EXPECT_EQ(HGLOBAL(0), GetFileIconDib(NULL));
+}
+
+TEST(CreateScreenDibSection, AsLargeAsTheScreen)
+{
+    HDC screen = GetDC(NULL);
+    ASSERT_TRUE(screen);
+    int w = GetDeviceCaps(screen, HORZRES), h = GetDeviceCaps(screen, VERTRES);
+    ReleaseDC(NULL, screen);
+    HBITMAP bm = CreateScreenDibSection();
+    ASSERT_TRUE(bm);
+    BITMAP info;
+    ASSERT_EQ(int(sizeof info), GetObjectA(bm, sizeof info, &info));
+    EXPECT_EQ(w, info.bmWidth);
+    EXPECT_EQ(h, info.bmHeight);
+    EXPECT_EQ(24, info.bmBitsPixel);
+    EXPECT_EQ(LONG((w * 24 + 31) / 32 * 4), info.bmWidthBytes);
+    EXPECT_TRUE(info.bmBits != NULL);
+    EXPECT_TRUE(DeleteObject(bm));
+}
+
+TEST(IsKeyDown, FollowsTheKeyboardState)
+{
+    BYTE saved[256], keys[256];
+    ASSERT_TRUE(GetKeyboardState(saved));
+    memset(keys, 0, sizeof keys);
+    ASSERT_TRUE(SetKeyboardState(keys));
+    EXPECT_EQ(0, IsKeyDown(VK_SHIFT));
+    keys[VK_SHIFT] = 0x80;
+    keys[VK_CAPITAL] = 0x01;  // toggled, not down
+    ASSERT_TRUE(SetKeyboardState(keys));
+    EXPECT_EQ(1, IsKeyDown(VK_SHIFT));
+    EXPECT_EQ(0, IsKeyDown(VK_CAPITAL));
+    EXPECT_EQ(0, IsKeyDown(VK_CONTROL));
+    SetKeyboardState(saved);
+}
+
+}  // namespace
