@@ -1,0 +1,519 @@
+/* The imaging library stand-in: file decoding, type codes, conversions to true colour, blank
+ * bitmaps, resampling and cropping, and clean failures on bad input. */
+#include <windows.h>
+
+#include <stdint.h>
+#include <string.h>
+
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#define STB_IMAGE_WRITE_IMPLEMENTATION
+#define STB_IMAGE_WRITE_STATIC
+#if defined(__GNUC__)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wunused-function"
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
+#pragma GCC diagnostic ignored "-Wsign-compare"
+#endif
+#include <stb_image_write.h>
+#if defined(__GNUC__)
+#pragma GCC diagnostic pop
+#endif
+
+#include "basemem.h"
+#include "pixkit.h"
+#include "testkit.h"
+
+namespace {
+
+typedef std::vector<unsigned char> Bytes;
+
+struct Rgb {
+    BYTE r, g, b;
+    bool operator==(const Rgb &o) const { return r == o.r && g == o.g && b == o.b; }
+};
+
+std::ostream &operator<<(std::ostream &os, const Rgb &c)
+{
+    char buf[16];
+    snprintf(buf, sizeof buf, "#%02x%02x%02x", c.r, c.g, c.b);
+    return os << buf;
+}
+
+/* A DIB block that frees itself. */
+class Dib {
+public:
+    explicit Dib(HGLOBAL h = 0) : m_h(h) {}
+    ~Dib() { reset(0); }
+    Dib(const Dib &) = delete;
+    Dib &operator=(const Dib &) = delete;
+    void reset(HGLOBAL h)
+    {
+        if (m_h)
+            BaseMemFree(m_h);
+        m_h = h;
+    }
+    HGLOBAL get() const { return m_h; }
+    explicit operator bool() const { return m_h != 0; }
+
+    /* The whole block's bytes. */
+    Bytes bytes() const
+    {
+        Bytes out;
+        DWORD n = BaseMemSize(m_h);
+        const BYTE *p = (const BYTE *)BaseMemLock(m_h);
+        if (p) {
+            out.assign(p, p + n);
+            BaseMemUnlock(m_h);
+        }
+        return out;
+    }
+    BITMAPINFOHEADER header() const
+    {
+        BITMAPINFOHEADER bih;
+        memset(&bih, 0, sizeof bih);
+        Bytes b = bytes();
+        if (b.size() >= sizeof bih)
+            memcpy(&bih, b.data(), sizeof bih);
+        return bih;
+    }
+    /* The colour at (x, y) counted from the top-left of a 24-bit bottom-up DIB. */
+    Rgb at(int x, int y) const
+    {
+        Bytes b = bytes();
+        BITMAPINFOHEADER bih = header();
+        size_t stride = ((size_t)bih.biWidth * 24 + 31) / 32 * 4;
+        const BYTE *p = b.data() + 40 + 4 * bih.biClrUsed + (size_t)(bih.biHeight - 1 - y) * stride + 3 * x;
+        return Rgb{p[2], p[1], p[0]};
+    }
+    /* The palette index at (x, y) from the top-left of an 8-bit bottom-up DIB. */
+    int index(int x, int y) const
+    {
+        Bytes b = bytes();
+        BITMAPINFOHEADER bih = header();
+        size_t stride = ((size_t)bih.biWidth * 8 + 31) / 32 * 4;
+        return b[40 + 4 * bih.biClrUsed + (size_t)(bih.biHeight - 1 - y) * stride + x];
+    }
+
+private:
+    HGLOBAL m_h;
+};
+
+void Put16(Bytes &b, unsigned v)
+{
+    b.push_back((BYTE)v);
+    b.push_back((BYTE)(v >> 8));
+}
+void Put32(Bytes &b, uint32_t v)
+{
+    Put16(b, v & 0xFFFF);
+    Put16(b, v >> 16);
+}
+
+/* A BMP file written field by field: `indices` holds one palette index per pixel (or, at 24
+ * bits, an index into `palette` whose colour is stored), rows from the top. */
+Bytes MakeBmp(int width, int height, int bits, bool topDown, const std::vector<Rgb> &palette,
+              const std::vector<int> &indices)
+{
+    int colours = bits <= 8 ? (int)palette.size() : 0;
+    size_t stride = ((size_t)width * bits + 31) / 32 * 4;
+    uint32_t offBits = 14 + 40 + 4 * colours;
+    uint32_t fileSize = offBits + (uint32_t)(stride * height);
+    Bytes b;
+    b.push_back('B');
+    b.push_back('M');
+    Put32(b, fileSize);
+    Put32(b, 0);        // reserved
+    Put32(b, offBits);
+    Put32(b, 40);       // biSize
+    Put32(b, (uint32_t)width);
+    Put32(b, (uint32_t)(topDown ? -height : height));
+    Put16(b, 1);        // planes
+    Put16(b, (unsigned)bits);
+    Put32(b, 0);        // BI_RGB
+    Put32(b, (uint32_t)(stride * height));
+    Put32(b, 2835);     // 72 dpi
+    Put32(b, 2835);
+    Put32(b, (uint32_t)colours);
+    Put32(b, 0);
+    for (int i = 0; i < colours; ++i) {
+        b.push_back(palette[i].b);
+        b.push_back(palette[i].g);
+        b.push_back(palette[i].r);
+        b.push_back(0);
+    }
+    for (int s = 0; s < height; ++s) {
+        int y = topDown ? s : height - 1 - s;  // picture row stored at file row s
+        Bytes row(stride, 0);
+        for (int x = 0; x < width; ++x) {
+            int v = indices[(size_t)y * width + x];
+            switch (bits) {
+            case 1:
+                row[x / 8] |= (BYTE)(v << (7 - x % 8));
+                break;
+            case 4:
+                row[x / 2] |= (BYTE)(x % 2 ? v : v << 4);
+                break;
+            case 8:
+                row[x] = (BYTE)v;
+                break;
+            default:
+                row[3 * x] = palette[v].b;
+                row[3 * x + 1] = palette[v].g;
+                row[3 * x + 2] = palette[v].r;
+            }
+        }
+        b.insert(b.end(), row.begin(), row.end());
+    }
+    return b;
+}
+
+const std::vector<Rgb> kColours = {
+    {0, 0, 0},     {255, 255, 255}, {255, 0, 0},   {0, 255, 0},    {0, 0, 255},   {255, 255, 0},
+    {0, 255, 255}, {255, 0, 255},   {128, 64, 32}, {10, 200, 100}, {77, 77, 77},  {1, 2, 3},
+    {250, 128, 5}, {5, 128, 250},   {90, 0, 180},  {33, 66, 99},
+};
+
+/* A 5x3 picture (odd width: every row is padded) using `levels` colours. */
+std::vector<int> Pattern(int levels)
+{
+    std::vector<int> px(15);
+    for (int i = 0; i < 15; ++i)
+        px[i] = (i * 7 + i / 5) % levels;
+    return px;
+}
+
+class PixKit : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { BaseMemInit(); }
+    std::string Put(const std::string &name, const Bytes &bytes)
+    {
+        std::string p = dir.file(name);
+        EXPECT_TRUE(testkit::WriteFileBytes(p, bytes));
+        return p;
+    }
+    testkit::TempDir dir;
+};
+
+/* Expected type code, the conversion that applies and the palette size for each depth. */
+struct DepthCase {
+    int bits;
+    int type;
+    HGLOBAL(WINAPI *convert)(HGLOBAL);
+    int levels;
+};
+
+TEST_F(PixKit, OpensBmpOfEveryDepthBothRowOrders)
+{
+    const DepthCase cases[] = {
+        {1, PX_TYPE_1BIT, PxDibConvert1BitToTrueColor, 2},
+        {4, PX_TYPE_4BIT, PxDibConvert4BitToTrueColor, 16},
+        {8, PX_TYPE_8BIT, PxDibConvert8BitToTrueColor, 16},
+        {24, PX_TYPE_TRUECOLOR, nullptr, 16},
+    };
+    for (const DepthCase &c : cases) {
+        for (bool topDown : {false, true}) {
+            SCOPED_TRACE(testing::Message() << c.bits << " bits, " << (topDown ? "top-down" : "bottom-up"));
+            std::vector<Rgb> pal(kColours.begin(), kColours.begin() + c.levels);
+            std::vector<int> px = Pattern(c.levels);
+            std::string path = Put("in.bmp", MakeBmp(5, 3, c.bits, topDown, pal, px));
+            Dib dib(PxOpenFile(path.c_str(), 0, 0));
+            ASSERT_TRUE(dib);
+            int w = -1, h = -1;
+            ASSERT_TRUE(PxDibGetSize(dib.get(), &w, &h));
+            EXPECT_EQ(5, w);
+            EXPECT_EQ(3, h);
+            EXPECT_EQ(c.type, PxDibGetType(dib.get()));
+            BITMAPINFOHEADER bih = dib.header();
+            EXPECT_EQ(40u, bih.biSize);
+            EXPECT_EQ(3, bih.biHeight);  // results are bottom-up whatever the file's order
+            EXPECT_EQ(c.bits, bih.biBitCount);
+            Dib truecolour(c.convert ? c.convert(dib.get()) : PxDibDuplicate(dib.get()));
+            ASSERT_TRUE(truecolour);
+            EXPECT_EQ(PX_TYPE_TRUECOLOR, PxDibGetType(truecolour.get()));
+            for (int y = 0; y < 3; ++y)
+                for (int x = 0; x < 5; ++x)
+                    EXPECT_EQ(pal[px[y * 5 + x]], truecolour.at(x, y)) << "at " << x << "," << y;
+            // Each conversion takes only its own depth.
+            const DepthCase *other = &c == &cases[0] ? &cases[1] : &cases[0];
+            EXPECT_EQ(nullptr, other->convert(dib.get()));
+        }
+    }
+}
+
+TEST_F(PixKit, EightBitGreyPaletteIsTypeThree)
+{
+    std::vector<Rgb> grey(256);
+    for (int i = 0; i < 256; ++i)
+        grey[i] = Rgb{(BYTE)i, (BYTE)i, (BYTE)i};
+    std::vector<int> px = Pattern(256);
+    Dib dib(PxOpenFile(Put("g.bmp", MakeBmp(5, 3, 8, false, grey, px)).c_str(), 0, 0));
+    ASSERT_TRUE(dib);
+    EXPECT_EQ(PX_TYPE_8BIT_GREY, PxDibGetType(dib.get()));
+    // One entry off the ramp makes it an ordinary palette.
+    grey[200].g = 0;
+    Dib off(PxOpenFile(Put("o.bmp", MakeBmp(5, 3, 8, false, grey, px)).c_str(), 0, 0));
+    ASSERT_TRUE(off);
+    EXPECT_EQ(PX_TYPE_8BIT, PxDibGetType(off.get()));
+}
+
+TEST_F(PixKit, OpensPngAndJpeg)
+{
+    // 6x4: left half red, right half blue, bottom row white.
+    const int w = 6, h = 4;
+    Bytes rgb((size_t)w * h * 3);
+    auto expected = [](int x, int y) { return y == 3 ? Rgb{255, 255, 255} : x < 3 ? Rgb{255, 0, 0} : Rgb{0, 0, 255}; };
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            Rgb c = expected(x, y);
+            BYTE *p = &rgb[((size_t)y * w + x) * 3];
+            p[0] = c.r;
+            p[1] = c.g;
+            p[2] = c.b;
+        }
+    std::string png = dir.file("a.png"), jpg = dir.file("a.jpg");
+    ASSERT_TRUE(stbi_write_png(png.c_str(), w, h, 3, rgb.data(), w * 3));
+    ASSERT_TRUE(stbi_write_jpg(jpg.c_str(), w, h, 3, rgb.data(), 100));
+
+    Dib p(PxOpenFile(png.c_str(), 0, 0));
+    ASSERT_TRUE(p);
+    EXPECT_EQ(PX_TYPE_TRUECOLOR, PxDibGetType(p.get()));
+    int gw = 0, gh = 0;
+    ASSERT_TRUE(PxDibGetSize(p.get(), &gw, &gh));
+    EXPECT_EQ(w, gw);
+    EXPECT_EQ(h, gh);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            EXPECT_EQ(expected(x, y), p.at(x, y)) << "png at " << x << "," << y;
+
+    Dib j(PxOpenFile(jpg.c_str(), 0, 0));
+    ASSERT_TRUE(j);
+    ASSERT_TRUE(PxDibGetSize(j.get(), &gw, &gh));
+    EXPECT_EQ(w, gw);
+    EXPECT_EQ(h, gh);
+    // Lossy: away from the colour edges the pixels keep their colour closely.
+    for (int y : {0, 1})
+        for (int x : {0, 5}) {
+            Rgb want = expected(x, y), got = j.at(x, y);
+            EXPECT_NEAR(want.r, got.r, 48) << "jpeg at " << x << "," << y;
+            EXPECT_NEAR(want.g, got.g, 48) << "jpeg at " << x << "," << y;
+            EXPECT_NEAR(want.b, got.b, 48) << "jpeg at " << x << "," << y;
+        }
+}
+
+TEST_F(PixKit, OpensFirstGifImage)
+{
+    // GIF89a, 2x2, two-colour global table (red, blue); LZW with code size 2 writes
+    // clear 0 1 clear 1 0 end, 3 bits each: 0x44 0x18 0x14.
+    const Bytes gif = {'G', 'I', 'F', '8', '9', 'a', 2, 0, 2, 0, 0x80, 0, 0,
+                       0xFF, 0, 0, 0, 0, 0xFF,
+                       0x2C, 0, 0, 0, 0, 2, 0, 2, 0, 0,
+                       2, 3, 0x44, 0x18, 0x14, 0,
+                       0x3B};
+    Dib dib(PxOpenFile(Put("a.gif", gif).c_str(), 0, 0));
+    ASSERT_TRUE(dib);
+    EXPECT_EQ(PX_TYPE_8BIT, PxDibGetType(dib.get()));
+    EXPECT_EQ(8, dib.header().biBitCount);
+    Dib tc(PxDibConvert8BitToTrueColor(dib.get()));
+    ASSERT_TRUE(tc);
+    const Rgb red{255, 0, 0}, blue{0, 0, 255};
+    EXPECT_EQ(red, tc.at(0, 0));
+    EXPECT_EQ(blue, tc.at(1, 0));
+    EXPECT_EQ(blue, tc.at(0, 1));
+    EXPECT_EQ(red, tc.at(1, 1));
+}
+
+TEST_F(PixKit, DuplicateIsAnEqualNewBlock)
+{
+    Dib dib(PxOpenFile(Put("d.bmp", MakeBmp(5, 3, 4, false, std::vector<Rgb>(kColours.begin(), kColours.end()),
+                                            Pattern(16))).c_str(),
+                       0, 0));
+    ASSERT_TRUE(dib);
+    Dib copy(PxDibDuplicate(dib.get()));
+    ASSERT_TRUE(copy);
+    EXPECT_NE(dib.get(), copy.get());
+    Bytes a = dib.bytes(), b = copy.bytes();
+    size_t used = 40 + 16 * 4 + 4 * 3;  // header, palette, three 4-byte rows
+    ASSERT_GE(a.size(), used);
+    ASSERT_GE(b.size(), used);
+    EXPECT_EQ(Bytes(a.begin(), a.begin() + used), Bytes(b.begin(), b.begin() + used));
+}
+
+TEST_F(PixKit, NewBitmapsAreFilled)
+{
+    struct {
+        DWORD fill;
+        int grey;  // Rec. 601 luminance of the fill
+    } const cases[] = {{0x00000000, 0}, {0x00FFFFFF, 255}, {0x00808080, 128}, {0x00FF0000, 76}, {0x000000FF, 29}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(testing::Message() << std::hex << c.fill);
+        Dib dib(PxDibNew(3, 2, 8, 96, c.fill));
+        ASSERT_TRUE(dib);
+        EXPECT_EQ(PX_TYPE_8BIT_GREY, PxDibGetType(dib.get()));
+        BITMAPINFOHEADER bih = dib.header();
+        EXPECT_EQ(256u, bih.biClrUsed);
+        EXPECT_EQ(3780, bih.biXPelsPerMeter);  // 96 dpi
+        for (int y = 0; y < 2; ++y)
+            for (int x = 0; x < 3; ++x)
+                EXPECT_NEAR(c.grey, dib.index(x, y), 1);
+    }
+    Dib tc(PxDibNew(3, 2, 24, 0, 0x00112233));
+    ASSERT_TRUE(tc);
+    EXPECT_EQ(PX_TYPE_TRUECOLOR, PxDibGetType(tc.get()));
+    Bytes b = tc.bytes();
+    ASSERT_GE(b.size(), 40u + 12 * 2);
+    // Stored blue, green, red; rows padded from 9 to 12 bytes.
+    const BYTE row[] = {0x33, 0x22, 0x11, 0x33, 0x22, 0x11, 0x33, 0x22, 0x11};
+    EXPECT_EQ(0, memcmp(&b[40], row, sizeof row));
+    EXPECT_EQ(0, memcmp(&b[52], row, sizeof row));
+
+    EXPECT_EQ(nullptr, PxDibNew(3, 2, 4, 96, 0));
+    EXPECT_EQ(nullptr, PxDibNew(3, 2, 1, 96, 0));
+    EXPECT_EQ(nullptr, PxDibNew(0, 2, 24, 96, 0));
+    EXPECT_EQ(nullptr, PxDibNew(3, -1, 8, 96, 0));
+}
+
+TEST_F(PixKit, ResampleKeepsColoursAndSizes)
+{
+    Dib solid(PxDibNew(4, 2, 24, 0, 0x00336699));
+    ASSERT_TRUE(solid);
+    const Rgb want{0x33, 0x66, 0x99};
+    const int sizes[][2] = {{8, 4}, {1, 1}, {3, 7}, {2, 1}};
+    for (const auto &s : sizes) {
+        SCOPED_TRACE(testing::Message() << s[0] << "x" << s[1]);
+        Dib fast(PxDibResample(solid.get(), s[0], s[1]));
+        Dib hq(PxDibResampleHQ(solid.get(), s[0], s[1]));
+        ASSERT_TRUE(fast);
+        ASSERT_TRUE(hq);
+        int w = 0, h = 0;
+        ASSERT_TRUE(PxDibGetSize(fast.get(), &w, &h));
+        EXPECT_EQ(s[0], w);
+        EXPECT_EQ(s[1], h);
+        ASSERT_TRUE(PxDibGetSize(hq.get(), &w, &h));
+        EXPECT_EQ(s[0], w);
+        EXPECT_EQ(s[1], h);
+        EXPECT_EQ(want, fast.at(s[0] - 1, s[1] - 1));
+        Rgb got = hq.at(0, 0);
+        EXPECT_NEAR(want.r, got.r, 1);
+        EXPECT_NEAR(want.g, got.g, 1);
+        EXPECT_NEAR(want.b, got.b, 1);
+    }
+    // Palette bitmaps keep a palette through the plain resampler; the filtered one gives true colour.
+    Dib grey(PxDibNew(4, 2, 8, 0, 0x00808080));
+    Dib g2(PxDibResample(grey.get(), 2, 2));
+    ASSERT_TRUE(g2);
+    EXPECT_EQ(8, g2.header().biBitCount);
+    Dib g3(PxDibResampleHQ(grey.get(), 2, 2));
+    ASSERT_TRUE(g3);
+    EXPECT_EQ(PX_TYPE_TRUECOLOR, PxDibGetType(g3.get()));
+
+    EXPECT_EQ(nullptr, PxDibResample(solid.get(), 0, 4));
+    EXPECT_EQ(nullptr, PxDibResampleHQ(solid.get(), 4, -1));
+    EXPECT_EQ(nullptr, PxDibResample(0, 4, 4));
+    EXPECT_EQ(nullptr, PxDibResampleHQ(0, 4, 4));
+}
+
+TEST_F(PixKit, CropCountsFromTopLeft)
+{
+    std::vector<int> px = Pattern(16);
+    std::vector<Rgb> pal(kColours.begin(), kColours.end());
+    for (int bits : {24, 8, 4}) {
+        for (bool topDown : {false, true}) {
+            SCOPED_TRACE(testing::Message() << bits << " bits, top-down " << topDown);
+            Dib dib(PxOpenFile(Put("c.bmp", MakeBmp(5, 3, bits, topDown, pal, px)).c_str(), 0, 0));
+            ASSERT_TRUE(dib);
+            Dib crop(PxDibCrop(dib.get(), 1, 1, 3, 2));
+            ASSERT_TRUE(crop);
+            EXPECT_EQ(bits, crop.header().biBitCount);
+            int w = 0, h = 0;
+            ASSERT_TRUE(PxDibGetSize(crop.get(), &w, &h));
+            EXPECT_EQ(3, w);
+            EXPECT_EQ(2, h);
+            Dib tc(bits == 24 ? PxDibDuplicate(crop.get())
+                              : bits == 8 ? PxDibConvert8BitToTrueColor(crop.get())
+                                          : PxDibConvert4BitToTrueColor(crop.get()));
+            ASSERT_TRUE(tc);
+            for (int y = 0; y < 2; ++y)
+                for (int x = 0; x < 3; ++x)
+                    EXPECT_EQ(pal[px[(y + 1) * 5 + x + 1]], tc.at(x, y)) << "at " << x << "," << y;
+        }
+    }
+    Dib one(PxOpenFile(Put("m.bmp", MakeBmp(5, 3, 1, false, {{0, 0, 0}, {255, 255, 255}}, Pattern(2))).c_str(), 0, 0));
+    ASSERT_TRUE(one);
+    // A rectangle running off the right and bottom edges is cut to the bitmap.
+    Dib edge(PxDibCrop(one.get(), 3, 2, 10, 10));
+    ASSERT_TRUE(edge);
+    int w = 0, h = 0;
+    ASSERT_TRUE(PxDibGetSize(edge.get(), &w, &h));
+    EXPECT_EQ(2, w);
+    EXPECT_EQ(1, h);
+    Dib etc(PxDibConvert1BitToTrueColor(edge.get()));
+    ASSERT_TRUE(etc);
+    std::vector<int> p2 = Pattern(2);
+    BYTE v3 = p2[2 * 5 + 3] ? 255 : 0, v4 = p2[2 * 5 + 4] ? 255 : 0;
+    EXPECT_EQ((Rgb{v3, v3, v3}), etc.at(0, 0));
+    EXPECT_EQ((Rgb{v4, v4, v4}), etc.at(1, 0));
+
+    EXPECT_EQ(nullptr, PxDibCrop(one.get(), 5, 0, 2, 2));   // wholly off the right edge
+    EXPECT_EQ(nullptr, PxDibCrop(one.get(), -4, 0, 2, 2));  // wholly off the left edge
+    EXPECT_EQ(nullptr, PxDibCrop(one.get(), 0, 0, 0, 2));
+    EXPECT_EQ(nullptr, PxDibCrop(0, 0, 0, 2, 2));
+}
+
+TEST_F(PixKit, BadInputFailsCleanly)
+{
+    EXPECT_EQ(nullptr, PxOpenFile(NULL, 0, 0));
+    EXPECT_EQ(nullptr, PxOpenFile(dir.file("missing.bmp").c_str(), 0, 0));
+    EXPECT_EQ(nullptr, PxOpenFile(Put("empty.bmp", Bytes()).c_str(), 0, 0));
+    EXPECT_EQ(nullptr, PxOpenFile(Put("junk.bin", Bytes(300, 0x5A)).c_str(), 0, 0));
+    EXPECT_EQ(nullptr, PxLoadBmpFileThumbnail(NULL, 0, 0));
+
+    Bytes bmp = MakeBmp(5, 3, 24, false, kColours, Pattern(16));
+    Bytes cut(bmp.begin(), bmp.end() - 10);  // last row short
+    EXPECT_EQ(nullptr, PxOpenFile(Put("cut.bmp", cut).c_str(), 0, 0));
+    Bytes rle = bmp;
+    rle[14 + 16] = 1;  // biCompression BI_RLE8
+    EXPECT_EQ(nullptr, PxOpenFile(Put("rle.bmp", rle).c_str(), 0, 0));
+    Bytes depth = bmp;
+    depth[14 + 14] = 16;  // 16-bit pixels are not read
+    EXPECT_EQ(nullptr, PxOpenFile(Put("d16.bmp", depth).c_str(), 0, 0));
+    Bytes wide = bmp;
+    wide[14 + 4 + 3] = 0x7F;  // a width the pixel data cannot hold
+    EXPECT_EQ(nullptr, PxOpenFile(Put("wide.bmp", wide).c_str(), 0, 0));
+    const Bytes gifHead = {'G', 'I', 'F', '8', '9', 'a', 2, 0, 2, 0, 0, 0, 0, 0x2C, 0, 0};
+    EXPECT_EQ(nullptr, PxOpenFile(Put("cut.gif", gifHead).c_str(), 0, 0));
+    Bytes png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0, 13, 'I', 'H', 'D', 'R'};
+    EXPECT_EQ(nullptr, PxOpenFile(Put("cut.png", png).c_str(), 0, 0));
+
+    int w = 7, h = 7;
+    EXPECT_FALSE(PxDibGetSize(0, &w, &h));
+    EXPECT_EQ(0, PxDibGetType(0));
+    EXPECT_EQ(nullptr, PxDibDuplicate(0));
+    EXPECT_EQ(nullptr, PxDibConvert1BitToTrueColor(0));
+    EXPECT_EQ(nullptr, PxDibConvert4BitToTrueColor(0));
+    EXPECT_EQ(nullptr, PxDibConvert8BitToTrueColor(0));
+
+    // A block that is no DIB: a header claiming more rows than it holds.
+    HGLOBAL junk = BaseMemAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, 64);
+    ASSERT_NE(nullptr, junk);
+    BITMAPINFOHEADER *bih = (BITMAPINFOHEADER *)BaseMemLock(junk);
+    ASSERT_NE(nullptr, bih);
+    bih->biSize = 40;
+    bih->biWidth = 4;
+    bih->biHeight = 100;
+    bih->biPlanes = 1;
+    bih->biBitCount = 24;
+    BaseMemUnlock(junk);
+    EXPECT_FALSE(PxDibGetSize(junk, &w, &h));
+    EXPECT_EQ(0, PxDibGetType(junk));
+    EXPECT_EQ(nullptr, PxDibDuplicate(junk));
+    EXPECT_EQ(nullptr, PxDibResample(junk, 2, 2));
+    EXPECT_EQ(nullptr, PxDibResampleHQ(junk, 2, 2));
+    EXPECT_EQ(nullptr, PxDibCrop(junk, 0, 0, 2, 2));
+    BaseMemFree(junk);
+}
+
+}  // namespace
