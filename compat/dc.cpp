@@ -446,27 +446,28 @@ int WINAPI StretchDIBits(HDC hdc, int xDest, int yDest, int DestWidth, int DestH
         return 0;
     if (!DestWidth || !DestHeight || (needSource && (!SrcWidth || !SrcHeight)))
         return 0;
-    // A negative extent on one side flips that direction; on both sides it cancels out.
+    // A negative extent on one side flips that direction; on both sides it cancels out.  As
+    // in GDI's bounding rectangles, x with a negative width w spans [x + w + 1, x + 1).
     long long dx0 = xDest, dy0 = yDest, dw = DestWidth, dh = DestHeight;
     bool flipX = false, flipY = false;
     if (dw < 0) {
-        dx0 += dw;
+        dx0 += dw + 1;
         dw = -dw;
         flipX = !flipX;
     }
     if (dh < 0) {
-        dy0 += dh;
+        dy0 += dh + 1;
         dh = -dh;
         flipY = !flipY;
     }
     long long sx0 = xSrc, sy0 = ySrc, sw = SrcWidth, sh = SrcHeight;
     if (sw < 0) {
-        sx0 += sw;
+        sx0 += sw + 1;
         sw = -sw;
         flipX = !flipX;
     }
     if (sh < 0) {
-        sy0 += sh;
+        sy0 += sh + 1;
         sh = -sh;
         flipY = !flipY;
     }
@@ -575,11 +576,16 @@ COLORREF WINAPI GetPixel(HDC hdc, int x, int y)
     return colorref_of(compat::bitmap_get_pixel(surface, x, y));
 }
 
+/* SetPixel: RETURNS the colour the surface keeps, CLR_INVALID for a bad DC.
+ * NOTES a point outside the surface is not drawn, yet answers the colour as if it were (as the
+ * reference GDI does). */
 COLORREF WINAPI SetPixel(HDC hdc, int x, int y, COLORREF color)
 {
     compat::BitmapObject *surface = surface_of(hdc);
-    if (!surface || x < 0 || y < 0 || x >= surface->width || y >= surface->height)
+    if (!surface)
         return CLR_INVALID;
+    if (x < 0 || y < 0 || x >= surface->width || y >= surface->height)
+        return color & 0xFFFFFF;
     compat::bitmap_set_pixel(surface, x, y, rgb_of(color & 0xFFFFFF));
     return colorref_of(compat::bitmap_get_pixel(surface, x, y));  // the colour the surface keeps
 }

@@ -312,11 +312,12 @@ HBITMAP bitmap_create(int width, int height, int bpp)
         SetLastError(ERROR_INVALID_PARAMETER);
         return NULL;
     }
-    int stride = ddb_stride(width, bpp);
-    if (width > INT_MAX / 32 || height > 128 * 1024 * 1024 / stride) {  // Windows' 128 MB limit
+    // The width is bounded before the stride is worked out from it, which would overflow.
+    if (width > INT_MAX / 32 || height > 128 * 1024 * 1024 / ddb_stride(width, bpp)) {  // Windows' 128 MB limit
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return NULL;
     }
+    int stride = ddb_stride(width, bpp);
     auto *b = new BitmapObject();
     b->type = OBJ_BITMAP;
     b->width = width;
@@ -495,7 +496,7 @@ int WINAPI GetDIBits(HDC hdc, HBITMAP hbm, UINT uStartScan, UINT cScanLines, LPV
         }
     }
     if (uStartScan >= (UINT)height)
-        return 0;
+        return cScanLines ? 1 : 0;  // as the reference GDI answers: nothing copied, yet 1
     UINT lines = cScanLines;
     if (lines > (UINT)height - uStartScan)
         lines = (UINT)height - uStartScan;

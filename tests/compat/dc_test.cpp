@@ -3,8 +3,9 @@
  * codes after SetLastError(0xdeadbeef), edges, bottom-up against top-down layouts.
  */
 #include <gtest/gtest.h>
-#include <shellapi.h>
 #include <string.h>
+#include <windows.h>
+#include <shellapi.h>
 
 #include <vector>
 
@@ -207,7 +208,9 @@ TEST(Dc, FillRectClipsAndUsesSystemColours)
     // Pixels outside the surface.
     EXPECT_EQ(CLR_INVALID, GetPixel(s.dc, 4, 0));
     EXPECT_EQ(CLR_INVALID, GetPixel(s.dc, 0, -1));
-    EXPECT_EQ(CLR_INVALID, SetPixel(s.dc, -1, 0, RGB(1, 1, 1)));
+    // Outside the surface SetPixel draws nothing, yet answers the colour.
+    EXPECT_EQ(RGB(1, 1, 1), SetPixel(s.dc, -1, 0, RGB(1, 1, 1)));
+    EXPECT_EQ(CLR_INVALID, SetPixel(NULL, 0, 0, RGB(1, 1, 1)));
 }
 
 TEST(Dc, SetDIBitsToDeviceClipsAtTheEdges)
@@ -252,13 +255,24 @@ TEST(Dc, StretchDIBitsNearestAndMirrored)
     EXPECT_EQ(RGB(0, 0, 0xBB), GetPixel(s.dc, 2, 0));
     EXPECT_EQ(RGB(0, 0, 0xBB), GetPixel(s.dc, 3, 0));
 
-    // A negative destination width mirrors.
+    // A negative destination width mirrors; x = 3, width -4 spans [0, 4).
     Surface m(4, -1);
-    EXPECT_NE(0, StretchDIBits(m.dc, 4, 0, -4, 1, 0, 0, 2, 1, src, &bi, DIB_RGB_COLORS, SRCCOPY));
+    EXPECT_NE(0, StretchDIBits(m.dc, 3, 0, -4, 1, 0, 0, 2, 1, src, &bi, DIB_RGB_COLORS, SRCCOPY));
     EXPECT_EQ(RGB(0, 0, 0xBB), GetPixel(m.dc, 0, 0));
     EXPECT_EQ(RGB(0, 0, 0xBB), GetPixel(m.dc, 1, 0));
     EXPECT_EQ(RGB(0, 0, 0xAA), GetPixel(m.dc, 2, 0));
     EXPECT_EQ(RGB(0, 0, 0xAA), GetPixel(m.dc, 3, 0));
+    // x = 4 spans [1, 5): the first pixel stays, the last lands outside.
+    Surface n(4, -1);
+    StretchDIBits(n.dc, 4, 0, -4, 1, 0, 0, 2, 1, src, &bi, DIB_RGB_COLORS, SRCCOPY);
+    EXPECT_EQ(RGB(0xCC, 0xCC, 0xCC), GetPixel(n.dc, 0, 0));
+    EXPECT_EQ(RGB(0, 0, 0xBB), GetPixel(n.dc, 1, 0));
+    EXPECT_EQ(RGB(0, 0, 0xAA), GetPixel(n.dc, 3, 0));
+    // Mirrored on both sides cancels out.
+    Surface b(4, -1);
+    StretchDIBits(b.dc, 3, 0, -4, 1, 1, 0, -2, 1, src, &bi, DIB_RGB_COLORS, SRCCOPY);
+    EXPECT_EQ(RGB(0, 0, 0xAA), GetPixel(b.dc, 0, 0));
+    EXPECT_EQ(RGB(0, 0, 0xBB), GetPixel(b.dc, 3, 0));
 
     // A bottom-up source counts ySrc from its lowest line.
     BITMAPINFO tall = Header(1, 2, 32);

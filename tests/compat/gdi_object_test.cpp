@@ -141,6 +141,17 @@ TEST(GdiBitmap, GetDIBitsInEveryDepth)
     ASSERT_EQ(1, GetDIBits(dc, bm, 1, 5, px, (BITMAPINFO *)&d, DIB_RGB_COLORS));
     EXPECT_EQ(0, memcmp(want24 + 12, px, 12));
     EXPECT_EQ(0xCC, px[12]);
+    // A start past the last line copies nothing, yet answers 1 (the reference GDI's result),
+    // whichever way the rows run.
+    for (int hh : {2, -2}) {
+        memset(px, 0xCC, sizeof px);
+        d = Header(3, hh, 24);
+        EXPECT_EQ(1, GetDIBits(dc, bm, 2, 1, px, (BITMAPINFO *)&d, DIB_RGB_COLORS)) << hh;
+        EXPECT_EQ(1, GetDIBits(dc, bm, 9, 1, px, (BITMAPINFO *)&d, DIB_RGB_COLORS)) << hh;
+        EXPECT_EQ(0xCC, px[0]);
+        EXPECT_EQ(0xCC, px[12]);
+    }
+    d = Header(3, 2, 24);
 
     // 4 bits: the 16-colour table, each pixel its nearest entry.
     d = Header(3, -2, 4);
