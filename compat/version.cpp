@@ -202,8 +202,13 @@ BOOL WINAPI VerQueryValueA(LPCVOID pBlock, LPCSTR lpSubBlock, LPVOID *lplpBuffer
     }
     if (node.type == 1) {
         // Text: the ANSI copy lives in the second half of the caller's buffer.
-        uint8_t *ansi = (uint8_t *)pBlock + total + 4 + node.valueOff;
         size_t room = total - node.valueOff;  // valueOff <= total: read_node checked it
+        // A value clamped to the very end of the block has no room of its own: its (empty)
+        // copy shares the block's last byte rather than landing past the caller's buffer.
+        size_t at = room ? node.valueOff : total - 1;
+        uint8_t *ansi = (uint8_t *)pBlock + total + 4 + at;
+        if (!room)
+            room = 1;
         std::u16string w;
         for (size_t i = 0; 2 * i + 1 < node.valueLen; ++i) {
             uint16_t c = rd16(block + node.valueOff + 2 * i);
