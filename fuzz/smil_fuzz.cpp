@@ -6,7 +6,9 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include <filesystem>
 #include <string>
+#include <system_error>
 
 #include "mdoc.h"
 
@@ -14,11 +16,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     static std::string dir;
     if (dir.empty()) {
-        char tmpl[] = "/tmp/smil_fuzz_XXXXXX";
-        const char *d = mkdtemp(tmpl);
-        if (!d)
+        // A folder of this process's own (no mkdtemp on Windows).
+        std::error_code ec;
+        std::filesystem::path base = std::filesystem::temp_directory_path(ec);
+        if (ec)
             return 0;
-        dir = d;
+        for (unsigned i = 0; dir.empty(); ++i) {
+            std::filesystem::path p = base / ("smil_fuzz_" + std::to_string(rand()) + "_" + std::to_string(i));
+            if (std::filesystem::create_directory(p, ec))
+                dir = p.string();
+            else if (i > 100)
+                return 0;
+        }
         // Media the presentations may name.
         const char *names[] = {"a.gif", "a.txt", "b.jpg", "b.mid"};
         for (const char *n : names) {
