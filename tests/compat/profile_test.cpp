@@ -114,7 +114,11 @@ TEST(Profile, TruncationRules)
     n = GetPrivateProfileStringA(nullptr, nullptr, "", buf, 5, f.path.c_str());
     EXPECT_EQ(3u, n);
     EXPECT_EQ(0, buf[3]);
-    EXPECT_EQ(0, buf[4]);
+    // Known divergence: Wine 8 ends a cut-short list with one terminator; the documented
+    // contract, which our layer keeps, is two.
+    if (!testkit::kRealWin32) {
+        EXPECT_EQ(0, buf[4]);
+    }
     // Key list of one section.
     memset(buf, 0xCC, sizeof buf);
     n = GetPrivateProfileStringA("S", nullptr, "", buf, sizeof buf, f.path.c_str());
