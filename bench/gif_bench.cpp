@@ -79,14 +79,14 @@ std::vector<Sample> &Samples() {
         return samples;
     std::filesystem::path dir = std::filesystem::temp_directory_path() / "medley_gif_bench";
     std::filesystem::create_directories(dir);
-    struct Spec {
+    struct BenchFile {
         const char *name;
         int w, h, frames, bits;
         int (*pixel)(int, int, int);
-    } specs[] = {{"photo.gif", 1920, 1080, 1, 8, PhotoPixel},
+    } benchFiles[] = {{"photo.gif", 1920, 1080, 1, 8, PhotoPixel},
                  {"anim.gif", 480, 360, 30, 6, AnimPixel},
                  {"bilevel.gif", 4096, 4096, 1, 1, BilevelPixel}};
-    for (const Spec &s : specs) {
+    for (const BenchFile &s : benchFiles) {
         std::string path = (dir / s.name).string();
         if (!std::filesystem::exists(path) && !WriteGif(path, s.w, s.h, s.frames, s.bits, s.pixel)) {
             fprintf(stderr, "cannot write %s\n", path.c_str());

@@ -590,19 +590,19 @@ HANDLE WINAPI FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA data)
     }
     size_t slash = host.find_last_of('/');
     std::string dir = slash == std::string::npos ? "." : (slash == 0 ? "/" : host.substr(0, slash));
-    std::string spec = slash == std::string::npos ? host : host.substr(slash + 1);
+    std::string leaf = slash == std::string::npos ? host : host.substr(slash + 1);
     if (!is_dir(dir)) {
         SetLastError(ERROR_PATH_NOT_FOUND);
         return INVALID_HANDLE_VALUE;
     }
     Object o;
     o.is_find = true;
-    bool wild = spec.find_first_of("*?") != std::string::npos;
+    bool wild = leaf.find_first_of("*?") != std::string::npos;
     if (!wild) {
         struct stat st;
-        if (stat((dir == "/" ? "/" + spec : dir + "/" + spec).c_str(), &st) == 0) {
+        if (stat((dir == "/" ? "/" + leaf : dir + "/" + leaf).c_str(), &st) == 0) {
             WIN32_FIND_DATAA fd;
-            fill_find(dir, spec, fd);
+            fill_find(dir, leaf, fd);
             o.found.push_back(fd);
         }
     } else {
@@ -616,7 +616,7 @@ HANDLE WINAPI FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA data)
             std::string n = e->d_name;
             if ((n == "." || n == "..") && dir == "/")
                 continue;  // a drive root has no "." and ".." entries
-            if (name_matches(spec, n))
+            if (name_matches(leaf, n))
                 names.push_back(n);
         }
         closedir(d);

@@ -104,15 +104,15 @@ BOOL WINAPI GetVersionExA(LPOSVERSIONINFOA vi)
         SetLastError(ERROR_INSUFFICIENT_BUFFER);
         return FALSE;
     }
-    std::string spec = env_or("MEDLEY_WINVER", "5.1.2600 nt Service Pack 3");
+    std::string wintext = env_or("MEDLEY_WINVER", "5.1.2600 nt Service Pack 3");
     unsigned major = 5, minor = 1, build = 2600;
     int used = 0;
-    if (sscanf(spec.c_str(), "%u.%u%n", &major, &minor, &used) < 2) {
+    if (sscanf(wintext.c_str(), "%u.%u%n", &major, &minor, &used) < 2) {
         major = 5;
         minor = 1;
         used = 0;
     }
-    std::string rest = spec.substr((size_t)used);
+    std::string rest = wintext.substr((size_t)used);
     if (!rest.empty() && rest[0] == '.')
         build = (unsigned)strtoul(rest.c_str() + 1, NULL, 10);
     bool nine_x = rest.find("9x") != std::string::npos;

@@ -201,7 +201,7 @@ TEST(MimeRoundTrip, RandomMessagesOfOneTo127Parts)
     std::mt19937 rng(20261206);
     for (int parts : {1, 2, 7, 64, 127}) {
         Fixture f;
-        std::vector<PartSpec> specs;
+        std::vector<PartSpec> partList;
         MIME_MESSAGE *m = MimeCreate();
         bool smil = parts % 2 == 1;
         if (smil) {
@@ -219,7 +219,7 @@ TEST(MimeRoundTrip, RandomMessagesOfOneTo127Parts)
             f.Put(s.name.c_str(), s.data);
             std::string id = "<" + s.name + ">";
             ASSERT_TRUE(f.Add(m, s.type.c_str(), s.name.c_str(), i % 2 ? id.c_str() : nullptr));
-            specs.push_back(s);
+            partList.push_back(s);
         }
         ASSERT_TRUE(MimeWriteFile(m, f.folder.c_str(), "rt.mms"));
         MimeDestroy(m);
@@ -229,7 +229,7 @@ TEST(MimeRoundTrip, RandomMessagesOfOneTo127Parts)
         EXPECT_EQ(r->mode, MIME_MODE_READING);
         EXPECT_EQ(r->partCount, parts);
         EXPECT_STREQ(r->contentType, smil ? MIME_TYPE_RELATED : MIME_TYPE_MIXED);
-        EXPECT_EQ(MimeOtherPartCount(r), (int)specs.size());
+        EXPECT_EQ(MimeOtherPartCount(r), (int)partList.size());
         if (smil) {
             ASSERT_NE(r->startPart, nullptr);
             EXPECT_EQ(r->startPart, r->firstPart);
@@ -241,17 +241,17 @@ TEST(MimeRoundTrip, RandomMessagesOfOneTo127Parts)
         testkit::TempDir out;
         std::string outFolder = out.file("");
         ASSERT_TRUE(MimeExtractAll(r, outFolder.c_str()));
-        for (size_t i = 0; i < specs.size(); ++i) {
+        for (size_t i = 0; i < partList.size(); ++i) {
             MIME_PART_INFO info = {nullptr, outFolder.c_str(), nullptr, nullptr};
             ASSERT_TRUE(MimeExtractPart(r, (int)i, &info));
-            EXPECT_EQ(info.contentType, ReadBackType(specs[i].type)) << i;
-            EXPECT_EQ(info.fileName, specs[i].name);
+            EXPECT_EQ(info.contentType, ReadBackType(partList[i].type)) << i;
+            EXPECT_EQ(info.fileName, partList[i].name);
             if (i % 2) {
-                EXPECT_EQ(std::string(info.contentId), "<" + specs[i].name + ">");
+                EXPECT_EQ(std::string(info.contentId), "<" + partList[i].name + ">");
             } else {
                 EXPECT_EQ(info.contentId, nullptr);
             }
-            EXPECT_EQ(testkit::ReadFileBytes(out.file(specs[i].name)), specs[i].data) << specs[i].name;
+            EXPECT_EQ(testkit::ReadFileBytes(out.file(partList[i].name)), partList[i].data) << partList[i].name;
         }
         if (smil) {
             EXPECT_EQ(testkit::ReadFileBytes(out.file("mms.smil")), (Bytes{'<', 's', 'm', 'i', 'l', '/', '>'}));

@@ -156,19 +156,19 @@ void Build(const BuildArgs &a)
             return;
         }
     }
-    for (const auto &spec : a.parts) {
-        size_t colon = spec.find(':');
-        if (colon == std::string::npos || colon == 0 || colon + 1 == spec.size()) {
+    for (const auto &partArg : a.parts) {
+        size_t colon = partArg.find(':');
+        if (colon == std::string::npos || colon == 0 || colon + 1 == partArg.size()) {
             MimeDestroy(msg);
-            medley::Fail("a part is TYPE:FILE, not '" + spec + "'");
+            medley::Fail("a part is TYPE:FILE, not '" + partArg + "'");
             return;
         }
-        std::string type = spec.substr(0, colon), path = spec.substr(colon + 1), folder, name;
+        std::string type = partArg.substr(0, colon), path = partArg.substr(colon + 1), folder, name;
         SplitPath(path, folder, name);
         MIME_PART_INFO info = {type.c_str(), folder.c_str(), name.c_str(), nullptr};
         if (!MimeAddPart(msg, &info)) {
             MimeDestroy(msg);
-            medley::Fail("cannot add the part " + spec);
+            medley::Fail("cannot add the part " + partArg);
             return;
         }
     }
