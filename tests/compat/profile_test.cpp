@@ -160,6 +160,26 @@ TEST(Profile, WriteKeepsCommentsAndOtherSections)
     EXPECT_EQ(2u, GetPrivateProfileIntA("b", "y", 0, f.path.c_str()));
 }
 
+TEST(Profile, NamesAskedForAreTrimmedLikeStoredOnes)
+{
+    // A section or key written with surrounding blanks is stored trimmed and found again under
+    // either spelling; it must not be created a second time.
+    testkit::TempDir d;
+    std::string p = d.file("blanks.ini");
+    ASSERT_TRUE(WritePrivateProfileStringA(" padded ", " key ", "1", p.c_str()));
+    EXPECT_EQ(1u, GetPrivateProfileIntA(" padded ", " key ", 0, p.c_str()));
+    EXPECT_EQ(1u, GetPrivateProfileIntA("padded", "key", 0, p.c_str()));
+    ASSERT_TRUE(WritePrivateProfileStringA(" padded", "key ", "2", p.c_str()));
+    EXPECT_EQ(2u, GetPrivateProfileIntA("padded", "key", 0, p.c_str()));
+    char buf[64];
+    memset(buf, 0xCC, sizeof buf);
+    DWORD n = GetPrivateProfileStringA(nullptr, nullptr, "", buf, sizeof buf, p.c_str());
+    EXPECT_EQ(7u, n);
+    EXPECT_EQ(0, memcmp(buf, "padded\0\0", 8));
+    ASSERT_TRUE(WritePrivateProfileStringA(" padded ", nullptr, nullptr, p.c_str()));
+    EXPECT_EQ(9u, GetPrivateProfileIntA("padded", "key", 9, p.c_str()));
+}
+
 TEST(Profile, WriteIntoMissingFolderFails)
 {
     testkit::TempDir d;
