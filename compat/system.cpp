@@ -188,13 +188,14 @@ UINT WINAPI waveOutGetNumDevs(void)
     return n;
 }
 
-void WINAPI GetSystemTime(LPSYSTEMTIME st)
+/* The current time broken down by `convert` (gmtime_r or localtime_r). */
+static void current_time(LPSYSTEMTIME st, struct tm *(*convert)(const time_t *, struct tm *))
 {
     struct timeval tv;
     gettimeofday(&tv, NULL);
     struct tm tm;
     time_t t = tv.tv_sec;
-    gmtime_r(&t, &tm);
+    convert(&t, &tm);
     st->wYear = (WORD)(tm.tm_year + 1900);
     st->wMonth = (WORD)(tm.tm_mon + 1);
     st->wDayOfWeek = (WORD)tm.tm_wday;
@@ -205,22 +206,8 @@ void WINAPI GetSystemTime(LPSYSTEMTIME st)
     st->wMilliseconds = (WORD)(tv.tv_usec / 1000);
 }
 
-void WINAPI GetLocalTime(LPSYSTEMTIME st)
-{
-    struct timeval tv;
-    gettimeofday(&tv, NULL);
-    struct tm tm;
-    time_t t = tv.tv_sec;
-    localtime_r(&t, &tm);
-    st->wYear = (WORD)(tm.tm_year + 1900);
-    st->wMonth = (WORD)(tm.tm_mon + 1);
-    st->wDayOfWeek = (WORD)tm.tm_wday;
-    st->wDay = (WORD)tm.tm_mday;
-    st->wHour = (WORD)tm.tm_hour;
-    st->wMinute = (WORD)tm.tm_min;
-    st->wSecond = (WORD)tm.tm_sec;
-    st->wMilliseconds = (WORD)(tv.tv_usec / 1000);
-}
+void WINAPI GetSystemTime(LPSYSTEMTIME st) { current_time(st, gmtime_r); }
+void WINAPI GetLocalTime(LPSYSTEMTIME st) { current_time(st, localtime_r); }
 
 /* The default printer's name: PRINTER, then the DefaultPrinter of CUPS' printers.conf. */
 static std::string default_printer()
