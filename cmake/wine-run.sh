@@ -15,6 +15,9 @@ if [ ! -f "$WINEPREFIX/.medley-ready" ]; then
       wineboot -i >/dev/null 2>&1 </dev/null
       # Null graphics driver: windows, regions and message boxes work without an X server.
       wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1 </dev/null
+      # The post-mortem debugger is a program that does not exist: a crashing test then ends
+      # at once with a failure instead of leaving winedbg waiting on CTest's pipes.
+      wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger /d no-debugger.exe /f >/dev/null 2>&1 </dev/null
       wineserver -w
       touch "$WINEPREFIX/.medley-ready"
     fi
