@@ -54,3 +54,28 @@ function(medley_test area)
   add_test(NAME ${area} COMMAND ${t} WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
   set_tests_properties(${area} PROPERTIES ENVIRONMENT "MEDLEY_SOURCE_DIR=${CMAKE_SOURCE_DIR};MEDLEY_BIN_DIR=${CMAKE_BINARY_DIR}/bin")
 endfunction()
+
+# Gives a program the medleystudio version block: compiled into it on Windows, embedded and
+# published through compat's resource table elsewhere.
+function(medley_app_version target)
+  set(dir ${CMAKE_SOURCE_DIR}/tools/version)
+  if(WIN32)
+    target_sources(${target} PRIVATE ${dir}/app.rc)
+    return()
+  endif()
+  set(res ${CMAKE_BINARY_DIR}/tools/version/app.res)
+  if(NOT TARGET medley_app_res)
+    find_program(WINDRES NAMES x86_64-w64-mingw32-windres i686-w64-mingw32-windres windres REQUIRED)
+    add_custom_command(
+      OUTPUT ${res}
+      COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/tools/version
+      COMMAND ${WINDRES} -i ${dir}/app.rc -O res -o ${res}
+      DEPENDS ${dir}/app.rc
+      COMMENT "Compiling the programs' version block")
+    add_custom_target(medley_app_res DEPENDS ${res})
+  endif()
+  set_source_files_properties(${dir}/app_res.S PROPERTIES
+    COMPILE_DEFINITIONS "APP_RES_FILE=\"${res}\"" OBJECT_DEPENDS ${res})
+  target_sources(${target} PRIVATE ${dir}/app_res.S ${dir}/app_res.cpp)
+  add_dependencies(${target} medley_app_res)
+endfunction()

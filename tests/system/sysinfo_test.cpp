@@ -143,6 +143,25 @@ TEST(Versions, DepthAndSanitize)
     EXPECT_STREQ(maker, "Zelkova");
 }
 
+TEST(Versions, ProductFromTheProgramsVersionBlock)
+{
+    // This program carries the medleystudio version block, "1, 0, 0, 11".
+    int old = GetVersionDepth();
+    char buf[MAX_PATH];
+    EXPECT_EQ(GetProductName(buf), 1);
+    EXPECT_STREQ(buf, "medleystudio");
+    const char *want[] = {"1", "1, 0", "1, 0, 0", "1, 0, 0, 11"};
+    for (int depth = 1; depth <= 4; ++depth) {
+        SetVersionDepth(depth);
+        memset(buf, 0x55, sizeof buf);
+        EXPECT_EQ(GetProductVersion(buf), 1);
+        EXPECT_STREQ(buf, want[depth - 1]) << "depth " << depth;
+    }
+    SetVersionDepth(old);
+    EXPECT_EQ(GetProductName(nullptr), 0);
+    EXPECT_EQ(GetProductVersion(nullptr), 0);
+}
+
 TEST(Folders, CreateFolderTreeCodes)
 {
     EXPECT_EQ(CreateFolderTree(nullptr), -1);
