@@ -227,6 +227,40 @@ HKEY new_handle(int which, const std::string &path, REGSAM access)
     return (HKEY)h;
 }
 
+/* Locates the key named by a handle and a sub-key: its hive and the joined path.  The base
+ * part keeps the case the key was created with (the handle knows it lower-cased only), the
+ * sub-key part is as given.  The named key need not exist; the key behind the handle must. */
+LSTATUS locate(HKEY key, const char *sub, int &which, std::string &full)
+{
+    std::string base;
+    if (!resolve(key, which, base))
+        return ERROR_INVALID_HANDLE;
+    Hive &h = hive(which);
+    auto bit = h.keys.find(base);
+    if (bit == h.keys.end())
+        return ERROR_KEY_DELETED;
+    if (!join(bit->second.name, sub, full))
+        return ERROR_BAD_PATHNAME;
+    return ERROR_SUCCESS;
+}
+
+/* The key behind a handle, for work on its values; the handle must grant `need`. */
+LSTATUS open_key(HKEY key, REGSAM need, int &which, Key *&out)
+{
+    std::string path;
+    REGSAM access;
+    if (!resolve(key, which, path, &access))
+        return ERROR_INVALID_HANDLE;
+    if (!(access & need))
+        return ERROR_ACCESS_DENIED;
+    Hive &h = hive(which);
+    auto kit = h.keys.find(path);
+    if (kit == h.keys.end())
+        return ERROR_KEY_DELETED;
+    out = &kit->second;
+    return ERROR_SUCCESS;
+}
+
 }  // namespace
 
 LSTATUS WINAPI RegCreateKeyExA(HKEY hKey, LPCSTR sub, DWORD, LPSTR, DWORD, REGSAM sam,
@@ -236,16 +270,10 @@ LSTATUS WINAPI RegCreateKeyExA(HKEY hKey, LPCSTR sub, DWORD, LPSTR, DWORD, REGSA
         return ERROR_INVALID_PARAMETER;
     std::lock_guard<std::recursive_mutex> g(g_lock);
     int which;
-    std::string base;
-    if (!resolve(hKey, which, base))
-        return ERROR_INVALID_HANDLE;
-    Hive &h = hive(which);
-    if (!h.keys.count(base))
-        return ERROR_KEY_DELETED;
-    // The stored name keeps its case; the base is known lower-cased only, so take its name.
     std::string full;
-    if (!join(h.keys[base].name, sub, full))
-        return ERROR_BAD_PATHNAME;
+    if (LSTATUS st = locate(hKey, sub, which, full); st != ERROR_SUCCESS)
+        return st;
+    Hive &h = hive(which);
     bool created = false;
     std::string partial;
     size_t start = 0;
@@ -282,17 +310,10 @@ LSTATUS WINAPI RegOpenKeyExA(HKEY hKey, LPCSTR sub, DWORD, REGSAM sam, PHKEY res
         return ERROR_INVALID_PARAMETER;
     std::lock_guard<std::recursive_mutex> g(g_lock);
     int which;
-    std::string base;
-    if (!resolve(hKey, which, base))
-        return ERROR_INVALID_HANDLE;
-    Hive &h = hive(which);
-    auto bit = h.keys.find(base);
-    if (bit == h.keys.end())
-        return ERROR_KEY_DELETED;
     std::string full;
-    if (!join(bit->second.name, sub, full))
-        return ERROR_BAD_PATHNAME;
-    if (!h.keys.count(lower(full)))
+    if (LSTATUS st = locate(hKey, sub, which, full); st != ERROR_SUCCESS)
+        return st;
+    if (!hive(which).keys.count(lower(full)))
         return ERROR_FILE_NOT_FOUND;
     *result = new_handle(which, full, sam);
     return ERROR_SUCCESS;
@@ -310,18 +331,11 @@ LSTATUS WINAPI RegQueryValueExA(HKEY hKey, LPCSTR name, LPDWORD reserved, LPDWOR
         return ERROR_INVALID_PARAMETER;
     std::lock_guard<std::recursive_mutex> g(g_lock);
     int which;
-    std::string path;
-    REGSAM access;
-    if (!resolve(hKey, which, path, &access))
-        return ERROR_INVALID_HANDLE;
-    if (!(access & KEY_QUERY_VALUE))
-        return ERROR_ACCESS_DENIED;
-    Hive &h = hive(which);
-    auto kit = h.keys.find(path);
-    if (kit == h.keys.end())
-        return ERROR_KEY_DELETED;
-    auto vit = kit->second.values.find(lower(name ? name : ""));
-    if (vit == kit->second.values.end())
+    Key *key;
+    if (LSTATUS st = open_key(hKey, KEY_QUERY_VALUE, which, key); st != ERROR_SUCCESS)
+        return st;
+    auto vit = key->values.find(lower(name ? name : ""));
+    if (vit == key->values.end())
         return ERROR_FILE_NOT_FOUND;
     const Value &v = vit->second;
     if (type)
@@ -345,23 +359,16 @@ LSTATUS WINAPI RegSetValueExA(HKEY hKey, LPCSTR name, DWORD, DWORD type, const B
         return ERROR_NOACCESS;
     std::lock_guard<std::recursive_mutex> g(g_lock);
     int which;
-    std::string path;
-    REGSAM access;
-    if (!resolve(hKey, which, path, &access))
-        return ERROR_INVALID_HANDLE;
-    if (!(access & KEY_SET_VALUE))
-        return ERROR_ACCESS_DENIED;
-    Hive &h = hive(which);
-    auto kit = h.keys.find(path);
-    if (kit == h.keys.end())
-        return ERROR_KEY_DELETED;
+    Key *key;
+    if (LSTATUS st = open_key(hKey, KEY_SET_VALUE, which, key); st != ERROR_SUCCESS)
+        return st;
     std::vector<BYTE> bytes(data, data + cb);
     if ((type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ) && cb && data[cb - 1])
         bytes.push_back(0);  // a string counted without its terminator keeps one
     std::string n = name ? name : "";
-    kit->second.values[lower(n)] = Value{n, type, bytes};
+    key->values[lower(n)] = Value{n, type, bytes};
     if (!save(which)) {
-        h.loaded_from.clear();
+        g_hives[which].loaded_from.clear();
         return ERROR_ACCESS_DENIED;
     }
     return ERROR_SUCCESS;
@@ -371,17 +378,10 @@ LSTATUS WINAPI RegDeleteValueA(HKEY hKey, LPCSTR name)
 {
     std::lock_guard<std::recursive_mutex> g(g_lock);
     int which;
-    std::string path;
-    REGSAM access;
-    if (!resolve(hKey, which, path, &access))
-        return ERROR_INVALID_HANDLE;
-    if (!(access & KEY_SET_VALUE))
-        return ERROR_ACCESS_DENIED;
-    Hive &h = hive(which);
-    auto kit = h.keys.find(path);
-    if (kit == h.keys.end())
-        return ERROR_KEY_DELETED;
-    if (!kit->second.values.erase(lower(name ? name : "")))
+    Key *key;
+    if (LSTATUS st = open_key(hKey, KEY_SET_VALUE, which, key); st != ERROR_SUCCESS)
+        return st;
+    if (!key->values.erase(lower(name ? name : "")))
         return ERROR_FILE_NOT_FOUND;
     return save(which) ? ERROR_SUCCESS : ERROR_ACCESS_DENIED;
 }
@@ -392,16 +392,10 @@ LSTATUS WINAPI RegDeleteKeyA(HKEY hKey, LPCSTR sub)
         return ERROR_INVALID_PARAMETER;
     std::lock_guard<std::recursive_mutex> g(g_lock);
     int which;
-    std::string base;
-    if (!resolve(hKey, which, base))
-        return ERROR_INVALID_HANDLE;
-    Hive &h = hive(which);
-    auto bit = h.keys.find(base);
-    if (bit == h.keys.end())
-        return ERROR_KEY_DELETED;
     std::string full;
-    if (!join(bit->second.name, sub, full))
-        return ERROR_BAD_PATHNAME;
+    if (LSTATUS st = locate(hKey, sub, which, full); st != ERROR_SUCCESS)
+        return st;
+    Hive &h = hive(which);
     std::string lf = lower(full);
     if (lf.empty())
         return ERROR_ACCESS_DENIED;  // a hive root is not deleted
