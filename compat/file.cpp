@@ -70,6 +70,65 @@ bool is_dir(const std::string &host)
     return stat(host.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
+/* ReadFile and WriteFile: `step` moves up to `left` bytes at offset `at` of the caller's buffer
+ * and answers like read(2)/write(2).  The count done is zeroed first and holds what moved
+ * even on failure; a short step is repeated, a step of nothing is the end of the file.
+ * `fault` is the error of an injected failure, `odd_errno` the one errno that maps to
+ * `odd_error` rather than through compat::error_from_errno. */
+template <class Step>
+BOOL transfer(HANDLE h, const void *buf, DWORD n, LPDWORD done, DWORD fault, int odd_errno, DWORD odd_error,
+              Step step)
+{
+    if (done)
+        *done = 0;
+    int fd = fd_of(h);
+    if (fd < 0) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    if (n && !buf) {
+        SetLastError(ERROR_NOACCESS);
+        return FALSE;
+    }
+    if (compat::should_fail("file")) {
+        SetLastError(fault);
+        return FALSE;
+    }
+    DWORD total = 0;
+    while (total < n) {
+        ssize_t r = step(fd, total, n - total);
+        if (r < 0) {
+            if (errno == EINTR)
+                continue;
+            SetLastError(errno == odd_errno ? odd_error : compat::error_from_errno(errno));
+            if (done)
+                *done = total;
+            return FALSE;
+        }
+        if (r == 0)
+            break;
+        total += (DWORD)r;
+    }
+    if (done)
+        *done = total;
+    return TRUE;
+}
+
+/* The first checks of the calls that change the file system: a name left out is "path not
+ * found", and the fault injector may refuse the change as "access denied". */
+bool may_change(bool named)
+{
+    if (!named) {
+        SetLastError(ERROR_PATH_NOT_FOUND);
+        return false;
+    }
+    if (compat::should_fail("file")) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return false;
+    }
+    return true;
+}
+
 /* ENOENT means "file not found" when the folder exists and "path not found" otherwise. */
 void set_error_for(int err, const std::string &host)
 {
@@ -273,74 +332,14 @@ HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD, LPSECURITY_ATTRIBUTE
 
 BOOL WINAPI ReadFile(HANDLE h, LPVOID buf, DWORD n, LPDWORD got, struct _OVERLAPPED *)
 {
-    if (got)
-        *got = 0;
-    int fd = fd_of(h);
-    if (fd < 0) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return FALSE;
-    }
-    if (n && !buf) {
-        SetLastError(ERROR_NOACCESS);
-        return FALSE;
-    }
-    if (compat::should_fail("file")) {
-        SetLastError(ERROR_READ_FAULT);
-        return FALSE;
-    }
-    DWORD total = 0;
-    while (total < n) {
-        ssize_t r = read(fd, (char *)buf + total, n - total);
-        if (r < 0) {
-            if (errno == EINTR)
-                continue;
-            SetLastError(errno == EISDIR ? ERROR_INVALID_FUNCTION : compat::error_from_errno(errno));
-            if (got)
-                *got = total;
-            return FALSE;
-        }
-        if (r == 0)
-            break;  // end of file: success with what was read
-        total += (DWORD)r;
-    }
-    if (got)
-        *got = total;
-    return TRUE;
+    return transfer(h, buf, n, got, ERROR_READ_FAULT, EISDIR, ERROR_INVALID_FUNCTION,
+                    [buf](int fd, DWORD at, DWORD left) { return read(fd, (char *)buf + at, left); });
 }
 
 BOOL WINAPI WriteFile(HANDLE h, LPCVOID buf, DWORD n, LPDWORD put, struct _OVERLAPPED *)
 {
-    if (put)
-        *put = 0;
-    int fd = fd_of(h);
-    if (fd < 0) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return FALSE;
-    }
-    if (n && !buf) {
-        SetLastError(ERROR_NOACCESS);
-        return FALSE;
-    }
-    if (compat::should_fail("file")) {
-        SetLastError(ERROR_WRITE_FAULT);
-        return FALSE;
-    }
-    DWORD total = 0;
-    while (total < n) {
-        ssize_t w = write(fd, (const char *)buf + total, n - total);
-        if (w < 0) {
-            if (errno == EINTR)
-                continue;
-            SetLastError(errno == EBADF ? ERROR_ACCESS_DENIED : compat::error_from_errno(errno));
-            if (put)
-                *put = total;
-            return FALSE;
-        }
-        total += (DWORD)w;
-    }
-    if (put)
-        *put = total;
-    return TRUE;
+    return transfer(h, buf, n, put, ERROR_WRITE_FAULT, EBADF, ERROR_ACCESS_DENIED,
+                    [buf](int fd, DWORD at, DWORD left) { return write(fd, (const char *)buf + at, left); });
 }
 
 DWORD WINAPI SetFilePointer(HANDLE h, LONG low, PLONG high, DWORD method)
@@ -435,14 +434,8 @@ BOOL WINAPI CloseHandle(HANDLE h)
 
 BOOL WINAPI DeleteFileA(LPCSTR name)
 {
-    if (!name) {
-        SetLastError(ERROR_PATH_NOT_FOUND);
+    if (!may_change(name))
         return FALSE;
-    }
-    if (compat::should_fail("file")) {
-        SetLastError(ERROR_ACCESS_DENIED);
-        return FALSE;
-    }
     std::string host = compat::host_path(name);
     if (is_dir(host)) {
         SetLastError(ERROR_ACCESS_DENIED);
@@ -457,14 +450,8 @@ BOOL WINAPI DeleteFileA(LPCSTR name)
 
 BOOL WINAPI MoveFileA(LPCSTR from, LPCSTR to)
 {
-    if (!from || !to) {
-        SetLastError(ERROR_PATH_NOT_FOUND);
+    if (!may_change(from && to))
         return FALSE;
-    }
-    if (compat::should_fail("file")) {
-        SetLastError(ERROR_ACCESS_DENIED);
-        return FALSE;
-    }
     std::string a = compat::host_path(from), b = compat::host_path(to);
     struct stat st;
     if (stat(a.c_str(), &st) != 0) {
@@ -489,14 +476,8 @@ BOOL WINAPI MoveFileA(LPCSTR from, LPCSTR to)
 
 BOOL WINAPI CopyFileA(LPCSTR from, LPCSTR to, BOOL fail_if_exists)
 {
-    if (!from || !to) {
-        SetLastError(ERROR_PATH_NOT_FOUND);
+    if (!may_change(from && to))
         return FALSE;
-    }
-    if (compat::should_fail("file")) {
-        SetLastError(ERROR_ACCESS_DENIED);
-        return FALSE;
-    }
     std::string a = compat::host_path(from), b = compat::host_path(to);
     if (a == b && !fail_if_exists) {
         SetLastError(ERROR_SHARING_VIOLATION);
@@ -540,14 +521,8 @@ BOOL WINAPI SetFileAttributesA(LPCSTR name, DWORD attrs)
 
 BOOL WINAPI CreateDirectoryA(LPCSTR name, LPSECURITY_ATTRIBUTES)
 {
-    if (!name || !*name) {
-        SetLastError(ERROR_PATH_NOT_FOUND);
+    if (!may_change(name && *name))
         return FALSE;
-    }
-    if (compat::should_fail("file")) {
-        SetLastError(ERROR_ACCESS_DENIED);
-        return FALSE;
-    }
     std::string host = compat::host_path(name);
     while (host.size() > 1 && host.back() == '/')
         host.pop_back();
