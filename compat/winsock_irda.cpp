@@ -386,52 +386,54 @@ static void mark_broken(SOCKET s)
         break_link(&it->second);
 }
 
-int WSAAPI send(SOCKET s, const char *buf, int len, int flags)
+/* The checks send and recv share: a connected, unbroken stream (its descriptor and timeout
+ * taken out), no flags, a length that is not negative and a buffer where there are bytes. */
+static bool begin_transfer(SOCKET s, const char *buf, int len, int flags, bool sending, int *fd, DWORD *timeout)
 {
-    int fd;
-    DWORD timeout;
-    if (!stream_of(s, &fd, &timeout, true))
-        return SOCKET_ERROR;
-    if (flags != 0)
-        return fail(WSAEOPNOTSUPP);
-    if (len < 0)
-        return fail(WSAEINVAL);
-    if (len > 0 && !buf)
-        return fail(WSAEFAULT);
-    if (compat::should_fail("socket"))
-        return fail(WSAENETDOWN);
-    uint32_t accepted = 0;
-    compat::irda::Status rs = compat::irda::send_frame(fd, buf, (uint32_t)len, timeout_of(timeout), &accepted);
+    if (!stream_of(s, fd, timeout, sending))
+        return false;
+    int code = flags != 0 ? WSAEOPNOTSUPP : len < 0 ? WSAEINVAL : len > 0 && !buf ? WSAEFAULT : 0;
+    if (code != 0)
+        fail(code);
+    return code == 0;
+}
+
+/* What send and recv return: the bytes moved, or the link's failure, which breaks the link. */
+static int end_transfer(SOCKET s, compat::irda::Status rs, uint32_t moved)
+{
     if (rs != compat::irda::kOk) {
         mark_broken(s);
         return fail(wsa_code(rs));
     }
-    return (int)accepted;
+    return (int)moved;
+}
+
+int WSAAPI send(SOCKET s, const char *buf, int len, int flags)
+{
+    int fd;
+    DWORD timeout;
+    if (!begin_transfer(s, buf, len, flags, true, &fd, &timeout))
+        return SOCKET_ERROR;
+    if (compat::should_fail("socket"))
+        return fail(WSAENETDOWN);
+    uint32_t accepted = 0;
+    compat::irda::Status rs = compat::irda::send_frame(fd, buf, (uint32_t)len, timeout_of(timeout), &accepted);
+    return end_transfer(s, rs, accepted);
 }
 
 int WSAAPI recv(SOCKET s, char *buf, int len, int flags)
 {
     int fd;
     DWORD timeout;
-    if (!stream_of(s, &fd, &timeout, false))
+    if (!begin_transfer(s, buf, len, flags, false, &fd, &timeout))
         return SOCKET_ERROR;
-    if (flags != 0)
-        return fail(WSAEOPNOTSUPP);
-    if (len < 0)
-        return fail(WSAEINVAL);
-    if (len > 0 && !buf)
-        return fail(WSAEFAULT);
     if (len == 0)
         return 0;
     if (compat::should_fail("socket"))
         return fail(WSAENETDOWN);
     uint32_t got = 0;
     compat::irda::Status rs = compat::irda::recv_frame(fd, buf, (uint32_t)len, timeout_of(timeout), &got);
-    if (rs != compat::irda::kOk) {
-        mark_broken(s);
-        return fail(wsa_code(rs));
-    }
-    return (int)got;
+    return end_transfer(s, rs, got);
 }
 
 DWORD compat_irda_link_folder(char *buf, DWORD size)
