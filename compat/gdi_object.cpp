@@ -85,6 +85,25 @@ int nearest(const std::vector<uint32_t> &table, uint32_t rgb)
 
 uint32_t quad_rgb(const RGBQUAD &q) { return (uint32_t)q.rgbRed << 16 | (uint32_t)q.rgbGreen << 8 | q.rgbBlue; }
 
+/* 0xRRGGBB of a pixel value whose red, green and blue sit under `masks`; each field is scaled
+ * from its own width to 0..255 (in 64 bits: a 32-bit field times 255 does not fit in 32), a
+ * missing mask gives 0. */
+uint32_t from_masks(uint32_t v, const uint32_t masks[3])
+{
+    uint32_t out = 0;
+    for (int c = 0; c < 3; ++c) {
+        uint32_t m = masks[c];
+        if (!m)
+            continue;
+        int shift = 0;
+        while (!((m >> shift) & 1))
+            ++shift;
+        uint64_t max = m >> shift, part = (v & m) >> shift;
+        out |= (uint32_t)(part * 255 / max) << (16 - 8 * c);
+    }
+    return out;
+}
+
 /* Reads pixel x of a packed row of `bpp` bits; indices go through `table`. */
 uint32_t read_packed(const uint8_t *row, int x, int bpp, const std::vector<uint32_t> &table, const uint32_t masks[3])
 {
@@ -98,18 +117,7 @@ uint32_t read_packed(const uint8_t *row, int x, int bpp, const std::vector<uint3
     }
     case 16: {
         uint32_t v = (uint32_t)(row[2 * x] | row[2 * x + 1] << 8);
-        uint32_t out = 0;
-        for (int c = 0; c < 3; ++c) {
-            uint32_t m = masks[c];
-            if (!m)
-                continue;
-            int shift = 0;
-            while (!((m >> shift) & 1))
-                ++shift;
-            uint32_t max = m >> shift, part = (v & m) >> shift;
-            out |= (part * 255 / max) << (16 - 8 * c);
-        }
-        return out;
+        return from_masks(v, masks);
     }
     case 24:
         return (uint32_t)row[3 * x + 2] << 16 | (uint32_t)row[3 * x + 1] << 8 | row[3 * x];
@@ -118,18 +126,7 @@ uint32_t read_packed(const uint8_t *row, int x, int bpp, const std::vector<uint3
                      (uint32_t)row[4 * x + 3] << 24;
         if (masks[0] == 0xFF0000 && masks[1] == 0xFF00 && masks[2] == 0xFF)
             return v & 0xFFFFFF;
-        uint32_t out = 0;
-        for (int c = 0; c < 3; ++c) {
-            uint32_t m = masks[c];
-            if (!m)
-                continue;
-            int shift = 0;
-            while (!((m >> shift) & 1))
-                ++shift;
-            uint64_t max = m >> shift, part = (v & m) >> shift;
-            out |= (uint32_t)(part * 255 / max) << (16 - 8 * c);
-        }
-        return out;
+        return from_masks(v, masks);
     }
     }
     return 0;
