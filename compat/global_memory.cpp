@@ -45,10 +45,23 @@ unsigned char *raw_alloc(size_t n, bool zero)
     return (unsigned char *)(zero ? calloc(n + 1, 1) : malloc(n + 1));
 }
 
+/* The block behind a handle; null, with ERROR_INVALID_HANDLE set, for one that is not live. */
 Block *find(HGLOBAL h)
 {
     auto it = g_blocks.find((uintptr_t)h);
-    return it == g_blocks.end() ? NULL : &it->second;
+    if (it == g_blocks.end()) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return NULL;
+    }
+    return &it->second;
+}
+
+/* Frees a block's memory and forgets its address; the record itself stays. */
+void free_data(Block *b)
+{
+    if (b->movable && b->data)
+        g_by_address.erase((uintptr_t)b->data);
+    free(b->data);
 }
 
 }  // namespace
@@ -86,10 +99,8 @@ HGLOBAL WINAPI GlobalReAlloc(HGLOBAL hMem, SIZE_T bytes, UINT flags)
 {
     std::lock_guard<std::mutex> g(g_lock);
     Block *b = find(hMem);
-    if (!b) {
-        SetLastError(ERROR_INVALID_HANDLE);
+    if (!b)
         return NULL;
-    }
     if (flags & GMEM_MODIFY) {
         // Only the discardable attribute changes, and only on movable blocks.
         if (b->movable)
@@ -118,9 +129,7 @@ HGLOBAL WINAPI GlobalReAlloc(HGLOBAL hMem, SIZE_T bytes, UINT flags)
     if (bytes > old)  // growth reads as zero whether or not GMEM_ZEROINIT asked for it
         memset(p + old, 0, bytes - old);
     if (b->movable) {
-        if (b->data)
-            g_by_address.erase((uintptr_t)b->data);
-        free(b->data);
+        free_data(b);
         b->data = p;
         b->size = b->capacity = bytes;
         g_by_address[(uintptr_t)p] = (uintptr_t)hMem;
@@ -128,7 +137,7 @@ HGLOBAL WINAPI GlobalReAlloc(HGLOBAL hMem, SIZE_T bytes, UINT flags)
     }
     // A fixed block that moves gets a new handle: its new address.
     Block moved = *b;
-    free(b->data);
+    free_data(b);
     g_blocks.erase((uintptr_t)hMem);
     moved.data = p;
     moved.size = moved.capacity = bytes;
@@ -142,13 +151,9 @@ HGLOBAL WINAPI GlobalFree(HGLOBAL hMem)
         return NULL;
     std::lock_guard<std::mutex> g(g_lock);
     Block *b = find(hMem);
-    if (!b) {
-        SetLastError(ERROR_INVALID_HANDLE);
+    if (!b)
         return hMem;
-    }
-    if (b->movable && b->data)
-        g_by_address.erase((uintptr_t)b->data);
-    free(b->data);
+    free_data(b);
     g_blocks.erase((uintptr_t)hMem);
     return NULL;
 }
@@ -157,10 +162,8 @@ LPVOID WINAPI GlobalLock(HGLOBAL hMem)
 {
     std::lock_guard<std::mutex> g(g_lock);
     Block *b = find(hMem);
-    if (!b) {
-        SetLastError(ERROR_INVALID_HANDLE);
+    if (!b)
         return NULL;
-    }
     if (!b->movable)
         return b->data;
     if (!b->data) {
@@ -176,10 +179,8 @@ BOOL WINAPI GlobalUnlock(HGLOBAL hMem)
 {
     std::lock_guard<std::mutex> g(g_lock);
     Block *b = find(hMem);
-    if (!b) {
-        SetLastError(ERROR_INVALID_HANDLE);
+    if (!b)
         return FALSE;
-    }
     if (!b->movable)
         return TRUE;
     if (b->locks == 0) {
@@ -197,10 +198,8 @@ SIZE_T WINAPI GlobalSize(HGLOBAL hMem)
 {
     std::lock_guard<std::mutex> g(g_lock);
     Block *b = find(hMem);
-    if (!b) {
-        SetLastError(ERROR_INVALID_HANDLE);
+    if (!b)
         return 0;
-    }
     return b->data ? b->size : 0;
 }
 
@@ -208,10 +207,8 @@ UINT WINAPI GlobalFlags(HGLOBAL hMem)
 {
     std::lock_guard<std::mutex> g(g_lock);
     Block *b = find(hMem);
-    if (!b) {
-        SetLastError(ERROR_INVALID_HANDLE);
+    if (!b)
         return GMEM_INVALID_HANDLE;
-    }
     UINT f = b->locks & GMEM_LOCKCOUNT;
     if (b->movable && !b->data)
         f |= GMEM_DISCARDED;
@@ -226,10 +223,7 @@ HGLOBAL WINAPI GlobalHandle(LPCVOID pMem)
     auto it = g_by_address.find((uintptr_t)pMem);
     if (it != g_by_address.end())
         return (HGLOBAL)it->second;
-    if (find((HGLOBAL)pMem))
-        return (HGLOBAL)pMem;
-    SetLastError(ERROR_INVALID_HANDLE);
-    return NULL;
+    return find((HGLOBAL)pMem) ? (HGLOBAL)pMem : NULL;
 }
 
 /* Win32 keeps one heap for both families; so do we. */
