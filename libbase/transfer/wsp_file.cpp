@@ -18,6 +18,7 @@
 namespace {
 
 const char *const kModes[] = {"rb", "wb", "ab", "rb+", "wb+", "ab+"};
+const size_t kStreamBuffer = 64 * 1024;
 
 /* folder + name into out (MAX_PATH * 2); false when a part is missing or too long. */
 bool join_path(const char *folder, const char *name, char *out, size_t cch)
@@ -58,7 +59,10 @@ WSP_FILE *WspFileOpen(const char *lpszFolder, const char *lpszName, int mode)
     char path[MAX_PATH * 2];
     if (!join_path(lpszFolder, lpszName, path, sizeof path))
         return NULL;
-    WSP_FILE *fp = (WSP_FILE *)calloc(1, sizeof(WSP_FILE));
+    /* The stream's stdio buffer lives behind the record and goes with it.  A larger buffer
+     * than the C runtime's own (one disk block) matters: the stream carries whole media files
+     * in 2048-octet copies, and with 4 KB buffers the system calls cost more than the copying. */
+    WSP_FILE *fp = (WSP_FILE *)calloc(1, sizeof(WSP_FILE) + kStreamBuffer);
     if (!fp)
         return NULL;
     fp->file = open_path(path, kModes[mode - 1]);
@@ -66,8 +70,7 @@ WSP_FILE *WspFileOpen(const char *lpszFolder, const char *lpszName, int mode)
         free(fp);
         return NULL;
     }
-    /* Larger stdio blocks: the stream carries whole media files in 2048-octet copies. */
-    setvbuf(fp->file, NULL, _IOFBF, 64 * 1024);
+    setvbuf(fp->file, (char *)(fp + 1), _IOFBF, kStreamBuffer);
     strcpy(fp->folder, lpszFolder);
     strcpy(fp->name, lpszName);
     return fp;
