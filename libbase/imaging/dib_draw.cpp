@@ -100,27 +100,22 @@ void DrawDibBar(HDC hDC, const void *pHead, const void *pMiddle, const void *pTa
 {
     if (!hDC)
         return;
+    const void *pieces[3] = {pHead, pMiddle, pTail};
+    RECT rects[3];
     if (bHorizontal) {
         int headEnd = nLeft + DibWidth(pHead), tailStart = nRight - DibWidth(pTail);
-        RECT head = {nLeft, nTop, headEnd, nBottom}, middle = {headEnd, nTop, tailStart, nBottom},
-             tail = {tailStart, nTop, nRight, nBottom};
-        if (pHead)
-            TileDib(hDC, pHead, &head, 0, pClip, 1);
-        if (pMiddle)
-            TileDib(hDC, pMiddle, &middle, 0, pClip, 1);
-        if (pTail)
-            TileDib(hDC, pTail, &tail, 0, pClip, 1);
+        rects[0] = {nLeft, nTop, headEnd, nBottom};
+        rects[1] = {headEnd, nTop, tailStart, nBottom};
+        rects[2] = {tailStart, nTop, nRight, nBottom};
     } else {
         int headEnd = nTop + DibHeight(pHead), tailStart = nBottom - DibHeight(pTail);
-        RECT head = {nLeft, nTop, nRight, headEnd}, middle = {nLeft, headEnd, nRight, tailStart},
-             tail = {nLeft, tailStart, nRight, nBottom};
-        if (pHead)
-            TileDib(hDC, pHead, &head, 0, pClip, 2);
-        if (pMiddle)
-            TileDib(hDC, pMiddle, &middle, 0, pClip, 2);
-        if (pTail)
-            TileDib(hDC, pTail, &tail, 0, pClip, 2);
+        rects[0] = {nLeft, nTop, nRight, headEnd};
+        rects[1] = {nLeft, headEnd, nRight, tailStart};
+        rects[2] = {nLeft, tailStart, nRight, nBottom};
     }
+    for (int i = 0; i < 3; ++i)
+        if (pieces[i])
+            TileDib(hDC, pieces[i], &rects[i], 0, pClip, bHorizontal ? 1 : 2);
 }
 
 /* DrawDibBarHandles: DrawDibBar on three global memory blocks, each locked for the call. */

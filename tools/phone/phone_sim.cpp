@@ -499,6 +499,20 @@ int WSAAPI ip_connect(SOCKET s, const struct sockaddr *name, int namelen)
     return 0;
 }
 
+/* The checks send and recv share: a connected, unbroken link, no flags, a sane buffer. */
+bool transfer_allowed(const InProc::Sock *k, const char *buf, int len, int flags)
+{
+    int err = !k->connected         ? WSAENOTCONN
+              : k->broken           ? WSAECONNRESET
+              : flags != 0          ? WSAEOPNOTSUPP
+              : len < 0             ? WSAEINVAL
+              : (len > 0 && !buf)   ? WSAEFAULT
+                                    : 0;
+    if (err)
+        fail(err);
+    return err == 0;
+}
+
 int WSAAPI ip_send(SOCKET s, const char *buf, int len, int flags)
 {
     InProc &p = inproc();
@@ -506,16 +520,8 @@ int WSAAPI ip_send(SOCKET s, const char *buf, int len, int flags)
     InProc::Sock *k = lookup(p, s);
     if (!k)
         return SOCKET_ERROR;
-    if (!k->connected)
-        return fail(WSAENOTCONN);
-    if (k->broken)
-        return fail(WSAECONNRESET);
-    if (flags != 0)
-        return fail(WSAEOPNOTSUPP);
-    if (len < 0)
-        return fail(WSAEINVAL);
-    if (len > 0 && !buf)
-        return fail(WSAEFAULT);
+    if (!transfer_allowed(k, buf, len, flags))
+        return SOCKET_ERROR;
     int64_t r = k->session->OnData((const uint8_t *)buf, (uint32_t)len);
     if (r == Session::kReset) {
         k->broken = true;
@@ -538,14 +544,8 @@ int WSAAPI ip_recv(SOCKET s, char *buf, int len, int flags)
     InProc::Sock *k = lookup(p, s);
     if (!k)
         return SOCKET_ERROR;
-    if (!k->connected)
-        return fail(WSAENOTCONN);
-    if (k->broken)
-        return fail(WSAECONNRESET);
-    if (flags != 0)
-        return fail(WSAEOPNOTSUPP);
-    if (len < 0 || (len > 0 && !buf))
-        return fail(len < 0 ? WSAEINVAL : WSAEFAULT);
+    if (!transfer_allowed(k, buf, len, flags))
+        return SOCKET_ERROR;
     if (len == 0)
         return 0;
     if (!k->session->hasReply())
