@@ -33,7 +33,7 @@ enum : int32_t {
 #define MD_DECLARE_DESTROY(Class)                                                  \
     void *Destroy(uint32_t flags) override                                         \
     {                                                                              \
-        this->~Class();                                                            \
+        this->Class::~Class(); /* this class's own, non-virtual destructor */     \
         if (flags & 1)                                                             \
             ::operator delete(this);                                               \
         return this;                                                               \
