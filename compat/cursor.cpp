@@ -27,7 +27,7 @@
 
 namespace {
 std::mutex g_lock;
-/* Every loaded image; freed with the process, as Windows frees a module's shared cursors. */
+/* Every loaded image; what is left is freed with the process. */
 struct IconTable : std::set<compat::IconObject *> {
     ~IconTable()
     {
@@ -35,9 +35,10 @@ struct IconTable : std::set<compat::IconObject *> {
             delete o;
     }
 } g_icons;
-/* Loaded images are shared, as Windows shares LOADED resources: the same image data gives the
- * same handle, so a host that loads a cursor at every mouse move does not grow the table. */
-std::map<std::tuple<const uint8_t *, uint32_t, bool>, compat::IconObject *> g_shared;
+/* Loaded images are shared, as Windows shares LOADED resources: the same image of the same
+ * module gives the same handle, so a host that loads a cursor at every mouse move does not
+ * grow the table.  They live until their module's resources go. */
+std::map<std::tuple<HINSTANCE, const uint8_t *, uint32_t, bool>, compat::IconObject *> g_shared;
 
 uint16_t rd16(const uint8_t *p) { return (uint16_t)(p[0] | (p[1] << 8)); }
 uint32_t rd32(const uint8_t *p) { return p[0] | (p[1] << 8) | (p[2] << 16) | ((uint32_t)p[3] << 24); }
@@ -83,7 +84,7 @@ HICON load_group(HINSTANCE instance, LPCSTR name, bool cursor)
         compat::find_resource(instance, cursor ? RT_CURSOR : RT_ICON, MAKEINTRESOURCEA(bestId), -1);
     if (!image)
         return NULL;
-    auto key = std::make_tuple(image->data, image->size, cursor);
+    auto key = std::make_tuple(instance, image->data, image->size, cursor);
     {
         std::lock_guard<std::mutex> g(g_lock);
         auto it = g_shared.find(key);
@@ -130,6 +131,20 @@ HICON load_group(HINSTANCE instance, LPCSTR name, bool cursor)
 }  // namespace
 
 namespace compat {
+void icon_release_module(HINSTANCE module)
+{
+    std::lock_guard<std::mutex> g(g_lock);
+    for (auto it = g_shared.begin(); it != g_shared.end();) {
+        if (std::get<0>(it->first) == module) {
+            g_icons.erase(it->second);
+            delete it->second;
+            it = g_shared.erase(it);
+        } else {
+            ++it;
+        }
+    }
+}
+
 HICON icon_add(IconObject *obj)
 {
     std::lock_guard<std::mutex> g(g_lock);

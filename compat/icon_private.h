@@ -22,4 +22,8 @@ HICON icon_add(IconObject *obj);
 /* The object behind a handle, or null. */
 IconObject *icon_from_handle(HICON h);
 
+/* Frees the shared cursors and icons loaded from a module's resources: the module is going
+ * away (or its resources are replaced), and its handles with it, as on Windows. */
+void icon_release_module(HINSTANCE module);
+
 }  // namespace compat

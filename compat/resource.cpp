@@ -22,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "icon_private.h"
 #include "internal.h"
 #include "resource_private.h"
 
@@ -109,12 +110,14 @@ void compat_register_resources(HINSTANCE module, const void *data, size_t size)
             m.entries.push_back(e);
         p += headerSize + ((dataSize + 3) & ~3u);
     }
+    compat::icon_release_module(module);  // images of resources this block replaces
     std::lock_guard<std::mutex> g(g_lock);
     g_modules[module] = std::move(m);
 }
 
 void compat_unregister_resources(HINSTANCE module)
 {
+    compat::icon_release_module(module);
     std::lock_guard<std::mutex> g(g_lock);
     g_modules.erase(module);
 }
