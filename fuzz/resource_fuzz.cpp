@@ -45,6 +45,18 @@ LPCSTR name_at(const Names &n, size_t i)
     return n.ids[i] ? MAKEINTRESOURCEA(n.ids[i]) : n.strs[i].data();
 }
 
+/* Reads an icon's or cursor's pictures back and frees the bitmaps GetIconInfo made. */
+void read_icon_info(HICON h)
+{
+    ICONINFO info;
+    if (!GetIconInfo(h, &info))
+        return;
+    if (info.hbmMask)
+        DeleteObject(info.hbmMask);
+    if (info.hbmColor)
+        DeleteObject(info.hbmColor);
+}
+
 void walk_menu(HMENU menu, int depth)
 {
     int count = GetMenuItemCount(menu);
@@ -139,13 +151,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     for (size_t i = 0; i < cursors.ids.size(); ++i) {
         HCURSOR c = LoadCursorA(m, name_at(cursors, i));
         if (c) {
-            ICONINFO info;
-            if (GetIconInfo((HICON)c, &info)) {
-                if (info.hbmMask)
-                    DeleteObject(info.hbmMask);
-                if (info.hbmColor)
-                    DeleteObject(info.hbmColor);
-            }
+            read_icon_info((HICON)c);
             DestroyCursor(c);
         }
     }
@@ -153,13 +159,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     for (size_t i = 0; i < icons.ids.size(); ++i) {
         HICON h = LoadIconA(m, name_at(icons, i));
         if (h) {
-            ICONINFO info;
-            if (GetIconInfo(h, &info)) {
-                if (info.hbmMask)
-                    DeleteObject(info.hbmMask);
-                if (info.hbmColor)
-                    DeleteObject(info.hbmColor);
-            }
+            read_icon_info(h);
             DestroyIcon(h);
         }
     }
