@@ -35,7 +35,7 @@ int MakeDataFilePath(LPSTR lpszPath);
 int GetCurrentFolder(LPSTR lpszBuf, int nSize);
 int MakeCurrentFolderPath(LPSTR lpszBuf, LPCSTR lpszName, int nSize);
 int MakeTempPath(LPSTR lpszBuf, LPCSTR lpszName);
-int CreateFolderTree(LPCSTR lpszPath);  // 0, -1 or -2
+int CreateFolderTree(LPCSTR lpszPath);  // 0, -1 or -2; a trailing separator ends the path
 
 /* Paths.  SplitPath's pieces are 260-character buffers (each may be null). */
 int SplitPath(LPCSTR lpszPath, LPSTR lpszDrive, LPSTR lpszDir, LPSTR lpszName, LPSTR lpszExt);
@@ -49,6 +49,8 @@ int JoinStrings(LPSTR lpszBuf, LPCSTR lpszFirst, LPCSTR lpszSecond, int nSize);
 void SanitizeVersion(LPSTR lpszText);
 
 /* A path in pieces: whole path, drive, folder, file name, extension. */
+/* Make() rebuilds the whole path from the pieces; when they do not fit in 260 characters the
+ * path becomes empty (never the one made before). */
 class CPathName {
 public:
     CPathName();

@@ -301,9 +301,16 @@ int CreateFolderTree(LPCSTR lpszPath)
         return -1;
     if (len >= MAX_PATH)
         return -2;  // no such folder can be made
+    // A trailing separator ends the path ("C:\A\B\" is the folder C:\A\B), and an empty
+    // piece between two separators names no folder of its own.
+    while (len > 3 && (lpszPath[len - 1] == '\\' || lpszPath[len - 1] == '/'))
+        --len;
     char prefix[MAX_PATH];
     for (size_t i = 3; i < len; ++i) {
-        if (lpszPath[i + 1] != '\\' && lpszPath[i + 1] != '/' && lpszPath[i + 1] != 0)
+        char next = i + 1 < len ? lpszPath[i + 1] : 0;
+        if (next != '\\' && next != '/' && next != 0)
+            continue;
+        if (lpszPath[i] == '\\' || lpszPath[i] == '/')
             continue;
         memcpy(prefix, lpszPath, i + 1);
         prefix[i + 1] = 0;

@@ -222,11 +222,11 @@ void CPathName::SetPath(LPCSTR lpszPath)
     SplitPath(m_szPath, m_szDrive, m_szDir, m_szName, m_szExt);
 }
 
+/* NOTES: pieces that together do not fit a path buffer give an empty path, never the path
+ * made before: a caller must not go on to read or write some other file. */
 LPCSTR CPathName::Make()
 {
-    char out[MAX_PATH];
-    if (MakePath(out, m_szDrive, m_szDir, m_szName, m_szExt))
-        memcpy(m_szPath, out, strlen(out) + 1);
+    MakePath(m_szPath, m_szDrive, m_szDir, m_szName, m_szExt);  // empties m_szPath on failure
     return m_szPath;
 }
 

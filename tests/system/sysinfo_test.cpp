@@ -118,6 +118,23 @@ TEST(Paths, PathNameObject)
     EXPECT_STREQ(empty.GetDir(), "");
 }
 
+TEST(Paths, PathNameThatNoLongerFitsComesOutEmpty)
+{
+    // 200-character folder, then a 100-character name: 305 characters in all.  The old path
+    // must not come back, or a caller would go on with some other file.
+    CPathName p("C:\\dir\\file.txt");
+    EXPECT_STREQ(p.Make(), "C:\\dir\\file.txt");
+    std::string dir = "\\" + std::string(198, 'd') + "\\";
+    p.SetDir(dir.c_str());
+    p.SetFileName(std::string(100, 'n').c_str());
+    EXPECT_STREQ(p.Make(), "");
+    // Exactly 259 characters still fit: "C:" + 200 + 53 + ".txt".
+    p.SetFileName(std::string(53, 'n').c_str());
+    EXPECT_EQ(strlen(p.Make()), 259u);
+    p.SetFileName(std::string(54, 'n').c_str());
+    EXPECT_STREQ(p.Make(), "");
+}
+
 TEST(Versions, DepthAndSanitize)
 {
     int old = GetVersionDepth();
@@ -173,6 +190,20 @@ TEST(Folders, CreateFolderTreeCodes)
     EXPECT_NE(GetFileAttributesA(deep.c_str()), INVALID_FILE_ATTRIBUTES);
     ASSERT_TRUE(testkit::WriteFileText(dir.file("F"), "x"));
     EXPECT_EQ(CreateFolderTree((dir.file("F") + "\\sub").c_str()), -2);
+}
+
+TEST(Folders, CreateFolderTreeTrailingSeparatorEndsThePath)
+{
+    // Folder queries hand out paths ending with a separator; such a path names the folder.
+    testkit::TempDir dir;
+    std::string tree = dir.file("T1") + "\\T2\\";
+    EXPECT_EQ(CreateFolderTree(tree.c_str()), 0);
+    EXPECT_EQ(GetFileAttributesA((dir.file("T1") + "\\T2").c_str()) & FILE_ATTRIBUTE_DIRECTORY,
+              (DWORD)FILE_ATTRIBUTE_DIRECTORY);
+    EXPECT_EQ(CreateFolderTree(tree.c_str()), 0);  // and again, when it exists
+    std::string doubled = dir.file("T3") + "\\\\T4\\\\";
+    EXPECT_EQ(CreateFolderTree(doubled.c_str()), 0);
+    EXPECT_NE(GetFileAttributesA((dir.file("T3") + "\\T4").c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
 TEST(Folders, NullBuffersAndFixedFallbacks)
