@@ -40,10 +40,15 @@ function(medley_stand_in target winname linuxname)
   endif()
 endfunction()
 
-# medley_test(<area> [LIBS ...]): one test program per area, from tests/<area>/*.cpp.
+# medley_test(<area> [LIBS ...] [SOURCES ...]): one test program per area, from
+# tests/<area>/*.cpp, or from the SOURCES given.
 function(medley_test area)
-  cmake_parse_arguments(A "" "" "LIBS" ${ARGN})
-  file(GLOB_RECURSE srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${area}/*.cpp)
+  cmake_parse_arguments(A "" "" "LIBS;SOURCES" ${ARGN})
+  if(A_SOURCES)
+    set(srcs ${A_SOURCES})
+  else()
+    file(GLOB_RECURSE srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${area}/*.cpp)
+  endif()
   if(NOT srcs)
     return()
   endif()
