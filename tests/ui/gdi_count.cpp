@@ -1,0 +1,140 @@
+#include "gdi_count.h"
+
+#include <string.h>
+
+#include <atomic>
+#include <initializer_list>
+
+namespace uitest {
+namespace {
+
+std::atomic<long> g_regionsMade{0}, g_regionsGone{0}, g_fontsMade{0}, g_fontsGone{0};
+
+decltype(&CreateRectRgn) real_CreateRectRgn;
+decltype(&ExtCreateRegion) real_ExtCreateRegion;
+decltype(&CreatePolygonRgn) real_CreatePolygonRgn;
+decltype(&CreateFontA) real_CreateFontA;
+decltype(&DeleteObject) real_DeleteObject;
+decltype(&SetWindowRgn) real_SetWindowRgn;
+
+HRGN Made(HRGN h)
+{
+    if (h)
+        ++g_regionsMade;
+    return h;
+}
+
+HRGN WINAPI my_CreateRectRgn(int a, int b, int c, int d) { return Made(real_CreateRectRgn(a, b, c, d)); }
+HRGN WINAPI my_ExtCreateRegion(const XFORM *x, DWORD n, const RGNDATA *d) { return Made(real_ExtCreateRegion(x, n, d)); }
+HRGN WINAPI my_CreatePolygonRgn(const POINT *p, int n, int m) { return Made(real_CreatePolygonRgn(p, n, m)); }
+HFONT WINAPI my_CreateFontA(int h, int w, int e, int o, int wt, DWORD i, DWORD u, DWORD s, DWORD cs, DWORD op,
+                            DWORD cp, DWORD q, DWORD pf, LPCSTR face)
+{
+    HFONT f = real_CreateFontA(h, w, e, o, wt, i, u, s, cs, op, cp, q, pf, face);
+    if (f)
+        ++g_fontsMade;
+    return f;
+}
+BOOL WINAPI my_DeleteObject(HGDIOBJ h)
+{
+    DWORD type = h ? GetObjectType(h) : 0;
+    BOOL ok = real_DeleteObject(h);
+    if (ok && type == OBJ_REGION)
+        ++g_regionsGone;
+    if (ok && type == OBJ_FONT)
+        ++g_fontsGone;
+    return ok;
+}
+int WINAPI my_SetWindowRgn(HWND w, HRGN r, BOOL redraw)
+{
+    int ok = real_SetWindowRgn(w, r, redraw);
+    if (ok && r)
+        ++g_regionsGone;
+    return ok;
+}
+
+/* Points the import of `name` from `dll` in module m at `hook`; returns the old target. */
+void *Patch(HMODULE m, const char *dll, const char *name, void *hook)
+{
+    BYTE *base = (BYTE *)m;
+    IMAGE_NT_HEADERS *nt = (IMAGE_NT_HEADERS *)(base + ((IMAGE_DOS_HEADER *)base)->e_lfanew);
+    IMAGE_DATA_DIRECTORY dir = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    if (!dir.VirtualAddress)
+        return nullptr;
+    void *old = nullptr;
+    for (IMAGE_IMPORT_DESCRIPTOR *d = (IMAGE_IMPORT_DESCRIPTOR *)(base + dir.VirtualAddress); d->Name; ++d) {
+        if (lstrcmpiA((const char *)(base + d->Name), dll) != 0 || !d->OriginalFirstThunk)
+            continue;
+        IMAGE_THUNK_DATA *names = (IMAGE_THUNK_DATA *)(base + d->OriginalFirstThunk);
+        IMAGE_THUNK_DATA *slots = (IMAGE_THUNK_DATA *)(base + d->FirstThunk);
+        for (; names->u1.AddressOfData; ++names, ++slots) {
+            if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal))
+                continue;
+            IMAGE_IMPORT_BY_NAME *byName = (IMAGE_IMPORT_BY_NAME *)(base + names->u1.AddressOfData);
+            if (strcmp((const char *)byName->Name, name) != 0)
+                continue;
+            DWORD prot;
+            VirtualProtect(&slots->u1.Function, sizeof(void *), PAGE_READWRITE, &prot);
+            old = (void *)slots->u1.Function;
+            slots->u1.Function = (ULONG_PTR)hook;
+            VirtualProtect(&slots->u1.Function, sizeof(void *), prot, &prot);
+        }
+    }
+    return old;
+}
+
+void HookModule(HMODULE m)
+{
+    Patch(m, "gdi32.dll", "CreateRectRgn", (void *)my_CreateRectRgn);
+    Patch(m, "gdi32.dll", "ExtCreateRegion", (void *)my_ExtCreateRegion);
+    Patch(m, "gdi32.dll", "CreatePolygonRgn", (void *)my_CreatePolygonRgn);
+    Patch(m, "gdi32.dll", "CreateFontA", (void *)my_CreateFontA);
+    Patch(m, "gdi32.dll", "DeleteObject", (void *)my_DeleteObject);
+    Patch(m, "user32.dll", "SetWindowRgn", (void *)my_SetWindowRgn);
+}
+
+void HookOnce()
+{
+    static bool done = false;
+    if (done)
+        return;
+    done = true;
+    // Taken before any import is patched: these read the real entry points.
+    real_CreateRectRgn = &CreateRectRgn;
+    real_ExtCreateRegion = &ExtCreateRegion;
+    real_CreatePolygonRgn = &CreatePolygonRgn;
+    real_CreateFontA = &CreateFontA;
+    real_DeleteObject = &DeleteObject;
+    real_SetWindowRgn = &SetWindowRgn;
+    HookModule(GetModuleHandleA(NULL));
+    for (const char *dll : {"SKUI.dll", "SKUILib.dll"})
+        if (HMODULE m = GetModuleHandleA(dll))
+            HookModule(m);
+}
+
+}  // namespace
+
+static long g_baseRegions, g_baseFonts, g_baseMade;
+
+GdiCount::GdiCount()
+{
+    HookOnce();
+    g_baseRegions = g_regionsMade - g_regionsGone;
+    g_baseFonts = g_fontsMade - g_fontsGone;
+    g_baseMade = g_regionsMade;
+}
+
+long GdiCount::Regions() const { return g_regionsMade - g_regionsGone - g_baseRegions; }
+long GdiCount::Fonts() const { return g_fontsMade - g_fontsGone - g_baseFonts; }
+long GdiCount::RegionsMade() const { return g_regionsMade - g_baseMade; }
+
+bool GuiResourcesWork()
+{
+    DWORD before = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
+    HRGN r = CreateRectRgn(0, 0, 1, 1);
+    DWORD during = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
+    DeleteObject(r);
+    return during == before + 1;
+}
+
+}  // namespace uitest

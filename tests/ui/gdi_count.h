@@ -1,0 +1,26 @@
+/*
+ * Counts the region and font objects that modules make and release, to catch leaks.
+ *
+ * Wine's GetGuiResources is a stub that answers 0, so objects are counted at the source: the
+ * import table entries of the watched modules (the test program itself, which links the base
+ * library statically, and the stand-in DLLs) for the region and font creators, DeleteObject and
+ * SetWindowRgn are pointed at counting wrappers.  A region handed to a window by a successful
+ * SetWindowRgn belongs to the window and counts as released.
+ */
+#pragma once
+#include <windows.h>
+
+namespace uitest {
+
+class GdiCount {
+public:
+    GdiCount();   // starts counting from zero (hooks once per process)
+    long Regions() const;  // made - released since construction
+    long Fonts() const;
+    long RegionsMade() const;
+};
+
+/* True when GetGuiResources answers real counts (it does on Windows; Wine answers 0). */
+bool GuiResourcesWork();
+
+}  // namespace uitest
