@@ -1,0 +1,162 @@
+/*
+ * The SKUI stand-in: exports by ordinal, the skinned box's buttons, default and escape
+ * answers, its scripted answer, and control images by name.
+ */
+#include <gtest/gtest.h>
+
+#include <string.h>
+
+#include "basemem.h"
+#include "gdi_count.h"
+#include "skui.h"
+#include "skuilib.h"
+#include "ui_answer.h"
+#include "ui_window.h"
+
+using namespace uitest;
+
+namespace {
+
+/* A w x h 24-bit DIB block of one colour (0x00RRGGBB). */
+HGLOBAL SolidDib(int w, int h, DWORD rgb)
+{
+    const size_t stride = ((size_t)w * 3 + 3) / 4 * 4;
+    HGLOBAL hb = BaseMemAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, (DWORD)(40 + stride * (size_t)h));
+    BYTE *p = (BYTE *)BaseMemLock(hb);
+    BITMAPINFOHEADER bih = {};
+    bih.biSize = 40;
+    bih.biWidth = w;
+    bih.biHeight = h;
+    bih.biPlanes = 1;
+    bih.biBitCount = 24;
+    memcpy(p, &bih, sizeof bih);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            BYTE *px = p + 40 + (size_t)y * stride + 3 * (size_t)x;
+            px[0] = (BYTE)rgb;
+            px[1] = (BYTE)(rgb >> 8);
+            px[2] = (BYTE)(rgb >> 16);
+        }
+    BaseMemUnlock(hb);
+    return hb;
+}
+
+std::vector<BYTE> BlockBytes(HGLOBAL h, bool global)
+{
+    BYTE *p = (BYTE *)(global ? GlobalLock(h) : BaseMemLock(h));
+    std::vector<BYTE> v(p, p + (global ? GlobalSize(h) : BaseMemSize(h)));
+    if (global)
+        GlobalUnlock(h);
+    else
+        BaseMemUnlock(h);
+    return v;
+}
+
+/* Posts WM_CLOSE to the skinned box shortly (from a thread timer its loop dispatches). */
+void CloseBoxSoon()
+{
+    SetTimer(NULL, 0, 50, [](HWND, UINT, UINT_PTR id, DWORD) {
+        KillTimer(NULL, id);
+        if (HWND b = FindWindowA("SKUIMessageBox", NULL))
+            PostMessageA(b, WM_CLOSE, 0, 0);
+    });
+}
+
+}  // namespace
+
+TEST(SkuiExports, ByOrdinalOnly)
+{
+    HMODULE m = GetModuleHandleA("SKUI.dll");
+    ASSERT_TRUE(m);
+    EXPECT_EQ((void *)&SkinShowMessage, (void *)GetProcAddress(m, MAKEINTRESOURCEA(12)));
+    EXPECT_EQ((void *)&SetCtrlImage, (void *)GetProcAddress(m, MAKEINTRESOURCEA(104)));
+    EXPECT_EQ((void *)&SkinMessageBox, (void *)GetProcAddress(m, MAKEINTRESOURCEA(141)));
+    EXPECT_EQ((void *)&SkinMessageBoxEx, (void *)GetProcAddress(m, MAKEINTRESOURCEA(142)));
+    EXPECT_EQ(NULL, GetProcAddress(m, "SkinMessageBox")) << "no names";
+}
+
+TEST(SkinnedBox, DefaultButtonAnswersWhenTheTimeRunsOut)
+{
+    EXPECT_EQ((DWORD)IDYES, SkinMessageBox(0, MB_YESNO, 1, "Times out"));
+    EXPECT_EQ((DWORD)IDNO, SkinMessageBox(0, MB_YESNO | MB_DEFBUTTON2, 1, "Times out"));
+    EXPECT_EQ((DWORD)IDCANCEL, SkinMessageBox(0, MB_YESNOCANCEL | MB_DEFBUTTON3, 1, "Times out"));
+    EXPECT_EQ((DWORD)IDOK, SkinMessageBox(0, MB_OKCANCEL | MB_DEFBUTTON3, 1, "No third button"));
+    SkinShowMessage(0, 1, "A notice that closes itself");
+}
+
+TEST(SkinnedBox, EscapeAndCloseAnswerCancelOrOkOnly)
+{
+    BoxAnswerer answer;
+    answer.Answer(IDCANCEL);
+    EXPECT_EQ((DWORD)IDCANCEL, SkinMessageBox(0, MB_RETRYCANCEL, 5000, "Retry?"));
+    EXPECT_EQ((std::vector<int>{IDCANCEL, IDRETRY}), answer.seen()[0].buttons);
+    // In a Yes/No box Cancel does nothing: the box waits, and its default answers at the end.
+    answer.Answer(IDCANCEL);
+    EXPECT_EQ((DWORD)IDNO, SkinMessageBox(0, MB_YESNO | MB_DEFBUTTON2, 300, "Yes or no"));
+    // An OK-only box takes Cancel (Escape, close) as OK.
+    answer.Answer(IDCANCEL);
+    EXPECT_EQ((DWORD)IDOK, SkinMessageBox(0, MB_OK, 5000, "Only OK"));
+    // Closing the window: Cancel where there is one, nothing in a Yes/No box.
+    CloseBoxSoon();
+    EXPECT_EQ((DWORD)IDCANCEL, SkinMessageBox(0, MB_OKCANCEL, 5000, "Closed"));
+    CloseBoxSoon();
+    EXPECT_EQ((DWORD)IDYES, SkinMessageBox(0, MB_YESNO, 300, "Not closed"));
+}
+
+TEST(SkinnedBox, ScriptedAnswerFromTheEnvironment)
+{
+    SetEnvironmentVariableA("MEDLEY_SKUI_ANSWER", "no");
+    EXPECT_EQ((DWORD)IDNO, SkinMessageBox(0, MB_YESNO, 5000, "Scripted"));
+    SetEnvironmentVariableA("MEDLEY_SKUI_ANSWER", "retry");  // not in a Yes/No box: ignored
+    EXPECT_EQ((DWORD)IDYES, SkinMessageBox(0, MB_YESNO, 1, "Scripted"));
+    SetEnvironmentVariableA("MEDLEY_SKUI_ANSWER", "default");
+    EXPECT_EQ((DWORD)IDCANCEL, SkinMessageBox(0, MB_OKCANCEL | MB_DEFBUTTON2, 5000, "Scripted"));
+    SetEnvironmentVariableA("MEDLEY_SKUI_ANSWER", NULL);
+}
+
+TEST(SkinnedBox, ThirtyTwoBitOwnerValues)
+{
+    TestWindow owner(200, 100);
+    BoxAnswerer answer;
+    answer.Answer(IDOK);
+    SkinMessageBox((DWORD)(ULONG_PTR)owner.hwnd(), MB_OK, 5000, "Owned");
+    ASSERT_EQ(1u, answer.seen().size());
+    EXPECT_EQ(owner.hwnd(), answer.seen()[0].owner);
+    answer.Answer(IDOK);
+    SkinMessageBox(0x12345678, MB_OK, 5000, "Not a window");  // no owner rather than a bad one
+    EXPECT_EQ(NULL, answer.seen()[1].owner);
+}
+
+TEST(SetCtrlImage, NamedControlKeepsItsOwnCopy)
+{
+    GdiCount gdi;
+    TestWindow screen(200, 100);
+    GUI::CSKUICtrl ok, cancel;
+    ASSERT_TRUE(ok.Create("b_OK", screen.hwnd(), RECT{10, 10, 50, 30}, IDOK));
+    ASSERT_TRUE(cancel.Create("b_Cancel", screen.hwnd(), RECT{60, 10, 100, 30}, IDCANCEL));
+    EXPECT_EQ(&ok, GUI::CSKUICtrl::FindInScreen(screen.hwnd(), "b_OK"));
+
+    HGLOBAL red = SolidDib(40, 20, 0xFF0000);
+    EXPECT_TRUE(SetCtrlImage(screen.hwnd(), "b_OK", 0, red));
+    HGLOBAL kept = ok.GetControlDib(0);
+    ASSERT_TRUE(kept);
+    EXPECT_NE(red, kept) << "a copy";
+    EXPECT_EQ(BlockBytes(red, false), BlockBytes(kept, true));
+    EXPECT_EQ(0, cancel.GetControlDib(0)) << "only the named control";
+    BaseMemFree(red);  // the caller frees its block right after
+
+    // The control draws its state image.
+    UpdateWindow(ok.GetSafeHwnd());
+    HDC dc = GetDC(ok.GetSafeHwnd());
+    EXPECT_EQ(RGB(255, 0, 0), GetPixel(dc, 5, 5));
+    ReleaseDC(ok.GetSafeHwnd(), dc);
+
+    HGLOBAL blue = SolidDib(40, 20, 0x0000FF);
+    EXPECT_FALSE(SetCtrlImage(screen.hwnd(), "b_None", 0, blue));
+    EXPECT_FALSE(SetCtrlImage(screen.hwnd(), "b_OK", 4, blue));
+    EXPECT_FALSE(SetCtrlImage(NULL, "b_OK", 0, blue));
+    EXPECT_TRUE(SetCtrlImage(screen.hwnd(), "b_OK", 3, blue));
+    EXPECT_TRUE(ok.GetControlDib(3));
+    BaseMemFree(blue);
+    EXPECT_EQ(0, gdi.Regions());
+}

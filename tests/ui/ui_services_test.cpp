@@ -1,0 +1,244 @@
+/*
+ * The UI services on Windows' own window system: placement, dialog fonts, message boxes (plain
+ * and skinned, answered by the test's hook) and the open dialog.
+ */
+#include <gtest/gtest.h>
+
+#include <string.h>
+
+#include "baseui.h"
+#include "gdi_count.h"
+#include "testkit.h"
+#include "ui_answer.h"
+#include "ui_fixture.h"
+#include "ui_window.h"
+
+using namespace uitest;
+
+namespace {
+
+LOGFONTA FontOf(HFONT f)
+{
+    LOGFONTA lf;
+    memset(&lf, 0xCC, sizeof lf);
+    EXPECT_EQ((int)sizeof lf, GetObjectA(f, sizeof lf, &lf));
+    return lf;
+}
+
+void ExpectFixedFontFields(const LOGFONTA &lf)
+{
+    EXPECT_EQ(0, lf.lfWidth);
+    EXPECT_EQ(0, lf.lfEscapement);
+    EXPECT_EQ(0, lf.lfOrientation);
+    EXPECT_EQ(0, lf.lfItalic);
+    EXPECT_EQ(0, lf.lfUnderline);
+    EXPECT_EQ(0, lf.lfStrikeOut);
+    EXPECT_EQ(0, lf.lfOutPrecision);
+    EXPECT_EQ(0, lf.lfClipPrecision);
+    EXPECT_EQ(0, lf.lfQuality);
+    EXPECT_EQ(0, lf.lfPitchAndFamily);
+}
+
+/* The provider of these tests: product caption, a message, a question. */
+TestProvider &Provider()
+{
+    static TestProvider p;
+    p.strings[1] = "Medley Studio";
+    p.strings[2] = "ENGLISH";
+    p.strings[110] = "Your message has been sent successfully!";
+    p.strings[111] = "Send the message now?";
+    p.strings[112] = "Sending\nThe phone did not answer.";
+    return p;
+}
+
+}  // namespace
+
+TEST(Placement, CentredOnTheScreen)
+{
+    const int sw = GetSystemMetrics(SM_CXSCREEN), sh = GetSystemMetrics(SM_CYSCREEN);
+    TestWindow win(301, 120, 3, 4);
+    EXPECT_EQ(1, CenterWindowOnScreen(win.hwnd()));
+    RECT rc = win.Rect();
+    EXPECT_EQ((sw - 301) / 2, rc.left) << "screen " << sw << " wide";
+    EXPECT_EQ((sh - 120) / 2, rc.top);
+    EXPECT_EQ(301, rc.right - rc.left) << "size kept";
+    EXPECT_EQ(120, rc.bottom - rc.top);
+    if (sw == 800) {
+        EXPECT_EQ(249, rc.left);
+    }
+
+    EXPECT_EQ(1, CenterWindow(NULL, win.hwnd())) << "no parent: on the screen";
+    EXPECT_EQ((sw - 301) / 2, win.Rect().left);
+
+    EXPECT_EQ(1, FillScreenWindow(win.hwnd()));
+    rc = win.Rect();
+    EXPECT_EQ(0, rc.left);
+    EXPECT_EQ(0, rc.top);
+    EXPECT_EQ(sw, rc.right);
+    EXPECT_EQ(sh, rc.bottom);
+
+    EXPECT_EQ(0, CenterWindowOnScreen(NULL));
+    EXPECT_EQ(0, FillScreenWindow(NULL));
+}
+
+TEST(Placement, CentredOverTheParentInItsOwnCoordinates)
+{
+    TestWindow parent(400, 300, 100, 50);
+    TestWindow child(101, 60, 0, 0, parent.hwnd(), WS_CHILD | WS_VISIBLE);
+    EXPECT_EQ(1, CenterWindow(parent.hwnd(), child.hwnd()));
+    RECT rc = child.Rect();
+    // Offsets (149, 120) from the parent's origin: on the screen, at the parent's place plus
+    // those.
+    EXPECT_EQ(100 + 149, rc.left);
+    EXPECT_EQ(50 + 120, rc.top);
+    EXPECT_EQ(101, rc.right - rc.left);
+
+    // An owned popup is moved to the same offsets, on the screen: not added to the parent's
+    // place.
+    TestWindow popup(101, 60, 0, 0, parent.hwnd());
+    EXPECT_EQ(1, CenterWindow(parent.hwnd(), popup.hwnd()));
+    EXPECT_EQ(149, popup.Rect().left);
+    EXPECT_EQ(120, popup.Rect().top);
+    EXPECT_EQ(0, CenterWindow(parent.hwnd(), NULL));
+}
+
+TEST(DialogFonts, FromTheProvidersSettings)
+{
+    GdiCount gdi;
+    TestProvider japanese;
+    japanese.strings[2] = "JAPANESE";
+    UseProvider(&japanese);
+    HFONT f = CreateResFont(9);
+    ASSERT_TRUE(f);
+    LOGFONTA lf = FontOf(f);
+    EXPECT_EQ(-12, lf.lfHeight) << "Japanese string table: at least 12";
+    EXPECT_EQ(400, lf.lfWeight);
+    EXPECT_EQ(1, lf.lfCharSet);
+    EXPECT_STREQ("MS Sans Serif", lf.lfFaceName);
+    ExpectFixedFontFields(lf);
+    DeleteObject(f);
+
+    TestProvider english;
+    english.strings[2] = "ENGLISH";
+    UseProvider(&english);
+    f = CreateResBoldFont(9);
+    lf = FontOf(f);
+    EXPECT_EQ(-9, lf.lfHeight);
+    EXPECT_EQ(700, lf.lfWeight);
+    EXPECT_STREQ("MS Sans Serif", lf.lfFaceName);
+    ExpectFixedFontFields(lf);
+    DeleteObject(f);
+
+    f = CreateArialFont(11);
+    lf = FontOf(f);
+    EXPECT_EQ(-11, lf.lfHeight);
+    EXPECT_EQ(400, lf.lfWeight);
+    EXPECT_EQ(1, lf.lfCharSet) << "the character set still comes from the provider";
+    EXPECT_STREQ("Arial", lf.lfFaceName);
+    DeleteObject(f);
+
+    UseProvider(nullptr);
+    f = CreateResFont(9);
+    lf = FontOf(f);
+    EXPECT_EQ(-9, lf.lfHeight);
+    EXPECT_EQ(0, lf.lfCharSet);
+    EXPECT_STREQ("", lf.lfFaceName) << "no provider: the system picks the face";
+    DeleteObject(f);
+    EXPECT_EQ(0, gdi.Fonts()) << "every font made was deleted by its caller";
+}
+
+TEST(MessageBoxes, ResMessageBoxShowsTheProductCaption)
+{
+    UseProvider(&Provider());
+    TestWindow owner(200, 100);
+    BoxAnswerer answer;
+    answer.Answer(IDNO);
+    EXPECT_EQ(IDNO, ResMessageBox(owner.hwnd(), "Delete the album?", MB_YESNO | MB_ICONQUESTION));
+    ASSERT_EQ(1u, answer.seen().size());
+    const BoxSeen &box = answer.seen()[0];
+    EXPECT_EQ("#32770", box.windowClass);
+    EXPECT_EQ(owner.hwnd(), box.owner);
+    EXPECT_EQ("Medley Studio", box.caption);
+    EXPECT_EQ("Delete the album?", box.text);
+    EXPECT_EQ((std::vector<int>{IDYES, IDNO}), box.buttons);
+
+    answer.Answer(IDOK);
+    EXPECT_EQ(IDOK, ResMessageBox(NULL, "Done.", MB_OK));
+    ASSERT_EQ(2u, answer.seen().size());
+    EXPECT_EQ((std::vector<int>{IDOK}), answer.seen()[1].buttons);
+
+    testkit::AssertCapture asserts;
+    answer.Answer(IDOK);
+    EXPECT_EQ(IDOK, ResMessageBox(NULL, nullptr, MB_OK));
+    EXPECT_TRUE(asserts.Saw("lpszText"));
+    UseProvider(nullptr);
+    answer.Answer(IDOK);
+    ResMessageBox(NULL, "No frame", MB_OK);
+    EXPECT_EQ("", answer.seen().back().caption) << "no provider: empty caption";
+}
+
+TEST(MessageBoxes, SkinnedBoxesShowTheStringsAndReturnTheButton)
+{
+    UseProvider(&Provider());
+    GdiCount gdi;
+    TestWindow owner(300, 200);
+    BoxAnswerer answer;
+    const DWORD hOwner = (DWORD)(ULONG_PTR)owner.hwnd();
+
+    answer.Answer(IDYES);
+    EXPECT_EQ((DWORD)IDYES, SkinMessageBoxById(hOwner, MB_YESNO, 5000, 111));
+    answer.Answer(IDNO);
+    EXPECT_EQ((DWORD)IDNO, SkinMessageBoxById(hOwner, MB_YESNO, 5000, 111));
+    ASSERT_EQ(2u, answer.seen().size());
+    const BoxSeen &box = answer.seen()[0];
+    EXPECT_EQ("SKUIMessageBox", box.windowClass);
+    EXPECT_EQ(owner.hwnd(), box.owner);
+    EXPECT_FALSE(box.ownerEnabled) << "modal: the owner is disabled while the box is up";
+    EXPECT_TRUE(IsWindowEnabled(owner.hwnd())) << "and enabled again afterwards";
+    EXPECT_TRUE(box.topLeftCut) << "the UI folder's corner masks cut the box";
+    EXPECT_EQ("Send the message now?", box.text);
+    EXPECT_EQ("test", box.caption) << "the owner's title";
+    EXPECT_EQ((std::vector<int>{IDYES, IDNO}), box.buttons);
+
+    answer.Answer(IDCANCEL);
+    EXPECT_EQ((DWORD)IDCANCEL, SkinMessageBoxExById(hOwner, MB_YESNOCANCEL, 5000, 112));
+    EXPECT_EQ("Sending", answer.seen().back().caption) << "Ex: the first line is the caption";
+    EXPECT_EQ("The phone did not answer.", answer.seen().back().text);
+    EXPECT_EQ((std::vector<int>{IDCANCEL, IDYES, IDNO}), answer.seen().back().buttons);
+
+    answer.Answer(IDOK);
+    SkinMessageById(hOwner, 5000, 110);
+    EXPECT_EQ("Your message has been sent successfully!", answer.seen().back().text);
+    EXPECT_EQ((std::vector<int>{IDOK}), answer.seen().back().buttons);
+
+    answer.Answer(IDOK);
+    EXPECT_EQ(0u, SkinMessage(0, 5000, "Plain text"));
+    EXPECT_EQ("Plain text", answer.seen().back().text);
+    EXPECT_EQ(NULL, answer.seen().back().owner);
+    EXPECT_EQ(5u, answer.seen().size());
+    EXPECT_EQ(0, gdi.Regions());
+    EXPECT_EQ(0, gdi.Fonts());
+    UseProvider(nullptr);
+}
+
+TEST(OpenFileDialog, ChosenFileOrCancel)
+{
+    testkit::TempDir dir;
+    std::string file = dir.file("picture.gif");
+    ASSERT_TRUE(testkit::WriteFileText(file, "GIF89a"));
+    TestWindow owner(300, 200);
+    BoxAnswerer answer;
+    char buf[MAX_PATH];
+    memset(buf, 'x', sizeof buf);
+    answer.Answer(IDOK, file);
+    EXPECT_NE(0, OpenFileDialog(owner.hwnd(), "Pictures\0*.gif;*.jpg\0All files\0*.*\0", buf));
+    EXPECT_STRCASEEQ(file.c_str(), buf);
+    ASSERT_EQ(1u, answer.seen().size());
+    EXPECT_TRUE(answer.seen()[0].fileDialog);
+    EXPECT_EQ(owner.hwnd(), answer.seen()[0].owner);
+
+    memset(buf, 'x', sizeof buf);
+    answer.Answer(IDCANCEL);
+    EXPECT_EQ(0, OpenFileDialog(owner.hwnd(), "All files\0*.*\0", buf));
+    EXPECT_STREQ("", buf) << "cancelled: an empty string";
+}
