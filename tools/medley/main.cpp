@@ -84,6 +84,8 @@ int main(int argc, char **argv)
 {
     CLI::App app{"medley: compose MMS messages, work with their media and send them to a phone"};
     app.require_subcommand(1);
+    // Arguments starting with '/' are paths (Unix paths under Wine), never "/option" switches.
+    app.allow_windows_style_options(false);
     auto &reg = medley::Registry();
     std::sort(reg.begin(), reg.end(), [](const auto &a, const auto &b) { return a.first < b.first; });
     for (auto &entry : reg)

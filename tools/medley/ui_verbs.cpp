@@ -1,0 +1,274 @@
+/*
+ * medley ui message | medley ui shape: the skinned message box and window shaping.
+ *
+ * Both run on Windows' own window system: as medley.exe on Windows, or under Wine on Linux.
+ * The native Linux build lists them and says so.
+ */
+#include <stdio.h>
+#include <string.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <windows.h>
+
+#include "medley.h"
+
+#if defined(_WIN32)
+#include "baseui.h"
+#include "basefun.h"
+#include "basemem.h"
+#include "pixkit.h"
+#include "plugin_host.h"
+#include "winshape.h"
+
+#define STB_IMAGE_WRITE_IMPLEMENTATION
+#define STB_IMAGE_WRITE_STATIC
+#include <stb_image_write.h>
+#endif
+
+namespace {
+
+const char kWhere[] = "runs on Windows' own window system: use medley.exe (under Wine on Linux)";
+
+struct Style {
+    const char *name;
+    UINT type;
+};
+const Style kStyles[] = {{"ok", MB_OK},       {"okcancel", MB_OKCANCEL}, {"yesno", MB_YESNO},
+                         {"yesnocancel", MB_YESNOCANCEL}, {"retrycancel", MB_RETRYCANCEL},
+                         {"abortretryignore", MB_ABORTRETRYIGNORE}};
+
+#if defined(_WIN32)
+
+const char *AnswerWord(DWORD id)
+{
+    switch (id) {
+    case IDOK:
+        return "ok";
+    case IDCANCEL:
+        return "cancel";
+    case IDABORT:
+        return "abort";
+    case IDRETRY:
+        return "retry";
+    case IDIGNORE:
+        return "ignore";
+    case IDYES:
+        return "yes";
+    case IDNO:
+        return "no";
+    default:
+        return nullptr;
+    }
+}
+
+void Message(int id, const std::string &style, DWORD timeoutMs, const std::string &module)
+{
+    UINT type = MB_OK;
+    for (const Style &s : kStyles)
+        if (style == s.name)
+            type = s.type;
+    host::PlugInHost h;
+    if (!h.Load(module.empty() ? medley::ProgramDir() + "redll.pll" : module)) {
+        medley::Fail(h.error());
+        return;
+    }
+    SetHostFrame(&h.frame());
+    if (GetResString(id).empty()) {
+        medley::Fail("no string with id " + std::to_string(id));
+        return;
+    }
+    DWORD answer = SkinMessageBoxById(0, type, timeoutMs, id);
+    const char *word = AnswerWord(answer);
+    if (!word) {
+        medley::Fail("the message box could not be shown");
+        return;
+    }
+    printf("%s\n", word);
+}
+
+/* The window that shows a shape: a vertical gradient with a frame, so that both the outline
+ * and the inside can be seen. */
+LRESULT CALLBACK ShapeProc(HWND hWnd, UINT msg, WPARAM wp, LPARAM lp)
+{
+    if (msg != WM_PAINT)
+        return DefWindowProcA(hWnd, msg, wp, lp);
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(hWnd, &ps);
+    RECT rc;
+    GetClientRect(hWnd, &rc);
+    const int h = rc.bottom > 1 ? rc.bottom : 1;
+    for (int y = 0; y < rc.bottom; ++y) {
+        RECT line = {0, y, rc.right, y + 1};
+        HBRUSH b = CreateSolidBrush(RGB(40 + 120 * y / h, 90 + 100 * y / h, 200));
+        FillRect(dc, &line, b);
+        DeleteObject(b);
+    }
+    HBRUSH frame = CreateSolidBrush(RGB(20, 30, 60));
+    FrameRect(dc, &rc, frame);
+    DeleteObject(frame);
+    EndPaint(hWnd, &ps);
+    return 0;
+}
+
+/* Writes the bytes to a temporary file beside `path` and renames it into place. */
+bool WriteWhole(const std::string &path, const std::vector<unsigned char> &bytes, std::string *why)
+{
+    std::string tmp = path + ".tmp" + std::to_string(GetCurrentProcessId());
+    HANDLE f = CreateFileA(tmp.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (f == INVALID_HANDLE_VALUE) {
+        *why = "cannot create " + tmp + " (error " + std::to_string(GetLastError()) + ")";
+        return false;
+    }
+    DWORD done = 0;
+    bool ok = WriteFile(f, bytes.data(), (DWORD)bytes.size(), &done, NULL) && done == bytes.size();
+    DWORD err = GetLastError();
+    ok = CloseHandle(f) && ok;
+    if (ok && !MoveFileExA(tmp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+        ok = false;
+        err = GetLastError();
+    }
+    if (!ok) {
+        DeleteFileA(tmp.c_str());
+        *why = "cannot write " + path + " (error " + std::to_string(err) + ")";
+    }
+    return ok;
+}
+
+void Shape(const std::string &maskPath, const std::string &outPath)
+{
+    HGLOBAL mask = PxOpenFile(maskPath.c_str(), 0, 0);
+    if (!mask) {
+        medley::Fail("cannot read " + maskPath + " as a bitmap");
+        return;
+    }
+    int w = 0, h = 0, type = PxDibGetType(mask);
+    PxDibGetSize(mask, &w, &h);
+    if (type != PX_TYPE_8BIT && type != PX_TYPE_8BIT_GREY) {
+        BaseMemFree(mask);
+        medley::Fail(maskPath + " is not an 8-bit mask (palette index 255 marks what stays visible)");
+        return;
+    }
+    if (w > 8192 || h > 8192) {
+        BaseMemFree(mask);
+        medley::Fail(maskPath + " is larger than 8192 x 8192");
+        return;
+    }
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = ShapeProc;
+    wc.hInstance = GetModuleHandleA(NULL);
+    wc.lpszClassName = "MedleyShape";
+    RegisterClassA(&wc);
+    HWND wnd = CreateWindowExA(WS_EX_TOOLWINDOW, "MedleyShape", "medley ui shape", WS_POPUP, 0, 0, w, h, NULL, NULL,
+                               wc.hInstance, NULL);
+    if (!wnd) {
+        BaseMemFree(mask);
+        medley::Fail("cannot make a window (error " + std::to_string(GetLastError()) + ")");
+        return;
+    }
+    SetWindowMask(wnd, mask);  // takes the mask block
+    ShowWindow(wnd, SW_SHOWNOACTIVATE);
+    UpdateWindow(wnd);
+    MSG m;
+    while (PeekMessageA(&m, NULL, 0, 0, PM_REMOVE))
+        DispatchMessageA(&m);
+
+    // What the window looks like: its pixels read back through its DC, transparent where
+    // its region leaves the rectangle.
+    HRGN rgn = CreateRectRgn(0, 0, 0, 0);
+    bool shaped = GetWindowRgn(wnd, rgn) != ERROR;
+    std::vector<unsigned char> rgba((size_t)w * (size_t)h * 4, 0);
+    BITMAPINFO bi = {};
+    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+    bi.bmiHeader.biWidth = w;
+    bi.bmiHeader.biHeight = -h;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    void *bits = nullptr;
+    HDC wdc = GetDC(wnd), mdc = CreateCompatibleDC(wdc);
+    HBITMAP dib = CreateDIBSection(wdc, &bi, DIB_RGB_COLORS, &bits, NULL, 0);
+    HGDIOBJ old = dib ? SelectObject(mdc, dib) : NULL;
+    bool read = dib && BitBlt(mdc, 0, 0, w, h, wdc, 0, 0, SRCCOPY);
+    GdiFlush();
+    long inside = 0;
+    for (int y = 0; y < h && read; ++y)
+        for (int x = 0; x < w; ++x) {
+            const unsigned char *s = (const unsigned char *)bits + ((size_t)y * (size_t)w + (size_t)x) * 4;
+            unsigned char *o = &rgba[((size_t)y * (size_t)w + (size_t)x) * 4];
+            bool in = !shaped || PtInRegion(rgn, x, y);
+            o[0] = s[2], o[1] = s[1], o[2] = s[0], o[3] = in ? 255 : 0;
+            inside += in;
+        }
+    if (old)
+        SelectObject(mdc, old);
+    if (dib)
+        DeleteObject(dib);
+    DeleteDC(mdc);
+    ReleaseDC(wnd, wdc);
+    DeleteObject(rgn);
+    DestroyWindow(wnd);
+    if (!read) {
+        medley::Fail("cannot read the window's pixels back");
+        return;
+    }
+    std::vector<unsigned char> png;
+    stbi_write_png_to_func(
+        [](void *ctx, void *data, int size) {
+            auto *out = (std::vector<unsigned char> *)ctx;
+            out->insert(out->end(), (unsigned char *)data, (unsigned char *)data + size);
+        },
+        &png, w, h, 4, rgba.data(), w * 4);
+    std::string why;
+    if (png.empty()) {
+        medley::Fail("cannot encode the PNG");
+        return;
+    }
+    if (!WriteWhole(outPath, png, &why)) {
+        medley::Fail(why);
+        return;
+    }
+    printf("%s: %d x %d, %ld of %ld pixels inside the window\n", outPath.c_str(), w, h, inside, (long)w * h);
+}
+
+#else
+
+void Message(int, const std::string &, DWORD, const std::string &) { medley::Fail(std::string("ui message ") + kWhere); }
+void Shape(const std::string &, const std::string &) { medley::Fail(std::string("ui shape ") + kWhere); }
+
+#endif
+
+void Setup(CLI::App &app)
+{
+    auto *ui = app.add_subcommand("ui", std::string("Skinned message boxes and shaped windows (") + kWhere + ")");
+    ui->require_subcommand(1);
+
+    auto *message = ui->add_subcommand("message", "Shows string TEXT_ID of redll.pll in a skinned message box and "
+                                                  "prints the button pressed (ok, cancel, yes, no, ...)");
+    auto id = std::make_shared<int>(0);
+    auto style = std::make_shared<std::string>("ok");
+    auto timeout = std::make_shared<unsigned>(0);
+    auto module = std::make_shared<std::string>();
+    message->add_option("TEXT_ID", *id, "String id (0-65535)")->required()->check(CLI::Range(0, 65535));
+    std::vector<std::string> names;
+    for (const Style &s : kStyles)
+        names.push_back(s.name);
+    message->add_option("--style", *style, "Buttons: ok, okcancel, yesno, yesnocancel, retrycancel, abortretryignore")
+        ->check(CLI::IsMember(names));
+    message->add_option("--timeout", *timeout, "Answer with the default button after this many milliseconds");
+    message->add_option("--module", *module, "The module to load (default: redll.pll beside medley)");
+    message->footer("Set MEDLEY_SKUI_ANSWER=yes (no, ok, cancel, default, ...) to answer without a person.");
+    message->callback([=] { Message(*id, *style, *timeout, *module); });
+
+    auto *shape = ui->add_subcommand("shape", "Draws a window shaped by an 8-bit mask bitmap (index 255 stays "
+                                              "visible) and writes what it looks like as a PNG");
+    auto mask = std::make_shared<std::string>(), out = std::make_shared<std::string>();
+    shape->add_option("MASK", *mask, "The mask bitmap (.bmp)")->required();
+    shape->add_option("OUT", *out, "The PNG to write (transparent outside the window)")->required();
+    shape->callback([=] { Shape(*mask, *out); });
+}
+
+}  // namespace
+
+MEDLEY_VERBS("60-ui", Setup);
