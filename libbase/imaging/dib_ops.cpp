@@ -16,9 +16,6 @@
 
 namespace dibutil {
 
-size_t RowBytes(int width, int bits) { return (size_t(width) * size_t(bits) + 7) / 8; }
-size_t Stride(int width, int bits) { return (RowBytes(width, bits) + 3) & ~size_t(3); }
-
 bool DibView::Open(HGLOBAL h) {
     Close();
     if (!h)
@@ -42,8 +39,8 @@ bool DibView::Open(HGLOBAL h) {
     width = bih->biWidth;
     height = bih->biHeight;
     this->bits = bits;
-    stride = Stride(width, bits);
-    rowBytes = RowBytes(width, bits);
+    stride = DibStride(width, bits);
+    rowBytes = DibRowBytes(width, bits);
     headBytes = sizeof(BITMAPINFOHEADER) + 4 * size_t(bih->biClrUsed);
     if (stride != 0 && size_t(height) > (SIZE_MAX - headBytes) / stride) {
         Close();
@@ -69,9 +66,9 @@ void DibView::Close() {
 HGLOBAL NewBlock(const BITMAPINFOHEADER *src, size_t headBytes, int width, int height, int bits, bool zero,
                  BYTE **ppBase) {
     *ppBase = nullptr;
-    if (width <= 0 || height <= 0)
+    if (width <= 0 || height <= 0 || headBytes < sizeof(BITMAPINFOHEADER))
         return 0;
-    size_t stride = Stride(width, bits);
+    size_t stride = DibStride(width, bits);
     if (stride > kMaxPixelBytes / size_t(height))
         return 0;
     size_t total = headBytes + stride * size_t(height);
@@ -83,8 +80,17 @@ HGLOBAL NewBlock(const BITMAPINFOHEADER *src, size_t headBytes, int width, int h
         BaseMemFree(h);
         return 0;
     }
-    memcpy(p, src, headBytes);
     BITMAPINFOHEADER *bih = reinterpret_cast<BITMAPINFOHEADER *>(p);
+    if (src) {
+        memcpy(p, src, headBytes);
+    } else {
+        memset(p, 0, headBytes);
+        bih->biSize = sizeof(BITMAPINFOHEADER);
+        bih->biPlanes = 1;
+        bih->biCompression = BI_RGB;
+        bih->biClrUsed = DWORD((headBytes - sizeof(BITMAPINFOHEADER)) / 4);
+    }
+    bih->biBitCount = WORD(bits);
     bih->biWidth = width;
     bih->biHeight = height;
     bih->biSizeImage = DWORD(stride * size_t(height));
@@ -110,26 +116,17 @@ HGLOBAL NewDib(BITMAPINFOHEADER bih, DWORD dwFill) {
         return 0;
     bool trueColour = bih.biBitCount == 24;
     int bits = trueColour ? 24 : 8;
-    BITMAPINFOHEADER head;
-    memset(&head, 0, sizeof(head));
-    head.biSize = sizeof(BITMAPINFOHEADER);
-    head.biPlanes = 1;
-    head.biBitCount = WORD(bits);
-    head.biCompression = BI_RGB;
-    head.biClrUsed = trueColour ? 0 : 256;
-    head.biXPelsPerMeter = bih.biXPelsPerMeter;
-    head.biYPelsPerMeter = bih.biYPelsPerMeter;
     size_t headBytes = sizeof(BITMAPINFOHEADER) + (trueColour ? 0 : 1024);
     BYTE *base;
-    // The palette part is copied from `head` too: make it zero first.
-    BYTE headAndPalette[sizeof(BITMAPINFOHEADER) + 1024];
-    memset(headAndPalette, 0, sizeof(headAndPalette));
-    memcpy(headAndPalette, &head, sizeof(head));
-    HGLOBAL h = NewBlock(reinterpret_cast<BITMAPINFOHEADER *>(headAndPalette), headBytes, width, height, bits,
-                         true, &base);
+    HGLOBAL h = NewBlock(nullptr, headBytes, width, height, bits, true, &base);
+    if (h) {
+        BITMAPINFOHEADER *head = reinterpret_cast<BITMAPINFOHEADER *>(base);
+        head->biXPelsPerMeter = bih.biXPelsPerMeter;
+        head->biYPelsPerMeter = bih.biYPelsPerMeter;
+    }
     if (!h)
         return 0;
-    size_t stride = Stride(width, bits);
+    size_t stride = DibStride(width, bits);
     BYTE *px = base + headBytes;
     if (trueColour) {
         BYTE b0 = BYTE(dwFill), b1 = BYTE(dwFill >> 8), b2 = BYTE(dwFill >> 16);
@@ -198,8 +195,8 @@ HGLOBAL CropDib(HGLOBAL hDib, int x, int y, int nWidth, int nHeight) {
     HGLOBAL h = NewBlock(src.bih, src.headBytes, nWidth, nHeight, src.bits, false, &base);
     if (!h)
         return 0;
-    size_t dstStride = Stride(nWidth, src.bits);
-    size_t dstRowBytes = RowBytes(nWidth, src.bits);
+    size_t dstStride = DibStride(nWidth, src.bits);
+    size_t dstRowBytes = DibRowBytes(nWidth, src.bits);
     size_t skip = x > 0 ? (size_t(x) * size_t(src.bits) + 7) / 8 : 0;
     BYTE *dst = base + src.headBytes;
     // Stored row i of the result is stored row i + (H - h - y) of the source.
@@ -255,7 +252,7 @@ HGLOBAL PlaceDibOnCanvas(HGLOBAL hDib, int x, int y, int nCanvasWidth, int nCanv
     BITMAPINFOHEADER *bih = reinterpret_cast<BITMAPINFOHEADER *>(base);
     bih->biXPelsPerMeter = 0;
     bih->biYPelsPerMeter = 0;
-    size_t stride = Stride(nCanvasWidth, src.bits);
+    size_t stride = DibStride(nCanvasWidth, src.bits);
     BYTE *px = base + src.headBytes;
     BYTE fill;
     if (src.bits == 8)
@@ -358,8 +355,8 @@ HGLOBAL ResizeDibNearest(HGLOBAL hDib, int nWidth, int nHeight, int nFill) {
     bih->biXPelsPerMeter = 0;
     bih->biYPelsPerMeter = 0;
     const int bits = src.bits;
-    const size_t stride = Stride(nWidth, bits);
-    const size_t rowBytes = RowBytes(nWidth, bits);
+    const size_t stride = DibStride(nWidth, bits);
+    const size_t rowBytes = DibRowBytes(nWidth, bits);
     BYTE *px = base + src.headBytes;
 
     // Column and row maps: an accumulator of source/target steps, rounded half up.

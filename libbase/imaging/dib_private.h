@@ -6,13 +6,14 @@
 
 #include <stddef.h>
 
+#include "gifcodec.h"
+
 namespace dibutil {
 
-/* Largest pixel area of a bitmap we agree to build (bytes of rows). */
-constexpr size_t kMaxPixelBytes = size_t(1) << 28;
-
-size_t RowBytes(int width, int bits);  // (width * bits + 7) / 8
-size_t Stride(int width, int bits);    // RowBytes raised to a multiple of 4
+/* Row geometry and the size limit are the codec core's, shared with the imaging library. */
+using gifcodec::DibRowBytes;
+using gifcodec::DibStride;
+using gifcodec::kMaxPixelBytes;
 
 /* A locked, checked view of a DIB block: 40-byte header, depth 1/4/8/24, positive sizes, a
  * palette of at most 256 entries and a block that holds every row.  Unlocks on Close or
@@ -33,9 +34,12 @@ struct DibView {
     void Close();
 };
 
-/* A new block of `headBytes` copied from src (header and palette) with the given size; the
- * header's width, height and biSizeImage are set.  The block is returned locked, its address
- * in *ppBase; 0 on failure. */
+/* A new block for a width x height bitmap at `bits` per pixel whose header and palette take
+ * `headBytes`.  With src, those bytes are copied from src (header and palette); without, the
+ * header is fresh (biSize 40, planes 1, BI_RGB, biClrUsed = the palette entries headBytes
+ * leaves room for) and the palette zero.  Width, height, bit count and biSizeImage are set.
+ * The block is returned locked, its address in *ppBase; 0 when a size is not positive, the
+ * rows would pass kMaxPixelBytes or memory is short. */
 HGLOBAL NewBlock(const BITMAPINFOHEADER *src, size_t headBytes, int width, int height, int bits, bool zero,
                  BYTE **ppBase);
 

@@ -2,7 +2,6 @@
  * Reading a GIF file into the container: the block parser, de-interlacing and the library
  * functions built on Load.
  */
-#include <ctype.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -12,6 +11,7 @@
 #include "base_assert.h"
 #include "basemem.h"
 #include "dib.h"
+#include "dib_private.h"
 #include "gif_private.h"
 #include "pixkit.h"
 
@@ -51,40 +51,6 @@ int Deinterlace(HGLOBAL *phDib) {
     BaseMemFree(hOld);
     *phDib = hNew;
     return 1;
-}
-
-}  // namespace gifcodec
-
-/* ---- Frame bitmaps --------------------------------------------------------------------- */
-
-namespace gifcodec {
-
-HGLOBAL NewFrameDib(int width, int height, int bits, int colours) {
-    if (width < 0 || height < 0 || colours < 0 || colours > 256)
-        return 0;
-    size_t stride = DibStride(size_t(width), bits);
-    if (height != 0 && stride > kMaxFramePixelBytes / size_t(height))
-        return 0;
-    size_t pixels = stride * size_t(height);
-    size_t head = sizeof(BITMAPINFOHEADER) + 4 * size_t(colours);
-    HGLOBAL h = BaseMemAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, DWORD(head + pixels));
-    if (!h)
-        return 0;
-    BITMAPINFOHEADER *bih = static_cast<BITMAPINFOHEADER *>(BaseMemLock(h));
-    if (!bih) {
-        BaseMemFree(h);
-        return 0;
-    }
-    bih->biSize = sizeof(BITMAPINFOHEADER);
-    bih->biWidth = width;
-    bih->biHeight = height;
-    bih->biPlanes = 1;
-    bih->biBitCount = WORD(bits);
-    bih->biCompression = BI_RGB;
-    bih->biSizeImage = DWORD(pixels);
-    bih->biClrUsed = DWORD(colours);
-    BaseMemUnlock(h);
-    return h;
 }
 
 }  // namespace gifcodec
@@ -188,14 +154,11 @@ void CGifFile::ParseFrames(const BYTE *data, size_t size, size_t off) {
             greyRamp = true;
         }
         int bits = DibBitsForColourBits(colourBits);
-        HGLOBAL hDib = NewFrameDib(info.width, info.height, bits, colours);
+        BYTE *dib;
+        HGLOBAL hDib = dibutil::NewBlock(nullptr, sizeof(BITMAPINFOHEADER) + 4 * size_t(colours), info.width,
+                                         info.height, bits, true, &dib);
         if (!hDib)
             return;
-        BYTE *dib = static_cast<BYTE *>(BaseMemLock(hDib));
-        if (!dib) {
-            BaseMemFree(hDib);
-            return;
-        }
         RGBQUAD *pal = reinterpret_cast<RGBQUAD *>(dib + sizeof(BITMAPINFOHEADER));
         const BYTE *rgb = info.hasLocalTable ? data + tableOff : m_pPalette->entries;
         for (int i = 0; i < colours; ++i) {
@@ -212,7 +175,7 @@ void CGifFile::ParseFrames(const BYTE *data, size_t size, size_t off) {
 
         LzwInput in;
         in.Begin(data, size, off + 1);
-        LzwTarget target;
+        LzwRows target;
         target.pixels = dib + sizeof(BITMAPINFOHEADER) + 4 * size_t(colours);
         target.width = info.width;
         target.height = info.height;
@@ -237,22 +200,6 @@ void CGifFile::ParseFrames(const BYTE *data, size_t size, size_t off) {
 }
 
 /* ---- Load ------------------------------------------------------------------------------ */
-
-namespace {
-
-bool IsGifSignature(const BYTE *sig) {
-    static const char *const kSignatures[] = {"GIF89a", "GIF87a"};
-    for (const char *s : kSignatures) {
-        int i = 0;
-        while (i < 6 && toupper(sig[i]) == toupper(BYTE(s[i])))
-            ++i;
-        if (i == 6)
-            return true;
-    }
-    return false;
-}
-
-}  // namespace
 
 int CGifFile::Load(const char *lpszFile) {
     Clear();

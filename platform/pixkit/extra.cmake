@@ -1,6 +1,4 @@
-# PixKit decodes GIF pictures with the base library's own LZW decoder (a pure unit that
-# needs no memory blocks), compiled into the stand-in.
+# PixKit decodes GIF pictures with the GIF codec core, which the base library links too.
 if(TARGET pixkit)
-  target_sources(pixkit PRIVATE ${CMAKE_SOURCE_DIR}/libbase/imaging/gif_lzw.cpp)
-  target_include_directories(pixkit PRIVATE ${CMAKE_SOURCE_DIR}/libbase/imaging ${CMAKE_SOURCE_DIR}/libbase/inc)
+  target_link_libraries(pixkit PRIVATE gifcodec)
 endif()

@@ -1,13 +1,13 @@
 /*
  * PixKit: picture files into DIB blocks.  BMP is read here (1, 4, 8, 24 and 32 bits, either
- * row order), GIF with the base library's LZW decoder (first frame), JPEG and PNG (and what
+ * row order), GIF with the codec core's LZW decoder (first frame), JPEG and PNG (and what
  * else stb_image knows) through stb_image as true colour.
  */
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 
-#include "gif_private.h"
+#include "gifcodec.h"
 #include "pixkit.h"
 #include "pixkit_dib.h"
 
@@ -137,7 +137,7 @@ HGLOBAL DecodeBmp(const BYTE *data, size_t size) {
 
 /* The first image of a GIF file as an 8-bit DIB of the image's rectangle. */
 HGLOBAL DecodeGif(const BYTE *data, size_t size) {
-    if (size < 13 || memcmp(data, "GIF", 3) != 0)
+    if (size < 13 || !gifcodec::IsGifSignature(data))
         return 0;
     size_t off = 13;
     const BYTE *global = nullptr;
@@ -189,7 +189,7 @@ HGLOBAL DecodeGif(const BYTE *data, size_t size) {
     }
     gifcodec::LzwInput in;
     in.Begin(data, size, off);
-    gifcodec::LzwTarget target;
+    gifcodec::LzwRows target;
     target.pixels = base + sizeof(BITMAPINFOHEADER) + 1024;
     target.width = width;
     target.height = height;
@@ -251,7 +251,7 @@ PIXKIT_API HGLOBAL WINAPI PxOpenFile(LPCSTR lpszFile, int nReserved1, int nReser
     HGLOBAL h = 0;
     if (size >= 2 && data[0] == 'B' && data[1] == 'M')
         h = DecodeBmp(data, size);
-    else if (size >= 6 && (memcmp(data, "GIF87a", 6) == 0 || memcmp(data, "GIF89a", 6) == 0))
+    else if (size >= 6 && gifcodec::IsGifSignature(data))
         h = DecodeGif(data, size);
     else
         h = DecodeWithStb(data, size);

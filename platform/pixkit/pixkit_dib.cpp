@@ -52,8 +52,6 @@ void BlockFree(HGLOBAL h) {
 
 size_t BlockSize(HGLOBAL h) { return PxIsHugeVersion() ? ZelMemSize(h) : GlobalSize(h); }
 
-size_t Stride(int width, int bits) { return ((size_t(width) * size_t(bits) + 31) / 32) * 4; }
-
 bool View::Open(HGLOBAL h) {
     Close();
     if (!h)

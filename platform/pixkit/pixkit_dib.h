@@ -8,6 +8,8 @@
 #include <stddef.h>
 #include <stdint.h>
 
+#include "gifcodec.h"
+
 namespace pixkit {
 
 /* Bitmaps are made in the allocator that PxIsHugeVersion names, so BaseMemFree frees them. */
@@ -17,9 +19,9 @@ void BlockUnlock(HGLOBAL h);
 void BlockFree(HGLOBAL h);
 size_t BlockSize(HGLOBAL h);
 
-constexpr size_t kMaxPixelBytes = size_t(1) << 28;
-
-size_t Stride(int width, int bits);
+/* Row geometry and the size limit are the codec core's, shared with the base library. */
+using gifcodec::kMaxPixelBytes;
+inline size_t Stride(int width, int bits) { return gifcodec::DibStride(size_t(width), bits); }
 
 /* A locked, checked DIB: 40-byte header, depth 1, 4, 8, 24 or 32, positive width, height of
  * either sign (negative: top-down), palette within 256 entries, rows inside the block. */

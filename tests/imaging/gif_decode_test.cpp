@@ -344,11 +344,8 @@ TEST_F(GifTest, StreamEndingOnTerminatorKeepsRowsAndGoesOn) {
     EXPECT_EQ(1, g.pixel(1, 1));
 }
 
-TEST_F(GifTest, DamagedLaterFrameKeepsEarlierFrames) {
-    Bytes b = Header(4, 4, 2);
-    Image(b, 0, 0, 4, 4, Pattern(4, 4, 4), 2);
-    Image(b, 0, 0, 4, 4, Pattern(4, 4, 3), 2);
-    // Third frame: after the clear code, code 7 (never defined) at 3 bits.
+/* An image whose stream reaches code 7 (never defined, 3 bits) right after the literal 1. */
+void BadCodeImage(Bytes &b) {
     b.push_back(0x2C);
     Put16(b, 0);
     Put16(b, 0);
@@ -356,13 +353,41 @@ TEST_F(GifTest, DamagedLaterFrameKeepsEarlierFrames) {
     Put16(b, 4);
     b.push_back(0);
     b.push_back(2);
-    Bytes bad = SubBlocks({BYTE(4 | (1 << 3) | (7 << 6)), 0x01});
+    Bytes bad = SubBlocks({BYTE(4 | (1 << 3) | (7 << 6)), 0x01, 0x55, 0x55});
     b.insert(b.end(), bad.begin(), bad.end());
+}
+
+TEST_F(GifTest, UndefinedCodeEndsOnlyItsOwnImage) {
+    // good, good, bad, good: the bad frame keeps the pixel decoded before the bad code (the
+    // rest index 0) and the frame after it is read as usual.
+    Bytes b = Header(4, 4, 2);
+    Image(b, 0, 0, 4, 4, Pattern(4, 4, 4), 2);
+    Image(b, 0, 0, 4, 4, Pattern(4, 4, 3), 2);
+    BadCodeImage(b);
     Image(b, 0, 0, 4, 4, Pattern(4, 4, 2), 2);
     b.push_back(0x3B);
     CGifFile gif;
     EXPECT_EQ(1, gif.Load(Write(b).c_str()));
-    EXPECT_EQ(2, gif.GetFrameCount());
+    ASSERT_EQ(4, gif.GetFrameCount());
+    Frame bad(gif.GetFrameDib(2));
+    for (int i = 0; i < 16; ++i)
+        EXPECT_EQ(i == 0 ? 1 : 0, bad.pixel(i % 4, i / 4)) << i;
+    Frame after(gif.GetFrameDib(3));
+    std::vector<int> px = Pattern(4, 4, 2);
+    for (int i = 0; i < 16; ++i)
+        EXPECT_EQ(px[size_t(i)], after.pixel(i % 4, i / 4)) << i;
+
+    // A file whose only frame is damaged still gives that frame, and a thumbnail of it.
+    Bytes one = Header(4, 4, 2);
+    BadCodeImage(one);
+    one.push_back(0x3B);
+    std::string path = Write(one);
+    EXPECT_EQ(1, gif.Load(path.c_str()));
+    EXPECT_EQ(1, gif.GetFrameCount());
+    HGLOBAL thumb = LoadGifThumbnail(path.c_str());
+    EXPECT_NE(nullptr, thumb);
+    if (thumb)
+        BaseMemFree(thumb);
 }
 
 TEST_F(GifTest, RealFileShapes) {

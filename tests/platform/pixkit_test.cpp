@@ -307,22 +307,45 @@ TEST_F(PixKit, OpensPngAndJpeg)
 TEST_F(PixKit, OpensFirstGifImage)
 {
     // GIF89a, 2x2, two-colour global table (red, blue); LZW with code size 2 writes
-    // clear 0 1 clear 1 0 end, 3 bits each: 0x44 0x18 0x14.
+    // clear 0 1 clear 1 0 end, 3 bits each: 0x44 0x18 0x14.  The signature counts in any
+    // letter case, as the base library's reader takes it.
+    for (const char *sig : {"GIF89a", "gif89a", "Gif87A"}) {
+        Bytes gif = {'G', 'I', 'F', '8', '9', 'a', 2, 0, 2, 0, 0x80, 0, 0,
+                     0xFF, 0, 0, 0, 0, 0xFF,
+                     0x2C, 0, 0, 0, 0, 2, 0, 2, 0, 0,
+                     2, 3, 0x44, 0x18, 0x14, 0,
+                     0x3B};
+        memcpy(gif.data(), sig, 6);
+        Dib dib(PxOpenFile(Put("a.gif", gif).c_str(), 0, 0));
+        ASSERT_TRUE(dib) << sig;
+        EXPECT_EQ(PX_TYPE_8BIT, PxDibGetType(dib.get()));
+        EXPECT_EQ(8, dib.header().biBitCount);
+        Dib tc(PxDibConvert8BitToTrueColor(dib.get()));
+        ASSERT_TRUE(tc);
+        const Rgb red{255, 0, 0}, blue{0, 0, 255};
+        EXPECT_EQ(red, tc.at(0, 0));
+        EXPECT_EQ(blue, tc.at(1, 0));
+        EXPECT_EQ(blue, tc.at(0, 1));
+        EXPECT_EQ(red, tc.at(1, 1));
+    }
+}
+
+TEST_F(PixKit, GifWithAnUndefinedCodeKeepsThePixelsBeforeIt)
+{
+    // clear, 1, then code 7 (never defined) at 3 bits: pixel 0 is blue, the rest index 0.
     const Bytes gif = {'G', 'I', 'F', '8', '9', 'a', 2, 0, 2, 0, 0x80, 0, 0,
                        0xFF, 0, 0, 0, 0, 0xFF,
                        0x2C, 0, 0, 0, 0, 2, 0, 2, 0, 0,
-                       2, 3, 0x44, 0x18, 0x14, 0,
+                       2, 2, BYTE(4 | (1 << 3) | (7 << 6)), 0x01, 0,
                        0x3B};
-    Dib dib(PxOpenFile(Put("a.gif", gif).c_str(), 0, 0));
+    Dib dib(PxOpenFile(Put("bad.gif", gif).c_str(), 0, 0));
     ASSERT_TRUE(dib);
-    EXPECT_EQ(PX_TYPE_8BIT, PxDibGetType(dib.get()));
-    EXPECT_EQ(8, dib.header().biBitCount);
     Dib tc(PxDibConvert8BitToTrueColor(dib.get()));
     ASSERT_TRUE(tc);
     const Rgb red{255, 0, 0}, blue{0, 0, 255};
-    EXPECT_EQ(red, tc.at(0, 0));
-    EXPECT_EQ(blue, tc.at(1, 0));
-    EXPECT_EQ(blue, tc.at(0, 1));
+    EXPECT_EQ(blue, tc.at(0, 0));
+    EXPECT_EQ(red, tc.at(1, 0));
+    EXPECT_EQ(red, tc.at(0, 1));
     EXPECT_EQ(red, tc.at(1, 1));
 }
 

@@ -11,49 +11,30 @@
  *
  * Pixels are staged in a buffer and moved out one complete row at a time, packed to the
  * frame bitmap's depth (high bits first), into the row the interlace order names.
+ *
+ * A code above the next free entry (or a first code that is no literal) cannot be decoded:
+ * the image ends there, the pixels before it stay and the rest keep index 0, as other
+ * decoders do.  Only a code size whose first free code would pass 4095, or short memory,
+ * fails the decode.
  */
 #include <stdlib.h>
 #include <string.h>
 
-#include "gif_private.h"
+#include "gifcodec.h"
 
 namespace gifcodec {
-
-const InterlacePass kInterlacePasses[4] = {{0, 8}, {4, 8}, {2, 4}, {1, 2}};
-
-int InterlacedRow(int k, int height) {
-    for (const InterlacePass &pass : kInterlacePasses) {
-        int rows = height > pass.start ? (height - pass.start + pass.step - 1) / pass.step : 0;
-        if (k < rows)
-            return pass.start + k * pass.step;
-        k -= rows;
-    }
-    return -1;
-}
-
-int DibBitsForColourBits(int colourBits) {
-    if (colourBits < 2)
-        return 1;
-    if (colourBits <= 4)
-        return 4;
-    return 8;
-}
-
-size_t DibStride(size_t width, int bits) {
-    return ((width * size_t(bits) + 7) / 8 + 3) & ~size_t(3);
-}
 
 namespace {
 
 struct Table {
     uint16_t prefix[4096];
     uint16_t length[4096];
-    BYTE suffix[4096];
-    BYTE first[4096];
+    uint8_t suffix[4096];
+    uint8_t first[4096];
 };
 
 /* Packs `n` pixels into one stored row. */
-void PackRow(BYTE *dst, const BYTE *src, int n, int bits) {
+void PackRow(uint8_t *dst, const uint8_t *src, int n, int bits) {
     if (bits == 8) {
         memcpy(dst, src, size_t(n));
         return;
@@ -61,21 +42,21 @@ void PackRow(BYTE *dst, const BYTE *src, int n, int bits) {
     if (bits == 4) {
         int i = 0;
         for (; i + 1 < n; i += 2)
-            *dst++ = BYTE(((src[i] & 0x0F) << 4) | (src[i + 1] & 0x0F));
+            *dst++ = uint8_t(((src[i] & 0x0F) << 4) | (src[i + 1] & 0x0F));
         if (i < n)
-            *dst = BYTE((src[i] & 0x0F) << 4);
+            *dst = uint8_t((src[i] & 0x0F) << 4);
         return;
     }
     int i = 0;
     for (; i + 8 <= n; i += 8) {
-        const BYTE *s = src + i;
-        *dst++ = BYTE(((s[0] & 1) << 7) | ((s[1] & 1) << 6) | ((s[2] & 1) << 5) | ((s[3] & 1) << 4) |
+        const uint8_t *s = src + i;
+        *dst++ = uint8_t(((s[0] & 1) << 7) | ((s[1] & 1) << 6) | ((s[2] & 1) << 5) | ((s[3] & 1) << 4) |
                       ((s[4] & 1) << 3) | ((s[5] & 1) << 2) | ((s[6] & 1) << 1) | (s[7] & 1));
     }
     if (i < n) {
-        BYTE b = 0;
+        uint8_t b = 0;
         for (int j = 0; i < n; ++i, ++j)
-            b = BYTE(b | ((src[i] & 1) << (7 - j)));
+            b = uint8_t(b | ((src[i] & 1) << (7 - j)));
         *dst = b;
     }
 }
@@ -100,7 +81,7 @@ void LzwInput::Finish() {
     consumed = p - start;
 }
 
-int DecodeLzw(int minCodeSize, LzwInput &in, const LzwTarget &t) {
+int DecodeLzw(int minCodeSize, LzwInput &in, const LzwRows &t) {
     // Codes are at most 12 bits: clear + 2 must leave room in the table.
     if (minCodeSize < 1 || minCodeSize > 11) {
         in.Finish();
@@ -116,7 +97,7 @@ int DecodeLzw(int minCodeSize, LzwInput &in, const LzwTarget &t) {
 
     Table *tab = static_cast<Table *>(malloc(sizeof(Table)));
     size_t cap = size_t(t.width) * 2 + 8192;
-    BYTE *buf = static_cast<BYTE *>(malloc(cap));
+    uint8_t *buf = static_cast<uint8_t *>(malloc(cap));
     if (!tab || !buf) {
         free(tab);
         free(buf);
@@ -125,17 +106,17 @@ int DecodeLzw(int minCodeSize, LzwInput &in, const LzwTarget &t) {
     }
     for (int i = 0; i < clear; ++i) {
         tab->length[i] = 1;
-        tab->first[i] = BYTE(i);
-        tab->suffix[i] = BYTE(i);
+        tab->first[i] = uint8_t(i);
+        tab->suffix[i] = uint8_t(i);
         tab->prefix[i] = 0;
     }
 
     const size_t width = size_t(t.width);
     int rowsDone = 0;
     size_t rs = 0, wp = 0;  // staged pixels are buf[rs, wp)
-    auto emitRow = [&](const BYTE *src, size_t n) {
+    auto emitRow = [&](const uint8_t *src, size_t n) {
         int r = t.interlaced ? InterlacedRow(rowsDone, t.height) : rowsDone;
-        BYTE *dst = t.pixels + size_t(t.height - 1 - r) * t.stride;
+        uint8_t *dst = t.pixels + size_t(t.height - 1 - r) * t.stride;
         PackRow(dst, src, int(n), t.bits);
         ++rowsDone;
     };
@@ -144,7 +125,6 @@ int DecodeLzw(int minCodeSize, LzwInput &in, const LzwTarget &t) {
     int mask = (1 << codeSize) - 1;
     int next = clear + 2;
     int prev = -1;
-    int ok = 1;
 
     for (;;) {
         int c = ReadCode(in, codeSize, mask, end);
@@ -165,38 +145,38 @@ int DecodeLzw(int minCodeSize, LzwInput &in, const LzwTarget &t) {
         if (prev < 0) {
             // The first code of a stream or after a clear is a literal.
             if (c >= clear) {
-                ok = 0;
+                in.damaged = true;
                 break;
             }
-            buf[wp++] = BYTE(c);
+            buf[wp++] = uint8_t(c);
             prev = c;
         } else {
             int len;
-            BYTE firstPixel;
+            uint8_t firstPixel;
             if (c < next) {
                 len = tab->length[c];
-                BYTE *p = buf + wp + len - 1;
+                uint8_t *p = buf + wp + len - 1;
                 int code = c;
                 while (code >= clear) {
                     *p-- = tab->suffix[code];
                     code = tab->prefix[code];
                 }
-                *p = BYTE(code);
-                firstPixel = BYTE(code);
+                *p = uint8_t(code);
+                firstPixel = uint8_t(code);
             } else if (c == next) {
                 // The string of the previous code followed by its own first pixel.
                 len = tab->length[prev] + 1;
-                BYTE *p = buf + wp + len - 2;
+                uint8_t *p = buf + wp + len - 2;
                 int code = prev;
                 while (code >= clear) {
                     *p-- = tab->suffix[code];
                     code = tab->prefix[code];
                 }
-                *p = BYTE(code);
-                firstPixel = BYTE(code);
+                *p = uint8_t(code);
+                firstPixel = uint8_t(code);
                 buf[wp + size_t(len) - 1] = firstPixel;
             } else {
-                ok = 0;  // a code the table has not defined yet
+                in.damaged = true;  // a code the table has not defined yet
                 break;
             }
             wp += size_t(len);
@@ -227,7 +207,7 @@ int DecodeLzw(int minCodeSize, LzwInput &in, const LzwTarget &t) {
     free(buf);
     free(tab);
     in.Finish();
-    return ok;
+    return 1;
 }
 
 }  // namespace gifcodec
