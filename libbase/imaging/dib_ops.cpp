@@ -185,6 +185,22 @@ WORD DibPaletteSize(const void *lpbi) {
     return WORD(DibNumColors(lpbi) * (bih->biSize == sizeof(BITMAPINFOHEADER) ? 4 : 3));
 }
 
+namespace {
+
+inline int GetNibble(const BYTE *row, size_t i) { return (i & 1) ? (row[i >> 1] & 0x0F) : (row[i >> 1] >> 4); }
+inline void SetNibble(BYTE *row, size_t i, int v) {
+    BYTE &b = row[i >> 1];
+    if (i & 1)
+        b = BYTE((b & 0xF0) | (v & 0x0F));
+    else
+        b = BYTE((b & 0x0F) | ((v & 0x0F) << 4));
+}
+inline int GetBit(const BYTE *row, size_t i) { return (row[i >> 3] >> (7 - (i & 7))) & 1; }
+
+bool IsPaletteDepth(int bits) { return bits == 1 || bits == 4 || bits == 8; }
+
+}  // namespace
+
 HGLOBAL CropDib(HGLOBAL hDib, int x, int y, int nWidth, int nHeight) {
     if (nWidth <= 0 || nHeight <= 0)
         return 0;
@@ -208,7 +224,20 @@ HGLOBAL CropDib(HGLOBAL hDib, int x, int y, int nWidth, int nHeight) {
         if (s < 0 || s >= src.height)
             continue;
         const BYTE *srow = src.pixels + size_t(s) * src.stride;
-        if (skip < src.stride) {
+        if (x > 0 && (size_t(x) * size_t(src.bits)) % 8 != 0) {
+            // A start inside a byte (1- and 4-bit pixels): pixel by pixel, so that the part
+            // keeps its exact left edge; pixels past the source's width are 0.
+            for (int j = 0; j < nWidth; ++j) {
+                long long sx = (long long)x + j;
+                int v = 0;
+                if (sx < src.width)
+                    v = src.bits == 4 ? GetNibble(srow, size_t(sx)) : GetBit(srow, size_t(sx));
+                if (src.bits == 4)
+                    SetNibble(drow, size_t(j), BYTE(v));
+                else if (v)
+                    drow[j >> 3] |= BYTE(0x80 >> (j & 7));
+            }
+        } else if (skip < src.stride) {
             size_t n = src.stride - skip;
             if (n > dstRowBytes)
                 n = dstRowBytes;
@@ -219,21 +248,6 @@ HGLOBAL CropDib(HGLOBAL hDib, int x, int y, int nWidth, int nHeight) {
     return h;
 }
 
-namespace {
-
-inline int GetNibble(const BYTE *row, size_t i) { return (i & 1) ? (row[i >> 1] & 0x0F) : (row[i >> 1] >> 4); }
-inline void SetNibble(BYTE *row, size_t i, int v) {
-    BYTE &b = row[i >> 1];
-    if (i & 1)
-        b = BYTE((b & 0xF0) | (v & 0x0F));
-    else
-        b = BYTE((b & 0x0F) | ((v & 0x0F) << 4));
-}
-inline int GetBit(const BYTE *row, size_t i) { return (row[i >> 3] >> (7 - (i & 7))) & 1; }
-
-bool IsPaletteDepth(int bits) { return bits == 1 || bits == 4 || bits == 8; }
-
-}  // namespace
 
 HGLOBAL PlaceDibOnCanvas(HGLOBAL hDib, int x, int y, int nCanvasWidth, int nCanvasHeight, int nFill) {
     if (nCanvasWidth <= 0 || nCanvasHeight <= 0 || x < 0 || y < 0)
@@ -270,8 +284,19 @@ HGLOBAL PlaceDibOnCanvas(HGLOBAL hDib, int x, int y, int nCanvasWidth, int nCanv
         } else if (src.bits == 4) {
             for (int i = 0; i < src.width; ++i)
                 SetNibble(drow, size_t(x + i), GetNibble(srow, size_t(i)));
+        } else if (x % 8 == 0 && src.width % 8 == 0) {
+            memcpy(drow + x / 8, srow, size_t(src.width) / 8);
         } else {
-            memcpy(drow + x / 8, srow, (size_t(src.width) + 7) / 8);
+            // Bit by bit: the frame keeps its exact position, and the canvas its fill
+            // around it (whole bytes would move it to a byte boundary).
+            for (int i = 0; i < src.width; ++i) {
+                size_t d = size_t(x + i);
+                BYTE mask = BYTE(0x80 >> (d & 7));
+                if ((srow[i >> 3] >> (7 - (i & 7))) & 1)
+                    drow[d >> 3] |= mask;
+                else
+                    drow[d >> 3] &= BYTE(~mask);
+            }
         }
     }
     BaseMemUnlock(h);

@@ -126,6 +126,48 @@ TEST(DibCrop, NegativeYGivesZeroRowsOnTop) {
     BaseMemFree(src);
 }
 
+TEST(DibCrop, StartInsideAByteKeepsTheLeftEdge) {
+    // 1-bit 0b10110011 0b1: from x = 3, five pixels 1 0 0 1 1; 4-bit 0x12 0x34: from x = 1,
+    // the nibbles 2 3 4.
+    HGLOBAL one = BaseMemAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, 40 + 8 + 4);
+    BYTE *p = static_cast<BYTE *>(BaseMemLock(one));
+    BITMAPINFOHEADER *bih = reinterpret_cast<BITMAPINFOHEADER *>(p);
+    bih->biSize = 40;
+    bih->biWidth = 9;
+    bih->biHeight = 1;
+    bih->biPlanes = 1;
+    bih->biBitCount = 1;
+    bih->biClrUsed = 2;
+    p[48] = 0xB3;
+    p[49] = 0x80;
+    BaseMemUnlock(one);
+    Locked c(CropDib(one, 3, 0, 5, 1));
+    ASSERT_TRUE(c.p);
+    EXPECT_EQ(0x98, c.row(0)[0]);
+    Locked past(CropDib(one, 7, 0, 4, 1));  // pixels 7, 8 and two beyond the width
+    ASSERT_TRUE(past.p);
+    EXPECT_EQ(0xC0, past.row(0)[0]);
+    BaseMemFree(one);
+
+    HGLOBAL four = BaseMemAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, 40 + 64 + 4);
+    p = static_cast<BYTE *>(BaseMemLock(four));
+    bih = reinterpret_cast<BITMAPINFOHEADER *>(p);
+    bih->biSize = 40;
+    bih->biWidth = 4;
+    bih->biHeight = 1;
+    bih->biPlanes = 1;
+    bih->biBitCount = 4;
+    bih->biClrUsed = 16;
+    p[104] = 0x12;
+    p[105] = 0x34;
+    BaseMemUnlock(four);
+    Locked n(CropDib(four, 1, 0, 3, 1));
+    ASSERT_TRUE(n.p);
+    EXPECT_EQ(0x23, n.row(0)[0]);
+    EXPECT_EQ(0x40, n.row(0)[1]);
+    BaseMemFree(four);
+}
+
 TEST(DibResize, ThreeToFiveColumnMap) {
     HGLOBAL src = MakeDib(3, 8, {{10, 20, 30}});
     Locked r(ResizeDibNearest(src, 5, 1, 0xEE));
@@ -176,6 +218,31 @@ TEST(DibCanvas, FourBitOddOffsetKeepsFillInFreeHalves) {
     EXPECT_EQ(0, memcmp(c.row(2), top, 3));
     EXPECT_EQ(nullptr, PlaceDibOnCanvas(src, 4, 0, 6, 3, 0));  // does not fit
     EXPECT_EQ(nullptr, PlaceDibOnCanvas(src, 0, 0, 3, 1, 0));  // not smaller
+    BaseMemFree(src);
+}
+
+TEST(DibCanvas, OneBitFrameKeepsItsPixelPosition) {
+    // 10 set pixels placed at x = 5 on a 24-wide canvas of fill 0: bits 5..14, nothing else.
+    HGLOBAL src = BaseMemAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, 40 + 8 + 4);
+    BYTE *p = static_cast<BYTE *>(BaseMemLock(src));
+    BITMAPINFOHEADER *bih = reinterpret_cast<BITMAPINFOHEADER *>(p);
+    bih->biSize = 40;
+    bih->biWidth = 10;
+    bih->biHeight = 1;
+    bih->biPlanes = 1;
+    bih->biBitCount = 1;
+    bih->biClrUsed = 2;
+    p[48] = 0xFF;
+    p[49] = 0xFF;  // pixels 8, 9 and the six padding bits after them
+    BaseMemUnlock(src);
+    Locked c(PlaceDibOnCanvas(src, 5, 0, 24, 2, 0));
+    ASSERT_TRUE(c.p);
+    const BYTE want[3] = {0x07, 0xFE, 0x00};
+    EXPECT_EQ(0, memcmp(c.row(0), want, 3));
+    Locked d(PlaceDibOnCanvas(src, 5, 1, 24, 2, 1));
+    ASSERT_TRUE(d.p);
+    const BYTE onFill[3] = {0xFF, 0xFF, 0xFF};
+    EXPECT_EQ(0, memcmp(d.row(1), onFill, 3));
     BaseMemFree(src);
 }
 
