@@ -85,7 +85,14 @@ void CGifFrame::SetDib(HGLOBAL hDib) {
 
 /* ---- CGifFile -------------------------------------------------------------------------- */
 
-CGifFile::CGifFile() : m_pFrames(nullptr), m_pPalette(nullptr), m_pScreen(nullptr), m_nFileSize(0) {}
+CGifFile::CGifFile()
+    : m_pFrames(nullptr), m_pPalette(nullptr), m_pScreen(nullptr), m_nFileSize(0), m_pfnProgress(nullptr),
+      m_pProgressContext(nullptr) {}
+
+void CGifFile::SetProgress(GIFPROGRESSPROC proc, void *pContext) {
+    m_pfnProgress = proc;
+    m_pProgressContext = pContext;
+}
 
 CGifFile::~CGifFile() { Clear(); }
 

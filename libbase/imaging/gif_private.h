@@ -11,11 +11,35 @@
 #include "gif.h"
 #include "gifcodec.h"
 
+/* Output streams of the writer (the library's file streams). */
+FIO_FILE *FioCreateAtomic(const char *lpszDest);
+size_t FioWrite(FIO_FILE *f, const void *buf, size_t n);
+int FioError(FIO_FILE *f);
+DWORD FioLastError(FIO_FILE *f);
+int FioClose(FIO_FILE *f);
+int FioCommit(FIO_FILE *f);
+
 namespace gifcodec {
 
 /* Reorders the rows of a DIB decoded in interlace order into image order.  Replaces *phDib
  * with a new block and frees the old one; returns 1, or 0 (and *phDib unchanged) when a new
  * block cannot be made. */
 int Deinterlace(HGLOBAL *phDib);
+
+/* Colour bits for a table of `count` entries: the smallest n (1 to 8) with 2^n >= count. */
+int ColourBitsForCount(int count);
+
+/* Steps of a long operation, reported to a progress callback. */
+struct Progress {
+    GIFPROGRESSPROC proc = nullptr;
+    void *context = nullptr;
+    int done = 0;
+    int total = 0;
+    void Step() {
+        ++done;
+        if (proc)
+            proc(context, done, total);
+    }
+};
 
 }  // namespace gifcodec

@@ -12,14 +12,41 @@
  *     ',' l:u16 t:u16 w:u16 h:u16 packed [local table] codesize sub-blocks... 0x00
  *   a sub-block is a count byte (1..255) and that many bytes; count 0 ends the chain.
  *
+ * The writer (Save) always writes GIF89a, and before every image the looping application
+ * extension and a graphic control extension:
+ *
+ *   '!' 0xFF 0x0B "NETSCAPE2.0" 0x03 0x01 0x00 0x00 0x00      19 bytes, loop count 0: endless
+ *   '!' 0xF9 0x04 packed delay:u16 transparent 0x00            8 bytes,
+ *                                   packed = disposal << 2 | (transparency ? 1 : 0)
+ *
  * Ownership: the container owns its screen, palette and frames; DIB blocks handed out by
  * GetFrameDib/GetFrame stay the container's.  Results follow the library's convention
- * (1/0, -1 for "none", null).
+ * (1/0, -1 for "none", null); the writer and the colour reduction have codes of their own.
  */
 #pragma once
 #include <windows.h>
 
 #include <stdint.h>
+
+typedef struct FIO_FILE FIO_FILE;
+
+/* Progress of long work on a container (saving, resizing, cropping): called after each step
+ * with the steps done and their total. */
+typedef void (*GIFPROGRESSPROC)(void *pContext, int nDone, int nTotal);
+
+/* Results of WriteFrame. */
+#define GIF_WRITE_OK 0
+#define GIF_WRITE_BAD_INPUT (-1)  // no bitmap, a bitmap that cannot be locked, deeper than 8
+                                  // bits or not matching its colour table, bad pixels
+#define GIF_WRITE_FAILED (-3)     // a write failed (GetLastError() tells why)
+
+/* Results of ReduceToPalette besides a new block (or the source itself, when 8-bit). */
+#define GIF_REDUCE_BAD_DEPTH ((HGLOBAL)(INT_PTR)-2)  // neither 24 nor 8 bits per pixel
+#define GIF_REDUCE_NO_BLOCK ((HGLOBAL)(INT_PTR)-3)   // a block cannot be locked or allocated
+                                                     // (0: a histogram plane or line buffer)
+inline bool IsReduceFailure(HGLOBAL h) {
+    return h == 0 || h == GIF_REDUCE_BAD_DEPTH || h == GIF_REDUCE_NO_BLOCK;
+}
 
 /* The logical screen descriptor. */
 struct GIFSCREEN {
@@ -67,6 +94,18 @@ struct LZWSTATE {
     WORD stride;
     int32_t rows;
 };
+
+/* A median-cut box over the colour histogram: levels lo..hi-1 on each axis (red, green,
+ * blue), the number of pixels inside, and its state. */
+struct MEDIANCUTBOX {
+    BYTE lo[3];
+    BYTE hi[3];
+    BYTE state;   // MEDIANCUT_SPLITTABLE, MEDIANCUT_FINAL or MEDIANCUT_ASSIGNED
+    DWORD count;
+};
+enum { MEDIANCUT_SPLITTABLE = 0, MEDIANCUT_FINAL = 1, MEDIANCUT_ASSIGNED = 2 };
+#define MEDIANCUT_MAX_BOXES 256
+#define MEDIANCUT_NO_SPLIT 10000  // added to SplitBox's count when no box can be split
 
 /* One frame of the container.  Owns its DIB block. */
 class CGifFrame {
@@ -149,11 +188,48 @@ public:
 
     CGifFrame *FrameAt(int nIndex) const;
 
+    /* Writes the container as a GIF89a file (below).  Returns 1 when every frame and the
+     * trailer were written, else 0 with GetLastError() telling why.
+     * NOTES: the file is written beside lpszFile under a temporary name and renamed over it
+     * only when complete: a failure leaves lpszFile as it was.  An empty container gives a
+     * file holding only the trailer. */
+    int Save(const char *lpszFile);
+
+    /* Replaces frame i's bitmap and info.  A 24-bit bitmap is first reduced to 256 colours
+     * (error diffusion), which the frame then carries as its local table.  Returns 1 (the
+     * container owns hDib, or the reduced copy, and the old bitmap is freed), or 0 for a null
+     * block or info, an index outside 0..count-1 or a failed reduction (hDib stays the
+     * caller's). */
+    int SetFrame(HGLOBAL hDib, const GIFFRAMEINFO *pInfo, int nIndex, int nReserved = -1);
+
+    /* Inserts a bitmap as a new frame at nIndex (out of range: appended).  The bitmap is fitted
+     * into pInfo's width x height (FitFrameDib; pInfo's size is updated to the result) and,
+     * without a local table, mapped onto the global table, which takes up colours of the
+     * frame that are not near one of its used entries.  A container without a global table
+     * gets the frame's palette as one.  pPalette, when given, becomes the bitmap's palette.
+     * Returns the index, or -1 (hDib then stays the caller's). */
+    int InsertFrame(HGLOBAL hDib, GIFFRAMEINFO *pInfo, int nIndex, const GIFPALETTE *pPalette);
+
+    /* Global entries in use: the count without trailing entries equal to their predecessor;
+     * -1 without a global table. */
+    int CountGlobalColors() const;
+    /* Appends to the global table, at nStart onwards, the colours of pPalette that lie farther
+     * than 10 from every entry below nStart, while room lasts.  1, or 0 when nStart lies
+     * beyond the table or pPalette is null. */
+    int MergeGlobalColors(int nStart, const RGBQUAD *pPalette, int nCount);
+
+    /* Progress reports of Save (one step per frame). */
+    void SetProgress(GIFPROGRESSPROC proc, void *pContext);
+
+    friend int WriteFrame(CGifFile *pGif, FIO_FILE *pFile, HGLOBAL hDib, const GIFFRAMEINFO *pInfo, int bFirst);
+
 protected:
     CGifFrame *m_pFrames;
     GIFPALETTE *m_pPalette;
     GIFSCREEN *m_pScreen;
     int32_t m_nFileSize;
+    GIFPROGRESSPROC m_pfnProgress;
+    void *m_pProgressContext;
 
 private:
     void ParseFrames(const BYTE *data, size_t size, size_t offset);
@@ -166,3 +242,73 @@ int GetGifSize(const char *szGifFile, WORD *pWidth, WORD *pHeight);
 int GetGifDuration(const char *lpszFile);
 /* A new 24-bit DIB of frame 0 fitted into 320 x 320 (caller frees with BaseMemFree), or 0. */
 HGLOBAL LoadGifThumbnail(const char *lpszFile);
+
+/* ---- Writing ---------------------------------------------------------------------------- */
+
+/* Writes one frame to an open stream: for the first frame the header and global table, then
+ * the looping block, the graphic control block, the image descriptor, the local table and the
+ * image data.  Returns GIF_WRITE_OK, GIF_WRITE_BAD_INPUT or GIF_WRITE_FAILED. */
+int WriteFrame(CGifFile *pGif, FIO_FILE *pFile, HGLOBAL hDib, const GIFFRAMEINFO *pInfo, int bFirst);
+
+/* LZW-encodes bottom-up pixel rows (pPixels: the first stored row; nBits 1, 4 or 8) as one
+ * image's sub-block chain, terminator included, for nColourBits (1 raised to 2).  pState gives
+ * width, stride and rows, and receives the end code.  Returns 1, 0 when a write failed or
+ * memory was short, -1 for a pixel the code size cannot carry or bad arguments. */
+int EncodeLzw(FIO_FILE *pFile, const BYTE *pPixels, int nBits, int nColourBits, LZWSTATE *pState, int bInterlaced);
+
+/* Packs one code of pState->codeSize bits after the bits held in pState into the shared
+ * packet buffer, writing each full sub-block of 255 bytes; the end code (pState->endCode) also
+ * writes the rest and the block terminator.  Returns 1, or 0 when a write failed (the packing
+ * goes on).
+ * NOTES: the packet buffer is shared by the process: one code stream at a time. */
+int WriteCode(int nCode, LZWSTATE *pState, FIO_FILE *pFile);
+
+/* ---- Colour reduction ------------------------------------------------------------------- */
+
+/* Reduces a 24-bit bitmap to a new 8-bit one of 256 colours (255 with bReserve) by median cut.
+ * nMode 1: no dithering; 3: ordered dithering; others (2): error diffusion; plus 99 (100, 101,
+ * 102): a 6-bit histogram instead of 5 bits.  Returns the new block (the source stays the
+ * caller's), the source itself when it is 8-bit, GIF_REDUCE_BAD_DEPTH for other depths,
+ * GIF_REDUCE_NO_BLOCK when a block cannot be locked or allocated, 0 when a histogram plane or
+ * line buffer cannot be allocated. */
+HGLOBAL ReduceToPalette(HGLOBAL hDib, int nMode, int bReserve);
+
+/* Median cut over ppPlanes (one plane per red level of (1 << nLevelBits)^2 counters indexed by
+ * green << nLevelBits | blue): fills pRed/pGreen/pBlue and the palette after pHeader, sets
+ * biClrUsed to the colours made (unused entries up to 255 take one grey), and turns the planes
+ * into the inverse colour map (each counter's low byte: the palette index of its cell). */
+void BuildMedianCutPalette(DWORD **ppPlanes, BITMAPINFOHEADER *pHeader, BYTE *pRed, BYTE *pGreen, BYTE *pBlue,
+                           int nPlanes, int nShift, int nLevelBits, int nColours);
+/* Splits the splittable box of largest (widths - 3) x count at the median of its widest axis.
+ * Returns the new box count, or the count + MEDIANCUT_NO_SPLIT when no box can be split.
+ * pBoxes must have room for nCount + 1 boxes. */
+int SplitBox(MEDIANCUTBOX *pBoxes, int nCount, DWORD **ppPlanes, int nLevelBits);
+/* Gives palette index i to the i-th box by count (its median cell's colour) and writes i into
+ * the box's histogram cells. */
+void AssignBoxColors(MEDIANCUTBOX *pBoxes, int nCount, BYTE *pRed, BYTE *pGreen, BYTE *pBlue, DWORD **ppPlanes,
+                     int nShift, int nLevelBits);
+
+/* Fits a bitmap into a frame box keeping its proportions (exactly the box size: unscaled) and
+ * reduces a true-colour result to 256 colours.  Returns the new 8-bit block, or 0 when the
+ * bitmap can be used as it is (or a step failed). */
+HGLOBAL FitFrameDib(HGLOBAL hDib, int nBoxWidth, int nBoxHeight);
+
+/* ---- Whole animations ------------------------------------------------------------------- */
+
+/* Shrinks an animation so that its logical screen fits nBoxWidth x nBoxHeight and writes it to
+ * lpszDest.  Returns 1 when written, 0 when it already fits, an argument is bad, the source
+ * does not load, a frame has no bitmap or the writing failed (GetLastError() tells why).
+ * NOTES: lpszDest may name the source: the source is read whole before anything is written,
+ * and the destination is replaced only by a complete file. */
+int ResizeGif(const char *lpszSrc, int nBoxWidth, int nBoxHeight, const char *lpszDest);
+int ResizeGifEx(const char *lpszSrc, int nBoxWidth, int nBoxHeight, const char *lpszDest, GIFPROGRESSPROC proc,
+                void *pContext);
+
+/* Cuts the rectangle (x, y from the screen's top-left) out of an animation and writes it to
+ * lpszDest; frames outside the rectangle are dropped.  Returns 1 when written, 0 when the
+ * rectangle is larger than the screen in a direction or equals it, an argument is bad, the
+ * source does not load, a frame has no bitmap or the writing failed.
+ * NOTES: as ResizeGif, lpszDest may name the source. */
+int CropGif(const char *lpszSrc, int x, int y, int nWidth, int nHeight, const char *lpszDest);
+int CropGifEx(const char *lpszSrc, int x, int y, int nWidth, int nHeight, const char *lpszDest,
+              GIFPROGRESSPROC proc, void *pContext);

@@ -1,0 +1,268 @@
+/*
+ * LZW encoding of GIF image data (GIF89a section 22 and appendix F).
+ *
+ * The string table is a child/sibling tree of at most 4094 nodes.  Node c stands for the
+ * string of code c: the literals 0 .. clear - 1 are the roots, and every node from clear + 2
+ * up to next - 1 is its parent's string followed by its own pixel.  firstChild[c] is the first
+ * of the strings one pixel longer than c's, nextSibling links the others; kNone ends a list.
+ * A node's children all carry different pixels, so the longest string in the table that the
+ * input continues with is found by walking down from the root of its first pixel.
+ *
+ * Code sequence: a clear code first; then, for every pixel that does not extend the current
+ * string, the string's code.  The code size grows one code late (when next becomes
+ * 2^size + 1), in step with a decoder, which learns each entry one code after the encoder.
+ * When next reaches 4094 a clear code follows, so 4094 and 4095 are never assigned.
+ *
+ * Output: code bits are gathered least significant bit first into a run of raw bytes, which is
+ * cut into sub-blocks of 255 (count byte first) on the way out.
+ */
+#include <stdlib.h>
+#include <string.h>
+
+#include "gifcodec.h"
+
+namespace gifcodec {
+
+namespace {
+
+constexpr uint16_t kNone = 0xFFFF;
+constexpr int kFirstFreeLimit = 4094;  // when next reaches it, the table starts again
+
+struct Tree {
+    uint16_t firstChild[4096];
+    uint16_t nextSibling[4096];
+    uint8_t pixel[4096];
+};
+
+/* Raw code bytes, cut into sub-blocks when written.  The raw run holds up to 256 whole
+ * sub-blocks (plus slack for an 8-byte store) before it is written out. */
+class BitSink {
+public:
+    explicit BitSink(const LzwOutput &out) : m_out(out) {}
+    bool Alloc() {
+        m_raw = static_cast<uint8_t *>(malloc(kRawCap + 16));
+        m_blocks = static_cast<uint8_t *>(malloc(kBlockCap));
+        return m_raw && m_blocks;
+    }
+    ~BitSink() {
+        free(m_raw);
+        free(m_blocks);
+    }
+    BitSink(const BitSink &) = delete;
+    BitSink &operator=(const BitSink &) = delete;
+
+    inline void Put(unsigned code, int bits) {
+        m_acc |= uint64_t(code) << m_held;
+        m_held += bits;
+        // At most 7 + 12 bits are pending: store 8 bytes, keep the whole ones.
+        memcpy(m_raw + m_len, &m_acc, 8);
+        int whole = m_held >> 3;
+        m_len += size_t(whole);
+        m_acc >>= whole * 8;
+        m_held &= 7;
+        if (m_len >= kRawFlush)
+            Flush(false);
+    }
+    /* Pending bits as a last byte, every remaining byte, and the terminator. */
+    bool Finish() {
+        if (m_held > 0) {
+            m_raw[m_len++] = uint8_t(m_acc);
+            m_acc = 0;
+            m_held = 0;
+        }
+        Flush(true);
+        return !m_failed;
+    }
+    bool failed() const { return m_failed; }
+
+private:
+    static constexpr size_t kRawFlush = 255 * 256;
+    static constexpr size_t kRawCap = kRawFlush + 64;
+    static constexpr size_t kBlockCap = 256 * 256 + 256 + 1;
+
+    /* Writes whole sub-blocks (all bytes, the last one short, and the terminator, when
+     * `last`), keeping any remainder below 255 bytes for later. */
+    void Flush(bool last) {
+        size_t whole = last ? m_len : m_len - m_len % 255;
+        size_t o = 0;
+        for (size_t i = 0; i < whole; i += 255) {
+            size_t n = whole - i < 255 ? whole - i : 255;
+            m_blocks[o++] = uint8_t(n);
+            memcpy(m_blocks + o, m_raw + i, n);
+            o += n;
+        }
+        if (last)
+            m_blocks[o++] = 0;
+        if (o && !m_failed && !m_out.write(m_out.context, m_blocks, o))
+            m_failed = true;
+        memmove(m_raw, m_raw + whole, m_len - whole);
+        m_len -= whole;
+    }
+
+    const LzwOutput &m_out;
+    uint8_t *m_raw = nullptr;
+    uint8_t *m_blocks = nullptr;
+    size_t m_len = 0;
+    uint64_t m_acc = 0;
+    int m_held = 0;
+    bool m_failed = false;
+};
+
+/* Unpacks a 1- or 4-bit row into one byte per pixel. */
+void UnpackRow(uint8_t *dst, const uint8_t *src, int width, int bits) {
+    if (bits == 4) {
+        int x = 0;
+        for (; x + 1 < width; x += 2, ++src) {
+            dst[x] = uint8_t(*src >> 4);
+            dst[x + 1] = uint8_t(*src & 15);
+        }
+        if (x < width)
+            dst[x] = uint8_t(*src >> 4);
+        return;
+    }
+    for (int x = 0; x < width; ++x)
+        dst[x] = uint8_t((src[x >> 3] >> (7 - (x & 7))) & 1);
+}
+
+}  // namespace
+
+int EncodeLzw(int colourBits, const LzwRows &rows, const LzwOutput &out) {
+    if (colourBits < 1 || colourBits > 8 || !rows.pixels || rows.width <= 0 || rows.height <= 0 || !out.write ||
+        (rows.bits != 1 && rows.bits != 4 && rows.bits != 8))
+        return kLzwBadPixel;
+    const int m = LzwMinCodeSize(colourBits);
+    const unsigned clear = 1u << m;
+    const unsigned end = clear + 1;
+    const int width = rows.width;
+    const int height = rows.height;
+
+    Tree *tree = static_cast<Tree *>(malloc(sizeof(Tree)));
+    uint8_t *line = static_cast<uint8_t *>(malloc(size_t(width)));
+    BitSink sink(out);
+    if (!tree || !line || !sink.Alloc()) {
+        free(tree);
+        free(line);
+        return kLzwWriteFailed;
+    }
+    for (unsigned i = 0; i < clear; ++i)
+        tree->firstChild[i] = kNone;
+
+    int codeSize = m + 1;
+    unsigned next = clear + 2;
+    unsigned grow = (1u << codeSize) + 1;  // next value at which the code size grows
+    unsigned prefix = 0;
+    int result = kLzwOk;
+    sink.Put(clear, codeSize);
+
+    for (int k = 0; k < height && result == kLzwOk; ++k) {
+        int r = rows.interlaced ? InterlacedRow(k, height) : k;
+        const uint8_t *src = rows.pixels + size_t(height - 1 - r) * rows.stride;
+        const uint8_t *px = src;
+        if (rows.bits != 8) {
+            UnpackRow(line, src, width, rows.bits);
+            px = line;
+        }
+        if (m < 8) {
+            // Every pixel must be a literal of this code size.
+            unsigned any = 0;
+            for (int x = 0; x < width; ++x)
+                any |= px[x];
+            if (any >= clear) {
+                result = kLzwBadPixel;
+                break;
+            }
+        }
+        int x = 0;
+        if (k == 0)
+            prefix = px[x++];
+        for (; x < width; ++x) {
+            const uint8_t c = px[x];
+            unsigned node = tree->firstChild[prefix];
+            unsigned last = kNone;
+            while (node != kNone && tree->pixel[node] != c) {
+                last = node;
+                node = tree->nextSibling[node];
+            }
+            if (node != kNone) {
+                prefix = node;
+                continue;
+            }
+            // A new string: prefix + c becomes code `next`.
+            if (last == kNone)
+                tree->firstChild[prefix] = uint16_t(next);
+            else
+                tree->nextSibling[last] = uint16_t(next);
+            tree->pixel[next] = c;
+            tree->firstChild[next] = kNone;
+            tree->nextSibling[next] = kNone;
+            ++next;
+            sink.Put(prefix, codeSize);
+            prefix = c;
+            if (next == grow) {
+                ++codeSize;
+                grow = (1u << codeSize) + 1;
+            }
+            if (next == unsigned(kFirstFreeLimit)) {
+                sink.Put(clear, codeSize);
+                for (unsigned i = 0; i < clear; ++i)
+                    tree->firstChild[i] = kNone;
+                codeSize = m + 1;
+                grow = (1u << codeSize) + 1;
+                next = clear + 2;
+            }
+        }
+        if (sink.failed())
+            result = kLzwWriteFailed;
+    }
+    if (result == kLzwOk) {
+        sink.Put(prefix, codeSize);
+        sink.Put(end, codeSize);
+        if (!sink.Finish())
+            result = kLzwWriteFailed;
+    }
+    free(line);
+    free(tree);
+    return result;
+}
+
+bool LzwPacker::Put(int code, int bits, const LzwOutput &out) {
+    bool ok = true;
+    acc |= uint32_t(code & 0xFFF) << held;
+    held += bits;
+    while (held >= 8) {
+        packet[1 + count++] = uint8_t(acc);
+        acc >>= 8;
+        held -= 8;
+        if (count == 255) {
+            packet[0] = 255;
+            if (!out.write(out.context, packet, 256))
+                ok = false;
+            count = 0;
+        }
+    }
+    return ok;
+}
+
+bool LzwPacker::Finish(const LzwOutput &out) {
+    bool ok = true;
+    if (held > 0) {
+        packet[1 + count++] = uint8_t(acc);
+        if (count == 255) {
+            packet[0] = 255;
+            ok = out.write(out.context, packet, 256) && ok;
+            count = 0;
+        }
+    }
+    if (count > 0) {
+        packet[0] = uint8_t(count);
+        ok = out.write(out.context, packet, size_t(count) + 1) && ok;
+    }
+    static const uint8_t kTerminator = 0;
+    ok = out.write(out.context, &kTerminator, 1) && ok;
+    count = 0;
+    acc = 0;
+    held = 0;
+    return ok;
+}
+
+}  // namespace gifcodec

@@ -1,0 +1,265 @@
+/*
+ * GIF files built byte by byte for the imaging tests: a plain LZW encoder (a map of strings,
+ * written from GIF89a without regard to our codec), sub-blocks, headers, control blocks,
+ * images, and a locked view of a frame bitmap.
+ */
+#pragma once
+#include <stdint.h>
+#include <string.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "basemem.h"
+#include "gif.h"
+
+namespace giftest {
+
+using Bytes = std::vector<unsigned char>;
+
+inline void Put16(Bytes &b, int v) {
+    b.push_back(BYTE(v));
+    b.push_back(BYTE(v >> 8));
+}
+
+/* GIF LZW of `pixels`: clear first, end last (unless withEnd is false).  With clearAt, a clear
+ * code follows as soon as the next free code reaches it (and the table starts again);
+ * without, the table stays full once code 4095 is assigned. */
+inline Bytes Lzw(const std::vector<int> &pixels, int m, bool withEnd = true, int clearAt = 0) {
+    int clear = 1 << m, end = clear + 1, size = m + 1, next = end + 1;
+    std::map<std::vector<int>, int> table;
+    auto reset = [&] {
+        table.clear();
+        for (int i = 0; i < clear; ++i)
+            table[{i}] = i;
+    };
+    reset();
+    std::vector<std::pair<int, int>> codes{{clear, size}};
+    std::vector<int> cur;
+    for (int p : pixels) {
+        std::vector<int> ext = cur;
+        ext.push_back(p);
+        if (table.count(ext)) {
+            cur = ext;
+            continue;
+        }
+        codes.push_back({table[cur], size});
+        if (next < 4096) {
+            table[ext] = next++;
+            if (next > (1 << size) && size < 12)
+                ++size;
+        }
+        cur = {p};
+        if (clearAt && next == clearAt) {
+            codes.push_back({clear, size});
+            reset();
+            size = m + 1;
+            next = end + 1;
+        }
+    }
+    if (!cur.empty())
+        codes.push_back({table[cur], size});
+    if (withEnd)
+        codes.push_back({end, size});
+    Bytes out;
+    uint32_t acc = 0;
+    int n = 0;
+    for (auto &c : codes) {
+        acc |= uint32_t(c.first) << n;
+        n += c.second;
+        while (n >= 8) {
+            out.push_back(BYTE(acc));
+            acc >>= 8;
+            n -= 8;
+        }
+    }
+    if (n)
+        out.push_back(BYTE(acc));
+    return out;
+}
+
+inline Bytes SubBlocks(const Bytes &data, bool terminate = true) {
+    Bytes out;
+    for (size_t i = 0; i < data.size(); i += 255) {
+        size_t n = data.size() - i < 255 ? data.size() - i : 255;
+        out.push_back(BYTE(n));
+        out.insert(out.end(), data.begin() + long(i), data.begin() + long(i + n));
+    }
+    if (terminate)
+        out.push_back(0);
+    return out;
+}
+
+inline Bytes Table(int entries) {
+    Bytes t;
+    for (int i = 0; i < entries; ++i) {
+        t.push_back(BYTE(i * 3));
+        t.push_back(BYTE(255 - i));
+        t.push_back(BYTE(i * 7));
+    }
+    return t;
+}
+
+/* Header with a global table of 2^bits entries (bits 0: none). */
+inline Bytes Header(int w, int h, int bits, const char *sig = "GIF89a") {
+    Bytes b(sig, sig + 6);
+    Put16(b, w);
+    Put16(b, h);
+    b.push_back(bits ? BYTE(0x80 | (bits - 1)) : 0);
+    b.push_back(0);
+    b.push_back(0);
+    Bytes t = Table(bits ? 1 << bits : 0);
+    b.insert(b.end(), t.begin(), t.end());
+    return b;
+}
+
+inline void Gce(Bytes &b, int delay, int disposal, int transparent) {
+    Bytes g{0x21, 0xF9, 4, BYTE((disposal << 2) | (transparent >= 0 ? 1 : 0))};
+    Put16(g, delay);
+    g.push_back(BYTE(transparent >= 0 ? transparent : 0));
+    g.push_back(0);
+    b.insert(b.end(), g.begin(), g.end());
+}
+
+inline void Image(Bytes &b, int l, int t, int w, int h, const std::vector<int> &px, int m, int localBits = 0,
+           bool interlaced = false) {
+    b.push_back(0x2C);
+    Put16(b, l);
+    Put16(b, t);
+    Put16(b, w);
+    Put16(b, h);
+    b.push_back(BYTE((localBits ? 0x80 | (localBits - 1) : 0) | (interlaced ? 0x40 : 0)));
+    if (localBits) {
+        Bytes t = Table(1 << localBits);
+        for (auto &c : t)
+            c = BYTE(c ^ 0x55);
+        b.insert(b.end(), t.begin(), t.end());
+    }
+    b.push_back(BYTE(m));
+    Bytes d = SubBlocks(Lzw(px, m));
+    b.insert(b.end(), d.begin(), d.end());
+}
+
+inline std::vector<int> Pattern(int w, int h, int colours) {
+    std::vector<int> px;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            px.push_back((x * 3 + y * 5 + x * y) % colours);
+    return px;
+}
+
+/* A locked view of a frame bitmap. */
+struct Frame {
+    HGLOBAL h;
+    const BYTE *p;
+    explicit Frame(HGLOBAL hDib) : h(hDib), p(static_cast<const BYTE *>(BaseMemLock(hDib))) {}
+    ~Frame() {
+        if (p)
+            BaseMemUnlock(h);
+    }
+    const BITMAPINFOHEADER *bih() const { return reinterpret_cast<const BITMAPINFOHEADER *>(p); }
+    size_t stride() const { return ((size_t(bih()->biWidth) * bih()->biBitCount + 7) / 8 + 3) & ~size_t(3); }
+    const BYTE *row(int y) const {  // image row from the top
+        return p + 40 + 4 * bih()->biClrUsed + size_t(bih()->biHeight - 1 - y) * stride();
+    }
+    int pixel(int x, int y) const {
+        const BYTE *r = row(y);
+        switch (bih()->biBitCount) {
+        case 8:
+            return r[x];
+        case 4:
+            return (x & 1) ? (r[x >> 1] & 15) : (r[x >> 1] >> 4);
+        default:
+            return (r[x >> 3] >> (7 - (x & 7))) & 1;
+        }
+    }
+};
+
+/* A new DIB block of width x height at `bits` with `colours` palette entries and the pixels
+ * given row by row from the top. */
+inline HGLOBAL MakeDib(int w, int h, int bits, int colours, const std::vector<int> &px, const Bytes &rgb = {}) {
+    size_t stride = ((size_t(w) * bits + 7) / 8 + 3) & ~size_t(3);
+    size_t head = 40 + 4 * size_t(colours);
+    HGLOBAL hDib = BaseMemAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, DWORD(head + stride * h));
+    BYTE *p = static_cast<BYTE *>(BaseMemLock(hDib));
+    BITMAPINFOHEADER *bih = reinterpret_cast<BITMAPINFOHEADER *>(p);
+    bih->biSize = 40;
+    bih->biWidth = w;
+    bih->biHeight = h;
+    bih->biPlanes = 1;
+    bih->biBitCount = WORD(bits);
+    bih->biSizeImage = DWORD(stride * h);
+    bih->biClrUsed = DWORD(colours);
+    RGBQUAD *q = reinterpret_cast<RGBQUAD *>(p + 40);
+    for (int i = 0; i < colours; ++i) {
+        if (rgb.size() >= size_t(3 * colours)) {
+            q[i].rgbRed = rgb[3 * i];
+            q[i].rgbGreen = rgb[3 * i + 1];
+            q[i].rgbBlue = rgb[3 * i + 2];
+        } else {
+            q[i].rgbRed = BYTE(i * 3);
+            q[i].rgbGreen = BYTE(255 - i);
+            q[i].rgbBlue = BYTE(i * 7);
+        }
+    }
+    for (int y = 0; y < h && !px.empty(); ++y) {
+        BYTE *row = p + head + size_t(h - 1 - y) * stride;
+        for (int x = 0; x < w; ++x) {
+            int v = px[size_t(y) * w + x];
+            if (bits == 8)
+                row[x] = BYTE(v);
+            else if (bits == 4)
+                row[x >> 1] |= BYTE(v << ((x & 1) ? 0 : 4));
+            else if (bits == 1)
+                row[x >> 3] |= BYTE((v & 1) << (7 - (x & 7)));
+            else
+                memset(row + 3 * x, v, 3);
+        }
+    }
+    BaseMemUnlock(hDib);
+    return hDib;
+}
+
+inline GIFFRAMEINFO Info(int delay = 0, int disposal = 0, int transparent = -1) {
+    GIFFRAMEINFO info;
+    memset(&info, 0, sizeof(info));
+    info.delay = delay;
+    info.disposal = disposal;
+    info.hasTransparency = transparent >= 0;
+    info.transparentIndex = transparent >= 0 ? transparent : 0;
+    return info;
+}
+
+/* Frame by frame: the same info and the same bitmap bytes (header, palette, rows). */
+inline bool SameFrames(CGifFile &a, CGifFile &b, std::string *why) {
+    if (a.GetFrameCount() != b.GetFrameCount()) {
+        *why = "frame count";
+        return false;
+    }
+    for (int i = 0; i < a.GetFrameCount(); ++i) {
+        GIFFRAMEINFO ia, ib;
+        memset(&ia, 0, sizeof(ia));  // padding too: the records are compared whole
+        memset(&ib, 0, sizeof(ib));
+        HGLOBAL da = a.GetFrame(i, &ia), db = b.GetFrame(i, &ib);
+        if (memcmp(&ia, &ib, sizeof(ia)) != 0) {
+            *why = "info of frame " + std::to_string(i);
+            return false;
+        }
+        SIZE_T sa = BaseMemSize(da), sb = BaseMemSize(db);
+        const BYTE *pa = static_cast<const BYTE *>(BaseMemLock(da));
+        const BYTE *pb = static_cast<const BYTE *>(BaseMemLock(db));
+        const BITMAPINFOHEADER *ha = reinterpret_cast<const BITMAPINFOHEADER *>(pa);
+        size_t bytes = 40 + 4 * ha->biClrUsed + ha->biSizeImage;
+        bool same = sa >= bytes && sb >= bytes && memcmp(pa, pb, bytes) == 0;
+        BaseMemUnlock(da);
+        BaseMemUnlock(db);
+        if (!same) {
+            *why = "bitmap of frame " + std::to_string(i);
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace giftest

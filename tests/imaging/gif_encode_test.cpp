@@ -1,0 +1,369 @@
+/*
+ * The GIF writer: file layout byte for byte (the expected bytes are built here from GIF89a's
+ * block layout and a plain LZW encoder of the test's own), the code stream's rules, round
+ * trips through the reader, and failures.
+ */
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "basemem.h"
+#include "gif.h"
+#include "gif_bytes.h"
+#include "pixkit.h"
+#include "testkit.h"
+
+namespace {
+
+using namespace giftest;
+
+/* The codes of a sub-block chain, read as a decoder reads them: (code, width) pairs, the
+ * widths following the decoder's table (clear resets it). */
+std::vector<std::pair<int, int>> ReadCodes(const Bytes &chain, int m, bool *pTerminated = nullptr) {
+    Bytes data;
+    size_t i = 0;
+    bool terminated = false;
+    while (i < chain.size()) {
+        size_t n = chain[i++];
+        if (n == 0) {
+            terminated = true;
+            break;
+        }
+        for (size_t k = 0; k < n && i < chain.size(); ++k)
+            data.push_back(chain[i++]);
+    }
+    if (pTerminated)
+        *pTerminated = terminated && i == chain.size();
+    std::vector<std::pair<int, int>> codes;
+    const int clear = 1 << m, end = clear + 1;
+    int size = m + 1, next = clear + 2;
+    bool first = true;
+    size_t bit = 0;
+    while (bit + size_t(size) <= data.size() * 8) {
+        int code = 0;
+        for (int b = 0; b < size; ++b, ++bit)
+            code |= ((data[bit / 8] >> (bit % 8)) & 1) << b;
+        codes.push_back({code, size});
+        if (code == end)
+            break;
+        if (code == clear) {
+            size = m + 1;
+            next = clear + 2;
+            first = true;
+            continue;
+        }
+        if (!first && next < 4096) {
+            ++next;
+            if (next == (1 << size) && size < 12)
+                ++size;
+        }
+        first = false;
+    }
+    return codes;
+}
+
+/* The image data part of a file written by Save: from the code size byte of the first image
+ * to its terminator. */
+Bytes FirstImageData(const Bytes &file, int globalEntries, int localEntries = 0) {
+    size_t off = 13 + 3 * size_t(globalEntries) + 19 + 8 + 10 + 3 * size_t(localEntries);
+    size_t end = off + 1;
+    while (end < file.size() && file[end] != 0)
+        end += file[end] + 1;
+    return Bytes(file.begin() + long(off), file.begin() + long(end + 1));
+}
+
+class GifWrite : public ::testing::Test {
+protected:
+    testkit::TempDir dir;
+    std::string Write(const Bytes &b, const char *name = "in.gif") {
+        std::string path = dir.file(name);
+        EXPECT_TRUE(testkit::WriteFileBytes(path, b));
+        return path;
+    }
+    Bytes Read(const std::string &path) { return testkit::ReadFileBytes(path); }
+};
+
+TEST_F(GifWrite, SingleFrameFileLayout) {
+    // A created container of 5 x 3 with a global table of 4 entries (colour bits 2), one 8-bit
+    // frame at (1, 2) with transparency, disposal 2 and delay 0x1234.
+    Bytes table{10, 20, 30, 40, 50, 60, 70, 80, 90, 100, 110, 120};
+    GIFPALETTE pal{4, table.data()};
+    CGifFile gif;
+    ASSERT_EQ(1, gif.Create(5, 3, 3, &pal));
+    GIFSCREEN s = {};
+    gif.GetScreen(&s);
+    s.colourBits = 2;
+    s.colourCount = 4;
+    gif.SetScreen(&s);
+    std::vector<int> px{0, 1, 2, 3, 0, 1, 2, 3, 3, 2, 1, 0};
+    GIFFRAMEINFO info = Info(0x1234, 2, 3);
+    info.left = 1;
+    info.top = 2;
+    info.width = 4;
+    info.height = 3;
+    ASSERT_EQ(0, gif.AddDecodedFrame(MakeDib(4, 3, 8, 4, px, table), &info, 0));
+    std::string out = dir.file("one.gif");
+    ASSERT_EQ(1, gif.Save(out.c_str()));
+
+    Bytes want{'G', 'I', 'F', '8', '9', 'a', 5, 0, 3, 0};
+    want.push_back(0xF1);  // created: global table, colour resolution 8, size from colour bits
+    want.push_back(3);
+    want.push_back(0);
+    want.insert(want.end(), table.begin(), table.end());
+    const char *loop = "\x21\xFF\x0BNETSCAPE2.0\x03\x01\x00\x00\x00";
+    want.insert(want.end(), loop, loop + 19);
+    want.insert(want.end(), {0x21, 0xF9, 0x04, 2 << 2 | 1, 0x34, 0x12, 3, 0});
+    want.insert(want.end(), {0x2C, 1, 0, 2, 0, 4, 0, 3, 0, 0x00});
+    want.push_back(2);
+    Bytes data = SubBlocks(Lzw(px, 2));
+    want.insert(want.end(), data.begin(), data.end());
+    want.push_back(0x3B);
+    EXPECT_EQ(want, Read(out));
+}
+
+TEST_F(GifWrite, OneColourBitWritesCodeSizeTwo) {
+    // Colour bits 1: the code size byte is 2 and the first code (clear, 4) takes 3 bits.
+    Bytes table{0, 0, 0, 255, 255, 255};
+    CGifFile gif;
+    Bytes b = Header(9, 2, 1);
+    std::vector<int> px = Pattern(9, 2, 2);
+    Image(b, 0, 0, 9, 2, px, 2);
+    b.push_back(0x3B);
+    ASSERT_EQ(1, gif.Load(Write(b).c_str()));
+    std::string out = dir.file("mono.gif");
+    ASSERT_EQ(1, gif.Save(out.c_str()));
+    Bytes file = Read(out);
+    Bytes data = FirstImageData(file, 2);
+    ASSERT_GE(data.size(), 3u);
+    EXPECT_EQ(2, data[0]);
+    EXPECT_EQ(4, data[2] & 7);
+    auto codes = ReadCodes(Bytes(data.begin() + 1, data.end()), 2);
+    ASSERT_FALSE(codes.empty());
+    EXPECT_EQ(std::make_pair(4, 3), codes[0]);
+    // The header keeps the packed byte as read; the image the reference encoder's bytes.
+    EXPECT_EQ(0x80, file[10]);
+    Bytes ref = SubBlocks(Lzw(px, 2));
+    EXPECT_EQ(ref, Bytes(data.begin() + 1, data.end()));
+}
+
+TEST_F(GifWrite, CodeStreamClearsBeforeCode4094) {
+    // Noise over 256 colours fills the string table several times.
+    const int w = 300, h = 120;
+    std::vector<int> px(size_t(w) * h);
+    uint32_t v = 12345;
+    for (auto &p : px) {
+        v = v * 1103515245u + 12345u;
+        p = int((v >> 16) & 0xFF);
+    }
+    CGifFile gif;
+    Bytes b = Header(w, h, 8);
+    Image(b, 0, 0, w, h, Pattern(w, h, 7), 8);
+    b.push_back(0x3B);
+    ASSERT_EQ(1, gif.Load(Write(b).c_str()));
+    GIFFRAMEINFO info;
+    gif.GetFrame(0, &info);
+    Bytes table = Table(256);
+    ASSERT_EQ(1, gif.SetFrame(MakeDib(w, h, 8, 256, px, table), &info, 0));
+    std::string out = dir.file("noise.gif");
+    ASSERT_EQ(1, gif.Save(out.c_str()));
+    Bytes data = FirstImageData(Read(out), 256);
+    ASSERT_EQ(8, data[0]);
+    Bytes chain(data.begin() + 1, data.end());
+    bool terminated = false;
+    auto codes = ReadCodes(chain, 8, &terminated);
+    EXPECT_TRUE(terminated);
+    ASSERT_GT(codes.size(), 2u);
+    EXPECT_EQ(256, codes.front().first);
+    EXPECT_EQ(257, codes.back().first);
+    // Between two clears: one code for each string the encoder assigns, 258 .. 4093, so
+    // 4094 - 258 codes; never a code above 4093.
+    int clears = 0, run = 0;
+    for (size_t i = 1; i < codes.size(); ++i) {
+        EXPECT_LT(codes[i].first, 4094);
+        if (codes[i].first == 256) {
+            EXPECT_EQ(4094 - 258, run) << "clear at code " << i;
+            ++clears;
+            run = 0;
+        } else if (codes[i].first != 257) {
+            ++run;
+        }
+    }
+    EXPECT_GE(clears, 3);
+    // And the whole chain is the one the reference encoder gives with a clear at 4094.
+    EXPECT_EQ(SubBlocks(Lzw(px, 8, true, 4094)), chain);
+
+    CGifFile back;
+    ASSERT_EQ(1, back.Load(out.c_str()));
+    std::string why;
+    EXPECT_TRUE(SameFrames(gif, back, &why)) << why;
+}
+
+TEST_F(GifWrite, StreamOf255BytesIsOneFullSubBlock) {
+    // One row of noise, as wide as makes the code stream exactly 255 (and then 256) bytes.
+    for (size_t want : {size_t(255), size_t(256)}) {
+        std::vector<int> px;
+        uint32_t v = 99;
+        int width = 0;
+        for (int n = 100; n < 400 && !width; ++n) {
+            px.clear();
+            for (int i = 0; i < n; ++i) {
+                v = v * 1103515245u + 12345u;
+                px.push_back(int((v >> 16) & 0xFF));
+            }
+            if (Lzw(px, 8).size() == want)
+                width = n;
+        }
+        ASSERT_NE(0, width) << want;
+        CGifFile gif;
+        Bytes table = Table(256);
+        GIFPALETTE pal{256, table.data()};
+        ASSERT_EQ(1, gif.Create(width, 1, 0, &pal));
+        GIFFRAMEINFO info = Info();
+        ASSERT_EQ(0, gif.AddDecodedFrame(MakeDib(width, 1, 8, 256, px, table), &info, 0));
+        std::string out = dir.file("row.gif");
+        ASSERT_EQ(1, gif.Save(out.c_str()));
+        Bytes data = FirstImageData(Read(out), 256);
+        Bytes codes = Lzw(px, 8);
+        Bytes expect{8, 255};
+        expect.insert(expect.end(), codes.begin(), codes.begin() + 255);
+        if (want == 256) {
+            expect.push_back(1);
+            expect.push_back(codes[255]);
+        }
+        expect.push_back(0);
+        EXPECT_EQ(expect, data) << want;
+    }
+}
+
+TEST_F(GifWrite, FrameShapesSurviveASave) {
+    // A 1-bit frame, a 4-bit interlaced frame with a local table, an 8-bit frame with a local
+    // table, transparency and a position, and a 1-bit frame with a 2-entry local table.
+    Bytes b = Header(40, 30, 1);
+    b[11] = 1;
+    Gce(b, 7, 1, -1);
+    Image(b, 0, 0, 17, 9, Pattern(17, 9, 2), 2);
+    Gce(b, 0, 2, 3);
+    Image(b, 3, 4, 13, 11, Pattern(13, 11, 16), 4, 4, true);
+    Gce(b, 65535, 3, 200);
+    Image(b, 20, 10, 20, 20, Pattern(20, 20, 256), 8, 8);
+    Image(b, 39, 29, 1, 1, {1}, 2, 1, true);
+    b.push_back(0x3B);
+    CGifFile gif;
+    ASSERT_EQ(1, gif.Load(Write(b).c_str()));
+    ASSERT_EQ(4, gif.GetFrameCount());
+    std::string out = dir.file("shapes.gif");
+    ASSERT_EQ(1, gif.Save(out.c_str()));
+    CGifFile back;
+    ASSERT_EQ(1, back.Load(out.c_str()));
+    std::string why;
+    EXPECT_TRUE(SameFrames(gif, back, &why)) << why;
+    GIFSCREEN s1 = {}, s2 = {};
+    gif.GetScreen(&s1);
+    back.GetScreen(&s2);
+    EXPECT_EQ(0, memcmp(&s1, &s2, sizeof(s1)));
+    // The file's own bytes: every frame after the first opens with the looping block too.
+    Bytes file = Read(out);
+    size_t loops = 0;
+    const char *loop = "\x21\xFF\x0BNETSCAPE2.0\x03\x01\x00\x00\x00";
+    for (size_t i = 0; i + 19 <= file.size(); ++i)
+        loops += memcmp(file.data() + i, loop, 19) == 0;
+    EXPECT_EQ(4u, loops);
+    EXPECT_EQ(0x3B, file.back());
+    // Saving what was read back gives the same file.
+    std::string again = dir.file("again.gif");
+    ASSERT_EQ(1, back.Save(again.c_str()));
+    EXPECT_EQ(file, Read(again));
+}
+
+TEST_F(GifWrite, EmptyContainerWritesOnlyTheTrailer) {
+    CGifFile gif;
+    ASSERT_EQ(1, gif.Create(10, 10, 0, nullptr));
+    std::string out = dir.file("empty.gif");
+    ASSERT_EQ(1, gif.Save(out.c_str()));
+    EXPECT_EQ(Bytes{0x3B}, Read(out));
+}
+
+TEST_F(GifWrite, BadFramesFailAndLeaveTheDestinationAlone) {
+    std::string out = dir.file("keep.gif");
+    const Bytes before{'o', 'l', 'd'};
+    auto expectUntouched = [&](const char *what) {
+        EXPECT_EQ(before, Read(out)) << what;
+        // Nothing else was left in the folder.
+        WIN32_FIND_DATAA fd;
+        HANDLE h = FindFirstFileA(dir.file("*").c_str(), &fd);
+        int files = 0;
+        if (h != INVALID_HANDLE_VALUE) {
+            do {
+                if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+                    ++files;
+            } while (FindNextFileA(h, &fd));
+            FindClose(h);
+        }
+        EXPECT_EQ(2, files) << what;  // in.gif and keep.gif
+    };
+    Bytes b = Header(8, 8, 2);
+    Image(b, 0, 0, 8, 8, Pattern(8, 8, 4), 2);
+    Image(b, 0, 0, 8, 8, Pattern(8, 8, 3), 2);
+    b.push_back(0x3B);
+    std::string in = Write(b);
+    ASSERT_TRUE(testkit::WriteFileBytes(out, before));
+
+    struct Case {
+        const char *what;
+        std::function<void(CGifFile &)> spoil;
+    };
+    const Case cases[] = {
+        {"24-bit frame", [](CGifFile &g) {
+             GIFFRAMEINFO info;
+             g.GetFrame(1, &info);
+             HGLOBAL d = MakeDib(8, 8, 24, 0, Pattern(8, 8, 200));
+             CGifFrame *f = g.FrameAt(1);
+             f->SetDib(d);
+         }},
+        {"local table of the wrong size", [](CGifFile &g) {
+             CGifFrame *f = g.FrameAt(1);
+             f->hasLocalTable = 1;
+             f->localBits = 3;  // 8 entries, the bitmap has 4
+         }},
+        {"no bitmap", [](CGifFile &g) {
+             CGifFrame *f = g.FrameAt(1);
+             BaseMemFree(f->dib);
+             f->dib = 0;
+         }},
+        {"pixel beyond the table", [](CGifFile &g) {
+             CGifFrame *f = g.FrameAt(1);
+             f->SetDib(MakeDib(8, 8, 8, 4, Pattern(8, 8, 9)));
+         }},
+    };
+    for (const Case &c : cases) {
+        CGifFile gif;
+        ASSERT_EQ(1, gif.Load(in.c_str()));
+        c.spoil(gif);
+        SetLastError(0);
+        EXPECT_EQ(0, gif.Save(out.c_str())) << c.what;
+        EXPECT_EQ(DWORD(ERROR_INVALID_DATA), GetLastError()) << c.what;
+        expectUntouched(c.what);
+    }
+    CGifFile gif;
+    ASSERT_EQ(1, gif.Load(in.c_str()));
+    EXPECT_EQ(0, gif.Save(nullptr));
+    EXPECT_EQ(0, gif.Save((dir.path() + "/nosuch/x.gif").c_str()));
+}
+
+TEST_F(GifWrite, WriteFrameResults) {
+    CGifFile gif;
+    Bytes b = Header(4, 4, 2);
+    Image(b, 0, 0, 4, 4, Pattern(4, 4, 4), 2);
+    b.push_back(0x3B);
+    ASSERT_EQ(1, gif.Load(Write(b).c_str()));
+    GIFFRAMEINFO info;
+    HGLOBAL dib = gif.GetFrame(0, &info);
+    EXPECT_EQ(GIF_WRITE_BAD_INPUT, WriteFrame(&gif, nullptr, dib, &info, 1));
+    EXPECT_EQ(GIF_WRITE_BAD_INPUT, WriteFrame(nullptr, nullptr, dib, &info, 1));
+}
+
+}  // namespace

@@ -1,0 +1,254 @@
+/*
+ * Frames put into a container: SetFrame, InsertFrame with fitting and mapping onto the global
+ * table, the global table's used count and its growth.
+ */
+#include <gtest/gtest.h>
+#include <math.h>
+#include <string.h>
+
+#include <algorithm>
+#include <vector>
+
+#include "basemem.h"
+#include "gif.h"
+#include "gif_bytes.h"
+#include "pixkit.h"
+#include "testkit.h"
+
+namespace {
+
+using namespace giftest;
+
+int Dist(const BYTE *a, const BYTE *b) {
+    int dr = a[0] - b[0], dg = a[1] - b[1], db = a[2] - b[2];
+    return int(sqrt(double(dr * dr + dg * dg + db * db)));
+}
+
+/* Greys 0..199 and then entry 199 repeated up to 256 entries. */
+Bytes GreyTable() {
+    Bytes t;
+    for (int i = 0; i < 256; ++i) {
+        int v = i < 200 ? i : 199;
+        t.insert(t.end(), {BYTE(v), BYTE(v), BYTE(v)});
+    }
+    return t;
+}
+
+TEST(GifFrames, CountGlobalColorsDropsTheRepeatedTail) {
+    CGifFile gif;
+    EXPECT_EQ(-1, gif.CountGlobalColors());
+    Bytes t = GreyTable();
+    GIFPALETTE pal{256, t.data()};
+    ASSERT_EQ(1, gif.Create(8, 8, 0, &pal));
+    EXPECT_EQ(200, gif.CountGlobalColors());
+    Bytes same(3 * 4, 7);
+    GIFPALETTE flat{4, same.data()};
+    ASSERT_EQ(1, gif.Create(8, 8, 0, &flat));
+    EXPECT_EQ(1, gif.CountGlobalColors());
+    ASSERT_EQ(1, gif.Create(8, 8, 0, nullptr));
+    EXPECT_EQ(-1, gif.CountGlobalColors());
+}
+
+TEST(GifFrames, InsertingIntoTwoHundredUsedEntriesAddsOnlyFarColours) {
+    CGifFile gif;
+    Bytes t = GreyTable();
+    GIFPALETTE pal{256, t.data()};
+    ASSERT_EQ(1, gif.Create(16, 16, 0, &pal));
+    // The frame's palette: 100 colours far from every grey, then 156 within 10 of one.
+    Bytes fp;
+    for (int i = 0; i < 256; ++i) {
+        if (i < 100)
+            fp.insert(fp.end(), {255, BYTE(i * 2), 0});
+        else
+            fp.insert(fp.end(), {BYTE(i - 100 + 3), BYTE(i - 100), BYTE(i - 100)});
+    }
+    std::vector<int> px = Pattern(16, 16, 256);
+    HGLOBAL dib = MakeDib(16, 16, 8, 256, px, fp);
+    GIFFRAMEINFO info = Info();
+    info.width = 16;
+    info.height = 16;
+    ASSERT_EQ(0, gif.InsertFrame(dib, &info, -1, nullptr));
+    GIFPALETTE after;
+    ASSERT_EQ(1, gif.GetGlobalPalette(&after));
+    ASSERT_EQ(256, after.count);
+    EXPECT_EQ(0, memcmp(after.entries, t.data(), 3 * 200));
+    // 56 places: the first 56 far colours, in order, each more than 10 from all 200.
+    for (int k = 0; k < 56; ++k) {
+        EXPECT_EQ(0, memcmp(after.entries + 3 * (200 + k), fp.data() + 3 * k, 3)) << k;
+        for (int j = 0; j < 200; ++j)
+            ASSERT_GT(Dist(after.entries + 3 * (200 + k), t.data() + 3 * j), 10);
+    }
+    EXPECT_EQ(256, gif.CountGlobalColors());
+    // Every pixel now holds the nearest global entry of its colour.
+    Frame f(gif.GetFrameDib(0));
+    EXPECT_EQ(8, f.bih()->biBitCount);
+    for (int i = 0; i < 256; ++i) {
+        const BYTE *want = fp.data() + 3 * px[size_t(i)];
+        int got = f.pixel(i % 16, i / 16);
+        int best = 1 << 30;
+        for (int j = 0; j < 256; ++j)
+            best = std::min(best, Dist(want, after.entries + 3 * j));
+        ASSERT_EQ(best, Dist(want, after.entries + 3 * got)) << i;
+    }
+    free(after.entries);
+
+    // A second frame finds no room left: the table stays as it is.
+    GIFPALETTE first;
+    ASSERT_EQ(1, gif.GetGlobalPalette(&first));
+    HGLOBAL dib2 = MakeDib(16, 16, 8, 256, px, fp);
+    GIFFRAMEINFO info2 = Info();
+    info2.width = 16;
+    info2.height = 16;
+    ASSERT_EQ(1, gif.InsertFrame(dib2, &info2, 5, nullptr));
+    GIFPALETTE again;
+    ASSERT_EQ(1, gif.GetGlobalPalette(&again));
+    EXPECT_EQ(0, memcmp(again.entries, first.entries, 3 * 256));
+    free(again.entries);
+    free(first.entries);
+}
+
+TEST(GifFrames, MergeGlobalColorsArguments) {
+    CGifFile gif;
+    Bytes t = GreyTable();
+    GIFPALETTE pal{256, t.data()};
+    ASSERT_EQ(1, gif.Create(4, 4, 0, &pal));
+    RGBQUAD q[2] = {{0, 0, 255, 0}, {0, 255, 0, 0}};
+    EXPECT_EQ(0, gif.MergeGlobalColors(257, q, 2));
+    EXPECT_EQ(0, gif.MergeGlobalColors(10, nullptr, 2));
+    EXPECT_EQ(1, gif.MergeGlobalColors(256, q, 2));  // no room: nothing appended
+    EXPECT_EQ(1, gif.MergeGlobalColors(254, q, 2));
+    GIFPALETTE after;
+    ASSERT_EQ(1, gif.GetGlobalPalette(&after));
+    EXPECT_EQ(255, after.entries[3 * 254]);
+    EXPECT_EQ(255, after.entries[3 * 255 + 1]);
+    free(after.entries);
+}
+
+TEST(GifFrames, FirstFrameGivesTheGlobalTableAndTheFileReadsBack) {
+    testkit::TempDir dir;
+    CGifFile gif;
+    ASSERT_EQ(1, gif.Create(6, 5, 0, nullptr));
+    Bytes t = Table(16);
+    std::vector<int> px = Pattern(6, 5, 16);
+    GIFFRAMEINFO info = Info(12, 1, 3);
+    info.width = 6;
+    info.height = 5;
+    ASSERT_EQ(0, gif.InsertFrame(MakeDib(6, 5, 4, 16, px, t), &info, 0, nullptr));
+    EXPECT_EQ(16, gif.CountGlobalColors());
+    // A 1-bit frame mapped onto those 16 colours: its two colours are entries 0 and 5.
+    Bytes two{t[0], t[1], t[2], t[15], t[16], t[17]};
+    std::vector<int> bits = Pattern(6, 5, 2);
+    GIFFRAMEINFO info2 = Info(3, 0, -1);
+    info2.width = 6;
+    info2.height = 5;
+    ASSERT_EQ(1, gif.InsertFrame(MakeDib(6, 5, 1, 2, bits, two), &info2, 9, nullptr));
+    Frame f(gif.GetFrameDib(1));
+    for (int i = 0; i < 30; ++i)
+        EXPECT_EQ(bits[size_t(i)] ? 5 : 0, f.pixel(i % 6, i / 6)) << i;
+
+    std::string out = dir.file("made.gif");
+    ASSERT_EQ(1, gif.Save(out.c_str()));
+    CGifFile back;
+    ASSERT_EQ(1, back.Load(out.c_str()));
+    ASSERT_EQ(2, back.GetFrameCount());
+    GIFFRAMEINFO a, b;
+    back.GetFrameInfo(0, &a);
+    back.GetFrameInfo(1, &b);
+    EXPECT_EQ(12, a.delay);
+    EXPECT_EQ(3, a.transparentIndex);
+    EXPECT_EQ(3, b.delay);
+    for (int k = 0; k < 2; ++k) {
+        Frame orig(gif.GetFrameDib(k)), read(back.GetFrameDib(k));
+        for (int i = 0; i < 30; ++i)
+            EXPECT_EQ(orig.pixel(i % 6, i / 6), read.pixel(i % 6, i / 6)) << k << "," << i;
+    }
+}
+
+TEST(GifFrames, FitFrameDibKeepsProportionsAndReduces) {
+    std::vector<int> px = Pattern(200, 100, 200);
+    HGLOBAL eight = MakeDib(200, 100, 8, 256, px);
+    HGLOBAL fit = FitFrameDib(eight, 100, 100);
+    ASSERT_NE(nullptr, fit);
+    int w = 0, h = 0;
+    PxDibGetSize(fit, &w, &h);
+    EXPECT_EQ(100, w);
+    EXPECT_EQ(50, h);
+    Frame f(fit);
+    EXPECT_EQ(8, f.bih()->biBitCount);
+    BaseMemFree(fit);
+    HGLOBAL tall = FitFrameDib(eight, 400, 100);  // height-limited
+    PxDibGetSize(tall, &w, &h);
+    EXPECT_EQ(200, w);
+    EXPECT_EQ(100, h);
+    BaseMemFree(tall);
+    // Exactly the box: nothing to do for a palette bitmap, a reduction for true colour.
+    EXPECT_EQ(nullptr, FitFrameDib(eight, 200, 100));
+    HGLOBAL four = MakeDib(10, 10, 4, 16, Pattern(10, 10, 16));
+    EXPECT_EQ(nullptr, FitFrameDib(four, 10, 10));
+    HGLOBAL scaled4 = FitFrameDib(four, 5, 5);
+    ASSERT_NE(nullptr, scaled4);
+    EXPECT_EQ(PX_TYPE_8BIT, PxDibGetType(scaled4));
+    BaseMemFree(scaled4);
+    HGLOBAL tc = MakeDib(10, 10, 24, 0, Pattern(10, 10, 256));
+    HGLOBAL reduced = FitFrameDib(tc, 10, 10);
+    ASSERT_NE(nullptr, reduced);
+    EXPECT_EQ(PX_TYPE_8BIT, PxDibGetType(reduced) == PX_TYPE_8BIT_GREY ? PX_TYPE_8BIT : PxDibGetType(reduced));
+    BaseMemFree(reduced);
+    BaseMemFree(tc);
+    BaseMemFree(four);
+    BaseMemFree(eight);
+}
+
+TEST(GifFrames, SetFrameChecksTheIndexFirstAndReducesTrueColour) {
+    testkit::TempDir dir;
+    Bytes b = Header(4, 4, 2);
+    Gce(b, 9, 2, -1);
+    Image(b, 0, 0, 4, 4, Pattern(4, 4, 4), 2);
+    b.push_back(0x3B);
+    std::string in = dir.file("in.gif");
+    ASSERT_TRUE(testkit::WriteFileBytes(in, b));
+    CGifFile gif;
+    ASSERT_EQ(1, gif.Load(in.c_str()));
+    GIFFRAMEINFO info;
+    gif.GetFrameInfo(0, &info);
+    HGLOBAL spare = MakeDib(4, 4, 8, 4, Pattern(4, 4, 4));
+    EXPECT_EQ(0, gif.SetFrame(spare, &info, 1));
+    EXPECT_EQ(0, gif.SetFrame(spare, &info, -1));
+    EXPECT_EQ(0, gif.SetFrame(nullptr, &info, 0));
+    EXPECT_EQ(0, gif.SetFrame(spare, nullptr, 0));
+    BaseMemFree(spare);  // still ours
+    // A true-colour bitmap of red and blue squares becomes an 8-bit frame with its own table.
+    std::vector<int> px;
+    HGLOBAL tc = MakeDib(4, 4, 24, 0, {});
+    {
+        BYTE *p = static_cast<BYTE *>(BaseMemLock(tc));
+        for (int i = 0; i < 16; ++i) {
+            BYTE *q = p + 40 + size_t(i / 4) * 12 + 3 * size_t(i % 4);
+            bool red = (i % 4) < 2;
+            q[0] = red ? 0 : 255;
+            q[2] = red ? 255 : 0;
+        }
+        BaseMemUnlock(tc);
+    }
+    ASSERT_EQ(1, gif.SetFrame(tc, &info, 0));
+    std::string out = dir.file("out.gif");
+    ASSERT_EQ(1, gif.Save(out.c_str()));
+    HGLOBAL thumb = LoadGifThumbnail(out.c_str());
+    ASSERT_NE(nullptr, thumb);
+    const BYTE *t = static_cast<const BYTE *>(BaseMemLock(thumb));
+    const BYTE *row = t + 40;
+    EXPECT_EQ(0, row[0]);
+    EXPECT_EQ(248, row[2] & 0xF8);  // red, as the 5-bit cell gives it back
+    EXPECT_EQ(248, row[3 * 2] & 0xF8);  // blue
+    BaseMemUnlock(thumb);
+    BaseMemFree(thumb);
+    CGifFile back;
+    ASSERT_EQ(1, back.Load(out.c_str()));
+    GIFFRAMEINFO got;
+    back.GetFrameInfo(0, &got);
+    EXPECT_EQ(1, got.hasLocalTable);
+    EXPECT_EQ(8, got.localBits);
+    EXPECT_EQ(9, got.delay);
+}
+
+}  // namespace

@@ -1,0 +1,300 @@
+/*
+ * Colour reduction: the median-cut palette, its grey fill, the inverse map, and the three ways
+ * of mapping pixels (plain, ordered dithering, error diffusion), at both histogram precisions.
+ */
+#include <gtest/gtest.h>
+#include <string.h>
+
+#include <algorithm>
+#include <ostream>
+#include <vector>
+
+#include "basemem.h"
+#include "gif.h"
+#include "gif_bytes.h"
+#include "pixkit.h"
+
+namespace {
+
+using namespace giftest;
+
+struct Rgb {
+    int r, g, b;
+};
+
+/* A 24-bit bitmap from colours given row by row from the top. */
+HGLOBAL TrueColour(int w, int h, const std::vector<Rgb> &px) {
+    size_t stride = (size_t(w) * 3 + 3) & ~size_t(3);
+    HGLOBAL hDib = BaseMemAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, DWORD(40 + stride * h));
+    BYTE *p = static_cast<BYTE *>(BaseMemLock(hDib));
+    BITMAPINFOHEADER *bih = reinterpret_cast<BITMAPINFOHEADER *>(p);
+    bih->biSize = 40;
+    bih->biWidth = w;
+    bih->biHeight = h;
+    bih->biPlanes = 1;
+    bih->biBitCount = 24;
+    bih->biSizeImage = DWORD(stride * h);
+    bih->biXPelsPerMeter = 2835;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            BYTE *q = p + 40 + size_t(h - 1 - y) * stride + 3 * size_t(x);
+            const Rgb &c = px[size_t(y) * w + x];
+            q[0] = BYTE(c.b);
+            q[1] = BYTE(c.g);
+            q[2] = BYTE(c.r);
+        }
+    BaseMemUnlock(hDib);
+    return hDib;
+}
+
+/* A reduced bitmap, freed on exit. */
+struct Reduced {
+    HGLOBAL h;
+    HGLOBAL src;
+    Reduced(HGLOBAL source, int mode, int reserve = 0) : h(ReduceToPalette(source, mode, reserve)), src(source) {}
+    ~Reduced() {
+        if (!IsReduceFailure(h) && h != src)
+            BaseMemFree(h);
+        BaseMemFree(src);
+    }
+    bool ok() const { return !IsReduceFailure(h) && h != src; }
+};
+
+Rgb PaletteAt(const Frame &f, int i) {
+    const RGBQUAD *q = reinterpret_cast<const RGBQUAD *>(f.p + 40);
+    return {q[i].rgbRed, q[i].rgbGreen, q[i].rgbBlue};
+}
+
+bool operator==(const Rgb &a, const Rgb &b) { return a.r == b.r && a.g == b.g && a.b == b.b; }
+std::ostream &operator<<(std::ostream &o, const Rgb &c) { return o << "(" << c.r << "," << c.g << "," << c.b << ")"; }
+
+/* Five colours that sit on the values their 5-bit cells stand for, in distinct cells, with
+ * counts 12, 8, 6, 4 and 2. */
+const Rgb kFive[5] = {{255, 0, 0}, {0, 255, 0}, {0, 0, 255}, {132, 66, 33}, {33, 132, 66}};
+
+std::vector<Rgb> FiveColourPixels() {
+    std::vector<Rgb> px;
+    const int counts[5] = {12, 8, 6, 4, 2};
+    for (int c = 0; c < 5; ++c)
+        for (int k = 0; k < counts[c]; ++k)
+            px.push_back(kFive[c]);
+    // Interleave so that no colour sits in one block of the picture.
+    std::vector<Rgb> mixed;
+    for (size_t i = 0; i < px.size(); ++i)
+        mixed.push_back(px[(i * 7) % px.size()]);
+    return mixed;
+}
+
+TEST(GifReduce, FewColoursKeepTheirValuesAndTheRestIsOneGrey) {
+    std::vector<Rgb> px = FiveColourPixels();
+    for (int mode : {1, 2, 3}) {
+        Reduced r(TrueColour(8, 4, px), mode);
+        ASSERT_TRUE(r.ok()) << mode;
+        Frame f(r.h);
+        EXPECT_EQ(8, f.bih()->biBitCount);
+        EXPECT_EQ(256u, f.bih()->biClrUsed);
+        EXPECT_EQ(2835, f.bih()->biXPelsPerMeter);
+        EXPECT_EQ(f.stride() * 4, f.bih()->biSizeImage);
+        // Palette indices follow the boxes' pixel counts.
+        for (int i = 0; i < 5; ++i)
+            EXPECT_EQ(kFive[i], PaletteAt(f, i)) << "mode " << mode << " entry " << i;
+        // Reds in use are 0, 33, 132 and 255: the fill is (1, 1, 1).
+        for (int i = 5; i < 256; ++i)
+            ASSERT_EQ((Rgb{1, 1, 1}), PaletteAt(f, i)) << i;
+        // Exact colours: no dithering changes a pixel.
+        for (int i = 0; i < 32; ++i)
+            EXPECT_EQ(px[size_t(i)], PaletteAt(f, f.pixel(i % 8, i / 8))) << "mode " << mode << " pixel " << i;
+    }
+}
+
+TEST(GifReduce, SixBitCellsGiveTheirOwnValues) {
+    std::vector<Rgb> px = FiveColourPixels();
+    Reduced r(TrueColour(8, 4, px), 101);
+    ASSERT_TRUE(r.ok());
+    Frame f(r.h);
+    auto level = [](int v) {
+        int l = v >> 2;
+        int c = (l << 2) + (l >> 3);
+        return c > 255 ? 255 : c;
+    };
+    for (int i = 0; i < 5; ++i)
+        EXPECT_EQ((Rgb{level(kFive[i].r), level(kFive[i].g), level(kFive[i].b)}), PaletteAt(f, i)) << i;
+}
+
+TEST(GifReduce, UniformPictureIsOneBox) {
+    std::vector<Rgb> px(16 * 16, Rgb{100, 150, 200});
+    Reduced r(TrueColour(16, 16, px), 2);
+    ASSERT_TRUE(r.ok());
+    Frame f(r.h);
+    // Levels 12, 18, 25 stand for 12*8+3, 18*8+4, 25*8+6.
+    EXPECT_EQ((Rgb{99, 148, 206}), PaletteAt(f, 0));
+    for (int i = 1; i < 256; ++i)
+        ASSERT_EQ((Rgb{0, 0, 0}), PaletteAt(f, i)) << i;
+    for (int i = 0; i < 256; ++i)
+        ASSERT_EQ(0, f.pixel(i % 16, i / 16));
+
+    // The same through the palette builder itself: one box, one colour, the inverse map.
+    std::vector<std::vector<DWORD>> planes(32, std::vector<DWORD>(1024, 0));
+    planes[12][(18 << 5) | 25] = 256;
+    DWORD *pp[32];
+    for (int i = 0; i < 32; ++i)
+        pp[i] = planes[size_t(i)].data();
+    std::vector<BYTE> head(40 + 1024, 0xCC);
+    BITMAPINFOHEADER *bih = reinterpret_cast<BITMAPINFOHEADER *>(head.data());
+    BYTE red[256], green[256], blue[256];
+    BuildMedianCutPalette(pp, bih, red, green, blue, 32, 3, 5, 256);
+    EXPECT_EQ(1u, bih->biClrUsed);
+    EXPECT_EQ(99, red[0]);
+    EXPECT_EQ(148, green[0]);
+    EXPECT_EQ(206, blue[0]);
+    EXPECT_EQ(0u, planes[12][(18 << 5) | 25] & 0xFF);
+}
+
+TEST(GifReduce, SplitBoxTakesTheLargestScoreAndCutsAtTheMedian) {
+    // Two boxes: box 0 wide and small, box 1 narrower but with many more pixels.
+    std::vector<std::vector<DWORD>> planes(32, std::vector<DWORD>(1024, 0));
+    DWORD *pp[32];
+    for (int i = 0; i < 32; ++i)
+        pp[i] = planes[size_t(i)].data();
+    planes[0][0] = 1;
+    planes[7][(7 << 5) | 7] = 1;  // box 0: 0..7 on each axis, score (24 - 3) * 2 = 42
+    for (int r = 8; r < 12; ++r)
+        planes[size_t(r)][(8 << 5) | 8] = 10;  // box 1: red 8..11, green and blue 8: (6 - 3) * 40
+    MEDIANCUTBOX boxes[4] = {};
+    boxes[0] = MEDIANCUTBOX{{0, 0, 0}, {8, 8, 8}, MEDIANCUT_SPLITTABLE, 2};
+    boxes[1] = MEDIANCUTBOX{{8, 8, 8}, {12, 9, 9}, MEDIANCUT_SPLITTABLE, 40};
+    EXPECT_EQ(3, SplitBox(boxes, 2, pp, 5));
+    // Red is the widest axis; half of 40 is reached after slices 8 and 9: the cut is 10.
+    EXPECT_EQ(10, boxes[1].hi[0]);
+    EXPECT_EQ(20u, boxes[1].count);
+    EXPECT_EQ(10, boxes[2].lo[0]);
+    EXPECT_EQ(12, boxes[2].hi[0]);
+    EXPECT_EQ(20u, boxes[2].count);
+    // Nothing splittable: count + 10000.
+    MEDIANCUTBOX single[2] = {};
+    single[0] = MEDIANCUTBOX{{3, 3, 3}, {4, 4, 4}, MEDIANCUT_SPLITTABLE, 5};
+    EXPECT_EQ(1 + MEDIANCUT_NO_SPLIT, SplitBox(single, 1, pp, 5));
+}
+
+TEST(GifReduce, ErrorDiffusionCarriesSevenSixteenthsToTheRight) {
+    // Palette {99, 107} (grey, the values of cells 12 and 13); the two bottom rows are 103,
+    // which cell 12 holds.  Plain mapping makes them all 99; error diffusion alternates along
+    // the first stored row: 103 -> 99 (error 4), 103 + 28/16 = 104 -> 107 (error -3), ...
+    std::vector<Rgb> px;
+    for (int i = 0; i < 16; ++i)
+        px.push_back({99, 99, 99});
+    for (int i = 0; i < 16; ++i)
+        px.push_back({107, 107, 107});
+    for (int i = 0; i < 32; ++i)
+        px.push_back({103, 103, 103});
+    {
+        Reduced plain(TrueColour(16, 4, px), 1);
+        ASSERT_TRUE(plain.ok());
+        Frame f(plain.h);
+        EXPECT_EQ((Rgb{99, 99, 99}), PaletteAt(f, 0));
+        EXPECT_EQ((Rgb{107, 107, 107}), PaletteAt(f, 1));
+        for (int x = 0; x < 16; ++x)
+            EXPECT_EQ(0, f.pixel(x, 3)) << x;
+    }
+    Reduced diffused(TrueColour(16, 4, px), 2);
+    ASSERT_TRUE(diffused.ok());
+    Frame f(diffused.h);
+    int ones = 0;
+    for (int x = 0; x < 16; ++x) {
+        EXPECT_EQ(x & 1, f.pixel(x, 3)) << x;  // image row 3 is stored row 0
+        ones += f.pixel(x, 2);
+    }
+    EXPECT_GE(ones, 6);
+    EXPECT_LE(ones, 10);
+    for (int x = 0; x < 16; ++x) {
+        EXPECT_EQ(0, f.pixel(x, 0));
+        EXPECT_EQ(1, f.pixel(x, 1));
+    }
+}
+
+TEST(GifReduce, OrderedDitheringFollowsTheMatrix) {
+    static const int M[8][8] = {
+        {0, 32, 8, 40, 2, 34, 10, 42},  {48, 16, 56, 24, 50, 18, 58, 26}, {12, 44, 4, 36, 14, 46, 6, 38},
+        {60, 28, 52, 20, 62, 30, 54, 22}, {3, 35, 11, 43, 1, 33, 9, 41},  {51, 19, 59, 27, 49, 17, 57, 25},
+        {15, 47, 7, 39, 13, 45, 5, 37},  {63, 31, 55, 23, 61, 29, 53, 21},
+    };
+    // As above, with eight rows of 103 at the bottom: a pixel becomes 107 exactly where
+    // 103 + (M - 31) / 2 falls in cell 13 (104..111), that is where 33 <= M < 49; cells
+    // below and above hold no box and map to index 0, whose 99 is near enough to 103.
+    std::vector<Rgb> px;
+    for (int i = 0; i < 64; ++i)
+        px.push_back({99, 99, 99});
+    for (int i = 0; i < 64; ++i)
+        px.push_back({107, 107, 107});
+    for (int i = 0; i < 64; ++i)
+        px.push_back({103, 103, 103});
+    Reduced r(TrueColour(8, 24, px), 3);
+    ASSERT_TRUE(r.ok());
+    Frame f(r.h);
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 8; ++x) {
+            int stored = y;  // image row 23 - y
+            EXPECT_EQ(M[stored][x] >= 33 && M[stored][x] < 49 ? 1 : 0, f.pixel(x, 23 - y)) << x << "," << y;
+        }
+}
+
+TEST(GifReduce, OrderedDitheringOfWhiteKeepsThePlainCandidate) {
+    std::vector<Rgb> px;
+    for (int i = 0; i < 64; ++i) {
+        int k = i % 4;
+        px.push_back(k == 0 ? Rgb{255, 255, 255} : k == 1 ? Rgb{250, 250, 250} : k == 2 ? Rgb{128, 30, 200} : Rgb{5, 5, 5});
+    }
+    for (int base : {1, 101}) {
+        Reduced plain(TrueColour(8, 8, px), base);
+        Reduced dithered(TrueColour(8, 8, px), base + 2);
+        ASSERT_TRUE(plain.ok() && dithered.ok());
+        Frame a(plain.h), b(dithered.h);
+        for (int i = 0; i < 64; i += 4)
+            EXPECT_EQ(a.pixel(i % 8, i / 8), b.pixel(i % 8, i / 8)) << "mode " << base + 2 << " pixel " << i;
+    }
+}
+
+TEST(GifReduce, ReserveLeavesTheLastEntryUnused) {
+    std::vector<Rgb> px;
+    for (int y = 0; y < 64; ++y)
+        for (int x = 0; x < 64; ++x)
+            px.push_back({x * 4, y * 4, (x * y) & 255});
+    for (int reserve : {0, 1}) {
+        Reduced r(TrueColour(64, 64, px), 1, reserve);
+        ASSERT_TRUE(r.ok());
+        Frame f(r.h);
+        int highest = 0;
+        for (int i = 0; i < 64 * 64; ++i)
+            highest = std::max(highest, f.pixel(i % 64, i / 64));
+        if (reserve)
+            EXPECT_LT(highest, 255);
+        else
+            EXPECT_EQ(255, highest);
+    }
+}
+
+TEST(GifReduce, OtherDepthsAndBadBlocks) {
+    HGLOBAL eight = MakeDib(4, 4, 8, 256, Pattern(4, 4, 256));
+    EXPECT_EQ(eight, ReduceToPalette(eight, 2, 0));
+    BaseMemFree(eight);
+    HGLOBAL four = MakeDib(4, 4, 4, 16, Pattern(4, 4, 16));
+    EXPECT_EQ(GIF_REDUCE_BAD_DEPTH, ReduceToPalette(four, 2, 0));
+    BaseMemFree(four);
+    HGLOBAL one = MakeDib(4, 4, 1, 2, Pattern(4, 4, 2));
+    EXPECT_EQ(GIF_REDUCE_BAD_DEPTH, ReduceToPalette(one, 1, 0));
+    BaseMemFree(one);
+    EXPECT_EQ(GIF_REDUCE_NO_BLOCK, ReduceToPalette(nullptr, 2, 0));
+    // A 24-bit header on a block too small for its rows.
+    HGLOBAL cut = BaseMemAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, 40 + 10);
+    BITMAPINFOHEADER *bih = static_cast<BITMAPINFOHEADER *>(BaseMemLock(cut));
+    bih->biSize = 40;
+    bih->biWidth = 100;
+    bih->biHeight = 100;
+    bih->biPlanes = 1;
+    bih->biBitCount = 24;
+    BaseMemUnlock(cut);
+    EXPECT_EQ(GIF_REDUCE_BAD_DEPTH, ReduceToPalette(cut, 2, 0));
+    BaseMemFree(cut);
+}
+
+}  // namespace
