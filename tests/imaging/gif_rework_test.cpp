@@ -1,0 +1,261 @@
+/*
+ * Whole animations: ResizeGif and CropGif, their screen arithmetic, frame positions and
+ * trimming, the frames a crop drops, and the cases that write nothing.
+ */
+#include <gtest/gtest.h>
+#include <string.h>
+
+#include <string>
+#include <vector>
+
+#include "basemem.h"
+#include "gif.h"
+#include "gif_bytes.h"
+#include "testkit.h"
+
+namespace {
+
+using namespace giftest;
+
+class GifRework : public ::testing::Test {
+protected:
+    testkit::TempDir dir;
+    std::string Write(const Bytes &b, const char *name = "in.gif") {
+        std::string path = dir.file(name);
+        EXPECT_TRUE(testkit::WriteFileBytes(path, b));
+        return path;
+    }
+    bool Exists(const std::string &path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+    void ScreenOf(const std::string &path, int *w, int *h) {
+        CGifFile gif;
+        ASSERT_EQ(1, gif.Load(path.c_str()));
+        gif.GetScreenSize(w, h);
+    }
+};
+
+/* One full-screen frame of W x H with a 256-colour table. */
+Bytes Plain(int W, int H) {
+    Bytes b = Header(W, H, 8);
+    Image(b, 0, 0, W, H, Pattern(W, H, 256), 8);
+    b.push_back(0x3B);
+    return b;
+}
+
+TEST_F(GifRework, ResizeScreenArithmetic) {
+    struct Case {
+        int W, H, bw, bh, w, h;
+    } cases[] = {
+        {200, 100, 100, 100, 100, 50},  // ratio 2
+        {339, 100, 100, 10, 34, 10},    // W / ratio - 0.4 = 33.5
+        {337, 100, 100, 10, 34, 10},    // 33.3
+        {334, 100, 100, 10, 33, 10},    // 33.0
+        {100, 301, 50, 100, 33, 100},   // height-limited, ceil(33.2 - 0.4)
+    };
+    for (const Case &c : cases) {
+        std::string in = Write(Plain(c.W, c.H));
+        std::string out = dir.file("out.gif");
+        ASSERT_EQ(1, ResizeGif(in.c_str(), c.bw, c.bh, out.c_str())) << c.W << "x" << c.H;
+        int w = 0, h = 0;
+        ScreenOf(out, &w, &h);
+        EXPECT_EQ(c.w, w) << c.W << "x" << c.H;
+        EXPECT_EQ(c.h, h) << c.W << "x" << c.H;
+        CGifFile gif;
+        ASSERT_EQ(1, gif.Load(out.c_str()));
+        int l, t, fw, fh;
+        ASSERT_EQ(1, gif.GetFrameRect(0, &l, &t, &fw, &fh));
+        EXPECT_EQ(0, l);
+        EXPECT_EQ(0, t);
+        EXPECT_EQ(c.w, fw);
+        EXPECT_EQ(c.h, fh);
+    }
+}
+
+TEST_F(GifRework, ResizedFramesAreTrimmedAndPlaced) {
+    // A 200 x 100 animation: a full frame, a 40 x 30 frame at (10, 20) transparent on index 0,
+    // and a frame that is transparent all over.
+    Bytes b = Header(200, 100, 8);
+    Gce(b, 5, 1, -1);
+    Image(b, 0, 0, 200, 100, Pattern(200, 100, 256), 8);
+    Gce(b, 7, 2, 0);
+    std::vector<int> inner(40 * 30);
+    for (int y = 0; y < 30; ++y)
+        for (int x = 0; x < 40; ++x)
+            inner[size_t(y) * 40 + x] = 1 + ((x / 2 + y / 2) % 200);
+    Image(b, 10, 20, 40, 30, inner, 8);
+    Gce(b, 9, 3, 17);
+    Image(b, 50, 50, 20, 20, std::vector<int>(400, 17), 8);
+    b.push_back(0x3B);
+    std::string in = Write(b);
+    std::string out = dir.file("small.gif");
+    ASSERT_EQ(1, ResizeGif(in.c_str(), 100, 100, out.c_str()));
+    CGifFile gif;
+    ASSERT_EQ(1, gif.Load(out.c_str()));
+    ASSERT_EQ(3, gif.GetFrameCount());
+    int w, h;
+    gif.GetScreenSize(&w, &h);
+    EXPECT_EQ(100, w);
+    EXPECT_EQ(50, h);
+    GIFFRAMEINFO f0, f1, f2;
+    gif.GetFrameInfo(0, &f0);
+    gif.GetFrameInfo(1, &f1);
+    gif.GetFrameInfo(2, &f2);
+    EXPECT_EQ(5, f0.delay);
+    EXPECT_EQ(1, f0.disposal);
+    EXPECT_EQ(7, f1.delay);
+    EXPECT_EQ(2, f1.disposal);
+    EXPECT_EQ(1, f1.hasTransparency);
+    // Half size: the inner frame lands at (5, 10), 20 x 15.  Rows are picked over the stored
+    // (bottom-up) order, so new row y shows source row 2y + 1; columns 2x.
+    EXPECT_EQ(5, f1.left);
+    EXPECT_EQ(10, f1.top);
+    EXPECT_EQ(20, f1.width);
+    EXPECT_EQ(15, f1.height);
+    Frame fr(gif.GetFrameDib(1));
+    for (int y = 0; y < 15; ++y)
+        for (int x = 0; x < 20; ++x)
+            ASSERT_EQ(inner[size_t(2 * y + 1) * 40 + 2 * x], fr.pixel(x, y)) << x << "," << y;
+    // Fully transparent: untrimmed, at (0, 0), the whole new screen.
+    EXPECT_EQ(0, f2.left);
+    EXPECT_EQ(0, f2.top);
+    EXPECT_EQ(100, f2.width);
+    EXPECT_EQ(50, f2.height);
+    EXPECT_EQ(17, f2.transparentIndex);
+}
+
+TEST_F(GifRework, SmallFramesKeepTheirPlace) {
+    // 64 x 40, 1-bit: a 16 x 8 frame of index 1 at (8, 8), halved: it covers columns 4..11 and
+    // rows 4..7 of the new screen.  Opaque, it is cut to exactly those pixels.  Transparent on
+    // index 0, it is trimmed in whole bytes of 8 pixels: from the left byte that holds it (0)
+    // to the right edge that the scan from byte 3 down finds (16).
+    for (int transparent : {-1, 0}) {
+        Bytes b = Header(64, 40, 1);
+        Image(b, 0, 0, 64, 40, std::vector<int>(64 * 40, 0), 2);
+        Gce(b, 0, 1, transparent);
+        Image(b, 8, 8, 16, 8, std::vector<int>(16 * 8, 1), 2);
+        b.push_back(0x3B);
+        std::string in = Write(b);
+        std::string out = dir.file("mono.gif");
+        ASSERT_EQ(1, ResizeGif(in.c_str(), 32, 20, out.c_str()));
+        CGifFile gif;
+        ASSERT_EQ(1, gif.Load(out.c_str()));
+        ASSERT_EQ(2, gif.GetFrameCount());
+        int l, t, w, h;
+        ASSERT_EQ(1, gif.GetFrameRect(1, &l, &t, &w, &h));
+        const int left = transparent < 0 ? 4 : 0;
+        EXPECT_EQ(left, l) << transparent;
+        EXPECT_EQ(4, t) << transparent;
+        EXPECT_EQ(transparent < 0 ? 8 : 16, w) << transparent;
+        EXPECT_EQ(4, h) << transparent;
+        Frame f(gif.GetFrameDib(1));
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x)
+                EXPECT_EQ(x + left >= 4 && x + left < 12 ? 1 : 0, f.pixel(x, y)) << x << "," << y;
+    }
+}
+
+TEST_F(GifRework, OpaqueFrameOfIndexZeroStaysSmall) {
+    // An opaque frame drawn in index 0 (its own table's first colour) at (30, 20): halved, it
+    // stays a 10 x 5 frame at (15, 10), however equal its pixels are to the canvas index.
+    Bytes b = Header(100, 60, 2);
+    Image(b, 0, 0, 100, 60, Pattern(100, 60, 4), 2);
+    Gce(b, 4, 1, -1);
+    Image(b, 30, 20, 20, 10, std::vector<int>(200, 0), 2, 2);
+    b.push_back(0x3B);
+    std::string in = Write(b);
+    std::string out = dir.file("opaque.gif");
+    ASSERT_EQ(1, ResizeGif(in.c_str(), 50, 50, out.c_str()));
+    CGifFile gif;
+    ASSERT_EQ(1, gif.Load(out.c_str()));
+    int l, t, w, h;
+    ASSERT_EQ(1, gif.GetFrameRect(1, &l, &t, &w, &h));
+    EXPECT_EQ(15, l);
+    EXPECT_EQ(10, t);
+    EXPECT_EQ(10, w);
+    EXPECT_EQ(5, h);
+    GIFFRAMEINFO info;
+    gif.GetFrameInfo(1, &info);
+    EXPECT_EQ(1, info.hasLocalTable);
+    EXPECT_EQ(4, info.delay);
+}
+
+TEST_F(GifRework, ResizeWritesNothingWhenItCannotOrNeedNot) {
+    std::string in = Write(Plain(80, 60));
+    std::string out = dir.file("none.gif");
+    EXPECT_EQ(0, ResizeGif(in.c_str(), 80, 60, out.c_str()));
+    EXPECT_EQ(0, ResizeGif(in.c_str(), 100, 100, out.c_str()));
+    EXPECT_EQ(0, ResizeGif(in.c_str(), 0, 10, out.c_str()));
+    EXPECT_EQ(0, ResizeGif(nullptr, 10, 10, out.c_str()));
+    EXPECT_EQ(0, ResizeGif(in.c_str(), 10, 10, nullptr));
+    EXPECT_EQ(0, ResizeGif(dir.file("missing.gif").c_str(), 10, 10, out.c_str()));
+    EXPECT_FALSE(Exists(out));
+}
+
+TEST_F(GifRework, ResizeAndCropOverTheirOwnInput) {
+    std::string in = Write(Plain(120, 90));
+    ASSERT_EQ(1, ResizeGif(in.c_str(), 60, 60, in.c_str()));
+    int w, h;
+    ScreenOf(in, &w, &h);
+    EXPECT_EQ(60, w);
+    EXPECT_EQ(45, h);
+    ASSERT_EQ(1, CropGif(in.c_str(), 10, 5, 30, 20, in.c_str()));
+    ScreenOf(in, &w, &h);
+    EXPECT_EQ(30, w);
+    EXPECT_EQ(20, h);
+}
+
+TEST_F(GifRework, CropDropsTheFramesOutsideAndMovesTheOthers) {
+    Bytes b = Header(100, 80, 8);
+    Gce(b, 1, 1, -1);
+    Image(b, 10, 20, 40, 30, Pattern(40, 30, 256), 8);  // meets the rectangle
+    Gce(b, 2, 2, -1);
+    Image(b, 0, 0, 10, 10, Pattern(10, 10, 256), 8);  // outside
+    Gce(b, 3, 3, 4);
+    Image(b, 60, 60, 10, 10, Pattern(10, 10, 255), 8);  // inside
+    b.push_back(0x3B);
+    std::string in = Write(b);
+    std::string out = dir.file("crop.gif");
+    ASSERT_EQ(1, CropGif(in.c_str(), 20, 25, 50, 50, out.c_str()));
+    CGifFile gif;
+    ASSERT_EQ(1, gif.Load(out.c_str()));
+    int w, h;
+    gif.GetScreenSize(&w, &h);
+    EXPECT_EQ(50, w);
+    EXPECT_EQ(50, h);
+    ASSERT_EQ(2, gif.GetFrameCount());
+    GIFFRAMEINFO a, c;
+    gif.GetFrameInfo(0, &a);
+    gif.GetFrameInfo(1, &c);
+    // [20, 50) x [25, 50) of the first frame, at the new screen's corner.
+    EXPECT_EQ(0, a.left);
+    EXPECT_EQ(0, a.top);
+    EXPECT_EQ(30, a.width);
+    EXPECT_EQ(25, a.height);
+    EXPECT_EQ(1, a.delay);
+    EXPECT_EQ(1, a.disposal);
+    EXPECT_EQ(40, c.left);
+    EXPECT_EQ(35, c.top);
+    EXPECT_EQ(10, c.width);
+    EXPECT_EQ(10, c.height);
+    EXPECT_EQ(3, c.delay);
+    EXPECT_EQ(3, c.disposal);
+    EXPECT_EQ(4, c.transparentIndex);
+    std::vector<int> src = Pattern(40, 30, 256);
+    Frame fa(gif.GetFrameDib(0));
+    for (int y = 0; y < 25; ++y)
+        for (int x = 0; x < 30; ++x)
+            ASSERT_EQ(src[size_t(y + 5) * 40 + x + 10], fa.pixel(x, y)) << x << "," << y;
+}
+
+TEST_F(GifRework, CropWritesNothingForTheWholeScreenOrMore) {
+    std::string in = Write(Plain(50, 40));
+    std::string out = dir.file("none.gif");
+    EXPECT_EQ(0, CropGif(in.c_str(), 0, 0, 50, 40, out.c_str()));
+    EXPECT_EQ(0, CropGif(in.c_str(), 0, 0, 51, 10, out.c_str()));
+    EXPECT_EQ(0, CropGif(in.c_str(), 0, 0, 10, 41, out.c_str()));
+    EXPECT_EQ(0, CropGif(in.c_str(), 0, 0, 0, 10, out.c_str()));
+    EXPECT_EQ(0, CropGif(nullptr, 0, 0, 10, 10, out.c_str()));
+    EXPECT_FALSE(Exists(out));
+    EXPECT_EQ(1, CropGif(in.c_str(), 0, 0, 50, 39, out.c_str()));
+}
+
+}  // namespace
