@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include <commdlg.h>
+#include <stddef.h>
 #include <string.h>
 
 #include "base_assert.h"
@@ -42,7 +43,8 @@ DWORD SkinMessageBoxExById(DWORD dwValue1, DWORD dwValue2, DWORD dwValue3, int32
 }
 
 #if !defined(_WIN64)
-static_assert(OPENFILENAME_SIZE_VERSION_400A == 76, "the 32-bit open-file record is 76 bytes");
+static_assert(offsetof(OPENFILENAMEA, lpTemplateName) + sizeof(LPCSTR) == 76,
+              "the 32-bit open-file record is 76 bytes");
 #endif
 
 BOOL OpenFileDialog(HWND hOwner, LPCSTR lpszFilter, LPSTR lpszFile)

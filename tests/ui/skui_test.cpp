@@ -52,15 +52,15 @@ std::vector<BYTE> BlockBytes(HGLOBAL h, bool global)
     return v;
 }
 
-/* Posts WM_CLOSE to the skinned box shortly (from a thread timer its loop dispatches). */
-void CloseBoxSoon()
+void CALLBACK CloseBox(HWND, UINT, UINT_PTR id, DWORD)
 {
-    SetTimer(NULL, 0, 50, [](HWND, UINT, UINT_PTR id, DWORD) {
-        KillTimer(NULL, id);
-        if (HWND b = FindWindowA("SKUIMessageBox", NULL))
-            PostMessageA(b, WM_CLOSE, 0, 0);
-    });
+    KillTimer(NULL, id);
+    if (HWND b = FindWindowA("SKUIMessageBox", NULL))
+        PostMessageA(b, WM_CLOSE, 0, 0);
 }
+
+/* Posts WM_CLOSE to the skinned box shortly (from a thread timer its loop dispatches). */
+void CloseBoxSoon() { SetTimer(NULL, 0, 50, CloseBox); }
 
 }  // namespace
 

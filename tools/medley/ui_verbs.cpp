@@ -137,46 +137,29 @@ bool WriteWhole(const std::string &path, const std::vector<unsigned char> &bytes
     return ok;
 }
 
-void Shape(const std::string &maskPath, const std::string &outPath)
+/* Registers the showing window's class once. */
+HINSTANCE ShapeClass()
 {
-    HGLOBAL mask = PxOpenFile(maskPath.c_str(), 0, 0);
-    if (!mask) {
-        medley::Fail("cannot read " + maskPath + " as a bitmap");
-        return;
-    }
-    int w = 0, h = 0, type = PxDibGetType(mask);
-    PxDibGetSize(mask, &w, &h);
-    if (type != PX_TYPE_8BIT && type != PX_TYPE_8BIT_GREY) {
-        BaseMemFree(mask);
-        medley::Fail(maskPath + " is not an 8-bit mask (palette index 255 marks what stays visible)");
-        return;
-    }
-    if (w > 8192 || h > 8192) {
-        BaseMemFree(mask);
-        medley::Fail(maskPath + " is larger than 8192 x 8192");
-        return;
-    }
+    static bool done = false;
     WNDCLASSA wc = {};
     wc.lpfnWndProc = ShapeProc;
     wc.hInstance = GetModuleHandleA(NULL);
     wc.lpszClassName = "MedleyShape";
-    RegisterClassA(&wc);
-    HWND wnd = CreateWindowExA(WS_EX_TOOLWINDOW, "MedleyShape", "medley ui shape", WS_POPUP, 0, 0, w, h, NULL, NULL,
-                               wc.hInstance, NULL);
-    if (!wnd) {
-        BaseMemFree(mask);
-        medley::Fail("cannot make a window (error " + std::to_string(GetLastError()) + ")");
-        return;
-    }
-    SetWindowMask(wnd, mask);  // takes the mask block
+    if (!done)
+        done = RegisterClassA(&wc) != 0;
+    return wc.hInstance;
+}
+
+/* Shows the window, reads what it looks like back through its DC (transparent where its region
+ * leaves the rectangle), keeps it up holdMs more, destroys it and writes the PNG. */
+void ShowAndWrite(HWND wnd, int w, int h, const std::string &outPath, DWORD holdMs)
+{
     ShowWindow(wnd, SW_SHOWNOACTIVATE);
     UpdateWindow(wnd);
     MSG m;
     while (PeekMessageA(&m, NULL, 0, 0, PM_REMOVE))
         DispatchMessageA(&m);
 
-    // What the window looks like: its pixels read back through its DC, transparent where
-    // its region leaves the rectangle.
     HRGN rgn = CreateRectRgn(0, 0, 0, 0);
     bool shaped = GetWindowRgn(wnd, rgn) != ERROR;
     std::vector<unsigned char> rgba((size_t)w * (size_t)h * 4, 0);
@@ -208,8 +191,8 @@ void Shape(const std::string &maskPath, const std::string &outPath)
     DeleteDC(mdc);
     ReleaseDC(wnd, wdc);
     DeleteObject(rgn);
-    DestroyWindow(wnd);
     if (!read) {
+        DestroyWindow(wnd);
         medley::Fail("cannot read the window's pixels back");
         return;
     }
@@ -222,20 +205,74 @@ void Shape(const std::string &maskPath, const std::string &outPath)
         &png, w, h, 4, rgba.data(), w * 4);
     std::string why;
     if (png.empty()) {
+        DestroyWindow(wnd);
         medley::Fail("cannot encode the PNG");
         return;
     }
     if (!WriteWhole(outPath, png, &why)) {
+        DestroyWindow(wnd);
         medley::Fail(why);
         return;
     }
     printf("%s: %d x %d, %ld of %ld pixels inside the window\n", outPath.c_str(), w, h, inside, (long)w * h);
+    fflush(stdout);
+    // Kept on the screen a while after the PNG is written (for a screenshot), still answering
+    // its messages.
+    for (DWORD start = GetTickCount(); GetTickCount() - start < holdMs;) {
+        while (PeekMessageA(&m, NULL, 0, 0, PM_REMOVE))
+            DispatchMessageA(&m);
+        Sleep(20);
+    }
+    DestroyWindow(wnd);
+}
+
+void Shape(const std::string &maskPath, const std::string &outPath)
+{
+    HGLOBAL mask = PxOpenFile(maskPath.c_str(), 0, 0);
+    if (!mask) {
+        medley::Fail("cannot read " + maskPath + " as a bitmap");
+        return;
+    }
+    int w = 0, h = 0, type = PxDibGetType(mask);
+    PxDibGetSize(mask, &w, &h);
+    if (type != PX_TYPE_8BIT && type != PX_TYPE_8BIT_GREY) {
+        BaseMemFree(mask);
+        medley::Fail(maskPath + " is not an 8-bit mask (palette index 255 marks what stays visible)");
+        return;
+    }
+    if (w > 8192 || h > 8192) {
+        BaseMemFree(mask);
+        medley::Fail(maskPath + " is larger than 8192 x 8192");
+        return;
+    }
+    HWND wnd = CreateWindowExA(WS_EX_TOOLWINDOW, "MedleyShape", "medley ui shape", WS_POPUP, 0, 0, w, h, NULL, NULL,
+                               ShapeClass(), NULL);
+    if (!wnd) {
+        BaseMemFree(mask);
+        medley::Fail("cannot make a window (error " + std::to_string(GetLastError()) + ")");
+        return;
+    }
+    SetWindowMask(wnd, mask);  // takes the mask block
+    ShowAndWrite(wnd, w, h, outPath, 0);
+}
+
+void Frame(const std::string &outPath, int x, int y, int w, int h, DWORD holdMs)
+{
+    HWND wnd = CreateWindowExA(WS_EX_TOOLWINDOW, "MedleyShape", "medley ui frame", WS_POPUP, x, y, w, h, NULL, NULL,
+                               ShapeClass(), NULL);
+    if (!wnd) {
+        medley::Fail("cannot make a window (error " + std::to_string(GetLastError()) + ")");
+        return;
+    }
+    SetWindowFrameRgn(wnd, 0, 0, 0, 0);  // the UI folder's default corner masks
+    ShowAndWrite(wnd, w, h, outPath, holdMs);
 }
 
 #else
 
 void Message(int, const std::string &, DWORD, const std::string &) { medley::Fail(std::string("ui message ") + kWhere); }
 void Shape(const std::string &, const std::string &) { medley::Fail(std::string("ui shape ") + kWhere); }
+void Frame(const std::string &, int, int, int, int, DWORD) { medley::Fail(std::string("ui frame ") + kWhere); }
 
 #endif
 
@@ -267,6 +304,19 @@ void Setup(CLI::App &app)
     shape->add_option("MASK", *mask, "The mask bitmap (.bmp)")->required();
     shape->add_option("OUT", *out, "The PNG to write (transparent outside the window)")->required();
     shape->callback([=] { Shape(*mask, *out); });
+
+    auto *frame = ui->add_subcommand("frame", "Draws a window whose corners are cut by the UI folder's corner "
+                                              "masks and writes what it looks like as a PNG (then keeps it up "
+                                              "--hold milliseconds)");
+    auto frameOut = std::make_shared<std::string>();
+    auto at = std::make_shared<std::vector<int>>(std::vector<int>{100, 100});
+    auto size = std::make_shared<std::vector<int>>(std::vector<int>{240, 160});
+    auto hold = std::make_shared<unsigned>(0);
+    frame->add_option("OUT", *frameOut, "The PNG to write (transparent outside the window)")->required();
+    frame->add_option("--at", *at, "The window's place on the screen: X Y")->expected(2);
+    frame->add_option("--size", *size, "The window's size: W H")->expected(2)->check(CLI::Range(1, 8192));
+    frame->add_option("--hold", *hold, "Keep the window on the screen this many milliseconds (for screenshots)");
+    frame->callback([=] { Frame(*frameOut, (*at)[0], (*at)[1], (*size)[0], (*size)[1], *hold); });
 }
 
 }  // namespace
