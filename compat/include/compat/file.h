@@ -81,6 +81,9 @@ COMPAT_API BOOL WINAPI SetEndOfFile(HANDLE hFile);
 COMPAT_API BOOL WINAPI FlushFileBuffers(HANDLE hFile);
 COMPAT_API BOOL WINAPI CloseHandle(HANDLE hObject);
 
+/* Attributes: a read-only file cannot be deleted, emptied or opened for writing
+ * (ERROR_ACCESS_DENIED), nor a read-only folder removed.  Attributes other than READONLY and
+ * DIRECTORY are kept where the host file system has extended attributes. */
 COMPAT_API BOOL WINAPI DeleteFileA(LPCSTR lpFileName);
 /* Fails with ERROR_ALREADY_EXISTS when the target exists; moves across file systems too. */
 COMPAT_API BOOL WINAPI MoveFileA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName);
@@ -110,7 +113,7 @@ COMPAT_API UINT WINAPI GetSystemDirectoryA(LPSTR lpBuffer, UINT uSize);
 
 /* Drives: letters mapped to host folders (MEDLEY_DRIVE_X); MEDLEY_DRIVE_X_TYPE may say
  * "fixed", "removable", "cdrom", "remote" or "ramdisk" (default fixed).  Free space comes from
- * the host file system holding the folder. */
+ * the host file system holding the folder, or from MEDLEY_DRIVE_X_FREE (bytes) when set. */
 COMPAT_API DWORD WINAPI GetLogicalDrives(void);
 COMPAT_API UINT WINAPI GetDriveTypeA(LPCSTR lpRootPathName);
 COMPAT_API BOOL WINAPI GetDiskFreeSpaceExA(LPCSTR lpDirectoryName, PULARGE_INTEGER lpFreeBytesAvailableToCaller,
