@@ -127,14 +127,6 @@ TEST(Files, TempCurrentAndDrives)
     EXPECT_LE(avail.QuadPart, total.QuadPart);
 }
 
-/* Wine, which leaves some access checks to the host's permission bits (they do not stop root,
- * whom the tests here run as). */
-bool UnderWine()
-{
-    HMODULE ntdll = GetModuleHandleA("ntdll.dll");
-    return ntdll && GetProcAddress(ntdll, "wine_get_version");
-}
-
 TEST(Files, ReadOnlyFilesStay)
 {
     testkit::TempDir dir;
@@ -147,14 +139,15 @@ TEST(Files, ReadOnlyFilesStay)
     EXPECT_FALSE(DeleteFileA(f.c_str()));
     EXPECT_EQ(GetLastError(), (DWORD)ERROR_ACCESS_DENIED);
     for (DWORD disposition : {(DWORD)OPEN_EXISTING, (DWORD)OPEN_ALWAYS, (DWORD)CREATE_ALWAYS, (DWORD)TRUNCATE_EXISTING}) {
-        // Known divergence: Wine run by root leaves this check to the host's permission bits,
-        // which root passes, and opens (and empties) the file; Windows and our layer refuse.
-        if (UnderWine() && disposition != OPEN_EXISTING)
+        // Known divergence: Wine leaves this check to the host's permission bits, which do
+        // not stop root (whom the tests run as): it opens, and empties, the file.  Windows
+        // and our layer refuse.
+        if (testkit::UnderWine() && disposition != OPEN_EXISTING)
             continue;
         SetLastError(0xdeadbeef);
         HANDLE w = CreateFileA(f.c_str(), GENERIC_WRITE, 0, NULL, disposition, 0, NULL);
         DWORD error = GetLastError();
-        if (UnderWine() && w != INVALID_HANDLE_VALUE) {
+        if (testkit::UnderWine() && w != INVALID_HANDLE_VALUE) {
             CloseHandle(w);
             continue;
         }

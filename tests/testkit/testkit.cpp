@@ -18,6 +18,15 @@ std::string ProgramDir()
     return slash == std::string::npos ? std::string() : s.substr(0, slash + 1);
 }
 
+bool UnderWine()
+{
+    DWORD error = GetLastError();  // the probe leaves the caller's last error as it was
+    HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+    bool wine = ntdll && GetProcAddress(ntdll, "wine_get_version");
+    SetLastError(error);
+    return wine;
+}
+
 TempDir::TempDir()
 {
     static std::atomic<unsigned> counter{0};

@@ -48,6 +48,10 @@ public:
     void Clear();
 };
 
+/* True under Wine (its ntdll answers wine_get_version), for marking Wine's known divergences
+ * from Windows in the open. */
+bool UnderWine();
+
 /* True when running on the real Win32 API (Windows or Wine), false on the compat layer. */
 constexpr bool kRealWin32 =
 #if defined(_WIN32)
