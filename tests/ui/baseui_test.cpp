@@ -126,11 +126,18 @@ TEST(PasteDib, WholeFitOnlyAndYFromTheTop)
 
 TEST(PasteDib, RefusesWhatCannotBePastedSafely)
 {
-    HGLOBAL dst = MakeDib(8, 8, 8, 0), src = MakeDib(2, 2, 8, 50), rgb = MakeDib(2, 2, 24, 50);
+    HGLOBAL dst = MakeDib(64, 64, 8, 0), src = MakeDib(2, 2, 8, 50), rgb = MakeDib(40, 40, 24, 50);
     std::vector<BYTE> before = Bytes(dst);
     EXPECT_EQ(0, PasteDib(0, src, 0, 0));
     EXPECT_EQ(0, PasteDib(dst, 0, 0, 0));
-    EXPECT_EQ(0, PasteDib(dst, rgb, 0, 0)) << "depths differ";
+    // Depths differ (each block is large enough to be read at the other depth).
+    EXPECT_EQ(0, PasteDib(dst, rgb, 0, 0));
+    HGLOBAL rgbDst = MakeDib(64, 64, 24, 0), grey = MakeDib(10, 10, 8, 50);
+    std::vector<BYTE> rgbBefore = Bytes(rgbDst);
+    EXPECT_EQ(0, PasteDib(rgbDst, grey, 0, 0));
+    EXPECT_EQ(rgbBefore, Bytes(rgbDst));
+    BaseMemFree(grey);
+    BaseMemFree(rgbDst);
 
     // A source whose header claims more rows than its block holds.
     BYTE *p = (BYTE *)BaseMemLock(src);

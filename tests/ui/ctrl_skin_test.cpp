@@ -47,12 +47,32 @@ TEST(UiFolder, HoldsTheDefaultMasksAndButtons)
     }
 }
 
+TEST(SetWindowFrameRgn, FreesOnlyWhatItLoaded)
+{
+    TestWindow win(200, 100);
+    HGLOBAL lt = LoadUI("WndFrmMask_lt.bmp"), lb = LoadUI("WndFrmMask_lb.bmp");
+    BlockWatch blocks;
+    SetWindowFrameRgn(win.hwnd(), lt, 0, 0, lb);
+    EXPECT_EQ(2u, blocks.Loaded().size()) << "defaults for the two corners given as 0";
+    EXPECT_TRUE(blocks.AllLoadedFreed());
+    EXPECT_FALSE(blocks.Freed(lt));
+    EXPECT_FALSE(blocks.Freed(lb));
+    SetWindowCornerRgn(win.hwnd(), lt, 0, 0, 0);
+    EXPECT_EQ(2u, blocks.Loaded().size()) << "corner cutting loads nothing";
+    EXPECT_FALSE(blocks.Freed(lt));
+    BaseMemFree(lt);
+    BaseMemFree(lb);
+}
+
 TEST(SetWindowFrameRgn, ZerosLoadTheDefaultCorners)
 {
     GdiCount gdi;
     {
         TestWindow win(200, 100);
+        BlockWatch blocks;
         SetWindowFrameRgn(win.hwnd(), 0, 0, 0, 0);
+        EXPECT_EQ(4u, blocks.Loaded().size()) << "the four default masks are loaded";
+        EXPECT_TRUE(blocks.AllLoadedFreed()) << "and freed by the call that loaded them";
 
         // Expected: the rectangle (one wider and taller) less each default mask at its corner.
         static const char *const names[4] = {"WndFrmMask_lt.bmp", "WndFrmMask_rt.bmp", "WndFrmMask_rb.bmp",
@@ -91,7 +111,10 @@ TEST(SetCtrlSkin, ImagesSizeAndShapeFromUIFiles)
     TestWindow screen(300, 200, 50, 40);
     GUI::CSKUICtrl ctrl;
     ASSERT_TRUE(ctrl.Create("b_Send", screen.hwnd(), RECT{20, 30, 60, 50}, 100));
+    BlockWatch blocks;
     SetCtrlSkin(&ctrl, "SkinBtn_normal.bmp", "SkinBtn_down.bmp", NULL, "WndFrmMask_lt.bmp", "missing.bmp");
+    EXPECT_EQ(3u, blocks.Loaded().size()) << "the mask and two state images";
+    EXPECT_TRUE(blocks.AllLoadedFreed()) << "images freed after the control copied them, the mask by SetWindowMask";
     RECT rc = PlaceInParent(ctrl.GetSafeHwnd());
     EXPECT_EQ(20, rc.left) << "keeps its place";
     EXPECT_EQ(30, rc.top);

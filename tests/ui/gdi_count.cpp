@@ -1,5 +1,7 @@
 #include "gdi_count.h"
 
+#include "pixkit.h"
+
 #include <string.h>
 
 #include <atomic>
@@ -16,6 +18,9 @@ decltype(&CreatePolygonRgn) real_CreatePolygonRgn;
 decltype(&CreateFontA) real_CreateFontA;
 decltype(&DeleteObject) real_DeleteObject;
 decltype(&SetWindowRgn) real_SetWindowRgn;
+decltype(&PxOpenFile) real_PxOpenFile;
+decltype(&GlobalFree) real_GlobalFree;
+std::vector<HGLOBAL> g_loaded, g_freed;
 
 HRGN Made(HRGN h)
 {
@@ -51,6 +56,21 @@ int WINAPI my_SetWindowRgn(HWND w, HRGN r, BOOL redraw)
     if (ok && r)
         ++g_regionsGone;
     return ok;
+}
+
+HGLOBAL WINAPI my_PxOpenFile(LPCSTR path, int a, int b)
+{
+    HGLOBAL h = real_PxOpenFile(path, a, b);
+    if (h)
+        g_loaded.push_back(h);
+    return h;
+}
+HGLOBAL WINAPI my_GlobalFree(HGLOBAL h)
+{
+    HGLOBAL r = real_GlobalFree(h);
+    if (!r && h)
+        g_freed.push_back(h);
+    return r;
 }
 
 /* Points the import of `name` from `dll` in module m at `hook`; returns the old target. */
@@ -106,7 +126,12 @@ void HookOnce()
     real_CreateFontA = &CreateFontA;
     real_DeleteObject = &DeleteObject;
     real_SetWindowRgn = &SetWindowRgn;
+    real_PxOpenFile = &PxOpenFile;
+    real_GlobalFree = &GlobalFree;
     HookModule(GetModuleHandleA(NULL));
+    // The base library's block traffic: only the test program's own imports.
+    Patch(GetModuleHandleA(NULL), "PixKit.dll", "PxOpenFile", (void *)my_PxOpenFile);
+    Patch(GetModuleHandleA(NULL), "kernel32.dll", "GlobalFree", (void *)my_GlobalFree);
     for (const char *dll : {"SKUI.dll", "SKUILib.dll"})
         if (HMODULE m = GetModuleHandleA(dll))
             HookModule(m);
@@ -127,6 +152,31 @@ GdiCount::GdiCount()
 long GdiCount::Regions() const { return g_regionsMade - g_regionsGone - g_baseRegions; }
 long GdiCount::Fonts() const { return g_fontsMade - g_fontsGone - g_baseFonts; }
 long GdiCount::RegionsMade() const { return g_regionsMade - g_baseMade; }
+
+BlockWatch::BlockWatch()
+{
+    HookOnce();
+    g_loaded.clear();
+    g_freed.clear();
+}
+
+const std::vector<HGLOBAL> &BlockWatch::Loaded() const { return g_loaded; }
+
+bool BlockWatch::Freed(HGLOBAL h) const
+{
+    for (HGLOBAL f : g_freed)
+        if (f == h)
+            return true;
+    return false;
+}
+
+bool BlockWatch::AllLoadedFreed() const
+{
+    for (HGLOBAL h : g_loaded)
+        if (!Freed(h))
+            return false;
+    return true;
+}
 
 bool GuiResourcesWork()
 {

@@ -4,11 +4,13 @@
  * Wine's GetGuiResources is a stub that answers 0, so objects are counted at the source: the
  * import table entries of the watched modules (the test program itself, which links the base
  * library statically, and the stand-in DLLs) for the region and font creators, DeleteObject and
- * SetWindowRgn are pointed at counting wrappers.  A region handed to a window by a successful
+ * SetWindowRgn are pointed at counting wrappers (and PxOpenFile and GlobalFree, for BlockWatch).  A region handed to a window by a successful
  * SetWindowRgn belongs to the window and counts as released.
  */
 #pragma once
 #include <windows.h>
+
+#include <vector>
 
 namespace uitest {
 
@@ -18,6 +20,17 @@ public:
     long Regions() const;  // made - released since construction
     long Fonts() const;
     long RegionsMade() const;
+};
+
+/* Watches the memory blocks that the base library (linked into the test program) loads with
+ * PxOpenFile and frees with GlobalFree (its blocks are global ones outside large-memory mode),
+ * to tell who frees which mask. */
+class BlockWatch {
+public:
+    BlockWatch();  // starts a fresh record
+    const std::vector<HGLOBAL> &Loaded() const;
+    bool Freed(HGLOBAL h) const;
+    bool AllLoadedFreed() const;
 };
 
 /* True when GetGuiResources answers real counts (it does on Windows; Wine answers 0). */

@@ -337,3 +337,37 @@ TEST(GdiCount, CountsMadeDeletedAndHandedOver)
     EXPECT_EQ(0, gdi.Regions()) << "a region handed to a window is the window's";
     EXPECT_EQ(2, gdi.RegionsMade());
 }
+
+TEST(WindowShaping, UnlockableMasksAndZeroSizedWindows)
+{
+    GdiCount gdi;
+    {
+        // A movable block of no bytes cannot be locked: it yields no region.
+        TestWindow win(40, 30);
+        HGLOBAL empty = GlobalAlloc(GMEM_MOVEABLE, 0);
+        ASSERT_TRUE(empty);
+        ASSERT_EQ(nullptr, GlobalLock(empty));
+        SetWindowMask(win.hwnd(), empty);
+        EXPECT_FALSE(BlockAlive(empty)) << "taken and freed all the same";
+        HRGN got = WindowRegion(win.hwnd());
+        EXPECT_EQ("(0,0,40,30)", RegionRects(got));
+        DeleteObject(got);
+
+        empty = GlobalAlloc(GMEM_MOVEABLE, 0);
+        SetWindowCornerRgn(win.hwnd(), empty, empty, empty, empty);
+        got = WindowRegion(win.hwnd());
+        EXPECT_EQ("(0,0,41,31)", RegionRects(got)) << "no corner cut";
+        DeleteObject(got);
+        EXPECT_TRUE(BlockAlive(empty));
+        GlobalFree(empty);
+
+        TestWindow zero(0, 0);
+        ASSERT_TRUE(zero.hwnd());
+        HGLOBAL m = MaskBlock(Triangle());
+        SetWindowMask(zero.hwnd(), m);
+        SetWindowCornerRgn(zero.hwnd(), 0, 0, 0, 0);
+        SetWindowFrameRgn(zero.hwnd(), 0, 0, 0, 0);
+        EXPECT_NE(0, SetWindowBevelRgn(zero.hwnd(), kPi / 4, 15));
+    }
+    EXPECT_EQ(0, gdi.Regions());
+}
