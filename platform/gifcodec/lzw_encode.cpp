@@ -1,12 +1,14 @@
 /*
  * LZW encoding of GIF image data (GIF89a section 22 and appendix F).
  *
- * The string table is a child/sibling tree of at most 4094 nodes.  Node c stands for the
- * string of code c: the literals 0 .. clear - 1 are the roots, and every node from clear + 2
- * up to next - 1 is its parent's string followed by its own pixel.  firstChild[c] is the first
- * of the strings one pixel longer than c's, nextSibling links the others; kNone ends a list.
- * A node's children all carry different pixels, so the longest string in the table that the
- * input continues with is found by walking down from the root of its first pixel.
+ * The string table is a tree of at most 4094 nodes.  Node c stands for the string of code c:
+ * the literals 0 .. clear - 1 are the roots, and every node from clear + 2 up to next - 1 is
+ * its parent's string followed by its own pixel.  A node's children all carry different
+ * pixels, so the longest string in the table that the input continues with is found by
+ * walking down from the root of its first pixel.  The children of a root sit in a direct
+ * table (root x pixel -> code: a root has up to `clear` of them); every longer string keeps
+ * its children in a child/sibling list (firstChild, nextSibling; kNone ends a list), which
+ * stays short.
  *
  * Code sequence: a clear code first; then, for every pixel that does not extend the current
  * string, the string's code.  The code size grows one code late (when next becomes
@@ -28,10 +30,16 @@ namespace {
 constexpr uint16_t kNone = 0xFFFF;
 constexpr int kFirstFreeLimit = 4094;  // when next reaches it, the table starts again
 
+struct Node {
+    uint16_t firstChild;
+    uint16_t nextSibling;
+    uint8_t pixel;
+};
+
 struct Tree {
-    uint16_t firstChild[4096];
-    uint16_t nextSibling[4096];
-    uint8_t pixel[4096];
+    Node node[4096];
+    uint16_t rootChild[256 * 256];  // [root * clear + pixel], the first clear * clear used
+    void Reset(unsigned clear) { memset(rootChild, 0xFF, sizeof(uint16_t) * clear * clear); }
 };
 
 /* Raw code bytes, cut into sub-blocks when written.  The raw run holds up to 256 whole
@@ -108,7 +116,18 @@ private:
     bool m_failed = false;
 };
 
-/* Unpacks a 1- or 4-bit row into one byte per pixel. */
+/* The eight pixels of each 1-bit byte, most significant first. */
+struct BitExpansion {
+    uint8_t pixels[256][8];
+    BitExpansion() {
+        for (int b = 0; b < 256; ++b)
+            for (int i = 0; i < 8; ++i)
+                pixels[b][i] = uint8_t((b >> (7 - i)) & 1);
+    }
+};
+const BitExpansion kBits;
+
+/* Unpacks a 1- or 4-bit row into one byte per pixel (dst has room for width + 7 bytes). */
 void UnpackRow(uint8_t *dst, const uint8_t *src, int width, int bits) {
     if (bits == 4) {
         int x = 0;
@@ -120,8 +139,8 @@ void UnpackRow(uint8_t *dst, const uint8_t *src, int width, int bits) {
             dst[x] = uint8_t(*src >> 4);
         return;
     }
-    for (int x = 0; x < width; ++x)
-        dst[x] = uint8_t((src[x >> 3] >> (7 - (x & 7))) & 1);
+    for (int x = 0; x < width; x += 8)
+        memcpy(dst + x, kBits.pixels[src[x >> 3]], 8);
 }
 
 }  // namespace
@@ -137,15 +156,16 @@ int EncodeLzw(int colourBits, const LzwRows &rows, const LzwOutput &out) {
     const int height = rows.height;
 
     Tree *tree = static_cast<Tree *>(malloc(sizeof(Tree)));
-    uint8_t *line = static_cast<uint8_t *>(malloc(size_t(width)));
+    uint8_t *line = static_cast<uint8_t *>(malloc(size_t(width) + 8));
     BitSink sink(out);
     if (!tree || !line || !sink.Alloc()) {
         free(tree);
         free(line);
         return kLzwWriteFailed;
     }
-    for (unsigned i = 0; i < clear; ++i)
-        tree->firstChild[i] = kNone;
+    tree->Reset(clear);
+    Node *const nodes = tree->node;
+    uint16_t *const roots = tree->rootChild;
 
     int codeSize = m + 1;
     unsigned next = clear + 2;
@@ -177,24 +197,30 @@ int EncodeLzw(int colourBits, const LzwRows &rows, const LzwOutput &out) {
             prefix = px[x++];
         for (; x < width; ++x) {
             const uint8_t c = px[x];
-            unsigned node = tree->firstChild[prefix];
-            unsigned last = kNone;
-            while (node != kNone && tree->pixel[node] != c) {
-                last = node;
-                node = tree->nextSibling[node];
-            }
-            if (node != kNone) {
-                prefix = node;
-                continue;
+            uint16_t *link;  // where the new string would be linked
+            if (prefix < clear) {
+                link = &roots[prefix * clear + c];
+                if (*link != kNone) {
+                    prefix = *link;
+                    continue;
+                }
+            } else {
+                link = &nodes[prefix].firstChild;
+                unsigned node = *link;
+                while (node != kNone && nodes[node].pixel != c) {
+                    link = &nodes[node].nextSibling;
+                    node = *link;
+                }
+                if (node != kNone) {
+                    prefix = node;
+                    continue;
+                }
             }
             // A new string: prefix + c becomes code `next`.
-            if (last == kNone)
-                tree->firstChild[prefix] = uint16_t(next);
-            else
-                tree->nextSibling[last] = uint16_t(next);
-            tree->pixel[next] = c;
-            tree->firstChild[next] = kNone;
-            tree->nextSibling[next] = kNone;
+            *link = uint16_t(next);
+            nodes[next].pixel = c;
+            nodes[next].firstChild = kNone;
+            nodes[next].nextSibling = kNone;
             ++next;
             sink.Put(prefix, codeSize);
             prefix = c;
@@ -204,8 +230,7 @@ int EncodeLzw(int colourBits, const LzwRows &rows, const LzwOutput &out) {
             }
             if (next == unsigned(kFirstFreeLimit)) {
                 sink.Put(clear, codeSize);
-                for (unsigned i = 0; i < clear; ++i)
-                    tree->firstChild[i] = kNone;
+                tree->Reset(clear);
                 codeSize = m + 1;
                 grow = (1u << codeSize) + 1;
                 next = clear + 2;
