@@ -54,13 +54,18 @@ TEST(GifFrames, InsertingIntoTwoHundredUsedEntriesAddsOnlyFarColours) {
     Bytes t = GreyTable();
     GIFPALETTE pal{256, t.data()};
     ASSERT_EQ(1, gif.Create(16, 16, 0, &pal));
-    // The frame's palette: 100 colours far from every grey, then 156 within 10 of one.
+    // The frame's palette: odd entries below 200 far from every grey, the others within 10
+    // of one (a grey with 3 more red).
     Bytes fp;
+    std::vector<int> farEntries;
     for (int i = 0; i < 256; ++i) {
-        if (i < 100)
-            fp.insert(fp.end(), {255, BYTE(i * 2), 0});
-        else
-            fp.insert(fp.end(), {BYTE(i - 100 + 3), BYTE(i - 100), BYTE(i - 100)});
+        if (i % 2 && i < 200) {
+            fp.insert(fp.end(), {255, BYTE(i), 0});
+            farEntries.push_back(i);
+        } else {
+            int g = i % 190;
+            fp.insert(fp.end(), {BYTE(g + 3), BYTE(g), BYTE(g)});
+        }
     }
     std::vector<int> px = Pattern(16, 16, 256);
     HGLOBAL dib = MakeDib(16, 16, 8, 256, px, fp);
@@ -74,7 +79,7 @@ TEST(GifFrames, InsertingIntoTwoHundredUsedEntriesAddsOnlyFarColours) {
     EXPECT_EQ(0, memcmp(after.entries, t.data(), 3 * 200));
     // 56 places: the first 56 far colours, in order, each more than 10 from all 200.
     for (int k = 0; k < 56; ++k) {
-        EXPECT_EQ(0, memcmp(after.entries + 3 * (200 + k), fp.data() + 3 * k, 3)) << k;
+        EXPECT_EQ(0, memcmp(after.entries + 3 * (200 + k), fp.data() + 3 * farEntries[size_t(k)], 3)) << k;
         for (int j = 0; j < 200; ++j)
             ASSERT_GT(Dist(after.entries + 3 * (200 + k), t.data() + 3 * j), 10);
     }
