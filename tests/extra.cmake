@@ -8,6 +8,15 @@ if(NOT WIN32)
     target_include_directories(gif_giflib_compare PRIVATE ${GIFLIB_INCLUDE})
     target_link_libraries(gif_giflib_compare PRIVATE libbase pixkit ${GIFLIB_LIBRARY})
     add_test(NAME imaging_giflib_corpus COMMAND gif_giflib_compare --at-least 40 ${CMAKE_SOURCE_DIR}/fuzz/corpus/gif)
+    # What our writer makes of that corpus, read by giflib, Pillow and gifsicle.
+    find_program(GIFSICLE gifsicle)
+    execute_process(COMMAND /usr/bin/python3 -c "import PIL" RESULT_VARIABLE no_pil OUTPUT_QUIET ERROR_QUIET)
+    if(GIFSICLE AND no_pil EQUAL 0)
+      add_test(NAME imaging_peer_outputs
+               COMMAND /usr/bin/python3 ${CMAKE_CURRENT_SOURCE_DIR}/giflib_check/peer_outputs.py $<TARGET_FILE:medley>
+                       $<TARGET_FILE:gif_giflib_compare> ${CMAKE_SOURCE_DIR}/fuzz/corpus/gif
+                       ${CMAKE_BINARY_DIR}/peer-outputs)
+    endif()
   endif()
 endif()
 if(MEDLEY_SANITIZE)

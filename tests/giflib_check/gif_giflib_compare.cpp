@@ -4,6 +4,14 @@
  * the interlace flag, the colour table the frame uses, every palette index of the frame's
  * rectangle, and the graphic control values (delay, disposal, transparency).
  * Exit code 0 when every file agrees; each difference is printed.  Native only (giflib).
+ *
+ *   gif_giflib_compare [--at-least N] [--dump] FILE|FOLDER...
+ *       --dump also writes FILE.ours beside each file: our decode as colours, for other
+ *       decoders to compare with ("MDRGB1", frame count u16, then per frame left, top, width,
+ *       height (u16 each), the transparent index or -1 (i16), width * height red, green,
+ *       blue triples, and the width * height palette indices).
+ *   gif_giflib_compare --same A B
+ *       exit code 0 when both files decode to the same frames (information and bitmaps).
  */
 #include <dirent.h>
 #include <gif_lib.h>
@@ -21,6 +29,7 @@ namespace {
 
 int g_failures = 0;
 int g_compared = 0;
+bool g_dump = false;
 
 void Fail(const std::string &file, const std::string &what) {
     fprintf(stderr, "%s: %s\n", file.c_str(), what.c_str());
@@ -39,6 +48,80 @@ int PixelOf(const BYTE *dib, int x, int y) {
     return (row[x >> 3] >> (7 - (x & 7))) & 1;
 }
 
+void Put16(FILE *f, int v) {
+    fputc(v & 0xFF, f);
+    fputc((v >> 8) & 0xFF, f);
+}
+
+/* Our decode of a file as colours, for decoders outside this program. */
+void Dump(const std::string &path) {
+    CGifFile gif;
+    if (!gif.Load(path.c_str()))
+        return;
+    FILE *f = fopen((path + ".ours").c_str(), "wb");
+    if (!f)
+        return;
+    fwrite("MDRGB1", 1, 6, f);
+    Put16(f, gif.GetFrameCount());
+    for (int i = 0; i < gif.GetFrameCount(); ++i) {
+        GIFFRAMEINFO info;
+        HGLOBAL hDib = gif.GetFrame(i, &info);
+        const BYTE *dib = static_cast<const BYTE *>(BaseMemLock(hDib));
+        const BITMAPINFOHEADER *bih = reinterpret_cast<const BITMAPINFOHEADER *>(dib);
+        const RGBQUAD *pal = reinterpret_cast<const RGBQUAD *>(dib + 40);
+        Put16(f, info.left);
+        Put16(f, info.top);
+        Put16(f, bih->biWidth);
+        Put16(f, bih->biHeight);
+        Put16(f, info.hasTransparency ? info.transparentIndex : -1);
+        for (int y = 0; y < bih->biHeight; ++y)
+            for (int x = 0; x < bih->biWidth; ++x) {
+                int v = PixelOf(dib, x, y);
+                const RGBQUAD &c = pal[v < int(bih->biClrUsed) ? v : 0];
+                fputc(c.rgbRed, f);
+                fputc(c.rgbGreen, f);
+                fputc(c.rgbBlue, f);
+            }
+        for (int y = 0; y < bih->biHeight; ++y)
+            for (int x = 0; x < bih->biWidth; ++x)
+                fputc(PixelOf(dib, x, y), f);
+        BaseMemUnlock(hDib);
+    }
+    fclose(f);
+}
+
+/* 0 when both files decode to the same frames. */
+int Same(const char *a, const char *b) {
+    CGifFile ga, gb;
+    if (!ga.Load(a) || !gb.Load(b)) {
+        fprintf(stderr, "cannot load %s or %s\n", a, b);
+        return 1;
+    }
+    if (ga.GetFrameCount() != gb.GetFrameCount()) {
+        fprintf(stderr, "%s: %d frames, %s: %d\n", a, ga.GetFrameCount(), b, gb.GetFrameCount());
+        return 1;
+    }
+    for (int i = 0; i < ga.GetFrameCount(); ++i) {
+        GIFFRAMEINFO ia, ib;
+        memset(&ia, 0, sizeof(ia));
+        memset(&ib, 0, sizeof(ib));
+        HGLOBAL da = ga.GetFrame(i, &ia), db = gb.GetFrame(i, &ib);
+        const BYTE *pa = static_cast<const BYTE *>(BaseMemLock(da));
+        const BYTE *pb = static_cast<const BYTE *>(BaseMemLock(db));
+        const BITMAPINFOHEADER *ha = reinterpret_cast<const BITMAPINFOHEADER *>(pa);
+        size_t bytes = 40 + 4 * ha->biClrUsed + ha->biSizeImage;
+        bool same = memcmp(&ia, &ib, sizeof(ia)) == 0 && BaseMemSize(da) >= bytes && BaseMemSize(db) >= bytes &&
+                    memcmp(pa, pb, bytes) == 0;
+        BaseMemUnlock(da);
+        BaseMemUnlock(db);
+        if (!same) {
+            fprintf(stderr, "%s and %s differ in frame %d\n", a, b, i);
+            return 1;
+        }
+    }
+    return 0;
+}
+
 void CompareFile(const std::string &path) {
     int err = 0;
     GifFileType *gif = DGifOpenFileName(path.c_str(), &err);
@@ -54,6 +137,8 @@ void CompareFile(const std::string &path) {
         return;
     }
     ++g_compared;
+    if (g_dump)
+        Dump(path);
     CGifFile ours;
     if (!ours.Load(path.c_str())) {
         Fail(path, "Load failed");
@@ -134,10 +219,17 @@ void CompareFile(const std::string &path) {
 int main(int argc, char **argv) {
     int files = 0;
     int minimum = 1;
+    if (argc == 4 && strcmp(argv[1], "--same") == 0)
+        return Same(argv[2], argv[3]);
     if (argc > 2 && strcmp(argv[1], "--at-least") == 0) {
         minimum = atoi(argv[2]);
         argv += 2;
         argc -= 2;
+    }
+    if (argc > 1 && strcmp(argv[1], "--dump") == 0) {
+        g_dump = true;
+        ++argv;
+        --argc;
     }
     for (int a = 1; a < argc; ++a) {
         std::string arg = argv[a];
