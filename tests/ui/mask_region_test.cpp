@@ -141,7 +141,7 @@ TEST(SetWindowMask, VisiblePartIsTheMaskWithinTheWindow)
     {
         TestWindow win(30, 20);
         ASSERT_TRUE(win.hwnd());
-        std::vector<std::string> rows = Disc(40, 10, 0, 6);
+        std::vector<std::string> rows = Disc(40, 10, 0, 19);  // wider than the window
         HGLOBAL mask = MaskBlock(rows);
         SetWindowMask(win.hwnd(), mask);
         EXPECT_FALSE(BlockAlive(mask)) << "the mask block is freed";

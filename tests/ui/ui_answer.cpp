@@ -72,6 +72,7 @@ void BoxAnswerer::Press(HWND hWnd)
     // divergence: Wine shows the Explorer-style dialog even without OFN_EXPLORER.
     const int fileBox = GetDlgItem(hWnd, 0x47c) ? 0x47c : 0x480;
     seen.fileDialog = GetDlgItem(hWnd, fileBox) != NULL;
+    seen.fileName = seen.fileDialog ? TextOf(GetDlgItem(hWnd, fileBox)) : "";
     seen.ownerEnabled = seen.owner && IsWindowEnabled(seen.owner);
     HRGN rgn = CreateRectRgn(0, 0, 0, 0);
     seen.topLeftCut = GetWindowRgn(hWnd, rgn) != ERROR && !PtInRegion(rgn, 0, 0);

@@ -23,6 +23,7 @@ struct BoxSeen {
     std::string text;          // the message (control 0xFFFF); "" for a file dialog
     std::vector<int> buttons;  // IDOK .. IDNO present, in that order
     bool fileDialog;
+    std::string fileName;  // a file dialog's name box as it was offered
     bool ownerEnabled;  // while the box was up
     bool topLeftCut;    // the window has a region without its top-left pixel
 };

@@ -52,6 +52,19 @@ TEST(UiLayout, BevelPointsFollowTheFlags)
     EXPECT_EQ(293, p[2].x);
     EXPECT_EQ(7, p[3].x);
 
+    // Each flag slants its own corner only.
+    const POINT one[4][4] = {{{7, 0}, {300, 0}, {300, 100}, {0, 100}},
+                             {{0, 0}, {293, 0}, {300, 100}, {0, 100}},
+                             {{0, 0}, {300, 0}, {293, 100}, {0, 100}},
+                             {{0, 0}, {300, 0}, {300, 100}, {7, 100}}};
+    for (int bit = 0; bit < 4; ++bit) {
+        UiBevelPoints(300, 100, 7, 1u << bit, p);
+        for (int i = 0; i < 4; ++i) {
+            EXPECT_EQ(one[bit][i].x, p[i].x) << "flag " << (1 << bit) << " point " << i;
+            EXPECT_EQ(one[bit][i].y, p[i].y) << "flag " << (1 << bit) << " point " << i;
+        }
+    }
+
     UiBevelPoints(300, 100, 0, 15, p);  // angle 0: the plain rectangle whatever the flags
     const POINT rect[5] = {{0, 0}, {300, 0}, {300, 100}, {0, 100}, {0, 0}};
     for (int i = 0; i < 5; ++i) {

@@ -235,6 +235,7 @@ TEST(OpenFileDialog, ChosenFileOrCancel)
     EXPECT_STRCASEEQ(file.c_str(), buf);
     ASSERT_EQ(1u, answer.seen().size());
     EXPECT_TRUE(answer.seen()[0].fileDialog);
+    EXPECT_EQ("", answer.seen()[0].fileName) << "no initial name is offered";
     EXPECT_EQ(owner.hwnd(), answer.seen()[0].owner);
 
     memset(buf, 'x', sizeof buf);
