@@ -1,0 +1,290 @@
+/* The album library stand-in: handles, objects, fields and the album file. */
+#include <gtest/gtest.h>
+#include <stddef.h>
+#include <string.h>
+
+#include <string>
+#include <vector>
+
+#include "albumcore.h"
+#include "testkit.h"
+
+namespace {
+
+static_assert(sizeof(ABM_FIELDDEF) == 392 && offsetof(ABM_FIELDDEF, dwSize) == 4 &&
+                  offsetof(ABM_FIELDDEF, szName) == 8 && offsetof(ABM_FIELDDEF, szName2) == 135,
+              "field definition records");
+static_assert(sizeof(CAlbumImage) == 264 && offsetof(CAlbumImage, szPath) == 4, "name record");
+
+std::vector<ABM_FIELDDEF> Table(std::initializer_list<std::pair<const char *, uint32_t>> rows)
+{
+    std::vector<ABM_FIELDDEF> t(rows.size());
+    memset(t.data(), 0, t.size() * sizeof t[0]);
+    size_t i = 0;
+    for (const auto &r : rows) {
+        t[i].dwKind = !strcmp(r.first, "THUMBDIB");
+        t[i].dwSize = r.second;
+        strcpy(t[i].szName, r.first);
+        strcpy(t[i].szName2, r.first);
+        ++i;
+    }
+    return t;
+}
+
+/* A file made through the Win32 calls (they take "\\" on every target). */
+bool Put(const std::string &p, const std::string &text)
+{
+    HANDLE h = CreateFileA(p.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD n = 0;
+    BOOL ok = WriteFile(h, text.data(), (DWORD)text.size(), &n, NULL);
+    return CloseHandle(h) && ok && n == text.size();
+}
+
+std::vector<unsigned char> Get(const std::string &p)
+{
+    std::vector<unsigned char> out;
+    HANDLE h = CreateFileA(p.c_str(), GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL);
+    if (h == INVALID_HANDLE_VALUE)
+        return out;
+    unsigned char buf[4096];
+    DWORD n;
+    while (ReadFile(h, buf, sizeof buf, &n, NULL) && n)
+        out.insert(out.end(), buf, buf + n);
+    CloseHandle(h);
+    return out;
+}
+
+/* CRC-32 bit by bit, as ISO 3309 defines it (reflected polynomial 0xEDB88320). */
+uint32_t BitwiseCrc(const std::vector<unsigned char> &b)
+{
+    uint32_t crc = 0xFFFFFFFF;
+    for (unsigned char c : b) {
+        crc ^= c;
+        for (int k = 0; k < 8; ++k)
+            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1)));
+    }
+    return ~crc;
+}
+
+TEST(AlbumCore, HandlesAndTheirTables)
+{
+    auto t = Table({{"THUMBDIB", 0}, {"MB_ABMFLD_USER1", 20}});
+    int32_t a = ABM_Create(7, t.data(), 2), b = ABM_Create(7, t.data(), 2);
+    ASSERT_GT(a, 0);
+    ASSERT_GT(b, 0);
+    EXPECT_NE(a, b);
+    EXPECT_EQ(ABM_GetObjectCount(a), 0);
+    EXPECT_EQ(ABM_Release(a), 1);
+    SetLastError(0xdeadbeef);
+    EXPECT_EQ(ABM_Release(a), 0);  // a handle ends once
+    EXPECT_EQ(GetLastError(), (DWORD)ERROR_INVALID_HANDLE);
+    EXPECT_EQ(ABM_GetObjectCount(a), -1);
+    EXPECT_EQ(ABM_Release(b), 1);
+    EXPECT_LT(ABM_Create(0, nullptr, 2), 0);
+    EXPECT_LT(ABM_Create(0, t.data(), 0), 0);
+    auto dup = Table({{"A", 1}, {"A", 2}});
+    EXPECT_LT(ABM_Create(0, dup.data(), 2), 0);
+    auto unterminated = Table({{"A", 1}});
+    memset(unterminated[0].szName, 'x', sizeof unterminated[0].szName);
+    EXPECT_LT(ABM_Create(0, unterminated.data(), 1), 0);
+}
+
+TEST(AlbumCore, ObjectsFieldsAndTheFileRoundTrip)
+{
+    testkit::TempDir dir;
+    std::string abm = dir.file("Trip.abm"), f1 = dir.file("one.smil"), f2 = dir.file("two.smil");
+    ASSERT_TRUE(Put(f1, "1"));
+    ASSERT_TRUE(Put(f2, "2"));
+    auto t = Table({{"THUMBDIB", 0}, {"MB_ABMFLD_USER1", 20}, {"MB_ABMFLD_USER2", 20}});
+    int32_t h = ABM_Create(0, t.data(), 3);
+    ASSERT_GT(h, 0);
+    ASSERT_TRUE(ABM_NewAlbum(h));
+    ASSERT_TRUE(ABM_CreateAlbumFile(h, abm.c_str()));
+    SetLastError(0xdeadbeef);
+    EXPECT_FALSE(ABM_CreateAlbumFile(h, abm.c_str()));  // never over an album
+    EXPECT_EQ(GetLastError(), (DWORD)ERROR_FILE_EXISTS);
+    char path[MAX_PATH];
+    ASSERT_TRUE(ABM_GetAlbumPath(h, path, sizeof path));
+    EXPECT_EQ(std::string(path), abm);
+    EXPECT_FALSE(ABM_GetAlbumPath(h, path, (int32_t)abm.size()));  // one short
+
+    ASSERT_TRUE(ABM_OpenAlbum(h, abm.c_str()));
+    EXPECT_EQ(ABM_InsertObject(h, f2.c_str(), -1, 0), 1);
+    EXPECT_EQ(ABM_InsertObject(h, f1.c_str(), 1, 0), 1);  // before the first
+    EXPECT_EQ(ABM_GetObjectCount(h), 2);
+    SetLastError(0xdeadbeef);
+    EXPECT_LT(ABM_InsertObject(h, dir.file("missing.smil").c_str(), -1, 0), 0);
+    EXPECT_EQ(GetLastError(), (DWORD)ERROR_FILE_NOT_FOUND);
+    EXPECT_LT(ABM_InsertObject(h, dir.path().c_str(), -1, 0), 0);  // a folder
+    EXPECT_LT(ABM_InsertObject(h, f1.c_str(), 4, 0), 0);           // past the end
+    EXPECT_LT(ABM_InsertObject(h, f1.c_str(), -1, 1), 0);          // flags
+
+    ASSERT_TRUE(ABM_SetFieldData(h, 1, "MB_ABMFLD_USER2", "160/120", 8));
+    std::string long1(259, 'L');
+    ASSERT_TRUE(ABM_SetFieldData(h, 2, "MB_ABMFLD_USER1", long1.c_str(), 260));  // all of it is kept
+    EXPECT_FALSE(ABM_SetFieldData(h, 2, "MB_ABMFLD_USER1", std::string(261, 'x').data(), 261));
+    EXPECT_FALSE(ABM_SetFieldData(h, 2, "NO_SUCH_FIELD", "x", 2));
+    EXPECT_FALSE(ABM_SetFieldData(h, 3, "MB_ABMFLD_USER1", "x", 2));
+    std::vector<char> dib(5000, 'D');
+    ASSERT_TRUE(ABM_SetFieldData(h, 2, "THUMBDIB", dib.data(), (DWORD)dib.size()));
+    ASSERT_TRUE(ABM_SaveAlbum(h, abm.c_str()));
+    ASSERT_TRUE(ABM_Release(h));
+
+    // Another handle reads it all back.
+    int32_t g = ABM_Create(0, t.data(), 3);
+    ASSERT_TRUE(ABM_OpenAlbum(g, abm.c_str()));
+    ASSERT_EQ(ABM_GetObjectCount(g), 2);
+    CAlbumImage rec;
+    memset(&rec, 0xCC, sizeof rec);
+    ASSERT_TRUE(ABM_GetImageName(g, 2, &rec));
+    EXPECT_EQ(rec.nIndex, 2);
+    EXPECT_EQ(std::string(rec.szPath), f2);
+    EXPECT_EQ(rec.szPath[MAX_PATH - 1], 0);  // cleared first
+    char name[MAX_PATH];
+    ASSERT_TRUE(ABM_GetImageName(g, 1, name));
+    EXPECT_EQ(std::string(name), f1);
+    EXPECT_FALSE(ABM_GetImageName(g, 3, name));
+    EXPECT_STREQ(name, "");
+    char buf[MAX_PATH];
+    DWORD cb = sizeof buf;
+    ASSERT_TRUE(ABM_GetFieldData(g, 1, "MB_ABMFLD_USER2", buf, &cb));
+    EXPECT_EQ(cb, 8u);
+    EXPECT_STREQ(buf, "160/120");
+    cb = sizeof buf;
+    ASSERT_TRUE(ABM_GetFieldData(g, 2, "MB_ABMFLD_USER1", buf, &cb));
+    EXPECT_EQ(std::string(buf), long1);
+    cb = sizeof buf;
+    SetLastError(0xdeadbeef);
+    EXPECT_FALSE(ABM_GetFieldData(g, 1, "MB_ABMFLD_USER1", buf, &cb));  // never set
+    EXPECT_EQ(GetLastError(), (DWORD)ERROR_NOT_FOUND);
+    cb = 10;
+    EXPECT_FALSE(ABM_GetFieldData(g, 2, "THUMBDIB", buf, &cb));
+    EXPECT_EQ(GetLastError(), (DWORD)ERROR_MORE_DATA);
+    EXPECT_EQ(cb, 5000u);
+    // Deleting an object leaves its file alone.
+    ASSERT_TRUE(ABM_DeleteObject(g, 1, 0));
+    EXPECT_EQ(ABM_GetObjectCount(g), 1);
+    EXPECT_NE(GetFileAttributesA(f1.c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_FALSE(ABM_DeleteObject(g, 2, 0));
+    ASSERT_TRUE(ABM_CloseAlbum(g));
+    EXPECT_EQ(ABM_GetObjectCount(g), 0);
+    EXPECT_FALSE(ABM_GetAlbumPath(g, path, sizeof path));
+    EXPECT_TRUE(DeleteFileA(abm.c_str()));  // closed: it can go
+    ABM_Release(g);
+}
+
+TEST(AlbumCore, FileLayoutByteForByte)
+{
+    // One field "A" of 4 bytes, one object "p" whose field A holds "x".
+    testkit::TempDir dir;
+    std::string abm = dir.file("tiny.abm"), p = dir.file("p");
+    ASSERT_TRUE(Put(p, "data"));
+    auto t = Table({{"A", 4}});
+    int32_t h = ABM_Create(0, t.data(), 1);
+    ASSERT_EQ(ABM_InsertObject(h, p.c_str(), -1, 0), 1);
+    ASSERT_TRUE(ABM_SetFieldData(h, 1, "A", "x", 1));
+    ASSERT_TRUE(ABM_SaveAlbum(h, abm.c_str()));
+    ABM_Release(h);
+    std::vector<unsigned char> body = {0, 0, 0, 0, 4, 0, 0, 0, 1, 'A'};
+    body.push_back((unsigned char)p.size());
+    body.push_back((unsigned char)(p.size() >> 8));
+    body.insert(body.end(), p.begin(), p.end());
+    for (int c : {1, 0, 0, 0, 1, 0, 0, 0, (int)'x'})
+        body.push_back((unsigned char)c);
+    uint32_t crc = BitwiseCrc(body), size = (uint32_t)body.size();
+    std::vector<unsigned char> want = {'M', 'D', 'A', 'L', 'B', 'U', 'M', 0x1A, 1, 0, 32, 0, 1, 0, 0, 0, 1, 0, 0, 0};
+    for (uint32_t v : {size, crc, 0u})
+        for (int i = 0; i < 4; ++i)
+            want.push_back((unsigned char)(v >> (8 * i)));
+    want.insert(want.end(), body.begin(), body.end());
+    EXPECT_EQ(Get(abm), want);
+}
+
+TEST(AlbumCore, DamagedFilesAreRefusedWhole)
+{
+    testkit::TempDir dir;
+    std::string abm = dir.file("a.abm"), f = dir.file("f.smil");
+    ASSERT_TRUE(Put(f, "x"));
+    auto t = Table({{"THUMBDIB", 0}, {"MB_ABMFLD_USER1", 20}});
+    int32_t h = ABM_Create(0, t.data(), 2);
+    ASSERT_EQ(ABM_InsertObject(h, f.c_str(), -1, 0), 1);
+    ASSERT_TRUE(ABM_SetFieldData(h, 1, "MB_ABMFLD_USER1", "hello", 6));
+    ASSERT_TRUE(ABM_SaveAlbum(h, abm.c_str()));
+    std::vector<unsigned char> good = Get(abm);
+    ASSERT_GT(good.size(), 40u);
+    int32_t g = ABM_Create(0, t.data(), 2);
+    ASSERT_EQ(ABM_InsertObject(g, f.c_str(), -1, 0), 1);  // what the handle holds before
+    struct Damage {
+        const char *what;
+        std::vector<unsigned char> bytes;
+        DWORD error;
+    };
+    std::vector<Damage> cases;
+    auto flip = good;
+    flip[good.size() - 2] ^= 0x20;
+    cases.push_back({"a flipped byte", flip, 1392 /* ERROR_FILE_CORRUPT */});
+    cases.push_back({"cut short", std::vector<unsigned char>(good.begin(), good.end() - 3), 1392});
+    auto longer = good;
+    longer.push_back(0);
+    cases.push_back({"a byte too many", longer, 1392});
+    auto magic = good;
+    magic[0] = 'X';
+    cases.push_back({"another format", magic, 11 /* ERROR_BAD_FORMAT */});
+    auto later = good;
+    later[8] = 2;
+    cases.push_back({"a later version", later, ERROR_NOT_SUPPORTED});
+    cases.push_back({"empty", {}, 11});
+    for (const Damage &d : cases) {
+        ASSERT_TRUE(Put(abm, std::string(d.bytes.begin(), d.bytes.end())));
+        SetLastError(0xdeadbeef);
+        EXPECT_FALSE(ABM_OpenAlbum(g, abm.c_str())) << d.what;
+        EXPECT_EQ(GetLastError(), d.error) << d.what;
+        EXPECT_EQ(ABM_GetObjectCount(g), 1) << d.what;  // the handle is as it was
+    }
+    ABM_Release(g);
+    ABM_Release(h);
+}
+
+TEST(AlbumCore, FailedSaveLeavesNothingBehind)
+{
+    testkit::TempDir dir;
+    std::string f = dir.file("f.smil");
+    ASSERT_TRUE(Put(f, "x"));
+    auto t = Table({{"THUMBDIB", 0}});
+    int32_t h = ABM_Create(0, t.data(), 1);
+    ASSERT_EQ(ABM_InsertObject(h, f.c_str(), -1, 0), 1);
+    // No such folder: nothing is written anywhere.
+    SetLastError(0xdeadbeef);
+    EXPECT_FALSE(ABM_SaveAlbum(h, (dir.file("none") + "\\a.abm").c_str()));
+    EXPECT_EQ(GetLastError(), (DWORD)ERROR_PATH_NOT_FOUND);
+    // Over an album: replaced whole, with nothing left beside it.
+    std::string abm = dir.file("a.abm");
+    ASSERT_TRUE(ABM_SaveAlbum(h, abm.c_str()));
+    std::vector<unsigned char> first = Get(abm);
+    ASSERT_EQ(ABM_InsertObject(h, f.c_str(), -1, 0), 2);
+    ASSERT_TRUE(ABM_SaveAlbum(h, abm.c_str()));
+    EXPECT_GT(Get(abm).size(), first.size());
+    WIN32_FIND_DATAA fd;
+    HANDLE s = FindFirstFileA(dir.file("*.~*").c_str(), &fd);
+    EXPECT_EQ(s, INVALID_HANDLE_VALUE);
+    if (s != INVALID_HANDLE_VALUE)
+        FindClose(s);
+    ABM_Release(h);
+}
+
+TEST(AlbumCore, DefaultFolder)
+{
+    testkit::TempDir dir;
+    std::string own = dir.file("albums") + "\\mine";
+    SetEnvironmentVariableA("MEDLEY_ALBUM_FOLDER", own.c_str());
+    char buf[MAX_PATH];
+    ASSERT_TRUE(ABM_GetDefaultFolder(buf));
+    EXPECT_EQ(std::string(buf), own);
+    EXPECT_NE(GetFileAttributesA(own.c_str()) & FILE_ATTRIBUTE_DIRECTORY, 0u);  // made
+    SetEnvironmentVariableA("MEDLEY_ALBUM_FOLDER", NULL);
+    EXPECT_FALSE(ABM_GetDefaultFolder(NULL));
+}
+
+}  // namespace
