@@ -28,7 +28,7 @@ function(medley_stand_in target winname linuxname)
   cmake_parse_arguments(A "" "DEF" "SOURCES;LIBS" ${ARGN})
   add_library(${target} SHARED ${A_SOURCES})
   target_include_directories(${target} PUBLIC ${CMAKE_CURRENT_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/platform/include)
-  target_link_libraries(${target} PUBLIC win32 PRIVATE thirdparty ${A_LIBS})
+  target_link_libraries(${target} PUBLIC win32 PRIVATE thirdparty fileio ${A_LIBS})
   if(WIN32)
     set_target_properties(${target} PROPERTIES OUTPUT_NAME ${winname} PREFIX "" SUFFIX ".dll"
                           IMPORT_PREFIX "lib" IMPORT_SUFFIX ".dll.a")

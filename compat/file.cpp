@@ -408,6 +408,32 @@ BOOL WINAPI SetEndOfFile(HANDLE h)
     return TRUE;
 }
 
+BOOL WINAPI GetFileInformationByHandle(HANDLE h, LPBY_HANDLE_FILE_INFORMATION info)
+{
+    int fd = fd_of(h);
+    struct stat st;
+    if (fd < 0 || fstat(fd, &st) != 0) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    if (!info) {
+        SetLastError(ERROR_NOACCESS);
+        return FALSE;
+    }
+    memset(info, 0, sizeof *info);
+    info->dwFileAttributes = attributes_of(st, std::string());
+    to_filetime(st.st_ctime, &info->ftCreationTime);
+    to_filetime(st.st_atime, &info->ftLastAccessTime);
+    to_filetime(st.st_mtime, &info->ftLastWriteTime);
+    info->dwVolumeSerialNumber = (DWORD)(st.st_dev ^ (st.st_dev >> 32));
+    info->nFileSizeHigh = (DWORD)((uint64_t)st.st_size >> 32);
+    info->nFileSizeLow = (DWORD)st.st_size;
+    info->nNumberOfLinks = (DWORD)st.st_nlink;
+    info->nFileIndexHigh = (DWORD)((uint64_t)st.st_ino >> 32);
+    info->nFileIndexLow = (DWORD)st.st_ino;
+    return TRUE;
+}
+
 BOOL WINAPI FlushFileBuffers(HANDLE h)
 {
     int fd = fd_of(h);
@@ -455,25 +481,40 @@ BOOL WINAPI DeleteFileA(LPCSTR name)
 
 BOOL WINAPI MoveFileA(LPCSTR from, LPCSTR to)
 {
+    return MoveFileExA(from, to, MOVEFILE_COPY_ALLOWED);
+}
+
+BOOL WINAPI MoveFileExA(LPCSTR from, LPCSTR to, DWORD flags)
+{
     if (!may_change(from && to))
         return FALSE;
     std::string a = compat::host_path(from), b = compat::host_path(to);
-    struct stat st;
+    struct stat st, target;
     if (stat(a.c_str(), &st) != 0) {
         set_error_for(errno, a);
         return FALSE;
     }
-    if (access(b.c_str(), F_OK) == 0) {
-        SetLastError(ERROR_ALREADY_EXISTS);
-        return FALSE;
+    if (stat(b.c_str(), &target) == 0) {
+        if (!(flags & MOVEFILE_REPLACE_EXISTING)) {
+            SetLastError(ERROR_ALREADY_EXISTS);
+            return FALSE;
+        }
+        if (S_ISDIR(target.st_mode) || S_ISDIR(st.st_mode)) {
+            SetLastError(ERROR_ACCESS_DENIED);
+            return FALSE;
+        }
     }
     if (rename(a.c_str(), b.c_str()) == 0)
         return TRUE;
-    if (errno != EXDEV || S_ISDIR(st.st_mode)) {
-        set_error_for(errno, b);
+    int err = errno;
+    if (err != EXDEV || S_ISDIR(st.st_mode) || !(flags & MOVEFILE_COPY_ALLOWED)) {
+        if (err == EXDEV)
+            SetLastError(ERROR_NOT_SAME_DEVICE);
+        else
+            set_error_for(err, b);
         return FALSE;
     }
-    if (!copy_bytes(a, b, true))
+    if (!copy_bytes(a, b, !(flags & MOVEFILE_REPLACE_EXISTING)))
         return FALSE;
     unlink(a.c_str());
     return TRUE;

@@ -1,7 +1,7 @@
 /* Windows path -> host path, exported for library code that opens files through the C runtime. */
 #include <string.h>
 
-#include "compat/hostpath.h"
+#include "compat/extensions.h"
 #include "internal.h"
 
 DWORD WINAPI CompatHostPathA(LPCSTR lpszWinPath, LPSTR lpszHostPath, DWORD cchHostPath)

@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "icon_private.h"
+#include "compat/extensions.h"
 #include "internal.h"
 #include "resource_private.h"
 

@@ -7,6 +7,9 @@
 #include <vector>
 
 #include <windows.h>
+#if !defined(_WIN32)
+#include "compat/extensions.h"
+#endif
 
 #if !defined(_WIN32)
 

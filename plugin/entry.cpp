@@ -28,7 +28,7 @@ MD_EXPORT CPlugIn *MD_GetPlugInInterface() { return PlugInGetInterface(); }
 
 #if !defined(_WIN32)
 #include "compat/dllmain.h"
-#include "compat/resource.h"
+#include "compat/extensions.h"
 
 /* The compiled resource script, linked in by redll_res.S. */
 extern "C" const unsigned char redll_res_begin[];

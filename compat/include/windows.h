@@ -12,4 +12,3 @@
 #include "compat/shell.h"
 #include "compat/resource.h"
 #include "compat/system.h"
-#include "compat/hostpath.h"

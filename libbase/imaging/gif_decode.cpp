@@ -12,6 +12,7 @@
 #include "basemem.h"
 #include "dib.h"
 #include "dib_private.h"
+#include "fileio.h"
 #include "gif_private.h"
 #include "pixkit.h"
 
@@ -208,20 +209,18 @@ int CGifFile::Load(const char *lpszFile) {
     if (!m_pScreen || !m_pPalette || !lpszFile)
         return 0;
 
-    FILE *f = fopen(lpszFile, "rb");
+    FIO_FILE *f = FioOpen(lpszFile, "rb");
     if (!f)
         return 0;
     int result = 0;
     HGLOBAL hData = 0;
     BYTE *data = nullptr;
     BYTE head[13];
-    long fileSize = -1;
-    if (fseek(f, 0, SEEK_END) == 0)
-        fileSize = ftell(f);
-    if (fileSize < 13 || fileSize > 0x7FFFFFF0L || fseek(f, 0, SEEK_SET) != 0)
+    long long fileSize = FioSize(f);
+    if (fileSize < 13 || fileSize > 0x7FFFFFF0LL)
         goto done;
     m_nFileSize = int32_t(fileSize);
-    if (fread(head, 1, 13, f) != 13 || !IsGifSignature(head))
+    if (FioRead(f, head, 13) != 13 || !IsGifSignature(head))
         goto done;
 
     // "GIF89a" width:u16 height:u16 packed background aspect
@@ -240,7 +239,7 @@ int CGifFile::Load(const char *lpszFile) {
         BYTE *table = static_cast<BYTE *>(calloc(size_t(entries), 3));
         if (!table)
             goto done;
-        if (fread(table, 3, size_t(entries), f) != size_t(entries)) {
+        if (FioRead(f, table, 3 * size_t(entries)) != 3 * size_t(entries)) {
             free(table);
             goto done;
         }
@@ -253,7 +252,7 @@ int CGifFile::Load(const char *lpszFile) {
     if (!hData)
         goto done;
     data = static_cast<BYTE *>(BaseMemLock(hData));
-    if (!data || fseek(f, 0, SEEK_SET) != 0 || fread(data, 1, size_t(fileSize), f) != size_t(fileSize))
+    if (!data || FioSeek(f, 0, SEEK_SET) != 0 || FioRead(f, data, size_t(fileSize)) != size_t(fileSize))
         goto done;
     ParseFrames(data, size_t(fileSize), 13 + (m_pScreen->hasGlobalTable ? 3 * size_t(m_pScreen->colourCount) : 0));
     result = 1;
@@ -263,7 +262,7 @@ done:
         BaseMemUnlock(hData);
     if (hData)
         BaseMemFree(hData);
-    fclose(f);
+    FioClose(f);
     return result;
 }
 
@@ -273,19 +272,19 @@ int GetGifSize(const char *szGifFile, WORD *pWidth, WORD *pHeight) {
     MD_ASSERT(szGifFile);
     if (!szGifFile)
         return 0;
-    FILE *f = fopen(szGifFile, "rb");
+    FIO_FILE *f = FioOpen(szGifFile, "rb");
     if (!f)
         return 0;
     BYTE head[10];
     int result = 0;
-    if (fread(head, 1, 10, f) == 10 && IsGifSignature(head)) {
+    if (FioRead(f, head, 10) == 10 && IsGifSignature(head)) {
         if (pWidth)
             *pWidth = WORD(Le16(head + 6));
         if (pHeight)
             *pHeight = WORD(Le16(head + 8));
         result = 1;
     }
-    fclose(f);
+    FioClose(f);
     return result;
 }
 

@@ -66,6 +66,9 @@ enum { MIME_MODE_COMPOSING = 0, MIME_MODE_READING = 1 };
 /* The most parts a written message can carry: its count field is one octet and must equal its
  * uintvar form. */
 enum { MIME_MAX_PARTS = 127 };
+/* GetLastError() after MimeWriteFile refused a message of more than MIME_MAX_PARTS parts (an
+ * application's code: bit 29 set). */
+#define MIME_ERROR_TOO_MANY_PARTS 0x20000101L
 
 #define MIME_TYPE_MIXED "application/vnd.wap.multipart.mixed"
 #define MIME_TYPE_RELATED "application/vnd.wap.multipart.related"
@@ -83,15 +86,18 @@ int MimeAddPart(MIME_MESSAGE *pMsg, const MIME_PART_INFO *pInfo);
 /* Appends the SMIL part ("application/smil", "<smil>") and makes it the start part. */
 int MimeAddSmilPart(MIME_MESSAGE *pMsg, const char *lpszFolder, const char *lpszFileName);
 
-/* Writes the message to lpszFolder + lpszFileName.
- * NOTES: a message of more than MIME_MAX_PARTS parts is refused before the file is created; a
- * part whose data file cannot be read stops the write and leaves the partial file on disk. */
+/* Writes the message to lpszFolder + lpszFileName: 1, or 0 with GetLastError() saying why.
+ * NOTES: the file is written beside the destination and renamed into place when complete, so a
+ * failure (a part whose data cannot be read, a full disk) leaves what was there before.  A
+ * message of more than MIME_MAX_PARTS parts is refused (MIME_ERROR_TOO_MANY_PARTS), and so is a
+ * destination that is one of the parts' own files (FIO_ERROR_OUTPUT_IS_INPUT). */
 int MimeWriteFile(MIME_MESSAGE *pMsg, const char *lpszFolder, const char *lpszFileName);
 
 /* Opens and decodes a MIME file; a message in reading mode, or null for a file that cannot be
  * opened or is not a well-formed message (bad first octet, count 0, a HeadersLen of 0, a
  * HeadersLen or DataLen beyond the file, a uintvar over 5 octets, an unknown entry header, a
- * text without terminator).
+ * text without terminator).  GetLastError() then holds the file call's code, or
+ * ERROR_INVALID_DATA for a file that opened but is not a message.
  * NOTES: a part of DataLen 0 (written from an empty file) is kept and extracts as an empty
  * file. */
 MIME_MESSAGE *MimeOpenFile(const char *lpszFolder, const char *lpszFileName);
@@ -107,7 +113,9 @@ int MimeExtractStart(MIME_MESSAGE *pMsg, const char *lpszFolder, const char *lps
  * progress procedure first, and points pInfo's other fields at the part's strings.
  * NOTES: the name is the part's name or, without one, its content id less the first and last
  * characters.  A name that is empty, holds a path separator, a drive colon or "..", is refused:
- * extraction never writes outside the given folder.  A short copy (truncated file) fails. */
+ * extraction never writes outside the given folder.  A short copy (truncated file) fails.
+ * Each file appears complete or not at all, and never replaces the message being read
+ * (FIO_ERROR_OUTPUT_IS_INPUT); GetLastError() says why a part failed. */
 int MimeExtractPart(MIME_MESSAGE *pMsg, int nIndex, MIME_PART_INFO *pInfo);
 
 /* Extracts the start part as "mms.smil" (related messages) and every other part into

@@ -1,6 +1,6 @@
 /*
  * The WSP binary codec under the MIME file (WAP-230-WSP 8.4 header encoding, 8.5 multipart):
- * a growable byte buffer, a thin file stream over the C runtime, the primitive encodings, the
+ * a growable byte buffer, a thin file stream (fileio.h), the primitive encodings, the
  * well-known content types and charsets, the message encoder and decoder, and a debug log.
  *
  * Primitive encodings:
@@ -17,6 +17,7 @@
 #include <stdint.h>
 #include <stdio.h>
 
+#include "fileio.h"
 #include "mime.h"
 
 /* Byte buffer.  Invariant: when data is not null it has room for capacity + 1 octets and
@@ -27,9 +28,10 @@ struct WSP_BUFFER {
     int32_t capacity;
 };
 
-/* File stream: the path is folder followed by name. */
+/* File stream: the path is folder followed by name.  A stream opened by WspFileCreateAtomic
+ * writes a temporary file beside that path until WspFileCommit puts it in place. */
 struct WSP_FILE {
-    FILE *file;
+    FIO_FILE *file;
     char name[128];
     char folder[128];
 };
@@ -121,8 +123,19 @@ int WspBufWriteRange(const WSP_BUFFER *buf, int32_t index, int32_t count, WSP_FI
  * failure. */
 WSP_FILE *WspFileOpen(const char *lpszFolder, const char *lpszName, int mode);
 WSP_FILE *WspFileCreate(const char *lpszFolder, const char *lpszName);
-/* Closes and frees; 1, or 0 for null or when the close reported an error. */
+/* Like WspFileCreate, but the file appears at folder + name only through WspFileCommit; until
+ * then it is a temporary file beside it, and WspFileClose throws it away.  Null with
+ * GetLastError() set on failure. */
+WSP_FILE *WspFileCreateAtomic(const char *lpszFolder, const char *lpszName);
+/* Puts an atomic stream's file in place (replacing what was there) and frees the stream.
+ * RETURNS: 1; 0 with GetLastError() set when anything written was lost or the rename failed,
+ * the destination then as it was. */
+int WspFileCommit(WSP_FILE *fp);
+/* Closes and frees; 1, or 0 for null or when anything written did not reach the file
+ * (GetLastError() says why). */
 int WspFileClose(WSP_FILE *fp);
+/* Non-zero once a read or write of the stream failed; GetLastError() after it says why. */
+int WspFileError(WSP_FILE *fp);
 char *WspFileName(WSP_FILE *fp);
 char *WspFileFolder(WSP_FILE *fp);
 int32_t WspFileRead(WSP_FILE *fp, void *octets, int32_t count);

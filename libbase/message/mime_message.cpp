@@ -7,6 +7,9 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include <string>
+
+#include "fileio.h"
 #include "mime.h"
 #include "wsp.h"
 
@@ -81,22 +84,42 @@ int MimeAddSmilPart(MIME_MESSAGE *pMsg, const char *lpszFolder, const char *lpsz
 
 int MimeWriteFile(MIME_MESSAGE *pMsg, const char *lpszFolder, const char *lpszFileName)
 {
-    if (!pMsg || !lpszFolder || !lpszFileName || pMsg->mode != MIME_MODE_COMPOSING)
+    if (!pMsg || !lpszFolder || !lpszFileName || pMsg->mode != MIME_MODE_COMPOSING) {
+        SetLastError(ERROR_INVALID_PARAMETER);
         return 0;
+    }
     /* Refused before anything is written: the count octet cannot carry more. */
-    if (pMsg->partCount > MIME_MAX_PARTS)
+    if (pMsg->partCount > MIME_MAX_PARTS) {
+        SetLastError(MIME_ERROR_TOO_MANY_PARTS);
         return 0;
-    WSP_FILE *fp = WspFileCreate(lpszFolder, lpszFileName);
-    if (!fp)
-        return 0;
+    }
+    /* The message must never take the place of one of its own parts. */
+    std::string dest = std::string(lpszFolder) + lpszFileName;
+    for (const MIME_PART *p = pMsg->firstPart; p; p = p->next) {
+        int same = FioSameFile((std::string(p->folder) + p->fileName).c_str(), dest.c_str());
+        if (same != 0) {
+            if (same > 0)
+                SetLastError(FIO_ERROR_OUTPUT_IS_INPUT);
+            return 0;
+        }
+    }
     if (!pMsg->contentType && !(pMsg->contentType = (char *)malloc(128))) {
-        WspFileClose(fp);
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return 0;
     }
     strcpy(pMsg->contentType, pMsg->startPart ? MIME_TYPE_RELATED : MIME_TYPE_MIXED);
-    int ok = WspWriteMessage(pMsg, fp);
-    int closed = WspFileClose(fp);
-    return ok && closed;
+    /* Written beside the destination and put in place only when complete: a failure leaves
+     * what was there before. */
+    WSP_FILE *fp = WspFileCreateAtomic(lpszFolder, lpszFileName);
+    if (!fp)
+        return 0;
+    if (!WspWriteMessage(pMsg, fp)) {
+        DWORD e = GetLastError();
+        WspFileClose(fp);
+        SetLastError(e ? e : ERROR_GEN_FAILURE);
+        return 0;
+    }
+    return WspFileCommit(fp);
 }
 
 MIME_MESSAGE *MimeOpenFile(const char *lpszFolder, const char *lpszFileName)
@@ -125,12 +148,26 @@ int MimeOtherPartCount(const MIME_MESSAGE *pMsg)
  * arrived and the output closed cleanly. */
 static int copy_out(MIME_MESSAGE *pMsg, const MIME_PART *p, const char *lpszFolder, const char *lpszName)
 {
-    WSP_FILE *out = WspFileCreate(lpszFolder, lpszName);
+    /* The message being read is never overwritten by one of its own parts. */
+    std::string source = std::string(WspFileFolder(pMsg->stream)) + WspFileName(pMsg->stream);
+    int same = FioSameFile(source.c_str(), (std::string(lpszFolder) + lpszName).c_str());
+    if (same != 0) {
+        if (same > 0)
+            SetLastError(FIO_ERROR_OUTPUT_IS_INPUT);
+        return 0;
+    }
+    WSP_FILE *out = WspFileCreateAtomic(lpszFolder, lpszName);
     if (!out)
         return 0;
     int ok = WspFileSeek(pMsg->stream, WSP_SEEK_SET, p->dataOffset) == 0 &&
              (p->dataLength == 0 || WspFileCopy(pMsg->stream, p->dataLength, out) == p->dataLength);
-    return WspFileClose(out) && ok;
+    if (!ok) {
+        DWORD e = GetLastError();
+        WspFileClose(out);
+        SetLastError(e);
+        return 0;
+    }
+    return WspFileCommit(out);
 }
 
 int MimeExtractStart(MIME_MESSAGE *pMsg, const char *lpszFolder, const char *lpszFileName)

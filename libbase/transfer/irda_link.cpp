@@ -15,11 +15,10 @@
 #include <limits.h>
 #include <stdio.h>
 #include <string.h>
-#include <sys/stat.h>
-#include <sys/types.h>
 
 #include <new>
 
+#include "fileio.h"
 #include "irda.h"
 
 namespace {
@@ -46,40 +45,6 @@ union DeviceListBuffer {
 static_assert(sizeof(SOCKADDR_IRDA) == IRDA_ADDRESS_SIZE, "SOCKADDR_IRDA is 32 octets");
 static_assert(offsetof(DEVICELIST, Device) + 5 * sizeof(IRDA_DEVICE_INFO) <= IRDA_DEVICE_LIST_SIZE,
               "the device list holds 5 devices");
-
-/* The C runtime sees host paths; on Windows these are the caller's paths as they are. */
-FILE *open_for_reading(const char *path)
-{
-#if defined(_WIN32)
-    return fopen(path, "rb");
-#else
-    char host[MAX_PATH * 4];
-    DWORD n = CompatHostPathA(path, host, sizeof host);
-    if (n == 0 || n >= sizeof host)
-        return NULL;
-    return fopen(host, "rb");
-#endif
-}
-
-/* File size from the C runtime's file status; false when the status cannot be read. */
-bool file_size(const char *path, long long *size)
-{
-#if defined(_WIN32)
-    struct _stati64 st;
-    if (_stati64(path, &st) != 0)
-        return false;
-#else
-    char host[MAX_PATH * 4];
-    DWORD n = CompatHostPathA(path, host, sizeof host);
-    if (n == 0 || n >= sizeof host)
-        return false;
-    struct stat st;
-    if (stat(host, &st) != 0)
-        return false;
-#endif
-    *size = (long long)st.st_size;
-    return true;
-}
 
 /* The base name with its extension: what follows the last folder separator or drive colon. */
 const char *base_name(const char *path)
@@ -123,8 +88,17 @@ int IrdaParamsOffer9Wire(const unsigned char *pParams, uint32_t nLen)
 }
 
 CIrdaLink::CIrdaLink()
-    : m_socket(INVALID_SOCKET), m_connected(0), m_progressProc(NULL), m_progressUser(0), m_api(g_api)
+    : m_socket(INVALID_SOCKET), m_connected(0), m_progressProc(NULL), m_progressUser(0), m_api(g_api),
+      m_failure(IRDA_OK), m_failureCode(0)
 {
+}
+
+int CIrdaLink::Fail(IRDA_FAILURE failure, DWORD code)
+{
+    m_failure = failure;
+    m_failureCode = code ? code : ERROR_GEN_FAILURE;
+    SetLastError(m_failureCode);
+    return 0;
 }
 
 CIrdaLink::~CIrdaLink()
@@ -142,17 +116,18 @@ int CIrdaLink::Open()
         return 1;
     m_api = g_api;
     WSADATA data;
-    if (m_api->pWSAStartup(0x0101, &data) != 0)
-        return 0;
+    int started = m_api->pWSAStartup(0x0101, &data);
+    if (started != 0)
+        return Fail(IRDA_FAIL_SOCKETS, (DWORD)started);
     SOCKET s = m_api->pSocket(AF_IRDA, SOCK_STREAM, 0);
     if (s == INVALID_SOCKET) {
         /* Pair the startup here: the destructor only ends it for a link holding a socket. */
         int err = m_api->pWSAGetLastError();
         m_api->pWSACleanup();
-        SetLastError((DWORD)err);
-        return 0;
+        return Fail(IRDA_FAIL_SOCKETS, (DWORD)err);
     }
     m_socket = s;
+    m_failure = IRDA_OK;
     return 1;
 }
 
@@ -161,7 +136,7 @@ int CIrdaLink::Connect()
     if (m_connected == 1)
         return 1;
     if (m_socket == INVALID_SOCKET)
-        return 0;
+        return Fail(IRDA_FAIL_SOCKETS, WSAENOTSOCK);
 
     SOCKADDR_IRDA addr;
     memset(&addr, 0, sizeof addr);
@@ -177,8 +152,10 @@ int CIrdaLink::Connect()
         int len = IRDA_DEVICE_LIST_SIZE;
         rc = m_api->pGetsockopt(m_socket, SOL_IRLMP, IRLMP_ENUMDEVICES, devices.raw, &len);
     }
-    if (rc == SOCKET_ERROR || devices.list.numDevice == 0)
-        return 0;
+    if (rc == SOCKET_ERROR)
+        return Fail(IRDA_FAIL_DISCOVERY, (DWORD)m_api->pWSAGetLastError());
+    if (devices.list.numDevice == 0)
+        return Fail(IRDA_FAIL_NO_DEVICE, WSAEHOSTDOWN);
 
     IasBuffer ias;
     memset(&ias, 0, sizeof ias);
@@ -193,14 +170,14 @@ int CIrdaLink::Connect()
         rc = m_api->pGetsockopt(m_socket, SOL_IRLMP, IRLMP_IAS_QUERY, ias.raw, &len);
     }
     if (rc == SOCKET_ERROR)
-        return 0;
+        return Fail(IRDA_FAIL_IAS, (DWORD)m_api->pWSAGetLastError());
     if (ias.query.irdaAttribType != IAS_ATTRIB_OCTETSEQ)
-        return 0;
+        return Fail(IRDA_FAIL_NO_IRCOMM, WSAEPROTONOSUPPORT);
     uint32_t seqLen = ias.query.irdaAttribute.irdaAttribOctetSeq.Len;
     if (seqLen > IAS_MAX_OCTET_STRING)  // never trust a length past the record
         seqLen = IAS_MAX_OCTET_STRING;
     if (!IrdaParamsOffer9Wire(ias.query.irdaAttribute.irdaAttribOctetSeq.OctetSeq, seqLen))
-        return 0;
+        return Fail(IRDA_FAIL_NO_IRCOMM, WSAEPROTONOSUPPORT);
 
     DWORD nineWire = 1;
     m_api->pSetsockopt(m_socket, SOL_IRLMP, IRLMP_9WIRE_MODE, (const char *)&nineWire, sizeof nineWire);
@@ -208,8 +185,11 @@ int CIrdaLink::Connect()
     rc = SOCKET_ERROR;
     for (attempt = 0; attempt < IRDA_ATTEMPTS && rc == SOCKET_ERROR; attempt++)
         rc = m_api->pConnect(m_socket, (const struct sockaddr *)&addr, IRDA_ADDRESS_SIZE);
-    m_connected = rc == SOCKET_ERROR ? 0 : 1;
-    return m_connected;
+    if (rc == SOCKET_ERROR)
+        return Fail(IRDA_FAIL_CONNECT, (DWORD)m_api->pWSAGetLastError());
+    m_connected = 1;
+    m_failure = IRDA_OK;
+    return 1;
 }
 
 int CIrdaLink::Send(const void *pData, int nCount)
@@ -231,32 +211,38 @@ int CIrdaLink::SendFile(const char *lpszFile, IRDA_PROGRESS_PROC progressProc, u
     m_progressProc = progressProc;
     m_progressUser = progressUser;
     if (!lpszFile)
-        return 0;
-    if (!Connect())
-        return 0;
+        return Fail(IRDA_FAIL_FILE, ERROR_INVALID_PARAMETER);
 
-    long long size = 0;
-    if (!file_size(lpszFile, &size))
-        return 0;
+    /* The file is opened and measured before anything goes out: a file that cannot be sent
+     * must not leave a half-announced transfer on the phone. */
+    FIO_FILE *f = FioOpen(lpszFile, "rb");
+    if (!f)
+        return Fail(IRDA_FAIL_FILE, GetLastError());
+    int result = SendStream(f, base_name(lpszFile));
+    FioClose(f);
+    if (!result)
+        SetLastError(m_failureCode);
+    return result;
+}
+
+int CIrdaLink::SendStream(FIO_FILE *f, const char *name)
+{
+    long long size = FioSize(f);
+    if (size < 0)
+        return Fail(IRDA_FAIL_FILE, GetLastError());
     /* The header's length field is a 32-bit long on the target, and progress counts are
      * 32-bit: a larger file cannot be announced truthfully. */
-    if (size < 0 || size > LONG_MAX - IRDA_HEADER_BUFFER || size > 0x7FFFFFFFLL - IRDA_HEADER_BUFFER)
-        return 0;
-
-    FILE *f = open_for_reading(lpszFile);
-    if (!f)
-        return 0;
+    if (size > LONG_MAX - IRDA_HEADER_BUFFER || size > 0x7FFFFFFFLL - IRDA_HEADER_BUFFER)
+        return Fail(IRDA_FAIL_TOO_LARGE, ERROR_FILE_TOO_LARGE);
 
     char buffer[IRDA_HEADER_BUFFER];
-    int h = snprintf(buffer, sizeof buffer, IRDA_HEADER_FORMAT, base_name(lpszFile), (long)size);
-    if (h < 0 || h >= (int)sizeof buffer) {  // the name does not fit the header buffer
-        fclose(f);
+    int h = snprintf(buffer, sizeof buffer, IRDA_HEADER_FORMAT, name, (long)size);
+    if (h < 0 || h >= (int)sizeof buffer)  // the name does not fit the header buffer
+        return Fail(IRDA_FAIL_NAME_TOO_LONG, ERROR_FILENAME_EXCED_RANGE);
+    if (!Connect())
         return 0;
-    }
-    if (Send(buffer, h) != h) {
-        fclose(f);
+    if (!SendAll(buffer, h))
         return 0;
-    }
     const uint32_t total = (uint32_t)h + (uint32_t)size;
     if (m_progressProc)
         m_progressProc(total, (uint32_t)h, m_progressUser);
@@ -265,30 +251,43 @@ int CIrdaLink::SendFile(const char *lpszFile, IRDA_PROGRESS_PROC progressProc, u
     while (sent < size) {
         /* Never more than the size announced, even if the file grew meanwhile. */
         size_t want = (size_t)(size - sent < (long long)IRDA_CHUNK ? size - sent : (long long)IRDA_CHUNK);
-        size_t got = fread(buffer, 1, want, f);
+        size_t got = FioRead(f, buffer, want);
         if (got == 0) {  // the file shrank or cannot be read: the phone would wait forever
-            fclose(f);
-            return 0;
+            if (FioError(f))
+                return Fail(IRDA_FAIL_FILE, FioLastError(f));
+            return Fail(IRDA_FAIL_FILE_SHRANK, ERROR_HANDLE_EOF);
         }
-        if (Send(buffer, (int)got) != (int)got) {
-            fclose(f);
+        if (!SendAll(buffer, (int)got))
             return 0;
-        }
         sent += (long long)got;
         if (m_progressProc)
             m_progressProc(total, (uint32_t)h + (uint32_t)sent, m_progressUser);
     }
-    fclose(f);
+    m_failure = IRDA_OK;
     return 1;
+}
+
+/* One send of the whole block; a short or failed send is the link's failure. */
+int CIrdaLink::SendAll(const char *data, int count)
+{
+    int put = Send(data, count);
+    if (put == count)
+        return 1;
+    DWORD code = put < 0 ? (DWORD)m_api->pWSAGetLastError() : WSAECONNRESET;
+    return Fail(IRDA_FAIL_SEND, code);
 }
 
 CIrdaLink *IrdaCreate()
 {
     CIrdaLink *link = new (std::nothrow) CIrdaLink();
-    if (!link)
+    if (!link) {
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return NULL;
+    }
     if (!link->Open()) {
+        DWORD code = link->GetFailureCode();
         delete link;
+        SetLastError(code);
         return NULL;
     }
     return link;
@@ -313,6 +312,9 @@ int SendFileByIrda(const char *lpszFile)
     if (!link)
         return 0;
     int result = IrdaSendFile(link, lpszFile, NULL, 0);
+    DWORD code = link->GetFailureCode();
     IrdaDestroy(link);
+    if (!result)
+        SetLastError(code);
     return result;
 }

@@ -489,6 +489,7 @@ MIME_MESSAGE *WspReadMessage(WSP_FILE *fp)
     MIME_MESSAGE *msg = (MIME_MESSAGE *)calloc(1, sizeof(MIME_MESSAGE));
     if (!msg) {
         WspFileClose(fp);
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return NULL;
     }
     msg->mode = MIME_MODE_READING;
@@ -496,7 +497,10 @@ MIME_MESSAGE *WspReadMessage(WSP_FILE *fp)
     char type[WSP_TEXT_MAX] = "", start[WSP_TEXT_MAX] = "";
     if ((WspFileReadByte(fp) & 0x7F) != kFieldContentType || !WspReadContentType(fp, type, NULL, start) ||
         !(msg->contentType = dup_string(type)) || !WspReadEntries(fp, msg, start)) {
+        /* A read that failed says so; otherwise the octets are not a message. */
+        DWORD e = WspFileError(fp) ? GetLastError() : ERROR_INVALID_DATA;
         MimeDestroy(msg);
+        SetLastError(e);
         return NULL;
     }
     return msg;

@@ -1,10 +1,8 @@
 /*
- * The codec's file stream (a C runtime FILE with the folder and name it was opened by) and the
- * debug log "/mms_wsp_wdp.txt".
+ * The codec's file stream (a file stream of fileio.h with the folder and name it was opened by)
+ * and the debug log "/mms_wsp_wdp.txt".
  *
- * Paths are folder + name by plain concatenation.  On Windows the C runtime opens them as they
- * are; on other hosts they go through the compat layer's path mapping first, so that the same
- * Windows paths ("C:\dir\", "dir\f") reach the same host files as the Win32 file functions.
+ * Paths are folder + name by plain concatenation, handed to the Win32 file calls as they are.
  */
 #include <windows.h>
 
@@ -15,10 +13,13 @@
 
 #include "wsp.h"
 
+#if !defined(_WIN32)
+#include "compat/extensions.h"
+#endif
+
 namespace {
 
 const char *const kModes[] = {"rb", "wb", "ab", "rb+", "wb+", "ab+"};
-const size_t kStreamBuffer = 64 * 1024;
 
 /* folder + name into out (MAX_PATH * 2); false when a part is missing or too long. */
 bool join_path(const char *folder, const char *name, char *out, size_t cch)
@@ -33,61 +34,96 @@ bool join_path(const char *folder, const char *name, char *out, size_t cch)
     return true;
 }
 
-FILE *open_path(const char *path, const char *mode)
+/* Checks the names and allocates the record; the stream is opened by the caller. */
+WSP_FILE *new_record(const char *lpszFolder, const char *lpszName, char *path, size_t cchPath)
 {
-#if defined(_WIN32)
-    return fopen(path, mode);
-#else
-    char host[MAX_PATH * 4];
-    DWORD n = CompatHostPathA(path, host, sizeof host);
-    if (n == 0 || n >= sizeof host)
+    if (!lpszFolder || !lpszName) {
+        SetLastError(ERROR_INVALID_PARAMETER);
         return NULL;
-    return fopen(host, mode);
-#endif
+    }
+    /* The record keeps both in 128-character fields; a longer one would be cut and name
+     * another file, so it is refused. */
+    if (strlen(lpszFolder) >= sizeof(((WSP_FILE *)0)->folder) || strlen(lpszName) >= sizeof(((WSP_FILE *)0)->name) ||
+        !join_path(lpszFolder, lpszName, path, cchPath)) {
+        SetLastError(ERROR_FILENAME_EXCED_RANGE);
+        return NULL;
+    }
+    WSP_FILE *fp = (WSP_FILE *)calloc(1, sizeof(WSP_FILE));
+    if (!fp) {
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return NULL;
+    }
+    strcpy(fp->folder, lpszFolder);
+    strcpy(fp->name, lpszName);
+    return fp;
+}
+
+WSP_FILE *with_stream(WSP_FILE *fp, FIO_FILE *file)
+{
+    if (!file) {
+        DWORD e = GetLastError();
+        free(fp);
+        SetLastError(e);
+        return NULL;
+    }
+    fp->file = file;
+    return fp;
 }
 
 }  // namespace
 
 WSP_FILE *WspFileOpen(const char *lpszFolder, const char *lpszName, int mode)
 {
-    if (mode < 1 || mode > 6 || !lpszFolder || !lpszName)
-        return NULL;
-    /* The record keeps both in 128-character fields; a longer one would be cut and name
-     * another file, so it is refused. */
-    if (strlen(lpszFolder) >= sizeof(((WSP_FILE *)0)->folder) || strlen(lpszName) >= sizeof(((WSP_FILE *)0)->name))
-        return NULL;
-    char path[MAX_PATH * 2];
-    if (!join_path(lpszFolder, lpszName, path, sizeof path))
-        return NULL;
-    /* The stream's stdio buffer lives behind the record and goes with it.  A larger buffer
-     * than the C runtime's own (one disk block) matters: the stream carries whole media files
-     * in 2048-octet copies, and with 4 KB buffers the system calls cost more than the copying. */
-    WSP_FILE *fp = (WSP_FILE *)calloc(1, sizeof(WSP_FILE) + kStreamBuffer);
-    if (!fp)
-        return NULL;
-    fp->file = open_path(path, kModes[mode - 1]);
-    if (!fp->file) {
-        free(fp);
+    if (mode < 1 || mode > 6) {
+        SetLastError(ERROR_INVALID_PARAMETER);
         return NULL;
     }
-    setvbuf(fp->file, (char *)(fp + 1), _IOFBF, kStreamBuffer);
-    strcpy(fp->folder, lpszFolder);
-    strcpy(fp->name, lpszName);
-    return fp;
+    char path[MAX_PATH * 2];
+    WSP_FILE *fp = new_record(lpszFolder, lpszName, path, sizeof path);
+    return fp ? with_stream(fp, FioOpen(path, kModes[mode - 1])) : NULL;
 }
+
 
 WSP_FILE *WspFileCreate(const char *lpszFolder, const char *lpszName)
 {
     return WspFileOpen(lpszFolder, lpszName, WSP_WBP);
 }
 
+WSP_FILE *WspFileCreateAtomic(const char *lpszFolder, const char *lpszName)
+{
+    char path[MAX_PATH * 2];
+    WSP_FILE *fp = new_record(lpszFolder, lpszName, path, sizeof path);
+    return fp ? with_stream(fp, FioCreateAtomic(path)) : NULL;
+}
+
+int WspFileCommit(WSP_FILE *fp)
+{
+    if (!fp)
+        return 0;
+    int ok = FioCommit(fp->file);
+    DWORD e = GetLastError();
+    free(fp);
+    SetLastError(e);
+    return ok;
+}
+
 int WspFileClose(WSP_FILE *fp)
 {
     if (!fp)
         return 0;
-    int rc = fclose(fp->file);
+    int rc = FioClose(fp->file);
+    DWORD e = GetLastError();
     free(fp);
+    SetLastError(e);
     return rc == 0 ? 1 : 0;
+}
+
+int WspFileError(WSP_FILE *fp)
+{
+    if (!fp || !FioError(fp->file))
+        return 0;
+    SetLastError(FioLastError(fp->file));
+    return 1;
 }
 
 char *WspFileName(WSP_FILE *fp)
@@ -106,7 +142,7 @@ int32_t WspFileRead(WSP_FILE *fp, void *octets, int32_t count)
         return -1;
     if (!octets || count < 1)
         return 0;
-    return (int32_t)fread(octets, 1, (size_t)count, fp->file);
+    return (int32_t)FioRead(fp->file, octets, (size_t)count);
 }
 
 int32_t WspFileWrite(WSP_FILE *fp, const void *octets, int32_t count)
@@ -115,7 +151,7 @@ int32_t WspFileWrite(WSP_FILE *fp, const void *octets, int32_t count)
         return -1;
     if (!octets || count < 1)
         return 0;
-    return (int32_t)fwrite(octets, 1, (size_t)count, fp->file);
+    return (int32_t)FioWrite(fp->file, octets, (size_t)count);
 }
 
 int WspFileSeek(WSP_FILE *fp, int origin, int32_t offset)
@@ -123,14 +159,14 @@ int WspFileSeek(WSP_FILE *fp, int origin, int32_t offset)
     static const int kOrigins[] = {SEEK_SET, SEEK_END, SEEK_CUR};
     if (!fp || origin < 0 || origin > 2)
         return -1;
-    return fseek(fp->file, offset, kOrigins[origin]) == 0 ? 0 : -1;
+    return FioSeek(fp->file, offset, kOrigins[origin]);
 }
 
 int32_t WspFileTell(WSP_FILE *fp)
 {
     if (!fp)
         return -1;
-    long pos = ftell(fp->file);
+    long long pos = FioTell(fp->file);
     return (pos < 0 || pos > INT32_MAX) ? -1 : (int32_t)pos;
 }
 
@@ -138,11 +174,7 @@ int32_t WspFileSize(WSP_FILE *fp)
 {
     if (!fp)
         return -1;
-    long pos = ftell(fp->file);
-    if (pos < 0 || fseek(fp->file, 0, SEEK_END) != 0)
-        return -1;
-    long size = ftell(fp->file);
-    fseek(fp->file, pos, SEEK_SET);
+    long long size = FioSize(fp->file);
     return (size < 0 || size > INT32_MAX) ? -1 : (int32_t)size;
 }
 
@@ -176,15 +208,16 @@ int WspFileReadByte(WSP_FILE *fp)
 {
     if (!fp)
         return 0;
-    int c = getc(fp->file);
-    return c == EOF ? 0 : c;
+    int c = FioGetc(fp->file);
+    return c < 0 ? 0 : c;
 }
 
 int WspFileWriteByte(WSP_FILE *fp, int octet)
 {
     if (!fp)
         return 0;
-    return putc(octet & 0xFF, fp->file) == EOF ? 0 : 1;
+    unsigned char c = (unsigned char)(octet & 0xFF);
+    return FioWrite(fp->file, &c, 1) == 1 ? 1 : 0;
 }
 
 int32_t WspFileCopy(WSP_FILE *src, int32_t count, WSP_FILE *dst)
@@ -208,6 +241,9 @@ int32_t WspFileCopy(WSP_FILE *src, int32_t count, WSP_FILE *dst)
             break;
     }
     free(block);
+    /* A short copy says why: the destination's failure, the source's, or the source's end. */
+    if (done < count && !WspFileError(dst) && !WspFileError(src))
+        SetLastError(ERROR_HANDLE_EOF);
     return done;
 }
 
@@ -234,14 +270,19 @@ void WspLog(const char *format, ...)
         return;
     va_list ap;
     va_start(ap, format);
-    FILE *f = fopen(WspLogPath(), "ab+");
-    if (f) {
-        vfprintf(f, format, ap);
-        fclose(f);
-    } else {
-        vfprintf(stdout, format, ap);
-    }
+    char line[1024];
+    int n = vsnprintf(line, sizeof line, format, ap);
     va_end(ap);
+    if (n < 0)
+        return;
+    if ((size_t)n >= sizeof line)
+        n = (int)sizeof line - 1;
+    FIO_FILE *f = FioOpen(WspLogPath(), "ab");
+    if (!f || FioWrite(f, line, (size_t)n) != (size_t)n || FioClose(f) != 0) {
+        if (f)
+            FioClose(f);
+        fwrite(line, 1, (size_t)n, stdout);
+    }
 }
 
 void WspBufDump(const WSP_BUFFER *buf)
@@ -312,8 +353,8 @@ int WspFileReadText(WSP_FILE *fp, char *out, int cchOut)
     int n = 0;
     bool first = true;
     for (;;) {
-        int c = getc(fp->file);
-        if (c == EOF) {
+        int c = FioGetc(fp->file);
+        if (c < 0) {
             out[0] = 0;
             return -1;
         }

@@ -99,14 +99,24 @@ MDOC_API HMMSCONTAINER WINAPI mmsContainerCreate(void);
 /* Frees the container and everything in it.  Null is ignored. */
 MDOC_API void WINAPI mmsContainerDestroy(HMMSCONTAINER hCont);
 
+/* Codes of this library for GetLastError() (bit 29 set: never the system's own). */
+#define MDOC_ERROR_TOO_MANY 0x20000201L     /* more slides, objects in a slide or regions than it holds */
+#define MDOC_ERROR_SUBFOLDER 0x20000202L    /* a media file named with a folder cannot be placed beside it */
+#define MDOC_ERROR_NAME_CLASH 0x20000203L   /* two different files under one name */
+#define MDOC_ERROR_TOO_MANY_PARTS 0x20000204L /* a message would exceed 127 parts */
+
 /* Replaces the container's content by the SMIL presentation at lpszPath, whose media files lie
  * beside it (or below it).  1, or 0 when the file cannot be read, is not well-formed SMIL, or
- * names media that are missing or outside its folder; on failure the container is empty.
+ * names media that are missing or outside its folder; on failure the container is empty and
+ * GetLastError() says why: the file call's code, ERROR_INVALID_DATA (not well-formed SMIL),
+ * ERROR_FILE_TOO_LARGE, ERROR_INVALID_NAME (a source outside the folder), ERROR_FILE_NOT_FOUND
+ * (missing media), ERROR_FILENAME_EXCED_RANGE or MDOC_ERROR_TOO_MANY.
  * NOTES: a media element without dur takes its <par>'s duration. */
 MDOC_API BOOL WINAPI mmsContainerLoad(HMMSCONTAINER hCont, LPCSTR lpszPath);
 
 /* Writes the container as a SMIL presentation at lpszPath and copies each media file that is
- * not already there beside it.  1 / 0. */
+ * not already there beside it.  1 / 0, GetLastError() saying why (MDOC_ERROR_SUBFOLDER,
+ * MDOC_ERROR_NAME_CLASH or a file call's code).  Each file written appears whole or not at all. */
 MDOC_API BOOL WINAPI mmsContainerSave(HMMSCONTAINER hCont, LPCSTR lpszPath);
 
 /* Writes the message file: a WSP multipart MIME file (0x84, content type, part count, entries)
@@ -114,8 +124,11 @@ MDOC_API BOOL WINAPI mmsContainerSave(HMMSCONTAINER hCont, LPCSTR lpszPath);
  * with the container's SMIL presentation as its start part ("<smil>", "mms.smil"), followed by
  * one part per distinct media file; with nFlag 0 it is "...multipart.mixed" of the media alone.
  * lpszSubject, lpszId and lpszTo are checked for null and otherwise not written: the file has
- * no envelope headers.  1, or 0 (the partial file removed) when a media file cannot be read,
- * two different files share a name, or the message would exceed 127 parts. */
+ * no envelope headers.  1, or 0 when a media file cannot be read, two different files share a
+ * name (MDOC_ERROR_NAME_CLASH), the message would exceed 127 parts (MDOC_ERROR_TOO_MANY_PARTS)
+ * or lpszPath is one of the media (FIO_ERROR_OUTPUT_IS_INPUT), GetLastError() saying why.
+ * The file is written beside lpszPath and renamed into place: a failure leaves lpszPath as it
+ * was. */
 MDOC_API int WINAPI mmsGenerateMessage(HMMSCONTAINER hCont, LPCSTR lpszSubject, LPCSTR lpszId,
                                        LPCSTR lpszTo, LPCSTR lpszPath, int nFlag);
 

@@ -1,86 +1,61 @@
 /*
- * File access of the library.  Paths arrive as Windows paths; on other hosts the compat layer
- * maps them to the host paths its own file functions open.
+ * File access of the library, through the file streams of fileio.h: paths are Windows paths,
+ * failures leave Windows' codes in GetLastError(), and a file written here appears complete or
+ * not at all.
  */
 #include <stdio.h>
 #include <string.h>
+
+#include "fileio.h"
 
 #include "mdoc_private.h"
 
 namespace mdoc {
 
-static std::string Native(const std::string &path)
-{
-#if defined(_WIN32)
-    return path;
-#else
-    char buf[4096];
-    DWORD n = CompatHostPathA(path.c_str(), buf, sizeof buf);
-    if (n == 0 || n >= sizeof buf)
-        return std::string();
-    return std::string(buf, n);
-#endif
-}
-
-FILE *OpenFile(const std::string &path, const char *mode)
-{
-    std::string native = path.empty() ? path : Native(path);
-    if (native.empty())
-        return nullptr;
-    return fopen(native.c_str(), mode);
-}
-
 bool FileExists(const std::string &path)
 {
-    FILE *f = OpenFile(path, "rb");
-    if (!f)
+    if (path.empty())
         return false;
-    // A folder opens on some hosts; it is not a media file.
-    char c;
-    bool ok = fread(&c, 1, 1, f) == 1 || !ferror(f);
-    fclose(f);
-    return ok;
+    // A folder is not a media file.
+    DWORD a = GetFileAttributesA(path.c_str());
+    return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 bool ReadWholeFile(const std::string &path, std::string &out, size_t maxBytes)
 {
-    FILE *f = OpenFile(path, "rb");
+    out.clear();
+    FIO_FILE *f = path.empty() ? nullptr : FioOpen(path.c_str(), "rb");
     if (!f)
         return false;
-    out.clear();
-    char buf[16384];
-    bool ok = true;
-    for (;;) {
-        size_t n = fread(buf, 1, sizeof buf, f);
-        if (n == 0) {
-            ok = !ferror(f);
-            break;
-        }
-        if (out.size() + n > maxBytes) {
-            ok = false;
-            break;
-        }
-        out.append(buf, n);
+    long long size = FioSize(f);
+    bool ok = size >= 0 && (unsigned long long)size <= maxBytes;
+    if (ok) {
+        out.resize((size_t)size);
+        ok = FioRead(f, &out[0], out.size()) == out.size();
+    } else if (size >= 0) {
+        SetLastError(ERROR_FILE_TOO_LARGE);
     }
-    fclose(f);
+    DWORD e = ok ? NO_ERROR : (FioError(f) ? FioLastError(f) : GetLastError());
+    FioClose(f);
+    if (!ok) {
+        out.clear();
+        SetLastError(e ? e : ERROR_HANDLE_EOF);
+    }
     return ok;
 }
 
 bool WriteWholeFile(const std::string &path, const std::string &data)
 {
-    FILE *f = OpenFile(path, "wb");
+    FIO_FILE *f = path.empty() ? nullptr : FioCreateAtomic(path.c_str());
     if (!f)
         return false;
-    bool ok = fwrite(data.data(), 1, data.size(), f) == data.size();
-    ok = (fclose(f) == 0) && ok;
-    return ok;
-}
-
-void RemoveFile(const std::string &path)
-{
-    std::string native = Native(path);
-    if (!native.empty())
-        remove(native.c_str());
+    if (FioWrite(f, data.data(), data.size()) != data.size()) {
+        DWORD e = FioLastError(f);
+        FioClose(f);
+        SetLastError(e);
+        return false;
+    }
+    return FioCommit(f) != 0;
 }
 
 std::string FolderOf(const std::string &path)

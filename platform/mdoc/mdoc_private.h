@@ -64,11 +64,9 @@ struct MDOC_SMIL {
 namespace mdoc {
 
 /* Files: Windows paths are accepted on every host ("\" separates). */
-FILE *OpenFile(const std::string &path, const char *mode);
 bool FileExists(const std::string &path);
 bool ReadWholeFile(const std::string &path, std::string &out, size_t maxBytes);
 bool WriteWholeFile(const std::string &path, const std::string &data);
-void RemoveFile(const std::string &path);
 /* Folder part of a path, with its trailing separator ("" when there is none). */
 std::string FolderOf(const std::string &path);
 /* Name part of a path. */

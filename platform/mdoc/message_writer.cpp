@@ -17,6 +17,7 @@
 
 #include <map>
 
+#include "fileio.h"
 #include "mdoc_private.h"
 
 namespace {
@@ -132,8 +133,10 @@ MDOC_API int WINAPI mmsGenerateMessage(HMMSCONTAINER hCont, LPCSTR lpszSubject, 
                 std::string name = mdoc::NameOf(o.src);
                 auto it = seen.find(name);
                 if (it != seen.end()) {
-                    if (!mdoc::SamePath(it->second, o.path))
+                    if (!mdoc::SamePath(it->second, o.path)) {
+                        SetLastError(MDOC_ERROR_NAME_CLASH);
                         return 0;
+                    }
                     continue;
                 }
                 seen[name] = o.path;
@@ -141,8 +144,10 @@ MDOC_API int WINAPI mmsGenerateMessage(HMMSCONTAINER hCont, LPCSTR lpszSubject, 
             }
         }
         int count = (int)parts.size() + (nFlag ? 1 : 0);
-        if (count > 127)
+        if (count > 127) {
+            SetLastError(MDOC_ERROR_TOO_MANY_PARTS);
             return 0;
+        }
 
         std::string out;
         out += '\x84';
@@ -165,16 +170,20 @@ MDOC_API int WINAPI mmsGenerateMessage(HMMSCONTAINER hCont, LPCSTR lpszSubject, 
             Entry(out, "application/smil", "<smil>", "mms.smil", smil);
         }
         for (const Part &p : parts) {
+            // The message must never take the place of one of its own media files.
+            int same = FioSameFile(p.path.c_str(), lpszPath);
+            if (same != 0) {
+                if (same > 0)
+                    SetLastError(FIO_ERROR_OUTPUT_IS_INPUT);
+                return 0;
+            }
             std::string data;
             if (!mdoc::ReadWholeFile(p.path, data, (size_t)1 << 30))
                 return 0;
             Entry(out, TypeFor(p.name), "<" + p.name + ">", p.name, data);
         }
-        if (!mdoc::WriteWholeFile(lpszPath, out)) {
-            mdoc::RemoveFile(lpszPath);
-            return 0;
-        }
-        return 1;
+        // Written whole or not at all: a failure leaves what was at lpszPath as it was.
+        return mdoc::WriteWholeFile(lpszPath, out) ? 1 : 0;
     } catch (...) {
         return 0;
     }

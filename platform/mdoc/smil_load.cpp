@@ -24,7 +24,10 @@ enum {
     kMaxPerSlide = 32,
 };
 
-struct LoadError {};
+/* Why a load stopped: a Windows code or one of this library's. */
+struct LoadError {
+    DWORD code;
+};
 
 const char *AttrOf(rapidxml::xml_node<> *n, const char *name)
 {
@@ -132,11 +135,13 @@ struct Loader {
     {
         const char *src = AttrOf(n, "src");
         if (!src || !SafeSource(src))
-            throw LoadError();
+            throw LoadError{src ? (DWORD)ERROR_INVALID_NAME : (DWORD)ERROR_INVALID_DATA};
         std::string rel = src;
         std::string path = folder + rel;
-        if (path.size() >= MAX_PATH || !mdoc::FileExists(path))
-            throw LoadError();
+        if (path.size() >= MAX_PATH)
+            throw LoadError{ERROR_FILENAME_EXCED_RANGE};
+        if (!mdoc::FileExists(path))
+            throw LoadError{ERROR_FILE_NOT_FOUND};
         mdoc::Object o;
         o.type = type;
         o.path = path;
@@ -170,7 +175,7 @@ struct Loader {
     void Slide(rapidxml::xml_node<> *par)
     {
         if (slide >= kMaxSlides)
-            throw LoadError();
+            throw LoadError{MDOC_ERROR_TOO_MANY};
         DWORD dur = ClockValue(AttrOf(par, "dur"));
         int k = 0;
         for (rapidxml::xml_node<> *m = par->first_node(); m; m = m->next_sibling()) {
@@ -178,7 +183,7 @@ struct Loader {
             if (!type)
                 continue;
             if (k >= kMaxPerSlide)
-                throw LoadError();
+                throw LoadError{MDOC_ERROR_TOO_MANY};
             Media(m, type, k++, dur);
         }
         slide++;
@@ -193,7 +198,7 @@ struct Loader {
                 Body(n, depth + 1);
             } else if (int type = TypeOf(n->name())) {
                 if (slide >= kMaxSlides)
-                    throw LoadError();
+                    throw LoadError{MDOC_ERROR_TOO_MANY};
                 Media(n, type, 0, 0);
                 slide++;
             }
@@ -211,7 +216,7 @@ struct Loader {
                 c.rootBackground = bg ? bg : "";
             } else if (!strcmp(n->name(), "region")) {
                 if (c.regions.size() >= 256)
-                    throw LoadError();
+                    throw LoadError{MDOC_ERROR_TOO_MANY};
                 mdoc::Region r;
                 const char *id = AttrOf(n, "id");
                 r.id = id ? id : "";
@@ -257,7 +262,7 @@ MDOC_API BOOL WINAPI mmsContainerLoad(HMMSCONTAINER hCont, LPCSTR lpszPath)
         xml.parse<rapidxml::parse_validate_closing_tags>(buf.data());
         rapidxml::xml_node<> *smil = xml.first_node();
         if (!smil || strcmp(smil->name(), "smil") != 0)
-            throw LoadError();
+            throw LoadError{ERROR_INVALID_DATA};
         Loader ld{*hCont, mdoc::FolderOf(lpszPath)};
         if (rapidxml::xml_node<> *head = smil->first_node("head"))
             if (rapidxml::xml_node<> *layout = head->first_node("layout"))
@@ -265,9 +270,19 @@ MDOC_API BOOL WINAPI mmsContainerLoad(HMMSCONTAINER hCont, LPCSTR lpszPath)
         if (rapidxml::xml_node<> *body = smil->first_node("body"))
             ld.Body(body, 0);
         return TRUE;
-    } catch (...) {
-        // Not well-formed, not SMIL, missing media or no memory: nothing half-loaded stays.
+    } catch (const LoadError &e) {
+        // Not SMIL, missing media or too much of it: nothing half-loaded stays.
         Clear(hCont);
+        SetLastError(e.code);
+        return FALSE;
+    } catch (const std::bad_alloc &) {
+        Clear(hCont);
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return FALSE;
+    } catch (...) {
+        // Not well-formed XML.
+        Clear(hCont);
+        SetLastError(ERROR_INVALID_DATA);
         return FALSE;
     }
 }
@@ -286,15 +301,19 @@ MDOC_API BOOL WINAPI mmsContainerSave(HMMSCONTAINER hCont, LPCSTR lpszPath)
                 std::string target = folder + o.src;
                 auto it = placed.find(o.src);
                 if (it != placed.end()) {
-                    if (!mdoc::SamePath(it->second, o.path))
+                    if (!mdoc::SamePath(it->second, o.path)) {
+                        SetLastError(MDOC_ERROR_NAME_CLASH);
                         return FALSE;  // two files under one name
+                    }
                     continue;
                 }
                 placed[o.src] = o.path;
                 if (mdoc::SamePath(target, o.path))
                     continue;
-                if (o.src.find_first_of("/\\") != std::string::npos)
+                if (o.src.find_first_of("/\\") != std::string::npos) {
+                    SetLastError(MDOC_ERROR_SUBFOLDER);
                     return FALSE;  // would need a sub-folder that may not exist
+                }
                 std::string data;
                 if (!mdoc::ReadWholeFile(o.path, data, (size_t)1 << 30) || !mdoc::WriteWholeFile(target, data))
                     return FALSE;
@@ -308,6 +327,7 @@ MDOC_API BOOL WINAPI mmsContainerSave(HMMSCONTAINER hCont, LPCSTR lpszPath)
         return ok;
     } catch (...) {
         SMIL_Destory(doc);
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return FALSE;
     }
 }

@@ -7,6 +7,7 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "fileio.h"
 #include "gifcodec.h"
 #include "pixkit.h"
 #include "pixkit_dib.h"
@@ -37,21 +38,19 @@ inline int Le16(const BYTE *p) { return p[0] | (p[1] << 8); }
 
 /* The whole file, malloc'd; null when it cannot be read or exceeds 256 MB. */
 BYTE *ReadWholeFile(const char *path, size_t *pSize) {
-    FILE *f = fopen(path, "rb");
+    FIO_FILE *f = FioOpen(path, "rb");
     if (!f)
         return nullptr;
     BYTE *data = nullptr;
-    long size = -1;
-    if (fseek(f, 0, SEEK_END) == 0)
-        size = ftell(f);
-    if (size > 0 && size <= (1L << 28) && fseek(f, 0, SEEK_SET) == 0) {
+    long long size = FioSize(f);
+    if (size > 0 && size <= (1LL << 28)) {
         data = static_cast<BYTE *>(malloc(size_t(size)));
-        if (data && fread(data, 1, size_t(size), f) != size_t(size)) {
+        if (data && FioRead(f, data, size_t(size)) != size_t(size)) {
             free(data);
             data = nullptr;
         }
     }
-    fclose(f);
+    FioClose(f);
     *pSize = data ? size_t(size) : 0;
     return data;
 }

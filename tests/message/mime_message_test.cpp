@@ -151,12 +151,15 @@ TEST(MimeCompose, ArgumentChecksAndFailedWrites)
     EXPECT_EQ(m->firstPart->name, nullptr);
     EXPECT_FALSE(MimeWriteFile(m, nullptr, "x"));
     EXPECT_FALSE(MimeWriteFile(m, f.folder.c_str(), nullptr));
-    // A missing data file stops the write; the partial file stays.
+    // A missing data file stops the write, says why, and leaves no partial file nor a damaged
+    // earlier one.
     ASSERT_TRUE(f.Add(m, "image/gif", "missing.gif"));
     EXPECT_FALSE(MimeWriteFile(m, f.folder.c_str(), "part.mms"));
-    Bytes partial = f.Get("part.mms");
-    ASSERT_GE(partial.size(), 3u);
-    EXPECT_EQ(partial[2], 2);
+    EXPECT_EQ((DWORD)ERROR_FILE_NOT_FOUND, GetLastError());
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(f.dir.file("part.mms").c_str()));
+    f.Put("part.mms", {1, 2, 3});
+    EXPECT_FALSE(MimeWriteFile(m, f.folder.c_str(), "part.mms"));
+    EXPECT_EQ(f.Get("part.mms"), Bytes({1, 2, 3}));
     MimeDestroy(m);
     MimeDestroy(nullptr);
     MimeClearProgress(nullptr);

@@ -4,6 +4,7 @@
 #pragma once
 #include <windows.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -51,6 +52,22 @@ public:
 /* True under Wine (its ntdll answers wine_get_version), for marking Wine's known divergences
  * from Windows in the open. */
 bool UnderWine();
+
+/* Fault injection into the file calls the library makes (CreateFileA, ReadFile, WriteFile and
+ * the calls that change the file system: DeleteFileA, MoveFileA, MoveFileExA, CopyFileA,
+ * CreateDirectoryA): the Nth of them from now on fails, once; 0 disarms.  Natively this is the
+ * compat layer's injector; on Windows the test program's and its DLLs' imports of those calls
+ * are rerouted through a counter the first time it is armed. */
+void FailNthFileOperation(unsigned n);
+/* True while an armed file fault has not happened yet. */
+bool FileFaultPending();
+
+/* The fault loop: runs `op` with the Nth file operation failing for N = 1, 2, ... until a run
+ * in which the fault never came (the operation made fewer than N calls), calling check(ok, n)
+ * after every run; `reset` puts the scene back before each run.  Returns the number of runs
+ * that met a fault (0 also when `limit` was reached: the caller should expect more). */
+unsigned ForEachFileFault(const std::function<void()> &reset, const std::function<bool()> &op,
+                          const std::function<void(bool ok, unsigned n)> &check, unsigned limit = 5000);
 
 /* True when running on the real Win32 API (Windows or Wine), false on the compat layer. */
 constexpr bool kRealWin32 =

@@ -1,5 +1,6 @@
 /* medley: the command line over the module and its base library. */
 #include <stdio.h>
+#include <stdint.h>
 #include <stdlib.h>
 #include <unistd.h>
 
@@ -9,7 +10,13 @@
 
 #include <windows.h>
 
+#include "basemem.h"
+#include "fileio.h"
+#include "irda.h"
+#include "mdoc.h"
+#include "mime.h"
 #include "medley.h"
+#include "sysinfo.h"
 
 #if defined(_WIN32)
 #include <io.h>
@@ -33,6 +40,97 @@ int Fail(const std::string &reason)
     fprintf(stderr, "medley: %s\n", reason.c_str());
     g_exit = 1;
     return 1;
+}
+
+std::string Why(unsigned long code)
+{
+    static const struct {
+        unsigned long code;
+        const char *text;
+    } kReasons[] = {
+        {ERROR_FILE_NOT_FOUND, "the file does not exist"},
+        {ERROR_PATH_NOT_FOUND, "the folder does not exist"},
+        {ERROR_TOO_MANY_OPEN_FILES, "too many files are open"},
+        {ERROR_ACCESS_DENIED, "access is denied"},
+        {ERROR_NOT_ENOUGH_MEMORY, "not enough memory"},
+        {ERROR_OUTOFMEMORY, "not enough memory"},
+        {ERROR_INVALID_DATA, "the file is damaged or not of the expected kind"},
+        {ERROR_WRITE_FAULT, "a write to the disk failed"},
+        {ERROR_READ_FAULT, "a read from the disk failed"},
+        {ERROR_SHARING_VIOLATION, "the file is in use by another program"},
+        {ERROR_HANDLE_EOF, "the file ended early (it shrank or is cut short)"},
+        {ERROR_FILE_EXISTS, "the file already exists"},
+        {ERROR_ALREADY_EXISTS, "the file already exists"},
+        {ERROR_INVALID_PARAMETER, "an argument is not valid"},
+        {ERROR_DISK_FULL, "the disk is full"},
+        {ERROR_INVALID_NAME, "the name is not valid for a file"},
+        {ERROR_DIR_NOT_EMPTY, "the folder is not empty"},
+        {ERROR_FILENAME_EXCED_RANGE, "the name or path is too long"},
+        {ERROR_FILE_TOO_LARGE, "the file is too large"},
+        {ERROR_DIRECTORY, "the name is not a folder"},
+        {ERROR_DIRECTORY_NOT_SUPPORTED, "it is a folder, not a file"},
+        {ERROR_NOT_SAME_DEVICE, "the file cannot be moved to another drive"},
+        {(unsigned long)FIO_ERROR_OUTPUT_IS_INPUT, "the output would replace one of the inputs"},
+        {(unsigned long)MIME_ERROR_TOO_MANY_PARTS, "a message carries at most 127 parts"},
+        {(unsigned long)MDOC_ERROR_TOO_MANY_PARTS, "a message carries at most 127 parts"},
+        {(unsigned long)MDOC_ERROR_TOO_MANY, "the presentation has more slides, media in a slide or regions than a message holds"},
+        {(unsigned long)MDOC_ERROR_SUBFOLDER, "a media file lies in a sub-folder and cannot be placed beside the presentation"},
+        {(unsigned long)MDOC_ERROR_NAME_CLASH, "two different media files have the same name"},
+        {WSAETIMEDOUT, "the phone stopped taking data (timed out)"},
+        {WSAECONNRESET, "the phone dropped the link"},
+        {WSAECONNABORTED, "the link was broken off"},
+        {WSAECONNREFUSED, "the phone refused the connection"},
+        {WSAEHOSTDOWN, "no phone is in range"},
+        {WSAEPROTONOSUPPORT, "the phone does not offer IrCOMM 9-wire"},
+        {WSAEAFNOSUPPORT, "this system has no IrDA sockets"},
+        {WSAENOTSOCK, "the link has no socket"},
+        {WSAENETDOWN, "the infrared link is down"},
+    };
+    for (const auto &r : kReasons)
+        if (r.code == code)
+            return r.text;
+    return "Windows error " + std::to_string(code);
+}
+
+int FailWhy(const std::string &what) { return Fail(what + ": " + Why(GetLastError())); }
+
+std::string Printable(const std::string &outside)
+{
+    static const char kHex[] = "0123456789abcdef";
+    std::string out;
+    const unsigned char *p = (const unsigned char *)outside.data(), *end = p + outside.size();
+    auto escape = [&](unsigned char c) {
+        out += "\\x";
+        out += kHex[c >> 4];
+        out += kHex[c & 15];
+    };
+    while (p < end) {
+        unsigned char c = *p;
+        if (c >= 0x20 && c < 0x7F) {
+            out += (char)c;
+            ++p;
+            continue;
+        }
+        /* A well-formed UTF-8 sequence of a printable character passes whole. */
+        int n = c >= 0xF5 ? 0 : c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC2 ? 2 : 0;
+        bool whole = n > 0 && end - p >= n;
+        uint32_t cp = n == 2 ? c & 0x1F : n == 3 ? c & 0x0F : c & 0x07;
+        for (int i = 1; whole && i < n; ++i) {
+            whole = (p[i] & 0xC0) == 0x80;
+            cp = (cp << 6) | (p[i] & 0x3F);
+        }
+        if (whole && ((n == 3 && cp < 0x800) || (n == 4 && (cp < 0x10000 || cp > 0x10FFFF)) ||
+                      (cp >= 0xD800 && cp < 0xE000) || cp < 0xA0))
+            whole = false;
+        if (whole) {
+            out.append((const char *)p, (size_t)n);
+            p += n;
+        } else {
+            escape(c);
+            ++p;
+        }
+    }
+    return out;
 }
 
 Progress::Progress(std::string label) : m_label(std::move(label)), m_lastPermille(-1), m_shown(false)
@@ -82,7 +180,13 @@ std::string ProgramDir()
 
 int main(int argc, char **argv)
 {
+    /* As every program using the base library must, before its first block. */
+    BaseMemInit();
     CLI::App app{"medley: compose MMS messages, work with their media and send them to a phone"};
+    char product[MAX_PATH] = "", version[MAX_PATH] = "";
+    GetProductName(product);
+    GetProductVersion(version);
+    app.set_version_flag("--version", std::string(product[0] ? product : "medley") + " " + version);
     app.require_subcommand(1);
     // Arguments starting with '/' are paths (Unix paths under Wine), never "/option" switches.
     app.allow_windows_style_options(false);

@@ -29,6 +29,17 @@ struct VerbRegistrar {
 void SetExit(int code);
 int Fail(const std::string &reason);  // prints "medley: <reason>", sets 1, returns 1
 
+/* The reason a Windows error code stands for, in words ("the file does not exist"), for the
+ * codes the library leaves in GetLastError(); others read "Windows error N". */
+std::string Why(unsigned long code);
+/* Fail(what + ": " + Why(GetLastError())). */
+int FailWhy(const std::string &what);
+
+/* Text from outside (names and types read from files) made safe to print: control characters,
+ * DEL, C1 controls and octets that are not UTF-8 become \xNN, so that no file can drive the
+ * terminal. */
+std::string Printable(const std::string &outside);
+
 /* A one-line progress bar on standard error (only when it is a terminal, or when forced with
  * MEDLEY_PROGRESS=1); Done() ends the line. */
 class Progress {

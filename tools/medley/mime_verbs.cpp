@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include <windows.h>
+
 #include "medley.h"
 #include "mime.h"
 
@@ -37,15 +39,9 @@ MIME_MESSAGE *Open(const std::string &file)
 {
     std::string folder, name;
     SplitPath(file, folder, name);
-    FILE *probe = fopen(file.c_str(), "rb");
-    if (!probe) {
-        medley::Fail("cannot read " + file);
-        return nullptr;
-    }
-    fclose(probe);
     MIME_MESSAGE *msg = MimeOpenFile(folder.c_str(), name.c_str());
     if (!msg)
-        medley::Fail(file + " is not a well-formed message file");
+        medley::FailWhy("cannot open " + file);
     return msg;
 }
 
@@ -54,16 +50,18 @@ void Info(const std::string &file)
     MIME_MESSAGE *msg = Open(file);
     if (!msg)
         return;
-    printf("file:          %s\n", file.c_str());
-    printf("content type:  %s\n", msg->contentType ? msg->contentType : "");
+    /* Everything but the numbers comes from the file: printed with control characters escaped. */
+    auto text = [](const char *s, const char *none) { return medley::Printable(s ? s : none); };
+    printf("file:          %s\n", medley::Printable(file).c_str());
+    printf("content type:  %s\n", text(msg->contentType, "").c_str());
     printf("parts:         %d (%d besides the start part)\n", (int)msg->partCount, MimeOtherPartCount(msg));
-    printf("start part:    %s\n\n", msg->startPart ? (msg->startPart->contentId ? msg->startPart->contentId : "(no id)")
-                                                    : "none");
+    printf("start part:    %s\n\n",
+           msg->startPart ? text(msg->startPart->contentId, "(no id)").c_str() : "none");
     printf("  #  %-36s %-24s %-20s %10s %10s\n", "type", "name", "content id", "offset", "length");
     int i = 0;
     for (const MIME_PART *p = msg->firstPart; p; p = p->next, ++i)
         printf("%c%2d  %-36s %-24s %-20s %10ld %10ld\n", p == msg->startPart ? '*' : ' ', i,
-               p->contentType ? p->contentType : "", p->name ? p->name : "-", p->contentId ? p->contentId : "-",
+               text(p->contentType, "").c_str(), text(p->name, "-").c_str(), text(p->contentId, "-").c_str(),
                (long)p->dataOffset, (long)p->dataLength);
     MimeDestroy(msg);
 }
@@ -88,7 +86,7 @@ void Extract(const std::string &file, const std::string &dir)
     std::error_code ec;
     std::filesystem::create_directories(dir, ec);
     if (!std::filesystem::is_directory(dir, ec)) {
-        medley::Fail("cannot make the folder " + dir);
+        medley::Fail("cannot make the folder " + dir + (ec ? ": " + ec.message() : std::string()));
         return;
     }
     MIME_MESSAGE *msg = Open(file);
@@ -97,7 +95,7 @@ void Extract(const std::string &file, const std::string &dir)
     std::string folder = AsFolder(dir);
     if (msg->startPart && !MimeExtractStart(msg, folder.c_str(), MIME_SMIL_FILE)) {
         MimeDestroy(msg);
-        medley::Fail("cannot write the start part to " + folder + MIME_SMIL_FILE);
+        medley::FailWhy("cannot write the start part to " + folder + MIME_SMIL_FILE);
         return;
     }
     if (msg->startPart)
@@ -117,9 +115,11 @@ void Extract(const std::string &file, const std::string &dir)
     std::string failure;
     for (int i = 0; i < n; ++i) {
         MIME_PART_INFO info = {nullptr, folder.c_str(), nullptr, nullptr};
+        SetLastError(ERROR_INVALID_NAME);  // what stays when the part is refused for its name
         if (!MimeExtractPart(msg, i, &info)) {
-            failure = "part " + std::to_string(i) + (info.fileName ? std::string(" (") + info.fileName + ")" : "") +
-                      " could not be extracted: its name is missing or unsafe, or its data is cut short";
+            failure = "part " + std::to_string(i) +
+                      (info.fileName ? " (" + medley::Printable(info.fileName) + ")" : std::string()) +
+                      " could not be extracted: " + medley::Why(GetLastError());
             break;
         }
         written.push_back(info.fileName);
@@ -129,7 +129,7 @@ void Extract(const std::string &file, const std::string &dir)
     progress.Done();
     MimeDestroy(msg);
     for (const auto &w : written)
-        printf("%s\n", w.c_str());
+        printf("%s\n", medley::Printable(w).c_str());
     if (!failure.empty())
         medley::Fail(failure);
 }
@@ -185,7 +185,7 @@ void Build(const BuildArgs &a)
     int count = msg->partCount;
     MimeDestroy(msg);
     if (!ok) {
-        medley::Fail("writing " + a.out + " failed: a part's file cannot be read or the output cannot be written");
+        medley::FailWhy("writing " + a.out + " failed");
         return;
     }
     printf("wrote %s: %d parts\n", a.out.c_str(), count);

@@ -36,8 +36,9 @@ void PrintParts(const std::string &folder, const std::string &name)
     printf("  #  %-28s %-28s %10s\n", "type", "name", "length");
     int i = 0;
     for (MIME_PART *p = msg->firstPart; p; p = p->next, i++)
-        printf("%c%2d  %-28s %-28s %10ld\n", p == msg->startPart ? '*' : ' ', i, p->contentType ? p->contentType : "",
-               p->name ? p->name : "", (long)p->dataLength);
+        printf("%c%2d  %-28s %-28s %10ld\n", p == msg->startPart ? '*' : ' ', i,
+               medley::Printable(p->contentType ? p->contentType : "").c_str(),
+               medley::Printable(p->name ? p->name : "").c_str(), (long)p->dataLength);
     MimeDestroy(msg);
 }
 
@@ -62,8 +63,7 @@ void Setup(CLI::App &app)
         if (attr == INVALID_FILE_ATTRIBUTES || !(attr & FILE_ATTRIBUTE_DIRECTORY))
             return (void)medley::Fail("no such folder: " + pa->a);
         if (!MakeMimeFromFolder(folder, outFolder.c_str(), outName.c_str()))
-            return (void)medley::Fail("could not pack " + pa->a + " into " + pa->b +
-                                      " (an entry could not be read, or the file could not be written)");
+            return (void)medley::FailWhy("could not pack " + pa->a + " into " + pa->b);
         PrintParts(outFolder, outName);
     });
 
@@ -73,7 +73,7 @@ void Setup(CLI::App &app)
     text->add_option("B", pt->b, "Second text file")->required();
     text->callback([pt] {
         if (!MakeTextMime(pt->a.c_str(), pt->b.c_str()))
-            return (void)medley::Fail("could not pack " + pt->a + " and " + pt->b + " (missing or unreadable)");
+            return (void)medley::FailWhy("could not pack " + pt->a + " and " + pt->b);
         std::string folder, name;
         SplitOut(pt->b, folder, name);
         PrintParts(folder, "newMime.dat");
@@ -91,8 +91,7 @@ void Setup(CLI::App &app)
         strcpy(folder, pm->b.c_str());
         static int value = 1;
         if (!MakeSingleItemMessage(pm->a.c_str(), folder, pm->c.c_str(), &value))
-            return (void)medley::Fail("could not make a message of " + pm->a +
-                                      " (missing file, unreadable presentation or media, or unwritable output)");
+            return (void)medley::FailWhy("could not make a message of " + pm->a);
         std::string name = pm->c;
         if (name.size() < 4 || lstrcmpiA(name.c_str() + name.size() - 4, ".dat") != 0)
             name += ".dat";
@@ -109,7 +108,7 @@ void Setup(CLI::App &app)
             return (void)medley::Fail("out of memory");
         if (!mmsContainerLoad(c, ps->a.c_str())) {
             mmsContainerDestroy(c);
-            return (void)medley::Fail(ps->a + " is not a readable SMIL presentation with its media beside it");
+            return (void)medley::FailWhy("cannot load " + ps->a);
         }
         int slides = 0;
         for (int t = 0; t < mmsGetTimeLineCount(c); t++)
@@ -117,7 +116,7 @@ void Setup(CLI::App &app)
         bool ok = mmsContainerSave(c, ps->b.c_str()) && BuildSmilFromContainer(c, ps->b.c_str());
         mmsContainerDestroy(c);
         if (!ok)
-            return (void)medley::Fail("could not write " + ps->b);
+            return (void)medley::FailWhy("could not write " + ps->b);
         printf("wrote %s: %d slides\n", ps->b.c_str(), slides);
     });
 

@@ -2,7 +2,7 @@
 // where Windows finds an executable's resources by itself.
 #include <windows.h>
 
-#include "compat/resource.h"
+#include "compat/extensions.h"
 
 extern "C" const unsigned char app_res_begin[];
 extern "C" const unsigned char app_res_end[];

@@ -64,6 +64,23 @@ typedef struct _SECURITY_ATTRIBUTES {
 } SECURITY_ATTRIBUTES, *PSECURITY_ATTRIBUTES, *LPSECURITY_ATTRIBUTES;
 struct _OVERLAPPED;
 
+typedef struct _BY_HANDLE_FILE_INFORMATION {
+    DWORD dwFileAttributes;
+    FILETIME ftCreationTime;
+    FILETIME ftLastAccessTime;
+    FILETIME ftLastWriteTime;
+    DWORD dwVolumeSerialNumber;
+    DWORD nFileSizeHigh;
+    DWORD nFileSizeLow;
+    DWORD nNumberOfLinks;
+    DWORD nFileIndexHigh;
+    DWORD nFileIndexLow;
+} BY_HANDLE_FILE_INFORMATION, *LPBY_HANDLE_FILE_INFORMATION;
+
+#define MOVEFILE_REPLACE_EXISTING 0x00000001
+#define MOVEFILE_COPY_ALLOWED 0x00000002
+#define MOVEFILE_WRITE_THROUGH 0x00000008
+
 /* Files.  Handles are closed with CloseHandle; INVALID_HANDLE_VALUE on failure.  CREATE_ALWAYS
  * and OPEN_ALWAYS on an existing file succeed with ERROR_ALREADY_EXISTS. */
 COMPAT_API HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
@@ -80,6 +97,8 @@ COMPAT_API DWORD WINAPI GetFileSize(HANDLE hFile, LPDWORD lpFileSizeHigh);
 COMPAT_API BOOL WINAPI SetEndOfFile(HANDLE hFile);
 COMPAT_API BOOL WINAPI FlushFileBuffers(HANDLE hFile);
 COMPAT_API BOOL WINAPI CloseHandle(HANDLE hObject);
+/* The volume serial number and file index identify the file (the host's device and inode). */
+COMPAT_API BOOL WINAPI GetFileInformationByHandle(HANDLE hFile, LPBY_HANDLE_FILE_INFORMATION lpFileInformation);
 
 /* Attributes: a read-only file cannot be deleted, emptied or opened for writing
  * (ERROR_ACCESS_DENIED), nor a read-only folder removed.  Attributes other than READONLY and
@@ -87,6 +106,10 @@ COMPAT_API BOOL WINAPI CloseHandle(HANDLE hObject);
 COMPAT_API BOOL WINAPI DeleteFileA(LPCSTR lpFileName);
 /* Fails with ERROR_ALREADY_EXISTS when the target exists; moves across file systems too. */
 COMPAT_API BOOL WINAPI MoveFileA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName);
+/* MOVEFILE_REPLACE_EXISTING replaces a file (never a folder) in one step; without it an existing
+ * target fails with ERROR_ALREADY_EXISTS.  MOVEFILE_COPY_ALLOWED lets a file move across file
+ * systems (copied, then the source deleted). */
+COMPAT_API BOOL WINAPI MoveFileExA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, DWORD dwFlags);
 COMPAT_API BOOL WINAPI CopyFileA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, BOOL bFailIfExists);
 COMPAT_API DWORD WINAPI GetFileAttributesA(LPCSTR lpFileName);
 COMPAT_API BOOL WINAPI SetFileAttributesA(LPCSTR lpFileName, DWORD dwFileAttributes);

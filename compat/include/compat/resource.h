@@ -1,14 +1,10 @@
 /*
  * Resources: the module's compiled resource data (a .res file: a sequence of records of data
  * size, header size, type, name, 4-byte alignment, language, flags, data) registered by the
- * module at load, and the Win32 functions that look it up.
+ * module at load (compat/extensions.h), and the Win32 functions that look it up.
  */
 #pragma once
 #include "compat/types.h"
-
-/* Called by a module's entry glue: `data` stays valid until compat_unregister_resources. */
-COMPAT_API void compat_register_resources(HINSTANCE module, const void *data, size_t size);
-COMPAT_API void compat_unregister_resources(HINSTANCE module);
 
 #define RT_CURSOR MAKEINTRESOURCEA(1)
 #define RT_BITMAP MAKEINTRESOURCEA(2)

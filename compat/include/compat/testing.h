@@ -5,8 +5,15 @@
 #include "compat/types.h"
 
 /* Make the Nth call (1-based) from now on of `layer` fail: "alloc", "file", "socket".  n == 0
- * clears it. */
+ * clears it.
+ * NOTES: the "file" layer counts CreateFileA, ReadFile, WriteFile and the calls that change the
+ * file system (DeleteFileA, MoveFileA, MoveFileExA, CopyFileA, CreateDirectoryA).  A program
+ * started with MEDLEY_FAIL_NTH="file:3,alloc:1" begins armed the same way. */
 COMPAT_API void compat_fail_nth(const char *layer, unsigned n);
+
+/* The calls of `layer` left until its armed failure (1: the next call fails); 0 when nothing is
+ * armed or the failure has happened. */
+COMPAT_API unsigned compat_fault_remaining(const char *layer);
 
 /* Make GetProcAddress answer ERROR_PROC_NOT_FOUND for `name` (hide != 0) or answer it again;
  * a null or empty name shows every export again. */

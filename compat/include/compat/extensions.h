@@ -1,8 +1,14 @@
 /*
- * Extension (not Win32): the host path that the compat layer opens for a Windows path.
+ * Extensions of the compat layer (not Win32).  Nothing in <windows.h> declares them: code that
+ * includes this header relies on the compat layer and builds only where it stands in.
  */
 #pragma once
 #include "compat/types.h"
+
+/* Registers a module's compiled resource data (a .res file); called by the module's entry glue.
+ * `data` stays valid until compat_unregister_resources. */
+COMPAT_API void compat_register_resources(HINSTANCE module, const void *data, size_t size);
+COMPAT_API void compat_unregister_resources(HINSTANCE module);
 
 /* Maps lpszWinPath ("C:\dir\f", "dir\f", "/host/path") the way the file functions do and
  * copies the result to lpszHostPath.

@@ -1,0 +1,108 @@
+#!/bin/sh
+# Every failure of a medley verb says its real cause: one row per cause, each a command, the
+# words its message must hold, and the exit status 1.  The phone rows talk to a `medley phone`
+# process over the local IrDA link and run only where the platform offers it (natively).
+# Usage: cli_reasons_test.sh [EMULATOR] MEDLEY
+set -u
+if [ $# -ge 2 ]; then run="$1"; medley=$2; else run=""; medley=$1; fi
+work=$(mktemp -d)
+pid=""
+trap '[ -n "$pid" ] && kill "$pid" 2>/dev/null; rm -rf "$work"' EXIT
+failures=0
+
+# expect WORDS COMMAND...: the command fails with status 1 and a message holding WORDS.
+expect() {
+  words=$1; shift
+  $run "$medley" "$@" > "$work/out" 2> "$work/err"
+  status=$?
+  if [ $status -ne 1 ] || ! grep -qF -- "$words" "$work/err"; then
+    echo "FAIL: medley $*: status $status, wanted 1 and \"$words\"; said:" >&2
+    cat "$work/err" >&2
+    failures=$((failures + 1))
+  else
+    echo "ok: medley $1 $2 ... -> $(head -n 1 "$work/err")"
+  fi
+}
+
+mkdir -p "$work/media" "$work/folder" "$work/sub/deep"
+head -c 2000 /dev/urandom > "$work/media/photo.jpg"
+printf 'GIF89a' > "$work/media/anim.gif"
+
+# Files that cannot be sent, checked before any phone is sought.
+expect "the file does not exist" send "$work/missing.dat"
+expect "it is a folder, not a file" send "$work/folder"
+
+# Messages that cannot be read or written.
+expect "the file does not exist" mime info "$work/missing.dat"
+printf 'not a message at all' > "$work/junk.dat"
+expect "damaged or not of the expected kind" mime info "$work/junk.dat"
+cp "$work/media/photo.jpg" "$work/keep.jpg"
+expect "would replace one of the inputs" mime build "$work/keep.jpg" --part "image/jpeg:$work/keep.jpg"
+cmp -s "$work/keep.jpg" "$work/media/photo.jpg" || { echo "FAIL: mime build destroyed its input" >&2; failures=$((failures + 1)); }
+expect "the file does not exist" mime build "$work/out.dat" --part "image/jpeg:$work/nothing.jpg"
+long=$(printf 'd%.0s' $(seq 130))
+$run "$medley" mime build "$work/ok.dat" --part "image/jpeg:$work/media/photo.jpg" > /dev/null 2>&1
+expect "too long" mime extract "$work/ok.dat" "$work/$long"
+mkdir -p "$work/many"
+for i in $(seq 128); do printf 'GIF89a' > "$work/many/p$i.gif"; done
+expect "at most 127 parts" pack "$work/many" "$work/many.dat"
+
+# Presentations that cannot be loaded or saved.
+printf '<smil><body><par><img src="deep/a.gif"/></par></body></smil>' > "$work/sub/show.smil"
+printf 'GIF89a' > "$work/sub/deep/a.gif"
+expect "sub-folder" smil "$work/sub/show.smil" "$work/out.smil"
+{ printf '<smil><body><par>'; for i in $(seq 33); do printf '<img src="anim.gif"/>'; done; printf '</par></body></smil>'; } > "$work/media/wide.smil"
+expect "more slides, media in a slide or regions" smil "$work/media/wide.smil" "$work/out2.smil"
+{ printf '<smil><body>'; head -c 5000000 /dev/zero | tr '\0' ' '; printf '</body></smil>'; } > "$work/media/huge.smil"
+expect "too large" smil "$work/media/huge.smil" "$work/out3.smil"
+printf '<smil><body><par><img src="gone.gif"/></par></body></smil>' > "$work/media/gone.smil"
+expect "the file does not exist" smil "$work/media/gone.smil" "$work/out4.smil"
+
+# Outside text never drives the terminal: a message whose file name holds an escape sequence.
+evil="$work/$(printf 'x\033]0;owned\007').dat"
+$run "$medley" mime build "$evil" --part "image/jpeg:$work/media/photo.jpg" > /dev/null 2>&1
+$run "$medley" mime info "$evil" > "$work/info" 2>&1
+if grep -q "$(printf '\033')" "$work/info" || ! grep -qF 'x\x1b]0;owned\x07.dat' "$work/info"; then
+  echo "FAIL: mime info printed a control character raw:" >&2; cat -v "$work/info" >&2; failures=$((failures + 1))
+else
+  echo "ok: mime info escapes control characters"
+fi
+
+# Every program sets up the base library first: with the large-block allocator switched on, the
+# picture verbs work as they do without it.
+printf 'GIF89a\001\000\001\000\200\000\000\377\377\377\000\000\000,\000\000\000\000\001\000\001\000\000\002\002D\001\000;' > "$work/one.gif"
+if MEDLEY_PIXKIT_HUGE=1 $run "$medley" thumb "$work/one.gif" "$work/one.png" && [ -s "$work/one.png" ]; then
+  echo "ok: thumb with the large-block allocator"
+else
+  echo "FAIL: medley thumb with MEDLEY_PIXKIT_HUGE=1" >&2; failures=$((failures + 1))
+fi
+
+# Every program has a version.
+if $run "$medley" --version | grep -q "medleystudio"; then echo "ok: --version"; else
+  echo "FAIL: medley --version" >&2; failures=$((failures + 1)); fi
+
+# Phones that cannot take the file (native only: the platform's IrDA layer is ours there).
+if [ -z "$run" ]; then
+  export MEDLEY_IRDA_DIR="$work/link" MEDLEY_IRDA_TIMEOUT_MS=800
+  mkdir -p "$work/link" "$work/inbox"
+  phone() {
+    rm -rf "$work/link"/* "$work/inbox"/*
+    "$medley" phone --inbox "$work/inbox" --count 1 --seconds 20 "$@" > "$work/phone.log" 2>&1 &
+    pid=$!
+    for _ in $(seq 100); do [ -n "$(ls "$work/link")" ] && return 0; sleep 0.1; done
+    echo "FAIL: the phone never came into range" >&2; failures=$((failures + 1))
+  }
+  done_phone() { kill "$pid" 2>/dev/null; wait "$pid" 2>/dev/null; pid=""; }
+  head -c 300000 /dev/urandom > "$work/big.jpg"
+  expect "no phone in range" send "$work/big.jpg"
+  phone --hidden; expect "no phone in range" send "$work/big.jpg"; done_phone
+  phone --three-wire; expect "does not offer IrCOMM 9-wire" send "$work/big.jpg"; done_phone
+  phone --refuse 4; expect "refused the connection 4 times" send "$work/big.jpg"; done_phone
+  phone --stall-after 100000; expect "timed out" send "$work/big.jpg"; done_phone
+  phone --drop-after 100000; expect "broke off after" send "$work/big.jpg"; done_phone
+  truncate -s 2200000000 "$work/huge.bin"
+  phone; expect "is over 2 GB" send "$work/huge.bin"; done_phone
+fi
+
+[ $failures -eq 0 ] || { echo "$failures row(s) failed" >&2; exit 1; }
+echo "every cause reported"

@@ -1,0 +1,213 @@
+/* Message writers and readers with a failing file call: for every N, the operation either
+ * completes or reports failure; the previous output stays as it was, no destination is left
+ * looking complete when it is not, no source is touched and no temporary file stays behind. */
+#include <windows.h>
+
+#include <string.h>
+
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "fileio.h"
+#include "message.h"
+#include "mime.h"
+#include "testkit.h"
+
+namespace {
+
+using Bytes = std::vector<unsigned char>;
+namespace fs = std::filesystem;
+
+/* Every regular file under a folder, by name, with its octets. */
+std::map<std::string, Bytes> Snapshot(const std::string &folder)
+{
+    std::map<std::string, Bytes> files;
+    for (const auto &e : fs::directory_iterator(folder))
+        if (e.is_regular_file())
+            files[e.path().filename().string()] = testkit::ReadFileBytes(e.path().string());
+    return files;
+}
+
+void Empty(const std::string &folder)
+{
+    for (const auto &e : fs::directory_iterator(folder))
+        fs::remove_all(e.path());
+}
+
+struct Media {
+    testkit::TempDir src;
+    std::string folder = src.path() + "\\";
+    Media()
+    {
+        testkit::WriteFileBytes(src.file("a.gif"), Bytes(70000, 0x47));
+        testkit::WriteFileBytes(src.file("b.wav"), Bytes(3000, 0x52));
+        testkit::WriteFileText(src.file("mms.smil"), "<smil><body><par><img src=\"a.gif\"/></par></body></smil>");
+    }
+};
+
+/* A writer into out\out.dat, run once cleanly for the expected octets and then through the
+ * fault loop over a previous output that must survive every failure. */
+void CheckWriter(const Media &m, const std::function<bool(const std::string &outFolder)> &write)
+{
+    testkit::TempDir out;
+    std::string outFolder = out.path() + "\\";
+    ASSERT_TRUE(write(outFolder));
+    std::map<std::string, Bytes> good = Snapshot(out.path());
+    ASSERT_EQ(1u, good.size());
+    const std::string name = good.begin()->first;
+    const Bytes expected = good.begin()->second;
+    const Bytes previous = {'o', 'l', 'd'};
+    const std::map<std::string, Bytes> sources = Snapshot(m.src.path());
+
+    unsigned faults = testkit::ForEachFileFault(
+        [&] {
+            Empty(out.path());
+            testkit::WriteFileBytes(out.file(name), previous);
+        },
+        [&] { return write(outFolder); },
+        [&](bool ok, unsigned n) {
+            std::map<std::string, Bytes> now = Snapshot(out.path());
+            ASSERT_EQ(1u, now.size()) << "fault " << n << ": a temporary file was left behind";
+            if (ok) {
+                EXPECT_EQ(expected, now[name]) << "fault " << n << ": reported success for a different file";
+            } else {
+                EXPECT_EQ(previous, now[name]) << "fault " << n << ": the previous output was damaged";
+            }
+            EXPECT_EQ(sources, Snapshot(m.src.path())) << "fault " << n << ": a source changed";
+        });
+    EXPECT_GT(faults, 3u);
+}
+
+TEST(FileFaults, MimeWriteFile)
+{
+    Media m;
+    CheckWriter(m, [&](const std::string &outFolder) {
+        MIME_MESSAGE *msg = MimeCreate();
+        MIME_PART_INFO gif = {"image/gif", m.folder.c_str(), "a.gif", "<a.gif>"};
+        MIME_PART_INFO wav = {"audio/x-wav", m.folder.c_str(), "b.wav", nullptr};
+        bool ok = MimeAddSmilPart(msg, m.folder.c_str(), "mms.smil") && MimeAddPart(msg, &gif) &&
+                  MimeAddPart(msg, &wav) && MimeWriteFile(msg, outFolder.c_str(), "out.dat");
+        MimeDestroy(msg);
+        return ok;
+    });
+}
+
+TEST(FileFaults, MakeMimeFromFolder)
+{
+    Media m;
+    CheckWriter(m, [&](const std::string &outFolder) {
+        char folder[MAX_PATH];
+        strcpy(folder, m.src.path().c_str());
+        return MakeMimeFromFolder(folder, outFolder.c_str(), "out.dat") == 1;
+    });
+}
+
+TEST(FileFaults, GenerateMessageFile)
+{
+    Media m;
+    static int value = 1;
+    CheckWriter(m, [&](const std::string &outFolder) {
+        HMMSCONTAINER c = mmsContainerCreate();
+        MEDIA_ATT att;
+        memset(&att, 0, sizeof att);
+        att.dwDur = 1000;
+        int t = mmsInsertTimeLine(c, -1);
+        bool ok = t >= 0 && mmsInsertObject(c, t, MDOC_TYPE_AUDIO, nullptr, (m.folder + "b.wav").c_str(), &att, -1) >= 0 &&
+                  GenerateMessageFile("", "123", "", (outFolder + "out.dat").c_str(), &value, c, 1) == 1;
+        mmsContainerDestroy(c);
+        return ok;
+    });
+}
+
+TEST(FileFaults, MimeExtractAll)
+{
+    Media m;
+    testkit::TempDir msgDir, out;
+    std::string msgFolder = msgDir.path() + "\\", outFolder = out.path() + "\\";
+    {
+        MIME_MESSAGE *msg = MimeCreate();
+        MIME_PART_INFO gif = {"image/gif", m.folder.c_str(), "a.gif", "<a.gif>"};
+        MIME_PART_INFO wav = {"audio/x-wav", m.folder.c_str(), "b.wav", nullptr};
+        ASSERT_TRUE(MimeAddSmilPart(msg, m.folder.c_str(), "mms.smil") && MimeAddPart(msg, &gif) &&
+                    MimeAddPart(msg, &wav) && MimeWriteFile(msg, msgFolder.c_str(), "in.dat"));
+        MimeDestroy(msg);
+    }
+    const std::map<std::string, Bytes> expected = Snapshot(m.src.path());
+    const std::map<std::string, Bytes> message = Snapshot(msgDir.path());
+
+    unsigned faults = testkit::ForEachFileFault(
+        [&] { Empty(out.path()); },
+        [&] {
+            MIME_MESSAGE *msg = MimeOpenFile(msgFolder.c_str(), "in.dat");
+            bool ok = msg && MimeExtractAll(msg, outFolder.c_str()) == 1;
+            MimeDestroy(msg);
+            return ok;
+        },
+        [&](bool ok, unsigned n) {
+            std::map<std::string, Bytes> now = Snapshot(out.path());
+            if (ok) {
+                EXPECT_EQ(expected, now) << "fault " << n;
+            }
+            for (const auto &f : now) {
+                auto want = expected.find(f.first);
+                ASSERT_NE(want, expected.end()) << "fault " << n << ": stray file " << f.first;
+                EXPECT_EQ(want->second, f.second) << "fault " << n << ": " << f.first << " looks complete but is not";
+            }
+            EXPECT_EQ(message, Snapshot(msgDir.path())) << "fault " << n << ": the message changed";
+        });
+    EXPECT_GT(faults, 3u);
+}
+
+TEST(FileFaults, WritersRefuseToReplaceTheirInput)
+{
+    Media m;
+    Bytes before = testkit::ReadFileBytes(m.src.file("a.gif"));
+    MIME_MESSAGE *msg = MimeCreate();
+    MIME_PART_INFO gif = {"image/gif", m.folder.c_str(), "a.gif", nullptr};
+    ASSERT_TRUE(MimeAddPart(msg, &gif));
+    SetLastError(0);
+    EXPECT_EQ(0, MimeWriteFile(msg, m.folder.c_str(), "a.gif"));
+    EXPECT_EQ((DWORD)FIO_ERROR_OUTPUT_IS_INPUT, GetLastError());
+    MimeDestroy(msg);
+    EXPECT_EQ(before, testkit::ReadFileBytes(m.src.file("a.gif")));
+
+    // A part whose name is the message's own file is not written over the message.
+    testkit::TempDir d;
+    std::string folder = d.path() + "\\";
+    testkit::WriteFileText(d.file("in.dat"), "placeholder");
+    msg = MimeCreate();
+    MIME_PART_INFO self = {"image/gif", m.folder.c_str(), "a.gif", nullptr};
+    ASSERT_TRUE(MimeAddPart(msg, &self));
+    ASSERT_TRUE(MimeWriteFile(msg, folder.c_str(), "in.dat"));
+    MimeDestroy(msg);
+    Bytes message = testkit::ReadFileBytes(d.file("in.dat"));
+    msg = MimeOpenFile(folder.c_str(), "in.dat");
+    ASSERT_NE(nullptr, msg);
+    free(msg->firstPart->name);
+    msg->firstPart->name = strdup("in.dat");
+    EXPECT_EQ(0, MimeExtractAll(msg, folder.c_str()));
+    EXPECT_EQ((DWORD)FIO_ERROR_OUTPUT_IS_INPUT, GetLastError());
+    MimeDestroy(msg);
+    EXPECT_EQ(message, testkit::ReadFileBytes(d.file("in.dat")));
+}
+
+TEST(FileFaults, ReadersSayWhy)
+{
+    testkit::TempDir d;
+    std::string folder = d.path() + "\\";
+    SetLastError(0);
+    EXPECT_EQ(nullptr, MimeOpenFile(folder.c_str(), "missing.dat"));
+    EXPECT_EQ((DWORD)ERROR_FILE_NOT_FOUND, GetLastError());
+    testkit::WriteFileText(d.file("junk.dat"), "not a message at all");
+    EXPECT_EQ(nullptr, MimeOpenFile(folder.c_str(), "junk.dat"));
+    EXPECT_EQ((DWORD)ERROR_INVALID_DATA, GetLastError());
+    CreateDirectoryA(d.file("sub.dat").c_str(), nullptr);
+    EXPECT_EQ(nullptr, MimeOpenFile(folder.c_str(), "sub.dat"));
+    EXPECT_EQ((DWORD)ERROR_DIRECTORY_NOT_SUPPORTED, GetLastError());
+}
+
+}  // namespace

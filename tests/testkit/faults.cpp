@@ -1,0 +1,191 @@
+/*
+ * File fault injection for the tests.  Natively the compat layer counts the calls.  On Windows
+ * the counting happens here: the import address tables of the test program and of the DLLs
+ * beside it are rerouted, for the kernel32 file calls the library makes, to wrappers that fail
+ * the armed call with the same codes as the compat layer and pass every other call on.
+ */
+#include "testkit.h"
+
+#if defined(_WIN32)
+#include <tlhelp32.h>
+
+#include <atomic>
+#else
+#include "compat/testing.h"
+#endif
+
+namespace testkit {
+
+#if defined(_WIN32)
+namespace {
+
+std::atomic<unsigned> g_remaining{0};
+
+bool fault_now()
+{
+    unsigned r = g_remaining.load();
+    while (r != 0) {
+        if (g_remaining.compare_exchange_weak(r, r - 1))
+            return r == 1;
+    }
+    return false;
+}
+
+struct Real {
+    decltype(&CreateFileA) createFile;
+    decltype(&ReadFile) readFile;
+    decltype(&WriteFile) writeFile;
+    decltype(&DeleteFileA) deleteFile;
+    decltype(&MoveFileA) moveFile;
+    decltype(&MoveFileExA) moveFileEx;
+    decltype(&CopyFileA) copyFile;
+    decltype(&CreateDirectoryA) createDirectory;
+} g_real;
+
+HANDLE WINAPI HookCreateFileA(LPCSTR a, DWORD b, DWORD c, LPSECURITY_ATTRIBUTES d, DWORD e, DWORD f, HANDLE g)
+{
+    if (fault_now()) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return INVALID_HANDLE_VALUE;
+    }
+    return g_real.createFile(a, b, c, d, e, f, g);
+}
+
+BOOL WINAPI HookReadFile(HANDLE h, LPVOID buf, DWORD n, LPDWORD done, LPOVERLAPPED o)
+{
+    if (fault_now()) {
+        if (done)
+            *done = 0;
+        SetLastError(ERROR_READ_FAULT);
+        return FALSE;
+    }
+    return g_real.readFile(h, buf, n, done, o);
+}
+
+BOOL WINAPI HookWriteFile(HANDLE h, LPCVOID buf, DWORD n, LPDWORD done, LPOVERLAPPED o)
+{
+    if (fault_now()) {
+        if (done)
+            *done = 0;
+        SetLastError(ERROR_WRITE_FAULT);
+        return FALSE;
+    }
+    return g_real.writeFile(h, buf, n, done, o);
+}
+
+#define CHANGE_HOOK(name, field, params, args)     \
+    BOOL WINAPI Hook##name params                  \
+    {                                              \
+        if (fault_now()) {                         \
+            SetLastError(ERROR_ACCESS_DENIED);     \
+            return FALSE;                          \
+        }                                          \
+        return g_real.field args;                  \
+    }
+CHANGE_HOOK(DeleteFileA, deleteFile, (LPCSTR a), (a))
+CHANGE_HOOK(MoveFileA, moveFile, (LPCSTR a, LPCSTR b), (a, b))
+CHANGE_HOOK(MoveFileExA, moveFileEx, (LPCSTR a, LPCSTR b, DWORD c), (a, b, c))
+CHANGE_HOOK(CopyFileA, copyFile, (LPCSTR a, LPCSTR b, BOOL c), (a, b, c))
+CHANGE_HOOK(CreateDirectoryA, createDirectory, (LPCSTR a, LPSECURITY_ATTRIBUTES b), (a, b))
+#undef CHANGE_HOOK
+
+/* Replaces, in one module's import address table, every entry holding one of the real
+ * addresses by its wrapper. */
+void reroute_imports(HMODULE module, const void *const *real, const void *const *hooks, size_t count)
+{
+    BYTE *base = (BYTE *)module;
+    IMAGE_DOS_HEADER *dos = (IMAGE_DOS_HEADER *)base;
+    if (dos->e_magic != IMAGE_DOS_SIGNATURE)
+        return;
+    IMAGE_NT_HEADERS *nt = (IMAGE_NT_HEADERS *)(base + dos->e_lfanew);
+    IMAGE_DATA_DIRECTORY dir = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    if (!dir.VirtualAddress)
+        return;
+    for (IMAGE_IMPORT_DESCRIPTOR *d = (IMAGE_IMPORT_DESCRIPTOR *)(base + dir.VirtualAddress); d->Name; ++d) {
+        for (IMAGE_THUNK_DATA *t = (IMAGE_THUNK_DATA *)(base + d->FirstThunk); t->u1.Function; ++t) {
+            for (size_t i = 0; i < count; ++i) {
+                if ((const void *)(ULONG_PTR)t->u1.Function != real[i])
+                    continue;
+                DWORD old;
+                if (VirtualProtect(&t->u1.Function, sizeof t->u1.Function, PAGE_READWRITE, &old)) {
+                    t->u1.Function = (ULONG_PTR)hooks[i];
+                    VirtualProtect(&t->u1.Function, sizeof t->u1.Function, old, &old);
+                }
+            }
+        }
+    }
+}
+
+void install_once()
+{
+    static bool installed = false;
+    if (installed)
+        return;
+    installed = true;
+    HMODULE k32 = GetModuleHandleA("kernel32.dll");
+#define REAL(field, name) g_real.field = (decltype(g_real.field))(void *)GetProcAddress(k32, #name)
+    REAL(createFile, CreateFileA);
+    REAL(readFile, ReadFile);
+    REAL(writeFile, WriteFile);
+    REAL(deleteFile, DeleteFileA);
+    REAL(moveFile, MoveFileA);
+    REAL(moveFileEx, MoveFileExA);
+    REAL(copyFile, CopyFileA);
+    REAL(createDirectory, CreateDirectoryA);
+#undef REAL
+    const void *real[] = {(void *)g_real.createFile, (void *)g_real.readFile,   (void *)g_real.writeFile,
+                          (void *)g_real.deleteFile, (void *)g_real.moveFile,   (void *)g_real.moveFileEx,
+                          (void *)g_real.copyFile,   (void *)g_real.createDirectory};
+    const void *hooks[] = {(void *)HookCreateFileA, (void *)HookReadFile,   (void *)HookWriteFile,
+                           (void *)HookDeleteFileA, (void *)HookMoveFileA,  (void *)HookMoveFileExA,
+                           (void *)HookCopyFileA,   (void *)HookCreateDirectoryA};
+    /* Our own modules: the program and the DLLs in its folder. */
+    std::string dir = ProgramDir();
+    HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, GetCurrentProcessId());
+    if (snap == INVALID_HANDLE_VALUE)
+        return;
+    MODULEENTRY32 me;
+    me.dwSize = sizeof me;
+    for (BOOL more = Module32First(snap, &me); more; more = Module32Next(snap, &me)) {
+        std::string path = me.szExePath;
+        if (path.size() > dir.size() && _strnicmp(path.c_str(), dir.c_str(), dir.size()) == 0)
+            reroute_imports(me.hModule, real, hooks, sizeof real / sizeof real[0]);
+    }
+    CloseHandle(snap);
+}
+
+}  // namespace
+
+void FailNthFileOperation(unsigned n)
+{
+    install_once();
+    g_remaining = n;
+}
+
+bool FileFaultPending() { return g_remaining.load() != 0; }
+
+#else
+
+void FailNthFileOperation(unsigned n) { compat_fail_nth("file", n); }
+
+bool FileFaultPending() { return compat_fault_remaining("file") != 0; }
+
+#endif
+
+unsigned ForEachFileFault(const std::function<void()> &reset, const std::function<bool()> &op,
+                          const std::function<void(bool ok, unsigned n)> &check, unsigned limit)
+{
+    for (unsigned n = 1; n <= limit; ++n) {
+        reset();
+        FailNthFileOperation(n);
+        bool ok = op();
+        bool fired = !FileFaultPending();
+        FailNthFileOperation(0);
+        check(ok, n);
+        if (!fired)
+            return n - 1;
+    }
+    return 0;
+}
+
+}  // namespace testkit
