@@ -28,9 +28,14 @@ mkdir -p "$work/media" "$work/folder" "$work/sub/deep"
 head -c 2000 /dev/urandom > "$work/media/photo.jpg"
 printf 'GIF89a' > "$work/media/anim.gif"
 
-# Files that cannot be sent, checked before any phone is sought.
-expect "the file does not exist" send "$work/missing.dat"
-expect "it is a folder, not a file" send "$work/folder"
+# Files that cannot be sent are refused before any phone is sought.  Known divergence: Wine has
+# no IrDA sockets, so there every send stops earlier, at the socket.
+if [ -z "$run" ]; then
+  expect "the file does not exist" send "$work/missing.dat"
+  expect "it is a folder, not a file" send "$work/folder"
+else
+  expect "no IrDA sockets on this system" send "$work/missing.dat"
+fi
 
 # Messages that cannot be read or written.
 expect "the file does not exist" mime info "$work/missing.dat"

@@ -18,6 +18,10 @@
 
 typedef struct FIO_FILE FIO_FILE;
 
+#ifndef ERROR_DIRECTORY_NOT_SUPPORTED
+#define ERROR_DIRECTORY_NOT_SUPPORTED 336L /* "An operation is not supported on a directory." */
+#endif
+
 /* Our own code for GetLastError() (bit 29: an application's code, never the system's): a
  * writer refused an output that is one of its own inputs. */
 #define FIO_ERROR_OUTPUT_IS_INPUT 0x20000001L

@@ -37,7 +37,8 @@ void SetExit(int code) { g_exit = code; }
 
 int Fail(const std::string &reason)
 {
-    fprintf(stderr, "medley: %s\n", reason.c_str());
+    /* Reasons quote names from the command line and from files: never raw. */
+    fprintf(stderr, "medley: %s\n", Printable(reason).c_str());
     g_exit = 1;
     return 1;
 }

@@ -27,7 +27,7 @@ struct VerbRegistrar {
 
 /* Exit code handling. */
 void SetExit(int code);
-int Fail(const std::string &reason);  // prints "medley: <reason>", sets 1, returns 1
+int Fail(const std::string &reason);  // prints "medley: <reason>" (Printable), sets 1, returns 1
 
 /* The reason a Windows error code stands for, in words ("the file does not exist"), for the
  * codes the library leaves in GetLastError(); others read "Windows error N". */
