@@ -31,6 +31,7 @@ namespace {
 
 struct Object {
     int fd = -1;                        // a file
+    std::string host;                   // the file's host path
     bool is_find = false;               // a search
     std::vector<WIN32_FIND_DATAA> found;
     size_t next = 0;
@@ -48,6 +49,14 @@ HANDLE add_object(Object o)
     g_next_handle += 4;
     g_objects[h] = std::move(o);
     return (HANDLE)h;
+}
+
+/* The host path a file handle was opened by, "" for another handle. */
+std::string host_of(HANDLE h)
+{
+    std::lock_guard<std::mutex> g(g_lock);
+    auto it = g_objects.find((uintptr_t)h);
+    return it == g_objects.end() || it->second.is_find ? std::string() : it->second.host;
 }
 
 int fd_of(HANDLE h)
@@ -328,6 +337,7 @@ HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD, LPSECURITY_ATTRIBUTE
     }
     Object o;
     o.fd = fd;
+    o.host = host;
     HANDLE h = add_object(std::move(o));
     SetLastError(exists && (disposition == CREATE_ALWAYS || disposition == OPEN_ALWAYS) ? ERROR_ALREADY_EXISTS
                                                                                         : ERROR_SUCCESS);
@@ -421,7 +431,10 @@ BOOL WINAPI GetFileInformationByHandle(HANDLE h, LPBY_HANDLE_FILE_INFORMATION in
         return FALSE;
     }
     memset(info, 0, sizeof *info);
-    info->dwFileAttributes = attributes_of(st, std::string());
+    std::string host = host_of(h);
+    size_t slash = host.find_last_of('/');
+    info->dwFileAttributes =
+        compat::file_attributes(st, slash == std::string::npos ? host : host.substr(slash + 1), host);
     to_filetime(st.st_ctime, &info->ftCreationTime);
     to_filetime(st.st_atime, &info->ftLastAccessTime);
     to_filetime(st.st_mtime, &info->ftLastWriteTime);

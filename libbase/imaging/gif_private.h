@@ -8,16 +8,9 @@
 #include <stddef.h>
 #include <stdint.h>
 
+#include "fileio.h"
 #include "gif.h"
 #include "gifcodec.h"
-
-/* Output streams of the writer (the library's file streams). */
-FIO_FILE *FioCreateAtomic(const char *lpszDest);
-size_t FioWrite(FIO_FILE *f, const void *buf, size_t n);
-int FioError(FIO_FILE *f);
-DWORD FioLastError(FIO_FILE *f);
-int FioClose(FIO_FILE *f);
-int FioCommit(FIO_FILE *f);
 
 namespace gifcodec {
 
