@@ -236,6 +236,16 @@ TEST(AlbumCore, DamagedFilesAreRefusedWhole)
     later[8] = 2;
     cases.push_back({"a later version", later, ERROR_NOT_SUPPORTED});
     cases.push_back({"empty", {}, 11});
+    // Bytes in the body that no count accounts for, with the size and checksum made to agree.
+    auto extra = good;
+    extra.push_back(0);
+    uint32_t body = (uint32_t)(extra.size() - 32);
+    uint32_t crc = BitwiseCrc(std::vector<unsigned char>(extra.begin() + 32, extra.end()));
+    for (int i = 0; i < 4; ++i) {
+        extra[20 + i] = (unsigned char)(body >> (8 * i));
+        extra[24 + i] = (unsigned char)(crc >> (8 * i));
+    }
+    cases.push_back({"a body with bytes to spare", extra, 1392});
     for (const Damage &d : cases) {
         ASSERT_TRUE(Put(abm, std::string(d.bytes.begin(), d.bytes.end())));
         SetLastError(0xdeadbeef);

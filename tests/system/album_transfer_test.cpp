@@ -188,6 +188,20 @@ TEST_F(Albums, InsertCreatesTheAlbumAndWritesTheUserFields)
     EXPECT_EQ(entries[2].user1, "-");
     EXPECT_EQ(entries[2].user3, "0/0");
 
+    // An album holding one file twice (made elsewhere): only the first entry is replaced.
+    int32_t h = CreateAlbumHandle(0);
+    ASSERT_TRUE(ABM_OpenAlbum(h, abm.c_str()));
+    ASSERT_GT(ABM_InsertObject(h, m3.c_str(), -1, 0), 0);
+    ASSERT_TRUE(ABM_SaveAlbum(h, abm.c_str()));
+    ABM_Release(h);
+    CONTINFO twice = Record(1, m3, "new");
+    ASSERT_EQ(InsertIntoAlbums(0, &twice, 1), 1);
+    entries = Read(abm);
+    ASSERT_EQ(entries.size(), 4u);
+    EXPECT_EQ(entries[2].path, m3);  // the second of the two stays
+    EXPECT_EQ(entries[3].path, m3);
+    EXPECT_EQ(entries[3].user1, "new");
+
     // A type 1 text of 259 characters is kept whole.
     std::string longText(259, 'T');
     CONTINFO longer = Record(1, m1, longText.c_str());
