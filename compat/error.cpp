@@ -51,10 +51,10 @@ struct FaultPlan {
  * for programs that a test runs as a whole. */
 void arm_from_environment(FaultPlan &p)
 {
-    const char *spec = getenv("MEDLEY_FAIL_NTH");
-    if (!spec)
+    const char *wanted = getenv("MEDLEY_FAIL_NTH");
+    if (!wanted)
         return;
-    std::string all(spec);
+    std::string all(wanted);
     size_t at = 0;
     while (at < all.size()) {
         size_t end = all.find(',', at);
