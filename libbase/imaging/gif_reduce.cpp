@@ -95,8 +95,12 @@ int SplitBox(MEDIANCUTBOX *pBoxes, int nCount, DWORD **ppPlanes, int nLevelBits)
         box.count = sum;
         fresh.lo[axis] = BYTE(cut);
         fresh.count = count - sum;
-    } else {
+    } else if (cut > box.lo[axis]) {
         box.lo[axis] = BYTE(cut);
+    } else {
+        // Defensive (a box of pixels always has a slice to walk): a split that would change
+        // nothing marks the box, so that the caller's loop ends.
+        box.state = MEDIANCUT_FINAL;
     }
     return sum > 0 && sum < count ? nCount + 1 : nCount;
 }

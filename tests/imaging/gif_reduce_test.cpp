@@ -3,6 +3,7 @@
  * of mapping pixels (plain, ordered dithering, error diffusion), at both histogram precisions.
  */
 #include <gtest/gtest.h>
+#include <stdlib.h>
 #include <string.h>
 
 #include <algorithm>
@@ -176,7 +177,7 @@ TEST(GifReduce, SplitBoxTakesTheLargestScoreAndCutsAtTheMedian) {
     EXPECT_EQ(1 + MEDIANCUT_NO_SPLIT, SplitBox(single, 1, pp, 5));
 }
 
-TEST(GifReduce, ErrorDiffusionCarriesSevenSixteenthsToTheRight) {
+TEST(GifReduce, ErrorDiffusionSpreadsAnErrorThatPlainMappingKeeps) {
     // Palette {99, 107} (grey, the values of cells 12 and 13); the two bottom rows are 103,
     // which cell 12 holds.  Plain mapping makes them all 99; error diffusion alternates along
     // the first stored row: 103 -> 99 (error 4), 103 + 28/16 = 104 -> 107 (error -3), ...
@@ -209,6 +210,49 @@ TEST(GifReduce, ErrorDiffusionCarriesSevenSixteenthsToTheRight) {
     for (int x = 0; x < 16; ++x) {
         EXPECT_EQ(0, f.pixel(x, 0));
         EXPECT_EQ(1, f.pixel(x, 1));
+    }
+
+}
+
+TEST(GifReduce, ErrorDiffusionFollowsItsKernel) {
+    // Greys of cells 12 and 13 only (palette {99, 107}, cell 12 holding more pixels), spread
+    // so that every weight and offset of the rule shows.  The expected indices come from the
+    // rule itself, worked on one channel (the picture is grey):
+    //   v' = v + (7 run + b[x] + 5 b[x+1] + 3 b[x+2]) / 16, truncated, clamped;
+    //   the candidate of v' is taken when within e + 16 of v, else the plain one and v' = v;
+    //   then b[x+1] = run and run = v' - the chosen palette value.
+    const int W = 16, H = 6;
+    auto grey = [](int x, int stored) { return 96 + ((x * 11 + stored * 7 + x * stored) % 16); };
+    std::vector<Rgb> px;
+    for (int y = 0; y < H; ++y)
+        for (int x = 0; x < W; ++x) {
+            int v = grey(x, H - 1 - y);
+            px.push_back({v, v, v});
+        }
+    Reduced r(TrueColour(W, H, px), 2);
+    ASSERT_TRUE(r.ok());
+    Frame f(r.h);
+    ASSERT_EQ((Rgb{99, 99, 99}), PaletteAt(f, 0));
+    ASSERT_EQ((Rgb{107, 107, 107}), PaletteAt(f, 1));
+    const int pal[2] = {99, 107};
+    auto index = [](int v) { return (v >> 3) == 13 ? 1 : 0; };  // cells without a box: 0
+    std::vector<int> b(W + 2, 0);
+    for (int stored = 0; stored < H; ++stored) {
+        int run = 0;
+        for (int x = 0; x < W; ++x) {
+            int v = grey(x, stored);
+            int c0 = index(v), e = abs(v - pal[c0]);
+            int w = v + (7 * run + b[size_t(x)] + 5 * b[size_t(x) + 1] + 3 * b[size_t(x) + 2]) / 16;
+            w = w < 0 ? 0 : w > 255 ? 255 : w;
+            int c1 = index(w), chosen = c1;
+            if (!(abs(v - pal[c1]) < e + 16)) {
+                chosen = c0;
+                w = v;
+            }
+            EXPECT_EQ(chosen, f.pixel(x, H - 1 - stored)) << x << "," << stored;
+            b[size_t(x) + 1] = run;
+            run = w - pal[chosen];
+        }
     }
 }
 
