@@ -235,6 +235,17 @@ int CGifFile::Save(const char *lpszFile) {
         }
         progress.Step();
     }
+    if (!m_pFrames && m_pScreen) {
+        // No image: still the screen and its table, so that the file reads back as the
+        // container it was (a lone trailer would be no GIF at all).
+        int r = WriteHeader(f, *m_pScreen, m_pPalette);
+        if (r != GIF_WRITE_OK) {
+            DWORD why = r == GIF_WRITE_FAILED ? FioLastError(f) : DWORD(ERROR_INVALID_DATA);
+            FioClose(f);
+            SetLastError(why);
+            return 0;
+        }
+    }
     const BYTE trailer = 0x3B;
     if (!WriteAll(f, &trailer, 1)) {
         DWORD why = FioLastError(f);

@@ -191,8 +191,9 @@ public:
     /* Writes the container as a GIF89a file (below).  Returns 1 when every frame and the
      * trailer were written, else 0 with GetLastError() telling why.
      * NOTES: the file is written beside lpszFile under a temporary name and renamed over it
-     * only when complete: a failure leaves lpszFile as it was.  An empty container gives a
-     * file holding only the trailer. */
+     * only when complete: a failure leaves lpszFile as it was.  A container without frames
+     * gives the header, the global table and the trailer (one never loaded or created: the
+     * trailer alone). */
     int Save(const char *lpszFile);
 
     /* Replaces frame i's bitmap and info.  A 24-bit bitmap is first reduced to 256 colours

@@ -279,11 +279,21 @@ TEST_F(GifWrite, FrameShapesSurviveASave) {
     EXPECT_EQ(file, Read(again));
 }
 
-TEST_F(GifWrite, EmptyContainerWritesOnlyTheTrailer) {
+TEST_F(GifWrite, ContainerWithoutFramesKeepsItsScreen) {
+    // The screen and the global table are written, and the file reads back.
+    Bytes b = Header(10, 6, 1);
+    b.push_back(0x3B);
     CGifFile gif;
-    ASSERT_EQ(1, gif.Create(10, 10, 0, nullptr));
+    ASSERT_EQ(1, gif.Load(Write(b).c_str()));
+    ASSERT_EQ(0, gif.GetFrameCount());
     std::string out = dir.file("empty.gif");
     ASSERT_EQ(1, gif.Save(out.c_str()));
+    EXPECT_EQ(b, Read(out));
+    CGifFile back;
+    EXPECT_EQ(1, back.Load(out.c_str()));
+    // A container never loaded or created has no screen: the trailer alone.
+    CGifFile none;
+    ASSERT_EQ(1, none.Save(out.c_str()));
     EXPECT_EQ(Bytes{0x3B}, Read(out));
 }
 
