@@ -11,6 +11,7 @@
 #include <shlobj.h>
 
 #include "album_private.h"
+#include "fileio.h"
 
 using album::Field;
 using album::Object;
@@ -72,82 +73,47 @@ bool ValidPath(LPCSTR path)
     return true;
 }
 
-/* The whole of a file. */
+/* The whole of a file, through the file streams. */
 bool ReadAll(LPCSTR path, std::vector<uint8_t> *out)
 {
-    HANDLE h = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL);
-    if (h == INVALID_HANDLE_VALUE)
+    FIO_FILE *f = FioOpen(path, "rb");
+    if (!f)
         return false;
-    SetLastError(ERROR_SUCCESS);
-    DWORD high = 0, low = GetFileSize(h, &high);
-    uint64_t size = (uint64_t)high << 32 | low;
-    bool ok = low != INVALID_FILE_SIZE || GetLastError() == ERROR_SUCCESS;
-    DWORD error = ok ? ERROR_SUCCESS : GetLastError();
-    if (ok && size > album::kMaxAlbumFile) {
-        ok = false;
-        error = ERROR_FILE_TOO_LARGE;
+    long long size = FioSize(f);
+    if (size < 0 || (uint64_t)size > album::kMaxAlbumFile) {
+        DWORD error = size < 0 ? FioLastError(f) : (DWORD)ERROR_FILE_TOO_LARGE;
+        FioClose(f);
+        SetLastError(error ? error : (DWORD)ERROR_READ_FAULT);
+        return false;
     }
-    if (ok) {
-        out->resize((size_t)size);
-        DWORD got = 0;
-        SetLastError(ERROR_SUCCESS);
-        ok = out->empty() || (ReadFile(h, out->data(), (DWORD)out->size(), &got, NULL) && got == out->size());
-        if (!ok)
-            error = GetLastError() ? GetLastError() : (DWORD)ERROR_HANDLE_EOF;
-    }
-    CloseHandle(h);
+    out->resize((size_t)size);
+    size_t got = out->empty() ? 0 : FioRead(f, out->data(), out->size());
+    bool ok = got == out->size() && !FioError(f);
+    DWORD error = ok ? ERROR_SUCCESS : (FioError(f) ? FioLastError(f) : (DWORD)ERROR_HANDLE_EOF);
+    FioClose(f);
     SetLastError(error);
     return ok;
 }
 
-/* Writes a file whole or not at all: the bytes go to a new file beside `path`, which then
- * takes its place; the file that was there is moved aside first and only deleted once the
- * new one is in place (it is moved back when that fails), so one of them is always there. */
+/* Writes a file whole or not at all: the bytes go to a new file beside `path`, renamed over it
+ * once complete.  A read-only album is not replaced. */
 bool WriteAll(LPCSTR path, const std::vector<uint8_t> &bytes)
 {
-    std::string dest(path), fresh = dest + ".~new", old = dest + ".~old";
-    if (old.size() >= MAX_PATH) {
-        SetLastError(ERROR_FILENAME_EXCED_RANGE);
-        return false;
-    }
     DWORD attrs = GetFileAttributesA(path);
     if (attrs != INVALID_FILE_ATTRIBUTES && (attrs & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY))) {
-        SetLastError(ERROR_ACCESS_DENIED);  // a read-only album is not replaced
+        SetLastError(ERROR_ACCESS_DENIED);
         return false;
     }
-    HANDLE h = CreateFileA(fresh.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
-    if (h == INVALID_HANDLE_VALUE)
+    FIO_FILE *f = FioCreateAtomic(path);
+    if (!f)
         return false;
-    DWORD put = 0;
-    bool ok = bytes.empty() || (WriteFile(h, bytes.data(), (DWORD)bytes.size(), &put, NULL) && put == bytes.size());
-    ok = ok && FlushFileBuffers(h);
-    DWORD error = ok ? ERROR_SUCCESS : (GetLastError() ? GetLastError() : (DWORD)ERROR_WRITE_FAULT);
-    if (!CloseHandle(h) && ok) {
-        ok = false;
-        error = GetLastError();
+    if (!bytes.empty() && FioWrite(f, bytes.data(), bytes.size()) != bytes.size()) {
+        DWORD error = FioLastError(f);
+        FioClose(f);  // abandons the temporary file
+        SetLastError(error);
+        return false;
     }
-    bool aside = false;
-    if (ok && GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES) {
-        DeleteFileA(old.c_str());
-        aside = MoveFileA(path, old.c_str()) != 0;
-        if (!aside) {
-            ok = false;
-            error = GetLastError();
-        }
-    }
-    if (ok && !MoveFileA(fresh.c_str(), path)) {
-        ok = false;
-        error = GetLastError();
-        if (aside)
-            MoveFileA(old.c_str(), path);  // the album back in its place
-        aside = false;
-    }
-    if (aside)
-        DeleteFileA(old.c_str());
-    if (!ok)
-        DeleteFileA(fresh.c_str());
-    SetLastError(error);
-    return ok;
+    return FioCommit(f) == 1;
 }
 
 }  // namespace

@@ -277,10 +277,44 @@ TEST(AlbumCore, FailedSaveLeavesNothingBehind)
     ASSERT_TRUE(ABM_SaveAlbum(h, abm.c_str()));
     EXPECT_GT(Get(abm).size(), first.size());
     WIN32_FIND_DATAA fd;
-    HANDLE s = FindFirstFileA(dir.file("*.~*").c_str(), &fd);
+    HANDLE s = FindFirstFileA(dir.file("*.tmp").c_str(), &fd);
     EXPECT_EQ(s, INVALID_HANDLE_VALUE);
     if (s != INVALID_HANDLE_VALUE)
         FindClose(s);
+    ABM_Release(h);
+}
+
+TEST(AlbumCore, SaveIsWholeOrNothing)
+{
+    testkit::TempDir dir;
+    std::string abm = dir.file("keep.abm"), f = dir.file("f.smil");
+    ASSERT_TRUE(Put(f, "x"));
+    auto t = Table({{"THUMBDIB", 0}, {"MB_ABMFLD_USER1", 20}});
+    int32_t h = ABM_Create(0, t.data(), 2);
+    ASSERT_EQ(ABM_InsertObject(h, f.c_str(), -1, 0), 1);
+    ASSERT_TRUE(ABM_SaveAlbum(h, abm.c_str()));
+    std::vector<unsigned char> before = Get(abm);
+    ASSERT_TRUE(ABM_SetFieldData(h, 1, "MB_ABMFLD_USER1", "changed", 8));
+    unsigned faults = testkit::ForEachFileFault(
+        [] {}, [&] { return ABM_SaveAlbum(h, abm.c_str()) != 0; },
+        [&](bool ok, unsigned n) {
+            std::vector<unsigned char> now = Get(abm);
+            if (!ok) {
+                EXPECT_EQ(now, before) << "fault " << n;  // the old album, whole
+            } else {
+                EXPECT_NE(now, before) << "fault " << n;
+            }
+            // Nothing half-written is left beside it.
+            WIN32_FIND_DATAA fd;
+            HANDLE s = FindFirstFileA(dir.file("*.tmp").c_str(), &fd);
+            EXPECT_EQ(s, INVALID_HANDLE_VALUE) << "fault " << n;
+            if (s != INVALID_HANDLE_VALUE)
+                FindClose(s);
+            if (ok) {
+                ASSERT_TRUE(Put(abm, std::string(before.begin(), before.end())));
+            }
+        });
+    EXPECT_GT(faults, 0u);
     ABM_Release(h);
 }
 

@@ -262,6 +262,57 @@ TEST_F(Albums, BadRecordsStopTheRunAndLeaveAlbumsAlone)
     EXPECT_TRUE(asserts.Saw("lpContInfo"));
 }
 
+TEST_F(Albums, InsertUnderFileFaultsKeepsAlbumAndFiles)
+{
+    std::string m1 = Message(trip, 1), m2 = Message(trip, 2);
+    std::string abm = trip + "\\Trip.abm";
+    CONTINFO first = Record(1, m1, "one");
+    ASSERT_EQ(InsertIntoAlbums(0, &first, 1), 1);
+    std::vector<unsigned char> before = Get(abm);
+    CONTINFO second = Record(1, m2, "two", 1, 2, 3, 4);
+    unsigned faults = testkit::ForEachFileFault(
+        [&] { ASSERT_TRUE(Put(abm, std::string(before.begin(), before.end()))); },
+        [&] { return InsertIntoAlbums(0, &second, 1) == 1; },
+        [&](bool ok, unsigned n) {
+            auto entries = Read(abm);
+            // Either the album as it was, or with the new entry: never less.
+            if (ok) {
+                ASSERT_EQ(entries.size(), 2u) << "fault " << n;
+            } else {
+                EXPECT_TRUE(entries.size() == 1 || entries.size() == 2) << "fault " << n;
+            }
+            EXPECT_TRUE(Exists(m1) && Exists(m2)) << "fault " << n;
+        });
+    EXPECT_GT(faults, 3u);
+}
+
+TEST_F(Albums, RebaseUnderFileFaultsNeverLosesTheAlbum)
+{
+    std::string m1 = Message(trip, 1), m2 = Message(trip, 2);
+    CONTINFO recs[] = {Record(1, m1, "a"), Record(1, m2, "b")};
+    ASSERT_EQ(InsertIntoAlbums(0, recs, 2), 2);
+    std::string abm = trip + "\\Trip.abm";
+    std::vector<unsigned char> before = Get(abm);
+    int32_t source = CreateAlbumHandle(0);
+    unsigned faults = testkit::ForEachFileFault(
+        [&] {
+            ASSERT_TRUE(Put(abm, std::string(before.begin(), before.end())));
+            DeleteFileA((trip + "\\Trip_tmp.abm").c_str());
+        },
+        [&] { return RebaseAlbum(0, abm.c_str(), source) == 1; },
+        [&](bool ok, unsigned n) {
+            auto entries = Read(abm);
+            ASSERT_EQ(entries.size(), 2u) << "fault " << n << (ok ? " (done)" : " (failed)");
+            if (!ok) {
+                EXPECT_EQ(Get(abm), before) << "fault " << n;
+            }
+            // (A leftover Trip_tmp.abm is possible only when deleting it was the failing call.)
+            EXPECT_TRUE(Exists(m1) && Exists(m2));
+        });
+    EXPECT_GT(faults, 3u);
+    ABM_Release(source);
+}
+
 TEST_F(Albums, RebaseFollowsTheMovedFolder)
 {
     std::string m1 = Message(trip, 1), m2 = Message(trip, 2), m3 = Message(trip, 3);

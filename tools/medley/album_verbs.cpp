@@ -29,7 +29,7 @@ std::string Reason(DWORD e)
     case ERROR_NOT_SUPPORTED: return "an album file of a later version";
     case 1392 /* ERROR_FILE_CORRUPT */: return "the album file is damaged";
     case ERROR_DIRECTORY: return "a folder, not a file";
-    default: return "error " + std::to_string(e);
+    default: return medley::Why(e);
     }
 }
 
