@@ -19,6 +19,11 @@ if(NOT WIN32)
     endif()
   endif()
 endif()
+# The GIF writers on a full disk (a file-size limit): native only, the limit is the host's.
+if(NOT WIN32)
+  add_test(NAME imaging_full_disk COMMAND sh ${CMAKE_CURRENT_SOURCE_DIR}/gif_full_disk_test.sh $<TARGET_FILE:medley>
+                                          ${CMAKE_SOURCE_DIR}/fuzz/corpus/gif/im_static_256c.gif)
+endif()
 if(MEDLEY_SANITIZE)
   # stb_image_write's JPEG encoder shifts negative values left (see tools/extra.cmake).
   set_source_files_properties(${CMAKE_CURRENT_SOURCE_DIR}/platform/pixkit_test.cpp PROPERTIES COMPILE_OPTIONS -fno-sanitize=shift)

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "basemem.h"
+#include "fileio.h"
 #include "gif.h"
 #include "gif_bytes.h"
 #include "pixkit.h"
@@ -236,6 +237,39 @@ TEST_F(GifWrite, StreamOf255BytesIsOneFullSubBlock) {
         }
         expect.push_back(0);
         EXPECT_EQ(expect, data) << want;
+    }
+}
+
+TEST_F(GifWrite, WriteCodeFillsSubBlocksOf255) {
+    // 12-bit codes: 169 codes and the end code make exactly 255 bytes: one full sub-block and
+    // the terminator.  One code more spills two bytes into a second sub-block.
+    for (int extra : {0, 1}) {
+        std::string path = dir.file("codes.bin");
+        FIO_FILE *f = FioCreateAtomic(path.c_str());
+        ASSERT_NE(nullptr, f);
+        LZWSTATE st;
+        memset(&st, 0, sizeof(st));
+        st.codeSize = 12;
+        st.endCode = 0x101;
+        std::vector<int> codes;
+        for (int i = 0; i < 169 + extra; ++i)
+            codes.push_back((i * 37 + 5) & 0xFFF);
+        codes.push_back(0x101);
+        for (int c : codes)
+            EXPECT_EQ(1, WriteCode(c, &st, f));
+        ASSERT_EQ(1, FioCommit(f));
+        Bytes packed;
+        uint32_t acc = 0;
+        int n = 0;
+        for (int c : codes) {
+            acc |= uint32_t(c) << n;
+            for (n += 12; n >= 8; n -= 8, acc >>= 8)
+                packed.push_back(BYTE(acc));
+        }
+        if (n)
+            packed.push_back(BYTE(acc));
+        EXPECT_EQ(SubBlocks(packed), Read(path)) << extra;
+        EXPECT_EQ(extra ? 257u : 255u, packed.size());
     }
 }
 

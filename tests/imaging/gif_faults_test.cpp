@@ -1,7 +1,10 @@
-/* The GIF reader with a failing file call: a load either reads the whole picture or fails; it
- * never changes the file. */
+/* The GIF reader and writers with a failing file call: a load either reads the whole picture or
+ * fails, and never changes the file; a writer either writes the whole file or fails with a
+ * reason, leaving the destination (even when it is the source) as it was. */
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <string>
 #include <vector>
 
 #include "basemem.h"
@@ -65,6 +68,145 @@ TEST(GifFaults, LoadIsWholeOrNothing)
         },
         [&](bool, unsigned n) { EXPECT_EQ(gif, testkit::ReadFileBytes(path)) << "fault " << n; });
     EXPECT_GE(faults, 3u);
+}
+
+}  // namespace
+
+namespace {
+
+/* The files in a folder, but for `keep`. */
+int OtherFiles(const testkit::TempDir &d, const std::vector<std::string> &keep)
+{
+    int n = 0;
+    WIN32_FIND_DATAA fd;
+    HANDLE h = FindFirstFileA(d.file("*").c_str(), &fd);
+    if (h == INVALID_HANDLE_VALUE)
+        return 0;
+    do {
+        if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            continue;
+        bool kept = false;
+        for (const std::string &k : keep)
+            kept = kept || k == fd.cFileName;
+        n += kept ? 0 : 1;
+    } while (FindNextFileA(h, &fd));
+    FindClose(h);
+    return n;
+}
+
+/* A 3-frame 64 x 48 animation of 256 colours whose frames sit at different places. */
+Bytes Animation()
+{
+    Bytes b = {'G', 'I', 'F', '8', '9', 'a', 64, 0, 48, 0, 0xF7, 0, 0};
+    for (int i = 0; i < 256; ++i)
+        b.insert(b.end(), {(unsigned char)i, (unsigned char)(255 - i), (unsigned char)(i * 7)});
+    // Each frame: 9-bit literals with a clear before the table would grow past 9 bits.
+    auto frame = [&](int l, int t, int w, int h, int seed) {
+        b.insert(b.end(), {0x21, 0xF9, 4, 0x05, 7, 0, 1, 0});
+        b.insert(b.end(), {0x2C, (unsigned char)l, 0, (unsigned char)t, 0, (unsigned char)w, 0, (unsigned char)h, 0, 0});
+        b.push_back(8);
+        Bytes codes;
+        uint32_t acc = 0;
+        int bits = 0, n = 0;
+        auto put = [&](int c) {
+            acc |= uint32_t(c) << bits;
+            bits += 9;
+            while (bits >= 8) {
+                codes.push_back((unsigned char)acc);
+                acc >>= 8;
+                bits -= 8;
+            }
+        };
+        put(256);
+        for (int i = 0; i < w * h; ++i) {
+            put((i * seed + i / w) & 0xFF);
+            if (++n == 254) {
+                put(256);
+                n = 0;
+            }
+        }
+        put(257);
+        if (bits)
+            codes.push_back((unsigned char)acc);
+        for (size_t i = 0; i < codes.size(); i += 255) {
+            size_t k = codes.size() - i < 255 ? codes.size() - i : 255;
+            b.push_back((unsigned char)k);
+            b.insert(b.end(), codes.begin() + long(i), codes.begin() + long(i + k));
+        }
+        b.push_back(0);
+    };
+    frame(0, 0, 64, 48, 3);
+    frame(10, 8, 30, 20, 5);
+    frame(40, 30, 20, 16, 11);
+    b.push_back(0x3B);
+    return b;
+}
+
+/* Runs a writer with each of its file calls failing in turn: it either writes the whole
+ * expected file, or fails with a reason and leaves the destination as it was and no other
+ * file behind. */
+void ExpectWholeOrNothing(const char *what, const std::function<bool(const std::string &in, const std::string &out)> &op,
+                          bool overInput)
+{
+    testkit::TempDir d;
+    const std::string in = d.file("in.gif");
+    const std::string out = overInput ? in : d.file("out.gif");
+    const Bytes source = Animation();
+    const Bytes before = {'o', 'l', 'd'};
+    auto reset = [&] {
+        ASSERT_TRUE(testkit::WriteFileBytes(in, source));
+        if (!overInput) {
+            ASSERT_TRUE(testkit::WriteFileBytes(out, before));
+        }
+    };
+    reset();
+    ASSERT_TRUE(op(in, out)) << what;
+    const Bytes expected = testkit::ReadFileBytes(out);
+    ASSERT_NE(expected, overInput ? source : before) << what;
+
+    unsigned faults = testkit::ForEachFileFault(
+        reset,
+        [&] {
+            SetLastError(0);
+            bool ok = op(in, out);
+            if (!ok) {
+                EXPECT_NE(0u, GetLastError()) << what;
+            }
+            return ok;
+        },
+        [&](bool ok, unsigned n) {
+            Bytes now = testkit::ReadFileBytes(out);
+            if (ok) {
+                EXPECT_EQ(expected, now) << what << ", fault " << n;
+            } else {
+                EXPECT_EQ(overInput ? source : before, now) << what << ", fault " << n;
+            }
+            if (!overInput) {
+                EXPECT_EQ(source, testkit::ReadFileBytes(in)) << what << ", fault " << n;
+            }
+            EXPECT_EQ(0, OtherFiles(d, {"in.gif", "out.gif"})) << what << ", fault " << n;
+        });
+    EXPECT_GE(faults, 3u) << what;
+}
+
+TEST(GifFaults, WritersAreWholeOrNothing)
+{
+    ExpectWholeOrNothing("Save", [](const std::string &in, const std::string &out) {
+        CGifFile g;
+        return g.Load(in.c_str()) == 1 && g.Save(out.c_str()) == 1;
+    }, false);
+    ExpectWholeOrNothing("ResizeGif", [](const std::string &in, const std::string &out) {
+        return ResizeGif(in.c_str(), 32, 32, out.c_str()) == 1;
+    }, false);
+    ExpectWholeOrNothing("CropGif", [](const std::string &in, const std::string &out) {
+        return CropGif(in.c_str(), 5, 5, 40, 30, out.c_str()) == 1;
+    }, false);
+    ExpectWholeOrNothing("ResizeGif over its input", [](const std::string &in, const std::string &out) {
+        return ResizeGif(in.c_str(), 32, 32, out.c_str()) == 1;
+    }, true);
+    ExpectWholeOrNothing("CropGif over its input", [](const std::string &in, const std::string &out) {
+        return CropGif(in.c_str(), 5, 5, 40, 30, out.c_str()) == 1;
+    }, true);
 }
 
 }  // namespace

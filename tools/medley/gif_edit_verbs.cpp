@@ -22,24 +22,11 @@
 
 namespace {
 
-/* The reason of a failed write, from the last error. */
+/* The reason of a failed write: the writer's bad-input code names the frame, others as usual. */
 std::string Why(DWORD err) {
-    switch (err) {
-    case ERROR_DISK_FULL:
-        return "the disk is full";
-    case ERROR_ACCESS_DENIED:
-        return "access is denied";
-    case ERROR_PATH_NOT_FOUND:
-    case ERROR_FILE_NOT_FOUND:
-        return "the folder does not exist";
-    case ERROR_INVALID_DATA:
+    if (err == ERROR_INVALID_DATA)
         return "a frame cannot be written as GIF (no bitmap, deeper than 8 bits, or colours its table lacks)";
-    case ERROR_NOT_ENOUGH_MEMORY:
-    case ERROR_OUTOFMEMORY:
-        return "not enough memory";
-    default:
-        return "error " + std::to_string(err);
-    }
+    return medley::Why(err);
 }
 
 /* Progress bar over the steps a library call reports. */
