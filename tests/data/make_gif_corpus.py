@@ -100,6 +100,13 @@ def imagemagick():
     run(CONVERT, "-size", "300x7", "gradient:red-blue", "-colors", "128", out("im_wide_gradient.gif"))
     run(CONVERT, "-size", "5x200", "gradient:", "-colors", "200", "-interlace", "GIF", out("im_tall_interlaced.gif"))
     run(CONVERT, "-size", "1x1", "xc:green", out("im_1x1.gif"))
+    # Frames optimized to their changed, partly transparent rectangles.
+    run(CONVERT, "-delay", "9", src, src2, src3, src, "-colors", "64", "-layers", "OptimizeTransparency",
+        "-loop", "0", out("im_anim_opt_transparency.gif"))
+    # A frame that reaches past the logical screen.
+    run(CONVERT, "-size", "60x40", "xc:white", "-colors", "4",
+        "(", "-size", "25x20", "xc:red", "-repage", "+50+30", ")", "-set", "page", "60x40+%[fx:page.x]+%[fx:page.y]",
+        "-set", "delay", "5", "-loop", "0", out("im_anim_past_screen.gif"))
 
 
 # ---- gifsicle -------------------------------------------------------------------------
@@ -128,6 +135,9 @@ def gifsicle_set():
     gifsicle(["-p", "3,4", "--colors", "16", frames[3]], out("gs_positioned.gif"))
     gifsicle(["--careful", "--colors", "256", frames[4]], out("gs_careful.gif"))
     gifsicle(["--lossy=80", "--colors", "64", "-d", "6"] + frames[:2], out("gs_lossy.gif"))
+    # Optimized with a transparent index, disposal to the background between frames.
+    gifsicle(["-O2", "--colors", "32", "-t", "#000000", "-D", "background", "-d", "7", "-l"] + frames,
+             out("gs_anim_transparent_background.gif"))
 
 
 # ---- Pillow ---------------------------------------------------------------------------
@@ -155,6 +165,14 @@ def pillow_set():
     mono.save(out("pil_mono_line.gif"))
     big = scene(64, 64, 41, 256)
     big.save(out("pil_interlaced_256c.gif"), interlace=True)
+    # Pillow's own frame optimization: later frames cut to what changed, with transparency.
+    moving = []
+    for i in range(4):
+        f = Image.new("RGB", (48, 36), (20, 40, 60))
+        ImageDraw.Draw(f).ellipse([4 + 8 * i, 6, 16 + 8 * i, 18], fill=(250, 200, 0))
+        moving.append(f.quantize(colors=8))
+    moving[0].save(out("pil_anim_optimized.gif"), save_all=True, append_images=moving[1:], duration=60,
+                   optimize=True, disposal=1, transparency=0, loop=0)
 
 
 # ---- hand-built -----------------------------------------------------------------------
@@ -231,6 +249,12 @@ def handmade():
     # Lower-case signature.
     with open(out("hand_lowercase_sig.gif"), "wb") as f:
         f.write(b"gif89a" + head[6:] + desc + b"\x02" + sub_blocks(data) + b";")
+    # Three frames, the middle one reaching a code its table never defined (7, at 3 bits, right
+    # after the literal 1): other decoders keep the pixels before it and read on.
+    bad = bytes([4 | (1 << 3) | (7 << 6) & 0xFF, 0x01, 0x55, 0x55])
+    with open(out("hand_bad_code_middle.gif"), "wb") as f:
+        f.write(head + desc + b"\x02" + sub_blocks(data) + desc + b"\x02" + sub_blocks(bad)
+                + desc + b"\x02" + sub_blocks(data) + b";")
 
 
 def main():
