@@ -79,7 +79,7 @@ size_t SkipSubBlocks(const BYTE *data, size_t size, size_t off) {
 }  // namespace
 
 void CGifFile::ParseFrames(const BYTE *data, size_t size, size_t off) {
-    for (;;) {
+    for (int index = 0;; ++index) {
         GIFFRAMEINFO info;
         memset(&info, 0, sizeof(info));
 
@@ -189,18 +189,31 @@ void CGifFile::ParseFrames(const BYTE *data, size_t size, size_t off) {
             BaseMemFree(hDib);
             return;
         }
-        if (AddDecodedFrame(hDib, &info, GetFrameCount()) < 0) {
+        if (m_pfnFilter)
+            hDib = m_pfnFilter(m_pFilterContext, this, index, hDib, &info);
+        if (hDib && AddDecodedFrame(hDib, &info, GetFrameCount()) < 0) {
             BaseMemFree(hDib);
             return;
         }
         // Past the code-size byte and the whole sub-block chain, terminator included.
         off += 1 + in.consumed;
+        if (m_pfnProgress)
+            m_pfnProgress(m_pProgressContext, int(off < size ? off : size), int(size));
         if (!in.terminated)
             return;
     }
 }
 
 /* ---- Load ------------------------------------------------------------------------------ */
+
+int CGifFile::LoadFiltered(const char *lpszFile, GIFFRAMEFILTER pfnFilter, void *pContext) {
+    m_pfnFilter = pfnFilter;
+    m_pFilterContext = pContext;
+    int r = Load(lpszFile);
+    m_pfnFilter = nullptr;
+    m_pFilterContext = nullptr;
+    return r;
+}
 
 int CGifFile::Load(const char *lpszFile) {
     Clear();

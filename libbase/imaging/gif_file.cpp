@@ -87,7 +87,7 @@ void CGifFrame::SetDib(HGLOBAL hDib) {
 
 CGifFile::CGifFile()
     : m_pFrames(nullptr), m_pPalette(nullptr), m_pScreen(nullptr), m_nFileSize(0), m_pfnProgress(nullptr),
-      m_pProgressContext(nullptr) {}
+      m_pProgressContext(nullptr), m_pfnFilter(nullptr), m_pFilterContext(nullptr) {}
 
 void CGifFile::SetProgress(GIFPROGRESSPROC proc, void *pContext) {
     m_pfnProgress = proc;

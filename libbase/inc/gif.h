@@ -81,6 +81,13 @@ struct GIFFRAMEINFO {
     int32_t disposal;
 };
 
+class CGifFile;
+
+/* Reworks a frame as the reader decodes it (CGifFile::LoadFiltered): returns the bitmap to
+ * keep in its place (hDib itself, or a new block after freeing hDib), or 0 after freeing hDib
+ * to leave the frame out; may change *pInfo.  nIndex counts the file's frames from 0. */
+typedef HGLOBAL (*GIFFRAMEFILTER)(void *pContext, CGifFile *pGif, int nIndex, HGLOBAL hDib, GIFFRAMEINFO *pInfo);
+
 /* State of an LZW code stream, shared by the reader and the writer. */
 struct LZWSTATE {
     int32_t position;  // byte index of the next unread byte, counted from the code-size byte
@@ -149,6 +156,9 @@ public:
      * decoded before the damage stay.  0 for a missing or short file or a bad signature.
      * NOTES: the signature is compared without regard to letter case. */
     int Load(const char *lpszFile);
+    /* Load, with each frame handed to pfnFilter as soon as it is decoded: only one full frame
+     * is held at a time before the filter reworks it. */
+    int LoadFiltered(const char *lpszFile, GIFFRAMEFILTER pfnFilter, void *pContext);
 
     /* Empties the container and makes a screen of the size with a global table copied from
      * pPalette (or empty). */
@@ -219,7 +229,8 @@ public:
      * beyond the table or pPalette is null. */
     int MergeGlobalColors(int nStart, const RGBQUAD *pPalette, int nCount);
 
-    /* Progress reports of Save (one step per frame). */
+    /* Progress reports of Load (after each frame: the bytes of the file read so far, of its
+     * size) and of Save (one step per frame written). */
     void SetProgress(GIFPROGRESSPROC proc, void *pContext);
 
     friend int WriteFrame(CGifFile *pGif, FIO_FILE *pFile, HGLOBAL hDib, const GIFFRAMEINFO *pInfo, int bFirst);
@@ -231,6 +242,8 @@ protected:
     int32_t m_nFileSize;
     GIFPROGRESSPROC m_pfnProgress;
     void *m_pProgressContext;
+    GIFFRAMEFILTER m_pfnFilter;  // set while LoadFiltered reads
+    void *m_pFilterContext;
 
 private:
     void ParseFrames(const BYTE *data, size_t size, size_t offset);

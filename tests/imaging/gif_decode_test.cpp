@@ -245,6 +245,84 @@ TEST_F(GifTest, UndefinedCodeEndsOnlyItsOwnImage) {
         BaseMemFree(thumb);
 }
 
+TEST_F(GifTest, FilterSeesEachFrameAsDecoded) {
+    Bytes b = Header(4, 4, 2);
+    for (int k = 0; k < 3; ++k) {
+        Gce(b, k + 1, 0, -1);
+        Image(b, 0, 0, 4, 4, Pattern(4, 4, 4 - k), 2);
+    }
+    b.push_back(0x3B);
+    struct Seen {
+        std::vector<int> indices, frames;
+        std::vector<std::pair<int, int>> progress;
+    } seen;
+    auto filter = [](void *ctx, CGifFile *gif, int index, HGLOBAL dib, GIFFRAMEINFO *info) -> HGLOBAL {
+        Seen *s = static_cast<Seen *>(ctx);
+        s->indices.push_back(index);
+        s->frames.push_back(gif->GetFrameCount());  // the frames kept before this one
+        if (index == 1) {
+            BaseMemFree(dib);
+            return nullptr;
+        }
+        info->delay += 100;
+        return dib;
+    };
+    CGifFile gif;
+    gif.SetProgress([](void *ctx, int done, int total) { static_cast<Seen *>(ctx)->progress.push_back({done, total}); },
+                    &seen);
+    ASSERT_EQ(1, gif.LoadFiltered(Write(b).c_str(), filter, &seen));
+    EXPECT_EQ((std::vector<int>{0, 1, 2}), seen.indices);
+    EXPECT_EQ((std::vector<int>{0, 1, 1}), seen.frames);
+    ASSERT_EQ(2, gif.GetFrameCount());
+    GIFFRAMEINFO a, c;
+    gif.GetFrameInfo(0, &a);
+    gif.GetFrameInfo(1, &c);
+    EXPECT_EQ(101, a.delay);
+    EXPECT_EQ(103, c.delay);
+    ASSERT_EQ(3u, seen.progress.size());
+    EXPECT_LT(seen.progress[0].first, seen.progress[1].first);
+    EXPECT_EQ(int(b.size()) - 1, seen.progress[2].first);  // up to the trailer
+    EXPECT_EQ(int(b.size()), seen.progress[2].second);
+    // A plain Load afterwards keeps every frame.
+    gif.SetProgress(nullptr, nullptr);
+    ASSERT_EQ(1, gif.Load(Write(b).c_str()));
+    EXPECT_EQ(3, gif.GetFrameCount());
+}
+
+TEST_F(GifTest, FullTableKeepsDecodingFromOldStrings) {
+    // 500 x 400 pixels coded without a clear after the table fills: the late codes name strings
+    // first written more than 100000 pixels earlier (further back than the decoder's window).
+    const int w = 500, h = 400;
+    std::vector<int> px(size_t(w) * h);
+    uint32_t v = 7;
+    for (size_t i = 0; i < px.size(); ++i) {
+        if (i < 40000) {
+            v = v * 1103515245u + 12345u;
+            px[i] = int((v >> 16) % 6);
+        } else {
+            px[i] = px[i - 40000 + (i / 977) % 13];  // the early noise again, in pieces
+        }
+    }
+    Bytes b = Header(w, h, 3);
+    b.push_back(0x2C);
+    Put16(b, 0);
+    Put16(b, 0);
+    Put16(b, w);
+    Put16(b, h);
+    b.push_back(0);
+    b.push_back(3);
+    Bytes d = SubBlocks(Lzw(px, 3));
+    b.insert(b.end(), d.begin(), d.end());
+    b.push_back(0x3B);
+    CGifFile gif;
+    ASSERT_EQ(1, gif.Load(Write(b).c_str()));
+    ASSERT_EQ(1, gif.GetFrameCount());
+    Frame f(gif.GetFrameDib(0));
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            ASSERT_EQ(px[size_t(y) * w + x], f.pixel(x, y)) << x << "," << y;
+}
+
 TEST_F(GifTest, RealFileShapes) {
     // A 2-colour table decoded with code size 8, and extensions of several sub-blocks whose
     // data holds separator bytes.
