@@ -3,14 +3,21 @@
  *
  * The string table: codes below `clear` are the one-pixel strings of the literals; `clear`
  * and `clear + 1` (end) carry no string; every code from `clear + 2` up to `next - 1` is the
- * string of its prefix code followed by its suffix pixel.  For each code we also keep the
- * string's length and first pixel, so a string is written straight into place, back to
- * front, without an intermediate stack.  Codes are 12 bits at most, so no string is longer
- * than 4096 pixels and `next` never passes 4096: once the table is full it stays as it is
- * until the encoder sends a clear code (a "deferred clear", which GIF89a allows).
+ * string of its prefix code followed by its suffix pixel.  Codes are 12 bits at most, so no
+ * string is longer than 4096 pixels and `next` never passes 4096: once the table is full it
+ * stays as it is until the encoder sends a clear code (a "deferred clear", which GIF89a
+ * allows).
+ *
+ * Every string the table holds was written out once already, in one piece: a new entry is the
+ * previous code's string followed by the first pixel of the current one, which the output holds
+ * side by side.  So each entry also keeps the (absolute) output position where its string
+ * starts and its length, and a code is decoded by copying its string from there, as long as the
+ * staging buffer still holds that part of the output; otherwise the string is rebuilt from the
+ * prefix chain, back to front.
  *
  * Pixels are staged in a buffer and moved out one complete row at a time, packed to the
- * frame bitmap's depth (high bits first), into the row the interlace order names.
+ * frame bitmap's depth (high bits first), into the row the interlace order names.  The buffer
+ * keeps a window of the most recent output for the copies above.
  *
  * A code above the next free entry (or a first code that is no literal) cannot be decoded:
  * the image ends there, the pixels before it stay and the rest keep index 0, as other
@@ -27,10 +34,10 @@ namespace gifcodec {
 namespace {
 
 struct Table {
+    uint32_t start[4096];  // absolute output position of the string (a frame has < 2^32 pixels)
     uint16_t prefix[4096];
     uint16_t length[4096];
     uint8_t suffix[4096];
-    uint8_t first[4096];
 };
 
 /* Packs `n` pixels into one stored row. */
@@ -96,7 +103,10 @@ int DecodeLzw(int minCodeSize, LzwInput &in, const LzwRows &t) {
     const int end = clear + 1;
 
     Table *tab = static_cast<Table *>(malloc(sizeof(Table)));
-    size_t cap = size_t(t.width) * 2 + 8192;
+    // Room for a row, the longest string and a window of recent output to copy strings from.
+    // Few colours make long strings, which the window pays for; with many colours strings are
+    // short and a buffer that stays in the first-level cache pays more.
+    const size_t cap = 2 * (size_t(t.width) + 4096) + (minCodeSize <= 4 ? 131072 : 0);
     uint8_t *buf = static_cast<uint8_t *>(malloc(cap));
     if (!tab || !buf) {
         free(tab);
@@ -106,25 +116,45 @@ int DecodeLzw(int minCodeSize, LzwInput &in, const LzwRows &t) {
     }
     for (int i = 0; i < clear; ++i) {
         tab->length[i] = 1;
-        tab->first[i] = uint8_t(i);
         tab->suffix[i] = uint8_t(i);
         tab->prefix[i] = 0;
     }
 
     const size_t width = size_t(t.width);
     int rowsDone = 0;
-    size_t rs = 0, wp = 0;  // staged pixels are buf[rs, wp)
+    size_t rs = 0, wp = 0;  // staged pixels not yet in a row are buf[rs, wp)
+    uint64_t base = 0;      // absolute output position of buf[0]
+    const int kCopyFrom = 12;  // strings at least this long are copied
     auto emitRow = [&](const uint8_t *src, size_t n) {
         int r = t.interlaced ? InterlacedRow(rowsDone, t.height) : rowsDone;
         uint8_t *dst = t.pixels + size_t(t.height - 1 - r) * t.stride;
         PackRow(dst, src, int(n), t.bits);
         ++rowsDone;
     };
+    // The string of `code` (not a literal) into buf + wp: a long one copied from its earlier
+    // place when the window still holds it, a short one (or one out of the window) rebuilt from
+    // the prefix chain, which is cheaper than a copy from bytes written a moment ago.
+    auto putString = [&](int code, int len) {
+        uint64_t at = tab->start[code];
+        uint8_t *dst = buf + wp;
+        if (len >= kCopyFrom && at >= base) {
+            memcpy(dst, buf + (at - base), size_t(len));
+            return;
+        }
+        uint8_t *p = dst + len - 1;
+        while (code >= clear) {
+            *p-- = tab->suffix[code];
+            code = tab->prefix[code];
+        }
+        *p = uint8_t(code);
+    };
 
     int codeSize = minCodeSize + 1;
     int mask = (1 << codeSize) - 1;
     int next = clear + 2;
     int prev = -1;
+    uint64_t prevStart = 0;
+    int prevLen = 0;
 
     for (;;) {
         int c = ReadCode(in, codeSize, mask, end);
@@ -138,61 +168,63 @@ int DecodeLzw(int minCodeSize, LzwInput &in, const LzwRows &t) {
             continue;
         }
         if (wp + 4096 > cap) {
-            memmove(buf, buf + rs, wp - rs);
-            wp -= rs;
-            rs = 0;
+            // Keep the pixels not yet in a row and half the buffer of history.
+            size_t from = wp - cap / 2;
+            if (from > rs)
+                from = rs;
+            memmove(buf, buf + from, wp - from);
+            wp -= from;
+            rs -= from;
+            base += from;
         }
+        const uint64_t start = base + wp;
+        int len;
         if (prev < 0) {
             // The first code of a stream or after a clear is a literal.
             if (c >= clear) {
                 in.damaged = true;
                 break;
             }
-            buf[wp++] = uint8_t(c);
-            prev = c;
+            buf[wp] = uint8_t(c);
+            len = 1;
         } else {
-            int len;
             uint8_t firstPixel;
-            if (c < next) {
+            if (c < clear) {
+                buf[wp] = uint8_t(c);
+                len = 1;
+                firstPixel = uint8_t(c);
+            } else if (c < next) {
                 len = tab->length[c];
-                uint8_t *p = buf + wp + len - 1;
-                int code = c;
-                while (code >= clear) {
-                    *p-- = tab->suffix[code];
-                    code = tab->prefix[code];
-                }
-                *p = uint8_t(code);
-                firstPixel = uint8_t(code);
+                putString(c, len);
+                firstPixel = buf[wp];
             } else if (c == next) {
                 // The string of the previous code followed by its own first pixel.
-                len = tab->length[prev] + 1;
-                uint8_t *p = buf + wp + len - 2;
-                int code = prev;
-                while (code >= clear) {
-                    *p-- = tab->suffix[code];
-                    code = tab->prefix[code];
-                }
-                *p = uint8_t(code);
-                firstPixel = uint8_t(code);
-                buf[wp + size_t(len) - 1] = firstPixel;
+                len = prevLen + 1;
+                const uint8_t *src = buf + (prevStart - base);  // just written: in the window
+                memcpy(buf + wp, src, size_t(prevLen));
+                firstPixel = src[0];
+                buf[wp + size_t(prevLen)] = firstPixel;
             } else {
                 in.damaged = true;  // a code the table has not defined yet
                 break;
             }
-            wp += size_t(len);
             if (next < 4096) {
+                // prev's string and this code's first pixel, side by side in the output.
+                tab->start[next] = uint32_t(prevStart);
                 tab->prefix[next] = uint16_t(prev);
                 tab->suffix[next] = firstPixel;
-                tab->length[next] = uint16_t(tab->length[prev] + 1);
-                tab->first[next] = tab->first[prev];
+                tab->length[next] = uint16_t(prevLen + 1);
                 ++next;
                 if (next >= (1 << codeSize) && codeSize < 12) {
                     ++codeSize;
                     mask = (1 << codeSize) - 1;
                 }
             }
-            prev = c;
         }
+        wp += size_t(len);
+        prev = c;
+        prevStart = start;
+        prevLen = len;
         while (wp - rs >= width && rowsDone < t.height) {
             emitRow(buf + rs, width);
             rs += width;
