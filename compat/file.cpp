@@ -192,14 +192,32 @@ bool name_matches(const std::string &pattern, const std::string &name)
     return false;
 }
 
+/* A symbolic link answers as Windows' links do: REPARSE_POINT, with DIRECTORY when it leads to
+ * a folder (ARCHIVE otherwise, a dangling link included); the times and size are its target's.
+ * 0 when `host` is no link. */
+DWORD link_attributes(const std::string &host, struct stat *target)
+{
+    struct stat ls;
+    if (lstat(host.c_str(), &ls) != 0 || !S_ISLNK(ls.st_mode))
+        return 0;
+    bool dir = stat(host.c_str(), target) == 0 && S_ISDIR(target->st_mode);
+    if (!dir && stat(host.c_str(), target) != 0)
+        *target = ls;
+    return FILE_ATTRIBUTE_REPARSE_POINT | (dir ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_ARCHIVE);
+}
+
 void fill_find(const std::string &dir, const std::string &name, WIN32_FIND_DATAA &fd)
 {
     memset(&fd, 0, sizeof fd);
     struct stat st;
     std::string full = dir == "/" ? "/" + name : dir + "/" + name;
-    if (stat(full.c_str(), &st) != 0)
-        memset(&st, 0, sizeof st);
-    fd.dwFileAttributes = compat::file_attributes(st, name, full);
+    if (DWORD link = link_attributes(full, &st)) {
+        fd.dwFileAttributes = link;
+    } else {
+        if (stat(full.c_str(), &st) != 0)
+            memset(&st, 0, sizeof st);
+        fd.dwFileAttributes = compat::file_attributes(st, name, full);
+    }
     to_filetime(st.st_mtime, &fd.ftCreationTime);
     to_filetime(st.st_atime, &fd.ftLastAccessTime);
     to_filetime(st.st_mtime, &fd.ftLastWriteTime);
@@ -481,7 +499,13 @@ BOOL WINAPI DeleteFileA(LPCSTR name)
         return FALSE;
     std::string host = compat::host_path(name);
     struct stat st;
-    if (stat(host.c_str(), &st) == 0 && (S_ISDIR(st.st_mode) || compat::is_read_only(st, host))) {
+    if (DWORD link = link_attributes(host, &st)) {
+        // The link goes, never its target; a link to a folder is removed as a folder.
+        if (link & FILE_ATTRIBUTE_DIRECTORY) {
+            SetLastError(ERROR_ACCESS_DENIED);
+            return FALSE;
+        }
+    } else if (stat(host.c_str(), &st) == 0 && (S_ISDIR(st.st_mode) || compat::is_read_only(st, host))) {
         SetLastError(ERROR_ACCESS_DENIED);
         return FALSE;
     }
@@ -553,6 +577,8 @@ DWORD WINAPI GetFileAttributesA(LPCSTR name)
     }
     std::string host = compat::host_path(name);
     struct stat st;
+    if (DWORD link = link_attributes(host, &st))
+        return link;
     if (stat(host.c_str(), &st) != 0) {
         set_error_for(errno, host);
         return INVALID_FILE_ATTRIBUTES;
@@ -608,7 +634,20 @@ BOOL WINAPI RemoveDirectoryA(LPCSTR name)
         return FALSE;
     }
     std::string host = compat::host_path(name);
+    while (host.size() > 1 && host.back() == '/')
+        host.pop_back();
     struct stat st;
+    if (DWORD link = link_attributes(host, &st)) {
+        if (!(link & FILE_ATTRIBUTE_DIRECTORY)) {
+            SetLastError(ERROR_DIRECTORY);
+            return FALSE;
+        }
+        if (unlink(host.c_str()) != 0) {  // the link to a folder, not the folder
+            set_error_for(errno, host);
+            return FALSE;
+        }
+        return TRUE;
+    }
     if (stat(host.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && compat::is_read_only(st, host)) {
         SetLastError(ERROR_ACCESS_DENIED);
         return FALSE;
@@ -618,6 +657,21 @@ BOOL WINAPI RemoveDirectoryA(LPCSTR name)
         SetLastError(e == ENOTDIR ? ERROR_DIRECTORY : e == EEXIST ? ERROR_DIR_NOT_EMPTY : 0);
         if (e != ENOTDIR && e != EEXIST)
             set_error_for(e, host);
+        return FALSE;
+    }
+    return TRUE;
+}
+
+BOOLEAN WINAPI CreateSymbolicLinkA(LPCSTR link, LPCSTR target, DWORD)
+{
+    if (!may_change(link && *link && target && *target))
+        return FALSE;
+    std::string from = compat::host_path(link), to = compat::host_path(target);
+    while (to.size() > 1 && to.back() == '/')
+        to.pop_back();
+    if (symlink(to.c_str(), from.c_str()) != 0) {
+        int e = errno;
+        SetLastError(e == EEXIST ? ERROR_ALREADY_EXISTS : compat::error_from_errno(e));
         return FALSE;
     }
     return TRUE;

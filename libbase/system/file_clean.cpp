@@ -64,6 +64,10 @@ int ClearTempFolder()
         std::string path = prefix + fd.cFileName;
         if (path.size() >= MAX_PATH)
             continue;
+        if (fd.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+            DeleteFileA(path.c_str());  // the link only: what it leads to is left as it is
+            continue;
+        }
         SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
         DeleteFileForce(path.c_str());
     } while (FindNextFileA(h, &fd));
@@ -127,6 +131,15 @@ void DeleteDirTree(LPCSTR lpszDir, LPCSTR lpszPattern)
         std::string path = dir + fd.cFileName;
         if (path.size() + 1 >= MAX_PATH)
             continue;
+        if (fd.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+            // A link (or junction) goes by itself: the tree is never followed out through it,
+            // and what it leads to keeps its files and attributes.
+            if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                RemoveDirectoryA(path.c_str());
+            else
+                DeleteFileA(path.c_str());
+            continue;
+        }
         SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
         DWORD attrs = GetFileAttributesA(path.c_str());
         if (attrs != INVALID_FILE_ATTRIBUTES && (attrs & FILE_ATTRIBUTE_DIRECTORY))

@@ -29,6 +29,8 @@
 #define FILE_ATTRIBUTE_ARCHIVE 0x00000020
 #define FILE_ATTRIBUTE_NORMAL 0x00000080
 #define FILE_ATTRIBUTE_TEMPORARY 0x00000100
+#define FILE_ATTRIBUTE_REPARSE_POINT 0x00000400
+#define SYMBOLIC_LINK_FLAG_DIRECTORY 0x1
 #define FILE_FLAG_BACKUP_SEMANTICS 0x02000000
 
 #define DRIVE_UNKNOWN 0
@@ -115,6 +117,10 @@ COMPAT_API DWORD WINAPI GetFileAttributesA(LPCSTR lpFileName);
 COMPAT_API BOOL WINAPI SetFileAttributesA(LPCSTR lpFileName, DWORD dwFileAttributes);
 COMPAT_API BOOL WINAPI CreateDirectoryA(LPCSTR lpPathName, LPSECURITY_ATTRIBUTES lpSecurityAttributes);
 COMPAT_API BOOL WINAPI RemoveDirectoryA(LPCSTR lpPathName);
+/* A host symbolic link; SYMBOLIC_LINK_FLAG_DIRECTORY is accepted and not needed (the host's links
+ * take either kind).  A link reports FILE_ATTRIBUTE_REPARSE_POINT, with DIRECTORY when it leads
+ * to a folder; DeleteFileA and RemoveDirectoryA remove the link itself, never what it leads to. */
+COMPAT_API BOOLEAN WINAPI CreateSymbolicLinkA(LPCSTR lpSymlinkFileName, LPCSTR lpTargetFileName, DWORD dwFlags);
 
 /* Searches one folder; '*' and '?' in the last component, without regard to case; "*.*"
  * matches every name.  "." and ".." are listed as Windows lists them. */
