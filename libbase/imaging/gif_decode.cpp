@@ -79,6 +79,7 @@ size_t SkipSubBlocks(const BYTE *data, size_t size, size_t off) {
 }  // namespace
 
 void CGifFile::ParseFrames(const BYTE *data, size_t size, size_t off) {
+    gifcodec::LzwScratch scratch;  // one string table and staging buffer for every frame
     for (int index = 0;; ++index) {
         GIFFRAMEINFO info;
         memset(&info, 0, sizeof(info));
@@ -183,7 +184,7 @@ void CGifFile::ParseFrames(const BYTE *data, size_t size, size_t off) {
         target.bits = bits;
         target.stride = DibStride(info.width, bits);
         target.interlaced = info.interlaced != 0;
-        int decoded = DecodeLzw(minCodeSize, in, target);
+        int decoded = DecodeLzw(minCodeSize, in, target, &scratch);
         BaseMemUnlock(hDib);
         if (!decoded) {
             BaseMemFree(hDib);

@@ -93,11 +93,24 @@ struct LzwRows {
     bool interlaced;  // rows in the interlace order
 };
 
-/* Decodes one code stream of minimum code size `minCodeSize` into `rows`.
+/* Working memory of DecodeLzw (its string table and staging buffer), which a reader of many
+ * frames keeps from one frame to the next instead of allocating it for each. */
+struct LzwScratch {
+    void *table = nullptr;
+    uint8_t *buffer = nullptr;
+    size_t capacity = 0;
+    LzwScratch() = default;
+    ~LzwScratch();
+    LzwScratch(const LzwScratch &) = delete;
+    LzwScratch &operator=(const LzwScratch &) = delete;
+};
+
+/* Decodes one code stream of minimum code size `minCodeSize` into `rows`, with `scratch` (or,
+ * when null, memory of its own).
  * RETURNS: 1 when the stream ended (end code, end of the data, every row written, or a code
  * the table does not hold: the pixels before it stay, the rest keep index 0 and `damaged` is
  * set); 0 only for a code size whose first free code would pass 4095, or no memory. */
-int DecodeLzw(int minCodeSize, LzwInput &in, const LzwRows &rows);
+int DecodeLzw(int minCodeSize, LzwInput &in, const LzwRows &rows, LzwScratch *scratch = nullptr);
 
 /* Reads the next code of `codeSize` bits; `endCode` once the chain ends (a zero count byte
  * or the end of the data), leaving the position on the terminator. */

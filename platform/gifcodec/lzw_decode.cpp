@@ -13,11 +13,14 @@
  * side by side.  So each entry also keeps the (absolute) output position where its string
  * starts and its length, and a code is decoded by copying its string from there, as long as the
  * staging buffer still holds that part of the output; otherwise the string is rebuilt from the
- * prefix chain, back to front.
+ * prefix chain, back to front.  A copy costs about the same whatever the string's length,
+ * while the chain costs one dependent load per pixel.
  *
  * Pixels are staged in a buffer and moved out one complete row at a time, packed to the
  * frame bitmap's depth (high bits first), into the row the interlace order names.  The buffer
- * keeps a window of the most recent output for the copies above.
+ * keeps a window of the most recent output (kHistory pixels, about what one table's worth of
+ * long strings spans) for the copies above.  The table and the buffer live in an LzwScratch,
+ * which a reader of many frames keeps from one frame to the next.
  *
  * A code above the next free entry (or a first code that is no literal) cannot be decoded:
  * the image ends there, the pixels before it stay and the rest keep index 0, as other
@@ -32,6 +35,8 @@
 namespace gifcodec {
 
 namespace {
+
+constexpr size_t kHistory = 65536;
 
 struct Table {
     uint32_t start[4096];  // absolute output position of the string (a frame has < 2^32 pixels)
@@ -70,6 +75,11 @@ void PackRow(uint8_t *dst, const uint8_t *src, int n, int bits) {
 
 }  // namespace
 
+LzwScratch::~LzwScratch() {
+    free(table);
+    free(buffer);
+}
+
 void LzwInput::Finish() {
     // Whatever the decoder left of the current sub-block, then the rest of the chain.
     size_t p = pos + blockLeft;
@@ -88,7 +98,7 @@ void LzwInput::Finish() {
     consumed = p - start;
 }
 
-int DecodeLzw(int minCodeSize, LzwInput &in, const LzwRows &t) {
+int DecodeLzw(int minCodeSize, LzwInput &in, const LzwRows &t, LzwScratch *scratch) {
     // Codes are at most 12 bits: clear + 2 must leave room in the table.
     if (minCodeSize < 1 || minCodeSize > 11) {
         in.Finish();
@@ -102,18 +112,30 @@ int DecodeLzw(int minCodeSize, LzwInput &in, const LzwRows &t) {
     const int clear = 1 << minCodeSize;
     const int end = clear + 1;
 
-    Table *tab = static_cast<Table *>(malloc(sizeof(Table)));
-    // Room for a row, the longest string and a window of recent output to copy strings from.
-    // Few colours make long strings, which the window pays for; with many colours strings are
-    // short and a buffer that stays in the first-level cache pays more.
-    const size_t cap = 2 * (size_t(t.width) + 4096) + (minCodeSize <= 4 ? 131072 : 0);
-    uint8_t *buf = static_cast<uint8_t *>(malloc(cap));
-    if (!tab || !buf) {
-        free(tab);
-        free(buf);
-        in.Finish();
-        return 0;
+    LzwScratch own;
+    LzwScratch &mem = scratch ? *scratch : own;
+    if (!mem.table) {
+        mem.table = malloc(sizeof(Table));
+        if (!mem.table) {
+            in.Finish();
+            return 0;
+        }
     }
+    // Room for what a compaction keeps (the window or a partial row, whichever is longer),
+    // the longest string (which also covers the 16-byte moves below) and a run of at least
+    // 2 * kHistory pixels before the next compaction.
+    const size_t cap = 2 * (size_t(t.width) + 4096) + 3 * kHistory;
+    if (mem.capacity < cap) {
+        free(mem.buffer);
+        mem.buffer = static_cast<uint8_t *>(malloc(cap));
+        mem.capacity = mem.buffer ? cap : 0;
+        if (!mem.buffer) {
+            in.Finish();
+            return 0;
+        }
+    }
+    Table *tab = static_cast<Table *>(mem.table);
+    uint8_t *buf = mem.buffer;
     for (int i = 0; i < clear; ++i) {
         tab->length[i] = 1;
         tab->suffix[i] = uint8_t(i);
@@ -124,21 +146,28 @@ int DecodeLzw(int minCodeSize, LzwInput &in, const LzwRows &t) {
     int rowsDone = 0;
     size_t rs = 0, wp = 0;  // staged pixels not yet in a row are buf[rs, wp)
     uint64_t base = 0;      // absolute output position of buf[0]
-    const int kCopyFrom = 12;  // strings at least this long are copied
     auto emitRow = [&](const uint8_t *src, size_t n) {
         int r = t.interlaced ? InterlacedRow(rowsDone, t.height) : rowsDone;
         uint8_t *dst = t.pixels + size_t(t.height - 1 - r) * t.stride;
         PackRow(dst, src, int(n), t.bits);
         ++rowsDone;
     };
-    // The string of `code` (not a literal) into buf + wp: a long one copied from its earlier
-    // place when the window still holds it, a short one (or one out of the window) rebuilt from
-    // the prefix chain, which is cheaper than a copy from bytes written a moment ago.
+    // The string of `code` (not a literal) into buf + wp: copied from its earlier place when
+    // the window still holds it, else rebuilt from the prefix chain.  A short string is moved
+    // as 16 bytes: the source lies before wp and the buffer has room past it, and what lands
+    // beyond the string is overwritten by the pixels that follow.
     auto putString = [&](int code, int len) {
         uint64_t at = tab->start[code];
         uint8_t *dst = buf + wp;
-        if (len >= kCopyFrom && at >= base) {
-            memcpy(dst, buf + (at - base), size_t(len));
+        if (at >= base) {
+            const uint8_t *src = buf + (at - base);
+            if (len <= 16) {
+                uint8_t chunk[16];
+                memcpy(chunk, src, 16);
+                memcpy(dst, chunk, 16);
+            } else {
+                memcpy(dst, src, size_t(len));
+            }
             return;
         }
         uint8_t *p = dst + len - 1;
@@ -168,8 +197,8 @@ int DecodeLzw(int minCodeSize, LzwInput &in, const LzwRows &t) {
             continue;
         }
         if (wp + 4096 > cap) {
-            // Keep the pixels not yet in a row and half the buffer of history.
-            size_t from = wp - cap / 2;
+            // Keep the pixels not yet in a row and the window of history.
+            size_t from = wp - kHistory;
             if (from > rs)
                 from = rs;
             memmove(buf, buf + from, wp - from);
@@ -236,8 +265,6 @@ int DecodeLzw(int minCodeSize, LzwInput &in, const LzwRows &t) {
     if (rowsDone < t.height && wp > rs)
         emitRow(buf + rs, wp - rs);
 
-    free(buf);
-    free(tab);
     in.Finish();
     return 1;
 }
