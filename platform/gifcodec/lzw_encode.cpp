@@ -39,7 +39,18 @@ struct Node {
 struct Tree {
     Node node[4096];
     uint16_t rootChild[256 * 256];  // [root * clear + pixel], the first clear * clear used
-    void Reset(unsigned clear) { memset(rootChild, 0xFF, sizeof(uint16_t) * clear * clear); }
+    uint16_t rootUsed[4096];        // the rootChild slots linked since the last reset
+    unsigned rootUsedCount;
+    void Start(unsigned clear) {
+        memset(rootChild, 0xFF, sizeof(uint16_t) * clear * clear);
+        rootUsedCount = 0;
+    }
+    /* Unlinks what the table holds: only the root slots in use, not the whole direct table. */
+    void Reset() {
+        for (unsigned i = 0; i < rootUsedCount; ++i)
+            rootChild[rootUsed[i]] = kNone;
+        rootUsedCount = 0;
+    }
 };
 
 /* Raw code bytes, cut into sub-blocks when written.  The raw run holds up to 256 whole
@@ -163,7 +174,7 @@ int EncodeLzw(int colourBits, const LzwRows &rows, const LzwOutput &out) {
         free(line);
         return kLzwWriteFailed;
     }
-    tree->Reset(clear);
+    tree->Start(clear);
     Node *const nodes = tree->node;
     uint16_t *const roots = tree->rootChild;
 
@@ -199,11 +210,13 @@ int EncodeLzw(int colourBits, const LzwRows &rows, const LzwOutput &out) {
             const uint8_t c = px[x];
             uint16_t *link;  // where the new string would be linked
             if (prefix < clear) {
-                link = &roots[prefix * clear + c];
+                const unsigned slot = prefix * clear + c;
+                link = &roots[slot];
                 if (*link != kNone) {
                     prefix = *link;
                     continue;
                 }
+                tree->rootUsed[tree->rootUsedCount++] = uint16_t(slot);
             } else {
                 link = &nodes[prefix].firstChild;
                 unsigned node = *link;
@@ -230,7 +243,7 @@ int EncodeLzw(int colourBits, const LzwRows &rows, const LzwOutput &out) {
             }
             if (next == unsigned(kFirstFreeLimit)) {
                 sink.Put(clear, codeSize);
-                tree->Reset(clear);
+                tree->Reset();
                 codeSize = m + 1;
                 grow = (1u << codeSize) + 1;
                 next = clear + 2;
