@@ -24,6 +24,7 @@
 #include <stdint.h>
 
 struct WSP_FILE;
+struct MIME_EXTRACT_STATE;
 
 /* Called before each non-start part is extracted, with the name it is written under and the
  * caller's value.  The result is ignored. */
@@ -49,11 +50,12 @@ struct MIME_MESSAGE {
     WSP_FILE *stream;     /* reading: the open MIME file */
     MIME_PROGRESS_PROC progressProc;
     uint32_t progressUser;
+    MIME_EXTRACT_STATE *extracted; /* reading: the file names extraction gave to parts */
 };
 
 /* For MimeAddPart: contentType, folder and fileName required, contentId optional.
- * For MimeExtractPart: folder is the input; contentType, fileName (the part's name) and
- * contentId are outputs pointing into the part, owned by the message. */
+ * For MimeExtractPart: folder is the input; contentType, fileName (the file name the part was
+ * written under) and contentId are outputs owned by the message. */
 struct MIME_PART_INFO {
     const char *contentType;
     const char *folder;
@@ -69,6 +71,11 @@ enum { MIME_MAX_PARTS = 127 };
 /* GetLastError() after MimeWriteFile refused a message of more than MIME_MAX_PARTS parts (an
  * application's code: bit 29 set). */
 #define MIME_ERROR_TOO_MANY_PARTS 0x20000101L
+/* ... refused a "text/plain" part whose charset is neither US-ASCII nor UTF-8 (the entry can
+ * name no other). */
+#define MIME_ERROR_UNKNOWN_CHARSET 0x20000102L
+/* ... refused a part whose data file is empty (an entry of DataLen 0 is malformed to peers). */
+#define MIME_ERROR_EMPTY_PART 0x20000103L
 
 #define MIME_TYPE_MIXED "application/vnd.wap.multipart.mixed"
 #define MIME_TYPE_RELATED "application/vnd.wap.multipart.related"
@@ -106,21 +113,63 @@ MIME_MESSAGE *MimeOpenFile(const char *lpszFolder, const char *lpszFileName);
  * null. */
 int MimeOtherPartCount(const MIME_MESSAGE *pMsg);
 
-/* Copies the start part's data to lpszFolder + lpszFileName. */
+/*
+ * Extraction.  A part is written to the folder under a file name made from its name (else its
+ * content id less the first and last characters, else "part<N>" and an extension for its type,
+ * N counting the message's parts from 1):
+ *   - a name that points outside the folder (a leading separator, a drive, a ".." step) is
+ *     refused: nothing is written for that part;
+ *   - other separators and the characters no Windows file name holds (< > : " | ? * and
+ *     control characters) become "_"; trailing dots and spaces are dropped; a name left empty
+ *     is generated as above; a name is cut to 127 characters, keeping its extension;
+ *   - a name that is already another part's in this folder (compared as Windows compares
+ *     names: in any case, cp1252 letters included), that names a device (CON, PRN, AUX, NUL,
+ *     COM0-9, LPT0-9, with any extension), that is the message file itself or, for a message
+ *     with a start part, "mms.smil", gets a number: "x (1).gif", "x (2).gif", ...;
+ *   - a file that was there before is kept unless MIME_EXTRACT_REPLACE is given (never the
+ *     message being read); the part is then not written.
+ * Each file appears complete or not at all.  The same part extracted again into the same
+ * folder goes to the same file, replacing it.
+ */
+#define MIME_EXTRACT_REPLACE 0x0001u
+
+/* What became of one part. */
+enum {
+    MIME_EXTRACT_WRITTEN = 1, /* written (under a numbered name when its own was taken) */
+    MIME_EXTRACT_KEPT = 2,    /* a file of that name was already there and was kept (ERROR_FILE_EXISTS) */
+    MIME_EXTRACT_REFUSED = 3, /* its name points outside the folder (ERROR_INVALID_NAME) */
+    MIME_EXTRACT_FAILED = 4,  /* it could not be written; the code says why */
+};
+
+/* Called by MimeExtractAllEx once per part (the start part first): the part, its outcome, the
+ * file name written, kept or tried (for a refused part: its own name), the error code (0 when
+ * written) and the caller's value. */
+typedef void (*MIME_EXTRACT_REPORT)(const MIME_PART *pPart, int nOutcome, const char *lpszFileName,
+                                    uint32_t dwError, void *pUser);
+
+/* Copies the start part's data to lpszFolder + lpszFileName: 1, or 0 with GetLastError() set
+ * (ERROR_FILE_EXISTS when a file was there: it is kept).  The name is the caller's and is used
+ * as it is. */
 int MimeExtractStart(MIME_MESSAGE *pMsg, const char *lpszFolder, const char *lpszFileName);
+/* The same with flags (MIME_EXTRACT_REPLACE) and the outcome (may be null). */
+int MimeExtractStartEx(MIME_MESSAGE *pMsg, const char *lpszFolder, const char *lpszFileName, uint32_t dwFlags,
+                       int *pnOutcome);
 
-/* Copies the nIndex-th non-start part (from 0) to pInfo->folder + the part's name, calling the
- * progress procedure first, and points pInfo's other fields at the part's strings.
- * NOTES: the name is the part's name or, without one, its content id less the first and last
- * characters.  A name that is empty, holds a path separator, a drive colon or "..", is refused:
- * extraction never writes outside the given folder.  A short copy (truncated file) fails.
- * Each file appears complete or not at all, and never replaces the message being read
- * (FIO_ERROR_OUTPUT_IS_INPUT); GetLastError() says why a part failed. */
+/* Copies the nIndex-th non-start part (from 0) to pInfo->folder under the file name the rules
+ * above give, calling the progress procedure first, and points pInfo's other fields at the
+ * part's strings: contentType, contentId, and fileName = the file name used (owned by the
+ * message).  1, or 0 with GetLastError() saying why (see the outcomes). */
 int MimeExtractPart(MIME_MESSAGE *pMsg, int nIndex, MIME_PART_INFO *pInfo);
+/* The same with flags and the outcome (may be null). */
+int MimeExtractPartEx(MIME_MESSAGE *pMsg, int nIndex, MIME_PART_INFO *pInfo, uint32_t dwFlags, int *pnOutcome);
 
-/* Extracts the start part as "mms.smil" (related messages) and every other part into
- * lpszFolder; stops at the first failure. */
+/* Extracts the start part as "mms.smil" (when the message has one) and every other part into
+ * lpszFolder, going on after a part that is refused, kept or fails.  1 when every part was
+ * written; 0 otherwise, GetLastError() holding the first problem's code. */
 int MimeExtractAll(MIME_MESSAGE *pMsg, const char *lpszFolder);
+/* The same with flags and a report of each part (pfnReport may be null). */
+int MimeExtractAllEx(MIME_MESSAGE *pMsg, const char *lpszFolder, uint32_t dwFlags, MIME_EXTRACT_REPORT pfnReport,
+                     void *pUser);
 
 /* Frees the message, its parts and strings, and closes its stream.  Null is ignored. */
 void MimeDestroy(MIME_MESSAGE *pMsg);

@@ -40,8 +40,10 @@ struct WSP_FILE {
 enum { WSP_RB = 1, WSP_WB = 2, WSP_AB = 3, WSP_RBP = 4, WSP_WBP = 5, WSP_ABP = 6 };
 enum { WSP_SEEK_SET = 0, WSP_SEEK_END = 1, WSP_SEEK_CUR = 2 };
 
-/* Text buffers used by the decoder: types and texts of headers 64, names and charsets 32. */
-enum { WSP_TEXT_MAX = 64, WSP_NAME_MAX = 32, WSP_UINTVAR_MAX = 5 };
+/* Fixed text buffers of the routines below: types and texts 256 (a bare type the writer takes
+ * has at most 255 characters), names and charsets of WspDecodeContentType 32.  The entry reader
+ * behind MimeOpenFile reads names, types and content ids whole, whatever their length. */
+enum { WSP_TEXT_MAX = 256, WSP_NAME_MAX = 32, WSP_UINTVAR_MAX = 5 };
 
 /* ---- primitive encodings ---- */
 
@@ -86,7 +88,10 @@ int WspShortValue(int octet);
 int WspContentTypeCode(const char *lpszType);
 /* Copies the name of codes 0-54 into out (WSP_TEXT_MAX octets); nothing for other codes. */
 void WspContentTypeName(int code, char *out);
-/* "us-ascii" -> 3, "utf_8" -> 106, anything else 0. */
+/* The IANA MIBenum of a charset name: 3 for US-ASCII, 106 for UTF-8, by their IANA names and
+ * aliases in any case ("US-ASCII", "ascii", "utf-8", "UTF8", "csUTF8", ...) and this system's
+ * own "utf_8"; spaces around the name and one pair of quotes are ignored.  0 for any other
+ * name. */
 int WspCharsetCode(const char *lpszCharset);
 /* 3 -> "us-ascii", 106 -> "utf_8"; out (WSP_NAME_MAX octets) unchanged for other codes. */
 void WspCharsetName(int code, char *out);

@@ -112,7 +112,8 @@ void AppendBackslash(LPSTR lpszPath)
     }
 }
 
-int MakeMimeFromFolder(LPSTR lpszFilePath, LPCSTR lpszOutFolder, LPCSTR lpszOutName)
+int MakeMimeFromFolderEx(LPSTR lpszFilePath, LPCSTR lpszOutFolder, LPCSTR lpszOutName, MSGFILE_SKIP_PROC pfnSkip,
+                         LPVOID pvUser)
 {
     MD_ASSERT(lpszFilePath);
     if (!lpszFilePath || !lpszOutFolder || !lpszOutName || !FileExists(lpszFilePath))
@@ -125,7 +126,9 @@ int MakeMimeFromFolder(LPSTR lpszFilePath, LPCSTR lpszOutFolder, LPCSTR lpszOutN
     char pattern[MAX_PATH];
     snprintf(pattern, sizeof pattern, "%s*.*", lpszFilePath);
     // Copies of the entry names (the array relocates its elements bytewise, so it holds plain
-    // pointers); NameList frees them on every way out.
+    // pointers), each behind one octet that says what the entry is; NameList frees them on
+    // every way out.
+    enum : char { kFile = 'f', kFolder = 'd', kEmpty = 'e' };
     struct NameList {
         CMkArray<char *> a;
         ~NameList()
@@ -142,12 +145,15 @@ int MakeMimeFromFolder(LPSTR lpszFilePath, LPCSTR lpszOutFolder, LPCSTR lpszOutN
     bool copied = true;
     do {
         size_t n = strlen(fd.cFileName) + 1;
-        char *copy = (char *)malloc(n);
+        char *copy = (char *)malloc(n + 1);
         if (!copy) {
             copied = false;
             break;
         }
-        memcpy(copy, fd.cFileName, n);
+        copy[0] = (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)          ? kFolder
+                  : (fd.nFileSizeLow == 0 && fd.nFileSizeHigh == 0) ? kEmpty
+                                                                          : kFile;
+        memcpy(copy + 1, fd.cFileName, n);
         if (names.a.Add(copy) < 0) {
             free(copy);
             copied = false;
@@ -155,14 +161,17 @@ int MakeMimeFromFolder(LPSTR lpszFilePath, LPCSTR lpszOutFolder, LPCSTR lpszOutN
         }
     } while (FindNextFileA(find, &fd));
     FindClose(find);
-    if (!copied)
+    if (!copied) {
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return 0;
+    }
 
     MIME_MESSAGE *msg = MimeCreate();
     if (!msg)
         return 0;
     for (int32_t i = 0; i < names.a.GetSize(); i++) {
-        const char *name = names.a[i];
+        const char kind = names.a[i][0];
+        const char *name = names.a[i] + 1;
         if (!strcmp(name, ".") || !strcmp(name, ".."))
             continue;
         char ext[MAX_PATH];
@@ -170,16 +179,31 @@ int MakeMimeFromFolder(LPSTR lpszFilePath, LPCSTR lpszOutFolder, LPCSTR lpszOutN
         const char *type = MimeTypeOfExtension(ext);
         if (!type)
             continue;
+        // A folder named like a media file is no media file, and an empty file makes an entry
+        // that peers reject: both are left out, and the caller hears of them.
+        if (kind != kFile) {
+            if (pfnSkip)
+                pfnSkip(name, kind == kFolder ? ERROR_DIRECTORY_NOT_SUPPORTED : MIME_ERROR_EMPTY_PART, pvUser);
+            continue;
+        }
         MIME_PART_INFO info = {type, lpszFilePath, name, nullptr};
         if (!MimeAddPart(msg, &info)) {
             MimeDestroy(msg);
+            SetLastError(ERROR_NOT_ENOUGH_MEMORY);
             return 0;
         }
     }
     char outPath[MAX_PATH];
     int ok = msgfile::JoinPath(outPath, lpszOutFolder, lpszOutName) ? MimeWriteFile(msg, lpszOutFolder, lpszOutName) : 0;
+    DWORD e = GetLastError();
     MimeDestroy(msg);
+    SetLastError(e);
     return ok;
+}
+
+int MakeMimeFromFolder(LPSTR lpszFilePath, LPCSTR lpszOutFolder, LPCSTR lpszOutName)
+{
+    return MakeMimeFromFolderEx(lpszFilePath, lpszOutFolder, lpszOutName, nullptr, nullptr);
 }
 
 int MakeTextMime(LPCSTR szSubFile, LPCSTR lpszSecondFile)
@@ -208,6 +232,8 @@ int MakeTextMime(LPCSTR szSubFile, LPCSTR lpszSecondFile)
     char drive[MAX_PATH], dir[MAX_PATH], folder[MAX_PATH];
     msgfile::SplitPieces(lpszSecondFile, drive, dir, nullptr, nullptr);
     int ok = msgfile::JoinPath(folder, drive, dir) ? MimeWriteFile(msg, folder, "newMime.dat") : 0;
+    DWORD e = GetLastError();
     MimeDestroy(msg);
+    SetLastError(e);
     return ok;
 }

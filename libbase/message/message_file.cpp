@@ -9,6 +9,7 @@
 #include <commdlg.h>
 
 #include "base_assert.h"
+#include "fileio.h"
 #include "basemem.h"
 #include "message.h"
 #include "message_private.h"
@@ -124,14 +125,24 @@ int MakeSingleItemMessage(LPCSTR lpszFile, LPSTR lpszOutFolder, LPCSTR lpszOutNa
         break;
     }
     {
-        char out[MAX_PATH];
-        if (msgfile::JoinPath(out, lpszOutFolder, lpszOutName))
+        char out[MAX_PATH], dat[MAX_PATH];
+        if (msgfile::JoinPath(out, lpszOutFolder, lpszOutName)) {
+            // The message never takes the place of the file it is made of (an item of another
+            // kind gives a message without objects, which would otherwise replace it).
+            memcpy(dat, out, sizeof dat);
+            if (ForceExtension(dat, ".dat") && FioSameFile(lpszFile, dat) == 1) {
+                SetLastError(FIO_ERROR_OUTPUT_IS_INPUT);
+                goto done;
+            }
             result = GenerateMessageFile("", "123", "", out, pvValue, cont, 1);
+        }
     }
 done:
+    DWORD e = GetLastError();
     mmsContainerDestroy(cont);
     if (image)
         BaseMemFree(image);
+    SetLastError(e);
     return result;
 }
 
@@ -157,8 +168,42 @@ int SaveAsSmil(HWND hOwner, HMMSCONTAINER hCont)
     file[MAX_PATH - 1] = 0;
     if (!ForceExtension(file, ".smil"))
         return 0;
-    mmsContainerSave(hCont, file);
-    return BuildSmilFromContainer(hCont, file);
+    return SaveContainerAsSmil(hCont, file);
+}
+
+int SaveContainerAsSmil(HMMSCONTAINER hCont, LPCSTR lpszPath)
+{
+    if (!hCont || !lpszPath || !*lpszPath || strlen(lpszPath) >= MAX_PATH) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    // The container's own save places its media beside the presentation.  Its SMIL text goes
+    // to a temporary name there and is dropped, so that only the finished presentation ever
+    // takes the chosen name: a failure leaves what was there as it was.
+    char folder[MAX_PATH], drive[MAX_PATH], dir[MAX_PATH], temp[MAX_PATH];
+    msgfile::SplitPieces(lpszPath, drive, dir, nullptr, nullptr);
+    if (!msgfile::JoinPath(folder, drive, dir)) {
+        SetLastError(ERROR_FILENAME_EXCED_RANGE);
+        return 0;
+    }
+    static unsigned s_count;
+    for (unsigned i = 0;; i++) {
+        char name[32];
+        snprintf(name, sizeof name, "~ms%08lx.smil", (unsigned long)(GetTickCount() + ++s_count * 7919u + i));
+        if (!msgfile::JoinPath(temp, folder, name)) {
+            SetLastError(ERROR_FILENAME_EXCED_RANGE);
+            return 0;
+        }
+        if (GetFileAttributesA(temp) == INVALID_FILE_ATTRIBUTES)
+            break;
+        if (i > 100) {
+            SetLastError(ERROR_FILE_EXISTS);
+            return 0;
+        }
+    }
+    mmsContainerSave(hCont, temp);
+    DeleteFileA(temp);
+    return BuildSmilFromContainer(hCont, lpszPath);
 }
 
 int GetPreviewRect(RECT *pRect)

@@ -8,6 +8,7 @@
  */
 #include <string.h>
 
+#include "fileio.h"
 #include "message.h"
 
 namespace {
@@ -42,6 +43,16 @@ int BuildSmilFromContainer(HMMSCONTAINER hCont, LPCSTR lpszPath)
     if (!hCont)
         return 0;
     int timelines = mmsGetTimeLineCount(hCont);
+    // The presentation never takes the place of one of its own media files.
+    for (int t = 0; lpszPath && t < timelines; t++) {
+        for (int i = 0; i < mmsGetObjectCountByTimeLine(hCont, t); i++) {
+            char media[MAX_PATH];
+            if (mmsGetObjectFile(hCont, t, i, media, sizeof media) > 0 && FioSameFile(media, lpszPath) == 1) {
+                SetLastError(FIO_ERROR_OUTPUT_IS_INPUT);
+                return 0;
+            }
+        }
+    }
     HSMIL doc = SMIL_Create();
     if (!doc)
         return 0;

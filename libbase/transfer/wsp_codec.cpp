@@ -24,6 +24,8 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include <string>
+
 #include "wsp.h"
 
 /* ---- tables ---- */
@@ -47,15 +49,24 @@ static const char *const kContentTypes[] = {
 };
 static_assert(sizeof kContentTypes / sizeof kContentTypes[0] == 0x37, "codes 0x00-0x36");
 
+/* The two charsets the library writes, by IANA MIBenum, with the name it reads back and the
+ * names (IANA's preferred name and aliases, and this system's own "utf_8") it recognises in any
+ * case. */
 static const struct {
     int code;
     const char *name;
-} kCharsets[] = {{3, "us-ascii"}, {106, "utf_8"}};
+    const char *aliases[12];
+} kCharsets[] = {
+    {3, "us-ascii", {"us-ascii", "ascii", "ansi_x3.4-1968", "ansi_x3.4-1986", "iso-ir-6", "iso_646.irv:1991",
+                     "iso646-us", "us", "ibm367", "cp367", "csascii", NULL}},
+    {106, "utf_8", {"utf-8", "utf8", "utf_8", "csutf8", NULL}},
+};
 
 enum {
     kFieldContentType = 0x04, /* MMS encapsulation Content-Type */
     kParamCharset = 0x01,
     kParamName = 0x05,
+    kParamNameV14 = 0x17,
     kParamType = 0x09,
     kParamStart = 0x0A,
     kHeaderLocation = 0x0E,
@@ -64,6 +75,8 @@ enum {
     kCodeMixed = 0x23,
     kCodeRelated = 0x33,
     kQuote = 0x22,
+    kTextQuote = 0x7F, /* before a Text-string whose first octet is above 0x7F */
+    kShiftDelimiter = 0x7F,
 };
 
 static void copy_cut(char *out, size_t cch, const char *src)
@@ -91,11 +104,36 @@ void WspContentTypeName(int code, char *out)
         copy_cut(out, WSP_TEXT_MAX, kContentTypes[code]);
 }
 
+static char ascii_lower(char c)
+{
+    return (c >= 'A' && c <= 'Z') ? (char)(c + 32) : c;
+}
+
+static bool same_ascii_nocase(const char *a, size_t n, const char *b)
+{
+    for (size_t i = 0; i < n; ++i)
+        if (!b[i] || ascii_lower(a[i]) != ascii_lower(b[i]))
+            return false;
+    return b[n] == 0;
+}
+
 int WspCharsetCode(const char *lpszCharset)
 {
-    if (lpszCharset)
-        for (const auto &c : kCharsets)
-            if (strcmp(lpszCharset, c.name) == 0)
+    if (!lpszCharset)
+        return 0;
+    /* A parameter value as written: spaces around it and one pair of quotes are no part of
+     * the name. */
+    const char *s = lpszCharset;
+    size_t n = strlen(s);
+    while (n && (*s == ' ' || *s == '\t'))
+        ++s, --n;
+    while (n && (s[n - 1] == ' ' || s[n - 1] == '\t'))
+        --n;
+    if (n >= 2 && s[0] == '"' && s[n - 1] == '"')
+        ++s, n -= 2;
+    for (const auto &c : kCharsets)
+        for (const char *const *a = c.aliases; *a; ++a)
+            if (same_ascii_nocase(s, n, *a))
                 return c.code;
     return 0;
 }
@@ -217,24 +255,78 @@ int WspWriteMessage(const MIME_MESSAGE *pMsg, WSP_FILE *fp)
     return ok;
 }
 
+/* The value of the "charset" parameter of a type string: parameters are split at ";", the
+ * name is compared in any case, spaces around name and value are dropped (quotes are left for
+ * WspCharsetCode).  False when the type names no charset. */
+static bool charset_param(const char *type, std::string &value)
+{
+    const char *p = strchr(type, ';');
+    while (p) {
+        ++p;
+        const char *end = strchr(p, ';');
+        size_t n = end ? (size_t)(end - p) : strlen(p);
+        std::string param(p, n);
+        size_t eq = param.find('=');
+        if (eq != std::string::npos) {
+            std::string name = param.substr(0, eq);
+            size_t a = name.find_first_not_of(" \t"), b = name.find_last_not_of(" \t");
+            name = a == std::string::npos ? std::string() : name.substr(a, b - a + 1);
+            if (same_ascii_nocase(name.c_str(), name.size(), "charset")) {
+                value = param.substr(eq + 1);
+                return true;
+            }
+        }
+        p = end;
+    }
+    return false;
+}
+
+/* Octets a Text-string of these octets takes: a name whose first octet is above 0x7F gets the
+ * Quote octet 0x7F in front (WAP-230-WSP 8.4.2.1), so that it cannot be read as a
+ * Short-integer; every other name is written as it is. */
+static size_t text_string_size(const char *text)
+{
+    return strlen(text) + 1 + ((unsigned char)text[0] >= 0x80 ? 1 : 0);
+}
+
+static int write_text_string(WSP_BUFFER *buf, const char *text)
+{
+    if ((unsigned char)text[0] >= 0x80 && !append_byte(buf, kTextQuote))
+        return 0;
+    return WspBufWriteText(buf, text);
+}
+
 int WspWritePartEntry(const MIME_PART *pPart, WSP_FILE *fp)
 {
-    if (!pPart || !fp || !pPart->contentType || !pPart->fileName || !pPart->folder)
+    if (!pPart || !fp || !pPart->contentType || !pPart->fileName || !pPart->folder) {
+        SetLastError(ERROR_INVALID_PARAMETER);
         return 0;
+    }
     WSP_FILE *data = WspFileOpen(pPart->folder, pPart->fileName, WSP_RB);
     if (!data)
         return 0;
     int ok = 0;
+    DWORD why = ERROR_NOT_ENOUGH_MEMORY;
     WSP_BUFFER *buf = NULL;
-    char type[MIME_SPLIT_MAX], charset[WSP_NAME_MAX] = "charset";
+    char type[MIME_SPLIT_MAX];
     int32_t size = WspFileSize(data);
-    size_t base = strlen(pPart->fileName) + 2;
+    size_t base = text_string_size(pPart->fileName) + 1;
     if (pPart->contentId)
         base += strlen(pPart->contentId) + 3;
-    if (size < 0 || base > (size_t)INT32_MAX / 2)
+    if (size < 0 || base > (size_t)INT32_MAX / 2) {
+        why = size < 0 ? (WspFileError(data) ? GetLastError() : ERROR_FILE_TOO_LARGE) : ERROR_FILENAME_EXCED_RANGE;
         goto done;
-    if (!MimeSplitContentTypeEx(pPart->contentType, type, sizeof type, charset, sizeof charset))
+    }
+    /* A part of no octets is what peers report as a malformed entry (and what this reader's
+     * older versions refused): it is refused rather than written. */
+    if (size == 0) {
+        why = MIME_ERROR_EMPTY_PART;
         goto done;
+    }
+    if (!MimeSplitContentTypeEx(pPart->contentType, type, sizeof type, NULL, 0))
+        goto done;
+    for (size_t n = strlen(type); n > 0 && (type[n - 1] == ' ' || type[n - 1] == '\t'); --n)
+        type[n - 1] = 0;
     buf = WspBufNew();
     if (!buf)
         goto done;
@@ -244,9 +336,17 @@ int WspWritePartEntry(const MIME_PART *pPart, WSP_FILE *fp)
         int32_t b = (int32_t)base;
         bool good;
         if (code == kCodeTextPlain) {
+            /* Only the charsets the entry can name are written; another is refused rather than
+             * mislabelled as US-ASCII. */
+            std::string value;
+            int charset = charset_param(pPart->contentType, value) ? WspCharsetCode(value.c_str()) : 3;
+            if (charset == 0) {
+                why = MIME_ERROR_UNKNOWN_CHARSET;
+                goto done;
+            }
             good = WspBufWriteUintvar(buf, b + 4) && WspBufWriteUintvar(buf, size) && append_byte(buf, kCodeTextPlain) &&
                    append_byte(buf, 0x80 | kCodeTextPlain) && append_byte(buf, 0x80 | kParamCharset) &&
-                   append_byte(buf, 0x80 | (strcmp(charset, "utf_8") == 0 ? 106 : 3));
+                   append_byte(buf, 0x80 | charset);
         } else if (code > 0) {
             good = WspBufWriteUintvar(buf, b + 1) && WspBufWriteUintvar(buf, size) && append_byte(buf, 0x80 | code);
         } else if (strcmp(type, MIME_TYPE_SMIL) == 0) {
@@ -259,14 +359,22 @@ int WspWritePartEntry(const MIME_PART *pPart, WSP_FILE *fp)
         if (good && pPart->contentId)
             good = append_byte(buf, 0x80 | kHeaderContentId) && append_byte(buf, kQuote) &&
                    WspBufWriteText(buf, pPart->contentId);
-        good = good && append_byte(buf, 0x80 | kHeaderLocation) && WspBufWriteText(buf, pPart->fileName);
-        if (!good || !WspBufWriteRange(buf, 0, buf->length, fp))
+        good = good && append_byte(buf, 0x80 | kHeaderLocation) && write_text_string(buf, pPart->fileName);
+        if (!good)
             goto done;
+        if (!WspBufWriteRange(buf, 0, buf->length, fp)) {
+            why = WspFileError(fp) ? GetLastError() : ERROR_WRITE_FAULT;
+            goto done;
+        }
     }
-    ok = size == 0 || WspFileCopy(data, size, fp) == size;
+    ok = WspFileCopy(data, size, fp) == size;
+    if (!ok)
+        why = WspFileError(fp) ? GetLastError() : WspFileError(data) ? GetLastError() : ERROR_HANDLE_EOF;
 done:
     WspBufFree(buf);
     WspFileClose(data);
+    if (!ok)
+        SetLastError(why);
     return ok;
 }
 
@@ -395,6 +503,212 @@ static void free_part(MIME_PART *p)
     free(p);
 }
 
+/*
+ * The entry reader.  One entry's ContentType and Headers lie in a buffer of HeadersLen octets,
+ * so every field is read through (buf, *pos, end) and never past end.  Texts are read whole,
+ * whatever their length and octets (a name is a Text-string: any octets but 0x00, after an
+ * optional Quote 0x7F or 0x22), so that what the writer wrote reads back exactly.
+ */
+
+/* [0x7F | 0x22] octets 0x00 -> out (may be null).  False when no 0x00 comes before end. */
+static bool take_text(const WSP_BUFFER *buf, int32_t *pos, int32_t end, std::string *out)
+{
+    int32_t p = *pos;
+    if (p < end && (buf->data[p] == kTextQuote || buf->data[p] == kQuote))
+        ++p;
+    if (p >= end)
+        return false;
+    const uint8_t *from = buf->data + p;
+    const uint8_t *nul = (const uint8_t *)memchr(from, 0, (size_t)(end - p));
+    if (!nul)
+        return false;
+    if (out)
+        out->assign((const char *)from, (size_t)(nul - from));
+    *pos = p + (int32_t)(nul - from) + 1;
+    return true;
+}
+
+/* Steps over one value in any of WSP's general forms (8.4.1.2): a Short-integer (one octet of
+ * 0x80 and above), a Value-length (0..30, or 31 and a uintvar) and that many octets, or a
+ * text.  False when it would run past end. */
+static bool skip_value(const WSP_BUFFER *buf, int32_t *pos, int32_t end)
+{
+    if (*pos >= end)
+        return false;
+    int v = buf->data[*pos];
+    if (v >= 0x80) {
+        ++*pos;
+        return true;
+    }
+    if (v < 0x1F) {
+        if (v > end - *pos - 1)
+            return false;
+        *pos += 1 + v;
+        return true;
+    }
+    if (v == 0x1F) {
+        int32_t p = *pos + 1;
+        int32_t len = WspBufReadUintvar(buf, &p);
+        if (len < 0 || p > end || len > end - p)
+            return false;
+        *pos = p + len;
+        return true;
+    }
+    return take_text(buf, pos, end, NULL);
+}
+
+/* An Integer-value (Short-integer or Long-integer of up to 4 octets); -1 when malformed. */
+static int64_t take_integer(const WSP_BUFFER *buf, int32_t *pos, int32_t end)
+{
+    if (*pos >= end)
+        return -1;
+    int v = buf->data[*pos];
+    if (v >= 0x80) {
+        ++*pos;
+        return v & 0x7F;
+    }
+    if (v < 1 || v > 4 || v > end - *pos - 1)
+        return -1;
+    uint32_t value = 0;
+    for (int i = 1; i <= v; ++i)
+        value = value << 8 | buf->data[*pos + i];
+    *pos += 1 + v;
+    return value;
+}
+
+/* The Content-type value of an entry: the media type (well-known code, integer or text) and,
+ * among its parameters, the Name (0x05, or 0x17 of later WSP editions) and the Charset (0x01);
+ * other parameters are stepped over.  *pos ends after the value.  False when the value cannot
+ * be framed inside end. */
+static bool take_content_type(const WSP_BUFFER *buf, int32_t *pos, int32_t end, std::string &type,
+                              std::string &name, std::string &charset)
+{
+    if (*pos >= end)
+        return false;
+    int b = buf->data[*pos];
+    char known[WSP_TEXT_MAX] = "";
+    if (b >= 0x80) {
+        ++*pos;
+        WspContentTypeName(b & 0x7F, known);
+        type = known;
+        return true;
+    }
+    if (b >= 0x20)
+        return take_text(buf, pos, end, &type);
+    /* Content-general-form: Value-length, Media-type, parameters. */
+    int32_t p = *pos;
+    int32_t len = WspBufReadValueLength(buf, &p);
+    if (len < 0 || p > end || len > end - p)
+        return false;
+    int32_t vend = p + len;
+    *pos = vend;
+    if (p >= vend)
+        return true; /* an empty value: no type */
+    int m = buf->data[p];
+    if (m >= 0x20 && m < 0x80) {
+        if (!take_text(buf, &p, vend, &type))
+            return true;
+    } else {
+        int64_t code = take_integer(buf, &p, vend);
+        if (code < 0)
+            return true;
+        WspContentTypeName((int)(code > 0x7FFF ? 0x7FFF : code), known);
+        type = known;
+    }
+    while (p < vend) {
+        int t = buf->data[p];
+        if (t >= 0x80) {
+            ++p;
+            t &= 0x7F;
+            if (t == kParamCharset) {
+                if (p < vend && buf->data[p] >= 0x20 && buf->data[p] < 0x80) {
+                    if (!take_text(buf, &p, vend, NULL)) /* "*": any charset */
+                        break;
+                    continue;
+                }
+                int64_t mib = take_integer(buf, &p, vend);
+                if (mib < 0)
+                    break;
+                char cs[WSP_NAME_MAX] = "";
+                WspCharsetName((int)(mib > 0xFFFF ? 0 : mib), cs);
+                charset = cs;
+            } else if (t == kParamName || t == kParamNameV14) {
+                if (!take_text(buf, &p, vend, &name))
+                    break;
+            } else if (!skip_value(buf, &p, vend)) {
+                break;
+            }
+        } else if (t >= 0x20) {
+            /* Untyped parameter: Token-text, then an Integer-value or Text-value. */
+            if (!take_text(buf, &p, vend, NULL) || !skip_value(buf, &p, vend))
+                break;
+        } else {
+            break;
+        }
+    }
+    return true;
+}
+
+/* The entry's headers after its content type.  Content-Location (0x0E) and Content-ID (0x40)
+ * are kept; any other header that WSP can frame (a well-known field and its value, an
+ * application header's token and text, a code-page shift) is stepped over.  False for octets
+ * that frame no header, or a value running past end. */
+static bool take_headers(const WSP_BUFFER *buf, int32_t pos, int32_t end, MIME_PART *part, std::string &location,
+                         bool &hasLocation)
+{
+    int page = 1;
+    while (pos < end) {
+        int b = buf->data[pos];
+        if (b == kShiftDelimiter) {
+            if (end - pos < 2)
+                return false;
+            page = buf->data[pos + 1] & 0x7F;
+            pos += 2;
+        } else if (b >= 0x01 && b <= 0x1F) {
+            page = b; /* Short-cut-shift-delimiter */
+            ++pos;
+        } else if (b >= 0x80) {
+            int field = b & 0x7F;
+            ++pos;
+            if (page == 1 && field == kHeaderLocation) {
+                std::string text;
+                if (!take_text(buf, &pos, end, &text))
+                    return false;
+                if (!hasLocation) {
+                    location = text;
+                    hasLocation = true;
+                }
+            } else if (page == 1 && field == kHeaderContentId) {
+                std::string text;
+                if (!take_text(buf, &pos, end, &text))
+                    return false;
+                free(part->contentId);
+                if (!(part->contentId = dup_string(text.c_str())))
+                    return false;
+            } else if (!skip_value(buf, &pos, end)) {
+                return false;
+            }
+        } else if (b >= 0x20) {
+            /* Application-header: Token-text, Application-specific-value (a Text-string). */
+            if (!take_text(buf, &pos, end, NULL) || !take_text(buf, &pos, end, NULL))
+                return false;
+        } else {
+            return false;
+        }
+    }
+    return true;
+}
+
+/* A type's bare media type (the text before ";", without spaces) is application/smil, in any
+ * case. */
+static bool is_smil_type(const char *type)
+{
+    size_t n = strcspn(type, ";");
+    while (n > 0 && (type[n - 1] == ' ' || type[n - 1] == '\t'))
+        --n;
+    return same_ascii_nocase(type, n, MIME_TYPE_SMIL);
+}
+
 int WspReadEntries(WSP_FILE *fp, MIME_MESSAGE *pMsg, const char *lpszStartId)
 {
     if (!fp || !pMsg)
@@ -403,6 +717,7 @@ int WspReadEntries(WSP_FILE *fp, MIME_MESSAGE *pMsg, const char *lpszStartId)
     if (size < 0)
         return 0;
     bool related = pMsg->contentType && strcmp(pMsg->contentType, MIME_TYPE_RELATED) == 0;
+    bool startById = false;
     MIME_PART **tail = &pMsg->firstPart;
     while (*tail)
         tail = &(*tail)->next;
@@ -419,8 +734,8 @@ int WspReadEntries(WSP_FILE *fp, MIME_MESSAGE *pMsg, const char *lpszStartId)
         int32_t hl = WspFileReadUintvar(fp);
         int32_t dl = WspFileReadUintvar(fp);
         int32_t at = WspFileTell(fp);
-        /* An empty part (DataLen 0) is what the encoder writes for an empty data file and is
-         * kept; HeadersLen is never 0, and both must lie inside the file. */
+        /* An empty part (DataLen 0) is kept, as peers write them; HeadersLen is never 0, and
+         * both must lie inside the file. */
         if (hl <= 0 || dl < 0 || at < 0 || hl > size - at || dl > size - at - hl)
             goto done;
         /* The scratch buffer takes a fresh block of exactly hl octets. */
@@ -432,44 +747,39 @@ int WspReadEntries(WSP_FILE *fp, MIME_MESSAGE *pMsg, const char *lpszStartId)
         scratch->data[hl] = 0;
         scratch->length = scratch->capacity = hl;
 
-        char type[WSP_TEXT_MAX] = "", name[WSP_NAME_MAX] = "", charset[WSP_NAME_MAX] = "";
-        int32_t pos = 0;
-        WspDecodeContentType(scratch, &pos, type, name, charset);
-        if (name[0] && !(part->name = dup_string(name)))
-            goto done;
-        char full[WSP_TEXT_MAX + WSP_NAME_MAX + 16];
-        snprintf(full, sizeof full, charset[0] ? "%s;charset=%s" : "%s", type, charset);
-        if (!(part->contentType = dup_string(full)))
-            goto done;
+        {
+            std::string type, name, charset, location;
+            bool hasLocation = false;
+            int32_t pos = 0;
+            if (!take_content_type(scratch, &pos, hl, type, name, charset) ||
+                !take_headers(scratch, pos, hl, part, location, hasLocation))
+                goto done;
+            /* The Name parameter, else Content-Location, names the part. */
+            if (name.empty() && hasLocation)
+                name = location;
+            if (!name.empty() && !(part->name = dup_string(name.c_str())))
+                goto done;
+            if (!charset.empty())
+                type += ";charset=" + charset;
+            if (!(part->contentType = dup_string(type.c_str())))
+                goto done;
+        }
         part->dataOffset = at + hl;
         part->dataLength = dl;
-
-        while (pos < hl) {
-            int header = scratch->data[pos] & 0x7F;
-            if (header != kHeaderLocation && header != kHeaderContentId)
-                goto done;
-            ++pos;
-            char text[WSP_TEXT_MAX];
-            if (!WspBufReadText(scratch, &pos, text, sizeof text))
-                goto done;
-            if (header == kHeaderLocation) {
-                if (!part->name && !(part->name = dup_string(text)))
-                    goto done;
-            } else {
-                free(part->contentId);
-                if (!(part->contentId = dup_string(text)))
-                    goto done;
-            }
-        }
 
         *tail = part;
         tail = &part->next;
         ++pMsg->partCount;
+        /* The start part of a related message: the part whose Content-ID is the Start
+         * parameter (a later one replaces an earlier one); failing that, the first SMIL part
+         * (its type read back carries a charset, so the bare type is compared). */
         if (related) {
-            if (lpszStartId && *lpszStartId && part->contentId && strcmp(part->contentId, lpszStartId) == 0)
+            if (lpszStartId && *lpszStartId && part->contentId && strcmp(part->contentId, lpszStartId) == 0) {
                 pMsg->startPart = part;
-            else if (!pMsg->startPart && strcmp(part->contentType, MIME_TYPE_SMIL) == 0)
+                startById = true;
+            } else if (!pMsg->startPart && !startById && is_smil_type(part->contentType)) {
                 pMsg->startPart = part;
+            }
         }
         part = NULL;
         if (WspFileSeek(fp, WSP_SEEK_SET, at + hl + dl) != 0)

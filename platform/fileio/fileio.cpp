@@ -458,7 +458,7 @@ FIO_FILE *FioCreateAtomic(const char *lpszDest)
     return NULL;
 }
 
-int FioCommit(FIO_FILE *f)
+static int commit(FIO_FILE *f, DWORD flags)
 {
     if (!f) {
         SetLastError(ERROR_INVALID_PARAMETER);
@@ -471,7 +471,7 @@ int FioCommit(FIO_FILE *f)
     }
     bool ok = close_handle(f);
     DWORD e = f->error;
-    if (ok && !MoveFileExA(f->temp, f->dest, MOVEFILE_REPLACE_EXISTING)) {
+    if (ok && !MoveFileExA(f->temp, f->dest, flags)) {
         e = GetLastError();
         ok = false;
     }
@@ -480,6 +480,20 @@ int FioCommit(FIO_FILE *f)
     free_stream(f);
     SetLastError(ok ? NO_ERROR : e);
     return ok ? 1 : 0;
+}
+
+int FioCommit(FIO_FILE *f)
+{
+    return commit(f, MOVEFILE_REPLACE_EXISTING);
+}
+
+int FioCommitNew(FIO_FILE *f)
+{
+    int ok = commit(f, 0);
+    /* Windows says ERROR_ALREADY_EXISTS, some file systems ERROR_FILE_EXISTS: one code. */
+    if (!ok && GetLastError() == ERROR_FILE_EXISTS)
+        SetLastError(ERROR_ALREADY_EXISTS);
+    return ok;
 }
 
 int FioSameFile(const char *lpszA, const char *lpszB)

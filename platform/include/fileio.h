@@ -71,6 +71,10 @@ FIO_FILE *FioCreateAtomic(const char *lpszDest);
  * gives 0 with ERROR_INVALID_PARAMETER. */
 int FioCommit(FIO_FILE *f);
 
+/* Like FioCommit, but never replaces: when a file (or folder) is already at the destination
+ * the temporary file is deleted and the result is 0 with ERROR_ALREADY_EXISTS. */
+int FioCommitNew(FIO_FILE *f);
+
 /* 1 when both names reach one existing file (same volume and file index), 0 when they do not
  * or either does not exist, -1 with GetLastError() set when it cannot be told. */
 int FioSameFile(const char *lpszA, const char *lpszB);

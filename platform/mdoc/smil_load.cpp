@@ -14,6 +14,7 @@
 
 #include <rapidxml/rapidxml.hpp>
 
+#include "fileio.h"
 #include "mdoc_private.h"
 
 namespace {
@@ -293,6 +294,13 @@ MDOC_API BOOL WINAPI mmsContainerSave(HMMSCONTAINER hCont, LPCSTR lpszPath)
         return FALSE;
     MDOC_SMIL *doc = nullptr;
     try {
+        // The presentation never takes the place of one of its media files.
+        for (const auto &tl : hCont->timelines)
+            for (const mdoc::Object &o : tl)
+                if (FioSameFile(o.path.c_str(), lpszPath) == 1) {
+                    SetLastError(FIO_ERROR_OUTPUT_IS_INPUT);
+                    return FALSE;
+                }
         std::string folder = mdoc::FolderOf(lpszPath);
         // Media files go beside the presentation under the names it uses.
         std::map<std::string, std::string> placed;  // name -> source

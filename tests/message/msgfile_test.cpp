@@ -111,11 +111,24 @@ TEST(MimeFromFolder, BadInput)
     char missing[MAX_PATH];
     strcpy(missing, src.file("gone").c_str());
     EXPECT_EQ(0, MakeMimeFromFolder(missing, Slash(out).c_str(), "x.dat"));
-    // A sub-folder named like a media file is not filtered out; its write then fails.
+    // A sub-folder named like a media file and an empty media file are left out and reported;
+    // the other files are packed.
     ASSERT_TRUE(CreateDirectoryA(src.file("album.gif").c_str(), nullptr));
+    testkit::WriteFileText(src.file("empty.jpg"), "");
+    testkit::WriteFileText(src.file("full.jpg"), "J");
     char folder[MAX_PATH];
     strcpy(folder, src.path().c_str());
-    EXPECT_EQ(0, MakeMimeFromFolder(folder, Slash(out).c_str(), "x.dat"));
+    std::vector<std::pair<std::string, DWORD>> skipped;
+    auto note = [](LPCSTR name, DWORD why, LPVOID user) {
+        ((std::vector<std::pair<std::string, DWORD>> *)user)->push_back({name, why});
+    };
+    EXPECT_EQ(1, MakeMimeFromFolderEx(folder, Slash(out).c_str(), "x.dat", note, &skipped));
+    std::sort(skipped.begin(), skipped.end());
+    EXPECT_EQ(skipped, (std::vector<std::pair<std::string, DWORD>>{{"album.gif", ERROR_DIRECTORY_NOT_SUPPORTED},
+                                                                   {"empty.jpg", (DWORD)MIME_ERROR_EMPTY_PART}}));
+    std::vector<Part> parts = PartsOf(Slash(out), "x.dat");
+    ASSERT_EQ(1u, parts.size());
+    EXPECT_EQ("full.jpg", parts[0].name);
     RemoveDirectoryA(src.file("album.gif").c_str());
     // A folder name that leaves no room for the search pattern.
     std::string longName(MAX_PATH - 3, 'a');

@@ -211,12 +211,20 @@ TEST(WspContentTypes, TableLookupsAreExactAndCaseSensitive)
     EXPECT_STREQ(name, "keep");
 }
 
-TEST(WspCharsets, OnlyTheTwoKnownNames)
+TEST(WspCharsets, TwoCharsetsByTheirIanaNamesAndAliases)
 {
-    EXPECT_EQ(WspCharsetCode("us-ascii"), 3);
-    EXPECT_EQ(WspCharsetCode("utf_8"), 106);
-    EXPECT_EQ(WspCharsetCode("utf-8"), 0);
-    EXPECT_EQ(WspCharsetCode("US-ASCII"), 0);
+    struct {
+        const char *name;
+        int code;
+    } cases[] = {
+        {"us-ascii", 3}, {"US-ASCII", 3}, {"ascii", 3}, {"ANSI_X3.4-1968", 3}, {"iso-ir-6", 3}, {"ISO646-US", 3},
+        {"cp367", 3}, {"csASCII", 3}, {"utf_8", 106}, {"utf-8", 106}, {"UTF-8", 106}, {"Utf8", 106},
+        {"\"utf_8\"", 106}, {" utf-8 ", 106}, {"csUTF8", 106}, {"utf-16", 0}, {"iso-8859-1", 0}, {"utf", 0},
+        {"utf-8x", 0}, {"\"utf-8", 0}, {"", 0}, {"\"\"", 0},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(WspCharsetCode(c.name), c.code) << c.name;
+    EXPECT_EQ(WspCharsetCode(nullptr), 0);
     char out[WSP_NAME_MAX] = "keep";
     WspCharsetName(4, out);
     EXPECT_STREQ(out, "keep");

@@ -71,6 +71,10 @@ struct ExtractState {
     std::vector<uint64_t> before; /* octets of the non-start parts before each one */
     uint64_t total;
     size_t next;
+    int position;
+    const MIME_MESSAGE *msg;
+    std::vector<std::string> lines, problems;
+    int kept, refused, failed;
 };
 ExtractState *g_state = nullptr;
 
@@ -81,7 +85,42 @@ int OnPart(const char *, uint32_t)
     return 0;
 }
 
-void Extract(const std::string &file, const std::string &dir)
+/* One line per part: the file written, or what became of the part and why. */
+void OnReport(const MIME_PART *part, int outcome, const char *file, uint32_t error, void *user)
+{
+    ExtractState &st = *(ExtractState *)user;
+    int index = 0;
+    for (const MIME_PART *p = st.msg->firstPart; p && p != part; p = p->next)
+        ++index;
+    std::string name = medley::Printable(file);
+    std::string own = part->name ? medley::Printable(part->name) : std::string();
+    switch (outcome) {
+    case MIME_EXTRACT_WRITTEN:
+        if (part != st.msg->startPart && own != name)
+            st.lines.push_back(name + "    (part " + std::to_string(index) +
+                               (own.empty() ? std::string(" has no name") : " is named '" + own + "'") + ")");
+        else
+            st.lines.push_back(name);
+        break;
+    case MIME_EXTRACT_KEPT:
+        ++st.kept;
+        st.problems.push_back("kept the existing " + name + " (part " + std::to_string(index) +
+                              " not written; --force replaces it)");
+        break;
+    case MIME_EXTRACT_REFUSED:
+        ++st.refused;
+        st.problems.push_back("refused part " + std::to_string(index) + " ('" + name +
+                              "'): its name points outside the folder");
+        break;
+    default:
+        ++st.failed;
+        st.problems.push_back("part " + std::to_string(index) + (name.empty() ? std::string() : " (" + name + ")") +
+                              " could not be written: " + medley::Why(error));
+        break;
+    }
+}
+
+void Extract(const std::string &file, const std::string &dir, bool force)
 {
     std::error_code ec;
     std::filesystem::create_directories(dir, ec);
@@ -93,16 +132,8 @@ void Extract(const std::string &file, const std::string &dir)
     if (!msg)
         return;
     std::string folder = AsFolder(dir);
-    if (msg->startPart && !MimeExtractStart(msg, folder.c_str(), MIME_SMIL_FILE)) {
-        MimeDestroy(msg);
-        medley::FailWhy("cannot write the start part to " + folder + MIME_SMIL_FILE);
-        return;
-    }
-    if (msg->startPart)
-        printf("%s\n", MIME_SMIL_FILE);
-
     medley::Progress progress("extract");
-    ExtractState state{&progress, {}, 0, 0};
+    ExtractState state{&progress, {}, 0, 0, 0, msg, {}, {}, 0, 0, 0};
     for (const MIME_PART *p = msg->firstPart; p; p = p->next)
         if (p != msg->startPart) {
             state.before.push_back(state.total);
@@ -110,28 +141,22 @@ void Extract(const std::string &file, const std::string &dir)
         }
     g_state = &state;
     msg->progressProc = OnPart;
-    int n = MimeOtherPartCount(msg);
-    std::vector<std::string> written;
-    std::string failure;
-    for (int i = 0; i < n; ++i) {
-        MIME_PART_INFO info = {nullptr, folder.c_str(), nullptr, nullptr};
-        SetLastError(ERROR_INVALID_NAME);  // what stays when the part is refused for its name
-        if (!MimeExtractPart(msg, i, &info)) {
-            failure = "part " + std::to_string(i) +
-                      (info.fileName ? " (" + medley::Printable(info.fileName) + ")" : std::string()) +
-                      " could not be extracted: " + medley::Why(GetLastError());
-            break;
-        }
-        written.push_back(info.fileName);
-    }
+    int all = MimeExtractAllEx(msg, folder.c_str(), force ? MIME_EXTRACT_REPLACE : 0, OnReport, &state);
     g_state = nullptr;
     progress.Update(state.total, state.total);
     progress.Done();
+    int parts = msg->partCount;
     MimeDestroy(msg);
-    for (const auto &w : written)
-        printf("%s\n", medley::Printable(w).c_str());
-    if (!failure.empty())
-        medley::Fail(failure);
+    for (const auto &line : state.lines)
+        printf("%s\n", line.c_str());
+    for (const auto &p : state.problems)
+        fprintf(stderr, "medley: %s\n", p.c_str());
+    if (!all) {
+        int missing = state.kept + state.refused + state.failed;
+        medley::Fail(std::to_string(missing) + " of " + std::to_string(parts) + " parts not written (" +
+                     std::to_string(state.kept) + " kept existing files, " + std::to_string(state.refused) +
+                     " refused, " + std::to_string(state.failed) + " failed)");
+    }
 }
 
 struct BuildArgs {
@@ -165,6 +190,14 @@ void Build(const BuildArgs &a)
         }
         std::string type = partArg.substr(0, colon), path = partArg.substr(colon + 1), folder, name;
         SplitPath(path, folder, name);
+        DWORD attr = GetFileAttributesA(path.c_str());
+        if (attr == INVALID_FILE_ATTRIBUTES || (attr & FILE_ATTRIBUTE_DIRECTORY)) {
+            if (attr != INVALID_FILE_ATTRIBUTES)
+                SetLastError(ERROR_DIRECTORY_NOT_SUPPORTED);
+            MimeDestroy(msg);
+            medley::FailWhy("cannot read the part " + path);
+            return;
+        }
         MIME_PART_INFO info = {type.c_str(), folder.c_str(), name.c_str(), nullptr};
         if (!MimeAddPart(msg, &info)) {
             MimeDestroy(msg);
@@ -179,6 +212,14 @@ void Build(const BuildArgs &a)
                      std::to_string(count));
         return;
     }
+    /* Names equal but for case reach one file on Windows: extraction numbers the later ones. */
+    for (const MIME_PART *p = msg->firstPart; p; p = p->next)
+        for (const MIME_PART *q = msg->firstPart; q != p; q = q->next)
+            if (lstrcmpiA(p->fileName, q->fileName) == 0) {
+                fprintf(stderr, "medley: warning: two parts are named %s; extraction writes the later one "
+                                "under a number\n", medley::Printable(p->fileName).c_str());
+                break;
+            }
     std::string folder, name;
     SplitPath(a.out, folder, name);
     int ok = MimeWriteFile(msg, folder.c_str(), name.c_str());
@@ -204,9 +245,15 @@ void Setup(CLI::App &app)
     auto *extract = mime->add_subcommand("extract", "Write every part of a message file into a folder");
     auto xfile = std::make_shared<std::string>();
     auto xdir = std::make_shared<std::string>();
+    auto force = std::make_shared<bool>(false);
     extract->add_option("FILE", *xfile, "The message file")->required();
     extract->add_option("DIR", *xdir, "The folder to write the parts to (made when missing)")->required();
-    extract->callback([=] { Extract(*xfile, *xdir); });
+    extract->add_flag("--force", *force,
+                      "Replace files already in the folder (never the message itself); without it they are kept");
+    extract->footer("Parts whose names are taken (in any case), name a device or are the message itself are "
+                    "written under a number: 'x (1).gif'.  A name pointing outside the folder is refused; a "
+                    "part without a name is written as part<N> with an extension for its type.");
+    extract->callback([=] { Extract(*xfile, *xdir, *force); });
 
     auto *build = mime->add_subcommand("build", "Compose a message file from a SMIL file and parts");
     auto args = std::make_shared<BuildArgs>();

@@ -8,10 +8,12 @@
 
 #include <windows.h>
 
+#include "fileio.h"
 #include "medley.h"
 #include "message.h"
 #include "mime.h"
 #include "sysinfo.h"
+#include "wsp.h"
 
 namespace {
 
@@ -29,7 +31,17 @@ void PrintParts(const std::string &folder, const std::string &name)
 {
     MIME_MESSAGE *msg = MimeOpenFile(folder.c_str(), name.c_str());
     if (!msg) {
-        printf("%s: no parts (an empty message cannot be opened again)\n", (folder + name).c_str());
+        DWORD why = GetLastError();
+        /* A message of no parts is written as such but cannot be opened again; anything else
+         * that does not read back is a failure. */
+        bool empty = GetLastError() == ERROR_INVALID_DATA && WspFileSizeOf(folder.c_str(), name.c_str()) == 3;
+        if (empty) {
+            fprintf(stderr, "medley: warning: %s holds no parts (a message without parts cannot be opened again)\n",
+                    medley::Printable(folder + name).c_str());
+            return;
+        }
+        SetLastError(why);
+        medley::FailWhy("the message written to " + folder + name + " does not read back");
         return;
     }
     printf("%s: %s, %d parts\n", (folder + name).c_str(), msg->contentType ? msg->contentType : "", (int)msg->partCount);
@@ -62,7 +74,11 @@ void Setup(CLI::App &app)
         DWORD attr = GetFileAttributesA(folder);
         if (attr == INVALID_FILE_ATTRIBUTES || !(attr & FILE_ATTRIBUTE_DIRECTORY))
             return (void)medley::Fail("no such folder: " + pa->a);
-        if (!MakeMimeFromFolder(folder, outFolder.c_str(), outName.c_str()))
+        auto skipped = [](LPCSTR name, DWORD why, LPVOID) {
+            fprintf(stderr, "medley: warning: left out %s: %s\n", medley::Printable(name).c_str(),
+                    why == MIME_ERROR_EMPTY_PART ? "the file is empty" : medley::Why(why).c_str());
+        };
+        if (!MakeMimeFromFolderEx(folder, outFolder.c_str(), outName.c_str(), skipped, nullptr))
             return (void)medley::FailWhy("could not pack " + pa->a + " into " + pa->b);
         PrintParts(outFolder, outName);
     });
@@ -113,8 +129,15 @@ void Setup(CLI::App &app)
         int slides = 0;
         for (int t = 0; t < mmsGetTimeLineCount(c); t++)
             slides = std::max(slides, mmsGetObjectCountByTimeLine(c, t));
-        bool ok = mmsContainerSave(c, ps->b.c_str()) && BuildSmilFromContainer(c, ps->b.c_str());
+        if (FioSameFile(ps->a.c_str(), ps->b.c_str()) == 1) {
+            mmsContainerDestroy(c);
+            SetLastError(FIO_ERROR_OUTPUT_IS_INPUT);
+            return (void)medley::FailWhy("will not write " + ps->b);
+        }
+        bool ok = SaveContainerAsSmil(c, ps->b.c_str()) != 0;
+        DWORD why = GetLastError();
         mmsContainerDestroy(c);
+        SetLastError(why);
         if (!ok)
             return (void)medley::FailWhy("could not write " + ps->b);
         printf("wrote %s: %d slides\n", ps->b.c_str(), slides);

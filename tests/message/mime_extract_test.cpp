@@ -1,0 +1,465 @@
+/* Reading messages back whole and extracting them without losing or overwriting a part: start
+ * parts, long and non-ASCII names, colliding names and devices, refused names, existing
+ * files, and random names through write, open and extract. */
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string.h>
+
+#include <algorithm>
+#include <map>
+#include <random>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "mime.h"
+#include "testkit.h"
+
+namespace {
+
+using Bytes = std::vector<unsigned char>;
+
+/* Names compared as Windows compares them: in any case, cp1252 letters included. */
+std::string Folded(const std::string &s)
+{
+    std::string o;
+    for (char ch : s) {
+        unsigned char c = (unsigned char)ch;
+        if ((c >= 'a' && c <= 'z') || (c >= 0xE0 && c <= 0xFE && c != 0xF7))
+            c = (unsigned char)(c - 32);
+        else if (c == 0x9A || c == 0x9C || c == 0x9E)
+            c = (unsigned char)(c - 16);
+        else if (c == 0xFF)
+            c = 0x9F;
+        o += (char)c;
+    }
+    return o;
+}
+
+bool IsDevice(const std::string &name)
+{
+    std::string base = Folded(name.substr(0, name.find('.')));
+    while (!base.empty() && base.back() == ' ')
+        base.pop_back();
+    for (const char *d : {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$", "CLOCK$"})
+        if (base == d)
+            return true;
+    return base.size() == 4 && (base.compare(0, 3, "COM") == 0 || base.compare(0, 3, "LPT") == 0) &&
+           ((base[3] >= '0' && base[3] <= '9') || strchr("\xB9\xB2\xB3", base[3]));
+}
+
+/* A folder with its separator; the string lives as long as the folder object's path. */
+const std::string &Sep(const testkit::TempDir &d)
+{
+    static std::map<const testkit::TempDir *, std::string> folders;
+    return folders[&d] = d.file("");
+}
+
+/* The files of a folder (names as the ANSI calls give them) with their octets. */
+std::map<std::string, Bytes> Files(const std::string &folder)
+{
+    std::map<std::string, Bytes> out;
+    WIN32_FIND_DATAA fd;
+    HANDLE h = FindFirstFileA((folder + "*").c_str(), &fd);
+    if (h == INVALID_HANDLE_VALUE)
+        return out;
+    do {
+        if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            out[fd.cFileName] = testkit::ReadFileBytes(folder + fd.cFileName);
+    } while (FindNextFileA(h, &fd));
+    FindClose(h);
+    return out;
+}
+
+/* A message file from entries given as octets. */
+struct Part {
+    Bytes headers;
+    Bytes data;
+};
+
+Bytes Message(bool related, const Bytes &start, const std::vector<Part> &parts)
+{
+    Bytes b = {0x84};
+    if (related && start.empty()) {
+        b.push_back(0xB3);
+    } else if (related) {
+        b.push_back((unsigned char)(start.size() + 2));
+        b.push_back(0xB3);
+        b.push_back(0x8A);
+        b.insert(b.end(), start.begin(), start.end());
+        b.push_back(0);
+    } else {
+        b.push_back(0xA3);
+    }
+    b.push_back((unsigned char)parts.size());
+    for (const Part &p : parts) {
+        b.push_back((unsigned char)p.headers.size());
+        b.push_back((unsigned char)p.data.size());
+        b.insert(b.end(), p.headers.begin(), p.headers.end());
+        b.insert(b.end(), p.data.begin(), p.data.end());
+    }
+    return b;
+}
+
+/* Headers: a content type octet, then Content-Location (when name is given) and Content-ID. */
+Bytes Headers(const Bytes &type, const char *name, const char *id = nullptr)
+{
+    Bytes h = type;
+    if (id) {
+        h.insert(h.end(), {0xC0, 0x22});
+        h.insert(h.end(), id, id + strlen(id) + 1);
+    }
+    if (name) {
+        h.push_back(0x8E);
+        if ((unsigned char)name[0] >= 0x80)
+            h.push_back(0x7F);
+        h.insert(h.end(), name, name + strlen(name) + 1);
+    }
+    return h;
+}
+
+const Bytes kSmil = {0x13, 'a', 'p', 'p', 'l', 'i', 'c', 'a', 't', 'i', 'o', 'n', '/', 's', 'm', 'i', 'l', 0, 0x81, 0x83};
+const Bytes kGif = {0x9D};
+
+MIME_MESSAGE *Open(const testkit::TempDir &d, const Bytes &file, const char *name = "in.mms")
+{
+    testkit::WriteFileBytes(d.file(name), file);
+    return MimeOpenFile(Sep(d).c_str(), name);
+}
+
+struct Report {
+    std::vector<int> outcomes;
+    std::vector<std::string> names;
+    static void Take(const MIME_PART *, int outcome, const char *name, uint32_t, void *user)
+    {
+        Report *r = (Report *)user;
+        r->outcomes.push_back(outcome);
+        r->names.push_back(name);
+    }
+};
+
+TEST(MimeStart, RelatedMessageWithoutAFoundStartKeepsEveryPart)
+{
+    testkit::TempDir d, out;
+    // No Start parameter: the SMIL part (read back with a charset) is the start part.
+    MIME_MESSAGE *r = Open(d, Message(true, {}, {{Headers(kSmil, "s.smil", "<smil>"), {'s'}},
+                                                {Headers(kGif, "a.gif"), {'a'}},
+                                                {Headers(kGif, "b.gif"), {'b'}}}));
+    ASSERT_NE(r, nullptr);
+    ASSERT_EQ(r->startPart, r->firstPart);
+    EXPECT_EQ(MimeOtherPartCount(r), 2);
+    EXPECT_TRUE(MimeExtractAll(r, Sep(out).c_str()));
+    MimeDestroy(r);
+    EXPECT_EQ(Files(Sep(out)), (std::map<std::string, Bytes>{{"mms.smil", {'s'}}, {"a.gif", {'a'}}, {"b.gif", {'b'}}}));
+
+    // A Start naming no part, and no SMIL part: no start part, every part is among the others.
+    for (const Bytes &start : {Bytes{}, Bytes{'<', 'z', '>'}}) {
+        testkit::TempDir o;
+        r = Open(d, Message(true, start, {{Headers(kGif, "a.gif", "<a>"), {'a'}}, {Headers(kGif, "b.gif"), {'b'}}}));
+        ASSERT_NE(r, nullptr);
+        EXPECT_EQ(r->startPart, nullptr);
+        EXPECT_EQ(MimeOtherPartCount(r), 2);
+        EXPECT_TRUE(MimeExtractAll(r, Sep(o).c_str()));
+        MimeDestroy(r);
+        EXPECT_EQ(Files(Sep(o)), (std::map<std::string, Bytes>{{"a.gif", {'a'}}, {"b.gif", {'b'}}}));
+    }
+
+    // A Start naming no part falls back to the SMIL part.
+    r = Open(d, Message(true, {'<', 'z', '>'}, {{Headers(kGif, "a.gif"), {'a'}}, {Headers(kSmil, "s.smil"), {'s'}}}));
+    ASSERT_NE(r, nullptr);
+    ASSERT_NE(r->startPart, nullptr);
+    EXPECT_EQ(r->startPart, r->firstPart->next);
+    EXPECT_EQ(MimeOtherPartCount(r), 1);
+    MimeDestroy(r);
+}
+
+TEST(MimeNames, LongAndNonAsciiNamesReadBackExactly)
+{
+    testkit::TempDir src, d, out;
+    // What the writer takes (names up to 127 octets, types up to 255, any content id) reads
+    // back octet for octet.
+    std::string p64(64, 'p');
+    std::string longType = "application/x-" + std::string(241, 't');
+    std::string longId = "<" + std::string(300, 'i') + ">";
+    std::string longest = std::string(123, 'n') + ".jpg";
+    struct {
+        std::string name, type, id;
+    } specs[] = {
+        {p64 + "_one.jpg", "image/jpeg", ""},
+        {p64 + "_two.jpg", "image/jpeg", ""},
+        {longest, longType, longId},
+        {"caf\xE9.jpg", "image/jpeg", "<caf\xE9>"},
+        {"\xC9t\xE9 \x80.gif", "image/gif", ""},  // first octet above 0x7F: quoted on the wire
+        {"Stra\xDF" "e \x8A\x9C.txt", "text/plain;charset=utf-8", ""},
+    };
+    MIME_MESSAGE *m = MimeCreate();
+    int i = 0;
+    for (const auto &s : specs) {
+        ASSERT_TRUE(testkit::WriteFileBytes(src.file(s.name), Bytes(1, (unsigned char)('0' + i++)))) << s.name;
+        MIME_PART_INFO info = {s.type.c_str(), Sep(src).c_str(), s.name.c_str(), s.id.empty() ? nullptr : s.id.c_str()};
+        ASSERT_TRUE(MimeAddPart(m, &info));
+    }
+    ASSERT_TRUE(MimeWriteFile(m, Sep(d).c_str(), "names.mms"));
+    MimeDestroy(m);
+    // The quote before a name whose first octet is above 0x7F.
+    Bytes file = testkit::ReadFileBytes(d.file("names.mms"));
+    const Bytes quoted = {0x8E, 0x7F, 0xC9, 't', 0xE9};
+    EXPECT_NE(std::search(file.begin(), file.end(), quoted.begin(), quoted.end()), file.end());
+
+    MIME_MESSAGE *r = MimeOpenFile(Sep(d).c_str(), "names.mms");
+    ASSERT_NE(r, nullptr);
+    i = 0;
+    for (const MIME_PART *p = r->firstPart; p; p = p->next, ++i) {
+        EXPECT_STREQ(p->name, specs[i].name.c_str());
+        if (!specs[i].id.empty()) {
+            EXPECT_STREQ(p->contentId, specs[i].id.c_str());
+        }
+    }
+    EXPECT_STREQ(r->firstPart->next->next->contentType, longType.c_str());
+    EXPECT_STREQ(r->firstPart->next->next->next->next->next->contentType, "text/plain;charset=utf_8");
+    ASSERT_TRUE(MimeExtractAll(r, Sep(out).c_str()));
+    MimeDestroy(r);
+    EXPECT_EQ(Files(Sep(out)), Files(Sep(src)));
+
+    // A name read from elsewhere with a tab and octets above 0x7F, not quoted.
+    r = Open(d, Message(false, {}, {{Headers(kGif, "tab\there\xE9.gif"), {'t'}}}));
+    ASSERT_NE(r, nullptr);
+    EXPECT_STREQ(r->firstPart->name, "tab\there\xE9.gif");
+    testkit::TempDir o;
+    ASSERT_TRUE(MimeExtractAll(r, Sep(o).c_str()));
+    MimeDestroy(r);
+    EXPECT_EQ(Files(Sep(o)), (std::map<std::string, Bytes>{{"tab_here\xE9.gif", {'t'}}}));
+}
+
+TEST(MimeNames, CollidingNamesAndDevicesGetNumbers)
+{
+    testkit::TempDir d, out;
+    std::vector<Part> parts = {
+        {Headers(kSmil, "mms.smil", "<smil>"), {'S'}},
+        {Headers(kGif, "x.gif"), {1}},
+        {Headers(kGif, "x.gif"), {2}},
+        {Headers(kGif, "case.jpg"), {3}},
+        {Headers(kGif, "CASE.JPG"), {4}},
+        {Headers(kGif, "NUL"), {5}},
+        {Headers(kGif, "aux.jpg"), {6}},
+        {Headers(kGif, "COM1.txt"), {7}},
+        {Headers(kGif, "lpt9 .txt"), {8}},
+        {Headers(kGif, "trail.jpg."), {9}},
+        {Headers(kGif, "trail.jpg"), {10}},
+        {Headers(kGif, "mms.smil"), {11}},
+        {Headers(kGif, "caf\xE9.gif"), {12}},
+        {Headers(kGif, "CAF\xC9.GIF"), {13}},
+        {Headers(kGif, "x (1).gif"), {14}},
+        {Headers(kGif, "in.mms"), {15}},
+    };
+    MIME_MESSAGE *r = Open(d, Message(true, {'<', 's', 'm', 'i', 'l', '>'}, parts));
+    ASSERT_NE(r, nullptr);
+    Report rep;
+    ASSERT_TRUE(MimeExtractAllEx(r, Sep(out).c_str(), 0, Report::Take, &rep));
+    MimeDestroy(r);
+    std::map<std::string, Bytes> expect = {
+        {"mms.smil", {'S'}},     {"x.gif", {1}},           {"x (1).gif", {2}},       {"case.jpg", {3}},
+        {"CASE (1).JPG", {4}},   {"NUL (1)", {5}},         {"aux (1).jpg", {6}},     {"COM1 (1).txt", {7}},
+        {"lpt9  (1).txt", {8}},  {"trail.jpg", {9}},       {"trail (1).jpg", {10}},  {"mms (1).smil", {11}},
+        {"caf\xE9.gif", {12}},   {"CAF\xC9 (1).GIF", {13}}, {"x (1) (1).gif", {14}}, {"in.mms", {15}},
+    };
+    EXPECT_EQ(Files(Sep(out)), expect);
+    EXPECT_EQ(rep.outcomes, std::vector<int>(parts.size(), MIME_EXTRACT_WRITTEN));
+    EXPECT_EQ(rep.names[4], "CASE (1).JPG");
+
+    // Into the message's own folder the part named like the message gets a number too, even
+    // when replacing is asked for, and the message stays whole.
+    Bytes message = Message(false, {}, {{Headers(kGif, "in.mms"), {'p'}}, {Headers(kGif, "IN.MMS"), {'q'}}});
+    r = Open(d, message);
+    ASSERT_NE(r, nullptr);
+    EXPECT_TRUE(MimeExtractAllEx(r, Sep(d).c_str(), MIME_EXTRACT_REPLACE, nullptr, nullptr));
+    MimeDestroy(r);
+    EXPECT_EQ(testkit::ReadFileBytes(d.file("in.mms")), message);
+    EXPECT_EQ(testkit::ReadFileBytes(d.file("in (1).mms")), Bytes{'p'});
+    // Where the file system compares names in any case (Windows), IN.MMS is the message itself
+    // and "IN (1).MMS" is taken by the first part; the compat layer's files are case-sensitive.
+    std::string second = testkit::kRealWin32 ? "IN (2).MMS" : "IN.MMS";
+    EXPECT_EQ(testkit::ReadFileBytes(d.file(second)), Bytes{'q'});
+}
+
+TEST(MimeNames, RefusedAndNamelessPartsDoNotStopTheRest)
+{
+    testkit::TempDir d, out;
+    const char *refused[] = {"../x.gif", "..\\..\\x", "..", "C:evil.gif", "\\abs", "/abs", "a/../../b", ". ./x"};
+    for (const char *name : refused) {
+        MIME_MESSAGE *r = Open(d, Message(false, {}, {{Headers(kGif, name), {'!'}}, {Headers(kGif, "ok.gif"), {'o'}}}));
+        ASSERT_NE(r, nullptr) << name;
+        MIME_PART_INFO info = {nullptr, Sep(out).c_str(), nullptr, nullptr};
+        int outcome = 0;
+        SetLastError(0);
+        EXPECT_FALSE(MimeExtractPartEx(r, 0, &info, 0, &outcome)) << name;
+        EXPECT_EQ(outcome, MIME_EXTRACT_REFUSED) << name;
+        EXPECT_EQ((DWORD)ERROR_INVALID_NAME, GetLastError()) << name;
+        Report rep;
+        EXPECT_FALSE(MimeExtractAllEx(r, Sep(out).c_str(), 0, Report::Take, &rep)) << name;
+        EXPECT_EQ((DWORD)ERROR_INVALID_NAME, GetLastError()) << name;
+        EXPECT_EQ(rep.outcomes, (std::vector<int>{MIME_EXTRACT_REFUSED, MIME_EXTRACT_WRITTEN})) << name;
+        MimeDestroy(r);
+        EXPECT_EQ(Files(Sep(out)), (std::map<std::string, Bytes>{{"ok.gif", {'o'}}})) << name;
+        DeleteFileA(out.file("ok.gif").c_str());
+    }
+    // Names that stay inside the folder are written; a part without a usable name gets one.
+    MIME_MESSAGE *r = Open(d, Message(false, {}, {
+                                                     {Headers(kGif, "holiday..jpg"), {1}},
+                                                     {Headers(kGif, "sub/x.gif"), {2}},
+                                                     {Headers(kGif, "x-a:b|c?.gif"), {3}},
+                                                     {Headers({0x9E}, nullptr), {4}},
+                                                     {Headers({0x9E}, nullptr, "<>"), {5}},
+                                                     {Headers(kGif, ""), {6}},
+                                                     {Headers(kGif, " "), {7}},
+                                                     {Headers({'a', '/', 'x', 0}, nullptr, "<c.bin>"), {8}},
+                                                 }));
+    ASSERT_NE(r, nullptr);
+    ASSERT_TRUE(MimeExtractAll(r, Sep(out).c_str()));
+    MimeDestroy(r);
+    EXPECT_EQ(Files(Sep(out)), (std::map<std::string, Bytes>{{"holiday..jpg", {1}},
+                                                             {"sub_x.gif", {2}},
+                                                             {"x-a_b_c_.gif", {3}},
+                                                             {"part4.jpg", {4}},
+                                                             {"part5.jpg", {5}},
+                                                             {"part6.gif", {6}},
+                                                             {"part7.gif", {7}},
+                                                             {"c.bin", {8}}}));
+}
+
+TEST(MimeNames, ExistingFilesAreKeptUnlessReplacing)
+{
+    testkit::TempDir d, out;
+    testkit::WriteFileBytes(out.file("a.gif"), {'m', 'i', 'n', 'e'});
+    Bytes message = Message(false, {}, {{Headers(kGif, "a.gif"), {'A'}}, {Headers(kGif, "b.gif"), {'B'}}});
+    MIME_MESSAGE *r = Open(d, message);
+    ASSERT_NE(r, nullptr);
+    Report rep;
+    SetLastError(0);
+    EXPECT_FALSE(MimeExtractAllEx(r, Sep(out).c_str(), 0, Report::Take, &rep));
+    EXPECT_EQ((DWORD)ERROR_FILE_EXISTS, GetLastError());
+    EXPECT_EQ(rep.outcomes, (std::vector<int>{MIME_EXTRACT_KEPT, MIME_EXTRACT_WRITTEN}));
+    EXPECT_EQ(rep.names, (std::vector<std::string>{"a.gif", "b.gif"}));
+    EXPECT_EQ(testkit::ReadFileBytes(out.file("a.gif")), (Bytes{'m', 'i', 'n', 'e'}));
+    // Extracting again replaces this message's own b.gif but still keeps a.gif ...
+    rep = Report();
+    EXPECT_FALSE(MimeExtractAllEx(r, Sep(out).c_str(), 0, Report::Take, &rep));
+    EXPECT_EQ(rep.outcomes, (std::vector<int>{MIME_EXTRACT_KEPT, MIME_EXTRACT_WRITTEN}));
+    MIME_PART_INFO info = {nullptr, Sep(out).c_str(), nullptr, nullptr};
+    EXPECT_FALSE(MimeExtractPart(r, 0, &info));
+    EXPECT_EQ((DWORD)ERROR_FILE_EXISTS, GetLastError());
+    EXPECT_STREQ(info.fileName, "a.gif");
+    // ... until replacing is asked for.
+    EXPECT_TRUE(MimeExtractAllEx(r, Sep(out).c_str(), MIME_EXTRACT_REPLACE, nullptr, nullptr));
+    MimeDestroy(r);
+    EXPECT_EQ(Files(Sep(out)), (std::map<std::string, Bytes>{{"a.gif", {'A'}}, {"b.gif", {'B'}}}));
+
+    // The start part's file follows the same rule.
+    testkit::TempDir o2;
+    testkit::WriteFileBytes(o2.file("mms.smil"), {'o', 'l', 'd'});
+    r = Open(d, Message(true, {}, {{Headers(kSmil, "s"), {'s'}}, {Headers(kGif, "a.gif"), {'a'}}}));
+    ASSERT_NE(r, nullptr);
+    rep = Report();
+    EXPECT_FALSE(MimeExtractAllEx(r, Sep(o2).c_str(), 0, Report::Take, &rep));
+    EXPECT_EQ(rep.outcomes, (std::vector<int>{MIME_EXTRACT_KEPT, MIME_EXTRACT_WRITTEN}));
+    EXPECT_EQ(testkit::ReadFileBytes(o2.file("mms.smil")), (Bytes{'o', 'l', 'd'}));
+    MimeDestroy(r);
+}
+
+/* Random names: printable ASCII that a Windows file name may hold and cp1252 letters, 1 to 127
+ * octets, many of them equal but for case.  Every part comes back under its own name, or a
+ * numbered one when its name was taken, and no data is lost. */
+TEST(MimeNames, RandomNamesRoundTripWithoutLoss)
+{
+    std::mt19937 rng(1207);
+    std::string alphabet;
+    for (int c = 0x20; c < 0x7F; ++c)
+        if (!strchr("<>:\"/\\|?*", c))
+            alphabet += (char)c;
+    const char kLatin[] = "\xC0\xC1\xC2\xC4\xC5\xC6\xC7\xC8\xC9\xCA\xCB\xCD\xCE\xD1\xD3\xD4\xD6\xD8\xDA\xDC"
+                          "\xDF\xE0\xE1\xE2\xE4\xE5\xE6\xE7\xE8\xE9\xEA\xEB\xED\xEE\xF1\xF3\xF4\xF6\xF8\xFA\xFC"
+                          "\x8A\x9A\x8C\x9C\x8E\x9E\x9F\xFF";
+    alphabet += kLatin;
+    auto flip = [](std::string s, std::mt19937 &g) {
+        for (char &c : s) {
+            unsigned char u = (unsigned char)c;
+            if (g() % 2 == 0)
+                continue;
+            if (u >= 'a' && u <= 'z')
+                c = (char)(u - 32);
+            else if (u >= 'A' && u <= 'Z')
+                c = (char)(u + 32);
+            else if (u >= 0xE0 && u <= 0xFE && u != 0xF7)
+                c = (char)(u - 32);
+            else if (u >= 0xC0 && u <= 0xDE && u != 0xD7)
+                c = (char)(u + 32);
+        }
+        return s;
+    };
+    for (int round = 0; round < 3; ++round) {
+        testkit::TempDir d, out;
+        std::vector<std::string> names;
+        while (names.size() < 40) {
+            std::string n;
+            if (!names.empty() && rng() % 3 == 0) {
+                n = flip(names[rng() % names.size()], rng);  // the same name in another case
+            } else {
+                size_t len = 1 + rng() % (rng() % 4 == 0 ? 127 : 12);
+                for (size_t i = 0; i < len; ++i)
+                    n += alphabet[rng() % alphabet.size()];
+                if (rng() % 2 && len < 120)
+                    n += ".jpg";
+            }
+            // A source file must be creatable: no trailing dot or space.
+            if (n.back() == '.' || n.back() == ' ' || n.size() > 127 || IsDevice(n))
+                continue;
+            names.push_back(n);
+        }
+        // Each source in its own folder, so that names equal but for case can all exist.
+        MIME_MESSAGE *m = MimeCreate();
+        std::vector<Bytes> data;
+        std::vector<std::string> folders;
+        for (size_t i = 0; i < names.size(); ++i) {
+            folders.push_back(d.file("s" + std::to_string(i)) + Sep(d).substr(Sep(d).size() - 1));
+            ASSERT_TRUE(CreateDirectoryA(folders.back().c_str(), nullptr));
+            data.push_back(Bytes(1 + rng() % 300));
+            for (auto &b : data.back())
+                b = (unsigned char)rng();
+            ASSERT_TRUE(testkit::WriteFileBytes(folders.back() + names[i], data.back())) << names[i];
+            MIME_PART_INFO info = {"image/jpeg", folders.back().c_str(), names[i].c_str(), nullptr};
+            ASSERT_TRUE(MimeAddPart(m, &info));
+        }
+        ASSERT_TRUE(MimeWriteFile(m, Sep(d).c_str(), "r.mms"));
+        MimeDestroy(m);
+        MIME_MESSAGE *r = MimeOpenFile(Sep(d).c_str(), "r.mms");
+        ASSERT_NE(r, nullptr);
+        size_t i = 0;
+        for (const MIME_PART *p = r->firstPart; p; p = p->next, ++i)
+            EXPECT_EQ(std::string(p->name ? p->name : ""), names[i]);
+        ASSERT_EQ(i, names.size());
+        Report rep;
+        EXPECT_TRUE(MimeExtractAllEx(r, Sep(out).c_str(), 0, Report::Take, &rep));
+        MimeDestroy(r);
+        std::map<std::string, Bytes> files = Files(Sep(out));
+        ASSERT_EQ(files.size(), names.size());
+        std::set<std::string> seen;
+        for (size_t k = 0; k < names.size(); ++k) {
+            EXPECT_EQ(rep.outcomes[k], MIME_EXTRACT_WRITTEN);
+            EXPECT_EQ(files[rep.names[k]], data[k]) << names[k] << " -> " << rep.names[k];
+            EXPECT_TRUE(seen.insert(rep.names[k]).second);
+            // The first part of a name keeps it; a later one equal but for case is numbered.
+            bool earlier = false;
+            for (size_t j = 0; j < k; ++j)
+                earlier = earlier || Folded(names[j]) == Folded(names[k]);
+            if (!earlier) {
+                EXPECT_EQ(rep.names[k], names[k]);
+            } else {
+                EXPECT_NE(rep.names[k].find(" ("), std::string::npos) << rep.names[k];
+            }
+        }
+    }
+}
+
+}  // namespace
