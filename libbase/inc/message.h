@@ -63,7 +63,8 @@ int SaveAsSmil(HWND hOwner, HMMSCONTAINER hCont);
 /* SaveAsSmil's work after the dialog: places the container's media beside lpszPath (through
  * mmsContainerSave, whose SMIL text goes to a temporary file there and is deleted) and writes
  * the presentation at lpszPath (BuildSmilFromContainer), used as given.  1, or 0 with
- * GetLastError() saying why; on failure lpszPath is as it was. */
+ * GetLastError() saying why (also when a media file cannot be placed); on failure lpszPath is
+ * as it was. */
 int SaveContainerAsSmil(HMMSCONTAINER hCont, LPCSTR lpszPath);
 
 /* The preview rectangle: the size (nWidth, nHeight) of section "size<index>" of

@@ -7,6 +7,7 @@
 
 #include "base_assert.h"
 #include "basemem.h"
+#include "fileio.h"
 #include "message.h"
 #include "message_private.h"
 #include "mime.h"

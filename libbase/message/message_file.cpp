@@ -201,8 +201,17 @@ int SaveContainerAsSmil(HMMSCONTAINER hCont, LPCSTR lpszPath)
             return 0;
         }
     }
-    mmsContainerSave(hCont, temp);
-    DeleteFileA(temp);
+    // Media that could not be placed would leave a presentation naming files that are not
+    // there: that is a failure, not a saved presentation.
+    BOOL placed = mmsContainerSave(hCont, temp);
+    DWORD why = GetLastError();
+    // The temporary text must go; a presentation is written only once it has.
+    if (GetFileAttributesA(temp) != INVALID_FILE_ATTRIBUTES && !DeleteFileA(temp) && !DeleteFileA(temp))
+        return 0;
+    if (!placed) {
+        SetLastError(why ? why : ERROR_GEN_FAILURE);
+        return 0;
+    }
     return BuildSmilFromContainer(hCont, lpszPath);
 }
 

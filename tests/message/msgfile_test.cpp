@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include "fileio.h"
 #include "message.h"
 #include "mime.h"
 #include "testkit.h"

@@ -9,6 +9,7 @@
 
 #include <windows.h>
 
+#include "fileio.h"
 #include "medley.h"
 #include "mime.h"
 
