@@ -9,7 +9,8 @@
  *   +------+-------------------------------------------+-------+---------+
  *
  *   entry: HeadersLen (uintvar) DataLen (uintvar) ContentType Headers Data
- *          ContentType  well-known code | 0x80, or "text/plain" as 0x03 0x83 0x81 0x83, or
+ *          ContentType  well-known code | 0x80, or "text/plain" as 0x03 0x83 0x81 0x83 (us-ascii)
+ *                       or 0x03 0x83 0x81 0xEA (a UTF-8 text beyond ASCII), or
  *                       "application/smil" as 0x13 type 0x00 0x81 0x83, or a text string
  *          Headers      0xC0 0x22 "<id>" 0x00 (Content-ID), 0x8E name 0x00 (Content-Location)
  */
@@ -82,10 +83,29 @@ void Text(std::string &out, const std::string &s)
     out += '\0';
 }
 
-void ContentType(std::string &out, const std::string &type)
+/* Whether a text is UTF-8 beyond ASCII (anything else goes as us-ascii). */
+bool Utf8BeyondAscii(const std::string &s)
+{
+    bool beyond = false;
+    for (size_t i = 0; i < s.size();) {
+        unsigned char c = (unsigned char)s[i];
+        int n = c < 0x80 ? 0 : (c >= 0xC2 && c <= 0xDF) ? 1 : (c >= 0xE0 && c <= 0xEF) ? 2 : (c >= 0xF0 && c <= 0xF4) ? 3 : -1;
+        if (n < 0 || i + n >= s.size())
+            return false;
+        for (int k = 1; k <= n; k++)
+            if (((unsigned char)s[i + k] & 0xC0) != 0x80)
+                return false;
+        beyond = beyond || n > 0;
+        i += n + 1;
+    }
+    return beyond;
+}
+
+void ContentType(std::string &out, const std::string &type, const std::string &data)
 {
     if (type == "text/plain") {
-        out += "\x03\x83\x81\x83";
+        // Charset utf-8 (106) for a UTF-8 text, us-ascii (3) otherwise.
+        out += Utf8BeyondAscii(data) ? "\x03\x83\x81\xEA" : "\x03\x83\x81\x83";
         return;
     }
     if (type == "application/smil") {
@@ -106,7 +126,7 @@ void Entry(std::string &out, const std::string &type, const std::string &id, con
            const std::string &data)
 {
     std::string headers;
-    ContentType(headers, type);
+    ContentType(headers, type, data);
     headers += "\xC0\x22";
     Text(headers, id);
     headers += '\x8E';

@@ -90,7 +90,7 @@ TEST(Demo, DamagedUserFileIsReportedAndTheRestGoesOn)
     ASSERT_EQ(r.damaged.size(), 1u);
     EXPECT_EQ(r.damaged[0].rfind("broken.jpg", 0), 0u);
     EXPECT_TRUE(Mentions(lines, "broken.jpg - DAMAGED"));
-    EXPECT_TRUE(Mentions(lines, "readme.doc - skipped"));
+    EXPECT_TRUE(Mentions(lines, "readme.doc - left out"));
     // Without a presentation of its own, the folder gets one slide per picture and the sound.
     EXPECT_GE(r.partsChecked, 4);
     EXPECT_EQ(r.thumbnails, 2);

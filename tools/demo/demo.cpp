@@ -10,6 +10,7 @@
 #include <windows.h>
 
 #include "basemem.h"
+#include "compose.h"
 #include "dib.h"
 #include "dib_png.h"
 #include "gif.h"
@@ -83,31 +84,6 @@ struct BlockGuard {
     }
 };
 
-/* What is wrong with a media file, or "" when it is fit to send. */
-std::string CheckMedia(const std::string &path, const std::string &ext)
-{
-    std::vector<unsigned char> bytes;
-    if (!ReadAll(path, &bytes))
-        return "cannot be read";
-    if (IsPicture(ext)) {
-        BlockGuard dib{PxOpenFile(path.c_str(), 0, 0)};
-        if (!dib.h)
-            return "not a picture that can be decoded";
-    } else if (ext == ".wav") {
-        if (bytes.size() < 12 || memcmp(bytes.data(), "RIFF", 4) != 0 || memcmp(bytes.data() + 8, "WAVE", 4) != 0)
-            return "not a RIFF/WAVE sound";
-    } else if (ext == ".smil") {
-        HMMSCONTAINER c = mmsContainerCreate();
-        if (!c)
-            return "no memory for a container";
-        BOOL loaded = mmsContainerLoad(c, path.c_str());
-        mmsContainerDestroy(c);
-        if (!loaded)
-            return "not a SMIL presentation whose media are all there";
-    }
-    return "";
-}
-
 struct PartRow {
     std::string type, name, id;
     long offset, length;
@@ -167,7 +143,8 @@ private:
     int m_extractDone = 0, m_extractTotal = 0;
     std::string m_work, m_media, m_inbox, m_received, m_sentParts, m_thumbs;
     std::vector<std::string> m_mediaFiles;
-    std::string m_smil;
+    std::string m_compose;  // converted copies made while composing
+    ComposeResult m_composed;
 };
 
 bool Runner::MakeFolders()
@@ -181,13 +158,18 @@ bool Runner::MakeFolders()
         m_work = Join(tmp, "medley-demo");
     }
     std::error_code ec;
-    fs::remove_all(m_work, ec);  // a previous run's results
     m_media = Join(m_work, "media");
     m_inbox = Join(m_work, "phone-inbox");
     m_received = Join(m_work, "received");
     m_sentParts = Join(m_work, "sent-parts");
     m_thumbs = Join(m_work, "thumbnails");
-    for (const std::string &d : {m_work, m_media, m_inbox, m_received, m_sentParts, m_thumbs}) {
+    m_compose = Join(m_work, "composed");
+    // A previous run's results go; nothing else of the work folder is touched.
+    for (const std::string &d : {m_media, m_inbox, m_received, m_sentParts, m_thumbs, m_compose})
+        fs::remove_all(d, ec);
+    for (const char *f : {"folder.dat", "message.dat"})
+        fs::remove(Join(m_work, f), ec);
+    for (const std::string &d : {m_work, m_media, m_inbox, m_received, m_sentParts, m_thumbs, m_compose}) {
         fs::create_directories(d, ec);
         if (!fs::is_directory(d, ec))
             return Fail("work folder", "cannot create " + d);
@@ -222,13 +204,14 @@ bool Runner::GatherMedia()
                 names.push_back(e.path().filename().string());
         std::sort(names.begin(), names.end());
         for (const std::string &name : names) {
-            std::string ext = Extension(name);
-            if (!MimeTypeOfExtension(ext.c_str()) && ext != ".smil") {
-                Say("     " + name + " - skipped: not a media type a message carries");
+            std::string ext = Extension(name), why;
+            int kind = ComposeClassify(Join(m_opt.userFolder, name).c_str(), &why, nullptr);
+            bool mixedRow = MimeTypeOfExtension(ext.c_str()) != nullptr;
+            if (kind == COMPOSE_OTHER && !mixedRow) {
+                Say("     " + name + " - left out: not a picture, text or sound");
                 continue;
             }
-            std::string why = CheckMedia(Join(m_opt.userFolder, name), ext);
-            if (!why.empty()) {
+            if (kind != COMPOSE_OTHER && !why.empty()) {
                 Say("     " + name + " - DAMAGED, left out: " + why);
                 m_rep->damaged.push_back(name + ": " + why);
                 continue;
@@ -242,9 +225,6 @@ bool Runner::GatherMedia()
         if (m_mediaFiles.empty())
             return Fail("media folder", "no usable media in " + m_opt.userFolder);
     }
-    for (const std::string &n : m_mediaFiles)
-        if (Extension(n) == ".smil" && m_smil.empty())
-            m_smil = n;
     return true;
 }
 
@@ -284,61 +264,37 @@ bool Runner::PackFolder()
     return true;
 }
 
-/* Step 2b: the SMIL-led message: container from the presentation, the presentation built
- * again from the container, and the message file generated from it. */
+/* Step 2b: the presentation-led message of the same folder: its own presentation with every
+ * medium it names, or one slide per picture with the text and sound of its name. */
 bool Runner::BuildSmilLed()
 {
-    if (m_smil.empty()) {
-        // A user folder without a presentation: one slide per picture, the first sound on
-        // the first slide.
-        std::string body;
-        std::string audio;
-        for (const std::string &n : m_mediaFiles)
-            if (Extension(n) == ".wav" || Extension(n) == ".mid")
-                audio = audio.empty() ? n : audio;
-        for (const std::string &n : m_mediaFiles) {
-            if (!IsPicture(Extension(n)) || Extension(n) == ".png")
-                continue;
-            body += "    <par dur=\"3000ms\">\n      <img src=\"" + n + "\" region=\"Image\"/>\n";
-            if (!audio.empty()) {
-                body += "      <audio src=\"" + audio + "\"/>\n";
-                audio.clear();
-            }
-            body += "    </par>\n";
-        }
-        if (body.empty())
-            return Fail("SMIL-led message", "the folder has no presentation and no picture to make one of");
-        std::string text = "<smil>\n  <head>\n    <layout>\n      <root-layout width=\"176\" height=\"208\"/>\n"
-                           "      <region id=\"Image\" left=\"0\" top=\"0\" width=\"176\" height=\"208\"/>\n"
-                           "    </layout>\n  </head>\n  <body>\n" + body + "  </body>\n</smil>\n";
-        m_smil = "slides.smil";
-        FILE *f = fopen(Join(m_media, m_smil).c_str(), "wb");
-        if (!f || fwrite(text.data(), 1, text.size(), f) != text.size() || fclose(f) != 0)
-            return Fail("SMIL-led message", "cannot write " + m_smil);
-    }
-    Say("3. the SMIL-led message (" + m_smil + " -> container -> BuildSmilFromContainer -> GenerateMessageFile):");
-    HMMSCONTAINER c = mmsContainerCreate();
-    if (!c)
-        return Fail("SMIL-led message", "no memory for a container");
-    std::unique_ptr<void, void (*)(void *)> guard(c, [](void *p) { mmsContainerDestroy((HMMSCONTAINER)p); });
-    if (!mmsContainerLoad(c, Join(m_media, m_smil).c_str()))
-        return Fail("SMIL-led message", "mmsContainerLoad cannot load " + m_smil);
-    std::string built = Join(m_media, "presentation.smil");
-    if (!BuildSmilFromContainer(c, built.c_str()))
-        return Fail("SMIL-led message", "BuildSmilFromContainer failed");
-    Say("     presentation rebuilt from " + std::to_string(mmsGetTimeLineCount(c)) + " timelines: " + built);
-    HMMSCONTAINER again = mmsContainerCreate();
-    if (!again)
-        return Fail("SMIL-led message", "no memory for a container");
-    std::unique_ptr<void, void (*)(void *)> guard2(again, [](void *p) { mmsContainerDestroy((HMMSCONTAINER)p); });
-    if (!mmsContainerLoad(again, built.c_str()))
-        return Fail("SMIL-led message", "the rebuilt presentation does not load back");
-    int value = 1;
-    std::string out = Join(m_work, "message");
-    if (!GenerateMessageFile("Medley demo", "demo-1", "+10000000000", out.c_str(), &value, again, 1))
-        return Fail("SMIL-led message", "GenerateMessageFile failed");
-    m_rep->sentFile = out + ".dat";
+    Say("3. the presentation-led message (ComposeFolder -> container -> GenerateMessageFile):");
+    std::string out = Join(m_work, "message.dat");
+    bool ok = ComposeFolder(m_media.c_str(), m_compose.c_str(), out.c_str(), &m_composed) != 0;
+    if (!ok)
+        return Fail("SMIL-led message", m_composed.reason);
+    Say("     " + (m_composed.presentation.empty() ? std::string("a presentation made of the folder")
+                                                   : "the folder's own presentation " + m_composed.presentation) +
+        ": " + std::to_string(m_composed.slides) + " slide(s)");
+    m_rep->pictures = m_composed.pictures;
+    m_rep->texts = m_composed.texts;
+    m_rep->sounds = m_composed.sounds;
+    m_rep->sentFile = out;
     PrintTable("related message", m_work, "message.dat");
+
+    // Which message carries each file, and why a file is left out of one.
+    Say("   what each file became:");
+    for (const ComposeFile &f : m_composed.files) {
+        std::string ext = Extension(f.name);
+        std::string mixed = MimeTypeOfExtension(ext.c_str())
+                                ? "in the mixed message"
+                                : "not in the mixed message (its folder table has no " + (ext.empty() ? "empty" : ext) +
+                                      " row)";
+        std::string led = f.carried ? "in the presentation-led message" : "not in the presentation-led message (" + f.note + ")";
+        if (f.carried && !f.note.empty() && f.kind == COMPOSE_TEXT)
+            led += " as " + f.note;
+        Say("     " + f.name + " - " + mixed + "; " + led);
+    }
     return true;
 }
 
@@ -458,9 +414,13 @@ bool Runner::CheckReceived()
         if (a != b)
             return Fail("compare", n + " differs from what was sent");
         std::string note = "identical to what was sent";
-        if (ReadAll(Join(m_media, n), &orig)) {
+        std::string source = Join(m_media, n);
+        for (const ComposeFile &f : m_composed.files)
+            if (f.name == n && f.converted)
+                source = Join(m_compose, n);
+        if (ReadAll(source, &orig)) {
             if (orig != a)
-                return Fail("compare", n + " differs from the media file " + Join(m_media, n));
+                return Fail("compare", n + " differs from the media file " + source);
             note += " and to the media file";
         }
         char line[512];

@@ -28,6 +28,7 @@ struct Report {
     std::string sentFile;              // the SMIL-led message
     std::string receivedFile;          // what the phone stored
     int partsChecked = 0;              // parts compared byte for byte
+    int pictures = 0, texts = 0, sounds = 0;  // media of the presentation-led message
     int thumbnails = 0;
 };
 

@@ -46,8 +46,9 @@ void Setup(CLI::App &app)
             medley::Fail("demo failed at step \"" + r.failedStep + "\": " + r.reason);
             return;
         }
-        printf("\nverdict: OK - %d parts sent over IrDA and received byte-identical, %d thumbnails written",
-               r.partsChecked, r.thumbnails);
+        printf("\nverdict: OK - %d parts sent over IrDA and received byte-identical (%d picture(s), %d text(s), "
+               "%d sound(s) and the presentation), %d thumbnails written",
+               r.partsChecked, r.pictures, r.texts, r.sounds, r.thumbnails);
         if (!r.damaged.empty())
             printf("; %zu damaged file(s) left out", r.damaged.size());
         printf(" (everything is in %s)\n", r.workFolder.c_str());

@@ -1,0 +1,357 @@
+/* A folder made into a presentation-led message: its own presentation, or slides made of its
+ * pictures with their texts and sounds; texts labelled by their charset; every file accounted
+ * for; the folders of a real person, through the demo to the phone. */
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "compose.h"
+#include "demo.h"
+#include "mime.h"
+#include "sample_media.h"
+#include "media_files.h"
+#include "testkit.h"
+
+namespace {
+
+const char kSep = testkit::kRealWin32 ? '\\' : '/';
+
+/* The sample media (photo.jpg, badge.bmp, logo.png, tone.wav, note.txt, show.smil), drawn once. */
+const std::map<std::string, testkit::Bytes> &Samples()
+{
+    static std::map<std::string, testkit::Bytes> files;
+    if (files.empty()) {
+        testkit::TempDir dir;
+        std::vector<demo::SampleFile> list;
+        std::string err;
+        EXPECT_TRUE(demo::MakeSampleFolder(dir.path() + kSep, &list, &err)) << err;
+        for (const auto &f : list)
+            files[f.name] = testkit::ReadFileBytes(dir.file(f.name));
+    }
+    return files;
+}
+
+/* A GIF of one 2x2 frame. */
+testkit::Bytes TinyGif()
+{
+    const unsigned char g[] = {'G', 'I', 'F', '8', '9', 'a', 2, 0, 2, 0, 0x80, 0, 0, 0, 0, 0, 255, 255, 255, 0x2C,
+                               0, 0, 0, 0, 2, 0, 2, 0, 0, 2, 2, 0x84, 0x51, 0, 0x3B};
+    return testkit::Bytes(g, g + sizeof g);
+}
+
+struct Folder {
+    testkit::TempDir dir;
+    void Put(const std::string &name, const testkit::Bytes &b) { ASSERT_TRUE(testkit::WriteFileBytes(dir.file(name), b)); }
+    void Put(const std::string &name, const std::string &text) { ASSERT_TRUE(testkit::WriteFileText(dir.file(name), text)); }
+    void Sample(const std::string &as, const std::string &sample) { Put(as, Samples().at(sample)); }
+};
+
+struct Part {
+    std::string type, name;
+    testkit::Bytes data;
+};
+
+/* The parts of a message file, the start part first. */
+std::vector<Part> PartsOf(const std::string &folder, const std::string &file, std::string *smil = nullptr)
+{
+    std::vector<Part> out;
+    MIME_MESSAGE *m = MimeOpenFile((folder + kSep).c_str(), file.c_str());
+    if (!m)
+        return out;
+    testkit::Bytes all = testkit::ReadFileBytes(folder + kSep + file);
+    for (MIME_PART *p = m->firstPart; p; p = p->next) {
+        Part q{p->contentType ? p->contentType : "", p->name ? p->name : "", {}};
+        q.data.assign(all.begin() + p->dataOffset, all.begin() + p->dataOffset + p->dataLength);
+        if (p == m->startPart && smil)
+            *smil = std::string(q.data.begin(), q.data.end());
+        out.push_back(q);
+    }
+    MimeDestroy(m);
+    return out;
+}
+
+const ComposeFile *Find(const ComposeResult &r, const std::string &name)
+{
+    for (const auto &f : r.files)
+        if (f.name == name)
+            return &f;
+    return nullptr;
+}
+
+const Part *FindPart(const std::vector<Part> &parts, const std::string &name)
+{
+    for (const auto &p : parts)
+        if (p.name == name)
+            return &p;
+    return nullptr;
+}
+
+std::vector<std::string> Listing(const std::string &dir)
+{
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA fd;
+    HANDLE h = FindFirstFileA((dir + "\\*.*").c_str(), &fd);
+    if (h != INVALID_HANDLE_VALUE) {
+        do
+            names.push_back(fd.cFileName);
+        while (FindNextFileA(h, &fd));
+        FindClose(h);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+}  // namespace
+
+/* Without a presentation: a slide per picture in name order with the text and sound of its
+ * name; leftover texts and sounds on slides of their own; ".jpeg" and texts carried. */
+TEST(Compose, SlidesFromAFolderWithoutPresentation)
+{
+    Folder f;
+    f.Sample("photo.jpg", "photo.jpg");
+    f.Sample("d.jpeg", "photo.jpg");
+    f.Put("a.GIF", TinyGif());
+    f.Put("A.txt", "caption of a\r\n");
+    f.Put("c.txt", "a text of its own\r\n");
+    f.Sample("tone.wav", "tone.wav");
+    f.Put("readme.doc", "not media");
+    testkit::TempDir work, out;
+    ComposeResult r;
+    ASSERT_EQ(ComposeFolder(f.dir.path().c_str(), work.path().c_str(), out.file("m.dat").c_str(), &r), 1) << r.reason;
+    EXPECT_EQ(r.pictures, 3);
+    EXPECT_EQ(r.texts, 2);
+    EXPECT_EQ(r.sounds, 1);
+    EXPECT_EQ(r.slides, 5);  // a.GIF + A.txt, d.jpeg, photo.jpg, c.txt, tone.wav
+    EXPECT_TRUE(r.presentation.empty());
+    ASSERT_NE(Find(r, "readme.doc"), nullptr);
+    EXPECT_FALSE(Find(r, "readme.doc")->carried);
+    EXPECT_EQ(Find(r, "readme.doc")->note, "not a picture, text or sound");
+
+    std::string smil;
+    auto parts = PartsOf(out.path(), "m.dat", &smil);
+    ASSERT_EQ(parts.size(), 7u);
+    EXPECT_EQ(parts[0].name, "mms.smil");
+    for (const char *n : {"a.GIF", "A.txt", "c.txt", "d.jpeg", "photo.jpg", "tone.wav"}) {
+        const Part *p = FindPart(parts, n);
+        ASSERT_NE(p, nullptr) << n;
+        EXPECT_EQ(p->data, testkit::ReadFileBytes(f.dir.file(n))) << n;  // byte for byte
+        EXPECT_NE(smil.find(std::string("src=\"") + n + "\""), std::string::npos) << n;
+    }
+    EXPECT_EQ(FindPart(parts, "c.txt")->type, "text/plain;charset=us-ascii");
+    EXPECT_EQ(FindPart(parts, "d.jpeg")->type, "image/jpeg");
+    // The layout phones expect, and the picture's text on its slide.
+    EXPECT_NE(smil.find("<root-layout width=\"176\" height=\"208\""), std::string::npos) << smil;
+    EXPECT_NE(smil.find("id=\"Image\" left=\"0\" top=\"0\" width=\"176\" height=\"144\""), std::string::npos) << smil;
+    EXPECT_NE(smil.find("id=\"Text\" left=\"0\" top=\"144\" width=\"176\" height=\"64\""), std::string::npos) << smil;
+    size_t gif = smil.find("src=\"a.GIF\""), caption = smil.find("src=\"A.txt\""), next = smil.find("<par", gif);
+    EXPECT_LT(gif, caption);
+    EXPECT_LT(caption, next);
+    EXPECT_LT(smil.find("src=\"d.jpeg\""), smil.find("src=\"photo.jpg\""));
+    // Nothing was written into the folder.
+    EXPECT_EQ(Listing(f.dir.path()).size(), 9u);  // 7 files, "." and ".."
+}
+
+/* A picture's sound sets its slide's duration; without one the slide lasts the default. */
+TEST(Compose, SlideDurationFromItsSound)
+{
+    Folder f;
+    f.Sample("beach.jpg", "photo.jpg");
+    f.Sample("beach.wav", "tone.wav");  // 1 s
+    f.Sample("hill.jpg", "photo.jpg");
+    testkit::TempDir work, out;
+    ComposeResult r;
+    ASSERT_EQ(ComposeFolder(f.dir.path().c_str(), work.path().c_str(), out.file("m.dat").c_str(), &r), 1) << r.reason;
+    EXPECT_EQ(r.slides, 2);
+    std::string smil;
+    PartsOf(out.path(), "m.dat", &smil);
+    size_t first = smil.find("<par"), second = smil.find("<par", first + 1);
+    ASSERT_NE(second, std::string::npos) << smil;
+    EXPECT_NE(smil.find("dur=\"5000ms\"", second), std::string::npos) << smil;
+    if (!testkit::UnderWine()) {  // Wine's media control interface may not open a wave device
+        EXPECT_NE(smil.substr(first, second - first).find("dur=\"1000ms\""), std::string::npos) << smil;
+    }
+}
+
+/* Texts go with their charset: us-ascii, UTF-8 as it is, Windows-1252 converted to UTF-8;
+ * what is no text is left out with the reason, and the rest goes on. */
+TEST(Compose, TextsByCharset)
+{
+    Folder f;
+    f.Sample("p.jpg", "photo.jpg");
+    f.Put("ascii.txt", "plain\r\n");
+    f.Put("utf8.txt", "caf\xC3\xA9 \xE2\x82\xAC\n");
+    f.Put("w1252.txt", "caf\xE9 \x80 \x93quoted\x94\n");
+    f.Put("undef.txt", "bad \x81 octet");
+    f.Put("binary.txt", std::string("nul\0inside", 10));
+    f.Put("empty.txt", "");
+    f.Put("big.txt", std::string(COMPOSE_MAX_TEXT + 1, 'x'));
+    f.Put("broken.jpg", "not a JPEG");
+    testkit::TempDir work, out;
+    ComposeResult r;
+    ASSERT_EQ(ComposeFolder(f.dir.path().c_str(), work.path().c_str(), out.file("m.dat").c_str(), &r), 1) << r.reason;
+    EXPECT_EQ(r.texts, 3);
+    for (const char *n : {"undef.txt", "binary.txt", "empty.txt", "big.txt", "broken.jpg"}) {
+        ASSERT_NE(Find(r, n), nullptr) << n;
+        EXPECT_FALSE(Find(r, n)->carried) << n;
+    }
+    EXPECT_NE(Find(r, "undef.txt")->note.find("neither"), std::string::npos);
+    EXPECT_NE(Find(r, "binary.txt")->note.find("control characters"), std::string::npos);
+    EXPECT_EQ(Find(r, "empty.txt")->note, "an empty file");
+    EXPECT_NE(Find(r, "big.txt")->note.find("longer than a message carries"), std::string::npos);
+    EXPECT_EQ(Find(r, "broken.jpg")->note, "not a picture that can be decoded");
+
+    auto parts = PartsOf(out.path(), "m.dat");
+    ASSERT_NE(FindPart(parts, "ascii.txt"), nullptr);
+    EXPECT_EQ(FindPart(parts, "ascii.txt")->type, "text/plain;charset=us-ascii");
+    ASSERT_NE(FindPart(parts, "utf8.txt"), nullptr);
+    EXPECT_EQ(FindPart(parts, "utf8.txt")->type, "text/plain;charset=utf_8");
+    EXPECT_EQ(FindPart(parts, "utf8.txt")->data, testkit::ReadFileBytes(f.dir.file("utf8.txt")));
+    ASSERT_NE(FindPart(parts, "w1252.txt"), nullptr);
+    EXPECT_EQ(FindPart(parts, "w1252.txt")->type, "text/plain;charset=utf_8");
+    const std::string want = "caf\xC3\xA9 \xE2\x82\xAC \xE2\x80\x9Cquoted\xE2\x80\x9D\n";
+    EXPECT_EQ(FindPart(parts, "w1252.txt")->data, testkit::Bytes(want.begin(), want.end()));
+    EXPECT_TRUE(Find(r, "w1252.txt")->converted);
+    // The original stays as it was.
+    EXPECT_EQ(testkit::ReadFileBytes(f.dir.file("w1252.txt")).size(), 16u);
+}
+
+/* The folder's own presentation is used as it stands, texts included; what it does not name
+ * is reported, and what it names but the folder lacks stops with the name. */
+TEST(Compose, TheFoldersOwnPresentation)
+{
+    Folder f;
+    f.Sample("photo.jpg", "photo.jpg");
+    f.Put("a.GIF", TinyGif());
+    f.Put("c.txt", "hello\r\n");
+    f.Sample("tone.wav", "tone.wav");
+    f.Sample("extra.jpg", "photo.jpg");
+    const std::string show =
+        "<smil><head><layout><root-layout width=\"176\" height=\"208\"/>"
+        "<region id=\"Image\" left=\"0\" top=\"0\" width=\"176\" height=\"144\"/>"
+        "<region id=\"Text\" left=\"0\" top=\"144\" width=\"176\" height=\"64\"/></layout></head><body>"
+        "<par dur=\"4000ms\"><img src=\"photo.jpg\" region=\"Image\"/><text src=\"c.txt\" region=\"Text\"/></par>"
+        "<par dur=\"3000ms\"><img src=\"a.GIF\" region=\"Image\"/><audio src=\"tone.wav\"/></par>"
+        "</body></smil>";
+    f.Put("show.smil", show);
+    f.Put("zz.smil", show);
+    testkit::TempDir work, out;
+    ComposeResult r;
+    ASSERT_EQ(ComposeFolder(f.dir.path().c_str(), work.path().c_str(), out.file("m").c_str(), &r), 1) << r.reason;
+    EXPECT_EQ(r.presentation, "show.smil");
+    EXPECT_EQ(r.slides, 2);
+    EXPECT_EQ(r.texts, 1);
+    EXPECT_EQ(Find(r, "extra.jpg")->note, "not in the presentation show.smil");
+    EXPECT_NE(Find(r, "zz.smil")->note.find("second presentation"), std::string::npos);
+    auto parts = PartsOf(out.path(), "m.dat");  // ".dat" added
+    ASSERT_EQ(parts.size(), 5u);
+    for (const char *n : {"photo.jpg", "a.GIF", "c.txt", "tone.wav"}) {
+        ASSERT_NE(FindPart(parts, n), nullptr) << n;
+        EXPECT_EQ(FindPart(parts, n)->data, testkit::ReadFileBytes(f.dir.file(n))) << n;
+    }
+
+    // A medium the presentation names is missing: its name, and no message.
+    ASSERT_TRUE(DeleteFileA(f.dir.file("c.txt").c_str()));
+    ASSERT_TRUE(DeleteFileA(f.dir.file("tone.wav").c_str()));
+    ComposeResult r2;
+    EXPECT_EQ(ComposeFolder(f.dir.path().c_str(), work.path().c_str(), out.file("m2.dat").c_str(), &r2), 0);
+    EXPECT_NE(r2.reason.find("c.txt, tone.wav"), std::string::npos) << r2.reason;
+    EXPECT_EQ(GetFileAttributesA(out.file("m2.dat").c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+/* Presentations that cannot be used, folders that give no message: a reason each, and no file. */
+TEST(Compose, FoldersThatGiveNoMessage)
+{
+    testkit::TempDir work, out;
+    auto expectFailure = [&](Folder &f, const std::string &words) {
+        ComposeResult r;
+        EXPECT_EQ(ComposeFolder(f.dir.path().c_str(), work.path().c_str(), out.file("m.dat").c_str(), &r), 0);
+        EXPECT_NE(r.reason.find(words), std::string::npos) << r.reason;
+        EXPECT_EQ(GetFileAttributesA(out.file("m.dat").c_str()), INVALID_FILE_ATTRIBUTES) << words;
+    };
+    {
+        Folder f;
+        f.Put("show.smil", "<smil><body><par><img src=\"a.gif\"/></par>");  // not closed
+        f.Put("a.gif", TinyGif());
+        expectFailure(f, "not a well-formed SMIL presentation");
+    }
+    {
+        Folder f;
+        f.Put("show.smil", "<smil><body><par><img src=\"../a.gif\"/></par></body></smil>");
+        expectFailure(f, "outside its folder");
+    }
+    {
+        Folder f;
+        f.Put("readme.doc", "x");
+        f.Put("empty.txt", "");
+        expectFailure(f, "no picture, text or sound");
+    }
+    {
+        Folder f;
+        for (int i = 0; i < COMPOSE_MAX_MEDIA + 1; i++)
+            f.Put("t" + std::to_string(1000 + i) + ".txt", "t");
+        expectFailure(f, "at most 126");
+    }
+}
+
+/* The two folders of a real person, through the demo: everything arrives at the phone. */
+TEST(Compose, PersonsFoldersArriveWhole)
+{
+    {
+        Folder f;
+        f.Sample("photo.jpg", "photo.jpg");
+        f.Put("a.GIF", TinyGif());
+        f.Put("c.txt", "hello from the lake\r\n");
+        f.Sample("tone.wav", "tone.wav");
+        f.Put("show.smil",
+              "<smil><head><layout><root-layout width=\"176\" height=\"208\"/>"
+              "<region id=\"Image\" left=\"0\" top=\"0\" width=\"176\" height=\"144\"/>"
+              "<region id=\"Text\" left=\"0\" top=\"144\" width=\"176\" height=\"64\"/></layout></head><body>"
+              "<par dur=\"4000ms\"><img src=\"photo.jpg\" region=\"Image\"/><text src=\"c.txt\" region=\"Text\"/></par>"
+              "<par dur=\"3000ms\"><img src=\"a.GIF\" region=\"Image\"/><audio src=\"tone.wav\"/></par>"
+              "</body></smil>");
+        testkit::TempDir work;
+        demo::Options o;
+        o.userFolder = f.dir.path();
+        o.workFolder = work.path();
+        demo::Report r;
+        std::vector<std::string> lines;
+        o.print = [&lines](const std::string &l) { lines.push_back(l); };
+        ASSERT_TRUE(demo::Run(o, &r)) << r.failedStep << ": " << r.reason;
+        EXPECT_EQ(r.partsChecked, 5);  // the presentation and its four media, byte for byte
+        EXPECT_EQ(r.texts, 1);
+    }
+    {
+        Folder f;
+        f.Sample("photo.jpg", "photo.jpg");
+        f.Sample("d.jpeg", "photo.jpg");
+        f.Put("a.GIF", TinyGif());
+        f.Put("c.txt", "hello\r\n");
+        f.Sample("tone.wav", "tone.wav");
+        testkit::TempDir work;
+        ASSERT_TRUE(testkit::WriteFileText(work.file("mine.txt"), "the user's own file"));
+        demo::Options o;
+        o.userFolder = f.dir.path();
+        o.workFolder = work.path();
+        demo::Report r;
+        std::vector<std::string> lines;
+        o.print = [&lines](const std::string &l) { lines.push_back(l); };
+        ASSERT_TRUE(demo::Run(o, &r)) << r.failedStep << ": " << r.reason;
+        EXPECT_EQ(r.partsChecked, 6);
+        EXPECT_EQ(r.pictures, 3);
+        EXPECT_EQ(r.texts, 1);
+        EXPECT_EQ(r.sounds, 1);
+        auto said = [&lines](const std::string &what) {
+            for (const auto &l : lines)
+                if (l.find(what) != std::string::npos)
+                    return true;
+            return false;
+        };
+        EXPECT_TRUE(said("d.jpeg - not in the mixed message (its folder table has no .jpeg row); in the presentation-led message"));
+        EXPECT_TRUE(said("c.txt - not in the mixed message (its folder table has no .txt row); in the presentation-led message"));
+        // The work folder's other files are left alone.
+        EXPECT_EQ(testkit::ReadFileBytes(work.file("mine.txt")).size(), 19u);
+    }
+}
