@@ -104,6 +104,37 @@ std::vector<std::string> Listing(const std::string &dir)
     return names;
 }
 
+/* Two slides: the photo with the text, then the GIF with the sound. */
+const char kShow[] =
+    "<smil><head><layout><root-layout width=\"176\" height=\"208\"/>"
+    "<region id=\"Image\" left=\"0\" top=\"0\" width=\"176\" height=\"144\"/>"
+    "<region id=\"Text\" left=\"0\" top=\"144\" width=\"176\" height=\"64\"/></layout></head><body>"
+    "<par dur=\"4000ms\"><img src=\"photo.jpg\" region=\"Image\"/><text src=\"c.txt\" region=\"Text\"/></par>"
+    "<par dur=\"3000ms\"><img src=\"a.GIF\" region=\"Image\"/><audio src=\"tone.wav\"/></par>"
+    "</body></smil>";
+
+/* The presentation kShow with its four media. */
+void PutShow(Folder &f, const std::string &text)
+{
+    f.Sample("photo.jpg", "photo.jpg");
+    f.Put("a.GIF", TinyGif());
+    f.Put("c.txt", text);
+    f.Sample("tone.wav", "tone.wav");
+    f.Put("show.smil", std::string(kShow));
+}
+
+/* The demo over the folder; its report lines. */
+std::vector<std::string> RunDemo(Folder &f, testkit::TempDir &work, demo::Report *r)
+{
+    demo::Options o;
+    o.userFolder = f.dir.path();
+    o.workFolder = work.path();
+    std::vector<std::string> lines;
+    o.print = [&lines](const std::string &l) { lines.push_back(l); };
+    demo::Run(o, r);
+    return lines;
+}
+
 }  // namespace
 
 /* Without a presentation: a slide per picture in name order with the text and sound of its
@@ -223,20 +254,9 @@ TEST(Compose, TextsByCharset)
 TEST(Compose, TheFoldersOwnPresentation)
 {
     Folder f;
-    f.Sample("photo.jpg", "photo.jpg");
-    f.Put("a.GIF", TinyGif());
-    f.Put("c.txt", "hello\r\n");
-    f.Sample("tone.wav", "tone.wav");
+    PutShow(f, "hello\r\n");
     f.Sample("extra.jpg", "photo.jpg");
-    const std::string show =
-        "<smil><head><layout><root-layout width=\"176\" height=\"208\"/>"
-        "<region id=\"Image\" left=\"0\" top=\"0\" width=\"176\" height=\"144\"/>"
-        "<region id=\"Text\" left=\"0\" top=\"144\" width=\"176\" height=\"64\"/></layout></head><body>"
-        "<par dur=\"4000ms\"><img src=\"photo.jpg\" region=\"Image\"/><text src=\"c.txt\" region=\"Text\"/></par>"
-        "<par dur=\"3000ms\"><img src=\"a.GIF\" region=\"Image\"/><audio src=\"tone.wav\"/></par>"
-        "</body></smil>";
-    f.Put("show.smil", show);
-    f.Put("zz.smil", show);
+    f.Put("zz.smil", kShow);
     testkit::TempDir work, out;
     ComposeResult r;
     ASSERT_EQ(ComposeFolder(f.dir.path().c_str(), work.path().c_str(), out.file("m").c_str(), &r), 1) << r.reason;
@@ -301,25 +321,11 @@ TEST(Compose, PersonsFoldersArriveWhole)
 {
     {
         Folder f;
-        f.Sample("photo.jpg", "photo.jpg");
-        f.Put("a.GIF", TinyGif());
-        f.Put("c.txt", "hello from the lake\r\n");
-        f.Sample("tone.wav", "tone.wav");
-        f.Put("show.smil",
-              "<smil><head><layout><root-layout width=\"176\" height=\"208\"/>"
-              "<region id=\"Image\" left=\"0\" top=\"0\" width=\"176\" height=\"144\"/>"
-              "<region id=\"Text\" left=\"0\" top=\"144\" width=\"176\" height=\"64\"/></layout></head><body>"
-              "<par dur=\"4000ms\"><img src=\"photo.jpg\" region=\"Image\"/><text src=\"c.txt\" region=\"Text\"/></par>"
-              "<par dur=\"3000ms\"><img src=\"a.GIF\" region=\"Image\"/><audio src=\"tone.wav\"/></par>"
-              "</body></smil>");
+        PutShow(f, "hello from the lake\r\n");
         testkit::TempDir work;
-        demo::Options o;
-        o.userFolder = f.dir.path();
-        o.workFolder = work.path();
         demo::Report r;
-        std::vector<std::string> lines;
-        o.print = [&lines](const std::string &l) { lines.push_back(l); };
-        ASSERT_TRUE(demo::Run(o, &r)) << r.failedStep << ": " << r.reason;
+        RunDemo(f, work, &r);
+        ASSERT_TRUE(r.ok) << r.failedStep << ": " << r.reason;
         EXPECT_EQ(r.partsChecked, 5);  // the presentation and its four media, byte for byte
         EXPECT_EQ(r.texts, 1);
     }
@@ -332,13 +338,9 @@ TEST(Compose, PersonsFoldersArriveWhole)
         f.Sample("tone.wav", "tone.wav");
         testkit::TempDir work;
         ASSERT_TRUE(testkit::WriteFileText(work.file("mine.txt"), "the user's own file"));
-        demo::Options o;
-        o.userFolder = f.dir.path();
-        o.workFolder = work.path();
         demo::Report r;
-        std::vector<std::string> lines;
-        o.print = [&lines](const std::string &l) { lines.push_back(l); };
-        ASSERT_TRUE(demo::Run(o, &r)) << r.failedStep << ": " << r.reason;
+        std::vector<std::string> lines = RunDemo(f, work, &r);
+        ASSERT_TRUE(r.ok) << r.failedStep << ": " << r.reason;
         EXPECT_EQ(r.partsChecked, 6);
         EXPECT_EQ(r.pictures, 3);
         EXPECT_EQ(r.texts, 1);
