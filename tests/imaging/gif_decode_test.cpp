@@ -290,9 +290,9 @@ TEST_F(GifTest, FilterSeesEachFrameAsDecoded) {
 }
 
 TEST_F(GifTest, FullTableKeepsDecodingFromOldStrings) {
-    // 500 x 400 pixels coded without a clear after the table fills: the late codes name strings
-    // first written more than 100000 pixels earlier (further back than the decoder's window).
-    const int w = 500, h = 400;
+    // 800 x 500 pixels coded without a clear after the table fills: the late codes name strings
+    // first written more than 300000 pixels earlier (further back than the decoder's window).
+    const int w = 800, h = 500;
     std::vector<int> px(size_t(w) * h);
     uint32_t v = 7;
     for (size_t i = 0; i < px.size(); ++i) {

@@ -112,6 +112,23 @@ TEST(GifFrames, InsertingIntoTwoHundredUsedEntriesAddsOnlyFarColours) {
     free(first.entries);
 }
 
+TEST(GifFrames, MergeTakesOnlyColoursFartherThanTen) {
+    // Both colours have grey 100 as their nearest entry: the first at distance sqrt(104), whose
+    // whole part is 10, stays out; the second, at sqrt(126) (11), is appended.
+    CGifFile gif;
+    Bytes t = GreyTable();
+    GIFPALETTE pal{256, t.data()};
+    ASSERT_EQ(1, gif.Create(4, 4, 0, &pal));
+    RGBQUAD q[2] = {{98, 94, 108, 0}, {97, 94, 109, 0}};  // blue, green, red
+    EXPECT_EQ(1, gif.MergeGlobalColors(200, q, 2));
+    GIFPALETTE after;
+    ASSERT_EQ(1, gif.GetGlobalPalette(&after));
+    const BYTE appended[3] = {109, 94, 97};
+    EXPECT_EQ(0, memcmp(after.entries + 3 * 200, appended, 3));
+    EXPECT_EQ(0, memcmp(after.entries + 3 * 201, t.data() + 3 * 201, 3 * 55));
+    free(after.entries);
+}
+
 TEST(GifFrames, MergeGlobalColorsArguments) {
     CGifFile gif;
     Bytes t = GreyTable();
