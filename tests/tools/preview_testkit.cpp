@@ -1,0 +1,149 @@
+#include "tools/preview_testkit.h"
+
+#include <string.h>
+
+#include <algorithm>
+#include <filesystem>
+
+#include <windows.h>
+
+#include "basemem.h"
+#include "gif.h"
+#include "mdoc.h"
+#include "pixkit.h"
+#include "sample_media.h"
+
+namespace preview_test {
+
+std::vector<unsigned char> Bytes(const std::string &s) { return std::vector<unsigned char>(s.begin(), s.end()); }
+
+bool AddPart(MIME_MESSAGE *m, const testkit::TempDir &dir, const std::string &name, const std::string &type,
+             const std::vector<unsigned char> &data, const char *contentId)
+{
+    if (!testkit::WriteFileBytes(dir.file(name), data))
+        return false;
+    std::string folder = dir.path() + "/";
+    MIME_PART_INFO info = {type.c_str(), folder.c_str(), name.c_str(), contentId};
+    return MimeAddPart(m, &info) != 0;
+}
+
+std::vector<unsigned char> TinyGif(int frames)
+{
+    testkit::TempDir dir;
+    CGifFile gif;
+    if (!gif.Create(16, 16, 0, nullptr))
+        return {};
+    static const DWORD kColours[] = {0x0000FF, 0x00FF00, 0xFF0000, 0x00FFFF};
+    for (int i = 0; i < frames; ++i) {
+        HGLOBAL dib = PxDibNew(16, 16, 24, 72, kColours[i % 4]);
+        GIFFRAMEINFO info = {};
+        info.width = 16;
+        info.height = 16;
+        info.delay = 20;
+        if (!dib || gif.InsertFrame(dib, &info, -1, nullptr) < 0) {
+            if (dib)
+                BaseMemFree(dib);
+            return {};
+        }
+    }
+    if (!gif.Save(dir.file("t.gif").c_str()))
+        return {};
+    return testkit::ReadFileBytes(dir.file("t.gif"));
+}
+
+std::string DemoMessage(const testkit::TempDir &dir)
+{
+    std::string media = dir.file("media");
+    CreateDirectoryA(media.c_str(), nullptr);
+    std::vector<demo::SampleFile> files;
+    std::string err;
+    if (!demo::MakeSampleFolder(media + "/", &files, &err))
+        return "";
+    HMMSCONTAINER c = mmsContainerCreate();
+    std::string out = dir.file("demo.dat");
+    bool ok = c && mmsContainerLoad(c, (media + "/show.smil").c_str()) &&
+              mmsGenerateMessage(c, "", "", "", out.c_str(), 1);
+    mmsContainerDestroy(c);
+    return ok ? out : "";
+}
+
+std::string MessageWithNames(const testkit::TempDir &dir, const std::vector<std::string> &names)
+{
+    MIME_MESSAGE *m = MimeCreate();
+    std::vector<std::string> stand;
+    bool ok = m != nullptr;
+    for (size_t i = 0; ok && i < names.size(); ++i) {
+        // The harmless name has the hostile one's length, so the file's lengths stay right.
+        std::string s(names[i].size(), (char)('a' + i));
+        stand.push_back(s);
+        ok = AddPart(m, dir, s, "image/gif", TinyGif(), nullptr);
+    }
+    ok = ok && MimeWriteFile(m, (dir.path() + "/").c_str(), "names.dat");
+    MimeDestroy(m);
+    if (!ok)
+        return "";
+    std::vector<unsigned char> bytes = testkit::ReadFileBytes(dir.file("names.dat"));
+    for (size_t i = 0; i < names.size(); ++i) {
+        auto at = bytes.begin();
+        int found = 0;
+        while ((at = std::search(at, bytes.end(), stand[i].begin(), stand[i].end())) != bytes.end()) {
+            std::copy(names[i].begin(), names[i].end(), at);
+            ++found;
+        }
+        if (!found)
+            return "";
+    }
+    return testkit::WriteFileBytes(dir.file("names.dat"), bytes) ? dir.file("names.dat") : "";
+}
+
+std::vector<std::string> FilesIn(const std::string &folder)
+{
+    std::vector<std::string> names;
+    std::error_code ec;
+    for (const auto &e : std::filesystem::directory_iterator(folder, ec))
+        names.push_back(e.path().filename().string() + (e.is_directory(ec) ? "/" : ""));
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+}  // namespace preview_test
+
+namespace preview_test {
+
+Picture ReadPicture(const std::string &path)
+{
+    Picture pic;
+    HGLOBAL dib = PxOpenFile(path.c_str(), 0, 0);
+    if (!dib)
+        return pic;
+    if (PxDibGetType(dib) != PX_TYPE_TRUECOLOR) {
+        HGLOBAL rgb = PxDibConvert8BitToTrueColor(dib);
+        BaseMemFree(dib);
+        dib = rgb;
+        if (!dib)
+            return pic;
+    }
+    const unsigned char *base = (const unsigned char *)BaseMemLock(dib);
+    BITMAPINFOHEADER bih;
+    memcpy(&bih, base, sizeof bih);
+    if (bih.biBitCount == 24 && bih.biWidth > 0 && bih.biHeight != 0) {
+        int w = bih.biWidth, h = bih.biHeight < 0 ? -bih.biHeight : bih.biHeight;
+        size_t stride = ((size_t)w * 3 + 3) & ~(size_t)3;
+        const unsigned char *bits = base + bih.biSize + bih.biClrUsed * 4;
+        pic.w = w;
+        pic.h = h;
+        pic.rgb.resize((size_t)w * h * 3);
+        for (int y = 0; y < h; ++y) {
+            const unsigned char *row = bits + stride * (bih.biHeight > 0 ? h - 1 - y : y);
+            for (int x = 0; x < w; ++x) {
+                unsigned char *o = &pic.rgb[((size_t)y * w + x) * 3];
+                o[0] = row[x * 3 + 2], o[1] = row[x * 3 + 1], o[2] = row[x * 3];
+            }
+        }
+    }
+    BaseMemUnlock(dib);
+    BaseMemFree(dib);
+    return pic;
+}
+
+}  // namespace preview_test

@@ -1,0 +1,38 @@
+/* Messages for the preview tests: the demo's, hand-made ones, and ones with hostile names. */
+#pragma once
+#include <string>
+#include <vector>
+
+#include "mime.h"
+#include "testkit.h"
+
+namespace preview_test {
+
+std::vector<unsigned char> Bytes(const std::string &s);
+/* Writes dir/name and adds it to the composing message m as a part of that type. */
+bool AddPart(MIME_MESSAGE *m, const testkit::TempDir &dir, const std::string &name, const std::string &type,
+             const std::vector<unsigned char> &data, const char *contentId);
+/* A 2 x 2 GIF of `frames` frames (red, then green, ...). */
+std::vector<unsigned char> TinyGif(int frames = 1);
+/* The demo's sample folder made into a related message (its presentation: two slides); the
+ * message's path, or "" on failure. */
+std::string DemoMessage(const testkit::TempDir &dir);
+/* A mixed message of one small GIF per name, the parts carrying exactly these names (written
+ * under harmless names first, the names then put in place in the file); its path or "". */
+std::string MessageWithNames(const testkit::TempDir &dir, const std::vector<std::string> &names);
+/* The names in a folder, sorted (sub-folders with a trailing "/"). */
+std::vector<std::string> FilesIn(const std::string &folder);
+
+}  // namespace preview_test
+
+namespace preview_test {
+
+/* A PNG read back through the imaging library: RGB, top-down; w == 0 when it cannot be read. */
+struct Picture {
+    int w = 0, h = 0;
+    std::vector<unsigned char> rgb;
+    const unsigned char *at(int x, int y) const { return &rgb[((size_t)y * w + x) * 3]; }
+};
+Picture ReadPicture(const std::string &path);
+
+}  // namespace preview_test
