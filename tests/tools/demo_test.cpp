@@ -6,6 +6,7 @@
 
 #include "demo.h"
 #include "testkit.h"
+#include "tools/preview_testkit.h"
 
 namespace {
 
@@ -38,6 +39,12 @@ TEST(Demo, SampleMediaTravelToThePhoneIntact)
     // The SMIL start part and the five media of the two slides, each compared byte for byte.
     EXPECT_EQ(r.partsChecked, 5);
     EXPECT_EQ(r.thumbnails, 2);  // photo.jpg and logo.png
+    // Both previews of what arrived: the storyboard reads back, the page names its slides.
+    EXPECT_GT(preview_test::ReadPicture(r.storyboard).w, 0) << r.storyboard;
+    bool pageOk = false;
+    auto page = testkit::ReadFileBytes(r.webPage, &pageOk);
+    ASSERT_TRUE(pageOk) << r.webPage;
+    EXPECT_NE(std::string(page.begin(), page.end()).find("2 slides"), std::string::npos);
     EXPECT_TRUE(r.damaged.empty());
     bool ok = false;
     auto sent = testkit::ReadFileBytes(r.sentFile, &ok);

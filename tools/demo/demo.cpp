@@ -14,12 +14,14 @@
 #include "dib.h"
 #include "dib_png.h"
 #include "gif.h"
+#include "html_page.h"
 #include "irda.h"
 #include "message.h"
 #include "mime.h"
 #include "phone_sim.h"
 #include "pixkit.h"
 #include "sample_media.h"
+#include "storyboard.h"
 
 namespace fs = std::filesystem;
 
@@ -136,6 +138,7 @@ private:
     bool SendToPhone();
     bool CheckReceived();
     bool MakeThumbnails();
+    bool MakePreviews();
     void PrintTable(const std::string &title, const std::string &folder, const std::string &file);
 
     const Options &m_opt;
@@ -465,11 +468,44 @@ bool Runner::MakeThumbnails()
     return true;
 }
 
+/* Step 6: what the phone will show, as a storyboard picture and as a web page.  A machine
+ * without the font still gets the page. */
+bool Runner::MakePreviews()
+{
+    Say("7. previews of the message the phone received:");
+    std::string err;
+    std::string stage = Join(m_work, "preview-stage");
+    std::error_code ec;
+    fs::create_directories(stage, ec);
+    preview::Face face;
+    if (!face.Load(&err)) {
+        Say("     storyboard skipped: " + err);
+    } else {
+        preview::Presentation p;
+        preview::Storyboard board;
+        std::string png = Join(m_work, "storyboard.png");
+        if (!preview::Load(m_rep->receivedFile, stage, &p, &err) ||
+            !preview::DrawStoryboard(p, stage, face, &board, &err) || !preview::WritePng(board.canvas, png, &err)) {
+            fs::remove_all(stage, ec);
+            return Fail("storyboard", err);
+        }
+        m_rep->storyboard = png;
+        Say("     storyboard (" + std::to_string(board.cells.size()) + " slides): " + png);
+    }
+    fs::remove_all(stage, ec);
+    preview::HtmlResult page;
+    if (!preview::WriteHtmlPreview(m_rep->receivedFile, Join(m_work, "preview"), &page, &err))
+        return Fail("web page", err);
+    m_rep->webPage = page.indexPath;
+    Say("     web page: " + page.indexPath);
+    return true;
+}
+
 bool Runner::Run()
 {
     BaseMemInit();
     bool ok = MakeFolders() && GatherMedia() && PackFolder() && BuildSmilLed() && SendToPhone() && CheckReceived() &&
-              MakeThumbnails();
+              MakeThumbnails() && MakePreviews();
     m_rep->ok = ok;
     return ok;
 }

@@ -30,6 +30,8 @@ struct Report {
     int partsChecked = 0;              // parts compared byte for byte
     int pictures = 0, texts = 0, sounds = 0;  // media of the presentation-led message
     int thumbnails = 0;
+    std::string storyboard;            // the storyboard PNG ("" when no font was found)
+    std::string webPage;               // the web page's index.html
 };
 
 /* Runs every step; stops at the first that fails (Report says which and why). */

@@ -52,6 +52,9 @@ void Setup(CLI::App &app)
         if (!r.damaged.empty())
             printf("; %zu damaged file(s) left out", r.damaged.size());
         printf(" (everything is in %s)\n", r.workFolder.c_str());
+        if (!r.storyboard.empty())
+            printf("storyboard of the received message: %s\n", r.storyboard.c_str());
+        printf("web page of the received message: %s\n", r.webPage.c_str());
     });
 }
 
