@@ -172,6 +172,8 @@ static int to_narrow(WCHAR w)
     return -1;
 }
 
+UINT WINAPI GetACP(void) { return 1252; }
+
 int WINAPI MultiByteToWideChar(UINT cp, DWORD, LPCSTR src, int srclen, LPWSTR dst, int dstlen)
 {
     if (!src || srclen == 0 || dstlen < 0) {

@@ -104,12 +104,13 @@ MDOC_API void WINAPI mmsContainerDestroy(HMMSCONTAINER hCont);
 #define MDOC_ERROR_SUBFOLDER 0x20000202L    /* a media file named with a folder cannot be placed beside it */
 #define MDOC_ERROR_NAME_CLASH 0x20000203L   /* two different files under one name */
 #define MDOC_ERROR_TOO_MANY_PARTS 0x20000204L /* a message would exceed 127 parts */
+#define MDOC_ERROR_TOO_DEEP 0x20000205L     /* a presentation nests elements more than 32 deep */
 
 /* Replaces the container's content by the SMIL presentation at lpszPath, whose media files lie
  * beside it (or below it).  1, or 0 when the file cannot be read, is not well-formed SMIL, or
  * names media that are missing or outside its folder; on failure the container is empty and
  * GetLastError() says why: the file call's code, ERROR_INVALID_DATA (not well-formed SMIL),
- * ERROR_FILE_TOO_LARGE, ERROR_INVALID_NAME (a source outside the folder), ERROR_FILE_NOT_FOUND
+ * MDOC_ERROR_TOO_DEEP (elements nested more than 32 deep), ERROR_FILE_TOO_LARGE, ERROR_INVALID_NAME (a source outside the folder), ERROR_FILE_NOT_FOUND
  * (missing media), ERROR_FILENAME_EXCED_RANGE or MDOC_ERROR_TOO_MANY.
  * NOTES: a media element without dur takes its <par>'s duration. */
 MDOC_API BOOL WINAPI mmsContainerLoad(HMMSCONTAINER hCont, LPCSTR lpszPath);

@@ -74,6 +74,16 @@ std::string NameOf(const std::string &path);
 /* Same file, as far as the names tell (separators and, on Windows, case ignored). */
 bool SamePath(const std::string &a, const std::string &b);
 
+/* Text encodings.  The container holds ANSI strings (the system's code page); a SMIL file is
+ * read in the encoding it declares (UTF-8 when it declares none) and written in the ANSI code
+ * page it is made of, declared as such (UTF-8 where that page has no XML name). */
+/* The document's text turned into ANSI: false (text unchanged) for an encoding that cannot be
+ * read.  UTF-8 that is not well-formed is taken as ANSI octets already. */
+bool SmilTextToAnsi(std::string &text);
+/* The XML declaration naming the encoding of ANSI text (empty for pure ASCII); text is turned
+ * into that encoding. */
+std::string SmilDeclarationFor(std::string &text);
+
 /* The text of a SMIL document. */
 std::string SmilText(const MDOC_SMIL *doc);
 /* A SMIL document of the container's slides: one <par> per media frame number.  Null for no

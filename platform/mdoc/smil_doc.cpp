@@ -19,8 +19,10 @@
  *   </smil>
  *
  * Zero numbers and null strings are left out (region geometry is always written).  Strings are
- * ANSI; when one holds a byte above 0x7F the text starts with an ISO-8859-1 declaration so the
- * document stays well-formed XML.
+ * ANSI; when one holds a byte above 0x7F the text starts with a declaration of the ANSI code
+ * page it is written in (ISO-8859-1, or windows-1252 when it uses 0x80-0x9F; elsewhere the
+ * text is turned into UTF-8 and declared so), so the document stays well-formed XML and reads
+ * back as the same characters.
  */
 #include <stdlib.h>
 #include <string.h>
@@ -29,6 +31,7 @@
 #include <map>
 #include <new>
 #include <set>
+#include <vector>
 
 #include "mdoc_private.h"
 
@@ -176,10 +179,140 @@ std::string SmilText(const MDOC_SMIL *doc)
         body += ">\n";
     }
     body += " </body>\n</smil>\n";
-    bool ascii = std::all_of(body.begin(), body.end(), [](char c) { return (unsigned char)c < 0x80; });
+    std::string declaration = SmilDeclarationFor(body);
+    return declaration + body;
+}
+
+/* ANSI -> UTF-16 -> UTF-8, or false. */
+static bool AnsiToUtf8(std::string &text)
+{
+    int wn = MultiByteToWideChar(CP_ACP, 0, text.data(), (int)text.size(), nullptr, 0);
+    if (wn <= 0)
+        return false;
+    std::vector<WCHAR> w((size_t)wn);
+    MultiByteToWideChar(CP_ACP, 0, text.data(), (int)text.size(), w.data(), wn);
+    int n = WideCharToMultiByte(CP_UTF8, 0, w.data(), wn, nullptr, 0, nullptr, nullptr);
+    if (n <= 0)
+        return false;
+    std::string out((size_t)n, 0);
+    WideCharToMultiByte(CP_UTF8, 0, w.data(), wn, &out[0], n, nullptr, nullptr);
+    text.swap(out);
+    return true;
+}
+
+std::string SmilDeclarationFor(std::string &text)
+{
+    bool ascii = true, c1 = false;
+    for (char ch : text) {
+        unsigned char c = (unsigned char)ch;
+        ascii = ascii && c < 0x80;
+        c1 = c1 || (c >= 0x80 && c <= 0x9F);
+    }
     if (ascii)
-        return body;
-    return "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n" + body;
+        return std::string();
+    // Code page 1252 is ISO-8859-1 but for 0x80-0x9F: the narrower name when it is exact.
+    if (GetACP() == 1252)
+        return c1 ? "<?xml version=\"1.0\" encoding=\"windows-1252\"?>\n"
+                  : "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n";
+    if (AnsiToUtf8(text))
+        return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
+    return std::string();
+}
+
+/* The encoding an XML text declares ("" for none), lower case. */
+static std::string DeclaredEncoding(const std::string &text)
+{
+    if (text.compare(0, 5, "<?xml") != 0)
+        return std::string();
+    size_t end = text.find("?>");
+    size_t at = text.find("encoding", 0);
+    if (end == std::string::npos || at == std::string::npos || at > end)
+        return std::string();
+    size_t q = text.find_first_of("\"'", at);
+    if (q == std::string::npos || q > end)
+        return std::string();
+    size_t close = text.find(text[q], q + 1);
+    if (close == std::string::npos || close > end)
+        return std::string();
+    std::string enc = text.substr(q + 1, close - q - 1);
+    for (char &c : enc)
+        if (c >= 'A' && c <= 'Z')
+            c = (char)(c + 32);
+    return enc;
+}
+
+/* Well-formed UTF-8 -> UTF-16; false for anything else. */
+static bool Utf8ToWide(const std::string &s, std::vector<WCHAR> &out)
+{
+    for (size_t i = 0; i < s.size();) {
+        unsigned char c = (unsigned char)s[i];
+        unsigned cp, len;
+        if (c < 0x80) {
+            cp = c, len = 1;
+        } else if (c >= 0xC2 && c <= 0xDF) {
+            cp = c & 0x1F, len = 2;
+        } else if (c >= 0xE0 && c <= 0xEF) {
+            cp = c & 0x0F, len = 3;
+        } else if (c >= 0xF0 && c <= 0xF4) {
+            cp = c & 0x07, len = 4;
+        } else {
+            return false;
+        }
+        if (i + len > s.size())
+            return false;
+        for (unsigned k = 1; k < len; k++) {
+            unsigned char d = (unsigned char)s[i + k];
+            if ((d & 0xC0) != 0x80)
+                return false;
+            cp = cp << 6 | (d & 0x3F);
+        }
+        if ((len == 3 && (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF))) || (len == 4 && (cp < 0x10000 || cp > 0x10FFFF)))
+            return false;
+        if (cp >= 0x10000) {
+            cp -= 0x10000;
+            out.push_back((WCHAR)(0xD800 + (cp >> 10)));
+            out.push_back((WCHAR)(0xDC00 + (cp & 0x3FF)));
+        } else {
+            out.push_back((WCHAR)cp);
+        }
+        i += len;
+    }
+    return true;
+}
+
+bool SmilTextToAnsi(std::string &text)
+{
+    if (text.compare(0, 3, "\xEF\xBB\xBF") == 0)
+        text.erase(0, 3);
+    std::string enc = DeclaredEncoding(text);
+    static const char *const kLatin[] = {"iso-8859-1", "iso_8859-1", "latin1", "l1", "windows-1252", "cp1252",
+                                         "us-ascii", "ascii"};
+    for (const char *l : kLatin)
+        if (enc == l) {
+            if (GetACP() == 1252)
+                return true;  // the octets are the code page's already
+            std::vector<WCHAR> w(text.size());
+            for (size_t i = 0; i < text.size(); i++)
+                w[i] = (WCHAR)(unsigned char)text[i];
+            int n = w.empty() ? 0 : WideCharToMultiByte(CP_ACP, 0, w.data(), (int)w.size(), nullptr, 0, "?", nullptr);
+            std::string out((size_t)n, 0);
+            if (n > 0)
+                WideCharToMultiByte(CP_ACP, 0, w.data(), (int)w.size(), &out[0], n, "?", nullptr);
+            text.swap(out);
+            return true;
+        }
+    if (!enc.empty() && enc != "utf-8" && enc != "utf8")
+        return false;
+    bool ascii = std::all_of(text.begin(), text.end(), [](char c) { return (unsigned char)c < 0x80; });
+    std::vector<WCHAR> w;
+    if (ascii || !Utf8ToWide(text, w))
+        return true;  // ASCII, or octets that are no UTF-8: taken as they are
+    int n = WideCharToMultiByte(CP_ACP, 0, w.data(), (int)w.size(), nullptr, 0, "?", nullptr);
+    std::string out((size_t)(n > 0 ? n : 0), 0);
+    if (n > 0)
+        WideCharToMultiByte(CP_ACP, 0, w.data(), (int)w.size(), &out[0], n, "?", nullptr);
+    text.swap(out);
+    return true;
 }
 
 MDOC_SMIL *SmilFromContainer(const MDOC_CONTAINER *c)

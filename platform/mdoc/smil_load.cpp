@@ -23,6 +23,11 @@ enum {
     kMaxSmilBytes = 4 << 20,
     kMaxSlides = 4096,
     kMaxPerSlide = 32,
+    /* A presentation needs a handful of levels (smil, body, seq, par, media: 5; head, layout,
+     * region: 4).  The XML reader descends one level of its own recursion per element, so a
+     * hostile document of tens of thousands of nested elements would exhaust the stack (a
+     * Windows thread has 1 MB); 32 levels leave room for extensions at a few KB of stack. */
+    kMaxDepth = 32,
 };
 
 /* Why a load stopped: a Windows code or one of this library's. */
@@ -235,6 +240,67 @@ struct Loader {
     }
 };
 
+/* The deepest element nesting of an XML text, counted as the reader will descend it (a start
+ * tag not closed by "/>" opens a level, an end tag closes one; comments, CDATA sections,
+ * declarations and processing instructions open none).  Stops counting once `limit` is
+ * passed.  Malformed text may count more levels than the reader would reach, never fewer. */
+int NestingDepth(const char *p, const char *end, int limit)
+{
+    int depth = 0, deepest = 0;
+    auto skip_to = [&](const char *q, const char *marker) {
+        size_t n = strlen(marker);
+        for (; q + n <= end; q++)
+            if (!memcmp(q, marker, n))
+                return q + n;
+        return end;
+    };
+    while (p < end && deepest <= limit) {
+        p = (const char *)memchr(p, '<', (size_t)(end - p));
+        if (!p)
+            break;
+        if (end - p >= 4 && !memcmp(p, "<!--", 4)) {
+            p = skip_to(p + 4, "-->");
+        } else if (end - p >= 9 && !memcmp(p, "<![CDATA[", 9)) {
+            p = skip_to(p + 9, "]]>");
+        } else if (end - p >= 2 && p[1] == '?') {
+            p = skip_to(p + 2, "?>");
+        } else if (end - p >= 2 && p[1] == '!') {
+            int brackets = 0; /* a DOCTYPE's internal subset nests [ ] */
+            for (p += 2; p < end; p++) {
+                if (*p == '[')
+                    brackets++;
+                else if (*p == ']')
+                    brackets--;
+                else if (*p == '>' && brackets <= 0)
+                    break;
+            }
+        } else if (end - p >= 2 && p[1] == '/') {
+            if (depth > 0)
+                depth--;
+            p = skip_to(p + 2, ">");
+        } else {
+            char quote = 0;
+            const char *q = p + 1;
+            for (; q < end; q++) {
+                if (quote) {
+                    if (*q == quote)
+                        quote = 0;
+                } else if (*q == '"' || *q == '\'') {
+                    quote = *q;
+                } else if (*q == '>') {
+                    break;
+                }
+            }
+            if (q >= end || q[-1] != '/') {
+                if (++depth > deepest)
+                    deepest = depth;
+            }
+            p = q;
+        }
+    }
+    return deepest;
+}
+
 void Clear(MDOC_CONTAINER *c)
 {
     c->timelines.clear();
@@ -257,10 +323,16 @@ MDOC_API BOOL WINAPI mmsContainerLoad(HMMSCONTAINER hCont, LPCSTR lpszPath)
         std::string text;
         if (!mdoc::ReadWholeFile(lpszPath, text, kMaxSmilBytes))
             return FALSE;
+        if (NestingDepth(text.data(), text.data() + text.size(), kMaxDepth) > kMaxDepth)
+            throw LoadError{MDOC_ERROR_TOO_DEEP};
+        // The container holds ANSI text: a UTF-8 (or undeclared) document is turned into it.
+        if (!mdoc::SmilTextToAnsi(text))
+            throw LoadError{ERROR_INVALID_DATA};
         std::vector<char> buf(text.begin(), text.end());
         buf.push_back(0);
         rapidxml::xml_document<> xml;
-        xml.parse<rapidxml::parse_validate_closing_tags>(buf.data());
+        // Character references below 256 become those octets (ISO-8859-1, as the ANSI text is).
+        xml.parse<rapidxml::parse_validate_closing_tags | rapidxml::parse_no_utf8>(buf.data());
         rapidxml::xml_node<> *smil = xml.first_node();
         if (!smil || strcmp(smil->name(), "smil") != 0)
             throw LoadError{ERROR_INVALID_DATA};

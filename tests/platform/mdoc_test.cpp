@@ -350,4 +350,86 @@ TEST(MdocSmil, WrittenFilesAreWellFormedXml)
     EXPECT_EQ(0, system(cmd.c_str())) << ReadText(out);
 }
 
+TEST(MdocLoad, DeepNestingIsRefusedWithoutDescending)
+{
+    Media m;
+    m.Put("a.gif", "GIF89a");
+    auto nested = [](int levels, const char *open, const char *close) {
+        std::string t = "<smil><body>";
+        for (int i = 0; i < levels; i++)
+            t += open;
+        t += "<par><img src=\"a.gif\"/></par>";
+        for (int i = 0; i < levels; i++)
+            t += close;
+        return t + "</body></smil>";
+    };
+    // smil, body, the x levels and par (the empty img opens none): 29 x make 32 levels, which load.
+    for (int levels : {28, 29}) {
+        Cont c;
+        std::string p = m.Put("ok.smil", nested(levels, "<x a='>'>", "</x>"));
+        EXPECT_TRUE(mmsContainerLoad(c.h, p.c_str())) << levels;
+        EXPECT_EQ(1, mmsGetObjectCountByTimeLine(c.h, 0)) << levels;
+    }
+    // One level more, and 70000 (which would overflow the reader's stack), are refused.
+    for (int levels : {30, 70000}) {
+        Cont c;
+        std::string p = m.Put("deep.smil", nested(levels, "<x>", "</x>"));
+        SetLastError(0);
+        EXPECT_FALSE(mmsContainerLoad(c.h, p.c_str())) << levels;
+        EXPECT_EQ((DWORD)MDOC_ERROR_TOO_DEEP, GetLastError()) << levels;
+    }
+    // Comments, CDATA, declarations and empty elements open no level.
+    std::string flat = "<?xml version=\"1.0\"?><!DOCTYPE smil [<!ENTITY e \"<x><x>\">]><smil><body>";
+    for (int i = 0; i < 100; i++)
+        flat += "<!-- <x><x> --><![CDATA[<x><x>]]><y/><?pi <x>?>";
+    flat += "<par><img src=\"a.gif\"/></par></body></smil>";
+    Cont c;
+    std::string p = m.Put("flat.smil", flat);
+    EXPECT_TRUE(mmsContainerLoad(c.h, p.c_str()));
+}
+
+TEST(MdocSmil, TextIsWrittenInTheEncodingItDeclares)
+{
+    Media m;
+    m.Put("caf\xE9.gif", "GIF89a");  // the ANSI (cp1252) name
+    // UTF-8, declared or by default, and Latin-1 declared: all name the same file.
+    const std::string docs[] = {
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?><smil><body><par><img src=\"caf\xC3\xA9.gif\" alt=\"\xE2\x82\xAC 5\"/></par></body></smil>",
+        "\xEF\xBB\xBF<smil><body><par><img src=\"caf\xC3\xA9.gif\" alt=\"\xE2\x82\xAC 5\"/></par></body></smil>",
+        "<?xml version='1.0' encoding='iso-8859-1'?><smil><body><par><img src=\"caf\xE9.gif\" alt=\"\x80 5\"/></par></body></smil>",
+        "<smil><body><par><img src=\"caf&#233;.gif\" alt=\"&#128; 5\"/></par></body></smil>",
+    };
+    for (const std::string &doc : docs) {
+        std::string in = m.Put("in.smil", doc);
+        Cont c;
+        ASSERT_TRUE(mmsContainerLoad(c.h, in.c_str())) << doc;
+        MEDIA_ATT info;
+        ASSERT_TRUE(mmsGetObjectInfo(c.h, 0, 0, &info));
+        EXPECT_STREQ(info.lpszSrc, "caf\xE9.gif");
+        if (doc.find("&#128;") == std::string::npos) {
+            EXPECT_STREQ(info.lpszAlt, "\x80 5") << doc;  // the euro sign of code page 1252
+        }
+        std::string out = m.dir.file("out.smil");
+        ASSERT_TRUE(mmsContainerSave(c.h, out.c_str()));
+        std::string text = ReadText(out);
+        // The octets written are those of the declared encoding.
+        bool euro = text.find('\x80') != std::string::npos;
+        EXPECT_EQ(0u, text.find(euro ? "<?xml version=\"1.0\" encoding=\"windows-1252\"?>"
+                                     : "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>"))
+            << text;
+        EXPECT_NE(std::string::npos, text.find("src=\"caf\xE9.gif\"")) << text;
+        // And they read back as the same presentation.
+        Cont again;
+        ASSERT_TRUE(mmsContainerLoad(again.h, out.c_str())) << text;
+        ASSERT_TRUE(mmsGetObjectInfo(again.h, 0, 0, &info));
+        EXPECT_STREQ(info.lpszSrc, "caf\xE9.gif");
+    }
+    // An encoding the reader cannot read is refused.
+    Cont c;
+    std::string p = m.Put("u16.smil", "<?xml version=\"1.0\" encoding=\"UTF-16\"?><smil/>");
+    SetLastError(0);
+    EXPECT_FALSE(mmsContainerLoad(c.h, p.c_str()));
+    EXPECT_EQ((DWORD)ERROR_INVALID_DATA, GetLastError());
+}
+
 }  // namespace

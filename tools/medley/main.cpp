@@ -79,6 +79,7 @@ std::string Why(unsigned long code)
         {(unsigned long)MDOC_ERROR_TOO_MANY_PARTS, "a message carries at most 127 parts"},
         {(unsigned long)MDOC_ERROR_TOO_MANY, "the presentation has more slides, media in a slide or regions than a message holds"},
         {(unsigned long)MDOC_ERROR_SUBFOLDER, "a media file lies in a sub-folder and cannot be placed beside the presentation"},
+        {(unsigned long)MDOC_ERROR_TOO_DEEP, "the presentation nests elements more than 32 deep"},
         {(unsigned long)MDOC_ERROR_NAME_CLASH, "two different media files have the same name"},
         {WSAETIMEDOUT, "the phone stopped taking data (timed out)"},
         {WSAECONNRESET, "the phone dropped the link"},

@@ -98,6 +98,8 @@ COMPAT_API LPSTR WINAPI CharNextA(LPCSTR lpsz);
 COMPAT_API LPSTR WINAPI CharPrevA(LPCSTR lpszStart, LPCSTR lpszCurrent);
 COMPAT_API BOOL WINAPI IsDBCSLeadByte(BYTE TestChar);
 COMPAT_API int WINAPIV wsprintfA(LPSTR, LPCSTR, ...);
+/* The ANSI code page: 1252 here. */
+COMPAT_API UINT WINAPI GetACP(void);
 COMPAT_API int WINAPI MultiByteToWideChar(UINT CodePage, DWORD dwFlags, LPCSTR lpMultiByteStr,
                                           int cbMultiByte, LPWSTR lpWideCharStr, int cchWideChar);
 COMPAT_API int WINAPI WideCharToMultiByte(UINT CodePage, DWORD dwFlags, LPCWSTR lpWideCharStr,
