@@ -27,7 +27,8 @@ endif()
 function(medley_stand_in target winname linuxname)
   cmake_parse_arguments(A "" "DEF" "SOURCES;LIBS" ${ARGN})
   add_library(${target} SHARED ${A_SOURCES})
-  target_include_directories(${target} PUBLIC ${CMAKE_CURRENT_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/platform/include)
+  target_include_directories(${target} PUBLIC $<BUILD_INTERFACE:${CMAKE_CURRENT_SOURCE_DIR}>
+                                            $<BUILD_INTERFACE:${CMAKE_SOURCE_DIR}/platform/include>)
   target_link_libraries(${target} PUBLIC win32 PRIVATE thirdparty fileio ${A_LIBS})
   if(WIN32)
     set_target_properties(${target} PROPERTIES OUTPUT_NAME ${winname} PREFIX "" SUFFIX ".dll"
@@ -64,8 +65,10 @@ endfunction()
 # published through compat's resource table elsewhere.
 function(medley_app_version target)
   set(dir ${CMAKE_SOURCE_DIR}/tools/version)
+  set(rc ${CMAKE_BINARY_DIR}/tools/version/app.rc)
+  configure_file(${dir}/app.rc.in ${rc} @ONLY)
   if(WIN32)
-    target_sources(${target} PRIVATE ${dir}/app.rc)
+    target_sources(${target} PRIVATE ${rc})
     return()
   endif()
   set(res ${CMAKE_BINARY_DIR}/tools/version/app.res)
@@ -73,9 +76,8 @@ function(medley_app_version target)
     find_program(WINDRES NAMES x86_64-w64-mingw32-windres i686-w64-mingw32-windres windres REQUIRED)
     add_custom_command(
       OUTPUT ${res}
-      COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/tools/version
-      COMMAND ${WINDRES} -i ${dir}/app.rc -O res -o ${res}
-      DEPENDS ${dir}/app.rc
+      COMMAND ${WINDRES} -i ${rc} -O res -o ${res}
+      DEPENDS ${rc}
       COMMENT "Compiling the programs' version block")
     add_custom_target(medley_app_res DEPENDS ${res})
   endif()

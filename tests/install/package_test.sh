@@ -1,0 +1,133 @@
+#!/bin/sh
+# Makes a release archive with cpack, unpacks it into an empty folder and uses it from there,
+# as a user who has nothing else would.
+# Usage: package_test.sh BUILD_DIR WORK_DIR GENERATOR PACKAGE_NAME VERSION [RUNNER]
+#   GENERATOR ZIP (a Windows build): every executable's imported DLLs are in the archive beside
+#   the programs or are Windows' own; with RUNNER (wine-run.sh) medley.exe runs from the
+#   unpacked folder.  TGZ / DEB (the native build): medley runs from the unpacked tree and
+#   reaches no library of the build tree.
+set -eu
+build=$1
+work=$2
+generator=$3
+name=$4
+version=$5
+runner=${6:-}
+
+fail() {
+  echo "FAIL: $*" >&2
+  exit 1
+}
+
+rm -rf "$work"
+mkdir -p "$work/unpacked" "$work/run"
+cpack -G "$generator" --config "$build/CPackConfig.cmake" -B "$work/cpack" >"$work/cpack.log" 2>&1 || {
+  cat "$work/cpack.log" >&2
+  fail "cpack -G $generator"
+}
+case $generator in
+  ZIP) archive=$work/cpack/$name.zip ;;
+  TGZ) archive=$work/cpack/$name.tar.gz ;;
+  DEB) archive=$(ls "$work"/cpack/*.deb) ;;
+esac
+[ -f "$archive" ] || fail "no $archive; cpack made: $(ls "$work/cpack")"
+echo "archive $(basename "$archive"), $(wc -c <"$archive") bytes"
+
+# What must be there (and what must not) once unpacked.
+if [ "$generator" = DEB ]; then
+  dpkg-deb -x "$archive" "$work/unpacked"
+  info=$(dpkg-deb -f "$archive" Package Version Architecture)
+  echo "$info"
+  echo "$info" | grep -q "^Version: $version\$" || fail "the package's version is not $version"
+  root=$work/unpacked/opt/redll
+else
+  (cd "$work/unpacked" && cmake -E tar xf "$archive")
+  root=$work/unpacked/$name
+fi
+[ -d "$root" ] || fail "the archive has no folder $name"
+(cd "$root" && find . -type f | sort) >"$work/contents.txt"
+need() {
+  for f in "$@"; do
+    grep -qx "./$f" "$work/contents.txt" || fail "the archive lacks $f"
+  done
+}
+need include/libbase/basefun.h include/libbase/mkarray include/libbase/fileio.h lib/cmake/libbase/libbaseConfig.cmake \
+  lib/cmake/libbase/libbaseConfigVersion.cmake lib/cmake/libbase/libbaseTargets.cmake share/doc/redll/README.md
+if grep -E '_private\.h$|/compat/(testing|extensions)\.h$|/(internal|irda_host)\.h$' "$work/contents.txt"; then
+  fail "private headers in the archive"
+fi
+
+if [ "$generator" = ZIP ]; then
+  need bin/medley.exe bin/plugins/redll.pll bin/PixKit.dll bin/SKUILib.dll bin/SKUI.dll bin/mdoc.dll bin/AlbumCore.dll \
+    bin/UI/WndFrmMask_lt.bmp lib/libbase.a
+  case $name in
+    *-win64) format=pei-x86-64 ;;
+    *) format=pei-i386 ;;
+  esac
+  # Windows' own DLLs: the ones Wine carries as built-in system DLLs.
+  system=$(find /usr/lib -type d -path '*/wine/x86_64-windows' | head -n 1)
+  [ -n "$system" ] || fail "no Wine system DLL folder to check imports against"
+  checked=0
+  for exe in $(cd "$root" && find . -type f \( -iname '*.exe' -o -iname '*.dll' -o -iname '*.pll' \) | sort); do
+    x86_64-w64-mingw32-objdump -f "$root/$exe" | grep -q "file format $format" || fail "$exe is not $format"
+    for dll in $(x86_64-w64-mingw32-objdump -p "$root/$exe" | sed -n 's/^[[:space:]]*DLL Name: //p' | tr -d '\r'); do
+      # A DLL is found beside the programs (the plug-in is loaded by a program in bin/), or
+      # is one of the system's.
+      if ls "$root/bin" | grep -qix "$dll"; then
+        :
+      elif ls "$system" | grep -qix "$dll"; then
+        case $dll in
+          lib*) fail "$exe imports $dll, a compiler runtime" ;;
+        esac
+      else
+        fail "$exe imports $dll, which is neither in the archive's bin/ nor a Windows system DLL"
+      fi
+      checked=$((checked + 1))
+    done
+  done
+  echo "imports checked: $checked"
+  [ "$checked" -gt 10 ] || fail "too few imports seen ($checked)"
+  if [ -n "$runner" ]; then
+    # An empty working folder, no WINEPATH: medley.exe finds its DLLs beside itself or not at all.
+    cd "$work/run"
+    unset WINEPATH
+    out=$("$runner" "$root/bin/medley.exe" --version 2>&1) || fail "medley.exe --version: $out"
+    echo "$out"
+    echo "$out" | grep -q '^medleystudio ' || fail "medley.exe --version said: $out"
+    out=$("$runner" "$root/bin/medley.exe" plugin info --module "$root/bin/plugins/redll.pll" 2>&1) ||
+      fail "medley.exe plugin info: $out"
+    echo "$out"
+    echo "$out" | grep -q "^version  *$version " || fail "plugin info shows no version $version"
+    echo "$out" | grep -q '^GUID  *{ee0775cb-88e3-439a-81ba-b947800a93f6}' || fail "plugin info shows no GUID"
+  fi
+  exit 0
+fi
+
+# The native tree: every program and library finds the others through $ORIGIN only.
+need bin/medley lib/medley/plugins/redll.pll lib/libcompat.so lib/libpixkit.so lib/libbase.a
+for f in $(cd "$root" && find . -type f \( -name medley -o -name '*.so' -o -name '*.pll' \) | sort); do
+  paths=$(readelf -d "$root/$f" | sed -n 's/.*(\(RPATH\|RUNPATH\)).*\[\(.*\)\]/\2/p')
+  for p in $(echo "$paths" | tr ':' ' '); do
+    case $p in
+      '$ORIGIN' | '$ORIGIN'/*) ;;
+      *) fail "$f searches $p" ;;
+    esac
+  done
+done
+libs=$(env -u LD_LIBRARY_PATH ldd "$root/bin/medley" "$root/lib/medley/plugins/redll.pll")
+echo "$libs" | grep 'not found' && fail "libraries missing"
+for lib in $(echo "$libs" | sed -n 's/.* => \(\/[^ ]*\) .*/\1/p'); do
+  lib=$(readlink -f "$lib")
+  case $lib in
+    "$root"/*) ;;
+    "$(readlink -f "$build")"/*) fail "$lib is taken from the build tree" ;;
+  esac
+done
+cd "$work/run"
+out=$(env -u LD_LIBRARY_PATH "$root/bin/medley" --version 2>&1) || fail "medley --version: $out"
+echo "$out"
+echo "$out" | grep -q '^medleystudio ' || fail "medley --version said: $out"
+out=$(env -u LD_LIBRARY_PATH "$root/bin/medley" plugin info --module "$root/lib/medley/plugins/redll.pll" 2>&1) ||
+  fail "medley plugin info: $out"
+echo "$out"
+echo "$out" | grep -q "^version  *$version " || fail "plugin info shows no version $version"
