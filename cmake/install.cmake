@@ -33,6 +33,11 @@ if(NOT WIN32)
   set_target_properties(redll PROPERTIES INSTALL_RPATH "$ORIGIN/${to_lib}")
 endif()
 
+# medley loads the module from the plug-in folder when none is beside it.
+file(RELATIVE_PATH plugins_from_bin /${CMAKE_INSTALL_BINDIR} /${MEDLEY_PLUGIN_DIR})
+set_source_files_properties(${CMAKE_SOURCE_DIR}/tools/medley/main.cpp DIRECTORY ${CMAKE_SOURCE_DIR}/tools
+                            PROPERTIES COMPILE_DEFINITIONS "MEDLEY_INSTALLED_PLUGIN_DIR=\"${plugins_from_bin}\"")
+
 install(TARGETS medley RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(TARGETS redll LIBRARY DESTINATION ${MEDLEY_PLUGIN_DIR} RUNTIME DESTINATION ${MEDLEY_PLUGIN_DIR})
 if(TARGET ui_pictures)

@@ -15,7 +15,7 @@ version=$5
 runner=${6:-}
 
 fail() {
-  echo "FAIL: $*" >&2
+  printf 'FAIL: %s\n' "$*" >&2
   exit 1
 }
 
@@ -37,8 +37,8 @@ echo "archive $(basename "$archive"), $(wc -c <"$archive") bytes"
 if [ "$generator" = DEB ]; then
   dpkg-deb -x "$archive" "$work/unpacked"
   info=$(dpkg-deb -f "$archive" Package Version Architecture)
-  echo "$info"
-  echo "$info" | grep -q "^Version: $version\$" || fail "the package's version is not $version"
+  printf '%s\n' "$info"
+  printf '%s\n' "$info" | grep -q "^Version: $version\$" || fail "the package's version is not $version"
   root=$work/unpacked/opt/redll
 else
   (cd "$work/unpacked" && cmake -E tar xf "$archive")
@@ -92,13 +92,16 @@ if [ "$generator" = ZIP ]; then
     cd "$work/run"
     unset WINEPATH
     out=$("$runner" "$root/bin/medley.exe" --version 2>&1) || fail "medley.exe --version: $out"
-    echo "$out"
-    echo "$out" | grep -q '^medleystudio ' || fail "medley.exe --version said: $out"
+    printf '%s\n' "$out"
+    printf '%s\n' "$out" | grep -q '^medleystudio ' || fail "medley.exe --version said: $out"
     out=$("$runner" "$root/bin/medley.exe" plugin info --module "$root/bin/plugins/redll.pll" 2>&1) ||
       fail "medley.exe plugin info: $out"
-    echo "$out"
-    echo "$out" | grep -q "^version  *$version " || fail "plugin info shows no version $version"
-    echo "$out" | grep -q '^GUID  *{ee0775cb-88e3-439a-81ba-b947800a93f6}' || fail "plugin info shows no GUID"
+    printf '%s\n' "$out"
+    printf '%s\n' "$out" | grep -q "^version  *$version " || fail "plugin info shows no version $version"
+    printf '%s\n' "$out" | grep -q '^GUID  *{ee0775cb-88e3-439a-81ba-b947800a93f6}' || fail "plugin info shows no GUID"
+    # Without --module: the one in the plug-in folder.
+    out=$("$runner" "$root/bin/medley.exe" plugin info 2>&1) || fail "medley.exe plugin info (its own module): $out"
+    printf '%s\n' "$out" | grep -qi '^module .*plugins.redll\.pll' || fail "medley.exe plugin info loaded: $out"
   fi
   exit 0
 fi
@@ -107,7 +110,7 @@ fi
 need bin/medley lib/medley/plugins/redll.pll lib/libcompat.so lib/libpixkit.so lib/libbase.a
 for f in $(cd "$root" && find . -type f \( -name medley -o -name '*.so' -o -name '*.pll' \) | sort); do
   paths=$(readelf -d "$root/$f" | sed -n 's/.*(\(RPATH\|RUNPATH\)).*\[\(.*\)\]/\2/p')
-  for p in $(echo "$paths" | tr ':' ' '); do
+  for p in $(printf '%s\n' "$paths" | tr ':' ' '); do
     case $p in
       '$ORIGIN' | '$ORIGIN'/*) ;;
       *) fail "$f searches $p" ;;
@@ -115,8 +118,8 @@ for f in $(cd "$root" && find . -type f \( -name medley -o -name '*.so' -o -name
   done
 done
 libs=$(env -u LD_LIBRARY_PATH ldd "$root/bin/medley" "$root/lib/medley/plugins/redll.pll")
-echo "$libs" | grep 'not found' && fail "libraries missing"
-for lib in $(echo "$libs" | sed -n 's/.* => \(\/[^ ]*\) .*/\1/p'); do
+printf '%s\n' "$libs" | grep 'not found' && fail "libraries missing"
+for lib in $(printf '%s\n' "$libs" | sed -n 's/.* => \(\/[^ ]*\) .*/\1/p'); do
   lib=$(readlink -f "$lib")
   case $lib in
     "$root"/*) ;;
@@ -125,9 +128,11 @@ for lib in $(echo "$libs" | sed -n 's/.* => \(\/[^ ]*\) .*/\1/p'); do
 done
 cd "$work/run"
 out=$(env -u LD_LIBRARY_PATH "$root/bin/medley" --version 2>&1) || fail "medley --version: $out"
-echo "$out"
-echo "$out" | grep -q '^medleystudio ' || fail "medley --version said: $out"
+printf '%s\n' "$out"
+printf '%s\n' "$out" | grep -q '^medleystudio ' || fail "medley --version said: $out"
 out=$(env -u LD_LIBRARY_PATH "$root/bin/medley" plugin info --module "$root/lib/medley/plugins/redll.pll" 2>&1) ||
   fail "medley plugin info: $out"
-echo "$out"
-echo "$out" | grep -q "^version  *$version " || fail "plugin info shows no version $version"
+printf '%s\n' "$out"
+printf '%s\n' "$out" | grep -q "^version  *$version " || fail "plugin info shows no version $version"
+out=$(env -u LD_LIBRARY_PATH "$root/bin/medley" plugin info 2>&1) || fail "medley plugin info (its own module): $out"
+printf '%s\n' "$out" | grep -q '^module .*/lib/medley/plugins/redll\.pll' || fail "medley plugin info loaded: $out"

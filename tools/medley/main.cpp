@@ -181,6 +181,24 @@ std::string ProgramDir()
     return slash == std::string::npos ? std::string() : s.substr(0, slash + 1);
 }
 
+std::string DefaultModule()
+{
+    std::string beside = ProgramDir() + "redll.pll";
+#ifdef MEDLEY_INSTALLED_PLUGIN_DIR
+    if (GetFileAttributesA(beside.c_str()) == INVALID_FILE_ATTRIBUTES) {
+        std::string installed = ProgramDir() + MEDLEY_INSTALLED_PLUGIN_DIR "/redll.pll";
+#ifdef _WIN32
+        for (char &c : installed)
+            if (c == '/')
+                c = '\\';
+#endif
+        if (GetFileAttributesA(installed.c_str()) != INVALID_FILE_ATTRIBUTES)
+            return installed;
+    }
+#endif
+    return beside;
+}
+
 }  // namespace medley
 
 int main(int argc, char **argv)

@@ -59,4 +59,8 @@ private:
 /* The folder of the medley program, with a trailing separator. */
 std::string ProgramDir();
 
+/* The module a verb loads when none is named: redll.pll beside the program (the build tree),
+ * else the one in the plug-in folder of the installed tree. */
+std::string DefaultModule();
+
 }  // namespace medley

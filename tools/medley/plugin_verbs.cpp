@@ -13,8 +13,6 @@
 
 namespace {
 
-std::string DefaultModule() { return medley::ProgramDir() + "redll.pll"; }
-
 bool LoadModule(host::PlugInHost &h, const std::string &path)
 {
     if (!h.Load(path)) {
@@ -174,15 +172,15 @@ void Setup(CLI::App &app)
     plugin->require_subcommand(1);
     auto *info = plugin->add_subcommand("info", "Type, GUID, version and the resources of each kind");
     auto infoPath = std::make_shared<std::string>();
-    info->add_option("--module", *infoPath, "The module to load (default: redll.pll beside medley)");
-    info->callback([=] { Info(infoPath->empty() ? DefaultModule() : *infoPath); });
+    info->add_option("--module", *infoPath, "The module to load (default: redll.pll beside medley, else in the installed plug-in folder)");
+    info->callback([=] { Info(infoPath->empty() ? medley::DefaultModule() : *infoPath); });
 
     auto *strings = app.add_subcommand("strings", "The module's strings by id (all of them when no id is given)");
     auto ids = std::make_shared<std::vector<uint32_t>>();
     auto stringsPath = std::make_shared<std::string>();
     strings->add_option("id", *ids, "String ids (0-65535)")->check(CLI::Range(0, 65535));
-    strings->add_option("--module", *stringsPath, "The module to load (default: redll.pll beside medley)");
-    strings->callback([=] { Strings(stringsPath->empty() ? DefaultModule() : *stringsPath, *ids); });
+    strings->add_option("--module", *stringsPath, "The module to load (default: redll.pll beside medley, else in the installed plug-in folder)");
+    strings->callback([=] { Strings(stringsPath->empty() ? medley::DefaultModule() : *stringsPath, *ids); });
 }
 
 }  // namespace

@@ -71,7 +71,7 @@ void Message(int id, const std::string &style, DWORD timeoutMs, const std::strin
         if (style == s.name)
             type = s.type;
     host::PlugInHost h;
-    if (!h.Load(module.empty() ? medley::ProgramDir() + "redll.pll" : module)) {
+    if (!h.Load(module.empty() ? medley::DefaultModule() : module)) {
         medley::Fail(h.error());
         return;
     }
@@ -294,7 +294,7 @@ void Setup(CLI::App &app)
     message->add_option("--style", *style, "Buttons: ok, okcancel, yesno, yesnocancel, retrycancel, abortretryignore")
         ->check(CLI::IsMember(names));
     message->add_option("--timeout", *timeout, "Answer with the default button after this many milliseconds");
-    message->add_option("--module", *module, "The module to load (default: redll.pll beside medley)");
+    message->add_option("--module", *module, "The module to load (default: redll.pll beside medley, else in the installed plug-in folder)");
     message->footer("Set MEDLEY_SKUI_ANSWER=yes (no, ok, cancel, default, ...) to answer without a person.");
     message->callback([=] { Message(*id, *style, *timeout, *module); });
 
