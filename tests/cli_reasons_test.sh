@@ -41,6 +41,12 @@ fi
 expect "the file does not exist" mime info "$work/missing.dat"
 printf 'not a message at all' > "$work/junk.dat"
 expect "damaged or not of the expected kind" mime info "$work/junk.dat"
+expect "the file does not exist" preview "$work/missing.dat" "$work/board.png"
+expect "damaged or not of the expected kind" preview "$work/junk.dat" "$work/board.png"
+expect "the name is not a folder" preview "$work/junk.dat" "$work/junk.dat" --html
+export MEDLEY_FONT="$work/no-such-font.ttf"
+expect "install Debian's fonts-dejavu-core" preview "$work/junk.dat" "$work/board.png"
+unset MEDLEY_FONT
 cp "$work/media/photo.jpg" "$work/keep.jpg"
 expect "would replace one of the inputs" mime build "$work/keep.jpg" --part "image/jpeg:$work/keep.jpg"
 cmp -s "$work/keep.jpg" "$work/media/photo.jpg" || { echo "FAIL: mime build destroyed its input" >&2; failures=$((failures + 1)); }

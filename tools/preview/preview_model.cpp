@@ -604,6 +604,14 @@ bool Load(const std::string &messagePath, const std::string &stageFolder, Presen
         *error = "cannot read the message " + messagePath;
         return false;
     }
+    // A failure keeps its cause in GetLastError() past the closing of the message.
+    auto fail = [&](const std::string &why) {
+        DWORD code = GetLastError();
+        data.reset();
+        SetLastError(code);
+        *error = why;
+        return false;
+    };
     std::string smil;
     for (size_t i = 0; i < out->parts.size(); ++i) {
         Part &p = out->parts[i];
@@ -612,22 +620,17 @@ bool Load(const std::string &messagePath, const std::string &stageFolder, Presen
                 out->notes.push_back("the presentation is larger than 4 MB and is not read");
                 continue;
             }
-            if (!ReadPart(data.get(), p, p.length, &smil)) {
-                *error = "cannot read the presentation from " + messagePath;
-                return false;
-            }
+            if (!ReadPart(data.get(), p, p.length, &smil))
+                return fail("cannot read the presentation from " + messagePath);
             continue;
         }
         std::string name = "part" + std::to_string(i) + "." + ExtensionFor(p.name, p.type);
         if (FioSameFile(messagePath.c_str(), Join(stageFolder, name).c_str()) == 1) {
             SetLastError(FIO_ERROR_OUTPUT_IS_INPUT);  // never over the message being read
-            *error = "cannot write " + Join(stageFolder, name);
-            return false;
+            return fail("cannot write " + Join(stageFolder, name));
         }
-        if (!StagePart(data.get(), p, Join(stageFolder, name))) {
-            *error = "cannot write " + Join(stageFolder, name);
-            return false;
-        }
+        if (!StagePart(data.get(), p, Join(stageFolder, name)))
+            return fail("cannot write " + Join(stageFolder, name));
         p.file = name;
     }
 
@@ -641,13 +644,15 @@ bool Load(const std::string &messagePath, const std::string &stageFolder, Presen
             out->notes.push_back("the presentation is not well-formed XML: one slide per picture is shown instead");
         } else {
             std::string smilPath = Join(stageFolder, kStartFile);
-            bool ok = FioSameFile(messagePath.c_str(), smilPath.c_str()) != 1 && WriteWhole(smilPath, smil);
-            for (size_t k = 0; ok && k < placeholders.size(); ++k)
-                ok = WriteWhole(Join(stageFolder, placeholders[k]), "");
-            if (!ok) {
-                *error = "cannot write " + Join(stageFolder, kStartFile);
-                return false;
+            if (FioSameFile(messagePath.c_str(), smilPath.c_str()) == 1) {
+                SetLastError(FIO_ERROR_OUTPUT_IS_INPUT);
+                return fail("cannot write " + smilPath);
             }
+            if (!WriteWhole(smilPath, smil))
+                return fail("cannot write " + smilPath);
+            for (const std::string &ph : placeholders)
+                if (!WriteWhole(Join(stageFolder, ph), ""))
+                    return fail("cannot write " + Join(stageFolder, ph));
             DWORD why = 0;
             out->fromSmil = SlidesOfSmil(out, smilPath, staged);
             if (!out->fromSmil)

@@ -87,12 +87,10 @@ bool Face::LoadFile(const std::string &path, std::string *error)
     return true;
 }
 
-bool Face::Load(std::string *error)
+/* Where DejaVu Sans is looked for when no font is named. */
+static std::vector<std::string> DefaultFontPlaces()
 {
     std::vector<std::string> places;
-    if (const char *env = getenv("MEDLEY_FONT"))
-        if (*env)
-            places.push_back(env);
     char self[MAX_PATH];
     DWORD n = GetModuleFileNameA(nullptr, self, sizeof self);
     if (n > 0 && n < sizeof self) {
@@ -110,6 +108,14 @@ bool Face::Load(std::string *error)
     if (w > 0 && w < sizeof windir)
         places.push_back(std::string(windir) + "\\Fonts\\DejaVuSans.ttf");
 #endif
+    return places;
+}
+
+bool Face::Load(std::string *error)
+{
+    const char *env = getenv("MEDLEY_FONT");
+    // A font asked for by name is the only one tried.
+    std::vector<std::string> places = env && *env ? std::vector<std::string>{env} : DefaultFontPlaces();
     std::string tried;
     for (const std::string &p : places) {
         if (GetFileAttributesA(p.c_str()) == INVALID_FILE_ATTRIBUTES) {

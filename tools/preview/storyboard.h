@@ -33,9 +33,10 @@ public:
     ~Face();
     Face(const Face &) = delete;
     Face &operator=(const Face &) = delete;
-    /* Loads the face from the first place it is found: MEDLEY_FONT, the program's folder
-     * (DejaVuSans.ttf), Debian's fonts-dejavu-core folder.  false with *error naming where it
-     * looked and what to install. */
+    /* Loads the face from the first place it is found: the program's folder (DejaVuSans.ttf),
+     * Debian's fonts-dejavu-core folder (under Wine: drive Z:), the Windows fonts folder; or
+     * only from MEDLEY_FONT when that is set.  false with *error naming where it looked and
+     * what to install. */
     bool Load(std::string *error);
     /* Loads a given file; false with *error. */
     bool LoadFile(const std::string &path, std::string *error);
