@@ -116,10 +116,10 @@ TEST(PreviewModel, MixedMessageGivesOneSlidePerPictureWithItsText)
     testkit::TempDir dir, stage;
     MIME_MESSAGE *m = MimeCreate();
     ASSERT_TRUE(m);
-    ASSERT_TRUE(AddPart(m, dir, "intro.txt", "text/plain", Bytes("first words"), nullptr));
     ASSERT_TRUE(AddPart(m, dir, "a.gif", "image/gif", preview_test::TinyGif(), nullptr));
     ASSERT_TRUE(AddPart(m, dir, "b.gif", "image/gif", preview_test::TinyGif(), nullptr));
     ASSERT_TRUE(AddPart(m, dir, "b.txt", "text/plain", Bytes("about b"), nullptr));
+    ASSERT_TRUE(AddPart(m, dir, "intro.txt", "text/plain", Bytes("first words"), nullptr));
     ASSERT_TRUE(AddPart(m, dir, "song.wav", "audio/wav", Bytes("RIFF....WAVE"), nullptr));
     ASSERT_TRUE(AddPart(m, dir, "data.bin", "application/octet-stream", Bytes("xyz"), nullptr));
     ASSERT_TRUE(MimeWriteFile(m, (dir.path() + "/").c_str(), "mixed.dat"));
@@ -191,6 +191,10 @@ TEST(PreviewModel, HostilePartNamesAreNeverPaths)
     EXPECT_EQ(p.parts[1].name, "..\\..\\evil.txt");
     EXPECT_EQ(p.parts[1].file, "part1.txt");
     EXPECT_EQ(preview_test::FilesIn(stage.path()), (std::vector<std::string>{"part0.jpg", "part1.txt"}));
+    // A picture alone on its slide has the whole screen.
+    ASSERT_EQ(p.slides.size(), 2u);
+    EXPECT_EQ(p.slides[0].image.region.h, preview::kDefaultHeight);
+    EXPECT_EQ(p.slides[0].image.region.w, preview::kDefaultWidth);
 }
 
 TEST(PreviewModel, TextsDecodeByTheirCharset)
