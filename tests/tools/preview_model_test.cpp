@@ -102,9 +102,7 @@ TEST(PreviewModel, MissingMediaKeepTheirSlideAndUnusedPartsAreNamed)
     EXPECT_TRUE(p.slides[1].audio.missing);
     EXPECT_EQ(p.slides[1].durationMs, preview::kDefaultSlideMs);  // no duration anywhere
     EXPECT_EQ(p.slides[2].durationMs, 1500);
-    std::vector<std::string> missing = p.missing;
-    std::sort(missing.begin(), missing.end());
-    EXPECT_EQ(missing, (std::vector<std::string>{"gone.jpg", "lost.amr"}));
+    EXPECT_EQ(p.missing, (std::vector<std::string>{"gone.jpg", "lost.amr"}));  // in order of first use
     EXPECT_EQ(UnusedNames(p), std::vector<std::string>{"extra.wav"});
     // The stand-ins that let the presentation load are gone again.
     EXPECT_EQ(preview_test::FilesIn(stage.path()),

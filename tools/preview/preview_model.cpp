@@ -262,9 +262,12 @@ bool PointSources(std::string *smil, const std::vector<Part> &parts, std::map<st
         while (!todo.empty()) {
             rapidxml::xml_node<> *n = todo.back();
             todo.pop_back();
+            // Children pushed last first, so the walk follows the document's order.
+            size_t mark = todo.size();
             for (rapidxml::xml_node<> *c = n->first_node(); c; c = c->next_sibling())
                 if (c->type() == rapidxml::node_element)
                     todo.push_back(c);
+            std::reverse(todo.begin() + mark, todo.end());
             if (n->type() != rapidxml::node_element || !IsMediaElement(n))
                 continue;
             for (rapidxml::xml_attribute<> *a = n->first_attribute(); a; a = a->next_attribute()) {
@@ -664,10 +667,11 @@ bool Load(const std::string &messagePath, const std::string &stageFolder, Presen
                 out->notes.push_back("the presentation cannot be read (Windows error " + std::to_string(why) +
                                      "): one slide per picture is shown instead");
             }
-            for (const auto &s : staged)
-                if (!s.second.missing.empty() &&
-                    std::find(out->missing.begin(), out->missing.end(), s.second.missing) == out->missing.end())
-                    out->missing.push_back(s.second.missing);
+            for (const std::string &ph : placeholders) {
+                const std::string &src = staged[ph].missing;
+                if (std::find(out->missing.begin(), out->missing.end(), src) == out->missing.end())
+                    out->missing.push_back(src);
+            }
         }
     } else if (haveStart) {
         out->notes.push_back("the presentation is empty: one slide per picture is shown instead");
