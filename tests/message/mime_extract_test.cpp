@@ -186,7 +186,7 @@ TEST(MimeNames, LongAndNonAsciiNamesReadBackExactly)
     std::string longest = std::string(123, 'n') + ".jpg";
     struct {
         std::string name, type, id;
-    } specs[] = {
+    } wanted[] = {
         {p64 + "_one.jpg", "image/jpeg", ""},
         {p64 + "_two.jpg", "image/jpeg", ""},
         {longest, longType, longId},
@@ -196,7 +196,7 @@ TEST(MimeNames, LongAndNonAsciiNamesReadBackExactly)
     };
     MIME_MESSAGE *m = MimeCreate();
     int i = 0;
-    for (const auto &s : specs) {
+    for (const auto &s : wanted) {
         ASSERT_TRUE(testkit::WriteFileBytes(src.file(s.name), Bytes(1, (unsigned char)('0' + i++)))) << s.name;
         MIME_PART_INFO info = {s.type.c_str(), Sep(src).c_str(), s.name.c_str(), s.id.empty() ? nullptr : s.id.c_str()};
         ASSERT_TRUE(MimeAddPart(m, &info));
@@ -212,9 +212,9 @@ TEST(MimeNames, LongAndNonAsciiNamesReadBackExactly)
     ASSERT_NE(r, nullptr);
     i = 0;
     for (const MIME_PART *p = r->firstPart; p; p = p->next, ++i) {
-        EXPECT_STREQ(p->name, specs[i].name.c_str());
-        if (!specs[i].id.empty()) {
-            EXPECT_STREQ(p->contentId, specs[i].id.c_str());
+        EXPECT_STREQ(p->name, wanted[i].name.c_str());
+        if (!wanted[i].id.empty()) {
+            EXPECT_STREQ(p->contentId, wanted[i].id.c_str());
         }
     }
     EXPECT_STREQ(r->firstPart->next->next->contentType, longType.c_str());
