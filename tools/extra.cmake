@@ -1,6 +1,6 @@
 # The main job's demo: its steps as a library (medley and the tests run it).
 add_library(medley_demo STATIC ${CMAKE_CURRENT_SOURCE_DIR}/demo/demo.cpp
-            ${CMAKE_CURRENT_SOURCE_DIR}/demo/sample_media.cpp ${CMAKE_CURRENT_SOURCE_DIR}/demo/dib_png.cpp)
+            ${CMAKE_CURRENT_SOURCE_DIR}/demo/sample_media.cpp)
 target_include_directories(medley_demo PUBLIC ${CMAKE_CURRENT_SOURCE_DIR}/demo)
 target_link_libraries(medley_demo PUBLIC libbase phone_sim PRIVATE thirdparty)
 foreach(lib pixkit mdoc)

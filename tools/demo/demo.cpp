@@ -12,7 +12,6 @@
 #include "basemem.h"
 #include "compose.h"
 #include "dib.h"
-#include "dib_png.h"
 #include "gif.h"
 #include "html_page.h"
 #include "irda.h"
@@ -460,7 +459,7 @@ bool Runner::MakeThumbnails()
         }
         BlockGuard g{thumb};
         std::string png = Join(m_thumbs, n + ".png"), err;
-        if (!thumb || !WriteDibPng(thumb, png, &err))
+        if (!thumb || !preview::WriteDibPng(thumb, png, &err))
             return Fail("thumbnails", n + ": " + (thumb ? err : "cannot be decoded"));
         Say("     " + png);
         ++m_rep->thumbnails;

@@ -16,65 +16,9 @@
 #include "medley.h"
 #include "pixkit.h"
 
-#define STB_IMAGE_WRITE_IMPLEMENTATION
-#define STB_IMAGE_WRITE_STATIC
-#if defined(__GNUC__)
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wunused-function"
-#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
-#endif
-#include <stb_image_write.h>
-#if defined(__GNUC__)
-#pragma GCC diagnostic pop
-#endif
+#include "storyboard.h"
 
 namespace {
-
-/* Writes any DIB as an RGB PNG; false on failure. */
-bool WriteDibPng(HGLOBAL hDib, const std::string &path) {
-    HGLOBAL hTrue = PxDibGetType(hDib) == PX_TYPE_TRUECOLOR ? PxDibDuplicate(hDib) : 0;
-    if (!hTrue) {
-        switch (PxDibGetType(hDib)) {
-        case PX_TYPE_8BIT:
-        case PX_TYPE_8BIT_GREY:
-            hTrue = PxDibConvert8BitToTrueColor(hDib);
-            break;
-        case PX_TYPE_4BIT:
-            hTrue = PxDibConvert4BitToTrueColor(hDib);
-            break;
-        case PX_TYPE_1BIT:
-            hTrue = PxDibConvert1BitToTrueColor(hDib);
-            break;
-        default:
-            break;
-        }
-    }
-    if (!hTrue)
-        return false;
-    const BYTE *p = static_cast<const BYTE *>(BaseMemLock(hTrue));
-    bool ok = false;
-    if (p) {
-        const BITMAPINFOHEADER *bih = reinterpret_cast<const BITMAPINFOHEADER *>(p);
-        int w = bih->biWidth, h = bih->biHeight;
-        if (bih->biBitCount == 24 && w > 0 && h > 0) {
-            size_t stride = (size_t(w) * 3 + 3) & ~size_t(3);
-            std::vector<unsigned char> rgb(size_t(w) * size_t(h) * 3);
-            const BYTE *px = p + 40 + 4 * bih->biClrUsed;
-            for (int y = 0; y < h; ++y) {
-                const BYTE *row = px + size_t(h - 1 - y) * stride;
-                for (int x = 0; x < w; ++x) {
-                    rgb[(size_t(y) * w + x) * 3] = row[3 * x + 2];
-                    rgb[(size_t(y) * w + x) * 3 + 1] = row[3 * x + 1];
-                    rgb[(size_t(y) * w + x) * 3 + 2] = row[3 * x];
-                }
-            }
-            ok = stbi_write_png(path.c_str(), w, h, 3, rgb.data(), w * 3) != 0;
-        }
-        BaseMemUnlock(hTrue);
-    }
-    BaseMemFree(hTrue);
-    return ok;
-}
 
 bool IsGifFile(const std::string &path) {
     WORD w, h;
@@ -137,10 +81,11 @@ void Thumb(const std::string &file, const std::string &out) {
         medley::Fail("cannot read picture " + file);
         return;
     }
-    bool ok = WriteDibPng(thumb, out);
+    std::string err;
+    bool ok = preview::WriteDibPng(thumb, out, &err);
     BaseMemFree(thumb);
     if (!ok)
-        medley::Fail("cannot write " + out);
+        medley::FailWhy(err);
 }
 
 /* Opens a picture (GIF: frame 0 as decoded; others through the imaging library). */
@@ -166,10 +111,11 @@ void DibVerb(const std::string &file, const std::string &out, HGLOBAL (*op)(HGLO
         medley::Fail(std::string(what) + " gave no picture");
         return;
     }
-    bool ok = WriteDibPng(result, out);
+    std::string err;
+    bool ok = preview::WriteDibPng(result, out, &err);
     BaseMemFree(result);
     if (!ok)
-        medley::Fail("cannot write " + out);
+        medley::FailWhy(err);
 }
 
 void Setup(CLI::App &app) {

@@ -139,6 +139,26 @@ bool StagePart(FIO_FILE *msg, const Part &p, const std::string &path)
     return FioCommit(out) != 0;
 }
 
+// One code point as UTF-8 (the caller has ruled out surrogates and values past U+10FFFF).
+void AppendUtf8(std::string &out, uint32_t cp)
+{
+    if (cp < 0x80) {
+        out += (char)cp;
+    } else if (cp < 0x800) {
+        out += (char)(0xC0 | (cp >> 6));
+        out += (char)(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        out += (char)(0xE0 | (cp >> 12));
+        out += (char)(0x80 | ((cp >> 6) & 0x3F));
+        out += (char)(0x80 | (cp & 0x3F));
+    } else {
+        out += (char)(0xF0 | (cp >> 18));
+        out += (char)(0x80 | ((cp >> 12) & 0x3F));
+        out += (char)(0x80 | ((cp >> 6) & 0x3F));
+        out += (char)(0x80 | (cp & 0x3F));
+    }
+}
+
 /* XML attribute text (entities not yet expanded) as the characters it stands for. */
 std::string Unescape(const char *p, size_t n)
 {
@@ -173,21 +193,7 @@ std::string Unescape(const char *p, size_t n)
             out += p[i];
             continue;
         }
-        if (cp < 0x80) {
-            out += (char)cp;
-        } else if (cp < 0x800) {
-            out += (char)(0xC0 | (cp >> 6));
-            out += (char)(0x80 | (cp & 0x3F));
-        } else if (cp < 0x10000) {
-            out += (char)(0xE0 | (cp >> 12));
-            out += (char)(0x80 | ((cp >> 6) & 0x3F));
-            out += (char)(0x80 | (cp & 0x3F));
-        } else {
-            out += (char)(0xF0 | (cp >> 18));
-            out += (char)(0x80 | ((cp >> 12) & 0x3F));
-            out += (char)(0x80 | ((cp >> 6) & 0x3F));
-            out += (char)(0x80 | (cp & 0x3F));
-        }
+        AppendUtf8(out, cp);
         i = semi;
     }
     return out;
@@ -489,21 +495,7 @@ std::string DecodeText(const std::string &bytes, const std::string &charset, std
     const unsigned char *p = (const unsigned char *)bytes.data(), *end = p + bytes.size();
     std::string out;
     auto put = [&](uint32_t cp) {
-        if (cp < 0x80) {
-            out += (char)cp;
-        } else if (cp < 0x800) {
-            out += (char)(0xC0 | (cp >> 6));
-            out += (char)(0x80 | (cp & 0x3F));
-        } else if (cp < 0x10000) {
-            out += (char)(0xE0 | (cp >> 12));
-            out += (char)(0x80 | ((cp >> 6) & 0x3F));
-            out += (char)(0x80 | (cp & 0x3F));
-        } else {
-            out += (char)(0xF0 | (cp >> 18));
-            out += (char)(0x80 | ((cp >> 12) & 0x3F));
-            out += (char)(0x80 | ((cp >> 6) & 0x3F));
-            out += (char)(0x80 | (cp & 0x3F));
-        }
+        AppendUtf8(out, cp);
     };
     note->clear();
     bool bomLE = end - p >= 2 && p[0] == 0xFF && p[1] == 0xFE, bomBE = end - p >= 2 && p[0] == 0xFE && p[1] == 0xFF;

@@ -329,54 +329,6 @@ private:
     Painter &m_paint;
 };
 
-/* A DIB block as RGB pixels; false for a layout this reader does not take. */
-bool DibToCanvas(HGLOBAL hDib, Canvas *out)
-{
-    DWORD size = BaseMemSize(hDib);
-    const uint8_t *base = (const uint8_t *)BaseMemLock(hDib);
-    if (!base)
-        return false;
-    bool ok = false;
-    do {
-        if (size < sizeof(BITMAPINFOHEADER))
-            break;
-        BITMAPINFOHEADER bih;
-        memcpy(&bih, base, sizeof bih);
-        int bits = bih.biBitCount;
-        if (bih.biWidth <= 0 || bih.biHeight == 0 || bih.biWidth > 16384 || bih.biHeight > 16384 ||
-            bih.biHeight < -16384 || (bits != 1 && bits != 4 && bits != 8 && bits != 24 && bits != 32))
-            break;
-        int w = bih.biWidth, h = bih.biHeight < 0 ? -bih.biHeight : bih.biHeight;
-        uint64_t colours = bih.biClrUsed ? bih.biClrUsed : (bits <= 8 ? 1u << bits : 0);
-        uint64_t stride = (((uint64_t)w * bits + 31) / 32) * 4;
-        uint64_t offset = bih.biSize + colours * 4;
-        if (colours > 256 || offset + stride * h > size)
-            break;
-        const uint8_t *pal = base + bih.biSize;
-        out->w = w;
-        out->h = h;
-        out->rgb.assign((size_t)w * h * 3, 0);
-        for (int y = 0; y < h; ++y) {
-            const uint8_t *row = base + offset + stride * (bih.biHeight > 0 ? h - 1 - y : y);
-            for (int x = 0; x < w; ++x) {
-                uint8_t *o = &out->rgb[((size_t)y * w + x) * 3];
-                if (bits >= 24) {
-                    int b = bits / 8;
-                    o[0] = row[x * b + 2], o[1] = row[x * b + 1], o[2] = row[x * b];
-                    continue;
-                }
-                unsigned idx = bits == 8 ? row[x] : bits == 4 ? (row[x / 2] >> ((x & 1) ? 0 : 4)) & 15
-                                                              : (row[x / 8] >> (7 - (x & 7))) & 1;
-                if (idx < colours)
-                    o[0] = pal[idx * 4 + 2], o[1] = pal[idx * 4 + 1], o[2] = pal[idx * 4];
-            }
-        }
-        ok = true;
-    } while (0);
-    BaseMemUnlock(hDib);
-    return ok;
-}
-
 /* The picture scaled into box keeping its proportions (region fit "meet"), centred; each
  * target pixel is the mean of the source pixels it covers. */
 void DrawScaled(Painter &paint, const Canvas &src, Rect box)
@@ -560,12 +512,60 @@ bool DrawStoryboard(const Presentation &p, const std::string &stageFolder, const
     return true;
 }
 
+bool DibToCanvas(HGLOBAL hDib, Canvas *out)
+{
+    DWORD size = BaseMemSize(hDib);
+    const uint8_t *base = (const uint8_t *)BaseMemLock(hDib);
+    if (!base)
+        return false;
+    bool ok = false;
+    do {
+        if (size < sizeof(BITMAPINFOHEADER))
+            break;
+        BITMAPINFOHEADER bih;
+        memcpy(&bih, base, sizeof bih);
+        int bits = bih.biBitCount;
+        if (bih.biWidth <= 0 || bih.biHeight == 0 || bih.biWidth > 65535 || bih.biHeight > 65535 ||
+            bih.biHeight < -65535 || (bits != 1 && bits != 4 && bits != 8 && bits != 24 && bits != 32))
+            break;
+        int w = bih.biWidth, h = bih.biHeight < 0 ? -bih.biHeight : bih.biHeight;
+        uint64_t colours = bih.biClrUsed ? bih.biClrUsed : (bits <= 8 ? 1u << bits : 0);
+        uint64_t stride = (((uint64_t)w * bits + 31) / 32) * 4;
+        uint64_t offset = bih.biSize + colours * 4;
+        if (colours > 256 || offset + stride * h > size)
+            break;
+        const uint8_t *pal = base + bih.biSize;
+        out->w = w;
+        out->h = h;
+        out->rgb.assign((size_t)w * h * 3, 0);
+        for (int y = 0; y < h; ++y) {
+            const uint8_t *row = base + offset + stride * (bih.biHeight > 0 ? h - 1 - y : y);
+            for (int x = 0; x < w; ++x) {
+                uint8_t *o = &out->rgb[((size_t)y * w + x) * 3];
+                if (bits >= 24) {
+                    int b = bits / 8;
+                    o[0] = row[x * b + 2], o[1] = row[x * b + 1], o[2] = row[x * b];
+                    continue;
+                }
+                unsigned idx = bits == 8 ? row[x] : bits == 4 ? (row[x / 2] >> ((x & 1) ? 0 : 4)) & 15
+                                                              : (row[x / 8] >> (7 - (x & 7))) & 1;
+                if (idx < colours)
+                    o[0] = pal[idx * 4 + 2], o[1] = pal[idx * 4 + 1], o[2] = pal[idx * 4];
+            }
+        }
+        ok = true;
+    } while (0);
+    BaseMemUnlock(hDib);
+    return ok;
+}
+
 bool WritePng(const Canvas &c, const std::string &path, std::string *error)
 {
     std::string png;
     auto sink = [](void *ctx, void *data, int size) { ((std::string *)ctx)->append((const char *)data, (size_t)size); };
     if (c.w <= 0 || c.h <= 0 || !stbi_write_png_to_func(sink, &png, c.w, c.h, 3, c.rgb.data(), c.w * 3)) {
         *error = "the picture cannot be encoded as PNG";
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return false;
     }
     FIO_FILE *f = FioCreateAtomic(path.c_str());
@@ -585,6 +585,17 @@ bool WritePng(const Canvas &c, const std::string &path, std::string *error)
         return false;
     }
     return true;
+}
+
+bool WriteDibPng(HGLOBAL hDib, const std::string &path, std::string *error)
+{
+    Canvas c;
+    if (!hDib || !DibToCanvas(hDib, &c)) {
+        *error = "the picture is not a 1, 4, 8, 24 or 32-bit DIB";
+        SetLastError(ERROR_INVALID_DATA);
+        return false;
+    }
+    return WritePng(c, path, error);
 }
 
 }  // namespace preview

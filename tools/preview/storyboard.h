@@ -19,6 +19,8 @@
 #pragma once
 #include <stdint.h>
 
+#include <windows.h>
+
 #include <string>
 #include <vector>
 
@@ -77,5 +79,12 @@ bool DrawStoryboard(const Presentation &p, const std::string &stageFolder, const
 /* Writes the canvas as a PNG file, whole or not at all.  false with *error (GetLastError() then
  * holds the file call's code). */
 bool WritePng(const Canvas &c, const std::string &path, std::string *error);
+
+/* A DIB block (1, 4, 8, 24 or 32 bits a pixel, bottom-up or top-down) as RGB pixels; false for
+ * a block that is not such a DIB or whose pixels reach past its end. */
+bool DibToCanvas(HGLOBAL hDib, Canvas *out);
+
+/* A DIB block written as an RGB PNG file, whole or not at all; false with *error, as WritePng. */
+bool WriteDibPng(HGLOBAL hDib, const std::string &path, std::string *error);
 
 }  // namespace preview
