@@ -15,6 +15,14 @@ Each *.txt holds one image: header lines, a line of dashes, then one text row pe
 
 8-bit files get a 256-entry palette (unused entries black) and biClrUsed 256; rows are stored
 bottom-up and padded to 4 bytes with zeros.  Lines starting with ';' are comments.
+
+A 24-bit picture may instead be drawn by one statement, with no pixel rows:
+
+    button W H back RRGGBB edge RRGGBB light RRGGBB face RRGGBB ink RRGGBB [label TEXT] [pressed]
+
+a W x H button: corners in the back colour, a one-pixel edge, the upper half light and the lower
+half face, and TEXT centred in the ink colour in the 5 x 7 letters below drawn twice their size
+(one pixel lower and to the right when pressed).
 """
 import os
 import struct
@@ -23,6 +31,72 @@ import sys
 
 class PictureError(Exception):
     pass
+
+
+# 5 x 7 letters for button labels ('#' ink).
+GLYPHS = {
+    'Y': ['#...#', '#...#', '.#.#.', '..#..', '..#..', '..#..', '..#..'],
+    'e': ['.....', '.....', '.###.', '#...#', '#####', '#....', '.###.'],
+    's': ['.....', '.....', '.####', '#....', '.###.', '....#', '####.'],
+    'N': ['#...#', '##..#', '#.#.#', '#..##', '#...#', '#...#', '#...#'],
+    'o': ['.....', '.....', '.###.', '#...#', '#...#', '#...#', '.###.'],
+    'O': ['.###.', '#...#', '#...#', '#...#', '#...#', '#...#', '.###.'],
+    'K': ['#...#', '#..#.', '#.#..', '##...', '#.#..', '#..#.', '#...#'],
+    'x': ['#...#', '#...#', '.#.#.', '..#..', '.#.#.', '#...#', '#...#'],
+}
+
+
+def draw_button(pic, words, where):
+    """Fills pic's legend and rows from a button statement."""
+    try:
+        width, height = int(words[1]), int(words[2])
+        opts = {}
+        i = 3
+        while i < len(words):
+            if words[i] == 'pressed':
+                opts['pressed'] = True
+                i += 1
+            else:
+                opts[words[i]] = words[i + 1]
+                i += 2
+        for key in ('back', 'edge', 'light', 'face', 'ink'):
+            pic['legend'][key[0]] = int(opts[key], 16)
+    except (IndexError, KeyError, ValueError):
+        raise PictureError('%s: button needs W H back edge light face ink' % where)
+    label = opts.get('label', '')
+    for ch in label:
+        if ch not in GLYPHS:
+            raise PictureError('%s: no letter "%s" for labels' % (where, ch))
+    grid = []
+    for y in range(height):
+        row = []
+        for x in range(width):
+            corner = (x in (0, width - 1)) and (y in (0, height - 1))
+            if corner:
+                row.append('b')
+            elif x in (0, width - 1) or y in (0, height - 1):
+                row.append('e')
+            else:
+                row.append('l' if y < height // 2 else 'f')
+        grid.append(row)
+    scale = 2
+    text_w = len(label) * 5 * scale + max(len(label) - 1, 0) * scale
+    text_h = 7 * scale
+    shift = 1 if opts.get('pressed') else 0
+    left = (width - text_w) // 2 + shift
+    top = (height - text_h) // 2 + shift
+    for n, ch in enumerate(label):
+        for gy, line in enumerate(GLYPHS[ch]):
+            for gx, dot in enumerate(line):
+                if dot != '#':
+                    continue
+                for dy in range(scale):
+                    for dx in range(scale):
+                        x = left + n * 6 * scale + gx * scale + dx
+                        y = top + gy * scale + dy
+                        if 0 < x < width - 1 and 0 < y < height - 1:
+                            grid[y][x] = 'i'
+    pic['rows'] = [''.join(r) for r in grid]
 
 
 def parse(path):
@@ -54,6 +128,8 @@ def parse(path):
             pic['palette'][index] = int(words[3], 16)
         elif words[0] == 'colour' and len(words) == 3 and len(words[1]) == 1:
             pic['legend'][words[1]] = int(words[2], 16)
+        elif words[0] == 'button' and pic['bits'] == 24:
+            draw_button(pic, words, where)
         else:
             raise PictureError('%s: cannot read "%s"' % (where, line))
     if not pic['file'] or not pic['bits'] or not pic['rows']:

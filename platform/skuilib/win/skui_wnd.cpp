@@ -1,36 +1,199 @@
 /*
- * The window classes of the skinned-GUI library: a window wrapper and a skinned control that
- * draws its state images.  Windows' own window system only.
+ * The window classes of the skinned-GUI library: a window wrapper and skinned controls that
+ * draw their state images.  Windows' own window system only.
  *
- * A wrapper finds its window and a window its wrapper through the window property "SKUI.Wnd";
- * a control carries its name, so that a screen's controls can be found by name.  A control's
- * state images are its own copies in Windows global memory, whatever allocator the caller's
- * block came from.
+ * A wrapper finds its window and a window its wrapper through the window property "SKUI.Wnd".
+ * A control's name, state images, state and tooltip live in a record owned by the control's
+ * window (property "SKUI.Ctrl", freed at WM_NCDESTROY), so they do not depend on which object
+ * wraps the window, or whether one does.  State images are the control's own copies in Windows
+ * global memory, whatever allocator the caller's block came from.
  */
 #include "skuilib.h"
 
+#include <commctrl.h>
 #include <string.h>
 
 #include <map>
 #include <memory>
+#include <string>
 
 #include "pixkit.h"
+#include "skui_template.h"
+#include "skuilib_private.h"
 
 namespace GUI {
 namespace {
 
 const char kWndProp[] = "SKUI.Wnd";
-const char kCtrlClass[] = "SKUICtrl";
+const char kCtrlProp[] = "SKUI.Ctrl";
+
+struct CtrlData {
+    char name[64];
+    HGLOBAL image[4];
+    int state;
+    bool tracking;  // TrackMouseEvent asked for WM_MOUSELEAVE
+    HWND tip;       // tooltip window, or null
+    std::string tips;
+};
+
+CtrlData *Data(HWND hCtrl)
+{
+    if (!hCtrl)
+        return nullptr;
+    char cls[32];
+    if (!GetClassNameA(hCtrl, cls, sizeof cls) || strcmp(cls, skuilib::kCtrlClass) != 0)
+        return nullptr;
+    return (CtrlData *)GetPropA(hCtrl, kCtrlProp);
+}
+
+struct WndDeleter {
+    void operator()(CSKUIWnd *w) const { w->Destroy(1); }
+};
 
 /* Wrappers made for parents that have none; they live as long as the library. */
-std::map<HWND, std::unique_ptr<CSKUIWnd>> &TempWrappers()
+std::map<HWND, std::unique_ptr<CSKUIWnd, WndDeleter>> &TempWrappers()
 {
-    static std::map<HWND, std::unique_ptr<CSKUIWnd>> m;
+    static std::map<HWND, std::unique_ptr<CSKUIWnd, WndDeleter>> m;
     return m;
 }
 
-/* The caller's DIB block read in the allocator the imaging library names (as the base
- * library's blocks are made), copied into a new global block, or 0 when it is no DIB. */
+void SetCtrlState(HWND hCtrl, CtrlData *d, int nState)
+{
+    if (nState < 0 || nState > 3 || nState == d->state)
+        return;
+    d->state = nState;
+    InvalidateRect(hCtrl, NULL, FALSE);
+}
+
+LRESULT CALLBACK CtrlProc(HWND hWnd, UINT msg, WPARAM wp, LPARAM lp)
+{
+    CtrlData *d = (CtrlData *)GetPropA(hWnd, kCtrlProp);
+    switch (msg) {
+    case WM_NCCREATE: {
+        CtrlData *made = new (std::nothrow) CtrlData();
+        if (!made || !SetPropA(hWnd, kCtrlProp, (HANDLE)made)) {
+            delete made;
+            return FALSE;
+        }
+        const CREATESTRUCTA *cs = (const CREATESTRUCTA *)lp;
+        lstrcpynA(made->name, cs->lpszName ? cs->lpszName : "", sizeof made->name);
+        return DefWindowProcA(hWnd, msg, wp, lp);
+    }
+    case WM_NCDESTROY:
+        if (CSKUIWnd *w = CSKUIWnd::FromHandlePermanent(hWnd))
+            w->Detech();
+        if (d) {
+            RemovePropA(hWnd, kCtrlProp);
+            if (d->tip)
+                DestroyWindow(d->tip);
+            for (HGLOBAL img : d->image)
+                if (img)
+                    GlobalFree(img);
+            delete d;
+        }
+        return DefWindowProcA(hWnd, msg, wp, lp);
+    case WM_PAINT: {
+        PAINTSTRUCT ps;
+        HDC dc = BeginPaint(hWnd, &ps);
+        HGLOBAL img = d ? d->image[d->state] : 0;
+        if (!img && d)
+            img = d->image[0];
+        if (img) {
+            skuilib::DrawGlobalDib(dc, img, 0, 0);
+        } else {
+            RECT rc;
+            ::GetClientRect(hWnd, &rc);
+            FillRect(dc, &rc, GetSysColorBrush(COLOR_BTNFACE));
+        }
+        EndPaint(hWnd, &ps);
+        return 0;
+    }
+    case WM_ERASEBKGND:
+        return 1;
+    case WM_ENABLE:
+        if (d)
+            SetCtrlState(hWnd, d, wp ? 0 : 3);
+        return 0;
+    case WM_MOUSEMOVE:
+        if (d && d->state == 0) {
+            SetCtrlState(hWnd, d, 1);
+            TRACKMOUSEEVENT tme = {sizeof tme, TME_LEAVE, hWnd, 0};
+            d->tracking = TrackMouseEvent(&tme) != FALSE;
+        }
+        return 0;
+    case WM_MOUSELEAVE:
+        if (d) {
+            d->tracking = false;
+            if (d->state == 1)
+                SetCtrlState(hWnd, d, 0);
+        }
+        return 0;
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK:
+        if (d && IsWindowEnabled(hWnd)) {
+            SetCtrlState(hWnd, d, 2);
+            SetCapture(hWnd);
+        }
+        return 0;
+    case WM_LBUTTONUP:
+        if (d && d->state == 2) {
+            POINT pt = {(short)LOWORD(lp), (short)HIWORD(lp)};
+            RECT rc;
+            ::GetClientRect(hWnd, &rc);
+            const bool inside = PtInRect(&rc, pt) != FALSE;
+            SetCtrlState(hWnd, d, inside ? 1 : 0);
+            if (GetCapture() == hWnd)
+                ReleaseCapture();
+            if (inside)
+                SendMessageA(::GetParent(hWnd), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(hWnd), BN_CLICKED), (LPARAM)hWnd);
+        }
+        return 0;
+    default:
+        return DefWindowProcA(hWnd, msg, wp, lp);
+    }
+}
+
+}  // namespace
+
+/* ---- shared inside the library ---- */
+
+}  // namespace GUI
+
+namespace skuilib {
+
+const char kCtrlClass[] = "SKUICtrl";
+
+HINSTANCE Instance()
+{
+    HMODULE m = NULL;
+    GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                       (LPCSTR)&Instance, &m);
+    return m;
+}
+
+bool RegisterCtrlClass()
+{
+    static bool done = false;
+    if (done)
+        return true;
+    WNDCLASSA wc = {};
+    wc.style = CS_HREDRAW | CS_VREDRAW;
+    wc.lpfnWndProc = GUI::CtrlProc;
+    wc.hInstance = Instance();
+    wc.hCursor = LoadCursor(NULL, IDC_ARROW);
+    wc.lpszClassName = kCtrlClass;
+    done = RegisterClassA(&wc) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
+    return done;
+}
+
+HWND CreateCtrlWindow(LPCSTR lpszName, HWND hParent, const RECT &rc, UINT nId)
+{
+    if (!lpszName || strlen(lpszName) > GUI::SKUI_NAME_MAX || !RegisterCtrlClass())
+        return NULL;
+    return CreateWindowExA(0, kCtrlClass, lpszName, WS_CHILD | WS_VISIBLE, rc.left, rc.top, rc.right - rc.left,
+                           rc.bottom - rc.top, hParent, (HMENU)(UINT_PTR)nId, Instance(), NULL);
+}
+
 HGLOBAL CopyDib(HGLOBAL hDib)
 {
     if (!hDib)
@@ -63,8 +226,17 @@ HGLOBAL CopyDib(HGLOBAL hDib)
     return copy;
 }
 
-/* Draws a copy made by CopyDib at (0, 0) of dc, unscaled. */
-void DrawDib(HDC dc, HGLOBAL hDib)
+void FreeImagingDib(HGLOBAL hDib)
+{
+    if (!hDib)
+        return;
+    if (PxIsHugeVersion())
+        ZelMemFree(hDib);
+    else
+        GlobalFree(hDib);
+}
+
+void DrawGlobalDib(HDC dc, HGLOBAL hDib, int x, int y)
 {
     const BYTE *p = (const BYTE *)GlobalLock(hDib);
     if (!p)
@@ -81,80 +253,14 @@ void DrawDib(HDC dc, HGLOBAL hDib)
     if (info.bih.biBitCount <= 8 && colours == 0)
         info.bih.biClrUsed = 1u << info.bih.biBitCount;
     const BYTE *bits = p + sizeof info.bih + colours * 4;
-    StretchDIBits(dc, 0, 0, info.bih.biWidth, info.bih.biHeight, 0, 0, info.bih.biWidth, info.bih.biHeight, bits,
+    StretchDIBits(dc, x, y, info.bih.biWidth, info.bih.biHeight, 0, 0, info.bih.biWidth, info.bih.biHeight, bits,
                   (const BITMAPINFO *)&info, DIB_RGB_COLORS, SRCCOPY);
     GlobalUnlock(hDib);
 }
 
-LRESULT CALLBACK CtrlProc(HWND hWnd, UINT msg, WPARAM wp, LPARAM lp);
+}  // namespace skuilib
 
-bool RegisterCtrlClass()
-{
-    static bool done = false;
-    if (done)
-        return true;
-    WNDCLASSA wc = {};
-    wc.style = CS_HREDRAW | CS_VREDRAW;
-    wc.lpfnWndProc = CtrlProc;
-    wc.hInstance = GetModuleHandleA("SKUILib.dll");
-    wc.hCursor = LoadCursor(NULL, IDC_ARROW);
-    wc.lpszClassName = kCtrlClass;
-    done = RegisterClassA(&wc) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
-    return done;
-}
-
-}  // namespace
-
-namespace {
-
-LRESULT CALLBACK CtrlProc(HWND hWnd, UINT msg, WPARAM wp, LPARAM lp)
-{
-    CSKUICtrl *ctrl = static_cast<CSKUICtrl *>(CSKUIWnd::FromHandlePermanent(hWnd));
-    switch (msg) {
-    case WM_PAINT: {
-        PAINTSTRUCT ps;
-        HDC dc = BeginPaint(hWnd, &ps);
-        RECT rc;
-        ::GetClientRect(hWnd, &rc);
-        FillRect(dc, &rc, GetSysColorBrush(COLOR_BTNFACE));
-        if (ctrl) {
-            HGLOBAL img = ctrl->GetControlDib(ctrl->GetState());
-            if (!img)
-                img = ctrl->GetControlDib(0);
-            if (img)
-                DrawDib(dc, img);
-        }
-        EndPaint(hWnd, &ps);
-        return 0;
-    }
-    case WM_ENABLE:
-        if (ctrl) {
-            ctrl->SetState(wp ? 0 : 3);
-        }
-        return 0;
-    case WM_LBUTTONDOWN:
-        if (ctrl) {
-            ctrl->SetState(2);
-            SetCapture(hWnd);
-        }
-        return 0;
-    case WM_LBUTTONUP:
-        if (ctrl && ctrl->GetState() == 2) {
-            ctrl->SetState(0);
-            ReleaseCapture();
-            POINT pt = {(short)LOWORD(lp), (short)HIWORD(lp)};
-            RECT rc;
-            ::GetClientRect(hWnd, &rc);
-            if (PtInRect(&rc, pt))
-                SendMessageA(::GetParent(hWnd), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(hWnd), BN_CLICKED), (LPARAM)hWnd);
-        }
-        return 0;
-    default:
-        return DefWindowProcA(hWnd, msg, wp, lp);
-    }
-}
-
-}  // namespace
+namespace GUI {
 
 /* ---- CSKUIWnd ---- */
 
@@ -162,9 +268,21 @@ CSKUIWnd::CSKUIWnd() : m_hWnd(NULL), m_bOwnsWindow(FALSE) {}
 
 CSKUIWnd::~CSKUIWnd()
 {
-    HWND h = Detach();
+    HWND h = m_hWnd;
+    if (h && GetPropA(h, kWndProp) == (HANDLE)this)
+        RemovePropA(h, kWndProp);
+    m_hWnd = NULL;
     if (h && m_bOwnsWindow)
         DestroyWindow(h);
+    TempWrappers().erase(h);
+}
+
+void *CSKUIWnd::Destroy(uint32_t flags)
+{
+    this->CSKUIWnd::~CSKUIWnd();
+    if (flags & 1)
+        ::operator delete(this);
+    return this;
 }
 
 HWND CSKUIWnd::GetSafeHwnd() const { return m_hWnd; }
@@ -180,7 +298,7 @@ CSKUIWnd *CSKUIWnd::GetParent() const
     auto it = temp.find(parent);
     if (it != temp.end() && it->second->m_hWnd == parent)
         return it->second.get();
-    std::unique_ptr<CSKUIWnd> w(new CSKUIWnd);
+    std::unique_ptr<CSKUIWnd, WndDeleter> w(new CSKUIWnd);
     w->m_hWnd = parent;  // not attached: a temporary view of a window that has no wrapper
     CSKUIWnd *raw = w.get();
     temp[parent] = std::move(w);
@@ -223,12 +341,13 @@ BOOL CSKUIWnd::Attach(HWND hWnd)
     return TRUE;
 }
 
-HWND CSKUIWnd::Detach()
+HWND CSKUIWnd::Detech()
 {
     HWND h = m_hWnd;
     if (h && GetPropA(h, kWndProp) == (HANDLE)this)
         RemovePropA(h, kWndProp);
     m_hWnd = NULL;
+    m_bOwnsWindow = FALSE;
     return h;
 }
 
@@ -239,54 +358,55 @@ CSKUIWnd *CSKUIWnd::FromHandlePermanent(HWND hWnd)
 
 /* ---- CSKUICtrl ---- */
 
-CSKUICtrl::CSKUICtrl() : m_szName(), m_hStateDib(), m_nState(0) {}
+CSKUICtrl::CSKUICtrl() {}
+CSKUICtrl::~CSKUICtrl() {}
 
-CSKUICtrl::~CSKUICtrl()
+BOOL CSKUICtrl::SetWindowDib(HWND hCtrl, int nState, HGLOBAL hDib)
 {
-    HWND h = Detach();
-    if (h && m_bOwnsWindow)
-        DestroyWindow(h);
-    m_bOwnsWindow = FALSE;
-    for (HGLOBAL &img : m_hStateDib)
-        if (img)
-            GlobalFree(img);
-}
-
-BOOL CSKUICtrl::SetControlDib(int nState, HGLOBAL hDib)
-{
-    if (nState < 0 || nState > 3)
+    CtrlData *d = Data(hCtrl);
+    if (!d || nState < 0 || nState > 3)
         return FALSE;
     HGLOBAL copy = 0;
-    if (hDib && !(copy = CopyDib(hDib)))
+    if (hDib && !(copy = skuilib::CopyDib(hDib)))
         return FALSE;
-    if (m_hStateDib[nState])
-        GlobalFree(m_hStateDib[nState]);
-    m_hStateDib[nState] = copy;
-    if (m_hWnd)
-        InvalidateRect(m_hWnd, NULL, FALSE);
+    if (d->image[nState])
+        GlobalFree(d->image[nState]);
+    d->image[nState] = copy;
+    InvalidateRect(hCtrl, NULL, FALSE);
     return TRUE;
+}
+
+BOOL CSKUICtrl::SetControlDib(int nState, HGLOBAL hDib) { return SetWindowDib(m_hWnd, nState, hDib); }
+
+LPCSTR CSKUICtrl::GetName() const
+{
+    CtrlData *d = Data(m_hWnd);
+    return d ? d->name : "";
+}
+
+int CSKUICtrl::GetState() const
+{
+    CtrlData *d = Data(m_hWnd);
+    return d ? d->state : 0;
 }
 
 void CSKUICtrl::SetState(int nState)
 {
-    if (nState < 0 || nState > 3 || nState == m_nState)
-        return;
-    m_nState = nState;
-    if (m_hWnd)
-        InvalidateRect(m_hWnd, NULL, FALSE);
+    if (CtrlData *d = Data(m_hWnd))
+        SetCtrlState(m_hWnd, d, nState);
 }
 
 HGLOBAL CSKUICtrl::GetControlDib(int nState) const
 {
-    return nState >= 0 && nState <= 3 ? m_hStateDib[nState] : 0;
+    CtrlData *d = Data(m_hWnd);
+    return d && nState >= 0 && nState <= 3 ? d->image[nState] : 0;
 }
 
 BOOL CSKUICtrl::Create(LPCSTR lpszName, HWND hParent, const RECT &rc, UINT nId)
 {
-    if (m_hWnd || !lpszName || strlen(lpszName) >= sizeof m_szName || !RegisterCtrlClass())
+    if (m_hWnd)
         return FALSE;
-    HWND h = CreateWindowExA(0, kCtrlClass, lpszName, WS_CHILD | WS_VISIBLE, rc.left, rc.top, rc.right - rc.left,
-                             rc.bottom - rc.top, hParent, (HMENU)(UINT_PTR)nId, GetModuleHandleA("SKUILib.dll"), NULL);
+    HWND h = skuilib::CreateCtrlWindow(lpszName, hParent, rc, nId);
     if (!h)
         return FALSE;
     if (!Attach(h)) {
@@ -294,23 +414,95 @@ BOOL CSKUICtrl::Create(LPCSTR lpszName, HWND hParent, const RECT &rc, UINT nId)
         return FALSE;
     }
     m_bOwnsWindow = TRUE;
-    strcpy(m_szName, lpszName);
     return TRUE;
+}
+
+HWND CSKUICtrl::FindCtrlWindow(HWND hScreen, LPCSTR lpszName)
+{
+    if (!hScreen || !lpszName)
+        return NULL;
+    for (HWND h = GetWindow(hScreen, GW_CHILD); h; h = GetWindow(h, GW_HWNDNEXT)) {
+        CtrlData *d = Data(h);
+        if (d && strcmp(d->name, lpszName) == 0)
+            return h;
+    }
+    return NULL;
 }
 
 CSKUICtrl *CSKUICtrl::FindInScreen(HWND hScreen, LPCSTR lpszName)
 {
-    if (!hScreen || !lpszName)
-        return nullptr;
-    for (HWND h = GetWindow(hScreen, GW_CHILD); h; h = GetWindow(h, GW_HWNDNEXT)) {
-        char cls[32];
-        if (!GetClassNameA(h, cls, sizeof cls) || strcmp(cls, kCtrlClass) != 0)
-            continue;
-        CSKUICtrl *c = static_cast<CSKUICtrl *>(FromHandlePermanent(h));
-        if (c && strcmp(c->m_szName, lpszName) == 0)
-            return c;
+    return static_cast<CSKUICtrl *>(FromHandlePermanent(FindCtrlWindow(hScreen, lpszName)));
+}
+
+BOOL CSKUICtrl::AttachCtrl(HWND hScreen, LPCSTR lpszName)
+{
+    HWND h = FindCtrlWindow(hScreen, lpszName);
+    return h && Attach(h);  // the screen made the window and destroys it with itself
+}
+
+/* ---- CButton ---- */
+
+CButton::CButton() {}
+CButton::~CButton() {}
+
+BOOL CButton::SetTips(LPCSTR lpszTips)
+{
+    CtrlData *d = Data(m_hWnd);
+    if (!d)
+        return FALSE;
+    d->tips = lpszTips ? lpszTips : "";
+    if (d->tip) {
+        DestroyWindow(d->tip);
+        d->tip = NULL;
     }
-    return nullptr;
+    if (d->tips.empty())
+        return TRUE;
+    INITCOMMONCONTROLSEX icc = {sizeof icc, ICC_WIN95_CLASSES};
+    InitCommonControlsEx(&icc);
+    d->tip = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, NULL, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
+                             CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, m_hWnd, NULL,
+                             skuilib::Instance(), NULL);
+    if (!d->tip)
+        return FALSE;
+    TOOLINFOA ti = {};
+    ti.cbSize = TTTOOLINFOA_V1_SIZE;
+    ti.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+    ti.hwnd = m_hWnd;
+    ti.uId = (UINT_PTR)m_hWnd;
+    ti.lpszText = &d->tips[0];
+    SendMessageA(d->tip, TTM_ADDTOOLA, 0, (LPARAM)&ti);
+    return TRUE;
+}
+
+int CButton::GetTips(LPSTR lpszBuf, int nBuf) const
+{
+    CtrlData *d = Data(m_hWnd);
+    const std::string tips = d ? d->tips : std::string();
+    if (lpszBuf && nBuf > 0)
+        lstrcpynA(lpszBuf, tips.c_str(), nBuf);
+    return (int)tips.size();
+}
+
+/* ---- CSKUIUserDefineArea ---- */
+
+CSKUIUserDefineArea::CSKUIUserDefineArea() : m_rcArea() {}
+CSKUIUserDefineArea::~CSKUIUserDefineArea() {}
+
+BOOL CSKUIUserDefineArea::AttachCtrl(HWND hScreen, LPCSTR lpszName)
+{
+    CSKUIScreen *screen = static_cast<CSKUIScreen *>(FromHandlePermanent(hScreen));
+    const SkuiTemplateDef *t = screen && skuilib::IsScreenWindow(hScreen) ? screen->GetUITemplate() : nullptr;
+    const SkuiControlDef *c = t ? t->Find(lpszName) : nullptr;
+    if (!c || c->kind != SKUI_KIND_AREA)
+        return FALSE;
+    SetRect(&m_rcArea, c->left, c->top, c->right, c->bottom);
+    return TRUE;
+}
+
+void CSKUIUserDefineArea::GetRect(LPRECT lpRect) const
+{
+    if (lpRect)
+        *lpRect = m_rcArea;
 }
 
 }  // namespace GUI

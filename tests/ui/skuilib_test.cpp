@@ -1,0 +1,336 @@
+/*
+ * The skinned-GUI class library: the modal dialog's hooks in the order it calls them, its three
+ * endings, controls made from a template (pictures, names, clicks, the disabled state,
+ * tooltips), user-defined areas, the plain window base, and every virtual slot called by index.
+ */
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "baseui.h"
+#include "gdi_count.h"
+#include "skui_template.h"
+#include "skuilib.h"
+#include "testkit.h"
+#include "ui_modal.h"
+#include "ui_window.h"
+
+using namespace uitest;
+
+namespace {
+
+template <typename R, typename... A>
+R CallSlot(void *obj, int slot, A... args)
+{
+    typedef R(SKUI_SLOTCALL * Fn)(void *, A...);
+    return (*(Fn **)obj)[slot](obj, args...);
+}
+
+/* A template of its own, in a temporary folder (its pictures missing but one). */
+struct Template {
+    testkit::TempDir dir;
+    std::string layout = dir.file("udf.ui"), images = dir.file("img.ui");
+    Template()
+    {
+        testkit::WriteFileText(layout, "medley-ui 1\ntemplate probe\nsize 200 100\nbackground 102030\n"
+                                       "button b_OK 10 70 60 90\nbutton b_Cancel 70 70 120 90\n"
+                                       "area w_text 10 10 190 60\nend\n");
+        testkit::WriteFileText(images, "medley-ui 1\ntemplate probe\nimage b_OK 0 okpic.bmp\n"
+                                       "image b_Cancel 0 missing.bmp\nend\n");
+        // One real picture: a 4 x 2 24-bit red BMP.
+        std::vector<unsigned char> bmp = {'B', 'M', 78, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0, 40, 0, 0, 0, 4, 0, 0, 0, 2,
+                                          0, 0, 0, 1, 0, 24, 0, 0, 0, 0, 0, 24, 0, 0, 0};
+        bmp.resize(54, 0);
+        for (int i = 0; i < 8; ++i)
+            bmp.insert(bmp.end(), {0, 0, 255});
+        testkit::WriteFileBytes(dir.file("okpic.bmp"), bmp);
+    }
+};
+
+int g_probesGone = 0;
+
+class Probe : public CSKUIDialogBox {
+public:
+    SKUI_DECLARE_DESTROY(Probe)
+    ~Probe() { ++g_probesGone; }
+    std::vector<std::string> calls;
+    GUI::CButton ok, cancel;
+    GUI::CSKUIUserDefineArea text;
+    int paints = 0;
+    bool frameAtShape = false, frameHiddenAtShape = false;
+
+    BOOL OnInit(LPCSTR lpszTemplate, HWND hWnd) override
+    {
+        calls.push_back(std::string("OnInit ") + (lpszTemplate ? lpszTemplate : "(null)"));
+        BOOL r = CSKUIDialogBox::OnInit(lpszTemplate, hWnd);
+        calls.push_back("OnInit base done");
+        return r;
+    }
+    BOOL DoAttachCtrl() override
+    {
+        calls.push_back("DoAttachCtrl");
+        CSKUIDialogBox::DoAttachCtrl();
+        ok.AttachCtrl(GetSafeHwnd(), "b_OK");
+        cancel.AttachCtrl(GetSafeHwnd(), "b_Cancel");
+        text.AttachCtrl(GetSafeHwnd(), "w_text");
+        return TRUE;
+    }
+    void OnShapeFrame() override
+    {
+        calls.push_back("OnShapeFrame");
+        frameAtShape = IsWindow(GetFrameHwnd()) && GetParent() && GetParent()->GetSafeHwnd() == GetFrameHwnd();
+        frameHiddenAtShape = !::IsWindowVisible(GetFrameHwnd());
+    }
+    BOOL SKUIWndMsgProc(UINT uMsg, WPARAM wParam, LPARAM lParam, LRESULT *pResult) override
+    {
+        if (uMsg == WM_SHOWWINDOW)
+            calls.push_back(wParam ? "shown" : "hidden");
+        return CSKUIDialogBox::SKUIWndMsgProc(uMsg, wParam, lParam, pResult);
+    }
+    BOOL OnSKUI_Command(LPCSTR lpszCtrlName, LPARAM lValue) override
+    {
+        calls.push_back(std::string("command ") + lpszCtrlName + " " + std::to_string((long)lValue));
+        return CSKUIDialogBox::OnSKUI_Command(lpszCtrlName, lValue);
+    }
+    void OnSKUI_OwnerDrawTemplate(HDC) override { ++paints; }
+};
+
+std::string Calls(const Probe &p)
+{
+    std::string s;
+    for (const std::string &c : p.calls)
+        s += c + "; ";
+    return s;
+}
+
+}  // namespace
+
+TEST(SkuiDialog, OrderOfHooks)
+{
+    Template t;
+    Probe dlg;
+    ASSERT_TRUE(dlg.SetUITemplate("probe", t.layout.c_str(), t.images.c_str()));
+    TestWindow parent(400, 300);
+    bool parentDisabled = false;
+    RECT area = {};
+    ModalDriver drive(&dlg, {[&] {
+                                 parentDisabled = !IsWindowEnabled(parent.hwnd());
+                                 dlg.text.GetRect(&area);
+                             },
+                             [&] { PostClick(dlg.GetSafeHwnd(), "b_Cancel"); },
+                             [&] { PostMessageA(dlg.GetFrameHwnd(), WM_CLOSE, 0, 0); }});
+    INT_PTR r = dlg.DoModal(parent.hwnd());
+    EXPECT_FALSE(drive.stuck());
+    EXPECT_EQ(SKUI_RESULT_CLOSE, r) << "WM_CLOSE of the holder is OnClose";
+    EXPECT_EQ("OnInit probe; DoAttachCtrl; OnInit base done; OnShapeFrame; shown; command b_Cancel 0; ", Calls(dlg));
+    EXPECT_TRUE(dlg.frameAtShape) << "the frame hook runs once the holding window exists";
+    EXPECT_TRUE(dlg.frameHiddenAtShape) << "and before it is shown";
+    EXPECT_GE(dlg.paints, 1);
+    EXPECT_TRUE(parentDisabled) << "modal: the parent is disabled while it runs";
+    EXPECT_TRUE(IsWindowEnabled(parent.hwnd())) << "and enabled again";
+    EXPECT_EQ(10, area.left);
+    EXPECT_EQ(10, area.top);
+    EXPECT_EQ(190, area.right);
+    EXPECT_EQ(60, area.bottom);
+    EXPECT_EQ(NULL, dlg.GetSafeHwnd()) << "the windows are gone";
+    EXPECT_EQ(NULL, dlg.ok.GetSafeHwnd()) << "bound controls are let go with their windows";
+}
+
+TEST(SkuiDialog, ThreeDistinctEndingsAndEndDialog)
+{
+    Template t;
+    struct Ending {
+        int slot;
+        INT_PTR want;
+    } endings[] = {{11, SKUI_RESULT_OK}, {12, SKUI_RESULT_CANCEL}, {13, SKUI_RESULT_CLOSE}};
+    EXPECT_NE(SKUI_RESULT_OK, SKUI_RESULT_CANCEL);
+    EXPECT_NE(SKUI_RESULT_CANCEL, SKUI_RESULT_CLOSE);
+    EXPECT_NE(SKUI_RESULT_OK, SKUI_RESULT_CLOSE);
+    Probe dlg;
+    ASSERT_TRUE(dlg.SetUITemplate("probe", t.layout.c_str(), t.images.c_str()));
+    for (const Ending &e : endings) {
+        ModalDriver drive(&dlg, {[&] { CallSlot<void>(&dlg, e.slot); }});
+        EXPECT_EQ(e.want, dlg.DoModal(NULL)) << "slot " << e.slot;
+        EXPECT_FALSE(drive.stuck());
+    }
+    ModalDriver drive(&dlg, {[&] { dlg.EndDialog(1234); }});
+    EXPECT_EQ(1234, dlg.DoModal(NULL)) << "the same object runs again";
+    dlg.EndDialog(5);  // not running: ignored
+    EXPECT_EQ(SKUI_RESULT_CLOSE, [&] {
+        ModalDriver d(&dlg, {[&] { PostMessageA(dlg.GetFrameHwnd(), WM_CLOSE, 0, 0); }});
+        return dlg.DoModal(NULL);
+    }());
+}
+
+TEST(SkuiDialog, ControlsFromTheTemplate)
+{
+    Template t;
+    Probe dlg;
+    ASSERT_TRUE(dlg.SetUITemplate("probe", t.layout.c_str(), t.images.c_str()));
+    HWND ok = NULL;
+    int enabledState = -1, disabledState = -1;
+    bool okPicture = false, cancelPicture = true;
+    COLORREF okPixel = 0, back = 0;
+    RECT okRect = {};
+    std::string name;
+    char tips[32] = "";
+    int tipsLen = -1;
+    ModalDriver drive(&dlg, {[&] {
+                                 Pump();
+                                 ok = dlg.ok.GetSafeHwnd();
+                                 name = dlg.ok.GetName();
+                                 okPicture = dlg.ok.GetControlDib(0) != 0;
+                                 cancelPicture = dlg.cancel.GetControlDib(0) != 0;
+                                 GetWindowRect(ok, &okRect);
+                                 MapWindowPoints(NULL, dlg.GetSafeHwnd(), (POINT *)&okRect, 2);
+                                 enabledState = dlg.ok.GetState();
+                                 dlg.ok.EnableWindow(FALSE);
+                                 disabledState = dlg.ok.GetState();
+                                 dlg.ok.SetTips("Yes, please");
+                                 tipsLen = dlg.ok.GetTips(tips, sizeof tips);
+                                 UpdateWindow(dlg.GetFrameHwnd());
+                                 HDC dc = GetDC(dlg.GetSafeHwnd());
+                                 okPixel = GetPixel(dc, 11, 71);
+                                 back = GetPixel(dc, 150, 95);
+                                 ReleaseDC(dlg.GetSafeHwnd(), dc);
+                             },
+                             [&] { PostClick(dlg.GetSafeHwnd(), "b_OK"); },
+                             [&] { dlg.ok.EnableWindow(TRUE); },
+                             [&] { PostClick(dlg.GetSafeHwnd(), "b_OK"); },
+                             [&] { dlg.OnOK(); }});
+    EXPECT_EQ(SKUI_RESULT_OK, dlg.DoModal(NULL));
+    EXPECT_EQ("b_OK", name);
+    EXPECT_TRUE(okPicture) << "the picture the image file names";
+    EXPECT_FALSE(cancelPicture) << "a picture that does not load is skipped";
+    EXPECT_EQ(10, okRect.left);
+    EXPECT_EQ(70, okRect.top);
+    EXPECT_EQ(60, okRect.right);
+    EXPECT_EQ(90, okRect.bottom);
+    EXPECT_EQ(0, enabledState);
+    EXPECT_EQ(3, disabledState) << "disabled draws state 3";
+    EXPECT_EQ("Yes, please", std::string(tips));
+    EXPECT_EQ(11, tipsLen);
+    EXPECT_EQ(RGB(255, 0, 0), okPixel) << "the control draws its picture";
+    EXPECT_EQ(RGB(0x10, 0x20, 0x30), back) << "the screen paints the template's background";
+    EXPECT_EQ("OnInit probe; DoAttachCtrl; OnInit base done; OnShapeFrame; shown; command b_OK 0; ", Calls(dlg))
+        << "a disabled control is not clicked";
+}
+
+TEST(SkuiDialog, WithoutTemplateStillRunsAndEnds)
+{
+    Probe dlg;
+    testkit::TempDir dir;
+    std::string bad = dir.file("bad.ui");
+    testkit::WriteFileText(bad, "medley-ui 1\ntemplate probe\nsize 0 0\nend\n");
+    EXPECT_FALSE(dlg.SetUITemplate("probe", bad.c_str(), bad.c_str()));
+    EXPECT_NE(std::string::npos, std::string(dlg.GetUITemplateError()).find("line 3")) << dlg.GetUITemplateError();
+    EXPECT_FALSE(dlg.SetUITemplate("probe", dir.file("none.ui").c_str(), bad.c_str()));
+    EXPECT_EQ(nullptr, dlg.GetUITemplate());
+    SIZE sz = dlg.GetScreenSize();
+    EXPECT_EQ(320, sz.cx);
+    EXPECT_EQ(160, sz.cy);
+    GdiCount gdi;
+    ModalDriver drive(&dlg, {[&] { PostMessageA(dlg.GetFrameHwnd(), WM_CLOSE, 0, 0); }});
+    EXPECT_EQ(SKUI_RESULT_CLOSE, dlg.DoModal(NULL));
+    EXPECT_EQ(NULL, dlg.ok.GetSafeHwnd()) << "no control to bind";
+    RECT r = {1, 1, 1, 1};
+    dlg.text.GetRect(&r);
+    EXPECT_TRUE(IsRectEmpty(&r));
+    EXPECT_EQ(0, gdi.Regions());
+    EXPECT_EQ(0, gdi.Fonts());
+}
+
+TEST(SkuiDialog, QuitEndsTheLoopAndIsPostedAgain)
+{
+    Template t;
+    Probe dlg;
+    dlg.SetUITemplate("probe", t.layout.c_str(), t.images.c_str());
+    ModalDriver drive(&dlg, {[&] { PostQuitMessage(7); }});
+    EXPECT_EQ(SKUI_RESULT_CANCEL, dlg.DoModal(NULL));
+    MSG m;
+    ASSERT_TRUE(PeekMessageA(&m, NULL, WM_QUIT, WM_QUIT, PM_REMOVE));
+    EXPECT_EQ(7u, m.wParam);
+}
+
+TEST(SkuiLayout, EverySlotByIndex)
+{
+    Template t;
+    // CSKUIWnd 0..3 on a wrapper.
+    TestWindow win(50, 50);
+    auto *w = new GUI::CSKUIWnd;
+    EXPECT_TRUE(CallSlot<BOOL>(w, 0, win.hwnd()));
+    EXPECT_EQ(w, GUI::CSKUIWnd::FromHandlePermanent(win.hwnd()));
+    CallSlot<BOOL>(w, 2, SW_HIDE);
+    EXPECT_FALSE(IsWindowVisible(win.hwnd()));
+    EXPECT_EQ(win.hwnd(), CallSlot<HWND>(w, 1));
+    EXPECT_EQ(nullptr, GUI::CSKUIWnd::FromHandlePermanent(win.hwnd()));
+    CallSlot<void *>(w, 3, (uint32_t)1);  // deleted
+    EXPECT_TRUE(IsWindow(win.hwnd())) << "an attached window is not the wrapper's to destroy";
+
+    // The dialog's hooks 4..10 (11..13 end a running dialog: see ThreeDistinctEndings).
+    auto *p = new Probe;
+    p->SetUITemplate("probe", t.layout.c_str(), t.images.c_str());
+    CallSlot<BOOL>(p, 4, "name", (HWND)NULL);
+    CallSlot<BOOL>(p, 5);
+    CallSlot<void>(p, 6);
+    LRESULT res = 0;
+    EXPECT_FALSE(CallSlot<BOOL>(p, 7, (UINT)WM_SHOWWINDOW, (WPARAM)1, (LPARAM)0, &res));
+    CallSlot<BOOL>(p, 9, "b_X", (LPARAM)5);
+    CallSlot<void>(p, 10, (HDC)NULL);
+    EXPECT_EQ("OnInit name; DoAttachCtrl; OnInit base done; DoAttachCtrl; OnShapeFrame; shown; command b_X 5; ", Calls(*p));
+    EXPECT_EQ(1, p->paints);
+    TestWindow holder(60, 60);
+    EXPECT_EQ(0, CallSlot<LRESULT>(p, 8, holder.hwnd(), (UINT)WM_SHOWWINDOW, (WPARAM)0, (LPARAM)0));
+    EXPECT_EQ("hidden; ", Calls(*p).substr(Calls(*p).size() - 8)) << "the procedure asks SKUIWndMsgProc first";
+    int gone = g_probesGone;
+    CallSlot<void *>(p, 3, (uint32_t)1);
+    EXPECT_EQ(gone + 1, g_probesGone) << "slot 3 runs the most derived destructor";
+}
+
+namespace {
+
+class Echo : public CWndBase {
+public:
+    SKUI_DECLARE_DESTROY(Echo)
+    std::vector<UINT> seen;
+    LRESULT MessageProc(UINT uMsg, WPARAM wParam, LPARAM lParam) override
+    {
+        seen.push_back(uMsg);
+        if (uMsg == WM_USER + 1)
+            return 42;
+        return CWndBase::MessageProc(uMsg, wParam, lParam);
+    }
+};
+
+}  // namespace
+
+TEST(SkuiWndBase, RegistersCreatesAndRoutes)
+{
+    HINSTANCE inst = GetModuleHandleA(NULL);
+    ASSERT_TRUE(CWndBase::RegisterWndClass(inst, "SkuiTestEcho", CS_DBLCLKS, NULL, NULL, NULL));
+    EXPECT_FALSE(CWndBase::RegisterWndClass(inst, "SkuiTestEcho", CS_DBLCLKS, NULL, NULL, NULL))
+        << "registered once, as RegisterClassExA";
+    WNDCLASSEXA wc = {};
+    wc.cbSize = sizeof wc;
+    ASSERT_TRUE(GetClassInfoExA(inst, "SkuiTestEcho", &wc));
+    EXPECT_EQ((UINT)CS_DBLCLKS, wc.style);
+    HWND h;
+    {
+        Echo e;
+        h = e.Create("SkuiTestEcho", "t", WS_POPUP, 0, 0, 10, 10, NULL, NULL, inst);
+        ASSERT_TRUE(h);
+        EXPECT_EQ(h, e.GetSafeHwnd());
+        EXPECT_EQ(NULL, e.Create("SkuiTestEcho", "t", WS_POPUP, 0, 0, 10, 10, NULL, NULL, inst)) << "one window";
+        EXPECT_EQ(42, SendMessageA(h, WM_USER + 1, 0, 0));
+        EXPECT_EQ(42, CallSlot<LRESULT>(&e, 4, (UINT)(WM_USER + 1), (WPARAM)0, (LPARAM)0));
+        ASSERT_FALSE(e.seen.empty());
+        EXPECT_EQ((UINT)WM_NCCREATE, e.seen[0]) << "bound from the first message it can take";
+    }
+    EXPECT_FALSE(IsWindow(h)) << "the window it made goes with it";
+    Echo gone;
+    HWND h2 = gone.Create("SkuiTestEcho", "t", WS_POPUP, 0, 0, 10, 10, NULL, NULL, inst);
+    DestroyWindow(h2);
+    EXPECT_EQ(NULL, gone.GetSafeHwnd()) << "a window destroyed from outside lets its object go";
+    EXPECT_EQ(NULL, Echo().Create("NoSuchClass", "t", WS_POPUP, 0, 0, 10, 10, NULL, NULL, inst));
+}
