@@ -20,7 +20,9 @@ decltype(&DeleteObject) real_DeleteObject;
 decltype(&SetWindowRgn) real_SetWindowRgn;
 decltype(&PxOpenFile) real_PxOpenFile;
 decltype(&GlobalFree) real_GlobalFree;
-std::vector<HGLOBAL> g_loaded, g_freed;
+decltype(&PxLoadBmpFileThumbnail) real_PxLoadBmpFileThumbnail;
+std::vector<HGLOBAL> g_loaded, g_freed, g_pictures;
+std::vector<std::string> g_asked, g_failing;
 
 HRGN Made(HRGN h)
 {
@@ -63,6 +65,23 @@ HGLOBAL WINAPI my_PxOpenFile(LPCSTR path, int a, int b)
     HGLOBAL h = real_PxOpenFile(path, a, b);
     if (h)
         g_loaded.push_back(h);
+    return h;
+}
+HGLOBAL WINAPI my_PxLoadBmpFileThumbnail(LPCSTR path, int a, int b)
+{
+    std::string name = path ? path : "";
+    size_t slash = name.find_last_of("\\/");
+    if (slash != std::string::npos)
+        name = name.substr(slash + 1);
+    g_asked.push_back(name);
+    for (const std::string &f : g_failing)
+        if (f == name) {
+            SetLastError(ERROR_FILE_NOT_FOUND);
+            return 0;
+        }
+    HGLOBAL h = real_PxLoadBmpFileThumbnail(path, a, b);
+    if (h)
+        g_pictures.push_back(h);
     return h;
 }
 HGLOBAL WINAPI my_GlobalFree(HGLOBAL h)
@@ -128,10 +147,12 @@ void HookOnce()
     real_SetWindowRgn = &SetWindowRgn;
     real_PxOpenFile = &PxOpenFile;
     real_GlobalFree = &GlobalFree;
+    real_PxLoadBmpFileThumbnail = &PxLoadBmpFileThumbnail;
     HookModule(GetModuleHandleA(NULL));
     // The base library's block traffic: only the test program's own imports.
     Patch(GetModuleHandleA(NULL), "PixKit.dll", "PxOpenFile", (void *)my_PxOpenFile);
     Patch(GetModuleHandleA(NULL), "kernel32.dll", "GlobalFree", (void *)my_GlobalFree);
+    Patch(GetModuleHandleA(NULL), "PixKit.dll", "PxLoadBmpFileThumbnail", (void *)my_PxLoadBmpFileThumbnail);
     for (const char *dll : {"SKUI.dll", "SKUILib.dll"})
         if (HMODULE m = GetModuleHandleA(dll))
             HookModule(m);
@@ -177,6 +198,19 @@ bool BlockWatch::AllLoadedFreed() const
             return false;
     return true;
 }
+
+PictureWatch::PictureWatch()
+{
+    HookOnce();
+    g_asked.clear();
+    g_pictures.clear();
+    g_failing.clear();
+}
+
+PictureWatch::~PictureWatch() { g_failing.clear(); }
+const std::vector<std::string> &PictureWatch::Asked() const { return g_asked; }
+const std::vector<HGLOBAL> &PictureWatch::Given() const { return g_pictures; }
+void PictureWatch::Fail(const std::string &fileName) { g_failing.push_back(fileName); }
 
 bool GuiResourcesWork()
 {

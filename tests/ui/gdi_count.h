@@ -10,6 +10,7 @@
 #pragma once
 #include <windows.h>
 
+#include <string>
 #include <vector>
 
 namespace uitest {
@@ -31,6 +32,18 @@ public:
     const std::vector<HGLOBAL> &Loaded() const;
     bool Freed(HGLOBAL h) const;
     bool AllLoadedFreed() const;
+};
+
+/* Watches the pictures the base library (in the test program) loads with
+ * PxLoadBmpFileThumbnail: the file names asked for, in order, and the blocks given.  A file
+ * name passed to Fail loads as a missing file while the watch lives. */
+class PictureWatch {
+public:
+    PictureWatch();  // starts a fresh record
+    ~PictureWatch();
+    const std::vector<std::string> &Asked() const;  // file names (without folder)
+    const std::vector<HGLOBAL> &Given() const;
+    void Fail(const std::string &fileName);
 };
 
 /* True when GetGuiResources answers real counts (it does on Windows; Wine answers 0). */

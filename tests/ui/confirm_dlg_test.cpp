@@ -1,0 +1,372 @@
+/*
+ * The confirmation dialog, driven by posted input inside its own loop: pictures per style and
+ * when they are set, which button is usable, command names in any case, the message drawn into
+ * its area (pixels read back), the result of each ending, and nothing leaked when pictures,
+ * template or strings are missing.
+ */
+#include <gtest/gtest.h>
+
+#include <string.h>
+
+#include <string>
+
+#include "basemem.h"
+#include "baseui.h"
+#include "confirmdlg.h"
+#include "gdi_count.h"
+#include "pixkit.h"
+#include "skui_template.h"
+#include "testkit.h"
+#include "ui_fixture.h"
+#include "ui_modal.h"
+#include "ui_window.h"
+
+using namespace uitest;
+
+namespace {
+
+enum { kOneLine = 9001, kTwoLines = 9002, kEmpty = 9003, kLong = 9004, kSecond = 9005 };
+
+struct Strings {
+    TestProvider provider;
+    Strings()
+    {
+        provider.strings[89] = "Close";
+        provider.strings[kOneLine] = "Delete it?";
+        provider.strings[kTwoLines] = "First line\nsecond";
+        provider.strings[kLong] = std::string(300, 'L');
+        provider.strings[kSecond] = "Not shown";
+        UseProvider(&provider);
+    }
+    ~Strings() { UseProvider(nullptr); }
+};
+
+template <typename R, typename... A>
+R CallSlot(void *obj, int slot, A... args)
+{
+    typedef R(SKUI_SLOTCALL * Fn)(void *, A...);
+    return (*(Fn **)obj)[slot](obj, args...);
+}
+
+/* The pixel bytes of a block (DIB), for comparing a control's copy with a file. */
+std::string DibBytes(HGLOBAL h, bool global)
+{
+    if (!h)
+        return "";
+    size_t n = global ? GlobalSize(h) : BaseMemSize(h);
+    const char *p = (const char *)(global ? GlobalLock(h) : BaseMemLock(h));
+    std::string s(p, p + n);
+    if (global)
+        GlobalUnlock(h);
+    else
+        BaseMemUnlock(h);
+    BITMAPINFOHEADER bih;
+    memcpy(&bih, s.data(), sizeof bih);
+    const size_t stride = ((size_t)bih.biWidth * bih.biBitCount + 31) / 32 * 4;
+    return s.substr(sizeof bih + bih.biClrUsed * 4, stride * (size_t)bih.biHeight);
+}
+
+std::string UIPictureBytes(const char *name)
+{
+    char path[MAX_PATH];
+    GetUIPath(name, path);
+    // The imaging library's own entry, not the test program's watched import.
+    auto load = (decltype(&PxLoadBmpFileThumbnail))(void (*)())GetProcAddress(GetModuleHandleA("PixKit.dll"),
+                                                                   "PxLoadBmpFileThumbnail");
+    HGLOBAL h = load ? load(path, 0, 0) : 0;
+    std::string s = DibBytes(h, false);
+    if (h)
+        BaseMemFree(h);
+    return s;
+}
+
+/* The white pixels' bounding box inside rc of the screen window ({0,0,0,0} when none). */
+RECT WhiteBox(HWND screen, RECT rc)
+{
+    RECT box = {0, 0, 0, 0};
+    bool any = false;
+    HDC dc = GetDC(screen);
+    for (int y = rc.top; y < rc.bottom; ++y)
+        for (int x = rc.left; x < rc.right; ++x) {
+            COLORREF c = GetPixel(dc, x, y);
+            if (GetRValue(c) > 200 && GetGValue(c) > 200 && GetBValue(c) > 200) {
+                if (!any)
+                    box = RECT{x, y, x + 1, y + 1}, any = true;
+                box.left = x < box.left ? x : box.left;
+                box.right = x + 1 > box.right ? x + 1 : box.right;
+                box.bottom = y + 1;
+            }
+        }
+    ReleaseDC(screen, dc);
+    return box;
+}
+
+RECT AreaRect(const CConfirmDlg &dlg)
+{
+    const GUI::SkuiControlDef *c = dlg.GetUITemplate() ? dlg.GetUITemplate()->Find("w_message1") : nullptr;
+    return c ? RECT{c->left, c->top, c->right, c->bottom} : RECT{0, 0, 0, 0};
+}
+
+HWND Ctrl(const CConfirmDlg &dlg, const char *name) { return GUI::CSKUICtrl::FindCtrlWindow(dlg.GetSafeHwnd(), name); }
+
+HGLOBAL CtrlPicture(const CConfirmDlg &dlg, const char *name, int state)
+{
+    auto *c = GUI::CSKUICtrl::FindInScreen(dlg.GetSafeHwnd(), name);
+    return c ? c->GetControlDib(state) : 0;
+}
+
+}  // namespace
+
+TEST(ConfirmDlg, ConstructedReadsTheTemplate)
+{
+    CConfirmDlg dlg;
+    EXPECT_TRUE(dlg.GetUITemplate()) << dlg.GetUITemplateError();
+    EXPECT_STREQ("zelkova_mms", dlg.GetUITemplateName());
+    EXPECT_EQ(0u, dlg.GetStyle());
+    EXPECT_STREQ("", dlg.GetText(0));
+    EXPECT_STREQ("", dlg.GetText(1));
+}
+
+TEST(ConfirmDlg, OkStyleDressesCancelAndNeverEnablesOk)
+{
+    Strings s;
+    GdiCount gdi;
+    PictureWatch pics;
+    CConfirmDlg dlg;
+    dlg.SetMessage(kOneLine, CONFIRM_STYLE_OK);
+    EXPECT_STREQ("Delete it?", dlg.GetText(0));
+    bool okEnabled = true, cancelEnabled = false, cutCorner = false;
+    std::string cancel0, ok3, tips;
+    ModalDriver drive(&dlg, {[&] {
+                                 UpdateWindow(dlg.GetFrameHwnd());
+                                 Pump();
+                                 okEnabled = IsWindowEnabled(Ctrl(dlg, "b_OK"));
+                                 cancelEnabled = IsWindowEnabled(Ctrl(dlg, "b_Cancel"));
+                                 cancel0 = DibBytes(CtrlPicture(dlg, "b_Cancel", 0), true);
+                                 ok3 = DibBytes(CtrlPicture(dlg, "b_OK", 3), true);
+                                 char t[32] = "";
+                                 static_cast<GUI::CButton *>(GUI::CSKUICtrl::FromHandlePermanent(Ctrl(dlg, "b_Exit")))
+                                     ->GetTips(t, sizeof t);
+                                 tips = t;
+                                 HRGN r = WindowRegion(dlg.GetFrameHwnd());
+                                 cutCorner = r && !PtInRegion(r, 0, 0) && PtInRegion(r, 150, 70);
+                                 if (r)
+                                     DeleteObject(r);
+                             },
+                             [&] { PostClick(dlg.GetSafeHwnd(), "b_OK"); },  // disabled: nothing
+                             [&] { PostClick(dlg.GetSafeHwnd(), "b_Cancel"); }});
+    EXPECT_EQ(SKUI_RESULT_CANCEL, dlg.DoModal(NULL)) << "the OK answer is the b_Cancel button";
+    EXPECT_FALSE(drive.stuck());
+    EXPECT_FALSE(okEnabled) << "OK style never enables b_OK, painted or not";
+    EXPECT_TRUE(cancelEnabled);
+    EXPECT_EQ(UIPictureBytes("ok1.bmp"), cancel0);
+    EXPECT_EQ(UIPictureBytes("invalid.bmp"), ok3);
+    EXPECT_EQ("Close", tips) << "string 89";
+    EXPECT_TRUE(cutCorner) << "the holder's corners are cut by the default masks";
+    const std::vector<std::string> want = {"ok1.bmp", "ok2.bmp", "ok3.bmp", "ok5.bmp", "invalid.bmp"};
+    EXPECT_EQ(want, std::vector<std::string>(pics.Asked().begin(), pics.Asked().begin() + 5)) << "in table order";
+    EXPECT_EQ(0u, dlg.GetStyle());
+    EXPECT_EQ(0, gdi.Regions());
+    EXPECT_EQ(0, gdi.Fonts());
+}
+
+TEST(ConfirmDlg, YesNoStyleSetsPicturesOnceAndEnablesYesOnPaint)
+{
+    Strings s;
+    PictureWatch pics;
+    CConfirmDlg dlg;
+    dlg.SetMessage(kOneLine, CONFIRM_STYLE_YESNO);
+    bool okEnabled = false;
+    size_t afterFirstShow = 0, afterSecondShow = 0;
+    std::string yes0, no3;
+    ModalDriver drive(&dlg, {[&] {
+                                 UpdateWindow(dlg.GetFrameHwnd());
+                                 okEnabled = IsWindowEnabled(Ctrl(dlg, "b_OK"));
+                                 afterFirstShow = pics.Asked().size();
+                                 yes0 = DibBytes(CtrlPicture(dlg, "b_OK", 0), true);
+                                 no3 = DibBytes(CtrlPicture(dlg, "b_Cancel", 3), true);
+                             },
+                             [&] { ShowWindow(dlg.GetSafeHwnd(), SW_HIDE); },
+                             [&] {
+                                 ShowWindow(dlg.GetSafeHwnd(), SW_SHOW);
+                                 afterSecondShow = pics.Asked().size();
+                             },
+                             [&] { PostClick(dlg.GetSafeHwnd(), "b_OK"); }});
+    EXPECT_EQ(SKUI_RESULT_OK, dlg.DoModal(NULL));
+    EXPECT_FALSE(drive.stuck());
+    EXPECT_EQ(8u, afterFirstShow);
+    EXPECT_EQ(8u, afterSecondShow) << "shown again in Yes/No style: no second load";
+    EXPECT_EQ(1u, dlg.GetStyle());
+    EXPECT_TRUE(okEnabled) << "the paint in style 1 enables b_OK";
+    EXPECT_EQ(UIPictureBytes("Yes1.bmp"), yes0);
+    EXPECT_EQ(UIPictureBytes("no5.bmp"), no3);
+    // A second run of the same dialog: style 1 by now, still no load.
+    ModalDriver again(&dlg, {[&] { PostClick(dlg.GetSafeHwnd(), "b_Cancel"); }});
+    EXPECT_EQ(SKUI_RESULT_CANCEL, dlg.DoModal(NULL));
+    EXPECT_EQ(8u, pics.Asked().size());
+}
+
+TEST(ConfirmDlg, CommandNamesInAnyCaseAndUnreadableNames)
+{
+    Strings s;
+    struct Case {
+        const char *name;
+        INT_PTR want;
+    } cases[] = {{"B_OK", SKUI_RESULT_OK}, {"b_cancel", SKUI_RESULT_CANCEL}, {"B_EXIT", SKUI_RESULT_CLOSE}};
+    for (const Case &c : cases) {
+        CConfirmDlg dlg;
+        dlg.SetMessage(kOneLine, CONFIRM_STYLE_YESNO);
+        ModalDriver drive(&dlg, {[&] {
+                                     // Unreadable and unknown names change nothing.
+                                     CallSlot<BOOL>(&dlg, 9, (LPCSTR)(UINT_PTR)8, (LPARAM)0);
+                                     dlg.OnSKUI_Command("b_Nothing", 0);
+                                 },
+                                 [&] { CallSlot<BOOL>(&dlg, 9, c.name, (LPARAM)0); }});
+        EXPECT_EQ(c.want, dlg.DoModal(NULL)) << c.name;
+        EXPECT_FALSE(drive.stuck()) << c.name << ": ended by its command, not the guard";
+    }
+    CConfirmDlg dlg;
+    ModalDriver drive(&dlg, {[&] { dlg.CloseDialog(); }});
+    EXPECT_EQ(0, dlg.DoModal(NULL)) << "CloseDialog ends with 0";
+}
+
+TEST(ConfirmDlg, MessageDrawnCentredOrFromTheTopLeft)
+{
+    Strings s;
+    RECT one = {}, two = {}, none = {1, 1, 1, 1}, area = {};
+    for (int id : {kOneLine, kTwoLines, kEmpty}) {
+        CConfirmDlg dlg;
+        dlg.SetMessage(id, CONFIRM_STYLE_OK);
+        ModalDriver drive(&dlg, {[&] {
+                                     UpdateWindow(dlg.GetFrameHwnd());
+                                     area = AreaRect(dlg);
+                                     RECT box = WhiteBox(dlg.GetSafeHwnd(), area);
+                                     (id == kOneLine ? one : id == kTwoLines ? two : none) = box;
+                                 },
+                                 [&] { dlg.OnCancel(); }});
+        dlg.DoModal(NULL);
+    }
+    ASSERT_FALSE(IsRectEmpty(&one)) << "the one-line message is drawn";
+    const int lineHeight = one.bottom - one.top;
+    EXPECT_LE(abs((one.left - area.left) - (area.right - one.right)), 2) << "centred across";
+    EXPECT_LE(abs((one.top - area.top) - (area.bottom - one.bottom)), 3) << "centred down";
+    EXPECT_GT(one.top, area.top + 10);
+    ASSERT_FALSE(IsRectEmpty(&two));
+    EXPECT_LE(two.left - area.left, 2) << "from the left edge";
+    EXPECT_LE(two.top - area.top, 4) << "from the top";
+    EXPECT_GT(two.bottom - two.top, lineHeight + 4) << "on two lines";
+    EXPECT_TRUE(IsRectEmpty(&none)) << "an empty message draws nothing";
+}
+
+TEST(ConfirmDlg, EmptyMessageStillEnablesYesInStyleOne)
+{
+    Strings s;
+    PictureWatch pics;
+    CConfirmDlg dlg;
+    dlg.SetMessage(kEmpty, 1);
+    EXPECT_STREQ("", dlg.GetText(0)) << "a string id without text";
+    bool okEnabled = false;
+    ModalDriver drive(&dlg, {[&] {
+                                 UpdateWindow(dlg.GetFrameHwnd());
+                                 okEnabled = IsWindowEnabled(Ctrl(dlg, "b_OK"));
+                             },
+                             [&] { dlg.OnOK(); }});
+    EXPECT_EQ(SKUI_RESULT_OK, dlg.DoModal(NULL));
+    EXPECT_TRUE(okEnabled);
+    EXPECT_TRUE(pics.Asked().empty()) << "style 1 given directly sets no pictures";
+}
+
+TEST(ConfirmDlg, BoxesAndTheSecondText)
+{
+    Strings s;
+    CConfirmDlg dlg;
+    dlg.SetMessage(kLong, kSecond, CONFIRM_STYLE_YESNO);
+    EXPECT_EQ(259u, strlen(dlg.GetText(0))) << "a longer string is cut to the buffer";
+    EXPECT_STREQ("Not shown", dlg.GetText(1));
+    EXPECT_EQ(4u, dlg.GetStyle());
+    dlg.SetMessage(kOneLine, CONFIRM_STYLE_OK);
+    EXPECT_STREQ("Not shown", dlg.GetText(1)) << "the two-argument form leaves it";
+
+    // The free functions run a whole dialog; a thread timer closes whatever dialog is up.
+    struct Closer {
+        static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD)
+        {
+            HWND frame = FindWindowA("SKUIDialogFrame", NULL);
+            if (frame)
+                PostMessageA(frame, WM_CLOSE, 0, 0);
+        }
+    };
+    UINT_PTR t = SetTimer(NULL, 0, 50, Closer::Tick);
+    TestWindow parent(300, 200);
+    EXPECT_EQ(SKUI_RESULT_CLOSE, ConfirmBox(parent.hwnd(), kOneLine, CONFIRM_STYLE_OK));
+    EXPECT_EQ(SKUI_RESULT_CLOSE, ConfirmBoxEx(parent.hwnd(), kOneLine, kSecond, CONFIRM_STYLE_YESNO));
+    KillTimer(NULL, t);
+    EXPECT_TRUE(IsWindowEnabled(parent.hwnd()));
+}
+
+TEST(ConfirmDlg, MissingPicturesTemplateAndStringsLeakNothing)
+{
+    GdiCount gdi;
+    BlockWatch blocks;
+    {
+        PictureWatch pics;
+        pics.Fail("ok1.bmp");
+        pics.Fail("ok5.bmp");
+        CConfirmDlg dlg;
+        dlg.SetMessage(kOneLine, CONFIRM_STYLE_OK);  // no provider: an empty message
+        std::string c0, c1, c3;
+        ModalDriver drive(&dlg, {[&] {
+                                     UpdateWindow(dlg.GetFrameHwnd());
+                                     c0 = DibBytes(CtrlPicture(dlg, "b_Cancel", 0), true);
+                                     c1 = DibBytes(CtrlPicture(dlg, "b_Cancel", 1), true);
+                                     c3 = DibBytes(CtrlPicture(dlg, "b_Cancel", 3), true);
+                                 },
+                                 [&] { PostClick(dlg.GetSafeHwnd(), "b_Cancel"); }});
+        EXPECT_EQ(SKUI_RESULT_CANCEL, dlg.DoModal(NULL));
+        EXPECT_STREQ("", dlg.GetText(0));
+        EXPECT_EQ(UIPictureBytes("no1.bmp"), c0) << "a missing picture leaves the template's";
+        EXPECT_EQ(UIPictureBytes("ok2.bmp"), c1);
+        EXPECT_EQ(UIPictureBytes("no5.bmp"), c3);
+        EXPECT_EQ(5u, pics.Asked().size());
+        EXPECT_EQ(3u, pics.Given().size());
+        for (HGLOBAL h : pics.Given())
+            EXPECT_TRUE(blocks.Freed(h)) << "every loaded picture is freed";
+    }
+    {
+        // A damaged template: the dialog still runs (default size, no controls) and ends.
+        testkit::TempDir dir;
+        std::string bad = dir.file("bad.ui");
+        testkit::WriteFileText(bad, "medley-ui 1\ntemplate zelkova_mms\nsize 300 140\nbutton b_OK 0 0 400 10\nend\n");
+        CConfirmDlg dlg;
+        EXPECT_FALSE(dlg.SetUITemplate("zelkova_mms", bad.c_str(), bad.c_str()));
+        dlg.SetMessage(kTwoLines, CONFIRM_STYLE_YESNO);
+        ModalDriver drive(&dlg, {[&] { UpdateWindow(dlg.GetFrameHwnd()); },
+                                 [&] { PostMessageA(dlg.GetFrameHwnd(), WM_CLOSE, 0, 0); }});
+        EXPECT_EQ(SKUI_RESULT_CLOSE, dlg.DoModal(NULL));
+        EXPECT_FALSE(drive.stuck());
+    }
+    EXPECT_EQ(0, gdi.Regions());
+    EXPECT_EQ(0, gdi.Fonts());
+}
+
+TEST(ConfirmDlg, EverySlotByIndex)
+{
+    Strings s;
+    auto *dlg = new CConfirmDlg;
+    dlg->SetMessage(kOneLine, CONFIRM_STYLE_YESNO);
+    LRESULT res = 0;
+    // Slot 7 on a shown screen sets the Yes/No pictures (no window: SetCtrlImage finds nothing).
+    EXPECT_FALSE(CallSlot<BOOL>(dlg, 7, (UINT)WM_SHOWWINDOW, (WPARAM)1, (LPARAM)0, &res));
+    EXPECT_EQ(1u, dlg->GetStyle());
+    CallSlot<BOOL>(dlg, 5);
+    CallSlot<BOOL>(dlg, 4, "zelkova_mms", (HWND)NULL);
+    CallSlot<void>(dlg, 6);
+    CallSlot<BOOL>(dlg, 9, "b_OK", (LPARAM)0);  // not running: nothing ends
+    TestWindow win(300, 140);
+    HDC dc = GetDC(win.hwnd());
+    GdiCount gdi;
+    CallSlot<void>(dlg, 10, dc);
+    EXPECT_EQ(0, gdi.Fonts()) << "the font made for drawing is deleted";
+    ReleaseDC(win.hwnd(), dc);
+    CallSlot<void *>(dlg, 3, (uint32_t)1);
+}
