@@ -22,7 +22,7 @@ decltype(&PxOpenFile) real_PxOpenFile;
 decltype(&GlobalFree) real_GlobalFree;
 decltype(&PxLoadBmpFileThumbnail) real_PxLoadBmpFileThumbnail;
 std::vector<HGLOBAL> g_loaded, g_freed, g_pictures;
-std::vector<std::string> g_asked, g_failing;
+std::vector<std::string> g_asked, g_failing;  // g_failing: names that load as missing
 
 HRGN Made(HRGN h)
 {
@@ -60,8 +60,24 @@ int WINAPI my_SetWindowRgn(HWND w, HRGN r, BOOL redraw)
     return ok;
 }
 
+bool Failing(LPCSTR path)
+{
+    std::string name = path ? path : "";
+    size_t slash = name.find_last_of("\\/");
+    if (slash != std::string::npos)
+        name = name.substr(slash + 1);
+    for (const std::string &f : g_failing)
+        if (f == name)
+            return true;
+    return false;
+}
+
 HGLOBAL WINAPI my_PxOpenFile(LPCSTR path, int a, int b)
 {
+    if (Failing(path)) {
+        SetLastError(ERROR_FILE_NOT_FOUND);
+        return 0;
+    }
     HGLOBAL h = real_PxOpenFile(path, a, b);
     if (h)
         g_loaded.push_back(h);

@@ -36,7 +36,8 @@ public:
 
 /* Watches the pictures the base library (in the test program) loads with
  * PxLoadBmpFileThumbnail: the file names asked for, in order, and the blocks given.  A file
- * name passed to Fail loads as a missing file while the watch lives. */
+ * name passed to Fail loads as a missing file (there and through PxOpenFile) while the watch
+ * lives. */
 class PictureWatch {
 public:
     PictureWatch();  // starts a fresh record

@@ -1,0 +1,357 @@
+/*
+ * The image view: its window class, painting (pixels read back), image ownership, the mouse
+ * reaching the parent in the parent's coordinates, every slot by index; and the frame's size
+ * handler with its grip.
+ */
+#include <gtest/gtest.h>
+
+#include <string.h>
+
+#include <vector>
+
+#include "basemem.h"
+#include "baseui.h"
+#include "gdi_count.h"
+#include "imgview.h"
+#include "pixkit.h"
+#include "ui_window.h"
+
+using namespace uitest;
+
+namespace {
+
+template <typename R, typename... A>
+R CallSlot(void *obj, int slot, A... args)
+{
+    typedef R(SKUI_SLOTCALL * Fn)(void *, A...);
+    return (*(Fn **)obj)[slot](obj, args...);
+}
+
+/* A w x h 24-bit DIB block of one colour (0xRRGGBB), or with a bit count the album cannot draw. */
+HGLOBAL Solid(int w, int h, DWORD rgb, WORD bits = 24)
+{
+    const int stride = (w * 3 + 3) & ~3;
+    HGLOBAL m = BaseMemAlloc(GMEM_MOVEABLE, 40 + (DWORD)(stride * h));
+    BYTE *p = (BYTE *)BaseMemLock(m);
+    BITMAPINFOHEADER bih = {};
+    bih.biSize = 40;
+    bih.biWidth = w;
+    bih.biHeight = h;
+    bih.biPlanes = 1;
+    bih.biBitCount = bits;
+    memcpy(p, &bih, 40);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            BYTE *px = p + 40 + y * stride + x * 3;
+            px[0] = rgb & 0xFF, px[1] = (rgb >> 8) & 0xFF, px[2] = (rgb >> 16) & 0xFF;
+        }
+    BaseMemUnlock(m);
+    return m;
+}
+
+COLORREF PixelOf(HWND w, int x, int y)
+{
+    HDC dc = GetDC(w);
+    COLORREF c = GetPixel(dc, x, y);
+    ReleaseDC(w, dc);
+    return c;
+}
+
+/* A parent that records the mouse messages it gets. */
+struct Recorder {
+    static std::vector<std::pair<UINT, LPARAM>> &Seen()
+    {
+        static std::vector<std::pair<UINT, LPARAM>> s;
+        return s;
+    }
+    static LRESULT CALLBACK Proc(HWND h, UINT m, WPARAM w, LPARAM l)
+    {
+        if (m == WM_LBUTTONDOWN || m == WM_MOUSEMOVE || m == WM_LBUTTONDBLCLK)
+            Seen().push_back({m, l});
+        return DefWindowProcA(h, m, w, l);
+    }
+    HWND hwnd;
+    Recorder()
+    {
+        static bool reg = false;
+        if (!reg) {
+            WNDCLASSA wc = {};
+            wc.lpfnWndProc = Proc;
+            wc.hInstance = GetModuleHandleA(NULL);
+            wc.lpszClassName = "ImgViewRecorder";
+            reg = RegisterClassA(&wc) != 0;
+        }
+        hwnd = CreateWindowExA(0, "ImgViewRecorder", "", WS_POPUP | WS_VISIBLE, 30, 40, 300, 200, NULL, NULL,
+                               GetModuleHandleA(NULL), NULL);
+        Seen().clear();
+    }
+    ~Recorder() { DestroyWindow(hwnd); }
+};
+
+}  // namespace
+
+TEST(ImgView, ClassRegisteredOnceWithStyle11)
+{
+    HINSTANCE inst = GetModuleHandleA(NULL);
+    TestWindow parent(200, 100);
+    CImgView a, b;
+    RECT rc = {0, 0, 10, 10};
+    ASSERT_TRUE(a.Create(inst, parent.hwnd(), &rc));
+    ASSERT_TRUE(b.Create(inst, parent.hwnd(), &rc)) << "the second view does not register again";
+    EXPECT_TRUE(CImgView::RegisterViewClass(inst));
+    WNDCLASSEXA wc = {};
+    wc.cbSize = sizeof wc;
+    ASSERT_TRUE(GetClassInfoExA(inst, IMGVIEW_CLASS, &wc));
+    EXPECT_EQ(11u, wc.style);
+    EXPECT_EQ(NULL, wc.hbrBackground);
+    EXPECT_EQ(NULL, wc.hIcon);
+    EXPECT_EQ(0x52000000u, (DWORD)GetWindowLongA(a.GetSafeHwnd(), GWL_STYLE));
+    EXPECT_EQ(parent.hwnd(), GetParent(a.GetSafeHwnd()));
+}
+
+TEST(ImgView, PaintsBackgroundThenImage)
+{
+    GdiCount gdi;
+    TestWindow parent(200, 100);  // paints itself RGB(40, 90, 200)
+    UpdateWindow(parent.hwnd());
+    const COLORREF parentBlue = RGB(40, 90, 200);
+    CImgView v;
+    RECT rc = {20, 10, 60, 40};
+    ASSERT_TRUE(v.Create(GetModuleHandleA(NULL), parent.hwnd(), &rc));
+    EXPECT_EQ(IMGVIEW_NO_BACKGROUND, v.GetBkColor());
+
+    // Background set, no image: nothing painted at all.
+    v.SetBkColor(0x00FF00);
+    UpdateWindow(v.GetSafeHwnd());
+    EXPECT_EQ(parentBlue, PixelOf(v.GetSafeHwnd(), 5, 5));
+
+    // An image the album cannot draw (16 bits): the green background alone shows it was filled.
+    v.SetDib(Solid(4, 4, 0xFF0000, 16), 0);
+    EXPECT_EQ(RGB(0, 255, 0), PixelOf(v.GetSafeHwnd(), 5, 5));
+    EXPECT_EQ(RGB(0, 255, 0), PixelOf(v.GetSafeHwnd(), 39, 29));
+
+    // A drawable image over the background: the image, scaled over the whole view.
+    v.SetDib(Solid(2, 2, 0xFF0000), 0);
+    EXPECT_EQ(RGB(255, 0, 0), PixelOf(v.GetSafeHwnd(), 0, 0));
+    EXPECT_EQ(RGB(255, 0, 0), PixelOf(v.GetSafeHwnd(), 39, 29));
+
+    // No background (0xFFFFFFFF): only the image is painted; what was there stays around it.
+    v.SetBkColor(IMGVIEW_NO_BACKGROUND);
+    HDC dc = GetDC(v.GetSafeHwnd());
+    RECT all = {0, 0, 40, 30};
+    FillRect(dc, &all, (HBRUSH)GetStockObject(BLACK_BRUSH));
+    ReleaseDC(v.GetSafeHwnd(), dc);
+    v.SetDib(Solid(4, 4, 0xFF0000, 16), 0);
+    EXPECT_EQ(RGB(0, 0, 0), PixelOf(v.GetSafeHwnd(), 5, 5)) << "no fill under an image that does not draw";
+    v.SetDib(Solid(2, 2, 0x0000FF), 0);
+    EXPECT_EQ(RGB(0, 0, 255), PixelOf(v.GetSafeHwnd(), 20, 15));
+    EXPECT_EQ(0, gdi.Regions());
+}
+
+TEST(ImgView, ImageOwnership)
+{
+    BlockWatch blocks;
+    CImgView v;
+    EXPECT_EQ(0, v.GetDib(1)) << "no image: no copy";
+    EXPECT_EQ(0, v.GetDib(0));
+    HGLOBAL a = Solid(3, 3, 0x123456), b = Solid(3, 3, 0x654321), c = Solid(3, 3, 0);
+    EXPECT_EQ(0, v.SetDib(a, 0)) << "without window: only stored";
+    EXPECT_EQ(a, v.GetDib(0));
+    HGLOBAL copy = v.GetDib(1);
+    ASSERT_TRUE(copy);
+    EXPECT_NE(a, copy) << "a distinct block";
+    EXPECT_EQ(BaseMemSize(a), BaseMemSize(copy));
+    EXPECT_EQ(0, memcmp(BaseMemLock(a), BaseMemLock(copy), BaseMemSize(a)));
+    BaseMemUnlock(a);
+    BaseMemUnlock(copy);
+    BaseMemFree(copy);
+
+    EXPECT_EQ(a, v.SetDib(b, 1)) << "keep: the previous image comes back to the caller";
+    EXPECT_FALSE(blocks.Freed(a));
+    BaseMemFree(a);
+    EXPECT_EQ(0, v.SetDib(c, 0));
+    EXPECT_TRUE(blocks.Freed(b)) << "not kept: the previous image is freed";
+    v.FreeDib();
+    EXPECT_TRUE(blocks.Freed(c));
+    EXPECT_EQ(0, v.GetDib(0));
+    v.FreeDib();  // twice: nothing left to free
+
+    HGLOBAL d = Solid(1, 1, 0);
+    {
+        CImgView w;
+        w.SetDib(d, 0);
+    }
+    EXPECT_TRUE(blocks.Freed(d)) << "the view frees its image when it goes";
+
+    CImgView x;
+    RECT r = {1, 2, 3, 4}, got = {};
+    EXPECT_EQ(&x, x.SetViewRect(&r));
+    x.GetViewRect(&got);
+    EXPECT_TRUE(EqualRect(&r, &got));
+    EXPECT_EQ(&x, x.SetViewData(77));
+    EXPECT_EQ(77u, x.GetViewData());
+}
+
+TEST(ImgView, MouseReachesTheParentInItsCoordinates)
+{
+    Recorder parent;
+    CImgView v;
+    RECT rc = {100, 50, 120, 70};
+    ASSERT_TRUE(v.Create(GetModuleHandleA(NULL), parent.hwnd, &rc));
+    EXPECT_EQ(0, SendMessageA(v.GetSafeHwnd(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 3)));
+    SendMessageA(v.GetSafeHwnd(), WM_MOUSEMOVE, 0, MAKELPARAM(-2, -3));
+    SendMessageA(v.GetSafeHwnd(), WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(0, 0));
+    SendMessageA(v.GetSafeHwnd(), WM_RBUTTONDOWN, 0, MAKELPARAM(1, 1));  // not forwarded
+    const auto &seen = Recorder::Seen();
+    ASSERT_EQ(3u, seen.size());
+    EXPECT_EQ((UINT)WM_LBUTTONDOWN, seen[0].first);
+    EXPECT_EQ(102, (short)LOWORD(seen[0].second));
+    EXPECT_EQ(53, (short)HIWORD(seen[0].second));
+    EXPECT_EQ(98, (short)LOWORD(seen[1].second)) << "negative view coordinates stay signed";
+    EXPECT_EQ(47, (short)HIWORD(seen[1].second));
+    EXPECT_EQ((UINT)WM_LBUTTONDBLCLK, seen[2].first);
+    EXPECT_EQ(MAKELPARAM(100, 50), seen[2].second);
+    EXPECT_EQ(1, SendMessageA(v.GetSafeHwnd(), WM_ERASEBKGND, 0, 0));
+}
+
+TEST(ImgView, ViewWithoutWindow)
+{
+    CImgView v;
+    v.SetBkColor(0x00FF00);
+    EXPECT_EQ(0x00FF00u, v.GetBkColor()) << "stored for the next paint";
+    v.SetDib(Solid(1, 1, 0), 0);
+    EXPECT_EQ(NULL, v.Create(GetModuleHandleA(NULL), NULL, nullptr)) << "no rectangle";
+    EXPECT_EQ(NULL, v.GetSafeHwnd());
+}
+
+TEST(ImgView, EverySlotByIndex)
+{
+    TestWindow parent(100, 100);
+    auto *v = new CImgView;
+    RECT rc = {0, 0, 10, 10};
+    ASSERT_TRUE(v->Create(GetModuleHandleA(NULL), parent.hwnd(), &rc));
+    HWND h = v->GetSafeHwnd();
+    EXPECT_EQ(h, CallSlot<HWND>(v, 1)) << "slot 1: Detech";
+    EXPECT_TRUE(CallSlot<BOOL>(v, 0, h)) << "slot 0: Attach";
+    CallSlot<BOOL>(v, 2, SW_HIDE);
+    EXPECT_FALSE(IsWindowVisible(h)) << "slot 2: ShowWindow";
+    EXPECT_EQ(1, CallSlot<LRESULT>(v, 4, (UINT)WM_ERASEBKGND, (WPARAM)0, (LPARAM)0)) << "slot 4: MessageProc";
+    RECT r = {5, 6, 7, 8};
+    EXPECT_EQ(v, CallSlot<CImgView *>(v, 5, (const RECT *)&r));
+    HGLOBAL img = Solid(2, 2, 0xFF);
+    EXPECT_EQ(0, CallSlot<HGLOBAL>(v, 6, img, (uint32_t)0));
+    EXPECT_EQ(img, CallSlot<HGLOBAL>(v, 7, (uint32_t)0));
+    CallSlot<void>(v, 8, (COLORREF)0x0000FF);
+    EXPECT_EQ(0x0000FFu, v->GetBkColor());
+    EXPECT_EQ(v, CallSlot<CImgView *>(v, 9, (uint32_t)5));
+    EXPECT_EQ(5u, v->GetViewData());
+    CallSlot<void>(v, 10);  // outside WM_PAINT: paints nothing, harms nothing
+    BlockWatch blocks;
+    CallSlot<void *>(v, 3, (uint32_t)1);
+    EXPECT_TRUE(blocks.Freed(img)) << "slot 3: the view's own destructor";
+    EXPECT_TRUE(IsWindow(h)) << "attached again by hand: the window is not the object's to destroy";
+    DestroyWindow(h);
+}
+
+TEST(OnFrameSize, RaisesSmallFramesAndPlacesTheGrip)
+{
+    TestWindow frame(640, 480, 10, 20);
+    OnFrameSize(frame.hwnd(), SIZE_RESTORED, MAKELPARAM(640, 480));
+    RECT rc = frame.Rect();
+    EXPECT_EQ(10, rc.left);
+    EXPECT_EQ(20, rc.top);
+    EXPECT_EQ(800, rc.right - rc.left);
+    EXPECT_EQ(600, rc.bottom - rc.top);
+    CImgView &grip = FrameGrip();
+    ASSERT_TRUE(IsWindow(grip.GetSafeHwnd()));
+    EXPECT_EQ(frame.hwnd(), GetParent(grip.GetSafeHwnd()));
+    RECT g;
+    GetWindowRect(grip.GetSafeHwnd(), &g);
+    MapWindowPoints(NULL, frame.hwnd(), (POINT *)&g, 2);
+    EXPECT_EQ(779, g.left);
+    EXPECT_EQ(579, g.top);
+    EXPECT_EQ(795, g.right);
+    EXPECT_EQ(595, g.bottom);
+    EXPECT_TRUE(IsWindowVisible(grip.GetSafeHwnd()));
+
+    // Again: the grip's window is made anew, the frame of exactly 800 x 600 is not moved.
+    HWND first = grip.GetSafeHwnd();
+    SetWindowPos(frame.hwnd(), NULL, 30, 40, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    OnFrameSize(frame.hwnd(), SIZE_RESTORED, 0);
+    EXPECT_FALSE(IsWindow(first));
+    rc = frame.Rect();
+    EXPECT_EQ(30, rc.left);
+    EXPECT_EQ(800, rc.right - rc.left);
+
+    // Wider than 800 but too low: only the height is raised.
+    MoveWindow(frame.hwnd(), 0, 0, 900, 300, FALSE);
+    OnFrameSize(frame.hwnd(), SIZE_RESTORED, 0);
+    rc = frame.Rect();
+    EXPECT_EQ(900, rc.right - rc.left);
+    EXPECT_EQ(600, rc.bottom - rc.top);
+}
+
+TEST(OnFrameSize, MaximisedTakesTheWorkArea)
+{
+    RECT saved;
+    ASSERT_TRUE(SystemParametersInfoA(SPI_GETWORKAREA, 0, &saved, 0));
+    struct Case {
+        RECT work;
+        int w, h;
+    } cases[] = {{{0, 0, 1024, 738}, 1024, 737}, {{0, 0, 800, 600}, 800, 600}, {{10, 20, 710, 520}, 800, 600}};
+    TestWindow frame(640, 480);
+    for (const Case &c : cases) {
+        RECT work = c.work;
+        if (!SystemParametersInfoA(SPI_SETWORKAREA, 0, &work, 0)) {
+            ADD_FAILURE() << "the work area cannot be set here";
+            break;
+        }
+        RECT now;
+        SystemParametersInfoA(SPI_GETWORKAREA, 0, &now, 0);
+        if (!EqualRect(&now, &work)) {
+            // Known Wine divergence: it may keep the work area of its display driver.
+            printf("work area stays (%ld,%ld,%ld,%ld); case skipped\n", (long)now.left, (long)now.top,
+                   (long)now.right, (long)now.bottom);
+            continue;
+        }
+        OnFrameSize(frame.hwnd(), SIZE_MAXIMIZED, MAKELPARAM(1, 1));
+        RECT rc = frame.Rect();
+        EXPECT_EQ(c.work.left, rc.left);
+        EXPECT_EQ(c.work.top, rc.top);
+        EXPECT_EQ(c.w, rc.right - rc.left);
+        EXPECT_EQ(c.h, rc.bottom - rc.top);
+        EXPECT_FALSE(IsWindowVisible(FrameGrip().GetSafeHwnd())) << "the grip is hidden";
+    }
+    SystemParametersInfoA(SPI_SETWORKAREA, 0, &saved, 0);
+}
+
+TEST(OnFrameSize, WithoutGripPicture)
+{
+    GdiCount gdi;
+    BlockWatch blocks;
+    TestWindow frame(640, 480);
+    OnFrameSize(frame.hwnd(), SIZE_RESTORED, 0);
+    HGLOBAL first = FrameGrip().GetDib(0);
+    ASSERT_TRUE(first);
+    OnFrameSize(frame.hwnd(), SIZE_RESTORED, 0);
+    EXPECT_TRUE(blocks.Freed(first)) << "each call reloads the picture and frees the one before";
+    {
+        PictureWatch pics;
+        pics.Fail("resize.bmp");
+        HGLOBAL kept = FrameGrip().GetDib(0);
+        OnFrameSize(frame.hwnd(), SIZE_RESTORED, 0);
+        EXPECT_EQ(kept, FrameGrip().GetDib(0)) << "a picture that does not load: the grip keeps its image";
+        EXPECT_TRUE(IsWindowVisible(FrameGrip().GetSafeHwnd()));
+
+        FrameGrip().FreeDib();  // as on the first call: no image at all
+        OnFrameSize(frame.hwnd(), SIZE_RESTORED, 0);
+        RECT g;
+        GetWindowRect(FrameGrip().GetSafeHwnd(), &g);
+        EXPECT_TRUE(IsRectEmpty(&g)) << "neither placed";
+        EXPECT_EQ(800, frame.Rect().right - frame.Rect().left) << "the frame is still sized";
+    }
+    OnFrameSize(frame.hwnd(), SIZE_RESTORED, 0);
+    EXPECT_TRUE(FrameGrip().GetDib(0)) << "back again once it loads";
+    EXPECT_EQ(0, gdi.Regions());
+    EXPECT_EQ(0, gdi.Fonts());
+}
