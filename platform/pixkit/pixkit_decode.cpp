@@ -211,7 +211,12 @@ HGLOBAL DecodeWithStb(const BYTE *data, size_t size) {
     if (!stbi_info_from_memory(data, int(size), &w, &h, &comp) || w <= 0 || h <= 0 ||
         size_t(w) * size_t(h) > kMaxPixelBytes / 4)
         return 0;
-    stbi_uc *rgb = stbi_load_from_memory(data, int(size), &w, &h, &comp, 3);
+    // A picture with an alpha channel is flattened onto white, the page a slide is shown on;
+    // taking its colour channels alone would show the transparent area in whatever colour
+    // the encoder left there (black, mostly).
+    const bool alpha = comp == 2 || comp == 4;
+    const int n = alpha ? 4 : 3;
+    stbi_uc *rgb = stbi_load_from_memory(data, int(size), &w, &h, &comp, n);
     if (!rgb)
         return 0;
     BYTE *base;
@@ -220,12 +225,15 @@ HGLOBAL DecodeWithStb(const BYTE *data, size_t size) {
         size_t stride = Stride(w, 24);
         BYTE *px = base + sizeof(BITMAPINFOHEADER);
         for (int y = 0; y < h; ++y) {
-            const stbi_uc *s = rgb + size_t(y) * size_t(w) * 3;
+            const stbi_uc *s = rgb + size_t(y) * size_t(w) * n;
             BYTE *row = px + size_t(h - 1 - y) * stride;
-            for (int x = 0; x < w; ++x) {
-                row[3 * x] = s[3 * x + 2];
-                row[3 * x + 1] = s[3 * x + 1];
-                row[3 * x + 2] = s[3 * x];
+            for (int x = 0; x < w; ++x, s += n) {
+                unsigned a = alpha ? s[3] : 255;
+                // c * a / 255 + 255 - a, rounded
+                auto over = [a](unsigned c) { return BYTE((c * a + 255 * (255 - a) + 127) / 255); };
+                row[3 * x] = over(s[2]);
+                row[3 * x + 1] = over(s[1]);
+                row[3 * x + 2] = over(s[0]);
             }
         }
         BlockUnlock(hDib);

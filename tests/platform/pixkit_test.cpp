@@ -304,6 +304,27 @@ TEST_F(PixKit, OpensPngAndJpeg)
         }
 }
 
+TEST_F(PixKit, FlattensTransparencyOntoWhite)
+{
+    // 3x1 with alpha 0, 128 and 255 over colours an encoder may leave under a transparent
+    // pixel: the result is the colour laid over white, c * a / 255 + (255 - a), rounded.
+    const BYTE rgba[] = {0, 0, 0, 0, 200, 40, 1, 128, 10, 20, 30, 255};
+    const BYTE ga[] = {0, 0, 1, 128, 90, 255};  // grey + alpha
+    std::string p4 = dir.file("rgba.png"), p2 = dir.file("ga.png");
+    ASSERT_TRUE(stbi_write_png(p4.c_str(), 3, 1, 4, rgba, 12));
+    ASSERT_TRUE(stbi_write_png(p2.c_str(), 3, 1, 2, ga, 6));
+    Dib a(PxOpenFile(p4.c_str(), 0, 0)), g(PxOpenFile(p2.c_str(), 0, 0));
+    ASSERT_TRUE(a);
+    ASSERT_TRUE(g);
+    EXPECT_EQ(PX_TYPE_TRUECOLOR, PxDibGetType(a.get()));
+    EXPECT_EQ((Rgb{255, 255, 255}), a.at(0, 0));
+    EXPECT_EQ((Rgb{227, 147, 128}), a.at(1, 0));
+    EXPECT_EQ((Rgb{10, 20, 30}), a.at(2, 0));
+    EXPECT_EQ((Rgb{255, 255, 255}), g.at(0, 0));
+    EXPECT_EQ((Rgb{128, 128, 128}), g.at(1, 0));
+    EXPECT_EQ((Rgb{90, 90, 90}), g.at(2, 0));
+}
+
 TEST_F(PixKit, OpensFirstGifImage)
 {
     // GIF89a, 2x2, two-colour global table (red, blue); LZW with code size 2 writes
