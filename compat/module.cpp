@@ -162,10 +162,32 @@ void compat_hide_proc(const char *name, int hide)
         g_hidden.erase(name);
 }
 
+static std::map<std::string, void *> g_replaced;
+
+/* Test hook: GetProcAddress answers `fn` for `name` from any module (null: the real export
+ * again), so callers can be handed a stand-in that answers as a test needs. */
+void compat_replace_proc(const char *name, void *fn)
+{
+    std::lock_guard<std::mutex> g(g_lock);
+    if (!name || !*name)
+        return;
+    if (fn)
+        g_replaced[name] = fn;
+    else
+        g_replaced.erase(name);
+}
+
 static bool compat_proc_hidden(const char *name)
 {
     std::lock_guard<std::mutex> g(g_lock);
     return g_hidden.count(name) != 0;
+}
+
+static void *compat_proc_replaced(const char *name)
+{
+    std::lock_guard<std::mutex> g(g_lock);
+    auto it = g_replaced.find(name);
+    return it == g_replaced.end() ? NULL : it->second;
 }
 
 static void *dl_for(HMODULE mod)
@@ -187,7 +209,9 @@ FARPROC WINAPI GetProcAddress(HMODULE mod, LPCSTR proc)
         SetLastError(ERROR_MOD_NOT_FOUND);
         return NULL;
     }
-    void *sym = compat_proc_hidden(proc) ? NULL : dlsym(dl, proc);
+    void *sym = compat_proc_hidden(proc) ? NULL : compat_proc_replaced(proc);
+    if (!sym && !compat_proc_hidden(proc))
+        sym = dlsym(dl, proc);
     if (!mod)
         dlclose(dl);
     if (!sym) {

@@ -1,15 +1,23 @@
 /*
- * File fault injection for the tests.  Natively the compat layer counts the calls.  On Windows
- * the counting happens here: the import address tables of the test program and of the DLLs
- * beside it are rerouted, for the kernel32 file calls the library makes, to wrappers that fail
- * the armed call with the same codes as the compat layer and pass every other call on.
+ * File fault injection and the system levers for the tests.  Natively the compat layer counts
+ * the calls and holds the levers.  On Windows it happens here: the import address tables of
+ * the test program and of the DLLs beside it are rerouted, for the kernel32 calls concerned, to
+ * wrappers that fail the armed call with the same codes as the compat layer (or answer as the
+ * lever says) and pass every other call on.
  */
 #include "testkit.h"
 
 #if defined(_WIN32)
 #include <tlhelp32.h>
 
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
 #include <atomic>
+#include <map>
+#include <mutex>
+#include <set>
 #else
 #include "compat/testing.h"
 #endif
@@ -40,7 +48,58 @@ struct Real {
     decltype(&MoveFileExA) moveFileEx;
     decltype(&CopyFileA) copyFile;
     decltype(&CreateDirectoryA) createDirectory;
+    decltype(&GetProcAddress) getProcAddress;
+    decltype(&GetVersionExA) getVersionEx;
 } g_real;
+
+std::mutex g_leverLock;
+std::set<std::string> g_hiddenProcs;
+std::map<std::string, FARPROC> g_replacedProcs;
+std::string g_fakeVersion;  // empty: the real one
+
+FARPROC WINAPI HookGetProcAddress(HMODULE module, LPCSTR name)
+{
+    if ((ULONG_PTR)name > 0xFFFF) {
+        std::lock_guard<std::mutex> g(g_leverLock);
+        if (g_hiddenProcs.count(name)) {
+            SetLastError(ERROR_PROC_NOT_FOUND);
+            return NULL;
+        }
+        auto it = g_replacedProcs.find(name);
+        if (it != g_replacedProcs.end())
+            return it->second;
+    }
+    return g_real.getProcAddress(module, name);
+}
+
+/* The compat layer's reading of MEDLEY_WINVER: "major.minor[.build] [9x|nt] [Service Pack N]". */
+BOOL WINAPI HookGetVersionExA(LPOSVERSIONINFOA vi)
+{
+    std::string text;
+    {
+        std::lock_guard<std::mutex> g(g_leverLock);
+        text = g_fakeVersion;
+    }
+    if (text.empty() || !vi || vi->dwOSVersionInfoSize < sizeof(OSVERSIONINFOA))
+        return g_real.getVersionEx(vi);
+    unsigned major = 5, minor = 1, build = 2600;
+    int used = 0;
+    if (sscanf(text.c_str(), "%u.%u%n", &major, &minor, &used) < 2)
+        used = 0;
+    std::string rest = text.substr((size_t)used);
+    if (!rest.empty() && rest[0] == '.')
+        build = (unsigned)strtoul(rest.c_str() + 1, NULL, 10);
+    bool nineX = rest.find("9x") != std::string::npos;
+    size_t sp = rest.find("Service Pack");
+    memset(vi->szCSDVersion, 0, sizeof vi->szCSDVersion);
+    if (sp != std::string::npos)
+        snprintf(vi->szCSDVersion, sizeof vi->szCSDVersion, "%s", rest.substr(sp).c_str());
+    vi->dwMajorVersion = major;
+    vi->dwMinorVersion = minor;
+    vi->dwBuildNumber = nineX ? ((major << 24) | (minor << 16) | (build & 0xFFFF)) : build;
+    vi->dwPlatformId = nineX ? VER_PLATFORM_WIN32_WINDOWS : VER_PLATFORM_WIN32_NT;
+    return TRUE;
+}
 
 HANDLE WINAPI HookCreateFileA(LPCSTR a, DWORD b, DWORD c, LPSECURITY_ATTRIBUTES d, DWORD e, DWORD f, HANDLE g)
 {
@@ -132,13 +191,17 @@ void install_once()
     REAL(moveFileEx, MoveFileExA);
     REAL(copyFile, CopyFileA);
     REAL(createDirectory, CreateDirectoryA);
+    REAL(getProcAddress, GetProcAddress);
+    REAL(getVersionEx, GetVersionExA);
 #undef REAL
-    const void *real[] = {(void *)g_real.createFile, (void *)g_real.readFile,   (void *)g_real.writeFile,
-                          (void *)g_real.deleteFile, (void *)g_real.moveFile,   (void *)g_real.moveFileEx,
-                          (void *)g_real.copyFile,   (void *)g_real.createDirectory};
-    const void *hooks[] = {(void *)HookCreateFileA, (void *)HookReadFile,   (void *)HookWriteFile,
-                           (void *)HookDeleteFileA, (void *)HookMoveFileA,  (void *)HookMoveFileExA,
-                           (void *)HookCopyFileA,   (void *)HookCreateDirectoryA};
+    const void *real[] = {(void *)g_real.createFile,      (void *)g_real.readFile,      (void *)g_real.writeFile,
+                          (void *)g_real.deleteFile,      (void *)g_real.moveFile,      (void *)g_real.moveFileEx,
+                          (void *)g_real.copyFile,        (void *)g_real.createDirectory,
+                          (void *)g_real.getProcAddress,  (void *)g_real.getVersionEx};
+    const void *hooks[] = {(void *)HookCreateFileA,  (void *)HookReadFile,          (void *)HookWriteFile,
+                           (void *)HookDeleteFileA,  (void *)HookMoveFileA,         (void *)HookMoveFileExA,
+                           (void *)HookCopyFileA,    (void *)HookCreateDirectoryA,
+                           (void *)HookGetProcAddress, (void *)HookGetVersionExA};
     /* Our own modules: the program and the DLLs in its folder. */
     std::string dir = ProgramDir();
     HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, GetCurrentProcessId());
@@ -164,11 +227,48 @@ void FailNthFileOperation(unsigned n)
 
 bool FileFaultPending() { return g_remaining.load() != 0; }
 
+void HideProc(const char *name, bool hide)
+{
+    install_once();
+    std::lock_guard<std::mutex> g(g_leverLock);
+    if (!name || !*name)
+        g_hiddenProcs.clear();
+    else if (hide)
+        g_hiddenProcs.insert(name);
+    else
+        g_hiddenProcs.erase(name);
+}
+
+void ReplaceProc(const char *name, FARPROC fn)
+{
+    install_once();
+    std::lock_guard<std::mutex> g(g_leverLock);
+    if (!name || !*name)
+        return;
+    if (fn)
+        g_replacedProcs[name] = fn;
+    else
+        g_replacedProcs.erase(name);
+}
+
+void FakeWindowsVersion(const char *text)
+{
+    install_once();
+    std::lock_guard<std::mutex> g(g_leverLock);
+    g_fakeVersion = text ? text : "";
+}
+
 #else
 
 void FailNthFileOperation(unsigned n) { compat_fail_nth("file", n); }
 
 bool FileFaultPending() { return compat_fault_remaining("file") != 0; }
+
+void HideProc(const char *name, bool hide) { compat_hide_proc(name, hide ? 1 : 0); }
+
+void ReplaceProc(const char *name, FARPROC fn) { compat_replace_proc(name, (void *)fn); }
+
+void FakeWindowsVersion(const char *text) { SetEnvironmentVariableA("MEDLEY_WINVER", text); }
 
 #endif
 

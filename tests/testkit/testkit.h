@@ -4,7 +4,10 @@
 #pragma once
 #include <windows.h>
 
+#include <gtest/gtest-spi.h>
+
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -68,6 +71,46 @@ bool FileFaultPending();
  * that met a fault (0 also when `limit` was reached: the caller should expect more). */
 unsigned ForEachFileFault(const std::function<void()> &reset, const std::function<bool()> &op,
                           const std::function<void(bool ok, unsigned n)> &check, unsigned limit = 5000);
+
+/* System levers, on both targets (natively the compat layer's, on Windows rerouted imports of
+ * the test program and the DLLs beside it):
+ * HideProc: GetProcAddress misses `name` (ERROR_PROC_NOT_FOUND) while hidden, so a caller's
+ * fallback for a missing export runs; a null or empty name shows every export again.
+ * ReplaceProc: GetProcAddress answers `fn` for `name` (a test's stand-in); null: the real again.
+ * FakeWindowsVersion: GetVersionExA reports "major.minor[.build] [9x|nt] [Service Pack N]"
+ * (e.g. "4.10.2222 9x", "5.0 nt Service Pack 2"); null gives the real version back. */
+void HideProc(const char *name, bool hide);
+void ReplaceProc(const char *name, FARPROC fn);
+void FakeWindowsVersion(const char *text);
+
+/* Wine's todo_wine, for a known divergence of Wine from Windows:
+ *     todo_wine EXPECT_STREQ("Animat", buf);
+ * The check always runs.  Under Wine its failure is expected: it is reported as a known
+ * failure and does not fail the test; a pass is reported as a failure ("unexpected pass"), so
+ * a fixed divergence is noticed and its marker removed.  Elsewhere (natively, on Windows) the
+ * check counts as any other.  todo_wine_if(cond) marks it where `cond` holds. */
+class TodoScope {
+public:
+    TodoScope(bool active, const char *file, int line);
+    ~TodoScope();
+    TodoScope(const TodoScope &) = delete;
+    TodoScope &operator=(const TodoScope &) = delete;
+    bool Once()
+    {
+        bool first = !m_done;
+        m_done = true;
+        return first;
+    }
+
+private:
+    bool m_done = false;
+    const char *m_file;
+    int m_line;
+    std::unique_ptr<::testing::TestPartResultArray> m_results;
+    std::unique_ptr<::testing::ScopedFakeTestPartResultReporter> m_reporter;
+};
+#define todo_wine_if(cond) for (::testkit::TodoScope todo_scope_((cond), __FILE__, __LINE__); todo_scope_.Once();)
+#define todo_wine todo_wine_if(::testkit::UnderWine())
 
 /* True when running on the real Win32 API (Windows or Wine), false on the compat layer. */
 constexpr bool kRealWin32 =

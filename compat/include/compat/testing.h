@@ -18,3 +18,7 @@ COMPAT_API unsigned compat_fault_remaining(const char *layer);
 /* Make GetProcAddress answer ERROR_PROC_NOT_FOUND for `name` (hide != 0) or answer it again;
  * a null or empty name shows every export again. */
 COMPAT_API void compat_hide_proc(const char *name, int hide);
+
+/* Make GetProcAddress answer `fn` for `name`, from any module (a stand-in export for a test);
+ * a null fn gives the real export back.  A hidden name stays hidden. */
+COMPAT_API void compat_replace_proc(const char *name, void *fn);
