@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 #include <string.h>
+#include <stdint.h>
+#include <stdio.h>
 
 #include <string>
+#include <vector>
 
 #include "sysinfo.h"
 #include "testkit.h"
@@ -259,6 +262,276 @@ TEST(Machine, DisksAndScreen)
     EXPECT_GT(w, 0);
     EXPECT_GT(h, 0);
     GetScreenInfo(nullptr, &h, &bits);  // no effect, no crash
+}
+
+}  // namespace
+
+namespace {
+
+/* Puts the system levers and the registry values a test touched back as they were. */
+class Levers {
+public:
+    ~Levers()
+    {
+        testkit::FakeWindowsVersion(nullptr);
+        testkit::HideProc(nullptr, false);
+        testkit::ReplaceProc("SHGetSpecialFolderPathA", nullptr);
+        for (auto it = m_saved.rbegin(); it != m_saved.rend(); ++it) {
+            HKEY k;
+            if (RegCreateKeyExA(it->root, it->key.c_str(), 0, NULL, 0, KEY_ALL_ACCESS, NULL, &k, NULL) != ERROR_SUCCESS)
+                continue;
+            if (it->present)
+                RegSetValueExA(k, it->name.c_str(), 0, it->type, it->bytes.data(), (DWORD)it->bytes.size());
+            else
+                RegDeleteValueA(k, it->name.c_str());
+            RegCloseKey(k);
+        }
+    }
+    /* Sets a registry value (remembering the one before). */
+    void Set(HKEY root, const char *key, const char *name, DWORD type, const void *data, DWORD cb)
+    {
+        Saved s{root, key, name, false, 0, std::vector<BYTE>(1024)};
+        HKEY k;
+        ASSERT_EQ(RegCreateKeyExA(root, key, 0, NULL, 0, KEY_ALL_ACCESS, NULL, &k, NULL), ERROR_SUCCESS);
+        DWORD size = (DWORD)s.bytes.size();
+        s.present = RegQueryValueExA(k, name, NULL, &s.type, s.bytes.data(), &size) == ERROR_SUCCESS;
+        s.bytes.resize(s.present ? size : 0);
+        m_saved.push_back(s);
+        EXPECT_EQ(RegSetValueExA(k, name, 0, type, (const BYTE *)data, cb), ERROR_SUCCESS);
+        RegCloseKey(k);
+    }
+    void SetText(HKEY root, const char *key, const char *name, const std::string &text)
+    {
+        Set(root, key, name, REG_SZ, text.c_str(), (DWORD)text.size() + 1);
+    }
+
+private:
+    struct Saved {
+        HKEY root;
+        std::string key, name;
+        bool present;
+        DWORD type;
+        std::vector<BYTE> bytes;
+    };
+    std::vector<Saved> m_saved;
+};
+
+const char kShellFolders[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+
+/* Shells that stand in for SHGetSpecialFolderPathA: one that knows no folder, and one that
+ * answers <g_shellRoot>\shell<id>; both record the ids asked. */
+std::vector<int> g_asked;
+std::string g_shellRoot;
+BOOL WINAPI EmptyShell(HWND, LPSTR lpszPath, int nFolder, BOOL)
+{
+    g_asked.push_back(nFolder);
+    lpszPath[0] = 0;
+    return FALSE;
+}
+BOOL WINAPI RootShell(HWND, LPSTR lpszPath, int nFolder, BOOL)
+{
+    g_asked.push_back(nFolder);
+    snprintf(lpszPath, MAX_PATH, "%s\\shell%d", g_shellRoot.c_str(), nFolder);
+    return TRUE;
+}
+
+std::string FirstRunKey()
+{
+    char product[MAX_PATH], version[MAX_PATH];
+    GetProductName(product);
+    GetProductVersion(version);
+    return std::string("Software\\Zelkova\\") + product + "\\" + version;
+}
+
+DWORD FirstRunMarker()
+{
+    HKEY k;
+    DWORD v = 0xDEAD, type = 0, cb = sizeof v;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, FirstRunKey().c_str(), 0, KEY_READ, &k) != ERROR_SUCCESS)
+        return 0xDEAD;
+    RegQueryValueExA(k, "HasBeenRun", NULL, &type, (LPBYTE)&v, &cb);
+    RegCloseKey(k);
+    return type == REG_DWORD ? v : 0xDEAD;
+}
+
+TEST(Machine, OSAtLeastByFamilyVersionAndServicePack)
+{
+    Levers levers;
+    struct Row {
+        const char *os;
+        DWORD v9xMajor, v9xMinor, ntMajor, ntMinor, sp;
+        int want;
+    } rows[] = {
+        {"4.10.2222 9x", 5, 0, 5, 0, 0, 0},  // 98 is not "5.0 or later"
+        {"4.10.2222 9x", 4, 10, 9, 9, 9, 1},  // the same minor counts; NT numbers not asked
+        {"4.10.2222 9x", 4, 11, 0, 0, 0, 0},
+        {"4.10.2222 9x", 4, 0, 0, 0, 0, 1},
+        {"4.10.2222 9x", 3, 99, 0, 0, 0, 1},
+        {"5.0.2195 nt Service Pack 2", 9, 9, 5, 0, 2, 1},
+        {"5.0.2195 nt Service Pack 2", 0, 0, 5, 0, 3, 0},
+        {"5.0.2195 nt", 0, 0, 5, 0, 1, 0},
+        {"5.0.2195 nt", 0, 0, 5, 0, 0, 1},
+        {"5.1.2600 nt Service Pack 3", 0, 0, 5, 2, 0, 0},
+        {"5.1.2600 nt Service Pack 3", 0, 0, 5, 0, 9, 1},  // a later minor, whatever the pack
+        {"6.1.7601 nt Service Pack 1", 0, 0, 5, 9, 9, 1},
+        {"4.0.1381 nt Service Pack 6", 0, 0, 5, 0, 0, 0},
+    };
+    for (const Row &r : rows) {
+        testkit::FakeWindowsVersion(r.os);
+        EXPECT_EQ(IsOSAtLeast(r.v9xMajor, r.v9xMinor, r.ntMajor, r.ntMinor, r.sp), r.want)
+            << r.os << ": " << r.v9xMajor << "." << r.v9xMinor << " / " << r.ntMajor << "." << r.ntMinor << " sp "
+            << r.sp;
+    }
+}
+
+TEST(Machine, FirstRunOncePerKindOfWindows)
+{
+    Levers levers;
+    RegDeleteKeyA(HKEY_CURRENT_USER, FirstRunKey().c_str());
+    testkit::FakeWindowsVersion("4.10.2222 9x");
+    EXPECT_EQ(IsFirstRun(), 1);
+    EXPECT_EQ(FirstRunMarker(), 1u);
+    EXPECT_EQ(IsFirstRun(), 0);
+    // The same user on Windows 2000 and later: a first run of its own, marked 2.
+    testkit::FakeWindowsVersion("5.0.2195 nt");
+    EXPECT_EQ(IsFirstRun(), 1);
+    EXPECT_EQ(FirstRunMarker(), 2u);
+    EXPECT_EQ(IsFirstRun(), 0);
+    // Back on the 9x family any marker counts.
+    testkit::FakeWindowsVersion("4.90.3000 9x");
+    EXPECT_EQ(IsFirstRun(), 0);
+    RegDeleteKeyA(HKEY_CURRENT_USER, FirstRunKey().c_str());
+}
+
+TEST(Folders, ShellThatKnowsNoFolderGivesTheFixedFallbacks)
+{
+    Levers levers;
+    testkit::ReplaceProc("SHGetSpecialFolderPathA", (FARPROC)(void *)EmptyShell);
+    char win[MAX_PATH], buf[MAX_PATH];
+    ASSERT_GT(GetWindowsDirectoryA(win, MAX_PATH), 0u);
+    EXPECT_EQ(GetSpecialFolder(buf, SYS_CSIDL_PROGRAM_FILES, FALSE), 0);
+    EXPECT_STREQ(buf, "c:\\Program Files");
+    for (int id : {SYS_CSIDL_APPDATA, SYS_CSIDL_LOCAL_APPDATA, SYS_CSIDL_COMMON_APPDATA}) {
+        g_asked.clear();
+        memset(buf, 0xCC, sizeof buf);
+        EXPECT_EQ(GetSpecialFolder(buf, id, FALSE), 0) << id;
+        EXPECT_EQ(std::string(buf), std::string(win) + "\\Application Data") << id;
+        // The machine-wide folder is asked again as the user's.
+        std::vector<int> asked = id == SYS_CSIDL_COMMON_APPDATA ? std::vector<int>{35, 26} : std::vector<int>{id};
+        EXPECT_EQ(g_asked, asked);
+    }
+    memset(buf, 0xCC, sizeof buf);
+    EXPECT_EQ(GetSpecialFolder(buf, SYS_CSIDL_MYPICTURES, FALSE), 3);
+    EXPECT_STREQ(buf, "");
+    EXPECT_EQ(GetSpecialFolder(buf, SYS_CSIDL_PERSONAL, FALSE), -1);
+}
+
+TEST(Folders, WithoutAShellFunction)
+{
+    Levers levers;
+    testkit::HideProc("SHGetSpecialFolderPathA", true);
+    testkit::HideProc("SHGetFolderPathA", true);
+    char buf[MAX_PATH], app[MAX_PATH];
+    GetAppFolder(app);
+    ASSERT_NE(app[0], 0);
+    EXPECT_EQ(GetSpecialFolder(buf, SYS_CSIDL_PERSONAL, FALSE), 3);
+    EXPECT_STREQ(buf, "C:\\My Documents");
+    EXPECT_EQ(GetMyDocumentsFolder(buf, FALSE), 0);  // code 3
+    for (int id : {SYS_CSIDL_APPDATA, SYS_CSIDL_LOCAL_APPDATA, SYS_CSIDL_COMMON_APPDATA}) {
+        EXPECT_EQ(GetSpecialFolder(buf, id, TRUE), 2) << id;
+        EXPECT_STREQ(buf, app) << id;
+    }
+    EXPECT_EQ(GetSpecialFolder(buf, SYS_CSIDL_PROGRAM_FILES, FALSE), -1);
+    // Code 2 is no shell folder: application data stays the program's folder, nothing below.
+    EXPECT_EQ(GetUserAppDataFolder(buf), 1);
+    EXPECT_STREQ(buf, app);
+    EXPECT_EQ(GetCommonAppDataFolder(buf), 1);
+    EXPECT_STREQ(buf, app);
+}
+
+TEST(Folders, ApplicationDataBelowMakerProductAndVersion)
+{
+    Levers levers;
+    testkit::TempDir dir;
+    g_shellRoot = dir.path();
+    testkit::ReplaceProc("SHGetSpecialFolderPathA", (FARPROC)(void *)RootShell);
+    int old = GetVersionDepth();
+    SetVersionDepth(2);
+    char buf[MAX_PATH];
+    EXPECT_EQ(GetUserAppDataFolder(buf), 1);
+    std::string user = g_shellRoot + "\\shell26\\Zelkova\\medleystudio\\1. 0";
+    EXPECT_EQ(std::string(buf), user);
+    EXPECT_NE(GetFileAttributesA(user.c_str()) & FILE_ATTRIBUTE_DIRECTORY, 0u);
+    EXPECT_NE(GetFileAttributesA(user.c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(GetCommonAppDataFolder(buf), 1);
+    EXPECT_EQ(std::string(buf), g_shellRoot + "\\shell35\\Zelkova\\medleystudio\\1. 0");
+    char path[MAX_PATH] = "Q:\\elsewhere\\data.ini";
+    ASSERT_EQ(MakeDataFilePath(path), 1);
+    EXPECT_EQ(std::string(path), user + "\\data.ini");
+    SetVersionDepth(old);
+}
+
+TEST(Folders, ShellFoldersKeyComesFirstWhenItHoldsText)
+{
+    Levers levers;
+    testkit::TempDir dir;
+    g_shellRoot = dir.path();
+    testkit::ReplaceProc("SHGetSpecialFolderPathA", (FARPROC)(void *)RootShell);
+    char buf[MAX_PATH];
+    levers.SetText(HKEY_CURRENT_USER, kShellFolders, "My Music", dir.path() + "\\Tunes");
+    levers.SetText(HKEY_CURRENT_USER, kShellFolders, "My Pictures", dir.path() + "\\Snaps");
+    EXPECT_EQ(GetMyMusicFolder(buf), 1);
+    EXPECT_EQ(std::string(buf), dir.path() + "\\Tunes");
+    EXPECT_EQ(GetMyPicturesFolder(buf, FALSE), 1);
+    EXPECT_EQ(std::string(buf), dir.path() + "\\Snaps");
+    // Values that are not text, or empty, are passed over for the shell's answer.
+    DWORD number = 0x31313131;  // "1111" when read as bytes
+    levers.Set(HKEY_CURRENT_USER, kShellFolders, "My Pictures", REG_DWORD, &number, sizeof number);
+    EXPECT_EQ(GetMyPicturesFolder(buf, FALSE), 1);
+    EXPECT_EQ(std::string(buf), dir.path() + "\\shell39");
+    levers.SetText(HKEY_CURRENT_USER, kShellFolders, "My Music", "");
+    EXPECT_EQ(GetMyMusicFolder(buf), 1);
+    EXPECT_EQ(std::string(buf), dir.path() + "\\shell5\\My Music");
+    EXPECT_NE(GetFileAttributesA(buf), INVALID_FILE_ATTRIBUTES);  // its tree is made
+    levers.Set(HKEY_CURRENT_USER, kShellFolders, "My Music", REG_BINARY, "D:\\x", 5);
+    EXPECT_EQ(GetMyMusicFolder(buf), 1);
+    EXPECT_EQ(std::string(buf), dir.path() + "\\shell5\\My Music");
+    EXPECT_EQ(GetMyVideosFolder(buf), 1);
+    EXPECT_EQ(std::string(buf), dir.path() + "\\shell5\\My Videos");
+}
+
+TEST(Machine, BrowserVersionOnlyAsTerminatedText)
+{
+    Levers levers;
+    const char key[] = "Software\\Microsoft\\Internet Explorer";
+    char buf[100];
+    levers.SetText(HKEY_LOCAL_MACHINE, key, "Version", "6.0.2900.2180");
+    EXPECT_EQ(GetIEVersion(buf), 1);
+    EXPECT_STREQ(buf, "6.0.2900.2180");
+    DWORD number = 0x00362E36;  // "6.6" as bytes
+    levers.Set(HKEY_LOCAL_MACHINE, key, "Version", REG_DWORD, &number, sizeof number);
+    memset(buf, 0xCC, sizeof buf);
+    EXPECT_EQ(GetIEVersion(buf), 0);
+    std::string tooLong(100, '7');  // needs 101 bytes with its terminator
+    levers.SetText(HKEY_LOCAL_MACHINE, key, "Version", tooLong);
+    EXPECT_EQ(GetIEVersion(buf), 0);
+    EXPECT_EQ(GetIEVersion(nullptr), 0);
+}
+
+TEST(Machine, DiskSpaceWithoutTheExtendedCallIsCountedIn64Bits)
+{
+    Levers levers;
+    // Our layer reports what MEDLEY_DRIVE_C_FREE says (6 GB here); Windows its real disk.
+    SetEnvironmentVariableA("MEDLEY_DRIVE_C_FREE", "6442450944");
+    DWORD spc = 0, bps = 0, freeClusters = 0, clusters = 0;
+    ASSERT_TRUE(GetDiskFreeSpaceA("c:\\", &spc, &bps, &freeClusters, &clusters));
+    uint64_t want = (uint64_t)spc * bps * freeClusters;
+    testkit::HideProc("GetDiskFreeSpaceExA", true);
+    uint64_t got = GetDiskFreeBytes("c:\\some\\file.txt");
+    SetEnvironmentVariableA("MEDLEY_DRIVE_C_FREE", nullptr);
+    ASSERT_GT(want, 0xFFFFFFFFull) << "the check needs more than 4 GB free on C:";
+    // The disk may change between the two readings; a wrapped product would be 4 GB off.
+    EXPECT_LT(got > want ? got - want : want - got, 256ull << 20) << got << " vs " << want;
 }
 
 }  // namespace
