@@ -1,5 +1,6 @@
 /*
- * medley ui message | medley ui shape: the skinned message box and window shaping.
+ * medley ui message | shape | frame | confirm | snapshot: the skinned message box, window
+ * shaping, the confirmation dialog and pictures of the dialog and the image view.
  *
  * Both run on Windows' own window system: as medley.exe on Windows, or under Wine on Linux.
  * The native Linux build lists them and says so.
@@ -18,6 +19,8 @@
 #if defined(_WIN32)
 #include "baseui.h"
 #include "basefun.h"
+#include "confirmdlg.h"
+#include "imgview.h"
 #include "basemem.h"
 #include "pixkit.h"
 #include "plugin_host.h"
@@ -268,8 +271,310 @@ void Frame(const std::string &outPath, int x, int y, int w, int h, DWORD holdMs)
     ShowAndWrite(wnd, w, h, outPath, holdMs);
 }
 
+
+/* ---- the confirmation dialog ---- */
+
+/* Loads the module for its strings (the dialog's texts and the font settings). */
+bool UseModule(host::PlugInHost &h, const std::string &module)
+{
+    if (!h.Load(module.empty() ? medley::DefaultModule() : module)) {
+        medley::Fail(h.error());
+        return false;
+    }
+    SetHostFrame(&h.frame());
+    return true;
+}
+
+/* The dialog of this thread that is up (its holding window), or null. */
+HWND DialogUp()
+{
+    HWND found = NULL;
+    EnumThreadWindows(
+        GetCurrentThreadId(),
+        [](HWND w, LPARAM lp) -> BOOL {
+            char cls[32];
+            if (GetClassNameA(w, cls, sizeof cls) && strcmp(cls, "SKUIDialogFrame") == 0 && IsWindowVisible(w)) {
+                *(HWND *)lp = w;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        (LPARAM)&found);
+    return found;
+}
+
+/* MEDLEY_CONFIRM_PRESS names the control a scripted run clicks (b_OK, b_Cancel, b_Exit), or
+ * "close" for the holding window's close. */
+std::string g_press;
+
+void CALLBACK PressTick(HWND, UINT, UINT_PTR id, DWORD)
+{
+    HWND frame = DialogUp();
+    if (!frame)
+        return;
+    KillTimer(NULL, id);
+    if (g_press == "close") {
+        PostMessageA(frame, WM_CLOSE, 0, 0);
+        return;
+    }
+    HWND screen = FindWindowExA(frame, NULL, "SKUIScreen", NULL);
+    HWND ctrl = GUI::CSKUICtrl::FindCtrlWindow(screen, g_press.c_str());
+    if (!ctrl || !IsWindowEnabled(ctrl)) {
+        // A person could not press it either: the dialog is closed rather than left waiting.
+        fprintf(stderr, "medley: the dialog's %s %s; closing it\n", g_press.c_str(),
+                ctrl ? "is disabled" : "does not exist");
+        PostMessageA(frame, WM_CLOSE, 0, 0);
+        return;
+    }
+    PostMessageA(ctrl, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(3, 3));
+    PostMessageA(ctrl, WM_LBUTTONUP, 0, MAKELPARAM(3, 3));
+}
+
+const char *ConfirmWord(INT_PTR r, bool yesno)
+{
+    switch (r) {
+    case SKUI_RESULT_OK:
+        return yesno ? "yes" : "ok";
+    case SKUI_RESULT_CANCEL:
+        return yesno ? "no" : "ok";
+    case SKUI_RESULT_CLOSE:
+    case 0:
+        return "closed";
+    default:
+        return nullptr;
+    }
+}
+
+void Confirm(int id, bool yesno, const std::string &module)
+{
+    host::PlugInHost h;
+    if (!UseModule(h, module))
+        return;
+    if (GetResString((uint32_t)id).empty()) {
+        medley::Fail("no string with id " + std::to_string(id));
+        return;
+    }
+    CConfirmDlg dlg;
+    if (!dlg.GetUITemplate())
+        fprintf(stderr, "medley: warning: the dialog runs without its template: %s\n", dlg.GetUITemplateError());
+    dlg.SetMessage(id, yesno ? CONFIRM_STYLE_YESNO : CONFIRM_STYLE_OK);
+    const char *press = getenv("MEDLEY_CONFIRM_PRESS");
+    g_press = press ? press : "";
+    UINT_PTR timer = g_press.empty() ? 0 : SetTimer(NULL, 0, 50, PressTick);
+    INT_PTR r = dlg.DoModal(NULL);
+    if (timer)
+        KillTimer(NULL, timer);
+    const char *word = ConfirmWord(r, yesno);
+    if (!word) {
+        medley::Fail("the dialog could not be shown (Windows error " + std::to_string(GetLastError()) + ")");
+        return;
+    }
+    printf("%s (%d)\n", word, (int)r);
+}
+
+/* ---- snapshots ---- */
+
+/* The pixels of window `src` (w x h from its top-left), transparent outside `shapeWnd`'s region
+ * (when it has one), as RGBA rows.  False when they cannot be read. */
+bool ReadPixels(HWND src, HWND shapeWnd, int w, int h, std::vector<unsigned char> *rgba, long *inside)
+{
+    HRGN rgn = CreateRectRgn(0, 0, 0, 0);
+    bool shaped = rgn && GetWindowRgn(shapeWnd, rgn) != ERROR;
+    rgba->assign((size_t)w * (size_t)h * 4, 0);
+    BITMAPINFO bi = {};
+    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+    bi.bmiHeader.biWidth = w;
+    bi.bmiHeader.biHeight = -h;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    void *bits = nullptr;
+    HDC wdc = GetDC(src), mdc = CreateCompatibleDC(wdc);
+    HBITMAP dib = CreateDIBSection(wdc, &bi, DIB_RGB_COLORS, &bits, NULL, 0);
+    HGDIOBJ old = dib ? SelectObject(mdc, dib) : NULL;
+    bool read = dib && BitBlt(mdc, 0, 0, w, h, wdc, 0, 0, SRCCOPY);
+    GdiFlush();
+    *inside = 0;
+    for (int y = 0; y < h && read; ++y)
+        for (int x = 0; x < w; ++x) {
+            const unsigned char *s = (const unsigned char *)bits + ((size_t)y * (size_t)w + (size_t)x) * 4;
+            unsigned char *o = &(*rgba)[((size_t)y * (size_t)w + (size_t)x) * 4];
+            bool in = !shaped || PtInRegion(rgn, x, y);
+            o[0] = s[2], o[1] = s[1], o[2] = s[0], o[3] = in ? 255 : 0;
+            *inside += in;
+        }
+    if (old)
+        SelectObject(mdc, old);
+    if (dib)
+        DeleteObject(dib);
+    DeleteDC(mdc);
+    ReleaseDC(src, wdc);
+    if (rgn)
+        DeleteObject(rgn);
+    return read;
+}
+
+/* Encodes RGBA rows as PNG and writes them whole to `path`. */
+bool WritePng(const std::string &path, const std::vector<unsigned char> &rgba, int w, int h, std::string *why)
+{
+    std::vector<unsigned char> png;
+    stbi_write_png_to_func(
+        [](void *ctx, void *data, int size) {
+            auto *out = (std::vector<unsigned char> *)ctx;
+            out->insert(out->end(), (unsigned char *)data, (unsigned char *)data + size);
+        },
+        &png, w, h, 4, rgba.data(), w * 4);
+    if (png.empty()) {
+        *why = "cannot encode the PNG";
+        return false;
+    }
+    return WriteWhole(path, png, why);
+}
+
+struct Snap {
+    CConfirmDlg *dlg;
+    std::string out, why;
+    bool written = false;
+    long inside = 0;
+    int w = 0, h = 0;
+};
+Snap *g_snap;
+
+void CALLBACK SnapTick(HWND, UINT, UINT_PTR id, DWORD)
+{
+    Snap &s = *g_snap;
+    HWND frame = s.dlg->GetFrameHwnd();
+    if (!frame || !IsWindowVisible(frame))
+        return;
+    KillTimer(NULL, id);
+    UpdateWindow(frame);
+    RECT rc;
+    GetWindowRect(frame, &rc);
+    s.w = rc.right - rc.left;
+    s.h = rc.bottom - rc.top;
+    std::vector<unsigned char> rgba;
+    if (!ReadPixels(s.dlg->GetSafeHwnd(), frame, s.w, s.h, &rgba, &s.inside))
+        s.why = "cannot read the dialog's pixels back";
+    else
+        s.written = WritePng(s.out, rgba, s.w, s.h, &s.why);
+    s.dlg->CloseDialog();
+}
+
+void SnapshotConfirm(bool yesno, int id, const std::string &out, const std::string &module)
+{
+    host::PlugInHost h;
+    if (!UseModule(h, module))
+        return;
+    if (GetResString((uint32_t)id).empty()) {
+        medley::Fail("no string with id " + std::to_string(id));
+        return;
+    }
+    CConfirmDlg dlg;
+    if (!dlg.GetUITemplate())
+        fprintf(stderr, "medley: warning: the dialog runs without its template: %s\n", dlg.GetUITemplateError());
+    dlg.SetMessage(id, yesno ? CONFIRM_STYLE_YESNO : CONFIRM_STYLE_OK);
+    Snap s;
+    s.dlg = &dlg;
+    s.out = out;
+    g_snap = &s;
+    UINT_PTR timer = SetTimer(NULL, 0, 30, SnapTick);
+    INT_PTR r = dlg.DoModal(NULL);
+    KillTimer(NULL, timer);
+    g_snap = nullptr;
+    if (r == -1) {
+        medley::Fail("the dialog could not be shown (Windows error " + std::to_string(GetLastError()) + ")");
+        return;
+    }
+    if (!s.written) {
+        medley::Fail(s.why.empty() ? "the dialog ended before it was shown" : s.why);
+        return;
+    }
+    printf("%s: %d x %d, %ld of %ld pixels inside the dialog (%s style, string %d)\n", out.c_str(), s.w, s.h,
+           s.inside, (long)s.w * s.h, yesno ? "Yes/No" : "OK", id);
+}
+
+/* A picture for the view when none is named: a 64 x 48 24-bit DIB, a colour ramp with a
+ * white frame. */
+HGLOBAL RampPicture()
+{
+    const int w = 64, h = 48, stride = (w * 3 + 3) & ~3;
+    HGLOBAL m = BaseMemAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, 40 + (DWORD)(stride * h));
+    BYTE *p = m ? (BYTE *)BaseMemLock(m) : nullptr;
+    if (!p)
+        return m;
+    BITMAPINFOHEADER bih = {};
+    bih.biSize = 40;
+    bih.biWidth = w;
+    bih.biHeight = h;
+    bih.biPlanes = 1;
+    bih.biBitCount = 24;
+    memcpy(p, &bih, 40);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            BYTE *px = p + 40 + y * stride + x * 3;
+            const bool edge = x == 0 || y == 0 || x == w - 1 || y == h - 1;
+            px[0] = edge ? 255 : (BYTE)(255 * y / h);   // blue grows upward (rows are bottom-up)
+            px[1] = edge ? 255 : (BYTE)(255 * x / w);   // green grows to the right
+            px[2] = edge ? 255 : 180;
+        }
+    BaseMemUnlock(m);
+    return m;
+}
+
+void SnapshotView(const std::string &out, const std::string &image)
+{
+    HGLOBAL pic = image.empty() ? RampPicture() : PxOpenFile(image.c_str(), 0, 0);
+    if (!pic) {
+        medley::Fail(image.empty() ? std::string("cannot make the picture") : "cannot read " + image + " as a picture");
+        return;
+    }
+    const int W = 240, H = 180;
+    HWND parent = CreateWindowExA(WS_EX_TOOLWINDOW, "MedleyShape", "medley ui snapshot view", WS_POPUP, 0, 0, W, H,
+                                  NULL, NULL, ShapeClass(), NULL);
+    if (!parent) {
+        BaseMemFree(pic);
+        medley::Fail("cannot make a window (error " + std::to_string(GetLastError()) + ")");
+        return;
+    }
+    ShowWindow(parent, SW_SHOWNOACTIVATE);
+    UpdateWindow(parent);
+    long inside = 0;
+    std::vector<unsigned char> rgba;
+    bool read;
+    {
+        CImgView view;
+        RECT rc = {40, 30, 200, 150};
+        if (!view.Create(GetModuleHandleA(NULL), parent, &rc)) {
+            BaseMemFree(pic);
+            DestroyWindow(parent);
+            medley::Fail("cannot make the image view (error " + std::to_string(GetLastError()) + ")");
+            return;
+        }
+        view.SetBkColor(RGB(0, 160, 0));
+        view.SetDib(pic, 0);  // the view owns it now
+        UpdateWindow(parent);
+        read = ReadPixels(parent, parent, W, H, &rgba, &inside);
+    }
+    DestroyWindow(parent);
+    std::string why;
+    if (!read) {
+        medley::Fail("cannot read the window's pixels back");
+        return;
+    }
+    if (!WritePng(out, rgba, W, H, &why)) {
+        medley::Fail(why);
+        return;
+    }
+    printf("%s: %d x %d, a view at (40, 30)-(200, 150) of a %d x %d window\n", out.c_str(), W, H, W, H);
+}
+
 #else
 
+void Confirm(int, bool, const std::string &) { medley::Fail(std::string("ui confirm ") + kWhere); }
+void SnapshotConfirm(bool, int, const std::string &, const std::string &)
+{
+    medley::Fail(std::string("ui snapshot ") + kWhere);
+}
+void SnapshotView(const std::string &, const std::string &) { medley::Fail(std::string("ui snapshot ") + kWhere); }
 void Message(int, const std::string &, DWORD, const std::string &) { medley::Fail(std::string("ui message ") + kWhere); }
 void Shape(const std::string &, const std::string &) { medley::Fail(std::string("ui shape ") + kWhere); }
 void Frame(const std::string &, int, int, int, int, DWORD) { medley::Fail(std::string("ui frame ") + kWhere); }
@@ -317,6 +622,44 @@ void Setup(CLI::App &app)
     frame->add_option("--size", *size, "The window's size: W H")->expected(2)->check(CLI::Range(1, 8192));
     frame->add_option("--hold", *hold, "Keep the window on the screen this many milliseconds (for screenshots)");
     frame->callback([=] { Frame(*frameOut, (*at)[0], (*at)[1], (*size)[0], (*size)[1], *hold); });
+
+    auto *confirm = ui->add_subcommand("confirm", "Shows string TEXT_ID of redll.pll in the confirmation dialog and "
+                                                  "prints the answer (ok, yes, no or closed, with the dialog's code)");
+    auto confirmId = std::make_shared<int>(0);
+    auto yesno = std::make_shared<bool>(false);
+    auto confirmModule = std::make_shared<std::string>();
+    confirm->add_option("TEXT_ID", *confirmId, "String id (0-65535)")->required()->check(CLI::Range(0, 65535));
+    confirm->add_flag("--yesno", *yesno, "Yes and No buttons (default: one OK button)");
+    confirm->add_option("--module", *confirmModule, "The module to load (default: redll.pll beside medley, else in "
+                                                    "the installed plug-in folder)");
+    confirm->footer("Set MEDLEY_CONFIRM_PRESS=b_OK (b_Cancel, b_Exit, close) to answer without a person.");
+    confirm->callback([=] { Confirm(*confirmId, *yesno, *confirmModule); });
+
+    auto *snapshot = ui->add_subcommand("snapshot", "Renders the confirmation dialog (OK or Yes/No style) or an image "
+                                                    "view and writes its pixels as a PNG (transparent where the "
+                                                    "dialog's corners are cut)");
+    auto what = std::make_shared<std::string>();
+    auto snapOut = std::make_shared<std::string>();
+    auto textId = std::make_shared<int>(-1);
+    auto image = std::make_shared<std::string>();
+    auto snapModule = std::make_shared<std::string>();
+    snapshot->add_option("WHAT", *what, "confirm, confirm-yesno or view")
+        ->required()
+        ->check(CLI::IsMember({"confirm", "confirm-yesno", "view"}));
+    snapshot->add_option("OUT", *snapOut, "The PNG to write")->required();
+    snapshot->add_option("--text-id", *textId, "The dialog's string (default: 110, one line, for confirm; 195, two "
+                                               "lines, for confirm-yesno)")
+        ->check(CLI::Range(0, 65535));
+    snapshot->add_option("--image", *image, "The view's picture (default: a drawn colour ramp)");
+    snapshot->add_option("--module", *snapModule, "The module to load for the dialog's strings");
+    snapshot->callback([=] {
+        if (*what == "view") {
+            SnapshotView(*snapOut, *image);
+            return;
+        }
+        const bool yn = *what == "confirm-yesno";
+        SnapshotConfirm(yn, *textId >= 0 ? *textId : (yn ? 195 : 110), *snapOut, *snapModule);
+    });
 }
 
 }  // namespace
