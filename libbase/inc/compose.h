@@ -70,3 +70,10 @@ int ComposeClassify(LPCSTR lpszPath, std::string *why, std::string *charset);
  * one outside the folder, no medium at all, more media than a message holds, a write that
  * failed); result->files is filled either way as far as the folder was read. */
 int ComposeFolder(LPCSTR lpszFolder, LPCSTR lpszWorkFolder, LPCSTR lpszOutPath, ComposeResult *result);
+
+/* ComposeFolderEx flag: pictures are checked by their file signature only (JPEG, GIF, BMP, PNG),
+ * not decoded; for a caller that decodes each picture itself afterwards. */
+#define COMPOSE_QUICK_PICTURES 0x0001u
+/* ComposeFolder with flags. */
+int ComposeFolderEx(LPCSTR lpszFolder, LPCSTR lpszWorkFolder, LPCSTR lpszOutPath, ComposeResult *result,
+                    DWORD dwFlags);

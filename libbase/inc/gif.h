@@ -326,3 +326,12 @@ int ResizeGifEx(const char *lpszSrc, int nBoxWidth, int nBoxHeight, const char *
 int CropGif(const char *lpszSrc, int x, int y, int nWidth, int nHeight, const char *lpszDest);
 int CropGifEx(const char *lpszSrc, int x, int y, int nWidth, int nHeight, const char *lpszDest,
               GIFPROGRESSPROC proc, void *pContext);
+
+/* Rewrites an animation with at most nColours (2 to 256) colours in each colour table, every
+ * frame kept with its rectangle, delay, disposal and transparency, and writes it to lpszDest.
+ * Each table is cut by weighted median cut over the colours its frames use; a transparent
+ * index keeps an entry of its own.  Returns 1 when written, 0 for a bad argument, a source
+ * that does not load, frames that use a global table the file lacks, more transparent indices
+ * than nColours leaves room for, or a failed write (GetLastError() tells why).
+ * NOTES: as ResizeGif, lpszDest may name the source. */
+int ReduceGifColours(const char *lpszSrc, int nColours, const char *lpszDest);

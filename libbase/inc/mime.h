@@ -33,7 +33,8 @@ typedef int (*MIME_PROGRESS_PROC)(const char *lpszName, uint32_t dwUser);
 struct MIME_PART {
     char *contentType;  /* composing: the given type (may carry ";charset=..."); reading: decoded */
     char *contentId;    /* with its angle brackets, e.g. "<smil>"; may be null */
-    char *name;         /* reading: Name parameter or Content-Location; composing: null */
+    char *name;         /* reading: Name parameter or Content-Location; composing: null, or the
+                           Content-Location to write instead of fileName (malloc'd, owned) */
     char *fileName;     /* composing: file name of the data */
     char *folder;       /* composing: folder of the data */
     int32_t dataOffset; /* reading: position of the data in the MIME file */

@@ -249,6 +249,28 @@ std::string PictureProblem(const std::string &path)
     return "";
 }
 
+/* What a picture's first octets say: "" for a JPEG, GIF, BMP or PNG signature. */
+std::string PictureSignatureProblem(const std::string &path)
+{
+    unsigned char head[8] = {0};
+    FIO_FILE *f = FioOpen(path.c_str(), "rb");
+    if (!f)
+        return "cannot be read";
+    size_t got = FioRead(f, head, sizeof head);
+    FioClose(f);
+    if (got == 0)
+        return "an empty file";
+    if (got >= 3 && head[0] == 0xFF && head[1] == 0xD8 && head[2] == 0xFF)
+        return "";
+    if (got >= 4 && memcmp(head, "GIF8", 4) == 0)
+        return "";
+    if (got >= 2 && head[0] == 'B' && head[1] == 'M')
+        return "";
+    if (got >= 8 && memcmp(head, "\x89PNG\r\n\x1a\n", 8) == 0)
+        return "";
+    return "not a picture that can be decoded";
+}
+
 struct Medium {
     size_t file;       // index into result->files
     std::string path;  // what the message carries
@@ -257,8 +279,8 @@ struct Medium {
 
 class Composer {
 public:
-    Composer(const std::string &folder, const std::string &work, ComposeResult *r)
-        : m_folder(WithSeparator(folder)), m_work(WithSeparator(work)), m_r(r)
+    Composer(const std::string &folder, const std::string &work, ComposeResult *r, DWORD flags)
+        : m_folder(WithSeparator(folder)), m_work(WithSeparator(work)), m_r(r), m_flags(flags)
     {
     }
     ~Composer()
@@ -284,6 +306,7 @@ private:
 
     std::string m_folder, m_work;
     ComposeResult *m_r;
+    DWORD m_flags;
     HMMSCONTAINER m_c = nullptr;
     int m_regionImage = -1, m_regionText = -1;
 };
@@ -354,7 +377,7 @@ bool Composer::Check(size_t i, std::string *carried)
         return true;
     }
     if (f.kind == COMPOSE_PICTURE)
-        why = PictureProblem(path);
+        why = (m_flags & COMPOSE_QUICK_PICTURES) ? PictureSignatureProblem(path) : PictureProblem(path);
     else if (f.kind == COMPOSE_SOUND)
         why = SoundProblem(path, ExtensionOf(f.name));
     if (!why.empty()) {
@@ -648,6 +671,12 @@ int ComposeClassify(LPCSTR lpszPath, std::string *why, std::string *charset)
 
 int ComposeFolder(LPCSTR lpszFolder, LPCSTR lpszWorkFolder, LPCSTR lpszOutPath, ComposeResult *result)
 {
+    return ComposeFolderEx(lpszFolder, lpszWorkFolder, lpszOutPath, result, 0);
+}
+
+int ComposeFolderEx(LPCSTR lpszFolder, LPCSTR lpszWorkFolder, LPCSTR lpszOutPath, ComposeResult *result,
+                    DWORD dwFlags)
+{
     if (!result)
         return 0;
     *result = ComposeResult();
@@ -656,7 +685,7 @@ int ComposeFolder(LPCSTR lpszFolder, LPCSTR lpszWorkFolder, LPCSTR lpszOutPath, 
         return 0;
     }
     try {
-        Composer c(lpszFolder, lpszWorkFolder, result);
+        Composer c(lpszFolder, lpszWorkFolder, result, dwFlags);
         return c.Run(lpszOutPath);
     } catch (const std::bad_alloc &) {
         result->ok = false;

@@ -310,7 +310,9 @@ int WspWritePartEntry(const MIME_PART *pPart, WSP_FILE *fp)
     WSP_BUFFER *buf = NULL;
     char type[MIME_SPLIT_MAX];
     int32_t size = WspFileSize(data);
-    size_t base = text_string_size(pPart->fileName) + 1;
+    /* A composing part may carry a name of its own for the entry; otherwise its file's name. */
+    const char *location = pPart->name ? pPart->name : pPart->fileName;
+    size_t base = text_string_size(location) + 1;
     if (pPart->contentId)
         base += strlen(pPart->contentId) + 3;
     if (size < 0 || base > (size_t)INT32_MAX / 2) {
@@ -359,7 +361,7 @@ int WspWritePartEntry(const MIME_PART *pPart, WSP_FILE *fp)
         if (good && pPart->contentId)
             good = append_byte(buf, 0x80 | kHeaderContentId) && append_byte(buf, kQuote) &&
                    WspBufWriteText(buf, pPart->contentId);
-        good = good && append_byte(buf, 0x80 | kHeaderLocation) && write_text_string(buf, pPart->fileName);
+        good = good && append_byte(buf, 0x80 | kHeaderLocation) && write_text_string(buf, location);
         if (!good)
             goto done;
         if (!WspBufWriteRange(buf, 0, buf->length, fp)) {

@@ -38,6 +38,12 @@ PIXKIT_API HGLOBAL WINAPI PxDibNew(int nWidth, int nHeight, int nBitCount, int n
 PIXKIT_API HGLOBAL WINAPI PxDibResample(HGLOBAL hDib, int nWidth, int nHeight);
 PIXKIT_API HGLOBAL WINAPI PxDibResampleHQ(HGLOBAL hDib, int nWidth, int nHeight);
 PIXKIT_API HGLOBAL WINAPI PxDibCrop(HGLOBAL hDib, int x, int y, int nWidth, int nHeight);
+/* The bitmap (any depth above) as a baseline JPEG file's octets at nQuality (1 to 100) in a new
+ * block (freed with BaseMemFree), *pcbJpeg getting their count; 0 (and *pcbJpeg 0) for a bad
+ * argument, a bitmap that cannot be read or short memory.
+ * NOTES: the block may be larger than the octets (Windows rounds global blocks up): use
+ * *pcbJpeg, never the block's size. */
+PIXKIT_API HGLOBAL WINAPI PxDibEncodeJpeg(HGLOBAL hDib, int nQuality, DWORD *pcbJpeg);
 
 /* Large-memory allocator: behaves like the Windows global-memory functions of the same flags,
  * with its own handles, able to hold blocks of several hundred megabytes. */

@@ -1,0 +1,475 @@
+/*
+ * Messages fitted to a size budget: from a folder and from a message file; what is kept
+ * untouched, what becomes JPEG, animations that keep every frame, the sharing by area, and the
+ * clear failures that leave nothing behind.  GIF colour reduction on its own.
+ */
+#include <gtest/gtest.h>
+#include <string.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "basemem.h"
+#include "fit.h"
+#include "gif.h"
+#include "imaging/gif_bytes.h"
+#include "media_files.h"
+#include "mime.h"
+#include "pixkit.h"
+#include "testkit.h"
+#include "wsp.h"
+
+namespace {
+
+using Bytes = std::vector<unsigned char>;
+
+/* A photo-like 24-bit bitmap: smooth gradients with a deterministic grain. */
+HGLOBAL PhotoDib(int w, int h, unsigned seed)
+{
+    size_t stride = (size_t(w) * 3 + 3) & ~size_t(3);
+    HGLOBAL hDib = BaseMemAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, DWORD(40 + stride * h));
+    BYTE *p = static_cast<BYTE *>(BaseMemLock(hDib));
+    BITMAPINFOHEADER *bih = reinterpret_cast<BITMAPINFOHEADER *>(p);
+    bih->biSize = 40;
+    bih->biWidth = w;
+    bih->biHeight = h;
+    bih->biPlanes = 1;
+    bih->biBitCount = 24;
+    bih->biSizeImage = DWORD(stride * h);
+    unsigned r = seed;
+    for (int y = 0; y < h; ++y) {
+        BYTE *row = p + 40 + stride * size_t(y);
+        for (int x = 0; x < w; ++x) {
+            r = r * 1103515245u + 12345u;
+            int grain = int((r >> 16) & 31) - 16;
+            int v[3] = {x * 255 / w + grain, y * 255 / h + grain, ((x + y) * 128 / (w + h)) + 64 + grain};
+            for (int k = 0; k < 3; ++k)
+                row[3 * x + k] = BYTE(v[k] < 0 ? 0 : v[k] > 255 ? 255 : v[k]);
+        }
+    }
+    BaseMemUnlock(hDib);
+    return hDib;
+}
+
+Bytes JpegOf(HGLOBAL dib, int q)
+{
+    DWORD n = 0;
+    HGLOBAL j = PxDibEncodeJpeg(dib, q, &n);
+    Bytes out;
+    if (j) {
+        const BYTE *p = static_cast<const BYTE *>(BaseMemLock(j));
+        out.assign(p, p + n);
+        BaseMemUnlock(j);
+        BaseMemFree(j);
+    }
+    return out;
+}
+
+Bytes Photo(int w, int h, unsigned seed, int q = 95)
+{
+    HGLOBAL d = PhotoDib(w, h, seed);
+    Bytes b = JpegOf(d, q);
+    BaseMemFree(d);
+    return b;
+}
+
+/* A 24-bit BMP file of a photo-like bitmap. */
+Bytes Bmp(int w, int h)
+{
+    HGLOBAL d = PhotoDib(w, h, 7);
+    const BYTE *p = static_cast<const BYTE *>(BaseMemLock(d));
+    size_t bytes = BaseMemSize(d);
+    Bytes b{'B', 'M'};
+    testkit::PutLE(b, uint32_t(14 + bytes), 4);
+    testkit::PutLE(b, 0, 4);
+    testkit::PutLE(b, 54, 4);
+    b.insert(b.end(), p, p + bytes);
+    BaseMemUnlock(d);
+    BaseMemFree(d);
+    return b;
+}
+
+/* An animation of `frames` frames of w x h with a 256-entry global table, delays 3, 4, 5...,
+ * disposal alternating 1 and 2, and transparent index 7 on every odd frame. */
+Bytes Animation(int w, int h, int frames)
+{
+    using namespace giftest;
+    Bytes b = Header(w, h, 8);
+    for (int f = 0; f < frames; ++f) {
+        Gce(b, 3 + f, 1 + (f & 1), (f & 1) ? 7 : -1);
+        std::vector<int> px;
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x)
+                px.push_back((x * 7 + y * 13 + f * 11 + ((x * y) >> 3)) % 256);
+        Image(b, 0, 0, w, h, px, 8);
+    }
+    b.push_back(0x3B);
+    return b;
+}
+
+struct GifFacts {
+    int frames = 0, duration = 0, w = 0, h = 0;
+    std::vector<int> delays, disposals, transparency;
+};
+
+GifFacts FactsOf(const std::string &path)
+{
+    GifFacts g;
+    CGifFile gif;
+    if (!gif.Load(path.c_str()))
+        return g;
+    g.frames = gif.GetFrameCount();
+    g.duration = gif.GetDuration();
+    gif.GetScreenSize(&g.w, &g.h);
+    for (int i = 0; i < g.frames; ++i) {
+        GIFFRAMEINFO info;
+        gif.GetFrameInfo(i, &info);
+        g.delays.push_back(info.delay);
+        g.disposals.push_back(info.disposal);
+        g.transparency.push_back(info.hasTransparency);
+    }
+    return g;
+}
+
+/* The parts of a message file by name: type and data. */
+struct Part {
+    std::string type;
+    Bytes data;
+};
+
+std::map<std::string, Part> PartsOf(const std::string &path, bool *opened)
+{
+    std::map<std::string, Part> out;
+    size_t sep = path.find_last_of("\\/");
+    std::string folder = path.substr(0, sep + 1), name = path.substr(sep + 1);
+    MIME_MESSAGE *m = MimeOpenFile(folder.c_str(), name.c_str());
+    *opened = m != nullptr;
+    if (!m)
+        return out;
+    for (MIME_PART *p = m->firstPart; p; p = p->next) {
+        Part part;
+        part.type = p->contentType ? p->contentType : "";
+        part.data.resize(size_t(p->dataLength));
+        WspFileSeek(m->stream, WSP_SEEK_SET, p->dataOffset);
+        WspFileRead(m->stream, part.data.data(), p->dataLength);
+        out[p->name ? p->name : ""] = part;
+    }
+    MimeDestroy(m);
+    return out;
+}
+
+long long SizeOf(const std::string &path)
+{
+    bool ok = false;
+    Bytes b = testkit::ReadFileBytes(path, &ok);
+    return ok ? (long long)b.size() : -1;
+}
+
+const FitPart *Find(const FitResult &r, const std::string &name)
+{
+    for (const FitPart &p : r.parts)
+        if (p.name == name)
+            return &p;
+    return nullptr;
+}
+
+class Fit : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        folder = dir.file("media");
+        work = dir.file("work");
+        ASSERT_TRUE(CreateDirectoryA(folder.c_str(), NULL));
+        ASSERT_TRUE(CreateDirectoryA(work.c_str(), NULL));
+    }
+    void Put(const std::string &name, const Bytes &b) { ASSERT_TRUE(testkit::WriteFileBytes(dir.file("media/" + name), b)); }
+    void PutText(const std::string &name, const std::string &t) { ASSERT_TRUE(testkit::WriteFileText(dir.file("media/" + name), t)); }
+    /* Only what the caller put there is left in the work folder. */
+    void ExpectWorkEmpty()
+    {
+        WIN32_FIND_DATAA fd;
+        HANDLE h = FindFirstFileA((work + "\\*").c_str(), &fd);
+        ASSERT_NE(INVALID_HANDLE_VALUE, h);
+        int files = 0;
+        do {
+            if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+                ++files;
+                ADD_FAILURE() << "left in the work folder: " << fd.cFileName;
+            }
+        } while (FindNextFileA(h, &fd));
+        FindClose(h);
+        EXPECT_EQ(0, files);
+    }
+    testkit::TempDir dir;
+    std::string folder, work;
+};
+
+TEST_F(Fit, FolderFitsEachBudgetKeepingTextSoundAndEveryFrame)
+{
+    Bytes photo = Photo(800, 600, 1), bmp = Bmp(300, 200), gif = Animation(120, 90, 12);
+    Bytes wav = testkit::PcmWave(8000, 1, 16, 4000);
+    Put("a.jpg", photo);
+    Put("b.bmp", bmp);
+    Put("c.gif", gif);
+    PutText("a.txt", "A caption for the photo.\r\n");
+    Put("a.wav", wav);
+    GifFacts before = FactsOf(dir.file("media/c.gif"));
+    ASSERT_EQ(12, before.frames);
+    for (DWORD budget : {150000u, 60000u, 25000u}) {
+        SCOPED_TRACE(budget);
+        std::string out = dir.file("out.dat");
+        FitResult r;
+        ASSERT_EQ(1, FitFolder(folder.c_str(), work.c_str(), out.c_str(), budget, &r, nullptr, nullptr)) << r.reason;
+        EXPECT_TRUE(r.ok);
+        long long size = SizeOf(out);
+        EXPECT_LE(size, (long long)budget);
+        EXPECT_EQ(size, r.size);
+        ExpectWorkEmpty();
+        bool opened = false;
+        auto parts = PartsOf(out, &opened);
+        ASSERT_TRUE(opened);
+        ASSERT_EQ(6u, parts.size());
+        // Text and sound travel untouched.
+        EXPECT_EQ(wav, parts["a.wav"].data);
+        EXPECT_EQ("A caption for the photo.\r\n", std::string(parts["a.txt"].data.begin(), parts["a.txt"].data.end()));
+        // The BMP is a real JPEG now, under its own name.
+        ASSERT_GE(parts["b.bmp"].data.size(), 3u);
+        EXPECT_EQ(0xFF, parts["b.bmp"].data[0]);
+        EXPECT_EQ(0xD8, parts["b.bmp"].data[1]);
+        EXPECT_EQ("image/jpeg", parts["b.bmp"].type);
+        const FitPart *fb = Find(r, "b.bmp");
+        ASSERT_TRUE(fb);
+        EXPECT_EQ("image/jpeg", fb->typeAfter);
+        EXPECT_GT(fb->quality, 0);
+        // The animation keeps its frames, delays, disposal and transparency.
+        ASSERT_TRUE(testkit::WriteFileBytes(dir.file("c-out.gif"), parts["c.gif"].data));
+        GifFacts after = FactsOf(dir.file("c-out.gif"));
+        EXPECT_EQ(before.frames, after.frames);
+        EXPECT_EQ(before.delays, after.delays);
+        EXPECT_EQ(before.disposals, after.disposals);
+        EXPECT_EQ(before.transparency, after.transparency);
+        EXPECT_EQ(before.duration, after.duration);
+        // Every picture decodes.
+        for (const char *name : {"a.jpg", "b.bmp"}) {
+            std::string p = dir.file(std::string("x-") + name);
+            ASSERT_TRUE(testkit::WriteFileBytes(p, parts[name].data));
+            HGLOBAL d = PxOpenFile(p.c_str(), 0, 0);
+            EXPECT_TRUE(d) << name;
+            if (d)
+                BaseMemFree(d);
+        }
+        // The sum the plan makes is the file.
+        long long data = 0;
+        for (const FitPart &p : r.parts)
+            if (p.kind == FIT_STILL || p.kind == FIT_ANIMATION)
+                data += p.after + (p.after < 128 ? 1 : p.after < 16384 ? 2 : 3);
+        EXPECT_EQ(r.fixed + data, size);
+    }
+}
+
+TEST_F(Fit, TheBudgetIsSharedByAreaNotByOrder)
+{
+    // The large photo comes after the small one in name order.
+    Put("a-small.jpg", Photo(320, 240, 3));
+    Put("b-large.jpg", Photo(640, 480, 4));
+    std::string out = dir.file("out.dat");
+    FitResult r;
+    ASSERT_EQ(1, FitFolder(folder.c_str(), work.c_str(), out.c_str(), 40000, &r, nullptr, nullptr)) << r.reason;
+    const FitPart *small = Find(r, "a-small.jpg"), *large = Find(r, "b-large.jpg");
+    ASSERT_TRUE(small && large);
+    // Four times the area: clearly more of the budget, and about as much per pixel.
+    EXPECT_GT(large->after, small->after * 2);
+    EXPECT_LT(large->after, small->after * 6);
+    EXPECT_LE(SizeOf(out), 40000);
+}
+
+TEST_F(Fit, WhatFitsIsKeptAndOnlyBitmapsAreConverted)
+{
+    Bytes photo = Photo(200, 150, 5, 80), gif = Animation(40, 30, 3);
+    Put("a.jpg", photo);
+    Put("b.bmp", Bmp(64, 48));
+    Put("c.gif", gif);
+    std::string out = dir.file("out.dat");
+    FitResult r;
+    ASSERT_EQ(1, FitFolder(folder.c_str(), work.c_str(), out.c_str(), 2000000, &r, nullptr, nullptr)) << r.reason;
+    bool opened;
+    auto parts = PartsOf(out, &opened);
+    ASSERT_TRUE(opened);
+    EXPECT_EQ(photo, parts["a.jpg"].data);
+    EXPECT_EQ(gif, parts["c.gif"].data);
+    EXPECT_EQ(0xFF, parts["b.bmp"].data.at(0));
+    EXPECT_EQ(Find(r, "b.bmp")->newWidth, 64);
+}
+
+TEST_F(Fit, AMessageFileIsFittedAndNeverReplaced)
+{
+    Put("a.jpg", Photo(640, 480, 6));
+    PutText("a.txt", "Hello");
+    std::string composed = dir.file("composed.dat"), out = dir.file("fitted.dat");
+    ComposeResult cr;
+    ASSERT_EQ(1, ComposeFolder(folder.c_str(), work.c_str(), composed.c_str(), &cr)) << cr.reason;
+    Bytes source = testkit::ReadFileBytes(composed);
+    FitResult r;
+    ASSERT_EQ(1, FitMessageFile(composed.c_str(), work.c_str(), out.c_str(), 20000, &r, nullptr, nullptr)) << r.reason;
+    EXPECT_LE(SizeOf(out), 20000);
+    EXPECT_EQ((long long)source.size(), r.sourceSize);
+    bool opened;
+    auto in = PartsOf(composed, &opened), fitted = PartsOf(out, &opened);
+    ASSERT_TRUE(opened);
+    // The presentation and the text are the source's octets.
+    EXPECT_EQ(in["mms.smil"].data, fitted["mms.smil"].data);
+    EXPECT_EQ(in["a.txt"].data, fitted["a.txt"].data);
+    EXPECT_EQ(in["a.txt"].type, fitted["a.txt"].type);
+    // The source as its own destination: refused, untouched.
+    FitResult same;
+    EXPECT_EQ(0, FitMessageFile(composed.c_str(), work.c_str(), composed.c_str(), 20000, &same, nullptr, nullptr));
+    EXPECT_NE(std::string::npos, same.reason.find("never replaced")) << same.reason;
+    EXPECT_EQ(source, testkit::ReadFileBytes(composed));
+    ExpectWorkEmpty();
+}
+
+TEST_F(Fit, ImpossibleBudgetsFailClearlyAndLeaveTheOldFile)
+{
+    Bytes wav = testkit::PcmWave(8000, 1, 16, 20000);  // 40 KB of sound
+    Put("a.jpg", Photo(320, 240, 8));
+    Put("a.wav", wav);
+    std::string out = dir.file("out.dat");
+    ASSERT_TRUE(testkit::WriteFileText(out, "old"));
+    struct Case {
+        DWORD budget;
+        const char *says;
+    } cases[] = {
+        {30000, "the sound a.wav alone takes"},
+        {40500, "smaller than what cannot be shrunk"},
+    };
+    for (const Case &c : cases) {
+        FitResult r;
+        EXPECT_EQ(0, FitFolder(folder.c_str(), work.c_str(), out.c_str(), c.budget, &r, nullptr, nullptr));
+        EXPECT_NE(std::string::npos, r.reason.find(c.says)) << r.reason;
+        Bytes now = testkit::ReadFileBytes(out);
+        EXPECT_EQ("old", std::string(now.begin(), now.end()));
+        ExpectWorkEmpty();
+    }
+    // Room for the sound but not for the smallest picture: the picture is named.
+    FitResult first, r;
+    ASSERT_EQ(1, FitFolder(folder.c_str(), work.c_str(), dir.file("big.dat").c_str(), 1000000, &first, nullptr, nullptr));
+    EXPECT_EQ(0, FitFolder(folder.c_str(), work.c_str(), out.c_str(), DWORD(first.fixed + 100), &r, nullptr, nullptr));
+    EXPECT_NE(std::string::npos, r.reason.find("the picture a.jpg cannot be brought under its share")) << r.reason;
+    Bytes now = testkit::ReadFileBytes(out);
+    EXPECT_EQ("old", std::string(now.begin(), now.end()));
+    ExpectWorkEmpty();
+}
+
+TEST_F(Fit, NothingShrinkableAndUnopenableSourcesAreRefused)
+{
+    PutText("a.txt", std::string(5000, 'x'));
+    Put("a.wav", testkit::PcmWave(8000, 1, 16, 4000));
+    std::string out = dir.file("out.dat");
+    FitResult r;
+    EXPECT_EQ(0, FitFolder(folder.c_str(), work.c_str(), out.c_str(), 12000, &r, nullptr, nullptr));
+    EXPECT_NE(std::string::npos, r.reason.find("nothing in the message can be shrunk")) << r.reason;
+    EXPECT_EQ(-1, SizeOf(out));
+    // The same fits a budget it is already under: written as it is.
+    EXPECT_EQ(1, FitFolder(folder.c_str(), work.c_str(), out.c_str(), 30000, &r, nullptr, nullptr)) << r.reason;
+
+    std::string junk = dir.file("junk.dat"), out2 = dir.file("out2.dat");
+    ASSERT_TRUE(testkit::WriteFileText(junk, "not a message at all"));
+    EXPECT_EQ(0, FitMessageFile(junk.c_str(), work.c_str(), out2.c_str(), 9000, &r, nullptr, nullptr));
+    EXPECT_NE(std::string::npos, r.reason.find("cannot be opened")) << r.reason;
+    EXPECT_EQ(DWORD(ERROR_INVALID_DATA), r.error);
+    EXPECT_EQ(0, FitMessageFile(dir.file("missing.dat").c_str(), work.c_str(), out2.c_str(), 9000, &r, nullptr, nullptr));
+    EXPECT_EQ(DWORD(ERROR_FILE_NOT_FOUND), r.error);
+    EXPECT_EQ(-1, SizeOf(out2));
+    ExpectWorkEmpty();
+}
+
+TEST_F(Fit, DamagedPicturesAreLeftOutAndTheRestGoesOn)
+{
+    Put("a.jpg", Photo(320, 240, 9));
+    Bytes bad = Photo(320, 240, 10);
+    bad.resize(40);  // the header and nothing of the image
+    Put("b.jpg", bad);
+    Bytes garbage{0xFF, 0xD8, 0xFF, 0xE0, 0, 16, 'J', 'F', 'I', 'F', 0, 1, 1, 0, 0, 1, 0, 1, 0, 0, 0xFF, 0xC0, 0, 2};
+    Put("c.jpg", garbage);
+    std::string out = dir.file("out.dat");
+    FitResult r;
+    ASSERT_EQ(1, FitFolder(folder.c_str(), work.c_str(), out.c_str(), 30000, &r, nullptr, nullptr)) << r.reason;
+    bool opened;
+    auto parts = PartsOf(out, &opened);
+    ASSERT_TRUE(opened);
+    EXPECT_EQ(1u, parts.count("a.jpg"));
+    EXPECT_EQ(0u, parts.count("b.jpg"));
+    EXPECT_EQ(0u, parts.count("c.jpg"));
+    for (const char *name : {"b.jpg", "c.jpg"}) {
+        const FitPart *p = Find(r, name);
+        ASSERT_TRUE(p) << name;
+        EXPECT_FALSE(p->carried);
+        EXPECT_NE(std::string::npos, p->done.find("damaged")) << p->done;
+    }
+    bool reported = false;
+    for (const ComposeFile &f : r.files)
+        reported = reported || (f.name == "b.jpg" && !f.carried);
+    EXPECT_TRUE(reported);
+}
+
+TEST_F(Fit, ProgressCountsEveryPictureAndTheWrite)
+{
+    Put("a.jpg", Photo(320, 240, 11));
+    Put("b.gif", Animation(64, 48, 4));
+    std::vector<std::pair<int, int>> steps;
+    auto record = [](void *ctx, int done, int total) {
+        static_cast<std::vector<std::pair<int, int>> *>(ctx)->push_back({done, total});
+    };
+    FitResult r;
+    ASSERT_EQ(1, FitFolder(folder.c_str(), work.c_str(), dir.file("o.dat").c_str(), 20000, &r, record, &steps));
+    ASSERT_EQ(4u, steps.size());
+    for (size_t i = 0; i < steps.size(); ++i) {
+        EXPECT_EQ(int(i + 1), steps[i].first);
+        EXPECT_EQ(4, steps[i].second);
+    }
+}
+
+TEST(GifColours, FewerColoursKeepFramesAndExactTransparency)
+{
+    testkit::TempDir dir;
+    std::string src = dir.file("a.gif"), dst = dir.file("b.gif");
+    ASSERT_TRUE(testkit::WriteFileBytes(src, Animation(40, 30, 4)));
+    ASSERT_EQ(1, ReduceGifColours(src.c_str(), 16, dst.c_str()));
+    CGifFile a, b;
+    ASSERT_EQ(1, a.Load(src.c_str()));
+    ASSERT_EQ(1, b.Load(dst.c_str()));
+    ASSERT_EQ(a.GetFrameCount(), b.GetFrameCount());
+    GIFSCREEN screen;
+    b.GetScreen(&screen);
+    EXPECT_LE(screen.colourCount, 16);
+    for (int f = 0; f < a.GetFrameCount(); ++f) {
+        GIFFRAMEINFO ia, ib;
+        a.GetFrameInfo(f, &ia);
+        b.GetFrameInfo(f, &ib);
+        EXPECT_EQ(ia.delay, ib.delay);
+        EXPECT_EQ(ia.disposal, ib.disposal);
+        ASSERT_EQ(ia.hasTransparency, ib.hasTransparency);
+        giftest::Frame fa(a.GetFrameDib(f)), fb(b.GetFrameDib(f));
+        // Transparent exactly where it was, nowhere else; other pixels near their colour.
+        int distant = 0;
+        for (int y = 0; y < 30; ++y)
+            for (int x = 0; x < 40; ++x) {
+                int pa = fa.pixel(x, y), pb = fb.pixel(x, y);
+                ASSERT_LT(pb, 16);
+                if (ia.hasTransparency) {
+                    ASSERT_EQ(pa == ia.transparentIndex, pb == ib.transparentIndex) << x << "," << y;
+                }
+                const RGBQUAD *qa = reinterpret_cast<const RGBQUAD *>(fa.p + 40) + pa;
+                const RGBQUAD *qb = reinterpret_cast<const RGBQUAD *>(fb.p + 40) + pb;
+                int d = abs(qa->rgbRed - qb->rgbRed) + abs(qa->rgbGreen - qb->rgbGreen) + abs(qa->rgbBlue - qb->rgbBlue);
+                distant += d > 160;
+            }
+        EXPECT_LT(distant, 40 * 30 / 10) << "frame " << f;
+    }
+    // Too few colours for the transparent slot plus one: refused, nothing written.
+    EXPECT_EQ(0, ReduceGifColours(src.c_str(), 1, dir.file("c.gif").c_str()));
+    EXPECT_EQ(-1, SizeOf(dir.file("c.gif")));
+}
+
+}  // namespace
