@@ -14,6 +14,7 @@
 namespace {
 std::mutex g_lock;
 std::map<std::pair<DWORD, DWORD>, std::vector<unsigned char>> g_store;
+HGLOBAL g_last = 0;  // the last block handed out (AlbumLastBlock)
 
 /* StretchDIBits, looked up at run time so the stand-in loads where drawing is absent. */
 typedef int(WINAPI *StretchDIBitsFn)(HDC, int, int, int, int, int, int, int, int, const void *,
@@ -36,6 +37,7 @@ HGLOBAL AlbumGetBlock(DWORD dwAlbum, DWORD dwItem)
     }
     memcpy(p, it->second.data(), it->second.size());
     GlobalUnlock(h);
+    g_last = h;
     return h;
 }
 
@@ -52,6 +54,12 @@ int AlbumPutBlock(DWORD dwAlbum, DWORD dwItem, HGLOBAL hDib)
     std::lock_guard<std::mutex> g(g_lock);
     g_store[{dwAlbum, dwItem}] = std::move(bytes);
     return 1;
+}
+
+HGLOBAL AlbumLastBlock(void)
+{
+    std::lock_guard<std::mutex> g(g_lock);
+    return g_last;
 }
 
 void AlbumResetBlocks(void)

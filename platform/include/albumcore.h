@@ -28,6 +28,8 @@ ALBUMCORE_API int AlbumPutBlock(DWORD dwAlbum, DWORD dwItem, HGLOBAL hDib);
 ALBUMCORE_API int AlbumDrawDib(HDC hdc, HGLOBAL hDib, const RECT *rc, DWORD dwParam1, DWORD dwParam2);
 /* Stand-in extension: forgets every stored block (tests). */
 ALBUMCORE_API void AlbumResetBlocks(void);
+/* Stand-in extension: the last block AlbumGetBlock handed out (tests: whose is it, is it freed). */
+ALBUMCORE_API HGLOBAL AlbumLastBlock(void);
 
 /* ---- Albums ----
  * An album handle (a positive number) carries a table of field definitions, given at

@@ -102,6 +102,13 @@ TEST(BaseMem, LargeModeAlbumBlockIsCopiedAndFreed)
     // Watch the album's own block: the one handed out is freed by the bridge.
     HGLOBAL got = AlbumGetMemBlock(1, 1);
     ASSERT_NE(got, nullptr);
+    HGLOBAL album = AlbumLastBlock();
+    ASSERT_NE(album, nullptr);
+    EXPECT_NE(got, album);
+    // The album's block is gone: no longer a live global handle.
+    SetLastError(0xdeadbeef);
+    EXPECT_EQ(GlobalSize(album), 0u);
+    EXPECT_EQ(GetLastError(), (DWORD)ERROR_INVALID_HANDLE);
     EXPECT_EQ(GlobalSize(got), 0u);  // not a global handle: a large-memory one
     EXPECT_EQ(BaseMemSize(got), 3u);
     EXPECT_EQ(memcmp(BaseMemLock(got), "xyz", 3), 0);
@@ -111,15 +118,20 @@ TEST(BaseMem, LargeModeAlbumBlockIsCopiedAndFreed)
     BaseMemInit();
     HGLOBAL own = AlbumGetMemBlock(1, 1);
     ASSERT_NE(own, nullptr);
-    EXPECT_EQ(GlobalSize(own), 3u);  // global mode: the album's block itself
+    EXPECT_EQ(own, AlbumLastBlock());  // global mode: the album's block itself
+    EXPECT_EQ(GlobalSize(own), 3u);
     GlobalFree(own);
 }
 
 TEST(BaseMem, PreconditionsAreReported)
 {
     testkit::AssertCapture cap;
-    EXPECT_EQ(BaseMemAlloc(GMEM_MOVEABLE, 0) != nullptr || true, true);
+    // Reported, and passed on all the same: a movable block of no bytes.
+    HGLOBAL zero = BaseMemAlloc(GMEM_MOVEABLE, 0);
     EXPECT_TRUE(cap.Saw("dwBytes"));
+    ASSERT_NE(zero, nullptr);
+    EXPECT_EQ(BaseMemSize(zero), 0u);
+    BaseMemFree(zero);
     cap.Clear();
     EXPECT_EQ(BaseMemSize(nullptr), 0u);
     EXPECT_TRUE(cap.Saw("hMem"));

@@ -6,13 +6,50 @@
 
 #include <string.h>
 
+#include <atomic>
+#include <new>
 #include <vector>
 
+#include "basefun.h"
 #include "plugin.h"
 #include "plugin_host.h"
 #include "testkit.h"
 
 using namespace host;
+
+/* Fault injection into `new (std::nothrow)`, the allocations the plug-in side checks: the Nth
+ * such allocation of a single object (or of an array) from now on gives null; 0 disarms. */
+static std::atomic<int> g_failNewIn{0}, g_failNewArrayIn{0};
+
+static bool FailNow(std::atomic<int> &counter)
+{
+    int n = counter.load();
+    while (n > 0 && !counter.compare_exchange_weak(n, n - 1)) {
+    }
+    return n == 1;
+}
+
+void *operator new(std::size_t n, const std::nothrow_t &) noexcept
+{
+    if (FailNow(g_failNewIn))
+        return nullptr;
+    try {
+        return ::operator new(n);
+    } catch (...) {
+        return nullptr;
+    }
+}
+
+void *operator new[](std::size_t n, const std::nothrow_t &) noexcept
+{
+    if (FailNow(g_failNewArrayIn))
+        return nullptr;
+    try {
+        return ::operator new[](n);
+    } catch (...) {
+        return nullptr;
+    }
+}
 
 namespace {
 
@@ -92,6 +129,43 @@ TEST(PlugInObject, FailedFactoryLeavesTheArrayUntouched)
     EXPECT_EQ(p->GetComponentCount(), 1);
     EXPECT_EQ(p->GetComponentCapacity(), 1);
     p->Destroy(1);
+}
+
+TEST(PlugInObject, ArrayThatCannotGrowDropsTheNewComponent)
+{
+    auto *p = new TestPlugIn();
+    g_deleted.clear();
+    IPlugInComponent *first = p->CreateComponent();  // capacity 1, full
+    ASSERT_NE(first, nullptr);
+    g_failNewArrayIn = 1;
+    EXPECT_EQ(p->CreateComponent(), nullptr);
+    g_failNewArrayIn = 0;
+    EXPECT_EQ(g_deleted, std::vector<int>{1});  // made, then let go: not leaked
+    EXPECT_EQ(p->GetComponentCount(), 1);
+    EXPECT_EQ(p->GetComponentCapacity(), 1);
+    EXPECT_EQ(p->QueryComponent(first, 42), (void *)first);
+    // The first array of all, too.
+    auto *q = new TestPlugIn();
+    g_failNewArrayIn = 1;
+    EXPECT_EQ(q->CreateComponent(), nullptr);
+    g_failNewArrayIn = 0;
+    EXPECT_EQ(q->GetComponentCount(), 0);
+    EXPECT_EQ(q->GetComponentCapacity(), 0);
+    EXPECT_EQ(g_deleted.size(), 2u);
+    q->Destroy(1);
+    p->Destroy(1);
+}
+
+TEST(PlugInObject, ProcessAttachFailsWhenThePlugInCannotBeMade)
+{
+    g_failNewIn = 1;
+    EXPECT_FALSE(PlugInProcessAttach((HINSTANCE)nullptr));
+    g_failNewIn = 0;
+    EXPECT_EQ(PlugInGetInterface(), nullptr);  // nothing published
+    EXPECT_EQ(GetModulePlugIn(), nullptr);
+    ASSERT_TRUE(PlugInProcessAttach((HINSTANCE)nullptr));
+    EXPECT_NE(PlugInGetInterface(), nullptr);
+    PlugInProcessDetach();
 }
 
 TEST(PlugInObject, DestroyComponentFindsMovesAndDeletesOnce)
@@ -281,6 +355,33 @@ TEST(PlugInModule, HostReachesEverySlotByIndex)
     MdCallSlot<void>(p, PI_DESTROYCOMPONENT, c);  // a second time finds nothing
     EXPECT_EQ(h.String(1), "Zelkova Medley Studio");
     h.Unload();
+}
+
+TEST(PlugInModule, FrameLeadsTheLibraryToTheModulesOwnStrings)
+{
+    // The module's plug-in, with the module's resources, handed a host frame whose provider is
+    // its own component's: the library's GetResString goes frame -> provider -> string table.
+    HMODULE m = LoadLibraryA((testkit::ProgramDir() + "redll.pll").c_str());
+    ASSERT_NE(m, nullptr);
+    ASSERT_TRUE(PlugInProcessAttach((HINSTANCE)m));
+    CPlugIn *p = PlugInGetInterface();
+    IPlugInComponent *c = p->CreateComponent();
+    ASSERT_NE(c, nullptr);
+    auto *provider = static_cast<IResProvider *>(p->QueryComponent(c, 6));
+    ASSERT_NE(provider, nullptr);
+    static HostDir dir;  // the library keeps the first frame for good
+    static HostFrame frame(&dir);
+    frame.SetProvider(provider);
+    dir.Add(p);
+    EXPECT_EQ(GetResString(2), "");  // no frame yet
+    p->SetFrame(&frame);
+    EXPECT_EQ(GetResString(2), "ENGLISH");
+    EXPECT_EQ(GetResString(110), "Your message has been sent successfully!");
+    EXPECT_EQ(FindPlugIn(&kRedll), p);
+    frame.SetProvider(nullptr);
+    dir.Remove(p);
+    PlugInProcessDetach();
+    FreeLibrary(m);
 }
 
 TEST(PlugInModule, ExportIsTheOnlyEntry)
