@@ -7,6 +7,10 @@ if(NOT WIN32)
     add_executable(gif_giflib_compare ${CMAKE_CURRENT_SOURCE_DIR}/giflib_check/gif_giflib_compare.cpp)
     target_include_directories(gif_giflib_compare PRIVATE ${GIFLIB_INCLUDE})
     target_link_libraries(gif_giflib_compare PRIVATE libbase pixkit ${GIFLIB_LIBRARY})
+    # Frame counts and durations as giflib reads them (the fitted-message corpus).
+    add_executable(gif_facts ${CMAKE_CURRENT_SOURCE_DIR}/giflib_check/gif_facts.cpp)
+    target_include_directories(gif_facts PRIVATE ${GIFLIB_INCLUDE})
+    target_link_libraries(gif_facts PRIVATE ${GIFLIB_LIBRARY})
     add_test(NAME imaging_giflib_corpus COMMAND gif_giflib_compare --at-least 40 ${CMAKE_SOURCE_DIR}/fuzz/corpus/gif)
     # What our writer makes of that corpus, read by giflib, Pillow and gifsicle.
     find_program(GIFSICLE gifsicle)
@@ -28,3 +32,24 @@ if(MEDLEY_SANITIZE)
   # stb_image_write's JPEG encoder shifts negative values left (see tools/extra.cmake).
   set_source_files_properties(${CMAKE_CURRENT_SOURCE_DIR}/platform/pixkit_test.cpp PROPERTIES COMPILE_OPTIONS -fno-sanitize=shift)
 endif()
+
+# A corpus of folders fitted into 100k, 300k and 600k budgets: sizes, the library's reader,
+# Wireshark's MMS dissector, giflib (natively), Pillow, and the PSNR table (fit-psnr.csv).
+find_program(TSHARK_FIT tshark)
+execute_process(COMMAND /usr/bin/python3 -c "import PIL" RESULT_VARIABLE no_pil_fit OUTPUT_QUIET ERROR_QUIET)
+if(TSHARK_FIT AND no_pil_fit EQUAL 0)
+  if(WIN32)
+    add_test(NAME fit_budget COMMAND /usr/bin/python3 ${CMAKE_CURRENT_SOURCE_DIR}/fit_budget_test.py
+             $<TARGET_FILE:medley> - ${CMAKE_CROSSCOMPILING_EMULATOR})
+  elseif(TARGET gif_facts)
+    add_test(NAME fit_budget COMMAND /usr/bin/python3 ${CMAKE_CURRENT_SOURCE_DIR}/fit_budget_test.py
+             $<TARGET_FILE:medley> $<TARGET_FILE:gif_facts>)
+  endif()
+  if(TEST fit_budget)
+    set_tests_properties(fit_budget PROPERTIES TIMEOUT 2400)
+  endif()
+endif()
+# The demo with a budget: the message is fitted before it is sent, and what arrives is what
+# was sent.
+add_test(NAME demo_max_size COMMAND medley demo --max-size 20k --work ${CMAKE_BINARY_DIR}/demo-fit-work)
+set_tests_properties(demo_max_size PROPERTIES PASS_REGULAR_EXPRESSION "verdict: OK.*fitted from [0-9]+ to [0-9]+ octets within the budget of 20480")

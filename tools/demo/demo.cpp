@@ -12,6 +12,7 @@
 #include "basemem.h"
 #include "compose.h"
 #include "dib.h"
+#include "fit.h"
 #include "gif.h"
 #include "html_page.h"
 #include "irda.h"
@@ -134,6 +135,7 @@ private:
     bool GatherMedia();
     bool PackFolder();
     bool BuildSmilLed();
+    bool FitToBudget();
     bool SendToPhone();
     bool CheckReceived();
     bool MakeThumbnails();
@@ -147,6 +149,7 @@ private:
     std::vector<std::string> m_mediaFiles;
     std::string m_compose;  // converted copies made while composing
     ComposeResult m_composed;
+    std::vector<std::string> m_shrunk;  // parts the fitting changed
 };
 
 bool Runner::MakeFolders()
@@ -300,6 +303,38 @@ bool Runner::BuildSmilLed()
     return true;
 }
 
+/* With a budget: the presentation-led message fitted into it before it is sent. */
+bool Runner::FitToBudget()
+{
+    if (!m_opt.maxSize)
+        return true;
+    Say("3b. the message fitted into " + std::to_string(m_opt.maxSize) + " octets (FitMessageFile):");
+    std::string out = Join(m_work, "message-fit.dat");
+    FitResult r;
+    FITPROGRESSPROC proc = [](void *, int done, int total) { g_runner->Progress("fitting", done, total); };
+    int ok = FitMessageFile(m_rep->sentFile.c_str(), m_compose.c_str(), out.c_str(), m_opt.maxSize, &r, proc, nullptr);
+    if (m_opt.progress)
+        m_opt.progress("", 0, 0);
+    for (const FitPart &p : r.parts) {
+        char line[512];
+        snprintf(line, sizeof line, "     %-20s %-12s %9lld -> %9lld octets  %s", p.name.c_str(),
+                 p.typeAfter.empty() ? p.typeBefore.c_str() : p.typeAfter.c_str(), p.before, p.after, p.done.c_str());
+        Say(line);
+        if (p.carried && (p.after != p.before || p.typeAfter != p.typeBefore)) {
+            m_shrunk.push_back(p.name);
+            ++m_rep->picturesShrunk;
+        }
+    }
+    if (!ok)
+        return Fail("fit to budget", r.reason);
+    Say("     " + std::to_string(r.sourceSize) + " octets -> " + std::to_string(r.size) + " octets (budget " +
+        std::to_string(m_opt.maxSize) + ", fixed part " + std::to_string(r.fixed) + ")");
+    m_rep->composedSize = r.sourceSize;
+    m_rep->fittedSize = r.size;
+    m_rep->sentFile = out;
+    return true;
+}
+
 /* Step 3: a phone in range, the message pushed to it over IrDA. */
 bool Runner::SendToPhone()
 {
@@ -353,7 +388,7 @@ bool Runner::CheckReceived()
     MIME_MESSAGE *got = MimeOpenFile(WithSep(rp.parent_path().string()).c_str(), rp.filename().string().c_str());
     if (!got)
         return Fail("open received", "MimeOpenFile cannot open " + m_rep->receivedFile);
-    MIME_MESSAGE *sent = MimeOpenFile(WithSep(m_work).c_str(), "message.dat");
+    MIME_MESSAGE *sent = MimeOpenFile(WithSep(m_work).c_str(), m_opt.maxSize ? "message-fit.dat" : "message.dat");
     if (!sent) {
         MimeDestroy(got);
         return Fail("open received", "the sent message cannot be opened again");
@@ -420,7 +455,12 @@ bool Runner::CheckReceived()
         for (const ComposeFile &f : m_composed.files)
             if (f.name == n && f.converted)
                 source = Join(m_compose, n);
-        if (ReadAll(source, &orig)) {
+        bool shrunk = false;
+        for (const std::string &s : m_shrunk)
+            shrunk = shrunk || s == n;
+        if (shrunk) {
+            note += " (shrunk to fit the budget)";
+        } else if (ReadAll(source, &orig)) {
             if (orig != a)
                 return Fail("compare", n + " differs from the media file " + source);
             note += " and to the media file";
@@ -503,7 +543,7 @@ bool Runner::MakePreviews()
 bool Runner::Run()
 {
     BaseMemInit();
-    bool ok = MakeFolders() && GatherMedia() && PackFolder() && BuildSmilLed() && SendToPhone() && CheckReceived() &&
+    bool ok = MakeFolders() && GatherMedia() && PackFolder() && BuildSmilLed() && FitToBudget() && SendToPhone() && CheckReceived() &&
               MakeThumbnails() && MakePreviews();
     m_rep->ok = ok;
     return ok;

@@ -13,6 +13,8 @@ namespace demo {
 struct Options {
     std::string userFolder;  // media to send; empty: a sample folder drawn by the program
     std::string workFolder;  // where everything goes; empty: "medley-demo" in the temp folder
+    unsigned long maxSize = 0;   // fit the presentation-led message into this many octets
+                                 // before sending (0: send it as composed)
     bool inProcessLink = false;  // talk to the phone through the in-process socket table even
                                  // where the platform's local IrDA link is available
     std::function<void(const std::string &)> print;          // one line of the report
@@ -25,7 +27,10 @@ struct Report {
     std::string reason;                // why
     std::string workFolder;
     std::vector<std::string> damaged;  // user files left out, "name: why"
-    std::string sentFile;              // the SMIL-led message
+    std::string sentFile;              // the SMIL-led message (fitted, with maxSize)
+    long long composedSize = 0;        // with maxSize: the message before and after fitting
+    long long fittedSize = 0;
+    int picturesShrunk = 0;
     std::string receivedFile;          // what the phone stored
     int partsChecked = 0;              // parts compared byte for byte
     int pictures = 0, texts = 0, sounds = 0;  // media of the presentation-led message

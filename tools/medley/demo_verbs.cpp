@@ -2,6 +2,7 @@
 #include <stdio.h>
 
 #include "demo.h"
+#include "fit_verbs.h"
 #include "medley.h"
 
 namespace {
@@ -13,13 +14,20 @@ void Setup(CLI::App &app)
     auto folder = std::make_shared<std::string>();
     auto work = std::make_shared<std::string>();
     auto inProcess = std::make_shared<bool>(false);
+    auto maxSize = std::make_shared<std::string>();
     cmd->add_option("folder", *folder, "Folder of media to send (default: sample media drawn by the program)");
     cmd->add_option("--work", *work, "Work folder for everything the demo writes (default: medley-demo in the "
                                      "temporary folder; emptied first)");
     cmd->add_flag("--in-process", *inProcess, "Reach the phone through the in-process socket table rather than "
                                               "the platform's local IrDA link");
+    cmd->add_option("--max-size", *maxSize, "Fit the message into this budget before sending it: octets, or with "
+                                             "k (KiB) or m (MiB), e.g. 300k");
     cmd->callback([=] {
         demo::Options o;
+        if (!maxSize->empty() && !medley::ParseSize(*maxSize, &o.maxSize)) {
+            medley::Fail("not a size: " + *maxSize + " (octets, or a number with k or m, e.g. 300k)");
+            return;
+        }
         o.userFolder = *folder;
         o.workFolder = *work;
         o.inProcessLink = *inProcess;
@@ -49,6 +57,9 @@ void Setup(CLI::App &app)
         printf("\nverdict: OK - %d parts sent over IrDA and received byte-identical (%d picture(s), %d text(s), "
                "%d sound(s) and the presentation), %d thumbnails written",
                r.partsChecked, r.pictures, r.texts, r.sounds, r.thumbnails);
+        if (o.maxSize)
+            printf("; fitted from %lld to %lld octets within the budget of %lu, %d picture(s) shrunk", r.composedSize,
+                   r.fittedSize, o.maxSize, r.picturesShrunk);
         if (!r.damaged.empty())
             printf("; %zu damaged file(s) left out", r.damaged.size());
         printf(" (everything is in %s)\n", r.workFolder.c_str());

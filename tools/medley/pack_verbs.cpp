@@ -9,6 +9,7 @@
 #include <windows.h>
 
 #include "fileio.h"
+#include "fit_verbs.h"
 #include "medley.h"
 #include "message.h"
 #include "mime.h"
@@ -55,7 +56,7 @@ void PrintParts(const std::string &folder, const std::string &name)
 }
 
 struct Args {
-    std::string a, b, c;
+    std::string a, b, c, size;
 };
 
 void Setup(CLI::App &app)
@@ -64,7 +65,15 @@ void Setup(CLI::App &app)
     auto *pack = app.add_subcommand("pack", "Pack every media file of a folder into a MIME message file");
     pack->add_option("FOLDER", pa->a, "Folder of media files")->required();
     pack->add_option("OUT", pa->b, "Message file to write")->required();
+    pack->add_option("--max-size", pa->size, "Fit a presentation-led message of the folder into this budget: "
+                                             "octets, or with k (KiB) or m (MiB), e.g. 300k");
     pack->callback([pa] {
+        if (!pa->size.empty()) {
+            unsigned long budget = 0;
+            if (!medley::ParseSize(pa->size, &budget))
+                return (void)medley::Fail("not a size: " + pa->size + " (octets, or a number with k or m, e.g. 300k)");
+            return medley::RunFit(pa->a, true, pa->b, budget);
+        }
         if (!FitsPath(pa->a) || !FitsPath(pa->b))
             return (void)medley::Fail("path too long or empty");
         char folder[MAX_PATH];
