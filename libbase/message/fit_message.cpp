@@ -584,6 +584,18 @@ bool Fitter::Still(Source &s, long long share)
     if (perPixel * kLadderRatio[step] * W * H > limit * 0.95)
         SizeForArea(W, H, limit * 0.9 / (perPixel * kLadderRatio[step]), &w, &h);
     int q = kLadder[step];
+    // One reduction of the full picture serves every try (kept at least 1.5 times the first
+    // guess on each side, room for a larger try); the decoded picture is freed early.
+    int baseW = W, baseH = H;
+    if (w < W && PxDibGetType(dib) == PX_TYPE_TRUECOLOR) {
+        int k = std::min(W / std::max(1, w + w / 2), H / std::max(1, h + h / 2));
+        HGLOBAL base = k >= 2 ? BoxReduce(dib, k) : 0;
+        if (base) {
+            BaseMemFree(dib);
+            dib = base;
+            PxDibGetSize(dib, &baseW, &baseH);
+        }
+    }
     std::string best;
     int bw = 0, bh = 0, bq = 0;
     bool grown = false;
@@ -604,6 +616,10 @@ bool Fitter::Still(Source &s, long long share)
                 if (w < W) {
                     int gw, gh;
                     SizeForArea(W, H, double(w) * h * (limit * 0.9 / got), &gw, &gh);
+                    if (gw > baseW || gh > baseH) {
+                        gw = std::min(gw, baseW);
+                        gh = std::min(gh, baseH);
+                    }
                     if (gw > w) {
                         w = gw;
                         h = gh;

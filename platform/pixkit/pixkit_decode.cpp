@@ -227,8 +227,17 @@ HGLOBAL DecodeWithStb(const BYTE *data, size_t size) {
         for (int y = 0; y < h; ++y) {
             const stbi_uc *s = rgb + size_t(y) * size_t(w) * n;
             BYTE *row = px + size_t(h - 1 - y) * stride;
+            if (!alpha) {
+                // Opaque: the channels swapped, nothing to blend (the common, large case).
+                for (int x = 0; x < w; ++x, s += 3) {
+                    row[3 * x] = s[2];
+                    row[3 * x + 1] = s[1];
+                    row[3 * x + 2] = s[0];
+                }
+                continue;
+            }
             for (int x = 0; x < w; ++x, s += n) {
-                unsigned a = alpha ? s[3] : 255;
+                unsigned a = s[3];
                 // c * a / 255 + 255 - a, rounded
                 auto over = [a](unsigned c) { return BYTE((c * a + 255 * (255 - a) + 127) / 255); };
                 row[3 * x] = over(s[2]);

@@ -65,6 +65,14 @@ PIXKIT_API HGLOBAL WINAPI PxDibEncodeJpeg(HGLOBAL hDib, int nQuality, DWORD *pcb
     for (int y = 0; y < v.height; ++y) {
         const BYTE *src = v.Row(y);
         unsigned char *dst = rgb + rowBytes * size_t(y);
+        if (v.bits == 24) {
+            for (int x = 0; x < v.width; ++x) {
+                dst[3 * x] = src[3 * x + 2];
+                dst[3 * x + 1] = src[3 * x + 1];
+                dst[3 * x + 2] = src[3 * x];
+            }
+            continue;
+        }
         BYTE bgr[3];
         for (int x = 0; x < v.width; ++x) {
             v.Pixel(src, x, bgr);
