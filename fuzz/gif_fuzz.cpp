@@ -54,7 +54,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         (void)gif.GetDuration();
         int w = 0, h = 0;
         GIFFRAMEINFO first;
-        if (gif.GetFrameInfo(0, &first) && first.width * first.height <= 4096 * 16) {
+        if (gif.GetFrameInfo(0, &first) && first.width * first.height <= 4096) {
             HGLOBAL thumb = LoadGifThumbnail(path.c_str());
             if (thumb)
                 BaseMemFree(thumb);

@@ -6,7 +6,9 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include <mutex>
 #include <new>
+#include <utility>
 
 #include "base_assert.h"
 #include "basemem.h"
@@ -76,10 +78,37 @@ size_t SkipSubBlocks(const BYTE *data, size_t size, size_t off) {
     return size;
 }
 
+/* The decoder's string table and staging buffer (some 200 KB) outlive a load: one is kept
+ * for the next, so reading many small files does not map and unmap them for each. */
+std::mutex g_spareLock;
+gifcodec::LzwScratch g_spare;
+
+void Swap(gifcodec::LzwScratch &a, gifcodec::LzwScratch &b) {
+    std::swap(a.table, b.table);
+    std::swap(a.buffer, b.buffer);
+    std::swap(a.capacity, b.capacity);
+}
+
+/* Takes the spare scratch for one load and gives it back (unless another load gave one back
+ * first: then this one is freed). */
+struct SpareScratch {
+    gifcodec::LzwScratch mine;
+    SpareScratch() {
+        std::lock_guard<std::mutex> g(g_spareLock);
+        Swap(mine, g_spare);
+    }
+    ~SpareScratch() {
+        std::lock_guard<std::mutex> g(g_spareLock);
+        if (!g_spare.table && !g_spare.buffer)
+            Swap(mine, g_spare);
+    }
+};
+
 }  // namespace
 
 void CGifFile::ParseFrames(const BYTE *data, size_t size, size_t off) {
-    gifcodec::LzwScratch scratch;  // one string table and staging buffer for every frame
+    SpareScratch spare;
+    gifcodec::LzwScratch &scratch = spare.mine;  // one string table and staging buffer for every frame
     for (int index = 0;; ++index) {
         GIFFRAMEINFO info;
         memset(&info, 0, sizeof(info));

@@ -23,8 +23,14 @@
 
 namespace gifcodec {
 
-/* Largest pixel area of one bitmap we agree to build (bytes of rows). */
-constexpr size_t kMaxPixelBytes = size_t(1) << 28;
+/* Largest pixel area of one bitmap we agree to build (bytes of rows).  A frame is built at the
+ * size its descriptor declares, whatever its data holds, so a few bytes can ask for this much
+ * memory: fuzz builds set it lower (MEDLEY_MAX_PIXEL_BYTES) so that their time goes into the
+ * code rather than into clearing and freeing large frames. */
+#ifndef MEDLEY_MAX_PIXEL_BYTES
+#define MEDLEY_MAX_PIXEL_BYTES (size_t(1) << 28)
+#endif
+constexpr size_t kMaxPixelBytes = MEDLEY_MAX_PIXEL_BYTES;
 
 /* Bytes of pixels in one row: (width * bits + 7) / 8. */
 inline size_t DibRowBytes(size_t width, int bits) { return (width * size_t(bits) + 7) / 8; }
