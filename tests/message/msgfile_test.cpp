@@ -148,7 +148,9 @@ TEST(TextMime, TwoTextParts)
     ASSERT_EQ(2u, parts.size());
     EXPECT_EQ("a.txt", parts[0].name);
     EXPECT_EQ("b.txt", parts[1].name);
-    EXPECT_EQ(0u, parts[0].type.find("text/plain"));
+    // Plain text in US-ASCII, exactly (0x03 0x83 0x81 0x83 in the file).
+    EXPECT_EQ("text/plain;charset=us-ascii", parts[0].type);
+    EXPECT_EQ("text/plain;charset=us-ascii", parts[1].type);
 
     testkit::AssertCapture asserts;
     EXPECT_EQ(0, MakeTextMime(nullptr, d.file("b.txt").c_str()));
@@ -181,11 +183,21 @@ TEST(SingleItem, ImageAudioAndOther)
     EXPECT_EQ("image/gif", parts[1].type);
     EXPECT_EQ(1, MimeOtherPartCount(msg));
     MimeDestroy(msg);
+    // The one slide lasts two seconds.
+    std::vector<unsigned char> raw = testkit::ReadFileBytes(d.file("img.dat"));
+    EXPECT_NE(std::string(raw.begin(), raw.end()).find("dur=\"2000ms\""), std::string::npos);
 
     ASSERT_EQ(1, MakeSingleItemMessage(d.file("tune.wav").c_str(), folder, "snd.dat", &Value));
     parts = PartsOf(Slash(d), "snd.dat");
     ASSERT_EQ(2u, parts.size());
     EXPECT_EQ("tune.wav", parts[1].name);
+
+    // A MIDI tune is a sound too.
+    testkit::WriteFileText(d.file("tune.mid"), "MThd");
+    ASSERT_EQ(1, MakeSingleItemMessage(d.file("tune.mid").c_str(), folder, "mid", &Value));
+    parts = PartsOf(Slash(d), "mid.dat");
+    ASSERT_EQ(2u, parts.size());
+    EXPECT_EQ("tune.mid", parts[1].name);
 
     // Any other file: a message without objects (the presentation alone).
     ASSERT_EQ(1, MakeSingleItemMessage(d.file("photo.png").c_str(), folder, "png", &Value));

@@ -111,6 +111,45 @@ TEST(SmilBuild, RegionFromFirstNonAudioObject)
     EXPECT_EQ(std::string::npos, text.find("Pic\""));
 }
 
+TEST(SmilBuild, EndStandsInForADurationAndOnlyMainObjectsBegin)
+{
+    Fixture f;
+    auto add = [&](int timeline, int type, const char *name, DWORD dur, DWORD end, DWORD begin, int frame) {
+        std::string p = f.dir.file(name);
+        testkit::WriteFileText(p, name);
+        while (mmsGetTimeLineCount(f.c) <= timeline)
+            mmsInsertTimeLine(f.c, -1);
+        MEDIA_ATT a;
+        memset(&a, 0, sizeof a);
+        a.dwDur = dur;
+        a.dwEnd = end;
+        a.dwBegin = begin;
+        int i = mmsInsertObject(f.c, timeline, type, nullptr, p.c_str(), &a, -1);
+        ASSERT_GE(i, 0);
+        ASSERT_TRUE(mmsSetMediaFrame(f.c, timeline, i, frame));
+    };
+    add(0, MDOC_TYPE_IMAGE, "a.jpg", 0, 4000, 700, 0);  // no duration: its end stands in
+    add(0, MDOC_TYPE_IMAGE, "b.jpg", 2500, 9000, 0, 1);  // a duration wins over the end
+    add(0, MDOC_TYPE_IMAGE, "c.jpg", 1000, 0, 0, 2);
+    add(1, MDOC_TYPE_TEXT, "c.txt", 0, 6000, 900, 2);  // a companion: its time, never its begin
+    // Every image has a region of its own; the presentation has one, "Image", the first's.
+    REGION r1 = {(LPSTR) "One", 1, 2, 30, 40, (LPSTR) "meet", 0};
+    REGION r2 = {(LPSTR) "Two", 5, 6, 70, 80, (LPSTR) "slice", 0};
+    ASSERT_TRUE(mmsSetObjectRegion(f.c, 0, 0, mmsAddRegion(f.c, &r1)));
+    ASSERT_TRUE(mmsSetObjectRegion(f.c, 0, 1, mmsAddRegion(f.c, &r2)));
+    ASSERT_TRUE(mmsSetObjectRegion(f.c, 0, 2, mmsAddRegion(f.c, &r2)));
+    std::string text = ReadText(f.Build());
+    EXPECT_NE(std::string::npos, text.find("<par dur=\"4000ms\">\n   <img src=\"a.jpg\" region=\"Image\" begin=\"700ms\"/>"))
+        << text;
+    EXPECT_NE(std::string::npos, text.find("<par dur=\"2500ms\">\n   <img src=\"b.jpg\"")) << text;
+    EXPECT_NE(std::string::npos, text.find("<par dur=\"6000ms\">\n   <img src=\"c.jpg\" region=\"Image\"/>\n   <text src=\"c.txt\"/>"))
+        << text;
+    EXPECT_EQ(1u, Count(text, "begin="));
+    EXPECT_EQ(1u, Count(text, "<region"));
+    EXPECT_NE(std::string::npos, text.find("<region id=\"Image\" left=\"1\" top=\"2\" width=\"30\" height=\"40\""))
+        << text;
+}
+
 TEST(SmilBuild, EmptyContainerGivesLayoutOnly)
 {
     Fixture f;
