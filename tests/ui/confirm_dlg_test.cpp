@@ -228,6 +228,21 @@ TEST(ConfirmDlg, CommandNamesInAnyCaseAndUnreadableNames)
     CConfirmDlg dlg;
     ModalDriver drive(&dlg, {[&] { dlg.CloseDialog(); }});
     EXPECT_EQ(0, dlg.DoModal(NULL)) << "CloseDialog ends with 0";
+
+    // "b_OK" with no terminator before a page that cannot be read: not a readable string, so
+    // the handling stops (the dialog goes on until it is closed).
+    BYTE *pages = (BYTE *)VirtualAlloc(NULL, 2 * 4096, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
+    ASSERT_TRUE(pages);
+    DWORD old;
+    ASSERT_TRUE(VirtualProtect(pages + 4096, 4096, PAGE_NOACCESS, &old));
+    char *edge = (char *)pages + 4096 - 4;
+    memcpy(edge, "b_OK", 4);
+    CConfirmDlg cut;
+    cut.SetMessage(kOneLine, 1);
+    ModalDriver d2(&cut, {[&] { cut.OnSKUI_Command(edge, 0); },
+                          [&] { PostMessageA(cut.GetFrameHwnd(), WM_CLOSE, 0, 0); }});
+    EXPECT_EQ(SKUI_RESULT_CLOSE, cut.DoModal(NULL)) << "an unreadable name ends nothing";
+    VirtualFree(pages, 0, MEM_RELEASE);
 }
 
 TEST(ConfirmDlg, MessageDrawnCentredOrFromTheTopLeft)

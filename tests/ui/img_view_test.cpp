@@ -283,12 +283,17 @@ TEST(OnFrameSize, RaisesSmallFramesAndPlacesTheGrip)
     EXPECT_EQ(30, rc.left);
     EXPECT_EQ(800, rc.right - rc.left);
 
-    // Wider than 800 but too low: only the height is raised.
+    // Wider than 800 but too low: only the height is raised; and the other way round.
     MoveWindow(frame.hwnd(), 0, 0, 900, 300, FALSE);
     OnFrameSize(frame.hwnd(), SIZE_RESTORED, 0);
     rc = frame.Rect();
     EXPECT_EQ(900, rc.right - rc.left);
     EXPECT_EQ(600, rc.bottom - rc.top);
+    MoveWindow(frame.hwnd(), 0, 0, 700, 650, FALSE);
+    OnFrameSize(frame.hwnd(), SIZE_RESTORED, 0);
+    rc = frame.Rect();
+    EXPECT_EQ(800, rc.right - rc.left);
+    EXPECT_EQ(650, rc.bottom - rc.top);
 }
 
 TEST(OnFrameSize, MaximisedTakesTheWorkArea)
@@ -347,7 +352,10 @@ TEST(OnFrameSize, WithoutGripPicture)
         OnFrameSize(frame.hwnd(), SIZE_RESTORED, 0);
         RECT g;
         GetWindowRect(FrameGrip().GetSafeHwnd(), &g);
-        EXPECT_TRUE(IsRectEmpty(&g)) << "neither placed";
+        MapWindowPoints(NULL, frame.hwnd(), (POINT *)&g, 2);
+        EXPECT_TRUE(IsRectEmpty(&g));
+        EXPECT_EQ(0, g.left) << "neither placed: it stays as made, at (0, 0)";
+        EXPECT_EQ(0, g.top);
         EXPECT_EQ(800, frame.Rect().right - frame.Rect().left) << "the frame is still sized";
     }
     OnFrameSize(frame.hwnd(), SIZE_RESTORED, 0);

@@ -118,6 +118,12 @@ TEST(SkuiDialog, OrderOfHooks)
                                  parentDisabled = !IsWindowEnabled(parent.hwnd());
                                  dlg.text.GetRect(&area);
                              },
+                             [&] {
+                                 // Pressed, then let go outside the button: no command.
+                                 HWND c = GUI::CSKUICtrl::FindCtrlWindow(dlg.GetSafeHwnd(), "b_Cancel");
+                                 PostMessageA(c, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(3, 3));
+                                 PostMessageA(c, WM_LBUTTONUP, 0, MAKELPARAM(-4, 30));
+                             },
                              [&] { PostClick(dlg.GetSafeHwnd(), "b_Cancel"); },
                              [&] { PostMessageA(dlg.GetFrameHwnd(), WM_CLOSE, 0, 0); }});
     INT_PTR r = dlg.DoModal(parent.hwnd());
@@ -176,6 +182,7 @@ TEST(SkuiDialog, ControlsFromTheTemplate)
     std::string name;
     char tips[32] = "";
     int tipsLen = -1;
+    bool crossBound = true;
     ModalDriver drive(&dlg, {[&] {
                                  Pump();
                                  ok = dlg.ok.GetSafeHwnd();
@@ -192,6 +199,11 @@ TEST(SkuiDialog, ControlsFromTheTemplate)
                                  UpdateWindow(dlg.GetFrameHwnd());
                                  HDC dc = GetDC(dlg.GetSafeHwnd());
                                  okPixel = GetPixel(dc, 11, 71);
+                                 GUI::CSKUIUserDefineArea a;
+                                 GUI::CButton b;
+                                 crossBound = a.AttachCtrl(dlg.GetSafeHwnd(), "b_OK") ||
+                                              b.AttachCtrl(dlg.GetSafeHwnd(), "w_text") ||
+                                              b.AttachCtrl(dlg.GetSafeHwnd(), "b_OK");
                                  back = GetPixel(dc, 150, 95);
                                  ReleaseDC(dlg.GetSafeHwnd(), dc);
                              },
@@ -213,6 +225,7 @@ TEST(SkuiDialog, ControlsFromTheTemplate)
     EXPECT_EQ(11, tipsLen);
     EXPECT_EQ(RGB(255, 0, 0), okPixel) << "the control draws its picture";
     EXPECT_EQ(RGB(0x10, 0x20, 0x30), back) << "the screen paints the template's background";
+    EXPECT_FALSE(crossBound) << "an area binds only an area, a button only a control (and one wrapper each)";
     EXPECT_EQ("OnInit probe; DoAttachCtrl; OnInit base done; OnShapeFrame; shown; command b_OK 0; ", Calls(dlg))
         << "a disabled control is not clicked";
 }
