@@ -74,6 +74,7 @@ install(TARGETS ${libbase_exported} EXPORT libbaseTargets
 install(DIRECTORY ${CMAKE_SOURCE_DIR}/libbase/inc/ DESTINATION ${MEDLEY_HEADER_DIR})
 install(FILES ${CMAKE_SOURCE_DIR}/platform/include/albumcore.h ${CMAKE_SOURCE_DIR}/platform/include/fileio.h
               ${CMAKE_SOURCE_DIR}/platform/include/mdoc.h ${CMAKE_SOURCE_DIR}/platform/include/platform_api.h
+              ${CMAKE_SOURCE_DIR}/platform/include/skuilib.h
         DESTINATION ${MEDLEY_HEADER_DIR})
 if(TARGET compat)
   install(FILES ${CMAKE_SOURCE_DIR}/compat/include/windows.h ${CMAKE_SOURCE_DIR}/compat/include/winsock2.h

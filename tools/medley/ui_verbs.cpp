@@ -285,21 +285,21 @@ bool UseModule(host::PlugInHost &h, const std::string &module)
     return true;
 }
 
+BOOL CALLBACK FindDialog(HWND w, LPARAM lp)
+{
+    char cls[32];
+    if (GetClassNameA(w, cls, sizeof cls) && strcmp(cls, "SKUIDialogFrame") == 0 && IsWindowVisible(w)) {
+        *(HWND *)lp = w;
+        return FALSE;
+    }
+    return TRUE;
+}
+
 /* The dialog of this thread that is up (its holding window), or null. */
 HWND DialogUp()
 {
     HWND found = NULL;
-    EnumThreadWindows(
-        GetCurrentThreadId(),
-        [](HWND w, LPARAM lp) -> BOOL {
-            char cls[32];
-            if (GetClassNameA(w, cls, sizeof cls) && strcmp(cls, "SKUIDialogFrame") == 0 && IsWindowVisible(w)) {
-                *(HWND *)lp = w;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        (LPARAM)&found);
+    EnumThreadWindows(GetCurrentThreadId(), FindDialog, (LPARAM)&found);
     return found;
 }
 
