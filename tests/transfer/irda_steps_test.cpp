@@ -1,0 +1,185 @@
+/*
+ * The link's IrLMP steps seen from the sockets layer: a table between the link and the
+ * in-process phone counts every call and plays a phone that is absent for a while, answers the
+ * IAS query with another attribute type, is strict about 9-wire mode, or cannot be reached at
+ * all.  The same on both targets.
+ */
+#include <winsock2.h>
+#include <windows.h>
+
+#include <af_irda.h>
+
+#include <gtest/gtest.h>
+
+#include "irda_fixture.h"
+
+namespace {
+
+struct Faults {
+    int enumFailures = 0;    // enumerations that fail before one answers
+    bool noDevice = false;   // enumeration answers an empty list
+    int iasFailures = 0;     // IAS queries that fail before one answers
+    bool iasAsInteger = false;
+    bool strictNineWire = true;  // connects refused unless 9-wire mode was set
+    bool socketFails = false;
+};
+
+struct Calls {
+    int startup = 0, cleanup = 0, enumerate = 0, ias = 0, nineWire = 0, connect = 0;
+    WORD version = 0;
+};
+
+const IRDA_SOCKET_API *g_under;
+Faults g_faults;
+Calls g_calls;
+
+int WSAAPI Startup(WORD v, LPWSADATA d)
+{
+    g_calls.startup++;
+    g_calls.version = v;
+    return g_under->pWSAStartup(v, d);
+}
+int WSAAPI Cleanup(void)
+{
+    g_calls.cleanup++;
+    return g_under->pWSACleanup();
+}
+int WSAAPI LastError(void) { return g_under->pWSAGetLastError(); }
+SOCKET WSAAPI Socket(int af, int type, int protocol)
+{
+    if (g_faults.socketFails)
+        return INVALID_SOCKET;
+    return g_under->pSocket(af, type, protocol);
+}
+int WSAAPI Close(SOCKET s) { return g_under->pClosesocket(s); }
+int WSAAPI GetOpt(SOCKET s, int level, int name, char *val, int *len)
+{
+    if (name == IRLMP_ENUMDEVICES) {
+        if (++g_calls.enumerate <= g_faults.enumFailures)
+            return SOCKET_ERROR;
+        int r = g_under->pGetsockopt(s, level, name, val, len);
+        if (r == 0 && g_faults.noDevice)
+            ((DEVICELIST *)val)->numDevice = 0;
+        return r;
+    }
+    if (name == IRLMP_IAS_QUERY) {
+        if (++g_calls.ias <= g_faults.iasFailures)
+            return SOCKET_ERROR;
+        int r = g_under->pGetsockopt(s, level, name, val, len);
+        if (r == 0 && g_faults.iasAsInteger)
+            ((IAS_QUERY *)val)->irdaAttribType = IAS_ATTRIB_INT;
+        return r;
+    }
+    return g_under->pGetsockopt(s, level, name, val, len);
+}
+int WSAAPI SetOpt(SOCKET s, int level, int name, const char *val, int len)
+{
+    if (level == SOL_IRLMP && name == IRLMP_9WIRE_MODE && len >= 4 && *(const DWORD *)val == 1)
+        g_calls.nineWire++;
+    return g_under->pSetsockopt(s, level, name, val, len);
+}
+int WSAAPI Connect(SOCKET s, const struct sockaddr *a, int n)
+{
+    g_calls.connect++;
+    if (g_faults.strictNineWire && g_calls.nineWire == 0)
+        return SOCKET_ERROR;  // a 3-wire connect: this phone speaks 9-wire only
+    return g_under->pConnect(s, a, n);
+}
+int WSAAPI Send(SOCKET s, const char *b, int n, int f) { return g_under->pSend(s, b, n, f); }
+int WSAAPI Recv(SOCKET s, char *b, int n, int f) { return g_under->pRecv(s, b, n, f); }
+
+const IRDA_SOCKET_API kBetween = {Startup, Cleanup, LastError, Socket, Close, GetOpt, SetOpt, Connect, Send, Recv};
+
+/* A phone in process behind the counting table; the link's result and failure. */
+class Steps : public ::testing::Test {
+protected:
+    irdatest::PhoneInRange phone{phone::Options(), false};
+    const IRDA_SOCKET_API *previous = nullptr;
+    void SetUp() override
+    {
+        g_under = phone.sim().InProcessApi();
+        g_faults = Faults();
+        g_calls = Calls();
+        previous = IrdaSetSocketApi(&kBetween);
+    }
+    void TearDown() override { IrdaSetSocketApi(previous); }
+    /* Opens and connects a link: the connect's result, with its failure. */
+    int Connect(IRDA_FAILURE *failure)
+    {
+        CIrdaLink *link = IrdaCreate();
+        if (!link) {
+            *failure = IRDA_FAIL_SOCKETS;
+            return 0;
+        }
+        int r = link->Connect();
+        *failure = link->GetFailure();
+        IrdaDestroy(link);
+        return r;
+    }
+};
+
+TEST_F(Steps, VersionOneOneAndNineWireBeforeTheConnect)
+{
+    IRDA_FAILURE f;
+    EXPECT_EQ(1, Connect(&f)) << f;
+    EXPECT_EQ(0x0101, g_calls.version);
+    EXPECT_EQ(1, g_calls.nineWire);
+    EXPECT_EQ(1, g_calls.connect);
+    EXPECT_EQ(g_calls.startup, g_calls.cleanup);
+}
+
+TEST_F(Steps, DiscoveryTriedFourTimes)
+{
+    IRDA_FAILURE f;
+    g_faults.enumFailures = 3;
+    EXPECT_EQ(1, Connect(&f)) << f;
+    EXPECT_EQ(4, g_calls.enumerate);
+    g_calls = Calls();
+    g_faults.enumFailures = 4;
+    EXPECT_EQ(0, Connect(&f));
+    EXPECT_EQ(IRDA_FAIL_DISCOVERY, f);
+    EXPECT_EQ(4, g_calls.enumerate);
+    EXPECT_EQ(0, g_calls.ias);
+}
+
+TEST_F(Steps, NoDeviceInRangeFailsAtOnce)
+{
+    IRDA_FAILURE f;
+    g_faults.noDevice = true;
+    EXPECT_EQ(0, Connect(&f));
+    EXPECT_EQ(IRDA_FAIL_NO_DEVICE, f);
+    EXPECT_EQ(1, g_calls.enumerate);
+    EXPECT_EQ(0, g_calls.ias);
+    EXPECT_EQ(0, g_calls.connect);
+}
+
+TEST_F(Steps, IasQueryTriedFourTimesAndMustBeAnOctetSequence)
+{
+    IRDA_FAILURE f;
+    g_faults.iasFailures = 3;
+    EXPECT_EQ(1, Connect(&f)) << f;
+    EXPECT_EQ(4, g_calls.ias);
+    g_calls = Calls();
+    g_faults.iasFailures = 4;
+    EXPECT_EQ(0, Connect(&f));
+    EXPECT_EQ(IRDA_FAIL_IAS, f);
+    EXPECT_EQ(4, g_calls.ias);
+    g_calls = Calls();
+    g_faults.iasFailures = 0;
+    g_faults.iasAsInteger = true;
+    EXPECT_EQ(0, Connect(&f));
+    EXPECT_EQ(IRDA_FAIL_NO_IRCOMM, f);
+    EXPECT_EQ(0, g_calls.connect);
+}
+
+TEST_F(Steps, SocketThatCannotBeMadeEndsTheStartup)
+{
+    g_faults.socketFails = true;
+    CIrdaLink *link = IrdaCreate();
+    EXPECT_EQ(nullptr, link);
+    IrdaDestroy(link);
+    EXPECT_EQ(1, g_calls.startup);
+    EXPECT_EQ(1, g_calls.cleanup);
+}
+
+}  // namespace
