@@ -342,6 +342,7 @@ private:
     bool Measure(long long *fixed);
     bool Write(const std::string &path, bool placeholders);
     bool Still(Source &s, long long share);
+    bool LeftOutAsDamaged(Source &s, HGLOBAL *decoded);
     bool Animation(Source &s, long long share);
     bool EncodeStill(HGLOBAL dib, int w, int h, int q, std::string *jpeg);
 
@@ -540,25 +541,42 @@ bool Fitter::EncodeStill(HGLOBAL dib, int w, int h, int q, std::string *jpeg)
     return p != nullptr;
 }
 
+/* Decodes a still picture (into *decoded, or only to see that it decodes); one that does
+ * not is left out of the message and reported as damaged.  A header that reads says
+ * nothing of the data behind it. */
+bool Fitter::LeftOutAsDamaged(Source &s, HGLOBAL *decoded)
+{
+    HGLOBAL dib = PxOpenFile(s.file.c_str(), 0, 0);
+    if (dib) {
+        if (decoded)
+            *decoded = dib;
+        else
+            BaseMemFree(dib);
+        return false;
+    }
+    FitPart &fp = m_r->parts[s.index];
+    fp.carried = false;
+    fp.after = 0;
+    fp.typeAfter.clear();
+    fp.done = "left out: the picture is damaged (it cannot be decoded)";
+    s.leftOut = true;
+    s.picture = false;
+    return true;
+}
+
 /* A JPEG, BMP or PNG made a JPEG of at most `share` octets of cost. */
 bool Fitter::Still(Source &s, long long share)
 {
     FitPart &fp = m_r->parts[s.index];
     const long long limit = DataFor(share);
     if (s.jpeg && Cost(fp.before) <= share) {
-        fp.done = "kept (fits its share of " + Kb(share) + ")";
+        if (!LeftOutAsDamaged(s, nullptr))
+            fp.done = "kept (fits its share of " + Kb(share) + ")";
         return true;
     }
-    HGLOBAL dib = PxOpenFile(s.file.c_str(), 0, 0);
-    if (!dib) {
-        fp.carried = false;
-        fp.after = 0;
-        fp.typeAfter.clear();
-        fp.done = "left out: the picture is damaged (it cannot be decoded)";
-        s.leftOut = true;
-        s.picture = false;
+    HGLOBAL dib = 0;
+    if (LeftOutAsDamaged(s, &dib))
         return true;
-    }
     PxDibGetSize(dib, &fp.width, &fp.height);
     const int W = fp.width, H = fp.height;
     // How many octets a pixel takes at quality 75, measured on a copy of at most kProbeSide.
@@ -783,15 +801,18 @@ int Fitter::Run(const std::string &in, const std::string &out, DWORD budget)
             if (m_src[i].picture && !decided[i])
                 weight += m_src[i].weight;
         for (size_t i = 0; i < m_src.size(); ++i) {
-            const Source &s = m_src[i];
+            Source &s = m_src[i];
             const FitPart &fp = m_r->parts[s.index];
             bool keepable = fp.kind == FIT_ANIMATION || s.jpeg;
             if (!s.picture || decided[i] || !keepable || weight <= 0)
                 continue;
             if (Cost(fp.before) <= (long long)(left * (s.weight / weight))) {
                 decided[i] = true;
-                room -= Cost(fp.before);
-                m_r->parts[s.index].done = "kept (fits its share)";
+                // An animation was decoded whole when it was measured; a JPEG only its header.
+                if (fp.kind == FIT_ANIMATION || !LeftOutAsDamaged(s, nullptr)) {
+                    room -= Cost(fp.before);
+                    m_r->parts[s.index].done = "kept (fits its share)";
+                }
                 changed = true;
                 Step();
                 break;

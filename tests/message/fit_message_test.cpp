@@ -392,6 +392,15 @@ TEST_F(Fit, DamagedPicturesAreLeftOutAndTheRestGoesOn)
     Put("b.jpg", bad);
     Bytes garbage{0xFF, 0xD8, 0xFF, 0xE0, 0, 16, 'J', 'F', 'I', 'F', 0, 1, 1, 0, 0, 1, 0, 1, 0, 0, 0xFF, 0xC0, 0, 2};
     Put("c.jpg", garbage);
+    // A whole header (its size reads) and no Huffman tables or scan: found damaged only when
+    // the picture itself is decoded.
+    Bytes headOnly = Photo(320, 240, 11);
+    size_t sof = 2;
+    while (sof + 4 <= headOnly.size() && !(headOnly[sof] == 0xFF && headOnly[sof + 1] == 0xC0))
+        sof += 2 + (headOnly[sof + 2] << 8 | headOnly[sof + 3]);
+    ASSERT_LT(sof + 4, headOnly.size());
+    headOnly.resize(sof + 2 + (headOnly[sof + 2] << 8 | headOnly[sof + 3]));
+    Put("d.jpg", headOnly);
     std::string out = dir.file("out.dat");
     FitResult r;
     ASSERT_EQ(1, FitFolder(folder.c_str(), work.c_str(), out.c_str(), 30000, &r, nullptr, nullptr)) << r.reason;
@@ -401,7 +410,8 @@ TEST_F(Fit, DamagedPicturesAreLeftOutAndTheRestGoesOn)
     EXPECT_EQ(1u, parts.count("a.jpg"));
     EXPECT_EQ(0u, parts.count("b.jpg"));
     EXPECT_EQ(0u, parts.count("c.jpg"));
-    for (const char *name : {"b.jpg", "c.jpg"}) {
+    EXPECT_EQ(0u, parts.count("d.jpg"));
+    for (const char *name : {"b.jpg", "c.jpg", "d.jpg"}) {
         const FitPart *p = Find(r, name);
         ASSERT_TRUE(p) << name;
         EXPECT_FALSE(p->carried);
