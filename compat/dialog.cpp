@@ -3,8 +3,10 @@
 #include <string.h>
 #include <sys/stat.h>
 
+#include <mutex>
 #include <string>
 
+#include "compat/testing.h"
 #include "internal.h"
 #include <commdlg.h>
 #include <cderr.h>
@@ -12,6 +14,28 @@
 namespace {
 
 thread_local DWORD g_dlg_error = 0;
+
+/* What the last dialog was asked with, for compat_last_file_dialog. */
+std::mutex g_seenLock;
+unsigned g_seenCount = 0;
+DWORD g_seenFlags = 0;
+std::string g_seenFilter;
+
+/* The filter list: pairs of zero-terminated texts up to an empty one (at most 4096 bytes
+ * looked at); each text with its zero, the final empty one left out. */
+std::string FilterList(LPCSTR filter)
+{
+    std::string out;
+    if (!filter)
+        return out;
+    for (size_t i = 0; i < 4096 && filter[i]; ) {
+        size_t n = strnlen(filter + i, 4096 - i);
+        out.append(filter + i, n);
+        out.push_back(0);
+        i += n + 1;
+    }
+    return out;
+}
 
 bool HostExists(const std::string &winPath, bool wantDir)
 {
@@ -36,6 +60,12 @@ BOOL Answer(LPOPENFILENAMEA ofn, bool open)
     if (!ofn->lpstrFile) {
         g_dlg_error = CDERR_INITIALIZATION;
         return FALSE;
+    }
+    {
+        std::lock_guard<std::mutex> g(g_seenLock);
+        g_seenCount++;
+        g_seenFlags = ofn->Flags;
+        g_seenFilter = FilterList(ofn->lpstrFilter);
     }
     const char *script = getenv("MEDLEY_FILE_DIALOG");
     if (!script || !*script)
@@ -88,3 +118,16 @@ COMPAT_API BOOL WINAPI GetSaveFileNameA(LPOPENFILENAMEA lpofn) { return Answer(l
 COMPAT_API BOOL WINAPI GetOpenFileNameA(LPOPENFILENAMEA lpofn) { return Answer(lpofn, true); }
 
 COMPAT_API DWORD WINAPI CommDlgExtendedError(void) { return g_dlg_error; }
+
+unsigned compat_last_file_dialog(DWORD *flags, char *filter, size_t cb, size_t *filterLen)
+{
+    std::lock_guard<std::mutex> g(g_seenLock);
+    if (flags)
+        *flags = g_seenFlags;
+    size_t n = g_seenFilter.size() < cb ? g_seenFilter.size() : cb;
+    if (filter && n)
+        memcpy(filter, g_seenFilter.data(), n);
+    if (filterLen)
+        *filterLen = g_seenFilter.size();
+    return g_seenCount;
+}

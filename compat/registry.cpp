@@ -268,6 +268,8 @@ LSTATUS WINAPI RegCreateKeyExA(HKEY hKey, LPCSTR sub, DWORD, LPSTR, DWORD, REGSA
 {
     if (!result)
         return ERROR_INVALID_PARAMETER;
+    if (compat::should_fail("registry"))
+        return ERROR_ACCESS_DENIED;
     std::lock_guard<std::recursive_mutex> g(g_lock);
     int which;
     std::string full;

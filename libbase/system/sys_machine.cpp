@@ -241,12 +241,19 @@ int GetProductVersion(LPSTR lpszBuf)
 {
     if (!lpszBuf)
         return 0;
-    std::string v = VersionString("ProductVersion");
+    sysinfo::PutPath(lpszBuf, sysinfo::CutVersion(VersionString("ProductVersion"), g_versionDepth));
+    return 1;
+}
+
+namespace sysinfo {
+
+std::string CutVersion(std::string v, int depth)
+{
     char sep = v.find(',') != std::string::npos ? ',' : '.';
-    if (g_versionDepth < 4) {
+    if (depth < 4) {
         size_t pos = std::string::npos, from = 0;
         bool all = true;
-        for (int i = 0; i < g_versionDepth; ++i) {
+        for (int i = 0; i < depth; ++i) {
             pos = v.find(sep, from);
             if (pos == std::string::npos) {
                 all = false;
@@ -257,9 +264,10 @@ int GetProductVersion(LPSTR lpszBuf)
         if (all)
             v.resize(pos);
     }
-    sysinfo::PutPath(lpszBuf, v);
-    return 1;
+    return v;
 }
+
+}  // namespace sysinfo
 
 int IsOSAtLeast(DWORD dw9xMajor, DWORD dw9xMinor, DWORD dwNtMajor, DWORD dwNtMinor, DWORD dwServicePack)
 {

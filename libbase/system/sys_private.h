@@ -22,4 +22,8 @@ inline bool PutPath(LPSTR buf, const std::string &s)
     return true;
 }
 
+/* A product version cut to `depth` components: the separator is ',' when the text has one,
+ * else '.'; below depth 4 the text ends at the depth-th separator when there are that many. */
+std::string CutVersion(std::string version, int depth);
+
 }  // namespace sysinfo

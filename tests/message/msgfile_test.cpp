@@ -1,6 +1,7 @@
 /* Message files: the media-type table, folder and text MIME files, one-item messages, SMIL
  * saving and the preview rectangle. */
 #include <windows.h>
+#include <commdlg.h>
 
 #include <string.h>
 
@@ -280,8 +281,6 @@ TEST(GenerateMessage, DatExtensionIsForced)
 
 TEST(SaveSmil, NameFromTheDialog)
 {
-    if (testkit::kRealWin32)
-        GTEST_SKIP() << "a real save dialog waits for a person";
     testkit::TempDir d;
     testkit::WriteFileText(d.file("a.gif"), "GIF89a");
     HMMSCONTAINER c = mmsContainerCreate();
@@ -292,20 +291,30 @@ TEST(SaveSmil, NameFromTheDialog)
     ASSERT_EQ(0, mmsInsertObject(c, 0, MDOC_TYPE_IMAGE, nullptr, d.file("a.gif").c_str(), &att, -1));
     HWND owner = (HWND)(UINT_PTR)1;
 
-    SetEnvironmentVariableA("MEDLEY_FILE_DIALOG", d.file("show").c_str());
+    unsigned asked = testkit::LastFileDialog().count;
+    testkit::ScriptFileDialog(d.file("show").c_str());
     ASSERT_EQ(1, SaveAsSmil(owner, c));
+    // One dialog, asking before a file is replaced, for a folder that exists, showing
+    // presentations only.
+    testkit::FileDialogSeen seen = testkit::LastFileDialog();
+    EXPECT_EQ(asked + 1, seen.count);
+    EXPECT_EQ((DWORD)(OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST), seen.flags);
+    EXPECT_EQ(std::string("Smil Files(*.smil)\0*.SMIL\0", 26), seen.filter);
     std::vector<unsigned char> bytes = testkit::ReadFileBytes(d.file("show.smil"));
     std::string text(bytes.begin(), bytes.end());
     EXPECT_NE(std::string::npos, text.find("<img src=\"a.gif\" region=\"Image\"/>")) << text;
 
-    SetEnvironmentVariableA("MEDLEY_FILE_DIALOG", d.file("keep.SMIL").c_str());
+    testkit::ScriptFileDialog(d.file("keep.SMIL").c_str());
     ASSERT_EQ(1, SaveAsSmil(owner, c));
     EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(d.file("keep.SMIL").c_str()));
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(d.file("keep.SMIL.smil").c_str()));
 
-    SetEnvironmentVariableA("MEDLEY_FILE_DIALOG", nullptr);  // cancelled
+    testkit::ScriptFileDialog(nullptr);  // cancelled
     EXPECT_EQ(0, SaveAsSmil(owner, c));
+    EXPECT_EQ(asked + 3, testkit::LastFileDialog().count);
     EXPECT_EQ(0, SaveAsSmil(nullptr, c));
     EXPECT_EQ(0, SaveAsSmil(owner, nullptr));
+    EXPECT_EQ(asked + 3, testkit::LastFileDialog().count);  // no dialog without owner or container
     mmsContainerDestroy(c);
 }
 

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "sys_private.h"
 #include "sysinfo.h"
 #include "testkit.h"
 
@@ -107,6 +108,53 @@ TEST(Paths, PiecesAndBounds)
     EXPECT_STREQ(buf, "");
 }
 
+TEST(Paths, BoundsOfThePathBuffers)
+{
+    // Each piece of a split is cut to 255 characters; the rest of its buffer is not touched.
+    std::string dir(300, 'd'), name(300, 'n'), ext(300, 'e');
+    std::string path = "C:\\" + dir + "\\" + name + "." + ext;
+    char pd[MAX_PATH], pn[MAX_PATH], pe[MAX_PATH];
+    memset(pd, 0x7A, sizeof pd);
+    memset(pn, 0x7A, sizeof pn);
+    memset(pe, 0x7A, sizeof pe);
+    ASSERT_EQ(SplitPath(path.c_str(), nullptr, pd, pn, pe), 1);
+    EXPECT_EQ(std::string(pd), ("\\" + dir).substr(0, 255));
+    EXPECT_EQ(std::string(pn), name.substr(0, 255));
+    EXPECT_EQ(std::string(pe), ("." + ext).substr(0, 255));
+    EXPECT_EQ(pd[256], 0x7A);
+    EXPECT_EQ(pn[256], 0x7A);
+
+    // A new extension that makes the path too long gives an empty result, not a cut path.
+    char buf[MAX_PATH];
+    std::string longPath = "C:\\" + std::string(200, 'd') + "\\" + std::string(51, 'n') + ".t";
+    ASSERT_EQ(ChangeFileExt(longPath.c_str(), "gif", buf, sizeof buf), 1);  // 259 characters
+    EXPECT_EQ(strlen(buf), 259u);
+    memset(buf, 'x', sizeof buf - 1);
+    buf[sizeof buf - 1] = 0;
+    EXPECT_EQ(ChangeFileExt(longPath.c_str(), "jpeg", buf, sizeof buf), 0);
+    EXPECT_STREQ(buf, "");
+
+    // The current folder is cut to the size given, and always ended.
+    char cur[MAX_PATH], small[6];
+    ASSERT_EQ(GetCurrentFolder(cur, sizeof cur), 1);
+    ASSERT_GT(strlen(cur), 5u);
+    memset(small, 'x', sizeof small);
+    ASSERT_EQ(GetCurrentFolder(small, 4), 1);
+    EXPECT_EQ(std::string(small), std::string(cur).substr(0, 3));
+    EXPECT_EQ(small[4], 'x');
+    memset(small, 'x', sizeof small);
+    ASSERT_EQ(MakeCurrentFolderPath(small, "name", 5), 1);
+    EXPECT_EQ(std::string(small), std::string(cur).substr(0, 4));
+    EXPECT_EQ(small[5], 'x');
+    ASSERT_EQ(MakeCurrentFolderPath(buf, "name", sizeof buf), 1);
+    EXPECT_EQ(std::string(buf), std::string(cur) + "name");
+
+    // A temporary path that does not fit fails, empty.
+    memset(buf, 'x', sizeof buf - 1);
+    EXPECT_EQ(MakeTempPath(buf, std::string(MAX_PATH, 't').c_str()), 0);
+    EXPECT_STREQ(buf, "");
+}
+
 TEST(Paths, PathNameObject)
 {
     CPathName p("C:\\dir\\file.txt");
@@ -182,6 +230,22 @@ TEST(Versions, ProductFromTheProgramsVersionBlock)
     EXPECT_EQ(GetProductVersion(nullptr), 0);
 }
 
+TEST(Versions, CutToTheDepthOnlyWhenThereAreThatManySeparators)
+{
+    struct Row {
+        const char *version;
+        int depth;
+        const char *want;
+    } rows[] = {
+        {"1.5", 1, "1"},         {"1.5", 2, "1.5"},         {"1.5", 3, "1.5"},
+        {"1.5", 4, "1.5"},       {"2.0.1", 2, "2.0"},       {"2.0.1", 3, "2.0.1"},
+        {"7", 1, "7"},           {"", 2, ""},               {"1,5.2.9", 1, "1"},  // a comma wins
+        {"1,5.2.9", 2, "1,5.2.9"}, {"1, 0, 0, 11", 3, "1, 0, 0"}, {"1.2.3.4.5", 4, "1.2.3.4.5"},
+    };
+    for (const Row &r : rows)
+        EXPECT_EQ(sysinfo::CutVersion(r.version, r.depth), r.want) << r.version << " at depth " << r.depth;
+}
+
 TEST(Folders, CreateFolderTreeCodes)
 {
     EXPECT_EQ(CreateFolderTree(nullptr), -1);
@@ -193,6 +257,15 @@ TEST(Folders, CreateFolderTreeCodes)
     EXPECT_NE(GetFileAttributesA(deep.c_str()), INVALID_FILE_ATTRIBUTES);
     ASSERT_TRUE(testkit::WriteFileText(dir.file("F"), "x"));
     EXPECT_EQ(CreateFolderTree((dir.file("F") + "\\sub").c_str()), -2);
+}
+
+TEST(Folders, CreateFolderTreeTooLongCreatesNothing)
+{
+    testkit::TempDir dir;
+    std::string first = dir.file("L1");
+    std::string tree = first + "\\" + std::string(MAX_PATH, 'x');
+    EXPECT_EQ(CreateFolderTree(tree.c_str()), -2);
+    EXPECT_EQ(GetFileAttributesA(first.c_str()), INVALID_FILE_ATTRIBUTES);  // not even the start
 }
 
 TEST(Folders, CreateFolderTreeTrailingSeparatorEndsThePath)
@@ -403,6 +476,23 @@ TEST(Machine, FirstRunOncePerKindOfWindows)
     RegDeleteKeyA(HKEY_CURRENT_USER, FirstRunKey().c_str());
 }
 
+TEST(Machine, FirstRunWithoutItsKeyIsNoFirstRun)
+{
+    // Nowhere to keep the marker: a first run would otherwise be reported at every start.
+    Levers levers;
+    RegDeleteKeyA(HKEY_CURRENT_USER, FirstRunKey().c_str());
+    for (const char *os : {"4.10.2222 9x", "5.1.2600 nt"}) {
+        testkit::FakeWindowsVersion(os);
+        testkit::FailNthRegistryCreate(1);
+        EXPECT_EQ(IsFirstRun(), 0) << os;
+        testkit::FailNthRegistryCreate(0);
+        EXPECT_EQ(FirstRunMarker(), 0xDEADu) << os;  // nothing written
+    }
+    EXPECT_EQ(IsFirstRun(), 1);  // the key can be made again: the first run is still to come
+    EXPECT_EQ(IsFirstRun(), 0);
+    RegDeleteKeyA(HKEY_CURRENT_USER, FirstRunKey().c_str());
+}
+
 TEST(Folders, ShellThatKnowsNoFolderGivesTheFixedFallbacks)
 {
     Levers levers;
@@ -469,6 +559,43 @@ TEST(Folders, ApplicationDataBelowMakerProductAndVersion)
     ASSERT_EQ(MakeDataFilePath(path), 1);
     EXPECT_EQ(std::string(path), user + "\\data.ini");
     SetVersionDepth(old);
+}
+
+/* A shell that knows the documents folder only (<g_shellRoot>\shell5). */
+BOOL WINAPI DocumentsOnlyShell(HWND, LPSTR lpszPath, int nFolder, BOOL)
+{
+    lpszPath[0] = 0;
+    if (nFolder != SYS_CSIDL_PERSONAL)
+        return FALSE;
+    snprintf(lpszPath, MAX_PATH, "%s\\shell5", g_shellRoot.c_str());
+    return TRUE;
+}
+
+TEST(Folders, ShellFolderDeepDownStaysWithinAPathBuffer)
+{
+    // A shell folder about 240 characters long: maker, product and version below it would not
+    // fit in 260, nor a file name, nor "\My Pictures" below the documents.
+    Levers levers;
+    testkit::TempDir dir;
+    g_shellRoot = dir.path() + "\\" + std::string(228 - dir.path().size(), 'r');
+    ASSERT_EQ(g_shellRoot.size(), 229u);
+    testkit::ReplaceProc("SHGetSpecialFolderPathA", (FARPROC)(void *)RootShell);
+    char buf[MAX_PATH];
+    memset(buf, 'x', sizeof buf);
+    EXPECT_EQ(GetUserAppDataFolder(buf), 1);
+    EXPECT_EQ(std::string(buf), g_shellRoot + "\\shell26");  // the shell's folder itself
+    char path[MAX_PATH] = "Q:\\elsewhere\\a-name-of-twenty-odd.ini";
+    EXPECT_EQ(MakeDataFilePath(path), 0);
+    EXPECT_STREQ(path, "Q:\\elsewhere\\a-name-of-twenty-odd.ini");  // left as it was
+    char fits[MAX_PATH] = "Q:\\x\\n.i";  // 229 + 8 + 4 characters fit
+    EXPECT_EQ(MakeDataFilePath(fits), 1);
+    EXPECT_EQ(std::string(fits), g_shellRoot + "\\shell26\\n.i");
+
+    g_shellRoot = dir.path() + "\\" + std::string(250 - dir.path().size(), 'r');
+    testkit::ReplaceProc("SHGetSpecialFolderPathA", (FARPROC)(void *)DocumentsOnlyShell);
+    memset(buf, 'x', sizeof buf);
+    EXPECT_EQ(GetSpecialFolder(buf, SYS_CSIDL_MYPICTURES, TRUE), -1);
+    EXPECT_STREQ(buf, "");
 }
 
 TEST(Folders, ShellFoldersKeyComesFirstWhenItHoldsText)

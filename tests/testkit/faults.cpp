@@ -8,6 +8,7 @@
 #include "testkit.h"
 
 #if defined(_WIN32)
+#include <commdlg.h>
 #include <tlhelp32.h>
 
 #include <stdio.h>
@@ -50,7 +51,12 @@ struct Real {
     decltype(&CreateDirectoryA) createDirectory;
     decltype(&GetProcAddress) getProcAddress;
     decltype(&GetVersionExA) getVersionEx;
+    decltype(&RegCreateKeyExA) regCreateKeyEx;
+    decltype(&GetSaveFileNameA) getSaveFileName;
+    decltype(&GetOpenFileNameA) getOpenFileName;
 } g_real;
+
+std::atomic<unsigned> g_registryRemaining{0};
 
 std::mutex g_leverLock;
 std::set<std::string> g_hiddenProcs;
@@ -100,6 +106,54 @@ BOOL WINAPI HookGetVersionExA(LPOSVERSIONINFOA vi)
     vi->dwPlatformId = nineX ? VER_PLATFORM_WIN32_WINDOWS : VER_PLATFORM_WIN32_NT;
     return TRUE;
 }
+
+LSTATUS WINAPI HookRegCreateKeyExA(HKEY a, LPCSTR b, DWORD c, LPSTR d, DWORD e, REGSAM f,
+                                   const LPSECURITY_ATTRIBUTES g, PHKEY h, LPDWORD i)
+{
+    unsigned r = g_registryRemaining.load();
+    while (r != 0) {
+        if (g_registryRemaining.compare_exchange_weak(r, r - 1)) {
+            if (r == 1)
+                return ERROR_ACCESS_DENIED;
+            break;
+        }
+    }
+    return g_real.regCreateKeyEx(a, b, c, d, e, f, g, h, i);
+}
+
+/* The scripted file dialog: what it was asked with, and its answer. */
+std::string g_dialogAnswer;
+bool g_dialogScripted = false;
+FileDialogSeen g_dialogSeen;
+
+BOOL AnswerFileDialog(LPOPENFILENAMEA ofn)
+{
+    std::string answer;
+    {
+        std::lock_guard<std::mutex> g(g_leverLock);
+        if (!ofn)
+            return FALSE;
+        g_dialogSeen.count++;
+        g_dialogSeen.flags = ofn->Flags;
+        g_dialogSeen.filter.clear();
+        for (const char *f = ofn->lpstrFilter; f && *f && g_dialogSeen.filter.size() < 4096; f += strlen(f) + 1)
+            g_dialogSeen.filter.append(f, strlen(f) + 1);
+        if (!g_dialogScripted)
+            return FALSE;  // cancelled
+        answer = g_dialogAnswer;
+    }
+    if (!ofn->lpstrFile || answer.size() + 1 > ofn->nMaxFile)
+        return FALSE;
+    memcpy(ofn->lpstrFile, answer.c_str(), answer.size() + 1);
+    size_t sep = answer.find_last_of("\\/");
+    size_t nameAt = sep == std::string::npos ? 0 : sep + 1;
+    size_t dot = answer.find_last_of('.');
+    ofn->nFileOffset = (WORD)nameAt;
+    ofn->nFileExtension = (WORD)(dot != std::string::npos && dot >= nameAt ? dot + 1 : answer.size());
+    return TRUE;
+}
+BOOL WINAPI HookGetSaveFileNameA(LPOPENFILENAMEA ofn) { return AnswerFileDialog(ofn); }
+BOOL WINAPI HookGetOpenFileNameA(LPOPENFILENAMEA ofn) { return AnswerFileDialog(ofn); }
 
 HANDLE WINAPI HookCreateFileA(LPCSTR a, DWORD b, DWORD c, LPSECURITY_ATTRIBUTES d, DWORD e, DWORD f, HANDLE g)
 {
@@ -194,14 +248,22 @@ void install_once()
     REAL(getProcAddress, GetProcAddress);
     REAL(getVersionEx, GetVersionExA);
 #undef REAL
+    HMODULE advapi = LoadLibraryA("advapi32.dll"), comdlg = LoadLibraryA("comdlg32.dll");
+    g_real.regCreateKeyEx = (decltype(g_real.regCreateKeyEx))(void *)GetProcAddress(advapi, "RegCreateKeyExA");
+    g_real.getSaveFileName = (decltype(g_real.getSaveFileName))(void *)GetProcAddress(comdlg, "GetSaveFileNameA");
+    g_real.getOpenFileName = (decltype(g_real.getOpenFileName))(void *)GetProcAddress(comdlg, "GetOpenFileNameA");
     const void *real[] = {(void *)g_real.createFile,      (void *)g_real.readFile,      (void *)g_real.writeFile,
                           (void *)g_real.deleteFile,      (void *)g_real.moveFile,      (void *)g_real.moveFileEx,
                           (void *)g_real.copyFile,        (void *)g_real.createDirectory,
-                          (void *)g_real.getProcAddress,  (void *)g_real.getVersionEx};
+                          (void *)g_real.getProcAddress,  (void *)g_real.getVersionEx,
+                          (void *)g_real.regCreateKeyEx,  (void *)g_real.getSaveFileName,
+                          (void *)g_real.getOpenFileName};
     const void *hooks[] = {(void *)HookCreateFileA,  (void *)HookReadFile,          (void *)HookWriteFile,
                            (void *)HookDeleteFileA,  (void *)HookMoveFileA,         (void *)HookMoveFileExA,
                            (void *)HookCopyFileA,    (void *)HookCreateDirectoryA,
-                           (void *)HookGetProcAddress, (void *)HookGetVersionExA};
+                           (void *)HookGetProcAddress, (void *)HookGetVersionExA,
+                           (void *)HookRegCreateKeyExA, (void *)HookGetSaveFileNameA,
+                           (void *)HookGetOpenFileNameA};
     /* Our own modules: the program and the DLLs in its folder. */
     std::string dir = ProgramDir();
     HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, GetCurrentProcessId());
@@ -258,7 +320,41 @@ void FakeWindowsVersion(const char *text)
     g_fakeVersion = text ? text : "";
 }
 
+void FailNthRegistryCreate(unsigned n)
+{
+    install_once();
+    g_registryRemaining = n;
+}
+
+void ScriptFileDialog(const char *answer)
+{
+    install_once();
+    std::lock_guard<std::mutex> g(g_leverLock);
+    g_dialogScripted = answer != nullptr;
+    g_dialogAnswer = answer ? answer : "";
+}
+
+FileDialogSeen LastFileDialog()
+{
+    std::lock_guard<std::mutex> g(g_leverLock);
+    return g_dialogSeen;
+}
+
 #else
+
+void FailNthRegistryCreate(unsigned n) { compat_fail_nth("registry", n); }
+
+void ScriptFileDialog(const char *answer) { SetEnvironmentVariableA("MEDLEY_FILE_DIALOG", answer); }
+
+FileDialogSeen LastFileDialog()
+{
+    FileDialogSeen seen;
+    char filter[4096];
+    size_t n = 0;
+    seen.count = compat_last_file_dialog(&seen.flags, filter, sizeof filter, &n);
+    seen.filter.assign(filter, n < sizeof filter ? n : sizeof filter);
+    return seen;
+}
 
 void FailNthFileOperation(unsigned n) { compat_fail_nth("file", n); }
 

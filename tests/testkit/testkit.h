@@ -83,6 +83,22 @@ void HideProc(const char *name, bool hide);
 void ReplaceProc(const char *name, FARPROC fn);
 void FakeWindowsVersion(const char *text);
 
+/* Registry faults: the Nth RegCreateKeyExA from now on fails with ERROR_ACCESS_DENIED, once;
+ * 0 disarms (natively the compat layer's "registry" layer, on Windows a rerouted import). */
+void FailNthRegistryCreate(unsigned n);
+
+/* Scripted common file dialogs (GetSaveFileNameA, GetOpenFileNameA) on both targets: they
+ * answer `answer` as the chosen path, or are cancelled for null.  LastFileDialog tells how many
+ * dialogs were asked so far and what the last one was asked with: its flags and its filter
+ * list (each text with its zero, the final empty one left out). */
+void ScriptFileDialog(const char *answer);
+struct FileDialogSeen {
+    unsigned count = 0;
+    DWORD flags = 0;
+    std::string filter;
+};
+FileDialogSeen LastFileDialog();
+
 /* Wine's todo_wine, for a known divergence of Wine from Windows:
  *     todo_wine EXPECT_STREQ("Animat", buf);
  * The check always runs.  Under Wine its failure is expected: it is reported as a known

@@ -233,6 +233,53 @@ TEST(IrdaSendFile, ChunkSizesSeenByTheSocketTable)
     EXPECT_EQ((std::vector<int>{h, 512, 512, 276}), sends);
 }
 
+TEST(IrdaSendFile, FileThatGrowsWhileSendingSendsWhatWasAnnounced)
+{
+    // The file grows by 700 bytes between its measuring and its sending (at the connect): the
+    // phone gets the 1300 announced, in the same chunks, and nothing after them.
+    static std::vector<int> sends;
+    static const IRDA_SOCKET_API *inner;
+    static std::string growing;
+    struct Spy {
+        static int WSAAPI Connect(SOCKET s, const struct sockaddr *a, int n)
+        {
+            HANDLE h = CreateFileA(growing.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
+                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+            std::vector<unsigned char> more = Pattern(700, 9);
+            DWORD put = 0;
+            EXPECT_NE(INVALID_HANDLE_VALUE, h);
+            EXPECT_EQ(1300u, SetFilePointer(h, 0, NULL, FILE_END));
+            EXPECT_TRUE(WriteFile(h, more.data(), (DWORD)more.size(), &put, NULL));
+            CloseHandle(h);
+            return inner->pConnect(s, a, n);
+        }
+        static int WSAAPI Send(SOCKET s, const char *buf, int len, int flags)
+        {
+            sends.push_back(len);
+            return inner->pSend(s, buf, len, flags);
+        }
+    };
+    PhoneInRange phone;
+    inner = IrdaGetSocketApi();
+    IRDA_SOCKET_API spy = *inner;
+    spy.pSend = Spy::Send;
+    spy.pConnect = Spy::Connect;
+    IrdaSetSocketApi(&spy);
+    sends.clear();
+    growing = phone.files().file("photo.jpg");
+    std::vector<unsigned char> body = Pattern(1300, 4);
+    ASSERT_TRUE(testkit::WriteFileBytes(growing, body));
+    EXPECT_EQ(1, SendFileByIrda(growing.c_str()));
+    IrdaSetSocketApi(inner);
+    EXPECT_EQ(2000u, testkit::ReadFileBytes(growing).size());  // it did grow
+    const int h = (int)Header("photo.jpg", 1300).size();
+    EXPECT_EQ((std::vector<int>{h, 512, 512, 276}), sends);
+    phone::Arrival a;
+    ASSERT_TRUE(phone.sim().WaitArrival(&a, 2000));
+    EXPECT_TRUE(a.complete);
+    EXPECT_EQ(body, testkit::ReadFileBytes(a.path));
+}
+
 TEST(IrdaSendFile, ShortSendEndsTheTransferWithFailure)
 {
     for (int at : {1, 2, 4}) {
