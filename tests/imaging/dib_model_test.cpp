@@ -264,6 +264,18 @@ TEST_F(DibModel, CropEveryDepthInsideAndPastTheEdges)
     }
 }
 
+TEST_F(DibModel, PlaceRefusesALeftOffsetOfMinusOne)
+{
+    // An 8-bit picture whose rows, one byte to the left, would still land inside the canvas's
+    // block: refused as such, and seen without a memory checker.
+    HGLOBAL src = ToBlock(Random(rng, 4, 4, 8));
+    HGLOBAL placed = PlaceDibOnCanvas(src, -1, 0, 16, 16, 0);
+    EXPECT_EQ(placed, nullptr);
+    if (placed)
+        BaseMemFree(placed);
+    BaseMemFree(src);
+}
+
 TEST_F(DibModel, PlaceOnCanvasAtAnyOffset)
 {
     for (int round = 0; round < 400; ++round) {

@@ -87,6 +87,44 @@ TEST(MkArray, SetSizeWithinCapacityKeepsItAndStoresStep)
     EXPECT_EQ(a.m_nMaxSize, 7);  // 5 + step 2
 }
 
+/* An element that remembers where each copy of it was taken from. */
+struct Probe {
+    static const Probe *s_lastSource;
+    int value = 0;
+    Probe() = default;
+    explicit Probe(int v) : value(v) {}
+    Probe(const Probe &o) : value(o.value) { s_lastSource = &o; }
+    Probe &operator=(const Probe &o)
+    {
+        value = o.value;
+        s_lastSource = &o;
+        return *this;
+    }
+};
+const Probe *Probe::s_lastSource;
+
+TEST(MkArray, OwnElementIsCopiedBeforeItsStorageMoves)
+{
+    // Whenever an add moves the storage, the last copy made must not come from the storage
+    // that was given up: that is freed memory.  (Checked by where the copy came from, so it
+    // holds without a memory checker too.)
+    CMkArray<Probe> a;
+    a.Add(Probe(7));
+    int moves = 0;
+    for (int i = 1; i < 2000; ++i) {
+        const Probe *oldBegin = &a[0], *oldEnd = &a[0] + a.GetSize();
+        Probe::s_lastSource = nullptr;
+        ASSERT_EQ(a.Add(a[i / 2]), i);
+        if (&a[0] == oldBegin)
+            continue;
+        ++moves;
+        ASSERT_NE(Probe::s_lastSource, nullptr);
+        EXPECT_FALSE(Probe::s_lastSource >= oldBegin && Probe::s_lastSource < oldEnd) << "add " << i;
+        ASSERT_EQ(a[i].value, 7) << i;
+    }
+    EXPECT_GT(moves, 0);
+}
+
 TEST(MkArray, StringsAreConstructedMovedAndDestroyed)
 {
     CMkArray<std::string> a;
