@@ -342,7 +342,7 @@ private:
     bool Measure(long long *fixed);
     bool Write(const std::string &path, bool placeholders);
     bool Still(Source &s, long long share);
-    bool LeftOutAsDamaged(Source &s, HGLOBAL *decoded);
+    bool LeftOutAsDamaged(Source &s, HGLOBAL *decoded, int minW, int minH);
     bool Animation(Source &s, long long share);
     bool EncodeStill(HGLOBAL dib, int w, int h, int q, std::string *jpeg);
 
@@ -541,12 +541,13 @@ bool Fitter::EncodeStill(HGLOBAL dib, int w, int h, int q, std::string *jpeg)
     return p != nullptr;
 }
 
-/* Decodes a still picture (into *decoded, or only to see that it decodes); one that does
- * not is left out of the message and reported as damaged.  A header that reads says
- * nothing of the data behind it. */
-bool Fitter::LeftOutAsDamaged(Source &s, HGLOBAL *decoded)
+/* Decodes a still picture (into *decoded, or only to see that it decodes) at no less than
+ * minW x minH (a JPEG comes reduced as far as that allows); one that does not decode is left
+ * out of the message and reported as damaged.  A header that reads says nothing of the data
+ * behind it. */
+bool Fitter::LeftOutAsDamaged(Source &s, HGLOBAL *decoded, int minW, int minH)
 {
-    HGLOBAL dib = PxOpenFile(s.file.c_str(), 0, 0);
+    HGLOBAL dib = PxOpenFileReduced(s.file.c_str(), minW, minH);
     if (dib) {
         if (decoded)
             *decoded = dib;
@@ -570,22 +571,22 @@ bool Fitter::Still(Source &s, long long share)
     FitPart &fp = m_r->parts[s.index];
     const long long limit = DataFor(share);
     if (s.jpeg && Cost(fp.before) <= share) {
-        if (!LeftOutAsDamaged(s, nullptr))
+        if (!LeftOutAsDamaged(s, nullptr, 1, 1))
             fp.done = "kept (fits its share of " + Kb(share) + ")";
         return true;
     }
-    HGLOBAL dib = 0;
-    if (LeftOutAsDamaged(s, &dib))
-        return true;
-    PxDibGetSize(dib, &fp.width, &fp.height);
+    // The size the header gave.  How many octets a pixel takes at quality 75 is measured on
+    // a copy of at most kProbeSide, from a picture decoded no larger than that needs.
     const int W = fp.width, H = fp.height;
-    // How many octets a pixel takes at quality 75, measured on a copy of at most kProbeSide.
     int pw = W, ph = H;
     if (std::max(W, H) > kProbeSide) {
         double f = double(kProbeSide) / std::max(W, H);
         pw = std::max(1, int(W * f));
         ph = std::max(1, int(H * f));
     }
+    HGLOBAL dib = 0;
+    if (LeftOutAsDamaged(s, &dib, pw, ph))
+        return true;
     std::string jpeg;
     if (!EncodeStill(dib, pw, ph, 75, &jpeg)) {
         BaseMemFree(dib);
@@ -603,10 +604,23 @@ bool Fitter::Still(Source &s, long long share)
         SizeForArea(W, H, limit * 0.9 / (perPixel * kLadderRatio[step]), &w, &h);
     int q = kLadder[step];
     // One reduction of the full picture serves every try (kept at least 1.5 times the first
-    // guess on each side, room for a larger try); the decoded picture is freed early.
-    int baseW = W, baseH = H;
+    // guess on each side, room for a larger try); the decoded picture is freed early.  When
+    // the probe's picture is smaller than that, the file is decoded again as large as needed.
+    int baseW = 0, baseH = 0;
+    PxDibGetSize(dib, &baseW, &baseH);
+    const int needW = w < W ? std::min(W, w + w / 2) : W, needH = w < W ? std::min(H, h + h / 2) : H;
+    if (baseW < needW || baseH < needH) {
+        HGLOBAL larger = 0;
+        if (LeftOutAsDamaged(s, &larger, needW, needH)) {
+            BaseMemFree(dib);
+            return true;
+        }
+        BaseMemFree(dib);
+        dib = larger;
+        PxDibGetSize(dib, &baseW, &baseH);
+    }
     if (w < W && PxDibGetType(dib) == PX_TYPE_TRUECOLOR) {
-        int k = std::min(W / std::max(1, w + w / 2), H / std::max(1, h + h / 2));
+        int k = std::min(baseW / std::max(1, w + w / 2), baseH / std::max(1, h + h / 2));
         HGLOBAL base = k >= 2 ? BoxReduce(dib, k) : 0;
         if (base) {
             BaseMemFree(dib);
@@ -809,7 +823,7 @@ int Fitter::Run(const std::string &in, const std::string &out, DWORD budget)
             if (Cost(fp.before) <= (long long)(left * (s.weight / weight))) {
                 decided[i] = true;
                 // An animation was decoded whole when it was measured; a JPEG only its header.
-                if (fp.kind == FIT_ANIMATION || !LeftOutAsDamaged(s, nullptr)) {
+                if (fp.kind == FIT_ANIMATION || !LeftOutAsDamaged(s, nullptr, 1, 1)) {
                     room -= Cost(fp.before);
                     m_r->parts[s.index].done = "kept (fits its share)";
                 }

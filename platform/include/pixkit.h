@@ -27,6 +27,11 @@ enum {
 };
 
 PIXKIT_API HGLOBAL WINAPI PxOpenFile(LPCSTR lpszFile, int nReserved1, int nReserved2);
+/* The picture of a file, a JPEG decoded at 1/8, 1/4 or 1/2 of its size when that still keeps
+ * each side (rounded up) at least nMinWidth x nMinHeight: the smallest such.  Each pixel is
+ * then the mean of the pixels it stands for.  Other pictures, and JPEGs the reduction does not
+ * cover (progressive ones, for one), come at full size as from PxOpenFile; 0 likewise. */
+PIXKIT_API HGLOBAL WINAPI PxOpenFileReduced(LPCSTR lpszFile, int nMinWidth, int nMinHeight);
 PIXKIT_API HGLOBAL WINAPI PxLoadBmpFileThumbnail(LPCSTR lpszFile, int nReserved1, int nReserved2);
 PIXKIT_API BOOL WINAPI PxDibGetSize(HGLOBAL hDib, int *pWidth, int *pHeight);
 PIXKIT_API int WINAPI PxDibGetType(HGLOBAL hDib);

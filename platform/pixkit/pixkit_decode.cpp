@@ -255,6 +255,18 @@ HGLOBAL DecodeWithStb(const BYTE *data, size_t size) {
 
 using namespace pixkit;
 
+namespace {
+
+HGLOBAL DecodeAny(const BYTE *data, size_t size) {
+    if (size >= 2 && data[0] == 'B' && data[1] == 'M')
+        return DecodeBmp(data, size);
+    if (size >= 6 && gifcodec::IsGifSignature(data))
+        return DecodeGif(data, size);
+    return DecodeWithStb(data, size);
+}
+
+}  // namespace
+
 PIXKIT_API HGLOBAL WINAPI PxOpenFile(LPCSTR lpszFile, int nReserved1, int nReserved2) {
     (void)nReserved1;
     (void)nReserved2;
@@ -264,13 +276,31 @@ PIXKIT_API HGLOBAL WINAPI PxOpenFile(LPCSTR lpszFile, int nReserved1, int nReser
     BYTE *data = ReadWholeFile(lpszFile, &size);
     if (!data)
         return 0;
+    HGLOBAL h = DecodeAny(data, size);
+    free(data);
+    return h;
+}
+
+PIXKIT_API HGLOBAL WINAPI PxOpenFileReduced(LPCSTR lpszFile, int nMinWidth, int nMinHeight) {
+    if (!lpszFile)
+        return 0;
+    size_t size = 0;
+    BYTE *data = ReadWholeFile(lpszFile, &size);
+    if (!data)
+        return 0;
     HGLOBAL h = 0;
-    if (size >= 2 && data[0] == 'B' && data[1] == 'M')
-        h = DecodeBmp(data, size);
-    else if (size >= 6 && gifcodec::IsGifSignature(data))
-        h = DecodeGif(data, size);
-    else
-        h = DecodeWithStb(data, size);
+    int w = 0, hgt = 0, comp = 0;
+    if (size >= 2 && data[0] == 0xFF && data[1] == 0xD8 && size <= 0x7FFFFFFF &&
+        stbi_info_from_memory(data, int(size), &w, &hgt, &comp)) {
+        for (int scale = 8; scale >= 2 && !h; scale /= 2) {
+            if ((w + scale - 1) / scale < nMinWidth || (hgt + scale - 1) / scale < nMinHeight)
+                continue;
+            h = DecodeJpegReduced(data, size, scale);
+            break;  // not covered, or damaged: the full decoder decides
+        }
+    }
+    if (!h)
+        h = DecodeAny(data, size);
     free(data);
     return h;
 }

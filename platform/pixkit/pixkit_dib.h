@@ -61,5 +61,8 @@ HGLOBAL ToTrueColour(HGLOBAL hDib);
 HGLOBAL DecodeBmp(const BYTE *data, size_t size);
 HGLOBAL DecodeGif(const BYTE *data, size_t size);
 HGLOBAL DecodeWithStb(const BYTE *data, size_t size);
+/* A sequential JPEG at 1/scale (2, 4 or 8) of its size, each side rounded up; 0 when the
+ * file is damaged or uses what this reduction does not cover (decode it at full size then). */
+HGLOBAL DecodeJpegReduced(const BYTE *data, size_t size, int scale);
 
 }  // namespace pixkit

@@ -2,9 +2,13 @@
  * bitmaps, resampling and cropping, and clean failures on bad input. */
 #include <windows.h>
 
+#include <math.h>
 #include <stdint.h>
+#include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -505,6 +509,155 @@ TEST_F(PixKit, CropCountsFromTopLeft)
     EXPECT_EQ(nullptr, PxDibCrop(one.get(), -4, 0, 2, 2));  // wholly off the left edge
     EXPECT_EQ(nullptr, PxDibCrop(one.get(), 0, 0, 0, 2));
     EXPECT_EQ(nullptr, PxDibCrop(0, 0, 0, 2, 2));
+}
+
+/* Every pixel of a 24-bit bottom-up DIB, rows from the top. */
+std::vector<Rgb> AllPixels(const Dib &d, int *w, int *h)
+{
+    Bytes b = d.bytes();
+    BITMAPINFOHEADER bih = d.header();
+    *w = bih.biWidth;
+    *h = bih.biHeight;
+    std::vector<Rgb> out;
+    size_t stride = ((size_t)bih.biWidth * 24 + 31) / 32 * 4;
+    for (int y = 0; y < *h; ++y)
+        for (int x = 0; x < *w; ++x) {
+            const BYTE *p = b.data() + 40 + (size_t)(*h - 1 - y) * stride + 3 * x;
+            out.push_back(Rgb{p[2], p[1], p[0]});
+        }
+    return out;
+}
+
+/* Peak signal to noise of `got` (gw x gh) against the mean of each s x s cell of `full`
+ * (w x h; the cells at the right and bottom hold what is left). */
+double CellMeanPsnr(const std::vector<Rgb> &full, int w, int h, int s, const std::vector<Rgb> &got, int gw)
+{
+    double err = 0;
+    size_t n = 0;
+    for (int cy = 0; cy * s < h; ++cy)
+        for (int cx = 0; cx * s < w; ++cx) {
+            double sum[3] = {0, 0, 0};
+            int count = 0;
+            for (int y = cy * s; y < std::min(h, cy * s + s); ++y)
+                for (int x = cx * s; x < std::min(w, cx * s + s); ++x, ++count) {
+                    const Rgb &c = full[(size_t)y * w + x];
+                    sum[0] += c.r;
+                    sum[1] += c.g;
+                    sum[2] += c.b;
+                }
+            const Rgb &g = got[(size_t)cy * gw + cx];
+            const double mine[3] = {double(g.r), double(g.g), double(g.b)};
+            for (int k = 0; k < 3; ++k) {
+                double d = mine[k] - sum[k] / count;
+                err += d * d;
+                ++n;
+            }
+        }
+    return err == 0 ? 99 : 10 * log10(255.0 * 255.0 / (err / n));
+}
+
+TEST_F(PixKit, ReducedJpegIsTheMeanOfTheFullPicture)
+{
+    // The kinds of JPEG cameras, phones and editors write (fuzz/make_jpeg_corpus.py).  The
+    // reduction covers the sequential ones; progressive and CMYK files come at full size.
+    const struct {
+        const char *name;
+        bool reduced;
+    } files[] = {
+        {"case-420.jpg", true},           {"case-422.jpg", true},
+        {"case-444.jpg", true},           {"case-420-odd-size.jpg", true},
+        {"case-444-odd-size.jpg", true},  {"case-grey.jpg", true},
+        {"case-grey-odd-size.jpg", true}, {"case-optimised-tables.jpg", true},
+        {"case-low-quality.jpg", true},   {"case-one-pixel.jpg", true},
+        {"case-wide-strip.jpg", true},    {"case-grey-strip.jpg", true},
+        {"case-restart-420.jpg", true},
+        {"case-restart-444.jpg", true},   {"case-restart-grey.jpg", true},
+        {"case-adobe-rgb.jpg", true},     {"case-own-422.jpg", true},
+        {"case-progressive.jpg", false},  {"case-cmyk.jpg", false},
+    };
+    const char *src = getenv("MEDLEY_SOURCE_DIR");
+    ASSERT_TRUE(src);
+    for (const auto &f : files) {
+        SCOPED_TRACE(f.name);
+        const std::string path = std::string(src) + "/fuzz/corpus/jpeg/" + f.name;
+        Dib full(PxOpenFile(path.c_str(), 0, 0));
+        ASSERT_TRUE(full);
+        int W, H;
+        std::vector<Rgb> ref = AllPixels(full, &W, &H);
+        for (int s : {2, 4, 8}) {
+            SCOPED_TRACE("1/" + std::to_string(s));
+            const int w = (W + s - 1) / s, h = (H + s - 1) / s;
+            Dib r(PxOpenFileReduced(path.c_str(), w, h));
+            ASSERT_TRUE(r);
+            int gw, gh;
+            std::vector<Rgb> got = AllPixels(r, &gw, &gh);
+            if (!f.reduced) {
+                EXPECT_EQ(W, gw);
+                EXPECT_EQ(H, gh);
+                EXPECT_TRUE(got == ref);
+                continue;
+            }
+            ASSERT_EQ(w, gw);
+            ASSERT_EQ(h, gh);
+            // The full decoder spreads subsampled colour smoothly and rounds each stage; the
+            // means agree closely all the same.
+            EXPECT_GE(CellMeanPsnr(ref, W, H, s, got, gw), 36.0);
+        }
+        // One pixel more than a reduction gives: the next larger one, up to the full size.
+        if (W >= 2 && H >= 2) {
+            Dib r(PxOpenFileReduced(path.c_str(), (W + 1) / 2 + 1, 1));
+            ASSERT_TRUE(r);
+            int gw, gh;
+            std::vector<Rgb> got = AllPixels(r, &gw, &gh);
+            EXPECT_EQ(W, gw);
+            EXPECT_EQ(H, gh);
+            EXPECT_TRUE(got == ref);
+            Dib q(PxOpenFileReduced(path.c_str(), 1, (H + 7) / 8 + 1));
+            ASSERT_TRUE(q);
+            ASSERT_TRUE(PxDibGetSize(q.get(), &gw, &gh));
+            if (f.reduced && H > 8) {
+                EXPECT_EQ((H + 3) / 4, gh);
+            }
+        }
+    }
+}
+
+TEST_F(PixKit, ReducedOpeningOfOtherPicturesIsTheFullOne)
+{
+    std::string bmp = Put("p.bmp", MakeBmp(5, 3, 24, false, kColours, Pattern(15)));
+    Dib full(PxOpenFile(bmp.c_str(), 0, 0));
+    Dib r(PxOpenFileReduced(bmp.c_str(), 1, 1));
+    ASSERT_TRUE(full);
+    ASSERT_TRUE(r);
+    EXPECT_TRUE(full.bytes() == r.bytes());
+    EXPECT_EQ(nullptr, PxOpenFileReduced(NULL, 1, 1));
+    EXPECT_EQ(nullptr, PxOpenFileReduced(dir.file("missing.jpg").c_str(), 1, 1));
+    // Damage the reduction meets is left to the full decoder, which refuses it too: no
+    // tables, a scan naming a table never defined, a Huffman table with too many codes.
+    const char *src = getenv("MEDLEY_SOURCE_DIR");
+    ASSERT_TRUE(src);
+    std::string good = std::string(src) + "/fuzz/corpus/jpeg/case-420.jpg";
+    FILE *fp = fopen(good.c_str(), "rb");
+    ASSERT_TRUE(fp);
+    Bytes jpg(1 << 16);
+    jpg.resize(fread(jpg.data(), 1, jpg.size(), fp));
+    fclose(fp);
+    auto find = [&](BYTE marker) {
+        for (size_t i = 2; i + 1 < jpg.size(); ++i)
+            if (jpg[i] == 0xFF && jpg[i + 1] == marker)
+                return i;
+        return size_t(0);
+    };
+    size_t sof = find(0xC0), dht = find(0xC4), sos = find(0xDA);
+    ASSERT_TRUE(sof && dht && sos);
+    Bytes head(jpg.begin(), jpg.begin() + sof + 2 + (jpg[sof + 2] << 8 | jpg[sof + 3]));
+    EXPECT_EQ(nullptr, PxOpenFileReduced(Put("head.jpg", head).c_str(), 1, 1));
+    Bytes table = jpg;
+    table[sos + 6] = 0x33;  // the first component's DC and AC tables: 3, never defined
+    EXPECT_EQ(nullptr, PxOpenFileReduced(Put("table.jpg", table).c_str(), 1, 1));
+    Bytes codes = jpg;
+    codes[dht + 5] = 3;  // three codes of one bit
+    EXPECT_EQ(nullptr, PxOpenFileReduced(Put("codes.jpg", codes).c_str(), 1, 1));
 }
 
 TEST_F(PixKit, BadInputFailsCleanly)
