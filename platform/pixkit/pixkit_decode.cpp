@@ -204,8 +204,60 @@ HGLOBAL DecodeGif(const BYTE *data, size_t size) {
     return hDib;
 }
 
+namespace {
+
+/*
+ * Whether every Huffman table a JPEG file defines holds at most 256 codes.  stb_image fills a
+ * table's code lengths and symbols before it checks anything, so more than 256 would be
+ * written past the table.  The walk reads as stb_image does: segment by segment (FF xx
+ * length:u16be), a DHT segment table by table (class:4 id:4, 16 counts, the symbols) for as
+ * long as the segment's length says, octets past the end of the file reading as 0; the
+ * entropy-coded data after a scan is passed over up to the next marker.
+ */
+bool JpegTablesFit(const BYTE *d, size_t n) {
+    auto at = [d, n](size_t i) -> unsigned { return i < n ? d[i] : 0; };
+    size_t p = 2;
+    while (p + 1 < n) {
+        if (d[p] != 0xFF) {
+            ++p;  // entropy-coded data
+            continue;
+        }
+        const unsigned m = d[p + 1];
+        if (m == 0xFF) {
+            ++p;
+            continue;
+        }
+        if (m == 0x00 || m == 0x01 || m == 0xD8 || (m >= 0xD0 && m <= 0xD7)) {
+            p += 2;  // stuffed FF, or a marker without a segment
+            continue;
+        }
+        if (m == 0xD9 || p + 4 > n)
+            return true;
+        const long len = long((at(p + 2) << 8) | at(p + 3));
+        if (m == 0xC4) {
+            long left = len - 2;
+            size_t t = p + 4;
+            while (left > 0) {
+                unsigned total = 0;
+                for (int i = 0; i < 16; ++i)
+                    total += at(t + 1 + size_t(i));
+                if (total > 256)
+                    return false;
+                left -= 17 + long(total);
+                t += 17 + size_t(total);
+            }
+        }
+        p += 2 + size_t(len < 2 ? 0 : len);
+    }
+    return true;
+}
+
+}  // namespace
+
 HGLOBAL DecodeWithStb(const BYTE *data, size_t size) {
     if (size > 0x7FFFFFFF)
+        return 0;
+    if (size >= 2 && data[0] == 0xFF && data[1] == 0xD8 && !JpegTablesFit(data, size))
         return 0;
     int w = 0, h = 0, comp = 0;
     if (!stbi_info_from_memory(data, int(size), &w, &h, &comp) || w <= 0 || h <= 0 ||

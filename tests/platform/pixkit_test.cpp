@@ -658,6 +658,12 @@ TEST_F(PixKit, ReducedOpeningOfOtherPicturesIsTheFullOne)
     Bytes codes = jpg;
     codes[dht + 5] = 3;  // three codes of one bit
     EXPECT_EQ(nullptr, PxOpenFileReduced(Put("codes.jpg", codes).c_str(), 1, 1));
+    // More than 256 codes in a table: refused before the full decoder would write past it.
+    Bytes many = jpg;
+    many[dht + 4 + 16] = 200;
+    many[dht + 4 + 15] = 100;
+    EXPECT_EQ(nullptr, PxOpenFile(Put("many.jpg", many).c_str(), 0, 0));
+    EXPECT_EQ(nullptr, PxOpenFileReduced(Put("many.jpg", many).c_str(), 1, 1));
 }
 
 TEST_F(PixKit, BadInputFailsCleanly)
