@@ -340,17 +340,10 @@ PIXKIT_API HGLOBAL WINAPI PxOpenFileReduced(LPCSTR lpszFile, int nMinWidth, int 
     BYTE *data = ReadWholeFile(lpszFile, &size);
     if (!data)
         return 0;
+    // Damage the reduction meets is left to the full decoder, which has the last word.
     HGLOBAL h = 0;
-    int w = 0, hgt = 0, comp = 0;
-    if (size >= 2 && data[0] == 0xFF && data[1] == 0xD8 && size <= 0x7FFFFFFF &&
-        stbi_info_from_memory(data, int(size), &w, &hgt, &comp)) {
-        for (int scale = 8; scale >= 2 && !h; scale /= 2) {
-            if ((w + scale - 1) / scale < nMinWidth || (hgt + scale - 1) / scale < nMinHeight)
-                continue;
-            h = DecodeJpegReduced(data, size, scale);
-            break;  // not covered, or damaged: the full decoder decides
-        }
-    }
+    if (size >= 2 && data[0] == 0xFF && data[1] == 0xD8)
+        h = DecodeJpegReduced(data, size, nMinWidth, nMinHeight);
     if (!h)
         h = DecodeAny(data, size);
     free(data);

@@ -61,8 +61,9 @@ HGLOBAL ToTrueColour(HGLOBAL hDib);
 HGLOBAL DecodeBmp(const BYTE *data, size_t size);
 HGLOBAL DecodeGif(const BYTE *data, size_t size);
 HGLOBAL DecodeWithStb(const BYTE *data, size_t size);
-/* A sequential JPEG at 1/scale (2, 4 or 8) of its size, each side rounded up; 0 when the
- * file is damaged or uses what this reduction does not cover (decode it at full size then). */
-HGLOBAL DecodeJpegReduced(const BYTE *data, size_t size, int scale);
+/* A sequential JPEG at 1/8, 1/4 or 1/2 of its size (each side rounded up): the smallest that
+ * is still at least minW x minH.  0 when none is, or the file is damaged or uses what the
+ * reduction does not cover: decode it at full size then. */
+HGLOBAL DecodeJpegReduced(const BYTE *data, size_t size, int minW, int minH);
 
 }  // namespace pixkit

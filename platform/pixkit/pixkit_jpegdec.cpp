@@ -194,7 +194,8 @@ struct Component {
 struct Decoder {
     const BYTE *data;
     size_t size;
-    int scale;  // 2, 4 or 8
+    int minW, minH;  // the smallest size wanted
+    int scale = 1;   // 2, 4 or 8, chosen from the frame's size
     int n;      // output side of a full-rate block: 8 / scale
 
     uint16_t quant[4][64];
@@ -516,8 +517,6 @@ struct Decoder {
     HGLOBAL Run() {
         if (size < 4 || data[0] != 0xFF || data[1] != 0xD8)
             return 0;
-        n = 8 / scale;
-        MakeMatrices();
         size_t at = 2;
         while (at + 4 <= size) {
             if (data[at] != 0xFF)
@@ -538,6 +537,14 @@ struct Decoder {
             case 0xC1:
                 if (sof || !ReadFrame(body, end))
                     return 0;
+                // The smallest reduction that still gives the size wanted; none: full size.
+                for (scale = 8; scale >= 2; scale /= 2)
+                    if ((width + scale - 1) / scale >= minW && (height + scale - 1) / scale >= minH)
+                        break;
+                if (scale < 2)
+                    return 0;
+                n = 8 / scale;
+                MakeMatrices();
                 break;
             case 0xDB:
             case 0xC4:
@@ -574,15 +581,14 @@ struct Decoder {
 
 }  // namespace
 
-HGLOBAL DecodeJpegReduced(const BYTE *data, size_t size, int scale) {
-    if (scale != 2 && scale != 4 && scale != 8)
-        return 0;
+HGLOBAL DecodeJpegReduced(const BYTE *data, size_t size, int minW, int minH) {
     Decoder *d = new (std::nothrow) Decoder();
     if (!d)
         return 0;
     d->data = data;
     d->size = size;
-    d->scale = scale;
+    d->minW = minW;
+    d->minH = minH;
     HGLOBAL h = d->Run();
     delete d;
     return h;
