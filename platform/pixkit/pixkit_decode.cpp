@@ -207,15 +207,22 @@ HGLOBAL DecodeGif(const BYTE *data, size_t size) {
 namespace {
 
 /*
- * Whether every Huffman table a JPEG file defines holds at most 256 codes.  stb_image fills a
+ * Whether a JPEG file's Huffman tables are safe to hand to stb_image: every table holds at
+ * most 256 codes, and every scan uses only tables defined before it.  stb_image fills a
  * table's code lengths and symbols before it checks anything, so more than 256 would be
- * written past the table.  The walk reads as stb_image does: segment by segment (FF xx
- * length:u16be), a DHT segment table by table (class:4 id:4, 16 counts, the symbols) for as
- * long as the segment's length says, octets past the end of the file reading as 0; the
- * entropy-coded data after a scan is passed over up to the next marker.
+ * written past the table; and it decodes with a table never defined from memory never
+ * written, reading wherever that leads.  The walk reads as stb_image does: segment by
+ * segment (FF xx length:u16be), a DHT segment table by table (class:4 id:4, 16 counts, the
+ * symbols) for as long as the segment's length says, octets past the end of the file reading
+ * as 0; the entropy-coded data after a scan is passed over up to the next marker.
+ *   SOS: Ns, Ns x (component id, DC table:4 AC table:4), Ss, Se, Ah:4 Al:4
+ * A sequential scan uses both tables of each component; a progressive one its DC tables
+ * when it is a first DC scan (Ss 0, Ah 0), its AC tables when it codes AC (Ss > 0).
  */
 bool JpegTablesFit(const BYTE *d, size_t n) {
     auto at = [d, n](size_t i) -> unsigned { return i < n ? d[i] : 0; };
+    unsigned dcDefined = 0, acDefined = 0;
+    bool progressive = false;
     size_t p = 2;
     while (p + 1 < n) {
         if (d[p] != 0xFF) {
@@ -234,6 +241,19 @@ bool JpegTablesFit(const BYTE *d, size_t n) {
         if (m == 0xD9 || p + 4 > n)
             return true;
         const long len = long((at(p + 2) << 8) | at(p + 3));
+        if (m == 0xC2)
+            progressive = true;
+        if (m == 0xDA) {
+            const unsigned ns = at(p + 4);
+            const unsigned ss = at(p + 5 + 2 * ns), ah = at(p + 7 + 2 * ns) >> 4;
+            for (unsigned i = 0; i < ns; ++i) {
+                const unsigned tables = at(p + 6 + 2 * i), dc = 1u << (tables >> 4), ac = 1u << (tables & 15);
+                if ((!progressive || (ss == 0 && ah == 0)) && !(dcDefined & dc))
+                    return false;
+                if ((!progressive || ss > 0) && !(acDefined & ac))
+                    return false;
+            }
+        }
         if (m == 0xC4) {
             long left = len - 2;
             size_t t = p + 4;
@@ -243,6 +263,9 @@ bool JpegTablesFit(const BYTE *d, size_t n) {
                     total += at(t + 1 + size_t(i));
                 if (total > 256)
                     return false;
+                const unsigned kind = at(t);
+                if ((kind & 15) < 4)
+                    ((kind >> 4) ? acDefined : dcDefined) |= 1u << (kind & 15);
                 left -= 17 + long(total);
                 t += 17 + size_t(total);
             }

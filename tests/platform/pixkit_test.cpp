@@ -655,6 +655,7 @@ TEST_F(PixKit, ReducedOpeningOfOtherPicturesIsTheFullOne)
     Bytes table = jpg;
     table[sos + 6] = 0x33;  // the first component's DC and AC tables: 3, never defined
     EXPECT_EQ(nullptr, PxOpenFileReduced(Put("table.jpg", table).c_str(), 1, 1));
+    EXPECT_EQ(nullptr, PxOpenFile(Put("table.jpg", table).c_str(), 0, 0));
     Bytes codes = jpg;
     codes[dht + 5] = 3;  // three codes of one bit
     EXPECT_EQ(nullptr, PxOpenFileReduced(Put("codes.jpg", codes).c_str(), 1, 1));
