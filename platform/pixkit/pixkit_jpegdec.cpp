@@ -63,6 +63,8 @@ struct Huffman {
         for (int len = 1; len <= 16; ++len) {
             offset[len] = k - code;
             for (int i = 0; i < counts[len - 1]; ++i, ++k, ++code) {
+                if (code >= (1 << len))
+                    return false;  // more codes than the length can hold
                 if (len <= kFastBits) {
                     int first = code << (kFastBits - len);
                     for (int j = 0; j < (1 << (kFastBits - len)); ++j) {
@@ -72,8 +74,6 @@ struct Huffman {
                 }
             }
             maxCode[len] = counts[len - 1] ? code - 1 : -1;
-            if (code > (1 << len))
-                return false;  // more codes than the length can hold
             code <<= 1;
         }
         maxCode[17] = 0x7FFFFFFF;
