@@ -74,10 +74,10 @@ Bytes Photo(int w, int h, unsigned seed, int q = 95)
     return b;
 }
 
-/* A 24-bit BMP file of a photo-like bitmap. */
-Bytes Bmp(int w, int h)
+/* A 24-bit BMP file of a photo-like bitmap (or of one flat colour). */
+Bytes Bmp(int w, int h, bool flat = false)
 {
-    HGLOBAL d = PhotoDib(w, h, 7);
+    HGLOBAL d = flat ? PxDibNew(w, h, 24, 0, 0x336699) : PhotoDib(w, h, 7);
     const BYTE *p = static_cast<const BYTE *>(BaseMemLock(d));
     size_t bytes = BaseMemSize(d);
     Bytes b{'B', 'M'};
@@ -300,6 +300,29 @@ TEST_F(Fit, WhatFitsIsKeptAndOnlyBitmapsAreConverted)
     EXPECT_EQ(gif, parts["c.gif"].data);
     EXPECT_EQ(0xFF, parts["b.bmp"].data.at(0));
     EXPECT_EQ(Find(r, "b.bmp")->newWidth, 64);
+}
+
+TEST_F(Fit, AJpegThatFitsWhatOthersLeftIsKeptAsItIs)
+{
+    // The flat bitmap's share is four fifths of the room and it needs little of it; the photo
+    // is over its own first share but within what the bitmap left.
+    Bytes photo = Photo(320, 240, 6);
+    Put("a.bmp", Bmp(640, 480, true));
+    Put("b.jpg", photo);
+    std::string out = dir.file("out.dat");
+    FitResult r;
+    const DWORD budget = DWORD(photo.size() * 3 / 2 + 1500);
+    ASSERT_EQ(1, FitFolder(folder.c_str(), work.c_str(), out.c_str(), budget, &r, nullptr, nullptr)) << r.reason;
+    const FitPart *a = Find(r, "a.bmp"), *b = Find(r, "b.jpg");
+    ASSERT_TRUE(a && b);
+    EXPECT_GT(a->quality, 0);
+    EXPECT_LT(a->after * 4, (long long)photo.size());
+    EXPECT_EQ(0u, b->done.find("kept")) << b->done;
+    bool opened;
+    auto parts = PartsOf(out, &opened);
+    ASSERT_TRUE(opened);
+    EXPECT_EQ(photo, parts["b.jpg"].data);
+    EXPECT_LE(SizeOf(out), (long long)budget);
 }
 
 TEST_F(Fit, AMessageFileIsFittedAndNeverReplaced)

@@ -190,3 +190,39 @@ FAULTS = [
           'size_t want = (size_t)(size - sent < (long long)IRDA_CHUNK ? size - sent : (long long)IRDA_CHUNK);',
           'size_t want = IRDA_CHUNK;', 'test_transfer', 'IrdaSendFile.*'),
 ]
+
+# ---- Pictures decoded at a reduced size, and the full decoder's guard
+JPG = 'platform/pixkit/pixkit_jpegdec.cpp'
+FAULTS += [
+    fault('jpeg', 'edge-cell-whole', 'the cell where the picture ends averages the padding too', JPG,
+          'if (valid >= last)', 'if (true)', 'test_platform', 'PixKit.*'),
+    fault('jpeg', 'mean-only-at-edge', 'a 1/8 block where the picture ends gives its whole mean', JPG,
+          'nx == 1 && ny == 1 && bx != c.edgeBx && by != c.edgeBy;', 'nx == 1 && ny == 1;',
+          'test_platform', 'PixKit.*'),
+    fault('jpeg', 'chroma-upsampled', 'subsampled colour reduced as much as the rest', JPG,
+          'cp.nx = n * (hmax / cp.h);', 'cp.nx = n;', 'test_platform', 'PixKit.*'),
+    fault('jpeg', 'restart-keeps-pred', 'the DC predictions kept across a restart', JPG,
+          'for (int c = 0; c < ncomp; ++c)\n                        comp[c].pred = 0;', '',
+          'test_platform', 'PixKit.*'),
+    fault('jpeg', 'adobe-transform', 'an Adobe marker\'s transform 0 read as YCbCr', JPG,
+          '(adobeTransform == 0 && !jfif)', '(adobeTransform == 1 && !jfif)', 'test_platform', 'PixKit.*'),
+    fault('jpeg', 'scale-not-smallest', '1/8 never chosen', JPG,
+          'for (scale = 8; scale >= 2; scale /= 2)', 'for (scale = 4; scale >= 2; scale /= 2)',
+          'test_platform', 'PixKit.*'),
+    fault('jpeg', 'fast-ac-sign', 'a negative coefficient of the one-lookup path off by one', JPG,
+          'v -= (1 << size) - 1;', 'v -= (1 << size);', 'test_platform', 'PixKit.*'),
+    fault('jpeg', 'dc-level', 'a flat block one level dark', JPG,
+          'lrintf(coef[0] / 8 + 128)', 'lrintf(coef[0] / 8 + 127)', 'test_platform', 'PixKit.*'),
+    fault('jpeg', 'code-overflow', 'more codes than a length holds fill the lookup', JPG,
+          'if (code >= (1 << len))\n                    return false;', '', 'test_platform', 'PixKit.*'),
+    fault('jpeg', 'stb-table-size', 'a table of more than 256 codes handed to the full decoder',
+          'platform/pixkit/pixkit_decode.cpp', 'if (total > 256)', 'if (total > 4096)', 'test_platform', 'PixKit.*'),
+    fault('jpeg', 'stb-undefined-table', 'a scan using a DC table never defined handed to the full decoder',
+          'platform/pixkit/pixkit_decode.cpp',
+          'if ((!progressive || (ss == 0 && ah == 0)) && !(dcDefined & dc))\n                    return false;', '',
+          'test_platform', 'PixKit.*'),
+    # ---- Fitting a message to a budget
+    fault('fit', 'kept-in-still', 'a JPEG within the share others left is encoded again',
+          'libbase/message/fit_message.cpp', 'if (s.jpeg && Cost(fp.before) <= share) {',
+          'if (false && s.jpeg && Cost(fp.before) <= share) {', 'test_message', 'Fit.*'),
+]
