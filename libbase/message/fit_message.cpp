@@ -851,6 +851,14 @@ int Fitter::Run(const std::string &in, const std::string &out, DWORD budget)
         Step();
     }
 
+    // A message with nothing left but its presentation (every other part a damaged picture)
+    // is no message: say so rather than write one with nothing to show, or none at all.
+    bool anyCarried = false;
+    for (const FitPart &p : m_r->parts)
+        anyCarried = anyCarried || (p.carried && p.kind != FIT_PRESENTATION);
+    if (!anyCarried)
+        return Fail("nothing is left to send: every part of the message is a damaged picture");
+
     std::string final = m_work + "fit-message.dat";
     if (!Write(final, false))
         return 0;

@@ -444,6 +444,15 @@ TEST_F(Fit, DamagedPicturesAreLeftOutAndTheRestGoesOn)
     for (const ComposeFile &f : r.files)
         reported = reported || (f.name == "b.jpg" && !f.carried);
     EXPECT_TRUE(reported);
+
+    // Only damaged pictures: nothing to send, and the file already there stays as it was.
+    ASSERT_TRUE(DeleteFileA(dir.file("media/a.jpg").c_str()));
+    Bytes before = testkit::ReadFileBytes(out);
+    FitResult none;
+    EXPECT_EQ(0, FitFolder(folder.c_str(), work.c_str(), out.c_str(), 30000, &none, nullptr, nullptr));
+    EXPECT_NE(std::string::npos, none.reason.find("nothing is left to send")) << none.reason;
+    EXPECT_EQ(before, testkit::ReadFileBytes(out));
+    ExpectWorkEmpty();
 }
 
 TEST_F(Fit, ProgressCountsEveryPictureAndTheWrite)

@@ -195,7 +195,7 @@ FAULTS = [
 JPG = 'platform/pixkit/pixkit_jpegdec.cpp'
 FAULTS += [
     fault('jpeg', 'edge-cell-whole', 'the cell where the picture ends averages the padding too', JPG,
-          'if (valid >= last)', 'if (true)', 'test_platform', 'PixKit.*'),
+          'if (valid >= last)', 'if (valid >= 0)', 'test_platform', 'PixKit.*'),
     fault('jpeg', 'mean-only-at-edge', 'a 1/8 block where the picture ends gives its whole mean', JPG,
           'nx == 1 && ny == 1 && bx != c.edgeBx && by != c.edgeBy;', 'nx == 1 && ny == 1;',
           'test_platform', 'PixKit.*'),
@@ -225,4 +225,9 @@ FAULTS += [
     fault('fit', 'kept-in-still', 'a JPEG within the share others left is encoded again',
           'libbase/message/fit_message.cpp', 'if (s.jpeg && Cost(fp.before) <= share) {',
           'if (false && s.jpeg && Cost(fp.before) <= share) {', 'test_message', 'Fit.*'),
+]
+FAULTS += [
+    fault('fit', 'empty-message-written', 'a message left with nothing but its presentation is written',
+          'libbase/message/fit_message.cpp', 'if (!anyCarried)\n        return Fail(', 'if (false)\n        return Fail(',
+          'test_message', 'Fit.*'),
 ]
