@@ -490,7 +490,7 @@ bool Runner::MakeThumbnails()
         HGLOBAL thumb = nullptr;
         if (ext == ".gif") {
             thumb = LoadGifThumbnail(path.c_str());
-        } else if (HGLOBAL full = PxOpenFile(path.c_str(), 0, 0)) {
+        } else if (HGLOBAL full = PxOpenFileReduced(path.c_str(), 96, 96)) {
             thumb = FitDibHQ(full, 96, 96);  // 0 when the picture already fits the box
             if (thumb)
                 BaseMemFree(full);

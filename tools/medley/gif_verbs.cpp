@@ -1,7 +1,8 @@
 /*
  * medley gif info FILE          the screen, the global table and every frame of a GIF
  * medley thumb FILE OUT.png     a thumbnail of a picture (GIF: the library's GIF thumbnail;
- *                               others: the imaging library's decoder fitted into 320 x 320)
+ *                               others: the imaging library's decoder, a JPEG at a reduced
+ *                               size when that still fills the box, fitted into 320 x 320)
  * medley dib crop|trim|fit ...  picture operations a person would use, written as PNG
  */
 #include <stdio.h>
@@ -68,7 +69,8 @@ void Thumb(const std::string &file, const std::string &out) {
     if (IsGifFile(file)) {
         thumb = LoadGifThumbnail(file.c_str());
     } else {
-        HGLOBAL pic = PxOpenFile(file.c_str(), 0, 0);
+        // A camera photo is decoded no larger than the box needs (a JPEG at 1/2 to 1/8).
+        HGLOBAL pic = PxOpenFileReduced(file.c_str(), 320, 320);
         if (pic) {
             thumb = FitDibHQ(pic, 320, 320);
             if (thumb)
