@@ -53,6 +53,8 @@ struct FitPart {
     int width = 0, height = 0;        // pictures: size in the source
     int newWidth = 0, newHeight = 0;  // and in the result
     int quality = 0;                  // JPEG quality used (0: not encoded)
+    int decodedWidth = 0, decodedHeight = 0;  // stills re-encoded: the picture decoded (a JPEG
+                                              // at 1/2 to 1/8 when that is enough)
     int colours = 0;                  // GIF: colours per table after reduction (0: not reduced)
     int frames = 0;                   // GIF: frame count (kept)
 };

@@ -619,6 +619,8 @@ bool Fitter::Still(Source &s, long long share)
         dib = larger;
         PxDibGetSize(dib, &baseW, &baseH);
     }
+    fp.decodedWidth = baseW;
+    fp.decodedHeight = baseH;
     if (w < W && PxDibGetType(dib) == PX_TYPE_TRUECOLOR) {
         int k = std::min(baseW / std::max(1, w + w / 2), baseH / std::max(1, h + h / 2));
         HGLOBAL base = k >= 2 ? BoxReduce(dib, k) : 0;

@@ -302,6 +302,33 @@ TEST_F(Fit, WhatFitsIsKeptAndOnlyBitmapsAreConverted)
     EXPECT_EQ(Find(r, "b.bmp")->newWidth, 64);
 }
 
+TEST_F(Fit, APhotoIsDecodedAsLargeAsItsResultNeedsAndNoLarger)
+{
+    // The probe needs 640 pixels across: this photo at half size.  A small result needs no
+    // more than that; a larger one needs the photo decoded again, at full size.
+    Put("a.jpg", Photo(1400, 1050, 12, 90));
+    for (DWORD budget : {6000u, 90000u}) {
+        SCOPED_TRACE(budget);
+        std::string out = dir.file("out.dat");
+        FitResult r;
+        ASSERT_EQ(1, FitFolder(folder.c_str(), work.c_str(), out.c_str(), budget, &r, nullptr, nullptr)) << r.reason;
+        const FitPart *p = Find(r, "a.jpg");
+        ASSERT_TRUE(p);
+        ASSERT_GT(p->quality, 0) << p->done;
+        // Never enlarged from a smaller decoding.
+        EXPECT_LE(p->newWidth, p->decodedWidth) << p->done;
+        EXPECT_LE(p->newHeight, p->decodedHeight);
+        if (budget < 10000) {
+            EXPECT_EQ(700, p->decodedWidth);
+            EXPECT_EQ(525, p->decodedHeight);
+        } else {
+            EXPECT_GT(p->newWidth, 700) << p->done;
+            EXPECT_EQ(1400, p->decodedWidth);
+        }
+        EXPECT_LE(SizeOf(out), (long long)budget);
+    }
+}
+
 TEST_F(Fit, AJpegThatFitsWhatOthersLeftIsKeptAsItIs)
 {
     // The flat bitmap's share is four fifths of the room and it needs little of it; the photo

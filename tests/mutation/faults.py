@@ -219,7 +219,7 @@ FAULTS += [
           'platform/pixkit/pixkit_decode.cpp', 'if (total > 256)', 'if (total > 4096)', 'test_platform', 'PixKit.*'),
     fault('jpeg', 'stb-undefined-table', 'a scan using a DC table never defined handed to the full decoder',
           'platform/pixkit/pixkit_decode.cpp',
-          'if ((!progressive || (ss == 0 && ah == 0)) && !(dcDefined & dc))\n                    return false;', '',
+          '&& !(dcDefined & dc))', '&& !(dcDefined & dc) && false)',
           'test_platform', 'PixKit.*'),
     # ---- Fitting a message to a budget
     fault('fit', 'kept-in-still', 'a JPEG within the share others left is encoded again',
@@ -230,4 +230,22 @@ FAULTS += [
     fault('fit', 'empty-message-written', 'a message left with nothing but its presentation is written',
           'libbase/message/fit_message.cpp', 'if (!anyCarried)\n        return Fail(', 'if (false)\n        return Fail(',
           'test_message', 'Fit.*'),
+]
+FIT = 'libbase/message/fit_message.cpp'
+FAULTS += [
+    fault('fit', 'share-by-order', 'every still picture weighs the same', FIT,
+          's.weight = double(fp.width) * fp.height;', 's.weight = 1;', 'test_message', 'Fit.*'),
+    fault('fit', 'area-uncapped', 'a picture larger than the cap weighs its whole area', FIT,
+          's.weight = std::min(s.weight, double(FIT_AREA_CAP));', '', 'test_message', 'Fit.*'),
+    fault('fit', 'sound-not-named', 'a sound over the budget is not named as the obstacle', FIT,
+          'if (largest && largest->kind == FIT_SOUND && largest->before > (long long)budget)',
+          'if (largest && largest->kind == FIT_TEXT && largest->before > (long long)budget)', 'test_message', 'Fit.*'),
+    fault('fit', 'fixed-part-miscounted', 'the fixed part counts one octet per picture too many', FIT,
+          '*fixed = size - 2LL * pictures;', '*fixed = size - pictures;', 'test_message', 'Fit.*'),
+    fault('fit', 'no-larger-decode', 'a photo whose first guess needs more than the probe\'s picture is not decoded again', FIT,
+          'if (baseW < needW || baseH < needH) {', 'if (false) {', 'test_message', 'Fit.*'),
+]
+FAULTS += [
+    fault('fit', 'probe-full-size', 'the probe decodes a photo at full size', FIT,
+          'if (LeftOutAsDamaged(s, &dib, pw, ph))', 'if (LeftOutAsDamaged(s, &dib, W, H))', 'test_message', 'Fit.*'),
 ]
