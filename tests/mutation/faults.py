@@ -216,9 +216,9 @@ FAULTS += [
     fault('jpeg', 'code-overflow', 'more codes than a length holds fill the lookup', JPG,
           'if (code >= (1 << len))\n                    return false;', '', 'test_platform', 'PixKit.*'),
     fault('jpeg', 'stb-table-size', 'a table of more than 256 codes handed to the full decoder',
-          'platform/pixkit/pixkit_decode.cpp', 'if (total > 256)', 'if (total > 4096)', 'test_platform', 'PixKit.*'),
+          'platform/pixkit/pixkit_stb.cpp', 'if (total > 256)', 'if (total > 4096)', 'test_platform', 'PixKit.*'),
     fault('jpeg', 'stb-undefined-table', 'a scan using a DC table never defined handed to the full decoder',
-          'platform/pixkit/pixkit_decode.cpp',
+          'platform/pixkit/pixkit_stb.cpp',
           '&& !(dcDefined & dc))', '&& !(dcDefined & dc) && false)',
           'test_platform', 'PixKit.*'),
     # ---- Fitting a message to a budget
