@@ -633,6 +633,21 @@ bool Fitter::Still(Source &s, long long share)
     std::string best;
     int bw = 0, bh = 0, bq = 0;
     bool grown = false;
+    // Once a size fitted and a larger one did not: the area between them is halved (by
+    // ratio) while they are more than kCloseEnough apart, so little of the share is left.
+    int failW = 0, failH = 0;
+    const double kCloseEnough = 1.12;
+    auto between = [&]() {
+        if (double(failW) * failH <= double(bw) * bh * kCloseEnough)
+            return false;
+        int mw, mh;
+        SizeForArea(W, H, sqrt(double(bw) * bh * double(failW) * failH), &mw, &mh);
+        if ((mw <= bw && mh <= bh) || (mw >= failW && mh >= failH))
+            return false;
+        w = mw;
+        h = mh;
+        return true;
+    };
     for (int tries = 0; tries < 16; ++tries) {
         if (!EncodeStill(dib, w, h, q, &jpeg)) {
             BaseMemFree(dib);
@@ -644,6 +659,11 @@ bool Fitter::Still(Source &s, long long share)
             bw = w;
             bh = h;
             bq = q;
+            if (failW) {
+                if (between())
+                    continue;
+                break;
+            }
             // Much room left after a shrink: one try a little larger.
             if (!grown && (w < W || q < kLadder[0]) && got < limit * 0.7) {
                 grown = true;
@@ -666,8 +686,14 @@ bool Fitter::Still(Source &s, long long share)
             }
             break;
         }
-        if (!best.empty())
-            break;  // the larger try did not fit: the last fitting one stands
+        if (!best.empty()) {
+            // The larger try did not fit: one between it and the last that did, or that one.
+            failW = w;
+            failH = h;
+            if (bq == q && between())
+                continue;
+            break;
+        }
         if (w == W && h == H && step + 1 < kLadderSteps) {
             q = kLadder[++step];
             continue;

@@ -284,6 +284,22 @@ TEST_F(Fit, TheBudgetIsSharedByAreaNotByOrder)
     EXPECT_LE(SizeOf(out), 40000);
 }
 
+TEST_F(Fit, APictureWeighsNoMoreThanAScreenful)
+{
+    // A camera photo of 1600 x 1200 and a screenful of 640 x 480: both count as a screenful,
+    // so the budget goes to them about equally.
+    Put("a-camera.jpg", Photo(1600, 1200, 14, 85));
+    Put("b-screen.jpg", Photo(640, 480, 15, 85));
+    std::string out = dir.file("out.dat");
+    FitResult r;
+    ASSERT_EQ(1, FitFolder(folder.c_str(), work.c_str(), out.c_str(), 50000, &r, nullptr, nullptr)) << r.reason;
+    const FitPart *camera = Find(r, "a-camera.jpg"), *screen = Find(r, "b-screen.jpg");
+    ASSERT_TRUE(camera && screen);
+    EXPECT_LT(camera->after, screen->after * 3 / 2) << camera->done << " / " << screen->done;
+    EXPECT_LT(screen->after, camera->after * 3 / 2) << camera->done << " / " << screen->done;
+    EXPECT_LE(SizeOf(out), 50000);
+}
+
 TEST_F(Fit, WhatFitsIsKeptAndOnlyBitmapsAreConverted)
 {
     Bytes photo = Photo(200, 150, 5, 80), gif = Animation(40, 30, 3);

@@ -249,3 +249,7 @@ FAULTS += [
     fault('fit', 'probe-full-size', 'the probe decodes a photo at full size', FIT,
           'if (LeftOutAsDamaged(s, &dib, pw, ph))', 'if (LeftOutAsDamaged(s, &dib, W, H))', 'test_message', 'Fit.*'),
 ]
+FAULTS += [
+    fault('fit', 'no-bisect', 'after a larger try that did not fit, nothing between is tried', FIT,
+          'if (bq == q && between())', 'if (false && between())', 'test_message', 'Fit.*'),
+]
