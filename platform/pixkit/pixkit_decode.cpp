@@ -202,23 +202,8 @@ HGLOBAL DecodeAny(const BYTE *data, size_t size) {
     return DecodeWithStb(data, size);
 }
 
-}  // namespace
-
-PIXKIT_API HGLOBAL WINAPI PxOpenFile(LPCSTR lpszFile, int nReserved1, int nReserved2) {
-    (void)nReserved1;
-    (void)nReserved2;
-    if (!lpszFile)
-        return 0;
-    size_t size = 0;
-    BYTE *data = ReadWholeFile(lpszFile, &size);
-    if (!data)
-        return 0;
-    HGLOBAL h = DecodeAny(data, size);
-    free(data);
-    return h;
-}
-
-PIXKIT_API HGLOBAL WINAPI PxOpenFileReduced(LPCSTR lpszFile, int nMinWidth, int nMinHeight) {
+/* A picture file decoded; a JPEG at a reduction keeping at least minW x minH when `reduce`. */
+HGLOBAL OpenPictureFile(LPCSTR lpszFile, bool reduce, int minW, int minH) {
     if (!lpszFile)
         return 0;
     size_t size = 0;
@@ -227,12 +212,24 @@ PIXKIT_API HGLOBAL WINAPI PxOpenFileReduced(LPCSTR lpszFile, int nMinWidth, int 
         return 0;
     // Damage the reduction meets is left to the full decoder, which has the last word.
     HGLOBAL h = 0;
-    if (size >= 2 && data[0] == 0xFF && data[1] == 0xD8)
-        h = DecodeJpegReduced(data, size, nMinWidth, nMinHeight);
+    if (reduce && size >= 2 && data[0] == 0xFF && data[1] == 0xD8)
+        h = DecodeJpegReduced(data, size, minW, minH);
     if (!h)
         h = DecodeAny(data, size);
     free(data);
     return h;
+}
+
+}  // namespace
+
+PIXKIT_API HGLOBAL WINAPI PxOpenFile(LPCSTR lpszFile, int nReserved1, int nReserved2) {
+    (void)nReserved1;
+    (void)nReserved2;
+    return OpenPictureFile(lpszFile, false, 0, 0);
+}
+
+PIXKIT_API HGLOBAL WINAPI PxOpenFileReduced(LPCSTR lpszFile, int nMinWidth, int nMinHeight) {
+    return OpenPictureFile(lpszFile, true, nMinWidth, nMinHeight);
 }
 
 PIXKIT_API HGLOBAL WINAPI PxLoadBmpFileThumbnail(LPCSTR lpszFile, int nReserved1, int nReserved2) {
