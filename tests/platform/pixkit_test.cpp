@@ -664,12 +664,34 @@ TEST_F(PixKit, ReducedOpeningOfOtherPicturesIsTheFullOne)
     table[sos + 6] = 0x33;  // the first component's DC and AC tables: 3, never defined
     EXPECT_EQ(nullptr, PxOpenFileReduced(Put("table.jpg", table).c_str(), 1, 1));
     EXPECT_EQ(nullptr, PxOpenFile(Put("table.jpg", table).c_str(), 0, 0));
+    // Only the DC table never defined, or only the AC table.
+    for (BYTE tables : {BYTE(0x30), BYTE(0x03)}) {
+        Bytes one = jpg;
+        one[sos + 6] = tables;
+        EXPECT_EQ(nullptr, PxOpenFile(Put("one-table.jpg", one).c_str(), 0, 0)) << int(tables);
+        EXPECT_EQ(nullptr, PxOpenFileReduced(Put("one-table.jpg", one).c_str(), 1, 1)) << int(tables);
+    }
     Bytes codes = jpg;
     ASSERT_EQ(0, codes[dht + 5]);
     ASSERT_LE(3, codes[dht + 7]);
     codes[dht + 5] = 3;  // three codes of one bit, the same count of codes in all
     codes[dht + 7] -= 3;
     EXPECT_EQ(nullptr, PxOpenFileReduced(Put("codes.jpg", codes).c_str(), 1, 1));
+    // Every code of the AC table one bit long: its lookup would be filled far past its end.
+    size_t acTable = 0;
+    for (size_t i = 2; i + 4 < jpg.size() && !acTable; ++i)
+        if (jpg[i] == 0xFF && jpg[i + 1] == 0xC4 && jpg[i + 4] == 0x10)
+            acTable = i;
+    ASSERT_TRUE(acTable);
+    Bytes oneBit = jpg;
+    int codeCount = 0;
+    for (int k = 0; k < 16; ++k) {
+        codeCount += oneBit[acTable + 5 + k];
+        oneBit[acTable + 5 + k] = 0;
+    }
+    oneBit[acTable + 5] = BYTE(codeCount);
+    EXPECT_EQ(nullptr, PxOpenFileReduced(Put("one-bit.jpg", oneBit).c_str(), 1, 1));
+    EXPECT_EQ(nullptr, PxOpenFile(Put("one-bit.jpg", oneBit).c_str(), 0, 0));
     // More than 256 codes in a table: refused before the full decoder would write past it.
     Bytes many = jpg;
     many[dht + 4 + 16] = 200;
