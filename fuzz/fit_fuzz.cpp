@@ -14,6 +14,7 @@
 #include <system_error>
 
 #include "fit.h"
+#include "fuzz_input.h"
 #include "mime.h"
 
 #define CHECK(cond)                                                                   \
@@ -47,12 +48,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     } scratch;
     const std::string in = (scratch.path / "in.mms").string(), out = (scratch.path / "out.mms").string();
     const std::string work = (scratch.path / "work").string();
-    FILE *f = fopen(in.c_str(), "wb");
-    if (!f)
-        return 0;
-    bool written = size == 0 || fwrite(data, 1, size, f) == size;
-    fclose(f);
-    if (!written)
+    if (!FuzzWriteInput(in, data, size))
         return 0;
     for (DWORD budget : {DWORD(size / 2 + 300), DWORD(size + 2000)}) {
         std::error_code ec;

@@ -11,30 +11,12 @@
 #include <string>
 
 #include "basemem.h"
+#include "fuzz_input.h"
 #include "gif.h"
 
-namespace {
-
-std::string ScratchPath() {
-    static std::string path;
-    if (path.empty()) {
-        std::error_code ec;
-        std::filesystem::path dir = std::filesystem::temp_directory_path(ec);
-        path = (dir / ("gif_fuzz_" + std::to_string(GetCurrentProcessId()) + ".gif")).string();
-    }
-    return path;
-}
-
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-    const std::string path = ScratchPath();
-    FILE *f = fopen(path.c_str(), "wb");
-    if (!f)
-        return 0;
-    bool written = size == 0 || fwrite(data, 1, size, f) == size;
-    fclose(f);
-    if (!written)
+    static const std::string path = FuzzScratchPath("gif_fuzz", ".gif");
+    if (!FuzzWriteInput(path, data, size))
         return 0;
 
     CGifFile gif;

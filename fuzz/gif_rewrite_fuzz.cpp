@@ -13,16 +13,11 @@
 #include <string>
 
 #include "basemem.h"
+#include "fuzz_input.h"
 #include "gif.h"
 #include "pixkit.h"
 
 namespace {
-
-std::string Scratch(const char *what) {
-    std::error_code ec;
-    std::filesystem::path dir = std::filesystem::temp_directory_path(ec);
-    return (dir / ("gif_rewrite_fuzz_" + std::to_string(GetCurrentProcessId()) + what)).string();
-}
 
 void Check(bool ok, const char *what) {
     if (!ok) {
@@ -50,13 +45,10 @@ bool SameBitmap(HGLOBAL a, HGLOBAL b) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-    static const std::string in = Scratch("_in.gif"), out = Scratch("_out.gif"), cut = Scratch("_cut.gif");
-    FILE *f = fopen(in.c_str(), "wb");
-    if (!f)
-        return 0;
-    bool written = size == 0 || fwrite(data, 1, size, f) == size;
-    fclose(f);
-    if (!written)
+    static const std::string in = FuzzScratchPath("gif_rewrite_fuzz", "_in.gif"),
+                             out = FuzzScratchPath("gif_rewrite_fuzz", "_out.gif"),
+                             cut = FuzzScratchPath("gif_rewrite_fuzz", "_cut.gif");
+    if (!FuzzWriteInput(in, data, size))
         return 0;
 
     CGifFile gif;

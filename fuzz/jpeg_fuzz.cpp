@@ -11,6 +11,7 @@
 #include <string>
 
 #include "basemem.h"
+#include "fuzz_input.h"
 #include "pixkit.h"
 
 #define CHECK(cond)                                                                    \
@@ -23,16 +24,6 @@
     } while (0)
 
 namespace {
-
-std::string ScratchPath() {
-    static std::string path;
-    if (path.empty()) {
-        std::error_code ec;
-        std::filesystem::path dir = std::filesystem::temp_directory_path(ec);
-        path = (dir / ("jpeg_fuzz_" + std::to_string(GetCurrentProcessId()) + ".jpg")).string();
-    }
-    return path;
-}
 
 /* The SOF segment's size, when the input has one before its first scan. */
 bool FrameSize(const uint8_t *d, size_t n, int *w, int *h) {
@@ -57,13 +48,8 @@ bool FrameSize(const uint8_t *d, size_t n, int *w, int *h) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     if (size < 2 || data[0] != 0xFF || data[1] != 0xD8)
         return 0;  // the other formats have targets of their own
-    const std::string path = ScratchPath();
-    FILE *f = fopen(path.c_str(), "wb");
-    if (!f)
-        return 0;
-    bool written = fwrite(data, 1, size, f) == size;
-    fclose(f);
-    if (!written)
+    static const std::string path = FuzzScratchPath("jpeg_fuzz", ".jpg");
+    if (!FuzzWriteInput(path, data, size))
         return 0;
     int W = 0, H = 0;
     bool sized = FrameSize(data, size, &W, &H);
