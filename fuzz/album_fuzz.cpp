@@ -12,14 +12,7 @@
 
 #include "album.h"
 
-#define CHECK(cond)                                                                     \
-    do {                                                                                \
-        if (!(cond)) {                                                                  \
-            fprintf(stderr, "album_fuzz: line %d: %s does not hold\n", __LINE__, #cond); \
-            fflush(stderr);                                                             \
-            __builtin_trap();                                                           \
-        }                                                                               \
-    } while (0)
+#include "fuzz_check.h"
 
 namespace {
 

@@ -12,14 +12,7 @@
 #include <windows.h>
 
 /* A broken contract stops the run with the line that found it. */
-#define CHECK(cond)                                                                   \
-    do {                                                                              \
-        if (!(cond)) {                                                                \
-            fprintf(stderr, "ini_fuzz: line %d: %s does not hold\n", __LINE__, #cond); \
-            fflush(stderr);                                                           \
-            __builtin_trap();                                                         \
-        }                                                                             \
-    } while (0)
+#include "fuzz_check.h"
 
 namespace {
 

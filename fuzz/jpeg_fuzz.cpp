@@ -14,14 +14,7 @@
 #include "fuzz_input.h"
 #include "pixkit.h"
 
-#define CHECK(cond)                                                                    \
-    do {                                                                               \
-        if (!(cond)) {                                                                 \
-            fprintf(stderr, "jpeg_fuzz: line %d: %s does not hold\n", __LINE__, #cond); \
-            fflush(stderr);                                                            \
-            __builtin_trap();                                                          \
-        }                                                                              \
-    } while (0)
+#include "fuzz_check.h"
 
 namespace {
 

@@ -14,13 +14,7 @@
 
 #include "mask_runs.h"
 
-#define CHECK(cond)                                                           \
-    do {                                                                      \
-        if (!(cond)) {                                                        \
-            fprintf(stderr, "check failed: %s (line %d)\n", #cond, __LINE__); \
-            abort();                                                          \
-        }                                                                     \
-    } while (0)
+#include "fuzz_check.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {

@@ -10,14 +10,7 @@
 #include <windows.h>
 #include <mmsystem.h>
 
-#define CHECK(cond)                                                                     \
-    do {                                                                                \
-        if (!(cond)) {                                                                  \
-            fprintf(stderr, "media_fuzz: line %d: %s does not hold\n", __LINE__, #cond); \
-            fflush(stderr);                                                             \
-            __builtin_trap();                                                           \
-        }                                                                               \
-    } while (0)
+#include "fuzz_check.h"
 
 namespace {
 

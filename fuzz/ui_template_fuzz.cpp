@@ -9,14 +9,7 @@
 
 #include "skui_template.h"
 
-#define CHECK(cond)                                                                          \
-    do {                                                                                     \
-        if (!(cond)) {                                                                       \
-            fprintf(stderr, "ui_template_fuzz: line %d: %s does not hold\n", __LINE__, #cond); \
-            fflush(stderr);                                                                  \
-            __builtin_trap();                                                                \
-        }                                                                                    \
-    } while (0)
+#include "fuzz_check.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
