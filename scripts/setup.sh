@@ -2,7 +2,8 @@
 # Installs what building and testing need on Debian 12; skips what is already there.
 # Usage: scripts/setup.sh [demo|all|dev]
 #   demo: what the native build needs; all: what the test command needs (both MinGW targets,
-#   Wine, the tools the tests call); dev: also the fuzzing compiler and the corpus makers.
+#   Wine, 32-bit Wine where it can run, the tools the tests call); dev: also the fuzzing compiler
+#   and the corpus makers.
 set -e
 what=${1:-all}
 # The native build compiles the resource script with the MinGW resource compiler, which runs the
@@ -27,4 +28,9 @@ if [ -n "$missing" ]; then
   [ "$(id -u)" -ne 0 ] && SUDO=sudo
   $SUDO apt-get update -qq
   DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends $missing >/dev/null
+fi
+# 32-bit Wine for the i686 build's tests, with qemu-user where the kernel cannot run 32-bit x86
+# programs itself. Where neither works the test command says why and skips those tests.
+if [ "$what" != demo ]; then
+  "$(dirname "$0")/wine32.sh" setup || echo "setup: no 32-bit Wine here; the i686 tests will be skipped" >&2
 fi

@@ -1,12 +1,13 @@
 # The install tree, its CMake package and the release archives, each tried as its user would:
 # from an empty folder, with nothing of the build tree on any search path.  The Windows tests
-# run medley.exe and the consumer under Wine; the i686 build checks contents and imports only.
+# run medley.exe and the consumer under Wine (the i686 build: where 32-bit Wine runs; elsewhere
+# contents and imports only).
 # All carry the label "install" (scripts/test.sh runs them alone in the i686 build).
 set(work ${CMAKE_BINARY_DIR}/install-tests)
 set(here ${CMAKE_CURRENT_LIST_DIR})
 set(runner "")
-if(WIN32 AND CMAKE_SIZEOF_VOID_P EQUAL 8)
-  set(runner ${CMAKE_SOURCE_DIR}/cmake/wine-run.sh)
+if(WIN32)
+  set(runner "${CMAKE_CROSSCOMPILING_EMULATOR}")
 endif()
 
 if(WIN32)
