@@ -7,6 +7,13 @@
 # needed. A kernel built without that support still has binfmt_misc: qemu-user-static registered
 # there for i386 programs (flag F: the emulator is opened once, so it serves chroots as well) runs
 # them through the emulator, and Wine never notices.
+# Known limit of the emulator (Debian 12's qemu-user 7.2 with Wine 8): it takes Wine's
+# MAP_FIXED_NOREPLACE reservations as mere hints, answering with the highest free hole instead,
+# and places the 32-bit Linux libraries just below 0x40000000, inside the Windows address space.
+# Wine then splits its reservations down to 64 KiB pieces (thousands of emulated mmap calls per
+# process start: minutes each), and what the emulator placed can take the fixed addresses of
+# Wine's system DLLs (0x7b000000-0x7bf00000): "could not load kernel32.dll".
+# The test command gives that set-up ten minutes and otherwise skips with the reason.
 set -u
 binfmt=/proc/sys/fs/binfmt_misc
 qemu=/usr/bin/qemu-i386-static
