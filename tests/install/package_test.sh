@@ -61,11 +61,14 @@ if [ "$generator" = ZIP ]; then
   need bin/medley.exe bin/plugins/redll.pll bin/PixKit.dll bin/SKUILib.dll bin/SKUI.dll bin/mdoc.dll bin/AlbumCore.dll \
     bin/UI/WndFrmMask_lt.bmp lib/libbase.a
   case $name in
-    *-win64) format=pei-x86-64 ;;
-    *) format=pei-i386 ;;
+    *-win64) format=pei-x86-64 wine_arch=x86_64 ;;
+    *) format=pei-i386 wine_arch=i386 ;;
   esac
-  # Windows' own DLLs: the ones Wine carries as built-in system DLLs.
-  system=$(find /usr/lib -type d -path '*/wine/x86_64-windows' | head -n 1)
+  # Windows' own DLLs: the ones Wine carries as built-in system DLLs, the archive's kind first
+  # (the folder that holds kernel32.dll: with 32-bit Wine installed, near-empty twins appear).
+  system=$( (find /usr/lib -path "*/wine/$wine_arch-windows/kernel32.dll"
+    find /usr/lib -path '*/wine/*-windows/kernel32.dll') | head -n 1)
+  [ -n "$system" ] && system=$(dirname "$system")
   [ -n "$system" ] || fail "no Wine system DLL folder to check imports against"
   checked=0
   for exe in $(cd "$root" && find . -type f \( -iname '*.exe' -o -iname '*.dll' -o -iname '*.pll' \) | sort); do
