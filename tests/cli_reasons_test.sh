@@ -57,6 +57,17 @@ cp "$work/media/photo.jpg" "$work/media/$name"
 $run "$medley" mime build "$work/ok.dat" --part "image/jpeg:$work/media/$name" > /dev/null 2>&1
 rm "$work/media/$name"
 expect "too long" mime extract "$work/ok.dat" "$work/$long"
+
+# MMS PDUs and e-mails that cannot be written or read.
+expect "no recipient" mms encode "$work/ok.dat" "$work/ok.mms"
+expect "is neither a phone number" mms encode "$work/ok.dat" "$work/ok.mms" --to nobody
+expect "damaged or not of the expected kind" mms encode "$work/junk.dat" "$work/ok.mms" --to +4712345678
+expect "would replace one of the inputs" mms encode "$work/ok.dat" "$work/ok.dat" --to +4712345678
+expect "not an MMS PDU" mms decode "$work/junk.dat" "$work/decoded"
+printf '\214\202\204\243' > "$work/notify.mms"
+expect "message type 0x82" mms decode "$work/notify.mms" "$work/decoded"
+expect "is not an e-mail address" export "$work/ok.dat" "$work/ok.eml" --to +4712345678
+[ -e "$work/ok.mms" ] || [ -e "$work/ok.eml" ] && { echo "FAIL: a refused PDU or e-mail was written" >&2; failures=$((failures + 1)); }
 mkdir -p "$work/many"
 for i in $(seq 128); do printf 'GIF89a' > "$work/many/p$i.gif"; done
 expect "at most 127 parts" pack "$work/many" "$work/many.dat"

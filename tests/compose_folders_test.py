@@ -22,6 +22,7 @@ from PIL import Image
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
+import message_delivery  # noqa: E402
 import mms_dissect  # noqa: E402
 
 medley = sys.argv[1]
@@ -86,6 +87,8 @@ def check_message(label, msg, work, want_names):
     problems = mms_dissect.check(msg)
     if problems:
         fail("%s: Wireshark: %s" % (label, "; ".join(problems)))
+    for problem in message_delivery.check(label, msg, into, work, medley, run):
+        fail("%s: %s" % (label, problem))
 
 
 def main():
@@ -135,6 +138,18 @@ def main():
             fail("show: status %d: %s" % (status, err))
         else:
             check_message("show", out, work, ["a.GIF", "photo.jpg", "c.txt", "tone.wav"])
+
+        # Names with accents, on their way through every format.
+        g = os.path.join(work, "accents")
+        os.mkdir(g)
+        picture(os.path.join(g, "\u00e9t\u00e9 \u00e0 Nice.jpg"), "JPEG")
+        open(os.path.join(g, "caf\u00e9.txt"), "wb").write("Caf\u00e9 cr\u00e8me\n".encode("utf-8"))
+        out = os.path.join(work, "accents.dat")
+        status, said, err = compose(g, out)
+        if status != 0:
+            fail("accents: status %d: %s" % (status, err))
+        else:
+            check_message("accents", out, work, ["\u00e9t\u00e9 \u00e0 Nice.jpg", "caf\u00e9.txt"])
 
         # Presentations that cannot be used: the reason, status 1 and no message.
         cases = [

@@ -89,11 +89,10 @@ def entry_count(message):
     return message[pos]
 
 
-def check(path):
-    with open(path, "rb") as f:
-        message = f.read()
+def dissect(pdu):
+    """tshark's detailed text of `pdu` answered to an HTTP GET, and the problems it reports."""
     with tempfile.NamedTemporaryFile(suffix=".pcap", delete=False) as t:
-        t.write(capture(mms_pdu(message)))
+        t.write(capture(pdu))
         name = t.name
     try:
         out = subprocess.run(["tshark", "-r", name, "-V", "-o", "tcp.check_checksum:FALSE"],
@@ -108,10 +107,49 @@ def check(path):
             problems.append(line.strip())
     if "MMS Message Encapsulation" not in out:
         problems.append("no MMS PDU found")
+    return out, problems
+
+
+def parts_of(out):
+    """Each part's type and Content-Location lines, in order."""
+    return re.findall(r"^\s+(Part: \d+, content-type: .*|Content-Location: .*)$", out, re.M)
+
+
+def check(path):
+    with open(path, "rb") as f:
+        message = f.read()
+    out, problems = dissect(mms_pdu(message))
     entries = len(re.findall(r"^\s+Part: \d+, content-type:", out, re.M))
     want = entry_count(message)
     if entries != want:
         problems.append("%d multipart entries dissected, the file holds %d" % (entries, want))
+    return problems
+
+
+def shown(text):
+    """A header text as this dissector shows a charset-labelled string: it reads the octets as
+    ASCII, so each octet above 0x7F becomes U+FFFD."""
+    return "".join(chr(b) if b < 0x80 else "\ufffd" for b in text.encode("utf-8"))
+
+
+def check_send_req(path, message_path, to, cc, subject):
+    """An m-send-req written from the message file at message_path: its type, recipients
+    (as carried: phone numbers with /TYPE=PLMN), subject, and the message's parts as given."""
+    with open(path, "rb") as f:
+        out, problems = dissect(f.read())
+    with open(message_path, "rb") as f:
+        given = parts_of(dissect(mms_pdu(f.read()))[0])
+    if not re.search(r"^\s+X-Mms-Message-Type: m-send-req \(0x80\)$", out, re.M):
+        problems.append("not dissected as an m-send-req")
+    for field, want in (("To", to), ("Cc", cc)):
+        got = re.findall(r"^\s+%s: (.*)$" % field, out, re.M)
+        if got != want:
+            problems.append("%s %s, wanted %s" % (field, got, want))
+    got = re.findall(r"^\s+Subject: (.*)$", out, re.M)
+    if got != [shown(subject)]:
+        problems.append("subject %r, wanted %r" % (got, shown(subject)))
+    if parts_of(out) != given or not given:
+        problems.append("parts %s, the message has %s" % (parts_of(out), given))
     return problems
 
 

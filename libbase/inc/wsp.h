@@ -75,6 +75,13 @@ int WspFileReadText(WSP_FILE *fp, char *out, int cchOut);
  * unchanged). */
 int WspBufReadText(const WSP_BUFFER *buf, int32_t *pos, char *out, int cchOut);
 
+/* Steps over one value in any of WSP's general forms (a Short-integer, a Value-length and that
+ * many octets, or a text up to its 0x00), advancing *pos; 0 (*pos unchanged) when it would run
+ * past end. */
+int WspBufSkipValue(const WSP_BUFFER *buf, int32_t *pos, int32_t end);
+/* An Integer-value (Short-integer, or Long-integer of up to 4 octets) inside end; -1 (*pos
+ * unchanged) when malformed. */
+int64_t WspBufReadInteger(const WSP_BUFFER *buf, int32_t *pos, int32_t end);
 int WspBufWriteLongInteger(WSP_BUFFER *buf, int32_t value);
 /* Short-length then big-endian octets, read as unsigned; 0 and *pos unchanged for a length of
  * 0 or above 4, or octets past the end. */

@@ -578,6 +578,20 @@ static int64_t take_integer(const WSP_BUFFER *buf, int32_t *pos, int32_t end)
     return value;
 }
 
+int WspBufSkipValue(const WSP_BUFFER *buf, int32_t *pos, int32_t end)
+{
+    if (!buf || !pos || *pos < 0 || end > buf->length)
+        return 0;
+    return skip_value(buf, pos, end) ? 1 : 0;
+}
+
+int64_t WspBufReadInteger(const WSP_BUFFER *buf, int32_t *pos, int32_t end)
+{
+    if (!buf || !pos || *pos < 0 || end > buf->length)
+        return -1;
+    return take_integer(buf, pos, end);
+}
+
 /* The Content-type value of an entry: the media type (well-known code, integer or text) and,
  * among its parameters, the Name (0x05, or 0x17 of later WSP editions) and the Charset (0x01);
  * other parameters are stepped over.  *pos ends after the value.  False when the value cannot
