@@ -104,6 +104,6 @@ int MailExport(const char *msgFolder, const char *msgName, const MMS_HEADERS &h,
 
 /* The pieces of the export, for its tests: a parameter as one or more "; name=value" pieces, each
  * at most `room` characters (RFC 2231 continuations "name*0*=utf-8''..." when needed), and a
- * subject as encoded words of at most 75 characters. */
+ * subject as encoded words of at most 64 characters (39 octets). */
 std::vector<std::string> MailParameter(const std::string &name, const std::string &utf8Value, size_t room);
 std::vector<std::string> MailEncodedWords(const std::string &utf8Text);

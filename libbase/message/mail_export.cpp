@@ -224,11 +224,11 @@ std::vector<std::string> MailParameter(const std::string &name, const std::strin
 std::vector<std::string> MailEncodedWords(const std::string &text)
 {
     std::vector<std::string> out;
-    /* "=?utf-8?B?" + base64 + "?=" within 75: at most 45 octets (60 characters) a word, cut
-     * only before a character's first octet. */
+    /* "=?utf-8?B?" + base64 + "?=": at most 39 octets (64 characters) a word, so that even the
+     * first, after "Subject: ", stays within 76; cut only before a character's first octet. */
     size_t at = 0;
     while (at < text.size()) {
-        size_t n = text.size() - at < 45 ? text.size() - at : 45;
+        size_t n = text.size() - at < 39 ? text.size() - at : 39;
         while (at + n < text.size() && n > 0 && ((uint8_t)text[at + n] & 0xC0) == 0x80)
             --n;
         if (n == 0)

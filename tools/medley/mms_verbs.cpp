@@ -67,7 +67,7 @@ void Encode(const Args &a)
         FailWith("cannot write " + a.out, why);
         return;
     }
-    printf("wrote %s: an m-send-req to %zu recipient(s)\n", medley::Printable(a.out).c_str(), a.to.size() + a.cc.size());
+    printf("wrote %s: an m-send-req to %d recipient(s)\n", medley::Printable(a.out).c_str(), (int)(a.to.size() + a.cc.size()));
 }
 
 void Export(const Args &a)
