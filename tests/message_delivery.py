@@ -65,7 +65,7 @@ def check(label, msg, parts_dir, work, medley, run):
     mail = email.message_from_bytes(data, policy=email.policy.default)
     if str(mail["Subject"]) != subject:
         problems.append("e-mail subject %r" % str(mail["Subject"]))
-    got = {}
+    got, texts = {}, set()
     for part in mail.walk():
         for d in part.defects + [d for k in part.keys() for d in part[k].defects]:
             problems.append("e-mail defect: %r" % d)
@@ -74,6 +74,8 @@ def check(label, msg, parts_dir, work, medley, run):
         # The presentation is extracted as mms.smil; every other part under its own name.
         name = "mms.smil" if part["Content-ID"] == "<smil>" else part.get_filename()
         got[name] = part.get_payload(decode=True)
+        if part.get_content_maintype() == "text":
+            texts.add(name)
     if mail.get_content_type() != ("multipart/related" if "mms.smil" in parts else "multipart/mixed"):
         problems.append("e-mail of type %s" % mail.get_content_type())
     if got != parts:
@@ -82,7 +84,10 @@ def check(label, msg, parts_dir, work, medley, run):
     unpacked = os.path.join(work, label + "-munpack")
     os.mkdir(unpacked)
     p = subprocess.run(["munpack", "-t", "-q", "-C", unpacked, eml], capture_output=True)
+    # munpack writes text parts with the local line ending (RFC 2046's canonical CRLF becomes LF);
+    # every other part must come out octet for octet.
     contents = sorted(v for n, v in files(unpacked).items() if not n.endswith(".desc"))
-    if p.returncode != 0 or contents != sorted(parts.values()):
+    want = sorted(v.replace(b"\r\n", b"\n") if n in texts else v for n, v in parts.items())
+    if p.returncode != 0 or contents != want:
         problems.append("munpack gave %s (status %d)" % (sorted(files(unpacked)), p.returncode))
     return problems
