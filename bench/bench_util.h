@@ -5,6 +5,7 @@
  * smoke.cmake): work that a program fixes in size rather than in time is then made small.
  */
 #pragma once
+#include <malloc.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -17,6 +18,16 @@ namespace bench {
 inline bool Smoke() {
     const char *s = getenv("MEDLEY_BENCH_SMOKE");
     return s && *s && strcmp(s, "0") != 0;
+}
+
+/* Fixes the C library allocator's thresholds for the whole run.  By default large blocks are
+ * mapped and unmapped each time (every page faulted in afresh) until a free raises the
+ * threshold, and the top of the heap is trimmed after frees: which of the two happens depends
+ * on what ran before, so the same repetition could take twice as long in one run as in
+ * another.  With fixed thresholds every repetition, of every program measured side by side,
+ * reuses the heap the same way. */
+inline bool SteadyHeap() {
+    return mallopt(M_MMAP_THRESHOLD, 256 << 20) == 1 && mallopt(M_TRIM_THRESHOLD, 512 << 20) == 1;
 }
 
 /* A folder of this run's own under the temporary folder (made exclusively, 0700), removed with

@@ -19,9 +19,13 @@
 #include <vector>
 
 #include "basemem.h"
+#include "bench_util.h"
 #include "gif.h"
 
 namespace {
+
+// Before any allocation (see SteadyHeap).
+const bool kSteadyHeap = bench::SteadyHeap();
 
 struct Sample {
     std::string path;
@@ -81,8 +85,7 @@ std::vector<Sample> &Samples() {
     static std::vector<Sample> samples;
     if (!samples.empty())
         return samples;
-    std::filesystem::path dir = std::filesystem::temp_directory_path() / "medley_gif_bench";
-    std::filesystem::create_directories(dir);
+    std::filesystem::path dir = bench::Scratch::Dir();
     struct BenchFile {
         const char *name;
         int w, h, frames, bits;
@@ -92,7 +95,7 @@ std::vector<Sample> &Samples() {
                  {"bilevel.gif", 4096, 4096, 1, 1, BilevelPixel}};
     for (const BenchFile &s : benchFiles) {
         std::string path = (dir / s.name).string();
-        if (!std::filesystem::exists(path) && !WriteGif(path, s.w, s.h, s.frames, s.bits, s.pixel)) {
+        if (!WriteGif(path, s.w, s.h, s.frames, s.bits, s.pixel)) {
             fprintf(stderr, "cannot write %s\n", path.c_str());
             exit(1);
         }
@@ -130,7 +133,7 @@ void BM_GiflibSlurp(benchmark::State &state) {
 }
 
 std::string OutPath(const char *name) {
-    return (std::filesystem::temp_directory_path() / "medley_gif_bench" / name).string();
+    return bench::Scratch::Path(name);
 }
 
 void BM_CGifFileSave(benchmark::State &state) {
