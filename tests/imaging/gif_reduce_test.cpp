@@ -358,6 +358,27 @@ double Psnr(const std::vector<Rgb> &px, const Frame &f) {
     return 10 * log10(255.0 * 255.0 / (sq / (3.0 * double(px.size()))));
 }
 
+/* Root mean square of the difference of the 8 x 8 blocks' mean colours: what diffusion keeps. */
+double BlockError(const std::vector<Rgb> &px, const Frame &f) {
+    double sq = 0;
+    int blocks = 0;
+    for (int by = 0; by < 200; by += 8)
+        for (int bx = 0; bx < 320; bx += 8, ++blocks) {
+            double d[3] = {0, 0, 0};
+            for (int y = by; y < by + 8; ++y)
+                for (int x = bx; x < bx + 8; ++x) {
+                    const Rgb &a = px[size_t(y) * 320 + x];
+                    Rgb q = PaletteAt(f, f.pixel(x, y));
+                    d[0] += a.r - q.r;
+                    d[1] += a.g - q.g;
+                    d[2] += a.b - q.b;
+                }
+            for (double v : d)
+                sq += (v / 64) * (v / 64);
+        }
+    return sqrt(sq / (3.0 * blocks));
+}
+
 TEST(GifReduce, RefinedModeComesCloserToTheOriginal) {
     // PSNR in dB: the refined mode reaches `floor`, and passes the median cut of the same
     // mapping by `gain`.
@@ -377,6 +398,12 @@ TEST(GifReduce, RefinedModeComesCloserToTheOriginal) {
         double before = Psnr(px, a), after = Psnr(px, b);
         EXPECT_GE(after, k.floor) << "median cut " << before;
         EXPECT_GE(after - before, k.gain) << before << " -> " << after;
+        if (k.mode == 2) {
+            // Diffusion keeps the local mean colour better than plain mapping does.
+            Reduced flat(TrueColour(320, 200, px), 1 | GIF_REDUCE_REFINE);
+            Frame c(flat.h);
+            EXPECT_LT(BlockError(px, b), 0.7 * BlockError(px, c)) << BlockError(px, c);
+        }
     }
 }
 
