@@ -1,10 +1,13 @@
 # Runs one benchmark program briefly and fails when it did not run cleanly: a non-zero exit,
-# any benchmark that stopped with SkipWithError, or no benchmark run at all.
+# any benchmark that stopped with SkipWithError, or no benchmark run at all.  Every benchmark
+# runs twice (two repetitions of at least one iteration each), so that work which cannot be
+# repeated over what the one before left (files already there) fails too.
 #   cmake -DPROGRAM=path/to/x_bench [-DMIN_TIME=0.001] -P smoke.cmake
 if(NOT MIN_TIME)
   set(MIN_TIME 0.001)
 endif()
-execute_process(COMMAND ${PROGRAM} --benchmark_min_time=${MIN_TIME} --benchmark_format=json
+execute_process(COMMAND ${PROGRAM} --benchmark_min_time=${MIN_TIME} --benchmark_repetitions=2
+                        --benchmark_format=json
                 RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
 if(NOT rc EQUAL 0)
   message(FATAL_ERROR "${PROGRAM} exited with ${rc}:\n${err}")
