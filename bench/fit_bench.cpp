@@ -15,6 +15,7 @@
 #include <windows.h>
 
 #include "basemem.h"
+#include "bench_util.h"
 #include "filefun.h"
 #include "fit.h"
 #include "gif.h"
@@ -124,8 +125,10 @@ bool Setup()
     if (!CreateDirectoryA(root.c_str(), NULL) || !CreateDirectoryA(g_folder.c_str(), NULL) ||
         !CreateDirectoryA(g_work.c_str(), NULL))
         return false;
-    for (int i = 0; i < 10; ++i) {
-        HGLOBAL d = PhotoDib(4000, 3000, 11u + unsigned(i));
+    // A smoke run fits two small photos.
+    const int photos = bench::Smoke() ? 2 : 10;
+    for (int i = 0; i < photos; ++i) {
+        HGLOBAL d = bench::Smoke() ? PhotoDib(800, 600, 11u + unsigned(i)) : PhotoDib(4000, 3000, 11u + unsigned(i));
         DWORD n = 0;
         HGLOBAL j = PxDibEncodeJpeg(d, 90, &n);
         BaseMemFree(d);

@@ -19,9 +19,13 @@
 #include <vector>
 
 #include "basemem.h"
+#include "bench_util.h"
 #include "gif.h"
 
 namespace {
+
+// Before any allocation (see SteadyHeap).
+const bool kSteadyHeap = bench::SteadyHeap();
 
 struct Sample {
     std::string path;
@@ -81,8 +85,7 @@ std::vector<Sample> &Samples() {
     static std::vector<Sample> samples;
     if (!samples.empty())
         return samples;
-    std::filesystem::path dir = std::filesystem::temp_directory_path() / "medley_gif_bench";
-    std::filesystem::create_directories(dir);
+    std::filesystem::path dir = bench::Scratch::Dir();
     struct BenchFile {
         const char *name;
         int w, h, frames, bits;
@@ -90,9 +93,16 @@ std::vector<Sample> &Samples() {
     } benchFiles[] = {{"photo.gif", 1920, 1080, 1, 8, PhotoPixel},
                  {"anim.gif", 480, 360, 30, 6, AnimPixel},
                  {"bilevel.gif", 4096, 4096, 1, 1, BilevelPixel}};
+    if (bench::Smoke()) {  // a quarter of each side of the stills, three frames of the animation
+        for (BenchFile *s : {&benchFiles[0], &benchFiles[2]}) {
+            s->w /= 4;
+            s->h /= 4;
+        }
+        benchFiles[1].frames = 3;
+    }
     for (const BenchFile &s : benchFiles) {
         std::string path = (dir / s.name).string();
-        if (!std::filesystem::exists(path) && !WriteGif(path, s.w, s.h, s.frames, s.bits, s.pixel)) {
+        if (!WriteGif(path, s.w, s.h, s.frames, s.bits, s.pixel)) {
             fprintf(stderr, "cannot write %s\n", path.c_str());
             exit(1);
         }
@@ -130,7 +140,7 @@ void BM_GiflibSlurp(benchmark::State &state) {
 }
 
 std::string OutPath(const char *name) {
-    return (std::filesystem::temp_directory_path() / "medley_gif_bench" / name).string();
+    return bench::Scratch::Path(name);
 }
 
 void BM_CGifFileSave(benchmark::State &state) {

@@ -250,6 +250,8 @@ inline int Abs(int v) { return v < 0 ? -v : v; }
 }  // namespace
 
 HGLOBAL ReduceToPalette(HGLOBAL hDib, int nMode, int bReserve) {
+    const bool refine = (nMode & GIF_REDUCE_REFINE) != 0;
+    nMode &= ~GIF_REDUCE_REFINE;
     int levelBits = 5;
     if (nMode >= 100) {
         levelBits = 6;
@@ -272,6 +274,8 @@ HGLOBAL ReduceToPalette(HGLOBAL hDib, int nMode, int bReserve) {
         return hDib;
     if (src.bits != 24)
         return GIF_REDUCE_BAD_DEPTH;
+    if (refine)
+        return gifcodec::ReduceRefined(src, nMode == 1 || nMode == 3 ? nMode : 2, colours, levelBits);
 
     const int width = src.width, height = src.height;
     BYTE *base;

@@ -281,11 +281,14 @@ int WriteCode(int nCode, LZWSTATE *pState, FIO_FILE *pFile);
 
 /* Reduces a 24-bit bitmap to a new 8-bit one of 256 colours (255 with bReserve) by median cut.
  * nMode 1: no dithering; 3: ordered dithering; others (2): error diffusion; plus 99 (100, 101,
- * 102): a 6-bit histogram instead of 5 bits.  Returns the new block (the source stays the
+ * 102): a 6-bit histogram instead of 5 bits.  With GIF_REDUCE_REFINE or'ed in, the median-cut
+ * palette is then refined by Lloyd's iteration over a 6-bit histogram and every pixel takes
+ * its nearest palette colour (slower, closer to the original).  Returns the new block (the source stays the
  * caller's), the source itself when it is 8-bit, GIF_REDUCE_BAD_DEPTH for other depths,
  * GIF_REDUCE_NO_BLOCK when a block cannot be locked or allocated, 0 when a histogram plane or
  * line buffer cannot be allocated. */
 HGLOBAL ReduceToPalette(HGLOBAL hDib, int nMode, int bReserve);
+#define GIF_REDUCE_REFINE 0x10000
 
 /* Median cut over ppPlanes (one plane per red level of (1 << nLevelBits)^2 counters indexed by
  * green << nLevelBits | blue): fills pRed/pGreen/pBlue and the palette after pHeader, sets
@@ -335,3 +338,7 @@ int CropGifEx(const char *lpszSrc, int x, int y, int nWidth, int nHeight, const 
  * than nColours leaves room for, or a failed write (GetLastError() tells why).
  * NOTES: as ResizeGif, lpszDest may name the source. */
 int ReduceGifColours(const char *lpszSrc, int nColours, const char *lpszDest);
+/* The same; dwFlags 0 or GIF_REDUCE_REFINE: the median cut's entries refined by Lloyd's
+ * iteration and each old entry mapped to its nearest new one, when that is closer to the
+ * original (pixel-weighted squared error). */
+int ReduceGifColoursEx(const char *lpszSrc, int nColours, const char *lpszDest, DWORD dwFlags);

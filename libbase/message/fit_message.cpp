@@ -759,10 +759,10 @@ bool Fitter::Animation(Source &s, long long share)
             // Already within the box: the colours alone are reduced.
             if (colours >= 256)
                 break;
-            if (!ReduceGifColours(s.file.c_str(), colours, out.c_str()))
+            if (!ReduceGifColoursEx(s.file.c_str(), colours, out.c_str(), GIF_REDUCE_REFINE))
                 return Fail("the animation " + fp.name + " cannot be reduced in colours: " + CodeWords(GetLastError()),
                             GetLastError());
-        } else if (colours < 256 && !ReduceGifColours(out.c_str(), colours, out.c_str())) {
+        } else if (colours < 256 && !ReduceGifColoursEx(out.c_str(), colours, out.c_str(), GIF_REDUCE_REFINE)) {
             return Fail("the animation " + fp.name + " cannot be reduced in colours: " + CodeWords(GetLastError()),
                         GetLastError());
         }

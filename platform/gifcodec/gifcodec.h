@@ -55,11 +55,10 @@ int InterlacedRow(int k, int height);
 
 /* ---- Decoding --------------------------------------------------------------------------- */
 
-/* LZW input read straight from a sub-block chain that starts at data[start], never past
- * data[size].  Codes come least significant bit first through a 64-bit reservoir.  After the
- * decode, `consumed` is the number of bytes of the chain from its first count byte up to and
- * including its terminator (or up to the end of the data when it has none), and `terminated`
- * tells which. */
+/* LZW input read from a sub-block chain that starts at data[start], never past data[size].
+ * After the decode, `consumed` is the number of bytes of the chain from its first count byte up
+ * to and including its terminator (or up to the end of the data when it has none), and
+ * `terminated` tells which. */
 struct LzwInput {
     const uint8_t *data = nullptr;
     size_t size = 0;
@@ -67,9 +66,6 @@ struct LzwInput {
     // reader state
     size_t pos = 0;        // next unread byte
     size_t blockLeft = 0;  // bytes left in the current sub-block
-    uint64_t acc = 0;      // held bits, lowest first
-    int held = 0;          // number of held bits
-    bool ended = false;    // terminator or end of data reached
     // results
     size_t consumed = 0;
     bool terminated = false;
@@ -80,9 +76,6 @@ struct LzwInput {
         size = n;
         start = pos = s;
         blockLeft = 0;
-        acc = 0;
-        held = 0;
-        ended = false;
         damaged = false;
     }
     /* Skips what is left of the chain and sets consumed / terminated. */
@@ -117,42 +110,6 @@ struct LzwScratch {
  * the table does not hold: the pixels before it stay, the rest keep index 0 and `damaged` is
  * set); 0 only for a code size whose first free code would pass 4095, or no memory. */
 int DecodeLzw(int minCodeSize, LzwInput &in, const LzwRows &rows, LzwScratch *scratch = nullptr);
-
-/* Reads the next code of `codeSize` bits; `endCode` once the chain ends (a zero count byte
- * or the end of the data), leaving the position on the terminator. */
-inline int ReadCode(LzwInput &in, int codeSize, int codeMask, int endCode) {
-    while (in.held < codeSize) {
-        if (in.blockLeft == 0) {
-            if (in.pos >= in.size || in.data[in.pos] == 0) {
-                in.ended = true;
-                return endCode;
-            }
-            in.blockLeft = in.data[in.pos++];
-        }
-        // Take as many bytes of this sub-block as the reservoir holds.
-        size_t avail = in.size - in.pos;
-        if (avail == 0) {
-            in.ended = true;
-            return endCode;
-        }
-        size_t take = size_t((64 - in.held) / 8);
-        if (take > in.blockLeft)
-            take = in.blockLeft;
-        if (take > avail)
-            take = avail;
-        const uint8_t *p = in.data + in.pos;
-        for (size_t k = 0; k < take; ++k) {
-            in.acc |= uint64_t(p[k]) << in.held;
-            in.held += 8;
-        }
-        in.pos += take;
-        in.blockLeft -= take;
-    }
-    int code = int(in.acc & uint64_t(codeMask));
-    in.acc >>= codeSize;
-    in.held -= codeSize;
-    return code;
-}
 
 /* ---- Encoding --------------------------------------------------------------------------- */
 

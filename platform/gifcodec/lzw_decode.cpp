@@ -43,7 +43,22 @@ struct Table {
     uint16_t prefix[4096];
     uint16_t length[4096];
     uint8_t suffix[4096];
+    uint8_t literal[4096 + 16];  // literal[i] = i for the literals: their one-pixel strings
 };
+
+inline bool IsLittleEndian() {
+    const uint16_t one = 1;
+    uint8_t first;
+    memcpy(&first, &one, 1);
+    return first == 1;
+}
+
+inline uint64_t Swap64(uint64_t v) {
+    uint64_t r = 0;
+    for (int k = 0; k < 8; ++k, v >>= 8)
+        r = (r << 8) | (v & 0xFF);
+    return r;
+}
 
 /* Packs `n` pixels into one stored row. */
 void PackRow(uint8_t *dst, const uint8_t *src, int n, int bits) {
@@ -61,9 +76,14 @@ void PackRow(uint8_t *dst, const uint8_t *src, int n, int bits) {
     }
     int i = 0;
     for (; i + 8 <= n; i += 8) {
-        const uint8_t *s = src + i;
-        *dst++ = uint8_t(((s[0] & 1) << 7) | ((s[1] & 1) << 6) | ((s[2] & 1) << 5) | ((s[3] & 1) << 4) |
-                      ((s[4] & 1) << 3) | ((s[5] & 1) << 2) | ((s[6] & 1) << 1) | (s[7] & 1));
+        // The low bits of eight bytes (the first lowest) gathered by one multiplication into
+        // the top byte, the first pixel highest: bit 7 - k comes from byte k alone.
+        uint64_t v;
+        memcpy(&v, src + i, 8);
+        v &= 0x0101010101010101ULL;
+        if (!IsLittleEndian())
+            v = Swap64(v);
+        *dst++ = uint8_t((v * 0x8040201008040201ULL) >> 56);
     }
     if (i < n) {
         uint8_t b = 0;
@@ -97,6 +117,45 @@ void LzwInput::Finish() {
         p = size;
     consumed = p - start;
 }
+
+namespace {
+
+/* Code bytes of the chain gathered into a window of contiguous bytes, so that most refills of
+ * the bit reservoir (in DecodeLzw) are one 8-byte load. */
+constexpr size_t kWindow = 4096;
+struct Window {
+    const uint8_t *p;    // next unread byte
+    const uint8_t *lim;  // end of the bytes gathered
+};
+
+/* Moves the unread bytes [p, lim) to the front of `win` and adds what the chain has next, up
+ * to a full window, leaving the chain position (pos, blockLeft) after the bytes taken.  Kept
+ * out of the decoding loop, whose reader state stays in registers. */
+Window Gather(LzwInput &in, uint8_t *win, const uint8_t *p, const uint8_t *lim) {
+    size_t have = size_t(lim - p);
+    memmove(win, p, have);
+    while (have < kWindow) {
+        if (in.blockLeft == 0) {
+            if (in.pos >= in.size || in.data[in.pos] == 0)
+                break;
+            in.blockLeft = in.data[in.pos++];
+        }
+        size_t n = in.blockLeft;
+        if (n > kWindow - have)
+            n = kWindow - have;
+        if (n > in.size - in.pos)
+            n = in.size - in.pos;
+        if (n == 0)
+            break;
+        memcpy(win + have, in.data + in.pos, n);
+        have += n;
+        in.pos += n;
+        in.blockLeft -= n;
+    }
+    return {win, win + have};
+}
+
+}  // namespace
 
 int DecodeLzw(int minCodeSize, LzwInput &in, const LzwRows &t, LzwScratch *scratch) {
     // Codes are at most 12 bits: clear + 2 must leave room in the table.
@@ -140,9 +199,12 @@ int DecodeLzw(int minCodeSize, LzwInput &in, const LzwRows &t, LzwScratch *scrat
         tab->length[i] = 1;
         tab->suffix[i] = uint8_t(i);
         tab->prefix[i] = 0;
+        tab->start[i] = UINT32_MAX;  // never behind the window: literals come from `literal`
+        tab->literal[i] = uint8_t(i);
     }
 
     const size_t width = size_t(t.width);
+    const size_t compactAt = cap - 4096;
     int rowsDone = 0;
     size_t rs = 0, wp = 0;  // staged pixels not yet in a row are buf[rs, wp)
     uint64_t base = 0;      // absolute output position of buf[0]
@@ -152,115 +214,170 @@ int DecodeLzw(int minCodeSize, LzwInput &in, const LzwRows &t, LzwScratch *scrat
         PackRow(dst, src, int(n), t.bits);
         ++rowsDone;
     };
-    // The string of `code` (not a literal) into buf + wp: copied from its earlier place when
-    // the window still holds it, else rebuilt from the prefix chain.  A short string is moved
-    // as 16 bytes: the source lies before wp and the buffer has room past it, and what lands
-    // beyond the string is overwritten by the pixels that follow.
-    auto putString = [&](int code, int len) {
-        uint64_t at = tab->start[code];
-        uint8_t *dst = buf + wp;
-        if (at >= base) {
-            const uint8_t *src = buf + (at - base);
-            if (len <= 16) {
-                uint8_t chunk[16];
-                memcpy(chunk, src, 16);
-                memcpy(dst, chunk, 16);
-            } else {
-                memcpy(dst, src, size_t(len));
-            }
-            return;
+
+    // Codes, least significant bit first: `acc` holds `held` bits; the bits above them are
+    // zero or the stream's own next bits (a refill ORs the same bits in again).  Away from the
+    // end of the window a refill tops the bits up whether or not they were needed: no branch
+    // on the code lengths, which cannot be predicted.
+    uint8_t win[kWindow];
+    Window w{win, win};
+    uint64_t acc = 0;
+    int held = 0;
+    auto need = [&](int n) {
+        if (w.lim - w.p >= 8) {
+            uint64_t v;
+            memcpy(&v, w.p, 8);
+            if (!IsLittleEndian())
+                v = Swap64(v);
+            acc |= v << held;
+            w.p += (63 - held) >> 3;
+            held |= 56;
+            return true;
         }
-        uint8_t *p = dst + len - 1;
-        while (code >= clear) {
-            *p-- = tab->suffix[code];
-            code = tab->prefix[code];
+        if (held >= n)
+            return true;
+        w = Gather(in, win, w.p, w.lim);
+        while (held <= 56 && w.p < w.lim) {
+            acc |= uint64_t(*w.p++) << held;
+            held += 8;
         }
-        *p = uint8_t(code);
+        return held >= n;
     };
-
-    int codeSize = minCodeSize + 1;
-    int mask = (1 << codeSize) - 1;
-    int next = clear + 2;
-    int prev = -1;
-    uint64_t prevStart = 0;
-    int prevLen = 0;
-
+    auto take = [&](int n, int m) {
+        int code = int(acc & uint64_t(m));
+        acc >>= n;
+        held -= n;
+        return code;
+    };
+    int codeSize, mask, next, growAt, c;
     for (;;) {
-        int c = ReadCode(in, codeSize, mask, end);
-        if (c == end)
-            break;
-        if (c == clear) {
-            next = clear + 2;
-            codeSize = minCodeSize + 1;
-            mask = (1 << codeSize) - 1;
-            prev = -1;
+        // The start of the stream or a clear code: an empty table, then a literal.
+        codeSize = minCodeSize + 1;
+        mask = (1 << codeSize) - 1;
+        growAt = 1 << codeSize;
+        next = clear + 2;
+        if (!need(codeSize))
+            goto done;
+        c = take(codeSize, mask);
+        if (c == clear)
             continue;
+        if (c == end)
+            goto done;
+        if (c > clear) {
+            in.damaged = true;
+            goto done;
         }
-        if (wp + 4096 > cap) {
-            // Keep the pixels not yet in a row and the window of history.
-            size_t from = wp - kHistory;
-            if (from > rs)
-                from = rs;
-            memmove(buf, buf + from, wp - from);
-            wp -= from;
-            rs -= from;
-            base += from;
-        }
-        const uint64_t start = base + wp;
-        int len;
-        if (prev < 0) {
-            // The first code of a stream or after a clear is a literal.
-            if (c >= clear) {
-                in.damaged = true;
-                break;
-            }
-            buf[wp] = uint8_t(c);
-            len = 1;
-        } else {
-            uint8_t firstPixel;
-            if (c < clear) {
-                buf[wp] = uint8_t(c);
-                len = 1;
-                firstPixel = uint8_t(c);
-            } else if (c < next) {
-                len = tab->length[c];
-                putString(c, len);
-                firstPixel = buf[wp];
-            } else if (c == next) {
-                // The string of the previous code followed by its own first pixel.
-                len = prevLen + 1;
-                const uint8_t *src = buf + (prevStart - base);  // just written: in the window
-                memcpy(buf + wp, src, size_t(prevLen));
-                firstPixel = src[0];
-                buf[wp + size_t(prevLen)] = firstPixel;
-            } else {
-                in.damaged = true;  // a code the table has not defined yet
-                break;
-            }
-            if (next < 4096) {
-                // prev's string and this code's first pixel, side by side in the output.
-                tab->start[next] = uint32_t(prevStart);
-                tab->prefix[next] = uint16_t(prev);
-                tab->suffix[next] = firstPixel;
-                tab->length[next] = uint16_t(prevLen + 1);
-                ++next;
-                if (next >= (1 << codeSize) && codeSize < 12) {
-                    ++codeSize;
-                    mask = (1 << codeSize) - 1;
+        if (wp > compactAt)
+            goto compact;
+    literal:
+        buf[wp] = uint8_t(c);
+        {
+            int prev = c;
+            uint64_t prevStart = base + wp;
+            int prevLen = 1;
+            ++wp;
+            for (;;) {
+                while (wp - rs >= width) {
+                    emitRow(buf + rs, width);
+                    rs += width;
+                    if (rowsDone >= t.height)
+                        goto done;
                 }
+                if (!need(codeSize))
+                    goto done;
+                c = take(codeSize, mask);
+                if (wp > compactAt) {
+                    // Keep the pixels not yet in a row and the window of history.
+                    size_t from = wp - kHistory;
+                    if (from > rs)
+                        from = rs;
+                    memmove(buf, buf + from, wp - from);
+                    wp -= from;
+                    rs -= from;
+                    base += from;
+                }
+                const uint64_t start = base + wp;
+                int len;
+                uint8_t firstPixel;
+                if (c < next && unsigned(c - clear) > 1u) {
+                    // A literal, or a string the table holds: copied from its earlier place in
+                    // the output while the window still holds it, else rebuilt from the prefix
+                    // chain.  A short string is moved as 16 bytes: the source lies before wp
+                    // (or in `literal`) and the buffer has room past it; what lands beyond the
+                    // string is overwritten by the pixels that follow.
+                    len = tab->length[c];
+                    const uint32_t at = tab->start[c];
+                    uint8_t *dst = buf + wp;
+                    if (at >= base) {
+                        // Literal or string, chosen without a branch (the two alternate
+                        // unpredictably in a noisy picture).
+                        const uintptr_t fromBuf = uintptr_t(buf) + uintptr_t(at - base);
+                        const uintptr_t fromLiteral = uintptr_t(tab->literal + c);
+                        const uintptr_t literal = uintptr_t(0) - uintptr_t(c < clear);
+                        const uint8_t *src =
+                            reinterpret_cast<const uint8_t *>((fromLiteral & literal) | (fromBuf & ~literal));
+                        if (len <= 16) {
+                            uint8_t chunk[16];
+                            memcpy(chunk, src, 16);
+                            memcpy(dst, chunk, 16);
+                        } else {
+                            memcpy(dst, src, size_t(len));
+                        }
+                    } else {
+                        int code = c;
+                        uint8_t *p = dst + len - 1;
+                        while (code >= clear) {
+                            *p-- = tab->suffix[code];
+                            code = tab->prefix[code];
+                        }
+                        *p = uint8_t(code);
+                    }
+                    firstPixel = *dst;
+                } else if (c == next) {
+                    // The string of the previous code followed by its own first pixel.
+                    len = prevLen + 1;
+                    const uint8_t *src = buf + (prevStart - base);  // just written: in the window
+                    memcpy(buf + wp, src, size_t(prevLen));
+                    firstPixel = src[0];
+                    buf[wp + size_t(prevLen)] = firstPixel;
+                } else if (c == clear) {
+                    break;
+                } else {
+                    if (c != end)
+                        in.damaged = true;  // a code the table has not defined yet
+                    goto done;
+                }
+                if (next < 4096) {
+                    // prev's string and this code's first pixel, side by side in the output.
+                    tab->start[next] = uint32_t(prevStart);
+                    tab->prefix[next] = uint16_t(prev);
+                    tab->suffix[next] = firstPixel;
+                    tab->length[next] = uint16_t(prevLen + 1);
+                    if (++next == growAt && codeSize < 12) {
+                        ++codeSize;
+                        mask = (1 << codeSize) - 1;
+                        growAt = 1 << codeSize;
+                    }
+                }
+                wp += size_t(len);
+                prev = c;
+                prevStart = start;
+                prevLen = len;
             }
         }
-        wp += size_t(len);
-        prev = c;
-        prevStart = start;
-        prevLen = len;
-        while (wp - rs >= width && rowsDone < t.height) {
-            emitRow(buf + rs, width);
-            rs += width;
-        }
-        if (rowsDone >= t.height)
-            break;
+        continue;
+    compact: {
+        size_t from = wp - kHistory;
+        if (from > rs)
+            from = rs;
+        memmove(buf, buf + from, wp - from);
+        wp -= from;
+        rs -= from;
+        base += from;
+        goto literal;
     }
+    }
+done:
     // A stream that ends early leaves its last row partly filled; the rest stays zero.
     if (rowsDone < t.height && wp > rs)
         emitRow(buf + rs, wp - rs);

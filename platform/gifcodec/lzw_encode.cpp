@@ -8,7 +8,8 @@
  * walking down from the root of its first pixel.  The children of a root sit in a direct
  * table (root x pixel -> code: a root has up to `clear` of them); every longer string keeps
  * its children in a child/sibling list (firstChild, nextSibling; kNone ends a list), which
- * stays short.
+ * stays short.  With at most 16 literals (code sizes up to 4) every node has a direct table
+ * instead (node x pixel -> code), small enough to clear when the table starts again.
  *
  * Code sequence: a clear code first; then, for every pixel that does not extend the current
  * string, the string's code.  The code size grows one code late (when next becomes
@@ -51,6 +52,16 @@ struct Tree {
             rootChild[rootUsed[i]] = kNone;
         rootUsedCount = 0;
     }
+};
+
+/* For code sizes up to kSmallCodeSize every node has a direct table of children,
+ * [code * clear + pixel] -> code: one load per pixel, whatever the string. */
+constexpr int kSmallCodeSize = 4;
+struct SmallTree {
+    uint16_t child[4096 * (1u << kSmallCodeSize)];
+    /* Unlinks the children of the codes below `next` (the rest were never linked since the
+     * whole table was cleared at the start). */
+    void Reset(unsigned next, unsigned clear) { memset(child, 0xFF, sizeof(uint16_t) * next * clear); }
 };
 
 /* Raw code bytes, cut into sub-blocks when written.  The raw run holds up to 256 whole
@@ -154,6 +165,94 @@ void UnpackRow(uint8_t *dst, const uint8_t *src, int width, int bits) {
         memcpy(dst + x, kBits.pixels[src[x >> 3]], 8);
 }
 
+/* The code state of one stream: the next free code, the code size and when it grows. */
+struct Codes {
+    unsigned clear, next, grow;
+    int m, codeSize;
+    explicit Codes(int minCodeSize) : clear(1u << minCodeSize), m(minCodeSize) { Restart(); }
+    void Restart() {
+        codeSize = m + 1;
+        grow = (1u << codeSize) + 1;
+        next = clear + 2;
+    }
+    /* Counts a new string; true when the table is full and a clear code must follow. */
+    bool Added() {
+        ++next;
+        if (next == grow) {
+            ++codeSize;
+            grow = (1u << codeSize) + 1;
+        }
+        return next == unsigned(kFirstFreeLimit);
+    }
+};
+
+/* Encodes the pixels px[0, n) after the string `prefix`; returns the string left pending. */
+unsigned EncodeSmall(const uint8_t *px, int n, unsigned prefix, SmallTree *tree, Codes &codes, BitSink &sink) {
+    uint16_t *const child = tree->child;
+    const unsigned clear = codes.clear;
+    for (int x = 0; x < n; ++x) {
+        const uint8_t c = px[x];
+        uint16_t &link = child[prefix * clear + c];
+        if (link != kNone) {
+            prefix = link;
+            continue;
+        }
+        link = uint16_t(codes.next);
+        sink.Put(prefix, codes.codeSize);
+        prefix = c;
+        if (codes.Added()) {
+            sink.Put(clear, codes.codeSize);
+            tree->Reset(codes.next, clear);
+            codes.Restart();
+        }
+    }
+    return prefix;
+}
+
+unsigned EncodeLarge(const uint8_t *px, int n, unsigned prefix, Tree *tree, Codes &codes, BitSink &sink) {
+    Node *const nodes = tree->node;
+    uint16_t *const roots = tree->rootChild;
+    const unsigned clear = codes.clear;
+    for (int x = 0; x < n; ++x) {
+        const uint8_t c = px[x];
+        uint16_t *link;  // where the new string would be linked
+        if (prefix < clear) {
+            const unsigned slot = prefix * clear + c;
+            link = &roots[slot];
+            if (*link != kNone) {
+                prefix = *link;
+                continue;
+            }
+            tree->rootUsed[tree->rootUsedCount++] = uint16_t(slot);
+        } else {
+            link = &nodes[prefix].firstChild;
+            unsigned node = *link;
+            while (node != kNone && nodes[node].pixel != c) {
+                link = &nodes[node].nextSibling;
+                node = *link;
+            }
+            if (node != kNone) {
+                prefix = node;
+                continue;
+            }
+        }
+        // A new string: prefix + c becomes code `next`.
+        const unsigned next = codes.next;
+        *link = uint16_t(next);
+        nodes[next].pixel = c;
+        nodes[next].firstChild = kNone;
+        nodes[next].nextSibling = kNone;
+        sink.Put(prefix, codes.codeSize);
+        prefix = c;
+        if (codes.Added()) {
+            sink.Put(clear, codes.codeSize);
+            tree->Reset();
+            codes.Restart();
+        }
+    }
+    return prefix;
+}
+
 }  // namespace
 
 int EncodeLzw(int colourBits, const LzwRows &rows, const LzwOutput &out) {
@@ -165,8 +264,11 @@ int EncodeLzw(int colourBits, const LzwRows &rows, const LzwOutput &out) {
     const unsigned end = clear + 1;
     const int width = rows.width;
     const int height = rows.height;
+    const bool small = m <= kSmallCodeSize;
+    // Every pixel must be a literal of this code size: checked unless the depth ensures it.
+    const bool check = (1 << rows.bits) > int(clear);
 
-    Tree *tree = static_cast<Tree *>(malloc(sizeof(Tree)));
+    void *tree = malloc(small ? sizeof(SmallTree) : sizeof(Tree));
     uint8_t *line = static_cast<uint8_t *>(malloc(size_t(width) + 8));
     BitSink sink(out);
     if (!tree || !line || !sink.Alloc()) {
@@ -174,16 +276,15 @@ int EncodeLzw(int colourBits, const LzwRows &rows, const LzwOutput &out) {
         free(line);
         return kLzwWriteFailed;
     }
-    tree->Start(clear);
-    Node *const nodes = tree->node;
-    uint16_t *const roots = tree->rootChild;
+    Codes codes(m);
+    if (small)
+        static_cast<SmallTree *>(tree)->Reset(4096, clear);
+    else
+        static_cast<Tree *>(tree)->Start(clear);
 
-    int codeSize = m + 1;
-    unsigned next = clear + 2;
-    unsigned grow = (1u << codeSize) + 1;  // next value at which the code size grows
     unsigned prefix = 0;
     int result = kLzwOk;
-    sink.Put(clear, codeSize);
+    sink.Put(clear, codes.codeSize);
 
     for (int k = 0; k < height && result == kLzwOk; ++k) {
         int r = rows.interlaced ? InterlacedRow(k, height) : k;
@@ -193,8 +294,7 @@ int EncodeLzw(int colourBits, const LzwRows &rows, const LzwOutput &out) {
             UnpackRow(line, src, width, rows.bits);
             px = line;
         }
-        if (m < 8) {
-            // Every pixel must be a literal of this code size.
+        if (check) {
             unsigned any = 0;
             for (int x = 0; x < width; ++x)
                 any |= px[x];
@@ -206,55 +306,16 @@ int EncodeLzw(int colourBits, const LzwRows &rows, const LzwOutput &out) {
         int x = 0;
         if (k == 0)
             prefix = px[x++];
-        for (; x < width; ++x) {
-            const uint8_t c = px[x];
-            uint16_t *link;  // where the new string would be linked
-            if (prefix < clear) {
-                const unsigned slot = prefix * clear + c;
-                link = &roots[slot];
-                if (*link != kNone) {
-                    prefix = *link;
-                    continue;
-                }
-                tree->rootUsed[tree->rootUsedCount++] = uint16_t(slot);
-            } else {
-                link = &nodes[prefix].firstChild;
-                unsigned node = *link;
-                while (node != kNone && nodes[node].pixel != c) {
-                    link = &nodes[node].nextSibling;
-                    node = *link;
-                }
-                if (node != kNone) {
-                    prefix = node;
-                    continue;
-                }
-            }
-            // A new string: prefix + c becomes code `next`.
-            *link = uint16_t(next);
-            nodes[next].pixel = c;
-            nodes[next].firstChild = kNone;
-            nodes[next].nextSibling = kNone;
-            ++next;
-            sink.Put(prefix, codeSize);
-            prefix = c;
-            if (next == grow) {
-                ++codeSize;
-                grow = (1u << codeSize) + 1;
-            }
-            if (next == unsigned(kFirstFreeLimit)) {
-                sink.Put(clear, codeSize);
-                tree->Reset();
-                codeSize = m + 1;
-                grow = (1u << codeSize) + 1;
-                next = clear + 2;
-            }
-        }
+        if (small)
+            prefix = EncodeSmall(px + x, width - x, prefix, static_cast<SmallTree *>(tree), codes, sink);
+        else
+            prefix = EncodeLarge(px + x, width - x, prefix, static_cast<Tree *>(tree), codes, sink);
         if (sink.failed())
             result = kLzwWriteFailed;
     }
     if (result == kLzwOk) {
-        sink.Put(prefix, codeSize);
-        sink.Put(end, codeSize);
+        sink.Put(prefix, codes.codeSize);
+        sink.Put(end, codes.codeSize);
         if (!sink.Finish())
             result = kLzwWriteFailed;
     }

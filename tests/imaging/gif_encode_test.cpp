@@ -152,55 +152,62 @@ TEST_F(GifWrite, OneColourBitWritesCodeSizeTwo) {
 }
 
 TEST_F(GifWrite, CodeStreamClearsBeforeCode4094) {
-    // Noise over 256 colours fills the string table several times.
-    const int w = 300, h = 120;
-    std::vector<int> px(size_t(w) * h);
-    uint32_t v = 12345;
-    for (auto &p : px) {
-        v = v * 1103515245u + 12345u;
-        p = int((v >> 16) & 0xFF);
-    }
-    CGifFile gif;
-    Bytes b = Header(w, h, 8);
-    Image(b, 0, 0, w, h, Pattern(w, h, 7), 8);
-    b.push_back(0x3B);
-    ASSERT_EQ(1, gif.Load(Write(b).c_str()));
-    GIFFRAMEINFO info;
-    gif.GetFrame(0, &info);
-    Bytes table = Table(256);
-    ASSERT_EQ(1, gif.SetFrame(MakeDib(w, h, 8, 256, px, table), &info, 0));
-    std::string out = dir.file("noise.gif");
-    ASSERT_EQ(1, gif.Save(out.c_str()));
-    Bytes data = FirstImageData(Read(out), 256);
-    ASSERT_EQ(8, data[0]);
-    Bytes chain(data.begin() + 1, data.end());
-    bool terminated = false;
-    auto codes = ReadCodes(chain, 8, &terminated);
-    EXPECT_TRUE(terminated);
-    ASSERT_GT(codes.size(), 2u);
-    EXPECT_EQ(256, codes.front().first);
-    EXPECT_EQ(257, codes.back().first);
-    // Between two clears: one code for each string the encoder assigns, 258 .. 4093, so
-    // 4094 - 258 codes; never a code above 4093.
-    int clears = 0, run = 0;
-    for (size_t i = 1; i < codes.size(); ++i) {
-        EXPECT_LT(codes[i].first, 4094);
-        if (codes[i].first == 256) {
-            EXPECT_EQ(4094 - 258, run) << "clear at code " << i;
-            ++clears;
-            run = 0;
-        } else if (codes[i].first != 257) {
-            ++run;
+    // Noise fills the string table several times, at each code size's own way of keeping it
+    // (one bit: code size 2; four bits; eight bits); the chain runs over many sub-blocks.
+    struct Case {
+        int bits, w, h;
+    } cases[] = {{1, 640, 400}, {4, 400, 240}, {8, 300, 120}};
+    for (const Case &k : cases) {
+        SCOPED_TRACE(k.bits);
+        const int w = k.w, h = k.h, colours = 1 << k.bits, m = k.bits < 2 ? 2 : k.bits;
+        const int clear = 1 << m;
+        std::vector<int> px(size_t(w) * h);
+        uint32_t v = 12345;
+        for (auto &p : px) {
+            v = v * 1103515245u + 12345u;
+            p = int((v >> 16) % unsigned(colours));
         }
-    }
-    EXPECT_GE(clears, 3);
-    // And the whole chain is the one the reference encoder gives with a clear at 4094.
-    EXPECT_EQ(SubBlocks(Lzw(px, 8, true, 4094)), chain);
+        CGifFile gif;
+        Bytes b = Header(w, h, k.bits);
+        Image(b, 0, 0, w, h, Pattern(w, h, colours), m);
+        b.push_back(0x3B);
+        ASSERT_EQ(1, gif.Load(Write(b).c_str()));
+        GIFFRAMEINFO info;
+        gif.GetFrame(0, &info);
+        ASSERT_EQ(1, gif.SetFrame(MakeDib(w, h, k.bits, colours, px, Table(colours)), &info, 0));
+        std::string out = dir.file("noise.gif");
+        ASSERT_EQ(1, gif.Save(out.c_str()));
+        Bytes data = FirstImageData(Read(out), colours);
+        ASSERT_EQ(m, data[0]);
+        Bytes chain(data.begin() + 1, data.end());
+        bool terminated = false;
+        auto codes = ReadCodes(chain, m, &terminated);
+        EXPECT_TRUE(terminated);
+        ASSERT_GT(codes.size(), 2u);
+        EXPECT_EQ(clear, codes.front().first);
+        EXPECT_EQ(clear + 1, codes.back().first);
+        // Between two clears: one code for each string the encoder assigns, clear + 2 ..
+        // 4093; never a code above 4093.
+        int clears = 0, run = 0;
+        for (size_t i = 1; i < codes.size(); ++i) {
+            EXPECT_LT(codes[i].first, 4094);
+            if (codes[i].first == clear) {
+                EXPECT_EQ(4094 - (clear + 2), run) << "clear at code " << i;
+                ++clears;
+                run = 0;
+            } else if (codes[i].first != clear + 1) {
+                ++run;
+            }
+        }
+        EXPECT_GE(clears, 3);
+        // And the whole chain is the one the reference encoder gives with a clear at 4094.
+        EXPECT_EQ(SubBlocks(Lzw(px, m, true, 4094)), chain);
 
-    CGifFile back;
-    ASSERT_EQ(1, back.Load(out.c_str()));
-    std::string why;
-    EXPECT_TRUE(SameFrames(gif, back, &why)) << why;
+        CGifFile back;
+        ASSERT_EQ(1, back.Load(out.c_str()));
+        std::string why;
+        EXPECT_TRUE(SameFrames(gif, back, &why)) << why;
+    }
 }
 
 TEST_F(GifWrite, StreamOf255BytesIsOneFullSubBlock) {

@@ -3,6 +3,7 @@
  * of mapping pixels (plain, ordered dithering, error diffusion), at both histogram precisions.
  */
 #include <gtest/gtest.h>
+#include <math.h>
 #include <stdlib.h>
 #include <string.h>
 
@@ -314,6 +315,95 @@ TEST(GifReduce, ReserveLeavesTheLastEntryUnused) {
             EXPECT_LT(highest, 255);
         else
             EXPECT_EQ(255, highest);
+    }
+}
+
+/* Two pictures of 320 x 200 for the quality of the refined mode: photo-like (gradients, soft
+ * discs, grain) and screen-like (flat panels, dark text strokes, hard-edged discs). */
+std::vector<Rgb> QualityPicture(bool photo) {
+    std::vector<Rgb> px;
+    uint32_t v = 7;
+    for (int y = 0; y < 200; ++y)
+        for (int x = 0; x < 320; ++x) {
+            v = v * 1103515245u + 12345u;
+            int grain = int((v >> 16) % 17) - 8;
+            auto c = [](int n) { return n < 0 ? 0 : n > 255 ? 255 : n; };
+            if (photo) {
+                int dx = x - 120, dy = y - 90;
+                bool disc = dx * dx + dy * dy < 60 * 60;
+                px.push_back({c((disc ? 220 : x * 255 / 320) + grain), c((disc ? 90 + dy : y * 255 / 200) + grain),
+                              c((x + y) * 255 / 520 / 2 + 60 + grain)});
+            } else {
+                int dx = x % 80 - 40, dy = y % 50 - 25;
+                int panel = (x / 80 + y / 50) % 4;
+                Rgb flat[4] = {{236, 236, 236}, {255, 255, 255}, {30 + y / 4, 60 + y / 2, 140 + y / 4}, {245, 245, 250}};
+                Rgb p = flat[panel];
+                if (dx * dx + dy * dy < 15 * 15)
+                    p = {(x / 80) * 40 % 256, (y / 50) * 50 % 256, 200 - (x / 80) * 20};
+                if (y % 50 > 42 && (x * 7 + y) % 5 < 2)
+                    p = {20, 20, 20};
+                px.push_back(p);
+            }
+        }
+    return px;
+}
+
+double Psnr(const std::vector<Rgb> &px, const Frame &f) {
+    double sq = 0;
+    for (size_t i = 0; i < px.size(); ++i) {
+        Rgb q = PaletteAt(f, f.pixel(int(i % 320), int(i / 320)));
+        sq += double((px[i].r - q.r) * (px[i].r - q.r) + (px[i].g - q.g) * (px[i].g - q.g) +
+                     (px[i].b - q.b) * (px[i].b - q.b));
+    }
+    return 10 * log10(255.0 * 255.0 / (sq / (3.0 * double(px.size()))));
+}
+
+/* Root mean square of the difference of the 8 x 8 blocks' mean colours: what diffusion keeps. */
+double BlockError(const std::vector<Rgb> &px, const Frame &f) {
+    double sq = 0;
+    int blocks = 0;
+    for (int by = 0; by < 200; by += 8)
+        for (int bx = 0; bx < 320; bx += 8, ++blocks) {
+            double d[3] = {0, 0, 0};
+            for (int y = by; y < by + 8; ++y)
+                for (int x = bx; x < bx + 8; ++x) {
+                    const Rgb &a = px[size_t(y) * 320 + x];
+                    Rgb q = PaletteAt(f, f.pixel(x, y));
+                    d[0] += a.r - q.r;
+                    d[1] += a.g - q.g;
+                    d[2] += a.b - q.b;
+                }
+            for (double v : d)
+                sq += (v / 64) * (v / 64);
+        }
+    return sqrt(sq / (3.0 * blocks));
+}
+
+TEST(GifReduce, RefinedModeComesCloserToTheOriginal) {
+    // PSNR in dB: the refined mode reaches `floor`, and passes the median cut of the same
+    // mapping by `gain`.
+    struct Case {
+        bool photo;
+        int mode;
+        double floor, gain;
+    } cases[] = {{true, 1, 35.0, 5.5}, {true, 2, 33.0, 3.0}, {false, 1, 50.5, 10.0}, {false, 2, 48.5, 10.0}};
+    for (const Case &k : cases) {
+        SCOPED_TRACE(testing::Message() << (k.photo ? "photo" : "screen") << " mode " << k.mode);
+        std::vector<Rgb> px = QualityPicture(k.photo);
+        Reduced plain(TrueColour(320, 200, px), k.mode), refined(TrueColour(320, 200, px), k.mode | GIF_REDUCE_REFINE);
+        ASSERT_TRUE(plain.ok());
+        ASSERT_TRUE(refined.ok());
+        Frame a(plain.h), b(refined.h);
+        EXPECT_EQ(256u, b.bih()->biClrUsed);
+        double before = Psnr(px, a), after = Psnr(px, b);
+        EXPECT_GE(after, k.floor) << "median cut " << before;
+        EXPECT_GE(after - before, k.gain) << before << " -> " << after;
+        if (k.mode == 2) {
+            // Diffusion keeps the local mean colour better than plain mapping does.
+            Reduced flat(TrueColour(320, 200, px), 1 | GIF_REDUCE_REFINE);
+            Frame c(flat.h);
+            EXPECT_LT(BlockError(px, b), 0.7 * BlockError(px, c)) << BlockError(px, c);
+        }
     }
 }
 

@@ -1,7 +1,7 @@
 /*
  * medley gif resize IN OUT --box WxH           shrink an animation into a box
  * medley gif crop IN OUT --rect X,Y,W,H        cut a rectangle out of an animation
- * medley gif quantize IN OUT.gif [--dither none|ordered|diffusion] [--fine]
+ * medley gif quantize IN OUT.gif [--dither none|ordered|diffusion] [--fine] [--refine]
  *                                              a picture reduced to 256 colours, as a GIF
  * medley gif make OUT.gif FRAME... [--delay N] an animation from pictures
  * medley gif resave IN OUT                     read a GIF and write it back
@@ -159,10 +159,12 @@ bool SaveGif(CGifFile &gif, const std::string &out, const char *label) {
     return ok != 0;
 }
 
-void Quantize(const std::string &in, const std::string &out, const std::string &dither, bool fine) {
+void Quantize(const std::string &in, const std::string &out, const std::string &dither, bool fine, bool refine) {
     int mode = dither == "none" ? 1 : dither == "ordered" ? 3 : 2;
     if (fine)
         mode += 99;
+    if (refine)
+        mode |= GIF_REDUCE_REFINE;
     HGLOBAL pic = OpenTrueColour(in);
     if (!pic) {
         medley::Fail("cannot read picture " + in);
@@ -271,6 +273,7 @@ void Setup(CLI::App &app) {
     static std::string in, out, box, rect, dither = "diffusion";
     static std::vector<std::string> frames;
     static bool fine = false;
+    static bool refine = false;
     static int delay = 10;
 
     auto *resize = gif->add_subcommand("resize", "Shrink an animation so that its screen fits a box");
@@ -291,7 +294,9 @@ void Setup(CLI::App &app) {
     quantize->add_option("--dither", dither, "none, ordered or diffusion (default)")
         ->check(CLI::IsMember({"none", "ordered", "diffusion"}));
     quantize->add_flag("--fine", fine, "a finer colour histogram (6 bits a channel instead of 5)");
-    quantize->callback([] { Quantize(in, out, dither, fine); });
+    quantize->add_flag("--refine", refine,
+                       "refine the palette (k-means over the histogram) and map each pixel to its nearest colour");
+    quantize->callback([] { Quantize(in, out, dither, fine, refine); });
 
     auto *make = gif->add_subcommand("make", "Make an animation from pictures (each fitted to the first one's size)");
     make->add_option("OUT", out, "GIF file to write")->required();
