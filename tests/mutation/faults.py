@@ -276,8 +276,6 @@ FAULTS += [
         'if (ok && hasGlobal && !info.hasLocalTable) {', 'if (ok && hasGlobal) {'),
     gif('insert-red-for-blue', 'the merged colours have red and blue swapped', FRM,
         'quads[i].rgbRed = colours[3 * i];', 'quads[i].rgbRed = colours[3 * i + 2];'),
-    gif('insert-all-entries', 'a bitmap\'s used-colour count is ignored', FRM,
-        'n = v.bih->biClrUsed ? int(v.bih->biClrUsed) : 1 << v.bits;', 'n = 1 << v.bits;'),
     gif('merge-threshold-9', 'a colour 10 from an entry counts as new', FRM, ') > 10;', ') > 9;'),
     gif('merge-against-appended', 'a frame colour near one just appended is left out', FRM,
         'for (int j = 0; j < nStart && distinct; ++j)', 'for (int j = 0; j < nStart + appended && distinct; ++j)'),
