@@ -340,17 +340,18 @@ TEST(GifReduce, OrderedDitheringOfWhiteKeepsThePlainCandidate) {
 }
 
 TEST(GifReduce, ReserveLeavesTheLastEntryUnused) {
+    // 1024 cells, all of red 0: more than 256 boxes' worth, every entry's red 0.
     std::vector<Rgb> px;
-    for (int y = 0; y < 64; ++y)
-        for (int x = 0; x < 64; ++x)
-            px.push_back({x * 4, y * 4, (x * y) & 255});
+    for (int y = 0; y < 32; ++y)
+        for (int x = 0; x < 32; ++x)
+            px.push_back({0, y * 8, x * 8});
     for (int reserve : {0, 1}) {
-        Reduced r(TrueColour(64, 64, px), 1, reserve);
+        Reduced r(TrueColour(32, 32, px), 1, reserve);
         ASSERT_TRUE(r.ok());
         Frame f(r.h);
         int highest = 0;
-        for (int i = 0; i < 64 * 64; ++i)
-            highest = std::max(highest, f.pixel(i % 64, i / 64));
+        for (int i = 0; i < 32 * 32; ++i)
+            highest = std::max(highest, f.pixel(i % 32, i / 32));
         if (reserve) {
             EXPECT_LT(highest, 255);
             // Entry 255 is the padding grey: the least value that is no red of entries 0..254.
