@@ -16,6 +16,20 @@ namespace testkit {
 
 inline size_t DibStride(int w, int bits) { return ((size_t(w) * bits + 7) / 8 + 3) & ~size_t(3); }
 
+/* The header of an uncompressed w x h bitmap at `bits` (bottom-up for h > 0). */
+inline BITMAPINFOHEADER InfoHeader(int w, int h, int bits)
+{
+    BITMAPINFOHEADER bih;
+    memset(&bih, 0, sizeof bih);
+    bih.biSize = sizeof bih;
+    bih.biWidth = w;
+    bih.biHeight = h;
+    bih.biPlanes = 1;
+    bih.biBitCount = WORD(bits);
+    bih.biCompression = BI_RGB;
+    return bih;
+}
+
 /* A new zeroed DIB block of w x h at `bits` with `colours` palette entries, its header filled
  * in; *base is the locked block (the caller unlocks it). */
 inline HGLOBAL DibBlock(int w, int h, int bits, int colours, BYTE **base)
@@ -24,11 +38,7 @@ inline HGLOBAL DibBlock(int w, int h, int bits, int colours, BYTE **base)
     HGLOBAL hDib = BaseMemAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, DWORD(40 + 4 * size_t(colours) + stride * size_t(h)));
     BYTE *p = static_cast<BYTE *>(BaseMemLock(hDib));
     BITMAPINFOHEADER *bih = reinterpret_cast<BITMAPINFOHEADER *>(p);
-    bih->biSize = 40;
-    bih->biWidth = w;
-    bih->biHeight = h;
-    bih->biPlanes = 1;
-    bih->biBitCount = WORD(bits);
+    *bih = InfoHeader(w, h, bits);
     bih->biSizeImage = DWORD(stride * size_t(h));
     bih->biClrUsed = DWORD(colours);
     *base = p;
