@@ -311,7 +311,7 @@ FAULTS += [
     gif('crop-wider-than-screen', 'a crop wider than the screen is taken', RWK, 'if (nWidth > W || ', 'if ('),
     gif('crop-frame-rows', 'a frame is cut from the rectangle\'s row, not its own', RWK,
         'hCut = CropDib(hFrame, cl - l, ct - t,', 'hCut = CropDib(hFrame, cl - l, ct,'),
-    gif('pad-grey-zero', 'the padding grey is always 0', RED, 'while (v < 255 && usedRed[v])\n            ++v;', ''),
+    gif('pad-grey-zero', 'the padding grey is always 0', RED, 'while (v < 255 && usedRed[v])', 'while (v < 0 && usedRed[v])'),
     gif('pad-skips-last-entry', 'the padding grey may be the last entry\'s red', RED,
         'for (int i = 0; i < count; ++i)\n            usedRed[pRed[i]] = true;',
         'for (int i = 0; i + 1 < count; ++i)\n            usedRed[pRed[i]] = true;'),
