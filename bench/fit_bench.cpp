@@ -2,8 +2,8 @@
  * A folder fitted into a carrier's budget: ten camera photos (4000 x 3000 JPEG) and one
  * animation of 60 frames (320 x 240, 256 colours, transparency) composed and fitted into
  * 300 KiB (FitFolder), as `medley pack FOLDER OUT --max-size 300k` does.  The files are made
- * once at start-up; each iteration writes the message anew.  Counters: the message's octets
- * and the octets read from the folder.
+ * once at start-up (the photos as the fitting tests make theirs); each iteration writes the
+ * message anew.  Counters: the message's octets and the octets read from the folder.
  */
 #include <benchmark/benchmark.h>
 #include <stdio.h>
@@ -19,6 +19,7 @@
 #include "filefun.h"
 #include "fit.h"
 #include "gif.h"
+#include "picture_files.h"
 #include "pixkit.h"
 
 namespace {
@@ -26,33 +27,7 @@ namespace {
 std::string g_folder, g_work, g_out;
 long long g_input = 0;
 
-HGLOBAL PhotoDib(int w, int h, unsigned seed)
-{
-    size_t stride = (size_t(w) * 3 + 3) & ~size_t(3);
-    HGLOBAL hDib = BaseMemAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, DWORD(40 + stride * h));
-    BYTE *p = static_cast<BYTE *>(BaseMemLock(hDib));
-    BITMAPINFOHEADER *bih = reinterpret_cast<BITMAPINFOHEADER *>(p);
-    bih->biSize = 40;
-    bih->biWidth = w;
-    bih->biHeight = h;
-    bih->biPlanes = 1;
-    bih->biBitCount = 24;
-    bih->biSizeImage = DWORD(stride * h);
-    unsigned r = seed;
-    for (int y = 0; y < h; ++y) {
-        BYTE *row = p + 40 + stride * size_t(y);
-        for (int x = 0; x < w; ++x) {
-            r = r * 1103515245u + 12345u;
-            int grain = int((r >> 16) & 15) - 8;
-            int cx = (x - w / 2) / 16, cy = (y - h / 3) / 16;
-            int v[3] = {x * 255 / w + grain, y * 255 / h + grain, ((cx * cx + cy * cy) & 255) / 2 + 60 + grain};
-            for (int k = 0; k < 3; ++k)
-                row[3 * x + k] = BYTE(v[k] < 0 ? 0 : v[k] > 255 ? 255 : v[k]);
-        }
-    }
-    BaseMemUnlock(hDib);
-    return hDib;
-}
+using testkit::PhotoDib;
 
 bool WriteBlock(const std::string &path, HGLOBAL block, DWORD n)
 {
@@ -79,17 +54,9 @@ bool MakeAnimation(const std::string &path)
         return false;
     for (int f = 0; f < 60; ++f) {
         const int w = 320, h = 240;
-        size_t stride = (size_t(w) + 3) & ~size_t(3);
-        HGLOBAL d = BaseMemAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, DWORD(40 + 1024 + stride * h));
-        BYTE *p = static_cast<BYTE *>(BaseMemLock(d));
-        BITMAPINFOHEADER *bih = reinterpret_cast<BITMAPINFOHEADER *>(p);
-        bih->biSize = 40;
-        bih->biWidth = w;
-        bih->biHeight = h;
-        bih->biPlanes = 1;
-        bih->biBitCount = 8;
-        bih->biClrUsed = 256;
-        bih->biSizeImage = DWORD(stride * h);
+        const size_t stride = testkit::DibStride(w, 8);
+        BYTE *p;
+        HGLOBAL d = testkit::DibBlock(w, h, 8, 256, &p);
         RGBQUAD *q = reinterpret_cast<RGBQUAD *>(p + 40);
         for (int i = 0; i < 256; ++i)
             q[i] = RGBQUAD{table[3 * size_t(i) + 2], table[3 * size_t(i) + 1], table[3 * size_t(i)], 0};

@@ -9,6 +9,7 @@
 
 #include <vector>
 
+#include "picture_files.h"
 #include "testkit.h"
 
 namespace {
@@ -17,12 +18,7 @@ BITMAPINFO Header(int w, int h, int bits)
 {
     BITMAPINFO bi;
     memset(&bi, 0, sizeof bi);
-    bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    bi.bmiHeader.biWidth = w;
-    bi.bmiHeader.biHeight = h;
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = WORD(bits);
-    bi.bmiHeader.biCompression = BI_RGB;
+    bi.bmiHeader = testkit::InfoHeader(w, h, bits);
     return bi;
 }
 

@@ -8,6 +8,7 @@
 
 #include <vector>
 
+#include "picture_files.h"
 #include "testkit.h"
 
 namespace {
@@ -21,12 +22,7 @@ Dib Header(int width, int height, int bpp)
 {
     Dib d;
     memset(&d, 0, sizeof d);
-    d.h.biSize = sizeof(BITMAPINFOHEADER);
-    d.h.biWidth = width;
-    d.h.biHeight = height;
-    d.h.biPlanes = 1;
-    d.h.biBitCount = (WORD)bpp;
-    d.h.biCompression = BI_RGB;
+    d.h = testkit::InfoHeader(width, height, bpp);
     return d;
 }
 

@@ -10,32 +10,24 @@
 
 #include "basemem.h"
 #include "dib.h"
+#include "picture_files.h"
 #include "pixkit.h"
 #include "testkit.h"
 
 namespace {
 
-size_t StrideOf(int w, int bits) { return ((size_t(w) * bits + 7) / 8 + 3) & ~size_t(3); }
+using testkit::DibStride;
 
 /* An 8-bit (or 1/4-bit) DIB whose image row y (from the top) is given by rows[y] (raw bytes). */
 HGLOBAL MakeDib(int w, int bits, const std::vector<std::vector<BYTE>> &rows, int colours = 0) {
-    int h = int(rows.size());
-    if (!colours)
-        colours = 1 << bits;
-    size_t stride = StrideOf(w, bits);
-    HGLOBAL hd = BaseMemAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, DWORD(40 + 4 * colours + stride * size_t(h)));
-    BYTE *p = static_cast<BYTE *>(BaseMemLock(hd));
+    const int h = int(rows.size());
+    BYTE *p;
+    HGLOBAL hd = testkit::DibBlock(w, h, bits, colours ? colours : 1 << bits, &p);
     BITMAPINFOHEADER *bih = reinterpret_cast<BITMAPINFOHEADER *>(p);
-    bih->biSize = 40;
-    bih->biWidth = w;
-    bih->biHeight = h;
-    bih->biPlanes = 1;
-    bih->biBitCount = WORD(bits);
-    bih->biSizeImage = DWORD(stride * size_t(h));
     bih->biXPelsPerMeter = 2835;
-    bih->biClrUsed = DWORD(colours);
     for (int y = 0; y < h; ++y)
-        memcpy(p + 40 + 4 * colours + size_t(h - 1 - y) * stride, rows[size_t(y)].data(), rows[size_t(y)].size());
+        memcpy(p + 40 + 4 * bih->biClrUsed + size_t(h - 1 - y) * DibStride(w, bits), rows[size_t(y)].data(),
+               rows[size_t(y)].size());
     BaseMemUnlock(hd);
     return hd;
 }
@@ -52,7 +44,7 @@ struct Locked {
     }
     const BITMAPINFOHEADER *bih() const { return reinterpret_cast<const BITMAPINFOHEADER *>(p); }
     const BYTE *row(int y) const {
-        return p + 40 + 4 * bih()->biClrUsed + size_t(bih()->biHeight - 1 - y) * StrideOf(bih()->biWidth, bih()->biBitCount);
+        return p + 40 + 4 * bih()->biClrUsed + size_t(bih()->biHeight - 1 - y) * DibStride(bih()->biWidth, bih()->biBitCount);
     }
 };
 
@@ -129,18 +121,7 @@ TEST(DibCrop, NegativeYGivesZeroRowsOnTop) {
 TEST(DibCrop, StartInsideAByteKeepsTheLeftEdge) {
     // 1-bit 0b10110011 0b1: from x = 3, five pixels 1 0 0 1 1; 4-bit 0x12 0x34: from x = 1,
     // the nibbles 2 3 4.
-    HGLOBAL one = BaseMemAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, 40 + 8 + 4);
-    BYTE *p = static_cast<BYTE *>(BaseMemLock(one));
-    BITMAPINFOHEADER *bih = reinterpret_cast<BITMAPINFOHEADER *>(p);
-    bih->biSize = 40;
-    bih->biWidth = 9;
-    bih->biHeight = 1;
-    bih->biPlanes = 1;
-    bih->biBitCount = 1;
-    bih->biClrUsed = 2;
-    p[48] = 0xB3;
-    p[49] = 0x80;
-    BaseMemUnlock(one);
+    HGLOBAL one = MakeDib(9, 1, {{0xB3, 0x80}}, 2);
     Locked c(CropDib(one, 3, 0, 5, 1));
     ASSERT_TRUE(c.p);
     EXPECT_EQ(0x98, c.row(0)[0]);
@@ -149,18 +130,7 @@ TEST(DibCrop, StartInsideAByteKeepsTheLeftEdge) {
     EXPECT_EQ(0xC0, past.row(0)[0]);
     BaseMemFree(one);
 
-    HGLOBAL four = BaseMemAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, 40 + 64 + 4);
-    p = static_cast<BYTE *>(BaseMemLock(four));
-    bih = reinterpret_cast<BITMAPINFOHEADER *>(p);
-    bih->biSize = 40;
-    bih->biWidth = 4;
-    bih->biHeight = 1;
-    bih->biPlanes = 1;
-    bih->biBitCount = 4;
-    bih->biClrUsed = 16;
-    p[104] = 0x12;
-    p[105] = 0x34;
-    BaseMemUnlock(four);
+    HGLOBAL four = MakeDib(4, 4, {{0x12, 0x34}});
     Locked n(CropDib(four, 1, 0, 3, 1));
     ASSERT_TRUE(n.p);
     EXPECT_EQ(0x23, n.row(0)[0]);
@@ -223,18 +193,7 @@ TEST(DibCanvas, FourBitOddOffsetKeepsFillInFreeHalves) {
 
 TEST(DibCanvas, OneBitFrameKeepsItsPixelPosition) {
     // 10 set pixels placed at x = 5 on a 24-wide canvas of fill 0: bits 5..14, nothing else.
-    HGLOBAL src = BaseMemAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, 40 + 8 + 4);
-    BYTE *p = static_cast<BYTE *>(BaseMemLock(src));
-    BITMAPINFOHEADER *bih = reinterpret_cast<BITMAPINFOHEADER *>(p);
-    bih->biSize = 40;
-    bih->biWidth = 10;
-    bih->biHeight = 1;
-    bih->biPlanes = 1;
-    bih->biBitCount = 1;
-    bih->biClrUsed = 2;
-    p[48] = 0xFF;
-    p[49] = 0xFF;  // pixels 8, 9 and the six padding bits after them
-    BaseMemUnlock(src);
+    HGLOBAL src = MakeDib(10, 1, {{0xFF, 0xFF}}, 2);  // pixels 8, 9 and the six padding bits after them
     Locked c(PlaceDibOnCanvas(src, 5, 0, 24, 2, 0));
     ASSERT_TRUE(c.p);
     const BYTE want[3] = {0x07, 0xFE, 0x00};

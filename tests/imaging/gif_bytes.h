@@ -11,8 +11,12 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include "basemem.h"
 #include "gif.h"
+#include "picture_files.h"
+#include "testkit.h"
 
 namespace giftest {
 
@@ -141,6 +145,18 @@ inline void Image(Bytes &b, int l, int t, int w, int h, const std::vector<int> &
     b.insert(b.end(), d.begin(), d.end());
 }
 
+/* A test with a scratch folder for its files. */
+class GifFiles : public ::testing::Test {
+protected:
+    testkit::TempDir dir;
+    std::string Write(const Bytes &b, const char *name = "in.gif") {
+        std::string path = dir.file(name);
+        EXPECT_TRUE(testkit::WriteFileBytes(path, b));
+        return path;
+    }
+    Bytes Read(const std::string &path) { return testkit::ReadFileBytes(path); }
+};
+
 inline std::vector<int> Pattern(int w, int h, int colours) {
     std::vector<int> px;
     for (int y = 0; y < h; ++y)
@@ -179,18 +195,9 @@ struct Frame {
 /* A new DIB block of width x height at `bits` with `colours` palette entries and the pixels
  * given row by row from the top. */
 inline HGLOBAL MakeDib(int w, int h, int bits, int colours, const std::vector<int> &px, const Bytes &rgb = {}) {
-    size_t stride = ((size_t(w) * bits + 7) / 8 + 3) & ~size_t(3);
-    size_t head = 40 + 4 * size_t(colours);
-    HGLOBAL hDib = BaseMemAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, DWORD(head + stride * h));
-    BYTE *p = static_cast<BYTE *>(BaseMemLock(hDib));
-    BITMAPINFOHEADER *bih = reinterpret_cast<BITMAPINFOHEADER *>(p);
-    bih->biSize = 40;
-    bih->biWidth = w;
-    bih->biHeight = h;
-    bih->biPlanes = 1;
-    bih->biBitCount = WORD(bits);
-    bih->biSizeImage = DWORD(stride * h);
-    bih->biClrUsed = DWORD(colours);
+    const size_t stride = testkit::DibStride(w, bits), head = 40 + 4 * size_t(colours);
+    BYTE *p;
+    HGLOBAL hDib = testkit::DibBlock(w, h, bits, colours, &p);
     RGBQUAD *q = reinterpret_cast<RGBQUAD *>(p + 40);
     for (int i = 0; i < colours; ++i) {
         if (rgb.size() >= size_t(3 * colours)) {

@@ -19,15 +19,7 @@ namespace {
 
 using namespace giftest;
 
-class GifTest : public ::testing::Test {
-protected:
-    testkit::TempDir dir;
-    std::string Write(const Bytes &b, const char *name = "t.gif") {
-        std::string path = dir.file(name);
-        EXPECT_TRUE(testkit::WriteFileBytes(path, b));
-        return path;
-    }
-};
+class GifTest : public GifFiles {};
 
 TEST_F(GifTest, SignaturesAnyCaseLoadOthersFail) {
     for (const char *sig : {"GIF89a", "gif89a", "GIF87a", "Gif87A"}) {

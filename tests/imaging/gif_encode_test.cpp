@@ -77,16 +77,7 @@ Bytes FirstImageData(const Bytes &file, int globalEntries, int localEntries = 0)
     return Bytes(file.begin() + long(off), file.begin() + long(end + 1));
 }
 
-class GifWrite : public ::testing::Test {
-protected:
-    testkit::TempDir dir;
-    std::string Write(const Bytes &b, const char *name = "in.gif") {
-        std::string path = dir.file(name);
-        EXPECT_TRUE(testkit::WriteFileBytes(path, b));
-        return path;
-    }
-    Bytes Read(const std::string &path) { return testkit::ReadFileBytes(path); }
-};
+class GifWrite : public GifFiles {};
 
 TEST_F(GifWrite, SingleFrameFileLayout) {
     // A created container of 5 x 3 with a global table of 4 entries (colour bits 2), one 8-bit

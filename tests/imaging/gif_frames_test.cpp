@@ -7,6 +7,7 @@
 #include <string.h>
 
 #include <algorithm>
+#include <map>
 #include <vector>
 
 #include "basemem.h"
@@ -112,38 +113,93 @@ TEST(GifFrames, InsertingIntoTwoHundredUsedEntriesAddsOnlyFarColours) {
     free(first.entries);
 }
 
-TEST(GifFrames, MergeTakesOnlyColoursFartherThanTen) {
-    // Both colours have grey 100 as their nearest entry: the first at distance sqrt(104), whose
-    // whole part is 10, stays out; the second, at sqrt(126) (11), is appended.
-    CGifFile gif;
-    Bytes t = GreyTable();
-    GIFPALETTE pal{256, t.data()};
-    ASSERT_EQ(1, gif.Create(4, 4, 0, &pal));
-    RGBQUAD q[2] = {{98, 94, 108, 0}, {97, 94, 109, 0}};  // blue, green, red
-    EXPECT_EQ(1, gif.MergeGlobalColors(200, q, 2));
-    GIFPALETTE after;
-    ASSERT_EQ(1, gif.GetGlobalPalette(&after));
-    const BYTE appended[3] = {109, 94, 97};
-    EXPECT_EQ(0, memcmp(after.entries + 3 * 200, appended, 3));
-    EXPECT_EQ(0, memcmp(after.entries + 3 * 201, t.data() + 3 * 201, 3 * 55));
-    free(after.entries);
+TEST(GifFrames, InsertFrameMapsEachColourOntoTheFirstNearestEntry) {
+    // T: four entries, the last a repeat (no room to merge into).  M: four in use, four free.
+    const Bytes T{0, 0, 0, 20, 3, 0, 100, 100, 100, 100, 100, 100};
+    const Bytes M{0, 0, 0, 50, 50, 50, 100, 100, 100, 150, 150, 150, 150, 150, 150, 150, 150, 150, 150, 150, 150, 150, 150, 150};
+    struct Case {
+        const char *what;
+        const Bytes &table;
+        Bytes colours;  // the frame's palette; pixel i holds index i
+        bool local;
+        Bytes after;                // the global table afterwards
+        std::vector<int> indices;   // what pixel i holds afterwards
+    } cases[] = {
+        // (10, 4, 0) is 10.77 from entry 0 and 10.05 from entry 1: whole parts equal, the first
+        // wins; (250, 0, 250) is new but finds no room.
+        {"tie", T, {10, 4, 0, 250, 0, 250}, false, T, {0, 2}},
+        // Far colours take the free entries in order, also one within 10 of another new one;
+        // a colour equal to the repeated entries goes to the first of them.
+        {"merge", M, {255, 0, 0, 250, 0, 0, 0, 0, 255, 150, 150, 150}, false,
+         {0, 0, 0, 50, 50, 50, 100, 100, 100, 150, 150, 150, 255, 0, 0, 250, 0, 0, 0, 0, 255, 150, 150, 150}, {4, 5, 6, 3}},
+        // A frame with its own table keeps it and its pixels.
+        {"local", T, {250, 0, 250, 10, 4, 0}, true, T, {0, 1}},
+    };
+    for (const Case &c : cases) {
+        CGifFile gif;
+        GIFPALETTE pal{int32_t(c.table.size() / 3), const_cast<BYTE *>(c.table.data())};
+        ASSERT_EQ(1, gif.Create(4, 1, 0, &pal));
+        const int n = int(c.colours.size() / 3);
+        std::vector<int> px;
+        for (int i = 0; i < 4; ++i)
+            px.push_back(i % n);
+        GIFFRAMEINFO info = Info();
+        info.width = 4;
+        info.height = 1;
+        info.hasLocalTable = c.local;
+        info.localBits = c.local ? 8 : 0;
+        ASSERT_EQ(0, gif.InsertFrame(MakeDib(4, 1, 8, n, px, c.colours), &info, -1, nullptr)) << c.what;
+        GIFPALETTE got;
+        ASSERT_EQ(1, gif.GetGlobalPalette(&got));
+        EXPECT_EQ(Bytes(got.entries, got.entries + 3 * got.count), c.after) << c.what;
+        free(got.entries);
+        Frame f(gif.GetFrameDib(0));
+        for (int i = 0; i < 4; ++i)
+            EXPECT_EQ(c.indices[size_t(i % n)], f.pixel(i, 0)) << c.what << " pixel " << i;
+        if (c.local)
+            for (int i = 0; i < n; ++i) {
+                const RGBQUAD &q = reinterpret_cast<const RGBQUAD *>(f.p + 40)[i];
+                EXPECT_EQ(Bytes(c.colours.begin() + 3 * i, c.colours.begin() + 3 * i + 3),
+                          (Bytes{q.rgbRed, q.rgbGreen, q.rgbBlue})) << c.what << " entry " << i;
+            }
+    }
 }
 
-TEST(GifFrames, MergeGlobalColorsArguments) {
+TEST(GifFrames, MergeGlobalColors) {
+    // Into the grey table: a colour goes at the next free place from nStart when it is farther
+    // than 10 from each entry before nStart; none past the table's end.  `near` is sqrt(104)
+    // from grey 100 (whole part 10), `far` sqrt(126).
+    const RGBQUAD near{98, 94, 108, 0}, far{97, 94, 109, 0};  // blue, green, red
+    const RGBQUAD blue{255, 0, 0, 0}, green{0, 255, 0, 0};
+    struct Case {
+        int start;
+        std::vector<RGBQUAD> colours;
+        int result;
+        std::map<int, Bytes> changed;  // entries that are no longer the grey table's
+    } cases[] = {
+        {200, {near, far}, 1, {{200, {109, 94, 97}}}},
+        {254, {blue, green}, 1, {{254, {0, 0, 255}}, {255, {0, 255, 0}}}},
+        {256, {blue, green}, 1, {}},  // no room: nothing appended
+        {257, {blue, green}, 0, {}},
+    };
+    for (const Case &c : cases) {
+        CGifFile gif;
+        Bytes t = GreyTable();
+        GIFPALETTE pal{256, t.data()};
+        ASSERT_EQ(1, gif.Create(4, 4, 0, &pal));
+        EXPECT_EQ(c.result, gif.MergeGlobalColors(c.start, c.colours.data(), int(c.colours.size()))) << c.start;
+        for (const auto &e : c.changed)
+            std::copy(e.second.begin(), e.second.end(), t.begin() + 3 * e.first);
+        GIFPALETTE after;
+        ASSERT_EQ(1, gif.GetGlobalPalette(&after));
+        EXPECT_EQ(t, Bytes(after.entries, after.entries + 3 * 256)) << c.start;
+        free(after.entries);
+    }
     CGifFile gif;
     Bytes t = GreyTable();
     GIFPALETTE pal{256, t.data()};
     ASSERT_EQ(1, gif.Create(4, 4, 0, &pal));
-    RGBQUAD q[2] = {{0, 0, 255, 0}, {0, 255, 0, 0}};
-    EXPECT_EQ(0, gif.MergeGlobalColors(257, q, 2));
     EXPECT_EQ(0, gif.MergeGlobalColors(10, nullptr, 2));
-    EXPECT_EQ(1, gif.MergeGlobalColors(256, q, 2));  // no room: nothing appended
-    EXPECT_EQ(1, gif.MergeGlobalColors(254, q, 2));
-    GIFPALETTE after;
-    ASSERT_EQ(1, gif.GetGlobalPalette(&after));
-    EXPECT_EQ(255, after.entries[3 * 254]);
-    EXPECT_EQ(255, after.entries[3 * 255 + 1]);
-    free(after.entries);
 }
 
 TEST(GifFrames, FirstFrameGivesTheGlobalTableAndTheFileReadsBack) {

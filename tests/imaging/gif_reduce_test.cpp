@@ -8,6 +8,7 @@
 #include <string.h>
 
 #include <algorithm>
+#include <array>
 #include <ostream>
 #include <vector>
 
@@ -26,17 +27,10 @@ struct Rgb {
 
 /* A 24-bit bitmap from colours given row by row from the top. */
 HGLOBAL TrueColour(int w, int h, const std::vector<Rgb> &px) {
-    size_t stride = (size_t(w) * 3 + 3) & ~size_t(3);
-    HGLOBAL hDib = BaseMemAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, DWORD(40 + stride * h));
-    BYTE *p = static_cast<BYTE *>(BaseMemLock(hDib));
-    BITMAPINFOHEADER *bih = reinterpret_cast<BITMAPINFOHEADER *>(p);
-    bih->biSize = 40;
-    bih->biWidth = w;
-    bih->biHeight = h;
-    bih->biPlanes = 1;
-    bih->biBitCount = 24;
-    bih->biSizeImage = DWORD(stride * h);
-    bih->biXPelsPerMeter = 2835;
+    const size_t stride = testkit::DibStride(w, 24);
+    BYTE *p;
+    HGLOBAL hDib = testkit::DibBlock(w, h, 24, 0, &p);
+    reinterpret_cast<BITMAPINFOHEADER *>(p)->biXPelsPerMeter = 2835;
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) {
             BYTE *q = p + 40 + size_t(h - 1 - y) * stride + 3 * size_t(x);
@@ -123,6 +117,21 @@ TEST(GifReduce, SixBitCellsGiveTheirOwnValues) {
         EXPECT_EQ((Rgb{level(kFive[i].r), level(kFive[i].g), level(kFive[i].b)}), PaletteAt(f, i)) << i;
 }
 
+/* 5-bit histogram planes holding `cells` (red, green, blue level, count). */
+struct Planes {
+    std::vector<std::vector<DWORD>> planes = std::vector<std::vector<DWORD>>(32, std::vector<DWORD>(1024, 0));
+    DWORD *p[32];
+    explicit Planes(std::initializer_list<std::array<int, 4>> cells) {
+        for (const auto &c : cells)
+            planes[size_t(c[0])][size_t(c[1] << 5 | c[2])] = DWORD(c[3]);
+    }
+    DWORD **pp() {
+        for (int i = 0; i < 32; ++i)
+            p[i] = planes[size_t(i)].data();
+        return p;
+    }
+};
+
 TEST(GifReduce, UniformPictureIsOneBox) {
     std::vector<Rgb> px(16 * 16, Rgb{100, 150, 200});
     Reduced r(TrueColour(16, 16, px), 2);
@@ -136,46 +145,78 @@ TEST(GifReduce, UniformPictureIsOneBox) {
         ASSERT_EQ(0, f.pixel(i % 16, i / 16));
 
     // The same through the palette builder itself: one box, one colour, the inverse map.
-    std::vector<std::vector<DWORD>> planes(32, std::vector<DWORD>(1024, 0));
-    planes[12][(18 << 5) | 25] = 256;
-    DWORD *pp[32];
-    for (int i = 0; i < 32; ++i)
-        pp[i] = planes[size_t(i)].data();
+    Planes one({{12, 18, 25, 256}});
     std::vector<BYTE> head(40 + 1024, 0xCC);
     BITMAPINFOHEADER *bih = reinterpret_cast<BITMAPINFOHEADER *>(head.data());
     BYTE red[256], green[256], blue[256];
-    BuildMedianCutPalette(pp, bih, red, green, blue, 32, 3, 5, 256);
+    BuildMedianCutPalette(one.pp(), bih, red, green, blue, 32, 3, 5, 256);
     EXPECT_EQ(1u, bih->biClrUsed);
     EXPECT_EQ(99, red[0]);
     EXPECT_EQ(148, green[0]);
     EXPECT_EQ(206, blue[0]);
-    EXPECT_EQ(0u, planes[12][(18 << 5) | 25] & 0xFF);
+    EXPECT_EQ(0u, one.planes[12][(18 << 5) | 25] & 0xFF);
 }
 
 TEST(GifReduce, SplitBoxTakesTheLargestScoreAndCutsAtTheMedian) {
-    // Two boxes: box 0 wide and small, box 1 narrower but with many more pixels.
-    std::vector<std::vector<DWORD>> planes(32, std::vector<DWORD>(1024, 0));
-    DWORD *pp[32];
-    for (int i = 0; i < 32; ++i)
-        pp[i] = planes[size_t(i)].data();
-    planes[0][0] = 1;
-    planes[7][(7 << 5) | 7] = 1;  // box 0: 0..7 on each axis, score (24 - 3) * 2 = 42
-    for (int r = 8; r < 12; ++r)
-        planes[size_t(r)][(8 << 5) | 8] = 10;  // box 1: red 8..11, green and blue 8: (6 - 3) * 40
-    MEDIANCUTBOX boxes[4] = {};
-    boxes[0] = MEDIANCUTBOX{{0, 0, 0}, {8, 8, 8}, MEDIANCUT_SPLITTABLE, 2};
-    boxes[1] = MEDIANCUTBOX{{8, 8, 8}, {12, 9, 9}, MEDIANCUT_SPLITTABLE, 40};
-    EXPECT_EQ(3, SplitBox(boxes, 2, pp, 5));
-    // Red is the widest axis; half of 40 is reached after slices 8 and 9: the cut is 10.
-    EXPECT_EQ(10, boxes[1].hi[0]);
-    EXPECT_EQ(20u, boxes[1].count);
-    EXPECT_EQ(10, boxes[2].lo[0]);
-    EXPECT_EQ(12, boxes[2].hi[0]);
-    EXPECT_EQ(20u, boxes[2].count);
+    // Box 0 spans 0..7 on each axis, box 1 red 8..11 at green and blue 8.  The score is
+    // (sum of widths - 3) x count; the cut is on the widest axis (red first), where the running
+    // count reaches half the box's, rounded up.
+    struct Case {
+        const char *what;
+        Planes planes;
+        DWORD count0, count1;
+        int chosen;
+        std::array<int, 3> hi, lo;  // the chosen box's new upper bounds, the new box's lower ones
+        DWORD kept, moved;
+    } cases[] = {
+        {"box 1: 3 x 40 over 21 x 2", Planes({{0, 0, 0, 1}, {7, 7, 7, 1}, {8, 8, 8, 10}, {9, 8, 8, 10}, {10, 8, 8, 10}, {11, 8, 8, 10}}),
+         2, 40, 1, {10, 9, 9}, {10, 8, 8}, 20, 20},
+        {"box 0: 21 x 9 over 3 x 50, half of 9 is 5", Planes({{0, 0, 0, 4}, {7, 7, 7, 5}, {8, 8, 8, 20}, {9, 8, 8, 30}}),
+         9, 50, 0, {7, 8, 8}, {7, 0, 0}, 4, 5},
+    };
+    for (Case &c : cases) {
+        MEDIANCUTBOX boxes[4] = {};
+        boxes[0] = MEDIANCUTBOX{{0, 0, 0}, {8, 8, 8}, MEDIANCUT_SPLITTABLE, c.count0};
+        boxes[1] = MEDIANCUTBOX{{8, 8, 8}, {12, 9, 9}, MEDIANCUT_SPLITTABLE, c.count1};
+        ASSERT_EQ(3, SplitBox(boxes, 2, c.planes.pp(), 5)) << c.what;
+        const MEDIANCUTBOX &k = boxes[c.chosen], &n = boxes[2];
+        EXPECT_EQ(c.hi, (std::array<int, 3>{k.hi[0], k.hi[1], k.hi[2]})) << c.what;
+        EXPECT_EQ(c.lo, (std::array<int, 3>{n.lo[0], n.lo[1], n.lo[2]})) << c.what;
+        EXPECT_EQ(c.kept, k.count) << c.what;
+        EXPECT_EQ(c.moved, n.count) << c.what;
+    }
     // Nothing splittable: count + 10000.
+    Planes empty({});
     MEDIANCUTBOX single[2] = {};
     single[0] = MEDIANCUTBOX{{3, 3, 3}, {4, 4, 4}, MEDIANCUT_SPLITTABLE, 5};
-    EXPECT_EQ(1 + MEDIANCUT_NO_SPLIT, SplitBox(single, 1, pp, 5));
+    EXPECT_EQ(1 + MEDIANCUT_NO_SPLIT, SplitBox(single, 1, empty.pp(), 5));
+    // One box of two cells, red 1 (one pixel) and 2 (two): its colour is taken at the first
+    // level after the running count reaches half the box's, rounded down: red 2.
+    Planes two({{1, 0, 0, 1}, {2, 0, 0, 2}});
+    std::vector<BYTE> head(40 + 1024, 0);
+    BYTE red[256], green[256], blue[256];
+    BuildMedianCutPalette(two.pp(), reinterpret_cast<BITMAPINFOHEADER *>(head.data()), red, green, blue, 32, 3, 5, 1);
+    EXPECT_EQ(2 << 3, red[0]);
+}
+
+TEST(GifReduce, PaletteOrderAndPadding) {
+    const Rgb R{255, 0, 0}, G{0, 255, 0}, B{0, 0, 255};
+    struct Case {
+        const char *what;
+        std::vector<Rgb> px, entries;  // the pixels; the palette's first entries
+        Rgb fill;                      // every later entry
+    } cases[] = {
+        {"the last entry's red is 0", {R, R, R, G}, {R, G}, {1, 1, 1}},
+        {"boxes as full: the earlier first", {R, B, R, B}, {B, R}, {1, 1, 1}},
+        {"one box", {G, G}, {G}, {1, 1, 1}},
+    };
+    for (const Case &c : cases) {
+        Reduced r(TrueColour(int(c.px.size()), 1, c.px), 1);
+        ASSERT_TRUE(r.ok()) << c.what;
+        Frame f(r.h);
+        for (size_t i = 0; i < 256; ++i)
+            ASSERT_EQ(i < c.entries.size() ? c.entries[i] : c.fill, PaletteAt(f, int(i))) << c.what << " entry " << i;
+    }
 }
 
 TEST(GifReduce, ErrorDiffusionSpreadsAnErrorThatPlainMappingKeeps) {
@@ -300,21 +341,31 @@ TEST(GifReduce, OrderedDitheringOfWhiteKeepsThePlainCandidate) {
 }
 
 TEST(GifReduce, ReserveLeavesTheLastEntryUnused) {
+    // 1024 cells, all of red 0: more than 256 boxes' worth, every entry's red 0.
     std::vector<Rgb> px;
-    for (int y = 0; y < 64; ++y)
-        for (int x = 0; x < 64; ++x)
-            px.push_back({x * 4, y * 4, (x * y) & 255});
+    for (int y = 0; y < 32; ++y)
+        for (int x = 0; x < 32; ++x)
+            px.push_back({0, y * 8, x * 8});
     for (int reserve : {0, 1}) {
-        Reduced r(TrueColour(64, 64, px), 1, reserve);
+        Reduced r(TrueColour(32, 32, px), 1, reserve);
         ASSERT_TRUE(r.ok());
         Frame f(r.h);
         int highest = 0;
-        for (int i = 0; i < 64 * 64; ++i)
-            highest = std::max(highest, f.pixel(i % 64, i / 64));
-        if (reserve)
+        for (int i = 0; i < 32 * 32; ++i)
+            highest = std::max(highest, f.pixel(i % 32, i / 32));
+        if (reserve) {
             EXPECT_LT(highest, 255);
-        else
+            // Entry 255 is the padding grey: the least value that is no red of entries 0..254.
+            std::vector<bool> used(256, false);
+            for (int i = 0; i < 255; ++i)
+                used[size_t(PaletteAt(f, i).r)] = true;
+            int v = 0;
+            while (v < 255 && used[size_t(v)])
+                ++v;
+            EXPECT_EQ((Rgb{v, v, v}), PaletteAt(f, 255));
+        } else {
             EXPECT_EQ(255, highest);
+        }
     }
 }
 

@@ -17,19 +17,25 @@ namespace {
 
 using namespace giftest;
 
-class GifRework : public ::testing::Test {
+/* A frame as written: place, size, delay, disposal, transparent index (-1: none). */
+typedef std::vector<int> Placed;
+
+class GifRework : public GifFiles {
 protected:
-    testkit::TempDir dir;
-    std::string Write(const Bytes &b, const char *name = "in.gif") {
-        std::string path = dir.file(name);
-        EXPECT_TRUE(testkit::WriteFileBytes(path, b));
-        return path;
-    }
-    bool Exists(const std::string &path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-    void ScreenOf(const std::string &path, int *w, int *h) {
+    /* The screen (as a frame at 0, 0 with no delay), then every frame. */
+    std::vector<Placed> Frames(const std::string &path) {
         CGifFile gif;
-        ASSERT_EQ(1, gif.Load(path.c_str()));
-        gif.GetScreenSize(w, h);
+        EXPECT_EQ(1, gif.Load(path.c_str()));
+        int w = 0, h = 0;
+        gif.GetScreenSize(&w, &h);
+        std::vector<Placed> out{{0, 0, w, h, 0, 0, -1}};
+        for (int i = 0; i < gif.GetFrameCount(); ++i) {
+            GIFFRAMEINFO f;
+            gif.GetFrameInfo(i, &f);
+            out.push_back({f.left, f.top, f.width, f.height, f.delay, f.disposal,
+                           f.hasTransparency ? f.transparentIndex : -1});
+        }
+        return out;
     }
 };
 
@@ -52,23 +58,15 @@ TEST_F(GifRework, ResizeScreenArithmetic) {
         {669, 200, 100, 10, 34, 10},    // 33.05: just above a whole number
         {667, 200, 100, 10, 33, 10},    // 32.95: just below
         {100, 301, 50, 100, 33, 100},   // height-limited, ceil(33.2 - 0.4)
+        {300, 100, 100, 100, 100, 34},  // width-limited: the height 33.3 rounds up
+        {1, 1000, 10, 10, 1, 10},       // never narrower than one pixel
     };
     for (const Case &c : cases) {
         std::string in = Write(Plain(c.W, c.H));
         std::string out = dir.file("out.gif");
         ASSERT_EQ(1, ResizeGif(in.c_str(), c.bw, c.bh, out.c_str())) << c.W << "x" << c.H;
-        int w = 0, h = 0;
-        ScreenOf(out, &w, &h);
-        EXPECT_EQ(c.w, w) << c.W << "x" << c.H;
-        EXPECT_EQ(c.h, h) << c.W << "x" << c.H;
-        CGifFile gif;
-        ASSERT_EQ(1, gif.Load(out.c_str()));
-        int l, t, fw, fh;
-        ASSERT_EQ(1, gif.GetFrameRect(0, &l, &t, &fw, &fh));
-        EXPECT_EQ(0, l);
-        EXPECT_EQ(0, t);
-        EXPECT_EQ(c.w, fw);
-        EXPECT_EQ(c.h, fh);
+        EXPECT_EQ((std::vector<Placed>{{0, 0, c.w, c.h, 0, 0, -1}, {0, 0, c.w, c.h, 0, 0, -1}}), Frames(out))
+            << c.W << "x" << c.H;
     }
 }
 
@@ -90,38 +88,19 @@ TEST_F(GifRework, ResizedFramesAreTrimmedAndPlaced) {
     std::string in = Write(b);
     std::string out = dir.file("small.gif");
     ASSERT_EQ(1, ResizeGif(in.c_str(), 100, 100, out.c_str()));
+    // Half size: the inner frame lands at (5, 10), 20 x 15; the fully transparent one stays
+    // untrimmed, at (0, 0), the whole new screen.
+    EXPECT_EQ((std::vector<Placed>{{0, 0, 100, 50, 0, 0, -1}, {0, 0, 100, 50, 5, 1, -1}, {5, 10, 20, 15, 7, 2, 0},
+                                   {0, 0, 100, 50, 9, 3, 17}}),
+              Frames(out));
+    // Rows are picked over the stored (bottom-up) order, so new row y shows source row 2y + 1;
+    // columns 2x.
     CGifFile gif;
     ASSERT_EQ(1, gif.Load(out.c_str()));
-    ASSERT_EQ(3, gif.GetFrameCount());
-    int w, h;
-    gif.GetScreenSize(&w, &h);
-    EXPECT_EQ(100, w);
-    EXPECT_EQ(50, h);
-    GIFFRAMEINFO f0, f1, f2;
-    gif.GetFrameInfo(0, &f0);
-    gif.GetFrameInfo(1, &f1);
-    gif.GetFrameInfo(2, &f2);
-    EXPECT_EQ(5, f0.delay);
-    EXPECT_EQ(1, f0.disposal);
-    EXPECT_EQ(7, f1.delay);
-    EXPECT_EQ(2, f1.disposal);
-    EXPECT_EQ(1, f1.hasTransparency);
-    // Half size: the inner frame lands at (5, 10), 20 x 15.  Rows are picked over the stored
-    // (bottom-up) order, so new row y shows source row 2y + 1; columns 2x.
-    EXPECT_EQ(5, f1.left);
-    EXPECT_EQ(10, f1.top);
-    EXPECT_EQ(20, f1.width);
-    EXPECT_EQ(15, f1.height);
     Frame fr(gif.GetFrameDib(1));
     for (int y = 0; y < 15; ++y)
         for (int x = 0; x < 20; ++x)
             ASSERT_EQ(inner[size_t(2 * y + 1) * 40 + 2 * x], fr.pixel(x, y)) << x << "," << y;
-    // Fully transparent: untrimmed, at (0, 0), the whole new screen.
-    EXPECT_EQ(0, f2.left);
-    EXPECT_EQ(0, f2.top);
-    EXPECT_EQ(100, f2.width);
-    EXPECT_EQ(50, f2.height);
-    EXPECT_EQ(17, f2.transparentIndex);
 }
 
 TEST_F(GifRework, SmallFramesKeepTheirPlace) {
@@ -155,29 +134,30 @@ TEST_F(GifRework, SmallFramesKeepTheirPlace) {
     }
 }
 
-TEST_F(GifRework, OpaqueFrameOfIndexZeroStaysSmall) {
-    // An opaque frame drawn in index 0 (its own table's first colour) at (30, 20): halved, it
-    // stays a 10 x 5 frame at (15, 10), however equal its pixels are to the canvas index.
-    Bytes b = Header(100, 60, 2);
-    Image(b, 0, 0, 100, 60, Pattern(100, 60, 4), 2);
-    Gce(b, 4, 1, -1);
-    Image(b, 30, 20, 20, 10, std::vector<int>(200, 0), 2, 2);
-    b.push_back(0x3B);
-    std::string in = Write(b);
-    std::string out = dir.file("opaque.gif");
-    ASSERT_EQ(1, ResizeGif(in.c_str(), 50, 50, out.c_str()));
-    CGifFile gif;
-    ASSERT_EQ(1, gif.Load(out.c_str()));
-    int l, t, w, h;
-    ASSERT_EQ(1, gif.GetFrameRect(1, &l, &t, &w, &h));
-    EXPECT_EQ(15, l);
-    EXPECT_EQ(10, t);
-    EXPECT_EQ(10, w);
-    EXPECT_EQ(5, h);
-    GIFFRAMEINFO info;
-    gif.GetFrameInfo(1, &info);
-    EXPECT_EQ(1, info.hasLocalTable);
-    EXPECT_EQ(4, info.delay);
+TEST_F(GifRework, SecondFrameAfterResize) {
+    struct Case {
+        const char *what;
+        int W, H, bw, bh;      // screen and box
+        int l, t, w, h, t_ix;  // the second frame, of index 1 (opaque: of index 0), transparent on t_ix
+        int nl, nt, nw, nh;    // where it lands
+    } cases[] = {
+        // Opaque, drawn in the canvas index: it stays exactly the pixels sampled from it.
+        {"opaque, halved", 100, 60, 50, 50, 30, 20, 20, 10, -1, 15, 10, 10, 5},
+        // By 1.5: column i samples source column round(1.5 i), rows are taken bottom-up.
+        {"opaque, by 1.5", 90, 60, 60, 60, 32, 20, 18, 10, -1, 21, 13, 12, 7},
+        // Reaching past the screen: only its visible 10 x 10 counts.
+        {"past the screen", 100, 60, 50, 50, 90, 50, 20, 20, 0, 45, 25, 5, 5},
+    };
+    for (const Case &c : cases) {
+        Bytes b = Header(c.W, c.H, 8);
+        Image(b, 0, 0, c.W, c.H, Pattern(c.W, c.H, 256), 8);
+        Gce(b, 4, 1, c.t_ix);
+        Image(b, c.l, c.t, c.w, c.h, std::vector<int>(size_t(c.w * c.h), c.t_ix < 0 ? 0 : 1), 8, c.t_ix < 0 ? 8 : 0);
+        b.push_back(0x3B);
+        std::string in = Write(b), out = dir.file("out.gif");
+        ASSERT_EQ(1, ResizeGif(in.c_str(), c.bw, c.bh, out.c_str())) << c.what;
+        EXPECT_EQ((Placed{c.nl, c.nt, c.nw, c.nh, 4, 1, c.t_ix}), Frames(out).at(2)) << c.what;
+    }
 }
 
 TEST_F(GifRework, ResizeWritesNothingWhenItCannotOrNeedNot) {
@@ -189,20 +169,15 @@ TEST_F(GifRework, ResizeWritesNothingWhenItCannotOrNeedNot) {
     EXPECT_EQ(0, ResizeGif(nullptr, 10, 10, out.c_str()));
     EXPECT_EQ(0, ResizeGif(in.c_str(), 10, 10, nullptr));
     EXPECT_EQ(0, ResizeGif(dir.file("missing.gif").c_str(), 10, 10, out.c_str()));
-    EXPECT_FALSE(Exists(out));
+    EXPECT_FALSE(testkit::Exists(out));
 }
 
 TEST_F(GifRework, ResizeAndCropOverTheirOwnInput) {
     std::string in = Write(Plain(120, 90));
     ASSERT_EQ(1, ResizeGif(in.c_str(), 60, 60, in.c_str()));
-    int w, h;
-    ScreenOf(in, &w, &h);
-    EXPECT_EQ(60, w);
-    EXPECT_EQ(45, h);
+    EXPECT_EQ((Placed{0, 0, 60, 45, 0, 0, -1}), Frames(in)[0]);
     ASSERT_EQ(1, CropGif(in.c_str(), 10, 5, 30, 20, in.c_str()));
-    ScreenOf(in, &w, &h);
-    EXPECT_EQ(30, w);
-    EXPECT_EQ(20, h);
+    EXPECT_EQ((Placed{0, 0, 30, 20, 0, 0, -1}), Frames(in)[0]);
 }
 
 TEST_F(GifRework, CropDropsTheFramesOutsideAndMovesTheOthers) {
@@ -213,34 +188,19 @@ TEST_F(GifRework, CropDropsTheFramesOutsideAndMovesTheOthers) {
     Image(b, 0, 0, 10, 10, Pattern(10, 10, 256), 8);  // outside
     Gce(b, 3, 3, 4);
     Image(b, 60, 60, 10, 10, Pattern(10, 10, 255), 8);  // inside
+    Gce(b, 5, 1, -1);
+    Image(b, 60, 60, 20, 20, Pattern(20, 20, 256), 8);  // across the right and bottom edges
     b.push_back(0x3B);
     std::string in = Write(b);
     std::string out = dir.file("crop.gif");
     ASSERT_EQ(1, CropGif(in.c_str(), 20, 25, 50, 50, out.c_str()));
+    // [20, 50) x [25, 50) of the first frame at the new screen's corner, the second left out,
+    // the third moved, [60, 70) x [60, 75) of the last one.
+    EXPECT_EQ((std::vector<Placed>{{0, 0, 50, 50, 0, 0, -1}, {0, 0, 30, 25, 1, 1, -1}, {40, 35, 10, 10, 3, 3, 4},
+                                   {40, 35, 10, 15, 5, 1, -1}}),
+              Frames(out));
     CGifFile gif;
     ASSERT_EQ(1, gif.Load(out.c_str()));
-    int w, h;
-    gif.GetScreenSize(&w, &h);
-    EXPECT_EQ(50, w);
-    EXPECT_EQ(50, h);
-    ASSERT_EQ(2, gif.GetFrameCount());
-    GIFFRAMEINFO a, c;
-    gif.GetFrameInfo(0, &a);
-    gif.GetFrameInfo(1, &c);
-    // [20, 50) x [25, 50) of the first frame, at the new screen's corner.
-    EXPECT_EQ(0, a.left);
-    EXPECT_EQ(0, a.top);
-    EXPECT_EQ(30, a.width);
-    EXPECT_EQ(25, a.height);
-    EXPECT_EQ(1, a.delay);
-    EXPECT_EQ(1, a.disposal);
-    EXPECT_EQ(40, c.left);
-    EXPECT_EQ(35, c.top);
-    EXPECT_EQ(10, c.width);
-    EXPECT_EQ(10, c.height);
-    EXPECT_EQ(3, c.delay);
-    EXPECT_EQ(3, c.disposal);
-    EXPECT_EQ(4, c.transparentIndex);
     std::vector<int> src = Pattern(40, 30, 256);
     Frame fa(gif.GetFrameDib(0));
     for (int y = 0; y < 25; ++y)
@@ -256,7 +216,7 @@ TEST_F(GifRework, CropWritesNothingForTheWholeScreenOrMore) {
     EXPECT_EQ(0, CropGif(in.c_str(), 0, 0, 10, 41, out.c_str()));
     EXPECT_EQ(0, CropGif(in.c_str(), 0, 0, 0, 10, out.c_str()));
     EXPECT_EQ(0, CropGif(nullptr, 0, 0, 10, 10, out.c_str()));
-    EXPECT_FALSE(Exists(out));
+    EXPECT_FALSE(testkit::Exists(out));
     EXPECT_EQ(1, CropGif(in.c_str(), 0, 0, 50, 39, out.c_str()));
 }
 

@@ -12,6 +12,7 @@
 
 #include "basefun.h"
 #include "skuilib.h"
+#include "host_frame.h"
 #include "testkit.h"
 
 namespace {
@@ -96,27 +97,7 @@ public:
     ~FakeDir() = default;
 };
 
-class FakeFrame : public IHostFrame {
-public:
-    MD_DECLARE_DESTROY(FakeFrame)
-    void *Query(int32_t) override { return nullptr; }
-    IPlugInDir *GetPlugInDir() override { return dir; }
-    void *HostSlot3() override { return nullptr; }
-    void *HostSlot4() override { return nullptr; }
-    void *HostSlot5() override { return nullptr; }
-    void *HostSlot6() override { return nullptr; }
-    void *HostSlot7() override { return nullptr; }
-    void *HostSlot8() override { return nullptr; }
-    IResProvider *GetResourceProvider() override
-    {
-        ++providerAsks;
-        return provider;
-    }
-    IPlugInDir *dir = nullptr;
-    IResProvider *provider = nullptr;
-    int providerAsks = 0;
-    ~FakeFrame() = default;
-};
+using FakeFrame = testkit::TestFrame;
 
 FakeFrame g_frame;
 FakeDir g_dir;

@@ -15,6 +15,7 @@
 #include "gif.h"
 #include "imaging/gif_bytes.h"
 #include "media_files.h"
+#include "picture_files.h"
 #include "mime.h"
 #include "pixkit.h"
 #include "testkit.h"
@@ -24,55 +25,9 @@ namespace {
 
 using Bytes = std::vector<unsigned char>;
 
-/* A photo-like 24-bit bitmap: smooth gradients with a deterministic grain. */
-HGLOBAL PhotoDib(int w, int h, unsigned seed)
-{
-    size_t stride = (size_t(w) * 3 + 3) & ~size_t(3);
-    HGLOBAL hDib = BaseMemAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, DWORD(40 + stride * h));
-    BYTE *p = static_cast<BYTE *>(BaseMemLock(hDib));
-    BITMAPINFOHEADER *bih = reinterpret_cast<BITMAPINFOHEADER *>(p);
-    bih->biSize = 40;
-    bih->biWidth = w;
-    bih->biHeight = h;
-    bih->biPlanes = 1;
-    bih->biBitCount = 24;
-    bih->biSizeImage = DWORD(stride * h);
-    unsigned r = seed;
-    for (int y = 0; y < h; ++y) {
-        BYTE *row = p + 40 + stride * size_t(y);
-        for (int x = 0; x < w; ++x) {
-            r = r * 1103515245u + 12345u;
-            int grain = int((r >> 16) & 31) - 16;
-            int v[3] = {x * 255 / w + grain, y * 255 / h + grain, ((x + y) * 128 / (w + h)) + 64 + grain};
-            for (int k = 0; k < 3; ++k)
-                row[3 * x + k] = BYTE(v[k] < 0 ? 0 : v[k] > 255 ? 255 : v[k]);
-        }
-    }
-    BaseMemUnlock(hDib);
-    return hDib;
-}
-
-Bytes JpegOf(HGLOBAL dib, int q)
-{
-    DWORD n = 0;
-    HGLOBAL j = PxDibEncodeJpeg(dib, q, &n);
-    Bytes out;
-    if (j) {
-        const BYTE *p = static_cast<const BYTE *>(BaseMemLock(j));
-        out.assign(p, p + n);
-        BaseMemUnlock(j);
-        BaseMemFree(j);
-    }
-    return out;
-}
-
-Bytes Photo(int w, int h, unsigned seed, int q = 95)
-{
-    HGLOBAL d = PhotoDib(w, h, seed);
-    Bytes b = JpegOf(d, q);
-    BaseMemFree(d);
-    return b;
-}
+using testkit::JpegOf;
+using testkit::Photo;
+using testkit::PhotoDib;
 
 /* A 24-bit BMP file of a photo-like bitmap (or of one flat colour). */
 Bytes Bmp(int w, int h, bool flat = false)

@@ -31,30 +31,9 @@ std::vector<ABM_FIELDDEF> Table(std::initializer_list<std::pair<const char *, ui
     return t;
 }
 
-/* A file made through the Win32 calls (they take "\\" on every target). */
-bool Put(const std::string &p, const std::string &text)
-{
-    HANDLE h = CreateFileA(p.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
-    if (h == INVALID_HANDLE_VALUE)
-        return false;
-    DWORD n = 0;
-    BOOL ok = WriteFile(h, text.data(), (DWORD)text.size(), &n, NULL);
-    return CloseHandle(h) && ok && n == text.size();
-}
-
-std::vector<unsigned char> Get(const std::string &p)
-{
-    std::vector<unsigned char> out;
-    HANDLE h = CreateFileA(p.c_str(), GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL);
-    if (h == INVALID_HANDLE_VALUE)
-        return out;
-    unsigned char buf[4096];
-    DWORD n;
-    while (ReadFile(h, buf, sizeof buf, &n, NULL) && n)
-        out.insert(out.end(), buf, buf + n);
-    CloseHandle(h);
-    return out;
-}
+using testkit::Exists;
+using testkit::Get;
+using testkit::Put;
 
 /* CRC-32 bit by bit, as ISO 3309 defines it (reflected polynomial 0xEDB88320). */
 uint32_t BitwiseCrc(const std::vector<unsigned char> &b)

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "plugin.h"
-#include "plugin_host.h"
+#include "loaded_module.h"
 #include "testkit.h"
 
 using namespace host;
@@ -253,21 +253,7 @@ const Expected kStrings[] = {
     {255, "Sending to the first destination is successfully."},
 };
 
-class Catalogue : public ::testing::Test {
-protected:
-    static void SetUpTestSuite()
-    {
-        s_host = new PlugInHost();
-        ASSERT_TRUE(s_host->Load(testkit::ProgramDir() + "redll.pll")) << s_host->error();
-    }
-    static void TearDownTestSuite()
-    {
-        delete s_host;
-        s_host = nullptr;
-    }
-    static PlugInHost *s_host;
-};
-PlugInHost *Catalogue::s_host = nullptr;
+class Catalogue : public LoadedModule {};
 
 TEST_F(Catalogue, EveryIdFrom0To300LoadsItsTextOrNothing)
 {

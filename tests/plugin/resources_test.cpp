@@ -12,26 +12,15 @@
 #include <vector>
 
 #include "plugin.h"
-#include "plugin_host.h"
+#include "loaded_module.h"
 #include "testkit.h"
 
 using namespace host;
 
 namespace {
 
-class Resources : public ::testing::Test {
+class Resources : public LoadedModule {
 protected:
-    static void SetUpTestSuite()
-    {
-        s_host = new PlugInHost();
-        ASSERT_TRUE(s_host->Load(testkit::ProgramDir() + "redll.pll")) << s_host->error();
-    }
-    static void TearDownTestSuite()
-    {
-        delete s_host;
-        s_host = nullptr;
-    }
-    static HMODULE module() { return s_host->module(); }
     static std::vector<uint8_t> Raw(LPCSTR type, int id)
     {
         HRSRC res = FindResourceA(module(), MAKEINTRESOURCEA(id), type);
@@ -40,9 +29,7 @@ protected:
         const uint8_t *p = (const uint8_t *)LockResource(LoadResource(module(), res));
         return std::vector<uint8_t>(p, p + SizeofResource(module(), res));
     }
-    static PlugInHost *s_host;
 };
-PlugInHost *Resources::s_host = nullptr;
 
 uint16_t rd16(const uint8_t *p) { return (uint16_t)(p[0] | p[1] << 8); }
 uint32_t rd32(const uint8_t *p) { return (uint32_t)(p[0] | p[1] << 8 | p[2] << 16 | (uint32_t)p[3] << 24); }

@@ -11,30 +11,9 @@
 
 namespace {
 
-std::vector<unsigned char> Get(const std::string &p, bool *there)
-{
-    std::vector<unsigned char> out;
-    HANDLE h = CreateFileA(p.c_str(), GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL);
-    *there = h != INVALID_HANDLE_VALUE;
-    if (!*there)
-        return out;
-    unsigned char buf[4096];
-    DWORD n;
-    while (ReadFile(h, buf, sizeof buf, &n, NULL) && n)
-        out.insert(out.end(), buf, buf + n);
-    CloseHandle(h);
-    return out;
-}
-
-bool Put(const std::string &p, const std::vector<unsigned char> &bytes)
-{
-    HANDLE h = CreateFileA(p.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
-    if (h == INVALID_HANDLE_VALUE)
-        return false;
-    DWORD n = 0;
-    BOOL ok = WriteFile(h, bytes.data(), (DWORD)bytes.size(), &n, NULL);
-    return CloseHandle(h) && ok && n == bytes.size();
-}
+using testkit::Exists;
+using testkit::Get;
+using testkit::Put;
 
 /* The machine's account file is put back as it was when the test ends. */
 class Account : public ::testing::Test {

@@ -11,31 +11,9 @@
 
 namespace {
 
-bool Put(const std::string &p, const std::string &text)
-{
-    HANDLE h = CreateFileA(p.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
-    if (h == INVALID_HANDLE_VALUE)
-        return false;
-    DWORD n = 0;
-    BOOL ok = WriteFile(h, text.data(), (DWORD)text.size(), &n, NULL);
-    return CloseHandle(h) && ok && n == text.size();
-}
-
-std::vector<unsigned char> Get(const std::string &p)
-{
-    std::vector<unsigned char> out;
-    HANDLE h = CreateFileA(p.c_str(), GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL);
-    if (h == INVALID_HANDLE_VALUE)
-        return out;
-    unsigned char buf[4096];
-    DWORD n;
-    while (ReadFile(h, buf, sizeof buf, &n, NULL) && n)
-        out.insert(out.end(), buf, buf + n);
-    CloseHandle(h);
-    return out;
-}
-
-bool Exists(const std::string &p) { return GetFileAttributesA(p.c_str()) != INVALID_FILE_ATTRIBUTES; }
+using testkit::Exists;
+using testkit::Get;
+using testkit::Put;
 
 CONTINFO Record(WORD type, const std::string &file, const char *text = "", int v1 = 0, int v2 = 0, int v3 = 0,
                 int v4 = 0)
@@ -241,7 +219,7 @@ TEST_F(Albums, BadRecordsStopTheRunAndLeaveAlbumsAlone)
     before = Get(abm);
     std::vector<unsigned char> damaged = before;
     damaged[damaged.size() / 2] ^= 0x55;
-    ASSERT_TRUE(Put(abm, std::string(damaged.begin(), damaged.end())));
+    ASSERT_TRUE(Put(abm, damaged));
     CONTINFO onto = Record(1, m2, "x");
     SetLastError(0xdeadbeef);
     EXPECT_EQ(InsertIntoAlbums(0, &onto, 1), 0);
@@ -250,7 +228,7 @@ TEST_F(Albums, BadRecordsStopTheRunAndLeaveAlbumsAlone)
     EXPECT_TRUE(Exists(m1));
     EXPECT_TRUE(Exists(m2));
     // An unusable temporary folder (a file stands there): the album stays as it was.
-    ASSERT_TRUE(Put(abm, std::string(before.begin(), before.end())));
+    ASSERT_TRUE(Put(abm, before));
     ASSERT_TRUE(Put(root + "\\blocked", "x"));
     SetEnvironmentVariableA("TMP", (root + "\\blocked").c_str());
     SetEnvironmentVariableA("TEMP", (root + "\\blocked").c_str());
@@ -271,7 +249,7 @@ TEST_F(Albums, InsertUnderFileFaultsKeepsAlbumAndFiles)
     std::vector<unsigned char> before = Get(abm);
     CONTINFO second = Record(1, m2, "two", 1, 2, 3, 4);
     unsigned faults = testkit::ForEachFileFault(
-        [&] { ASSERT_TRUE(Put(abm, std::string(before.begin(), before.end()))); },
+        [&] { ASSERT_TRUE(Put(abm, before)); },
         [&] { return InsertIntoAlbums(0, &second, 1) == 1; },
         [&](bool ok, unsigned n) {
             auto entries = Read(abm);
@@ -286,7 +264,7 @@ TEST_F(Albums, InsertUnderFileFaultsKeepsAlbumAndFiles)
     EXPECT_GT(faults, 3u);
 }
 
-TEST_F(Albums, RebaseUnderFileFaultsNeverLosesTheAlbum)
+TEST_F(Albums, RebaseNeverLosesTheAlbum)
 {
     std::string m1 = Message(trip, 1), m2 = Message(trip, 2);
     CONTINFO recs[] = {Record(1, m1, "a"), Record(1, m2, "b")};
@@ -296,7 +274,7 @@ TEST_F(Albums, RebaseUnderFileFaultsNeverLosesTheAlbum)
     int32_t source = CreateAlbumHandle(0);
     unsigned faults = testkit::ForEachFileFault(
         [&] {
-            ASSERT_TRUE(Put(abm, std::string(before.begin(), before.end())));
+            ASSERT_TRUE(Put(abm, before));
             DeleteFileA((trip + "\\Trip_tmp.abm").c_str());
         },
         [&] { return RebaseAlbum(0, abm.c_str(), source) == 1; },
@@ -310,7 +288,27 @@ TEST_F(Albums, RebaseUnderFileFaultsNeverLosesTheAlbum)
             EXPECT_TRUE(Exists(m1) && Exists(m2));
         });
     EXPECT_GT(faults, 3u);
+    ASSERT_TRUE(Put(abm, before));
+    DeleteFileA((trip + "\\Trip_tmp.abm").c_str());
+    // Saved where the album's folder cannot take it (a file named like the temporary album's
+    // folder is not possible; a read-only album file is): the album stays as it was.
+    ASSERT_TRUE(SetFileAttributesA(abm.c_str(), FILE_ATTRIBUTE_READONLY));
+    EXPECT_EQ(RebaseAlbum(0, abm.c_str(), source), 0);
+    SetFileAttributesA(abm.c_str(), FILE_ATTRIBUTE_NORMAL);
+    EXPECT_EQ(Get(abm), before);
+    EXPECT_FALSE(Exists(trip + "\\Trip_tmp.abm"));
+    EXPECT_EQ(Read(abm).size(), 2u);
+    // A damaged album is not rebuilt into an empty one.
+    std::vector<unsigned char> damaged = before;
+    damaged[40] ^= 1;
+    ASSERT_TRUE(Put(abm, damaged));
+    EXPECT_EQ(RebaseAlbum(0, abm.c_str(), source), 0);
+    EXPECT_EQ(Get(abm), damaged);
+    EXPECT_FALSE(Exists(trip + "\\Trip_tmp.abm"));
     ABM_Release(source);
+    testkit::AssertCapture asserts;
+    EXPECT_EQ(RebaseAlbum(0, NULL, source), 0);
+    EXPECT_TRUE(asserts.Saw("lpszAbmFile"));
 }
 
 TEST_F(Albums, RebaseFollowsTheMovedFolder)
@@ -355,33 +353,5 @@ TEST_F(Albums, RebaseFollowsTheMovedFolder)
     ABM_Release(source);
 }
 
-TEST_F(Albums, RebaseNeverLosesTheAlbum)
-{
-    std::string m1 = Message(trip, 1), m2 = Message(trip, 2);
-    CONTINFO recs[] = {Record(1, m1, "a"), Record(1, m2, "b")};
-    ASSERT_EQ(InsertIntoAlbums(0, recs, 2), 2);
-    std::string abm = trip + "\\Trip.abm";
-    std::vector<unsigned char> before = Get(abm);
-    int32_t source = CreateAlbumHandle(0);
-    // Saved where the album's folder cannot take it (a file named like the temporary album's
-    // folder is not possible; a read-only album file is): the album stays as it was.
-    ASSERT_TRUE(SetFileAttributesA(abm.c_str(), FILE_ATTRIBUTE_READONLY));
-    EXPECT_EQ(RebaseAlbum(0, abm.c_str(), source), 0);
-    SetFileAttributesA(abm.c_str(), FILE_ATTRIBUTE_NORMAL);
-    EXPECT_EQ(Get(abm), before);
-    EXPECT_FALSE(Exists(trip + "\\Trip_tmp.abm"));
-    EXPECT_EQ(Read(abm).size(), 2u);
-    // A damaged album is not rebuilt into an empty one.
-    std::vector<unsigned char> damaged = before;
-    damaged[40] ^= 1;
-    ASSERT_TRUE(Put(abm, std::string(damaged.begin(), damaged.end())));
-    EXPECT_EQ(RebaseAlbum(0, abm.c_str(), source), 0);
-    EXPECT_EQ(Get(abm), damaged);
-    EXPECT_FALSE(Exists(trip + "\\Trip_tmp.abm"));
-    ABM_Release(source);
-    testkit::AssertCapture asserts;
-    EXPECT_EQ(RebaseAlbum(0, NULL, source), 0);
-    EXPECT_TRUE(asserts.Saw("lpszAbmFile"));
-}
 
 }  // namespace

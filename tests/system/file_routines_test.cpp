@@ -38,20 +38,9 @@ private:
     std::vector<std::string> m_old;
 };
 
-/* Writes a file through the Win32 calls, which take "\\" in paths on every target. */
-bool Put(const std::string &p, const std::string &text)
-{
-    HANDLE h = CreateFileA(p.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
-    if (h == INVALID_HANDLE_VALUE)
-        return false;
-    DWORD n = 0;
-    BOOL ok = WriteFile(h, text.data(), (DWORD)text.size(), &n, NULL);
-    return CloseHandle(h) && ok && n == text.size();
-}
-
-bool Put(const std::string &p, const testkit::Bytes &bytes) { return Put(p, std::string(bytes.begin(), bytes.end())); }
-
-bool Exists(const std::string &p) { return GetFileAttributesA(p.c_str()) != INVALID_FILE_ATTRIBUTES; }
+using testkit::Exists;
+using testkit::Get;
+using testkit::Put;
 
 void MakeReadOnly(const std::string &p, const std::string &text = "x")
 {

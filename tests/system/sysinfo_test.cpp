@@ -246,40 +246,38 @@ TEST(Versions, CutToTheDepthOnlyWhenThereAreThatManySeparators)
         EXPECT_EQ(sysinfo::CutVersion(r.version, r.depth), r.want) << r.version << " at depth " << r.depth;
 }
 
-TEST(Folders, CreateFolderTreeCodes)
+TEST(Folders, CreateFolderTree)
 {
+    // Paths given under a fresh folder: the code, and the folders then there (and not there).
+    // Folder queries hand out paths ending with a separator; such a path names the folder.
+    struct Case {
+        const char *path;
+        int code;
+        std::vector<const char *> there, absent;
+    } cases[] = {
+        {"A\\B", 0, {"A", "A\\B"}, {}},
+        {"F\\sub", -2, {}, {"F\\sub"}},  // F is a file
+        {"T1\\T2\\", 0, {"T1\\T2"}, {}},
+        {"T1\\T2\\", 0, {"T1\\T2"}, {}},  // and again, when it exists
+        {"T3\\\\T4\\\\", 0, {"T3\\T4"}, {}},
+        {"L1\\<260 x>", -2, {}, {"L1"}},  // too long: not even the start is made
+    };
+    testkit::TempDir dir;
+    ASSERT_TRUE(testkit::WriteFileText(dir.file("F"), "x"));
+    for (const Case &c : cases) {
+        std::string path = dir.file(c.path);
+        size_t at = path.find("<260 x>");
+        if (at != std::string::npos)
+            path.replace(at, 7, std::string(MAX_PATH, 'x'));
+        EXPECT_EQ(c.code, CreateFolderTree(path.c_str())) << c.path;
+        for (const char *f : c.there)
+            EXPECT_EQ((DWORD)FILE_ATTRIBUTE_DIRECTORY, GetFileAttributesA(dir.file(f).c_str()) & FILE_ATTRIBUTE_DIRECTORY)
+                << c.path << ": " << f;
+        for (const char *f : c.absent)
+            EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(dir.file(f).c_str())) << c.path << ": " << f;
+    }
     EXPECT_EQ(CreateFolderTree(nullptr), -1);
     EXPECT_EQ(CreateFolderTree("C:"), -1);
-    testkit::TempDir dir;
-    std::string deep = dir.file("A") + "\\B";
-    ASSERT_EQ(CreateFolderTree(deep.c_str()), 0);
-    EXPECT_NE(GetFileAttributesA(dir.file("A").c_str()), INVALID_FILE_ATTRIBUTES);
-    EXPECT_NE(GetFileAttributesA(deep.c_str()), INVALID_FILE_ATTRIBUTES);
-    ASSERT_TRUE(testkit::WriteFileText(dir.file("F"), "x"));
-    EXPECT_EQ(CreateFolderTree((dir.file("F") + "\\sub").c_str()), -2);
-}
-
-TEST(Folders, CreateFolderTreeTooLongCreatesNothing)
-{
-    testkit::TempDir dir;
-    std::string first = dir.file("L1");
-    std::string tree = first + "\\" + std::string(MAX_PATH, 'x');
-    EXPECT_EQ(CreateFolderTree(tree.c_str()), -2);
-    EXPECT_EQ(GetFileAttributesA(first.c_str()), INVALID_FILE_ATTRIBUTES);  // not even the start
-}
-
-TEST(Folders, CreateFolderTreeTrailingSeparatorEndsThePath)
-{
-    // Folder queries hand out paths ending with a separator; such a path names the folder.
-    testkit::TempDir dir;
-    std::string tree = dir.file("T1") + "\\T2\\";
-    EXPECT_EQ(CreateFolderTree(tree.c_str()), 0);
-    EXPECT_EQ(GetFileAttributesA((dir.file("T1") + "\\T2").c_str()) & FILE_ATTRIBUTE_DIRECTORY,
-              (DWORD)FILE_ATTRIBUTE_DIRECTORY);
-    EXPECT_EQ(CreateFolderTree(tree.c_str()), 0);  // and again, when it exists
-    std::string doubled = dir.file("T3") + "\\\\T4\\\\";
-    EXPECT_EQ(CreateFolderTree(doubled.c_str()), 0);
-    EXPECT_NE(GetFileAttributesA((dir.file("T3") + "\\T4").c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
 TEST(Folders, NullBuffersAndFixedFallbacks)

@@ -113,6 +113,39 @@ std::vector<unsigned char> ReadFileBytes(const std::string &path, bool *ok)
     return out;
 }
 
+bool Put(const std::string &path, const std::string &bytes)
+{
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD n = 0;
+    BOOL ok = WriteFile(h, bytes.data(), (DWORD)bytes.size(), &n, NULL);
+    return CloseHandle(h) && ok && n == bytes.size();
+}
+
+bool Put(const std::string &path, const std::vector<unsigned char> &bytes)
+{
+    return Put(path, std::string(bytes.begin(), bytes.end()));
+}
+
+std::vector<unsigned char> Get(const std::string &path, bool *there)
+{
+    std::vector<unsigned char> out;
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL);
+    if (there)
+        *there = h != INVALID_HANDLE_VALUE;
+    if (h == INVALID_HANDLE_VALUE)
+        return out;
+    unsigned char buf[4096];
+    DWORD n;
+    while (ReadFile(h, buf, sizeof buf, &n, NULL) && n)
+        out.insert(out.end(), buf, buf + n);
+    CloseHandle(h);
+    return out;
+}
+
+bool Exists(const std::string &path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
 static std::vector<AssertCapture::Report> g_reports;
 static BaseAssertHandler g_previous = nullptr;
 

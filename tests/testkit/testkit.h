@@ -37,6 +37,11 @@ private:
 bool WriteFileBytes(const std::string &path, const std::vector<unsigned char> &bytes);
 bool WriteFileText(const std::string &path, const std::string &text);
 std::vector<unsigned char> ReadFileBytes(const std::string &path, bool *ok = nullptr);
+/* The same through the Win32 calls, which take "\\" in paths on every target. */
+bool Put(const std::string &path, const std::string &bytes);
+bool Put(const std::string &path, const std::vector<unsigned char> &bytes);
+std::vector<unsigned char> Get(const std::string &path, bool *there = nullptr);
+bool Exists(const std::string &path);
 
 /* Records the library's assertion reports while it lives. */
 class AssertCapture {

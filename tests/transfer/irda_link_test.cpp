@@ -158,85 +158,51 @@ TEST(IrdaConnect, RetriesRefusedConnectsFourTimesInAll)
     }
 }
 
-TEST(IrdaSendFile, EmptyFileSendsTheHeaderAndReportsOnce)
+TEST(IrdaSendFile, HeaderThenChunksOf512WithAReportAfterEach)
 {
-    PhoneInRange phone;
-    std::string path = phone.files().file("empty.mms");
-    ASSERT_TRUE(testkit::WriteFileBytes(path, {}));
-    CIrdaLink *link = IrdaCreate();
-    ProgressLog log;
-    g_log = &log;
-    EXPECT_EQ(1, IrdaSendFile(link, path.c_str(), Record, 0x5EED));
-    g_log = nullptr;
-    IrdaDestroy(link);
-    const uint32_t h = (uint32_t)Header("empty.mms", 0).size();
-    ASSERT_EQ(1u, log.calls.size());
-    EXPECT_EQ(std::make_pair(h, h), log.calls[0]);
-    phone::Arrival a;
-    ASSERT_TRUE(phone.sim().WaitArrival(&a, 2000));
-    EXPECT_TRUE(a.complete);
-    EXPECT_EQ("empty.mms", a.name);
-    EXPECT_EQ(Header("empty.mms", 0), a.header);
-    EXPECT_EQ(0, a.announced);
-    bool ok = false;
-    EXPECT_TRUE(testkit::ReadFileBytes(a.path, &ok).empty());
-    EXPECT_TRUE(ok);
-}
-
-TEST(IrdaSendFile, PhotoGoesInThreeChunksWithFourReports)
-{
-    PhoneInRange phone;
-    std::string path = phone.files().file("photo.jpg");
-    std::vector<unsigned char> body = Pattern(1300, 3);
-    ASSERT_TRUE(testkit::WriteFileBytes(path, body));
-    CIrdaLink *link = IrdaCreate();
-    ProgressLog log;
-    g_log = &log;
-    EXPECT_EQ(1, IrdaSendFile(link, path.c_str(), Record, 0x5EED));
-    g_log = nullptr;
-    IrdaDestroy(link);
-    const std::string header = "Content_name:photo.jpg\r\nContent_length:1300\r\n\r\n";
-    const uint32_t h = (uint32_t)header.size();
-    std::vector<std::pair<uint32_t, uint32_t>> want = {
-        {h + 1300, h}, {h + 1300, h + 512}, {h + 1300, h + 1024}, {h + 1300, h + 1300}};
-    EXPECT_EQ(want, log.calls);
-    phone::Arrival a;
-    ASSERT_TRUE(phone.sim().WaitArrival(&a, 2000));
-    EXPECT_TRUE(a.complete);
-    EXPECT_EQ(header, a.header);
-    EXPECT_EQ(body, testkit::ReadFileBytes(a.path));
-}
-
-TEST(IrdaSendFile, ChunkSizesSeenByTheSocketTable)
-{
-    // A recording table in front of the phone's: the sends are the header, 512, 512, 276.
-    static std::vector<int> sends;
-    static const IRDA_SOCKET_API *inner;
-    struct Spy {
-        static int WSAAPI Send(SOCKET s, const char *buf, int len, int flags)
-        {
-            sends.push_back(len);
-            return inner->pSend(s, buf, len, flags);
-        }
+    struct Case {
+        const char *name;
+        size_t size;
+        std::vector<uint32_t> reported;  // octets of the file sent at each report
+    } cases[] = {
+        {"empty.mms", 0, {0}},
+        {"photo.jpg", 1300, {0, 512, 1024, 1300}},
     };
-    PhoneInRange phone;
-    inner = IrdaGetSocketApi();
-    IRDA_SOCKET_API spy = *inner;
-    spy.pSend = Spy::Send;
-    IrdaSetSocketApi(&spy);
-    sends.clear();
-    std::string path = phone.files().file("photo.jpg");
-    ASSERT_TRUE(testkit::WriteFileBytes(path, Pattern(1300, 1)));
-    EXPECT_EQ(1, SendFileByIrda(path.c_str()));
-    IrdaSetSocketApi(inner);
-    const int h = (int)Header("photo.jpg", 1300).size();
-    EXPECT_EQ((std::vector<int>{h, 512, 512, 276}), sends);
+    for (const Case &c : cases) {
+        PhoneInRange phone;
+        std::string path = phone.files().file(c.name);
+        std::vector<unsigned char> body = Pattern(c.size, 3);
+        ASSERT_TRUE(testkit::WriteFileBytes(path, body));
+        CIrdaLink *link = IrdaCreate();
+        ProgressLog log;
+        g_log = &log;
+        EXPECT_EQ(1, IrdaSendFile(link, path.c_str(), Record, 0x5EED)) << c.name;
+        g_log = nullptr;
+        IrdaDestroy(link);
+        const std::string header = "Content_name:" + std::string(c.name) + "\r\nContent_length:" +
+                                   std::to_string(c.size) + "\r\n\r\n";
+        const uint32_t h = (uint32_t)header.size(), total = h + (uint32_t)c.size;
+        std::vector<std::pair<uint32_t, uint32_t>> want;
+        for (uint32_t sent : c.reported)
+            want.push_back({total, h + sent});
+        EXPECT_EQ(want, log.calls) << c.name;
+        phone::Arrival a;
+        ASSERT_TRUE(phone.sim().WaitArrival(&a, 2000)) << c.name;
+        EXPECT_TRUE(a.complete);
+        EXPECT_EQ(c.name, a.name);
+        EXPECT_EQ(header, a.header);
+        EXPECT_EQ((long long)c.size, (long long)a.announced);
+        bool ok = false;
+        EXPECT_EQ(body, testkit::ReadFileBytes(a.path, &ok)) << c.name;
+        EXPECT_TRUE(ok);
+    }
 }
 
 TEST(IrdaSendFile, FileThatGrowsWhileSendingSendsWhatWasAnnounced)
 {
-    // The file grows by 700 bytes between its measuring and its sending (at the connect): the
-    // phone gets the 1300 announced, in the same chunks, and nothing after them.
+    // The sends are the header, 512, 512, 276.  The file grows by 700 bytes between its
+    // measuring and its sending (at the connect): the phone gets the 1300 announced, in the same
+    // chunks, and nothing after them.
     static std::vector<int> sends;
     static const IRDA_SOCKET_API *inner;
     static std::string growing;

@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "irda_fixture.h"
 
 namespace {
@@ -118,58 +120,37 @@ protected:
     }
 };
 
-TEST_F(Steps, VersionOneOneAndNineWireBeforeTheConnect)
+TEST_F(Steps, EachStepTriedAsOftenAsItMayAndCheckedBeforeTheConnect)
 {
-    IRDA_FAILURE f;
-    EXPECT_EQ(1, Connect(&f)) << f;
-    EXPECT_EQ(0x0101, g_calls.version);
-    EXPECT_EQ(1, g_calls.nineWire);
-    EXPECT_EQ(1, g_calls.connect);
-    EXPECT_EQ(g_calls.startup, g_calls.cleanup);
-}
-
-TEST_F(Steps, DiscoveryTriedFourTimes)
-{
-    IRDA_FAILURE f;
-    g_faults.enumFailures = 3;
-    EXPECT_EQ(1, Connect(&f)) << f;
-    EXPECT_EQ(4, g_calls.enumerate);
-    g_calls = Calls();
-    g_faults.enumFailures = 4;
-    EXPECT_EQ(0, Connect(&f));
-    EXPECT_EQ(IRDA_FAIL_DISCOVERY, f);
-    EXPECT_EQ(4, g_calls.enumerate);
-    EXPECT_EQ(0, g_calls.ias);
-}
-
-TEST_F(Steps, NoDeviceInRangeFailsAtOnce)
-{
-    IRDA_FAILURE f;
-    g_faults.noDevice = true;
-    EXPECT_EQ(0, Connect(&f));
-    EXPECT_EQ(IRDA_FAIL_NO_DEVICE, f);
-    EXPECT_EQ(1, g_calls.enumerate);
-    EXPECT_EQ(0, g_calls.ias);
-    EXPECT_EQ(0, g_calls.connect);
-}
-
-TEST_F(Steps, IasQueryTriedFourTimesAndMustBeAnOctetSequence)
-{
-    IRDA_FAILURE f;
-    g_faults.iasFailures = 3;
-    EXPECT_EQ(1, Connect(&f)) << f;
-    EXPECT_EQ(4, g_calls.ias);
-    g_calls = Calls();
-    g_faults.iasFailures = 4;
-    EXPECT_EQ(0, Connect(&f));
-    EXPECT_EQ(IRDA_FAIL_IAS, f);
-    EXPECT_EQ(4, g_calls.ias);
-    g_calls = Calls();
-    g_faults.iasFailures = 0;
-    g_faults.iasAsInteger = true;
-    EXPECT_EQ(0, Connect(&f));
-    EXPECT_EQ(IRDA_FAIL_NO_IRCOMM, f);
-    EXPECT_EQ(0, g_calls.connect);
+    // Version 1.1, 9-wire mode before the connect; discovery and the IAS query tried four
+    // times; no device fails at once; the attribute must be an octet sequence.
+    struct Case {
+        const char *what;
+        Faults faults;
+        int result;
+        IRDA_FAILURE failure;
+        int enumerate, ias, connect;
+    } cases[] = {
+        {"all well", Faults(), 1, IRDA_OK, 1, 1, 1},
+        {"found at the 4th look", [] { Faults f; f.enumFailures = 3; return f; }(), 1, IRDA_OK, 4, 1, 1},
+        {"not found in 4 looks", [] { Faults f; f.enumFailures = 4; return f; }(), 0, IRDA_FAIL_DISCOVERY, 4, 0, 0},
+        {"no device", [] { Faults f; f.noDevice = true; return f; }(), 0, IRDA_FAIL_NO_DEVICE, 1, 0, 0},
+        {"answered at the 4th query", [] { Faults f; f.iasFailures = 3; return f; }(), 1, IRDA_OK, 1, 4, 1},
+        {"no answer in 4 queries", [] { Faults f; f.iasFailures = 4; return f; }(), 0, IRDA_FAIL_IAS, 1, 4, 0},
+        {"an integer attribute", [] { Faults f; f.iasAsInteger = true; return f; }(), 0, IRDA_FAIL_NO_IRCOMM, 1, 1, 0},
+    };
+    for (const Case &c : cases) {
+        g_faults = c.faults;
+        g_calls = Calls();
+        IRDA_FAILURE f;
+        EXPECT_EQ(c.result, Connect(&f)) << c.what << ": " << f;
+        EXPECT_EQ(c.failure, f) << c.what;
+        EXPECT_EQ((std::vector<int>{c.enumerate, c.ias, c.connect}),
+                  (std::vector<int>{g_calls.enumerate, g_calls.ias, g_calls.connect})) << c.what;
+        EXPECT_EQ(0x0101, g_calls.version) << c.what;
+        EXPECT_EQ(c.result ? 1 : g_calls.nineWire, g_calls.nineWire) << c.what;  // set before the connect
+        EXPECT_EQ(g_calls.startup, g_calls.cleanup) << c.what;
+    }
 }
 
 TEST_F(Steps, SocketThatCannotBeMadeEndsTheStartup)

@@ -8,6 +8,7 @@
 
 #include "baseui.h"
 #include "basemem.h"
+#include "picture_files.h"
 #include "sysinfo.h"
 #include "testkit.h"
 #include "ui_fixture.h"
@@ -18,18 +19,9 @@ namespace {
  * an 8-bit one gets base + x + 16 * y, of a 24-bit one those three bytes. */
 HGLOBAL MakeDib(int w, int h, int bits, int base)
 {
-    const size_t bpp = bits == 8 ? 1 : 3, offset = bits == 8 ? 1064 : 40;
-    const size_t stride = ((size_t)w * bpp + 3) / 4 * 4;
-    HGLOBAL hb = BaseMemAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, (DWORD)(offset + stride * (size_t)h));
-    BYTE *p = (BYTE *)BaseMemLock(hb);
-    BITMAPINFOHEADER bih = {};
-    bih.biSize = 40;
-    bih.biWidth = w;
-    bih.biHeight = h;
-    bih.biPlanes = 1;
-    bih.biBitCount = (WORD)bits;
-    bih.biClrUsed = bits == 8 ? 256 : 0;
-    memcpy(p, &bih, sizeof bih);
+    const size_t bpp = bits == 8 ? 1 : 3, offset = bits == 8 ? 1064 : 40, stride = testkit::DibStride(w, bits);
+    BYTE *p;
+    HGLOBAL hb = testkit::DibBlock(w, h, bits, bits == 8 ? 256 : 0, &p);
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x)
             for (size_t c = 0; c < bpp; ++c)

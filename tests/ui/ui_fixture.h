@@ -9,6 +9,7 @@
 #include <string>
 
 #include "basefun.h"
+#include "host_frame.h"
 #include "plugin.h"
 
 namespace uitest {
@@ -32,21 +33,7 @@ public:
     }
 };
 
-class TestFrame : public IHostFrame {
-public:
-    MD_DECLARE_DESTROY(TestFrame)
-    void *Query(int32_t) override { return nullptr; }
-    IPlugInDir *GetPlugInDir() override { return nullptr; }
-    void *HostSlot3() override { return nullptr; }
-    void *HostSlot4() override { return nullptr; }
-    void *HostSlot5() override { return nullptr; }
-    void *HostSlot6() override { return nullptr; }
-    void *HostSlot7() override { return nullptr; }
-    void *HostSlot8() override { return nullptr; }
-    IResProvider *GetResourceProvider() override { return provider; }
-    IResProvider *provider = nullptr;
-    ~TestFrame() = default;
-};
+using testkit::TestFrame;
 
 /* Installs the program's frame (once) and gives it `provider` (null: no provider). */
 inline void UseProvider(IResProvider *provider)
