@@ -8,6 +8,7 @@
 
 #include <mutex>
 #include <new>
+#include <string>
 #include <utility>
 
 #include "base_assert.h"
@@ -104,70 +105,216 @@ struct SpareScratch {
     }
 };
 
+/* One image of the block structure, with what the graphic control block before it says. */
+struct ImageBlock {
+    GIFFRAMEINFO info;
+    size_t tableOff;     // its local table, when it has one
+    size_t codeOff;      // the minimum code size byte
+    size_t end;          // just past its sub-block chain (the data's end when it has none)
+    uint64_t dataBytes;  // bytes of LZW data the chain holds
+    bool terminated;     // the chain ends in its terminator
+};
+
+/* The next image from `off` on: true with *img and `off` moved past the image; false at the
+ * trailer, at the end of the data or at a damaged descriptor (no size, or a local table
+ * running off the data). */
+bool NextImage(const BYTE *data, size_t size, size_t &off, ImageBlock *img) {
+    GIFFRAMEINFO &info = img->info;
+    memset(&info, 0, sizeof(info));
+    // Scan for the next image descriptor, taking what the extensions say on the way.
+    for (;;) {
+        if (off >= size || data[off] == 0x3B)
+            return false;
+        if (data[off] == 0x2C)
+            break;
+        if (data[off] != 0x21) {
+            ++off;  // stray byte between blocks
+            continue;
+        }
+        if (off + 1 >= size)
+            return false;
+        BYTE label = data[off + 1];
+        if (label == 0xF9) {
+            // '!' 0xF9 size(4) packed delay:u16 transparent 0x00
+            if (off + 6 >= size)
+                return false;
+            BYTE packed = data[off + 3];
+            info.delay = Le16(data + off + 4);
+            info.transparentIndex = data[off + 6];
+            info.hasTransparency = packed & 1;
+            info.disposal = (packed & 0x1C) >> 2;
+        }
+        // Every extension is a chain of sub-blocks after its label, however many it has.
+        off = SkipSubBlocks(data, size, off + 2);
+    }
+
+    // ',' left:u16 top:u16 width:u16 height:u16 packed
+    if (off + 10 > size)
+        return false;
+    const BYTE *d = data + off;
+    info.left = Le16(d + 1);
+    info.top = Le16(d + 3);
+    info.width = WORD(Le16(d + 5));
+    info.height = WORD(Le16(d + 7));
+    BYTE packed = d[9];
+    info.interlaced = packed & 0x40;
+    if (packed & 0x80) {
+        info.hasLocalTable = 1;
+        info.localBits = WORD((packed & 7) + 1);
+    }
+    off += 10;
+    if (off >= size)
+        return false;
+    if (info.width == 0 || info.height == 0)
+        return false;  // nothing to show: a damaged descriptor
+    img->tableOff = off;
+    if (info.hasLocalTable) {
+        size_t tableBytes = 3 * (size_t(1) << info.localBits);
+        if (tableBytes >= size - off)
+            return false;
+        off += tableBytes;
+    }
+    img->codeOff = off;
+    img->dataBytes = ChainDataBytes(data, size, off + 1, &img->end, &img->terminated);
+    off = img->end;
+    return true;
+}
+
+/* Walks the images from `off`, filling the counts of *scan (fileBytes and verdict aside). */
+void ScanImages(const BYTE *data, size_t size, size_t off, GIFSCAN *scan) {
+    bool keeping = true;
+    ImageBlock img;
+    while (NextImage(data, size, off, &img)) {
+        const uint64_t area = uint64_t(img.info.width) * img.info.height;
+        ++scan->declaredFrames;
+        scan->declaredPixels += area;
+        if (keeping && !LzwCanFill(area, img.dataBytes)) {
+            scan->unfilledFrame = scan->frames;
+            scan->unfilledPixels = area;
+            scan->unfilledBytes = img.dataBytes;
+            keeping = false;
+        }
+        const int minCodeSize = data[img.codeOff];
+        if (keeping && (minCodeSize < 1 || minCodeSize > 11))
+            keeping = false;  // the decoder takes no such stream: the file is damaged there
+        if (keeping) {
+            ++scan->frames;
+            scan->pixels += area;
+            keeping = img.terminated;
+        }
+    }
+}
+
 }  // namespace
+
+int ScanGifData(const BYTE *pData, size_t cbData, GIFSCAN *pScan) {
+    if (!pScan)
+        return 0;
+    memset(pScan, 0, sizeof(*pScan));
+    pScan->unfilledFrame = -1;
+    if (!pData || cbData < 13 || !IsGifSignature(pData)) {
+        SetLastError(ERROR_INVALID_DATA);
+        return 0;
+    }
+    pScan->fileBytes = cbData;
+    size_t off = 13;
+    if (pData[10] & 0x80) {
+        off += 3 * (size_t(1) << ((pData[10] & 7) + 1));
+        if (off >= cbData) {
+            SetLastError(ERROR_INVALID_DATA);  // as Load: the table must be followed by blocks
+            return 0;
+        }
+    }
+    ScanImages(pData, cbData, off, pScan);
+    if (pScan->declaredFrames > GIF_MAX_FRAMES)
+        pScan->verdict = DWORD(GIF_ERROR_TOO_MANY_FRAMES);
+    else if (pScan->declaredPixels > GIF_MAX_FILE_PIXELS)
+        pScan->verdict = DWORD(GIF_ERROR_TOO_MANY_PIXELS);
+    else if (pScan->unfilledFrame >= 0)
+        pScan->verdict = DWORD(GIF_ERROR_FRAME_UNFILLED);
+    return 1;
+}
+
+int ScanGif(const char *lpszFile, GIFSCAN *pScan) {
+    if (!lpszFile || !pScan)
+        return 0;
+    FIO_FILE *f = FioOpen(lpszFile, "rb");
+    if (!f)
+        return 0;
+    int result = 0;
+    long long size = FioSize(f);
+    BYTE *data = nullptr;
+    if (size < 13 || size > 0x7FFFFFF0LL)
+        SetLastError(ERROR_INVALID_DATA);
+    else if (!(data = static_cast<BYTE *>(malloc(size_t(size)))))
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    else if (FioRead(f, data, size_t(size)) == size_t(size))
+        result = ScanGifData(data, size_t(size), pScan);
+    free(data);
+    FioClose(f);
+    return result;
+}
+
+namespace {
+
+/* A count in words: "1 170" up to a million, then "268 million", "13 billion" (one decimal
+ * below ten: "1.6 billion"). */
+std::string Count(uint64_t n) {
+    static const struct {
+        uint64_t unit;
+        const char *name;
+    } kUnits[] = {{1000000000000ull, "trillion"}, {1000000000ull, "billion"}, {1000000ull, "million"}};
+    char buf[48];
+    for (const auto &u : kUnits) {
+        if (n < u.unit)
+            continue;
+        if (n < 10 * u.unit)
+            snprintf(buf, sizeof buf, "%.1f %s", double(n) / double(u.unit), u.name);
+        else
+            snprintf(buf, sizeof buf, "%llu %s", (unsigned long long)(n / u.unit), u.name);
+        return buf;
+    }
+    std::string digits = std::to_string(n), out;
+    for (size_t i = 0; i < digits.size(); ++i) {
+        if (i && (digits.size() - i) % 3 == 0)
+            out += ' ';
+        out += digits[i];
+    }
+    return out;
+}
+
+}  // namespace
+
+int DescribeGifScan(const GIFSCAN *pScan, char *pszReason, int cchReason) {
+    if (!pszReason || cchReason <= 0)
+        return 0;
+    std::string text;
+    if (pScan && pScan->verdict == DWORD(GIF_ERROR_TOO_MANY_FRAMES))
+        text = "declares " + Count(uint64_t(pScan->declaredFrames)) + " frames, more than the " + Count(GIF_MAX_FRAMES) +
+               " a file may hold";
+    else if (pScan && pScan->verdict == DWORD(GIF_ERROR_TOO_MANY_PIXELS))
+        text = "declares " + Count(pScan->declaredPixels) + " pixels in " + Count(pScan->fileBytes) + " bytes";
+    else if (pScan && pScan->verdict == DWORD(GIF_ERROR_FRAME_UNFILLED))
+        text = "frame " + std::to_string(pScan->unfilledFrame + 1) + " declares " + Count(pScan->unfilledPixels) +
+               " pixels in " + Count(pScan->unfilledBytes) + " bytes of image data";
+    int n = int(text.size() < size_t(cchReason) ? text.size() : size_t(cchReason - 1));
+    memcpy(pszReason, text.data(), size_t(n));
+    pszReason[n] = 0;
+    return n;
+}
 
 void CGifFile::ParseFrames(const BYTE *data, size_t size, size_t off) {
     SpareScratch spare;
     gifcodec::LzwScratch &scratch = spare.mine;  // one string table and staging buffer for every frame
-    for (int index = 0;; ++index) {
-        GIFFRAMEINFO info;
-        memset(&info, 0, sizeof(info));
-
-        // Scan for the next image descriptor, taking what the extensions say on the way.
-        for (;;) {
-            if (off >= size || data[off] == 0x3B)
-                return;
-            if (data[off] == 0x2C)
-                break;
-            if (data[off] != 0x21) {
-                ++off;  // stray byte between blocks
-                continue;
-            }
-            if (off + 1 >= size)
-                return;
-            BYTE label = data[off + 1];
-            if (label == 0xF9) {
-                // '!' 0xF9 size(4) packed delay:u16 transparent 0x00
-                if (off + 6 >= size)
-                    return;
-                BYTE packed = data[off + 3];
-                info.delay = Le16(data + off + 4);
-                info.transparentIndex = data[off + 6];
-                info.hasTransparency = packed & 1;
-                info.disposal = (packed & 0x1C) >> 2;
-            }
-            // Every extension is a chain of sub-blocks after its label, however many it has.
-            off = SkipSubBlocks(data, size, off + 2);
-        }
-
-        // ',' left:u16 top:u16 width:u16 height:u16 packed
-        if (off + 10 > size)
+    ImageBlock img;
+    for (int index = 0; NextImage(data, size, off, &img); ++index) {
+        GIFFRAMEINFO &info = img.info;
+        // The budget, before the frame's bitmap is allocated: an area its data cannot fill
+        // ends the file here, as damage does.
+        if (!LzwCanFill(uint64_t(info.width) * info.height, img.dataBytes))
             return;
-        const BYTE *d = data + off;
-        info.left = Le16(d + 1);
-        info.top = Le16(d + 3);
-        info.width = WORD(Le16(d + 5));
-        info.height = WORD(Le16(d + 7));
-        BYTE packed = d[9];
-        info.interlaced = packed & 0x40;
-        if (packed & 0x80) {
-            info.hasLocalTable = 1;
-            info.localBits = WORD((packed & 7) + 1);
-        }
-        off += 10;
-        if (off >= size)
-            return;
-        if (info.width == 0 || info.height == 0)
-            return;  // nothing to show: a damaged descriptor
-
-        size_t tableOff = off;
-        if (info.hasLocalTable) {
-            size_t tableBytes = 3 * (size_t(1) << info.localBits);
-            if (tableBytes >= size - off)
-                return;
-            off += tableBytes;
-        }
-        int minCodeSize = data[off];
+        const size_t tableOff = img.tableOff;
+        int minCodeSize = data[img.codeOff];
 
         int colourBits;
         int colours;
@@ -205,7 +352,7 @@ void CGifFile::ParseFrames(const BYTE *data, size_t size, size_t off) {
         }
 
         LzwInput in;
-        in.Begin(data, size, off + 1);
+        in.Begin(data, size, img.codeOff + 1);
         LzwRows target;
         target.pixels = dib + sizeof(BITMAPINFOHEADER) + 4 * size_t(colours);
         target.width = info.width;
@@ -225,11 +372,9 @@ void CGifFile::ParseFrames(const BYTE *data, size_t size, size_t off) {
             BaseMemFree(hDib);
             return;
         }
-        // Past the code-size byte and the whole sub-block chain, terminator included.
-        off += 1 + in.consumed;
         if (m_pfnProgress)
-            m_pfnProgress(m_pProgressContext, int(off < size ? off : size), int(size));
-        if (!in.terminated)
+            m_pfnProgress(m_pProgressContext, int(off), int(size));
+        if (!img.terminated)
             return;
     }
 }
@@ -256,6 +401,7 @@ int CGifFile::Load(const char *lpszFile) {
     if (!f)
         return 0;
     int result = 0;
+    DWORD refusal = 0;
     HGLOBAL hData = 0;
     BYTE *data = nullptr;
     BYTE head[13];
@@ -297,6 +443,15 @@ int CGifFile::Load(const char *lpszFile) {
     data = static_cast<BYTE *>(BaseMemLock(hData));
     if (!data || FioSeek(f, 0, SEEK_SET) != 0 || FioRead(f, data, size_t(fileSize)) != size_t(fileSize))
         goto done;
+    {
+        // The file's budget, from its blocks, before any frame is allocated.
+        GIFSCAN scan;
+        if (ScanGifData(data, size_t(fileSize), &scan) && scan.verdict &&
+            scan.verdict != DWORD(GIF_ERROR_FRAME_UNFILLED)) {
+            refusal = scan.verdict;
+            goto done;
+        }
+    }
     ParseFrames(data, size_t(fileSize), 13 + (m_pScreen->hasGlobalTable ? 3 * size_t(m_pScreen->colourCount) : 0));
     result = 1;
 
@@ -306,6 +461,8 @@ done:
     if (hData)
         BaseMemFree(hData);
     FioClose(f);
+    if (refusal)
+        SetLastError(refusal);
     return result;
 }
 

@@ -81,6 +81,53 @@ struct GIFFRAMEINFO {
     int32_t disposal;
 };
 
+/* ---- A file's budget ---------------------------------------------------------------------
+ *
+ * The reader holds every frame at the size its descriptor declares, and a descriptor costs ten
+ * bytes: what a file may declare is weighed against what it holds before any pixel is
+ * allocated.  From the block structure alone (no decoding):
+ *  - at most GIF_MAX_FRAMES frames: each costs its record and a bitmap header with up to 256
+ *    palette entries (about 1 KB) whatever its size, and saving or fitting walks every one;
+ *    10 000 frames are some 10 MB of headers, and minutes of animation at any usual delay.
+ *  - at most GIF_MAX_FILE_PIXELS in the sum of the frames' areas: every frame is held at once,
+ *    a byte a pixel at most, so this is the memory a file may take: 256 MB, what one bitmap
+ *    may take.
+ *  - each frame's area within what its image data can fill (gifcodec::LzwCanFill: 4096 pixels
+ *    a byte of LZW data): a frame declaring more is not accepted, and the file is read as
+ *    damaged there (the frames before it stay).  A frame whose data ends before its area is
+ *    full, but could have filled it, is kept with the rest at index 0.
+ * A file over the first two is refused whole: Load returns 0 with GetLastError() set to
+ * GIF_ERROR_TOO_MANY_FRAMES or GIF_ERROR_TOO_MANY_PIXELS; ScanGif tells the numbers. */
+#define GIF_MAX_FRAMES 10000
+#define GIF_MAX_FILE_PIXELS (uint64_t(1) << 28)
+#define GIF_ERROR_TOO_MANY_FRAMES 0x20000401L  // the file declares more than GIF_MAX_FRAMES frames
+#define GIF_ERROR_TOO_MANY_PIXELS 0x20000402L  // its frames' areas add up to more than GIF_MAX_FILE_PIXELS
+#define GIF_ERROR_FRAME_UNFILLED 0x20000403L   // a frame declares more pixels than its data can fill
+
+/* What a GIF file declares, read from its block structure without decoding. */
+struct GIFSCAN {
+    int32_t frames;            // frames Load keeps: up to the first damaged or unfillable one
+    uint64_t pixels;           // the sum of their areas
+    int32_t declaredFrames;    // image descriptors the structure holds
+    uint64_t declaredPixels;   // the sum of their areas
+    uint64_t fileBytes;
+    int32_t unfilledFrame;     // the first frame whose data cannot fill its area, -1 none
+    uint64_t unfilledPixels;   // its area
+    uint64_t unfilledBytes;    // and its bytes of image data
+    DWORD verdict;             // 0, GIF_ERROR_TOO_MANY_FRAMES, GIF_ERROR_TOO_MANY_PIXELS or
+                               // GIF_ERROR_FRAME_UNFILLED (the file is read up to that frame)
+};
+
+/* Scans a GIF file's blocks into *pScan.  Returns 1 (the verdict says whether it is within its
+ * budget), or 0 when the file cannot be read or is no GIF (GetLastError() tells why). */
+int ScanGif(const char *lpszFile, GIFSCAN *pScan);
+/* The same over a file in memory. */
+int ScanGifData(const BYTE *pData, size_t cbData, GIFSCAN *pScan);
+/* Why a scan's verdict refuses the file (or a frame of it), in words, e.g. "declares 13 billion
+ * pixels in 1 170 bytes" or "frame 3 declares 16 million pixels in 23 bytes of image data";
+ * an empty text for verdict 0.  Returns the length written (cut to cchReason - 1). */
+int DescribeGifScan(const GIFSCAN *pScan, char *pszReason, int cchReason);
+
 class CGifFile;
 
 /* Reworks a frame as the reader decodes it (CGifFile::LoadFiltered): returns the bitmap to
@@ -153,7 +200,8 @@ public:
 
     /* Reads a GIF file.  Returns 1 once the header (and the global table, when declared) were
      * read and the file was copied into memory, even when a frame is damaged: the frames
-     * decoded before the damage stay.  0 for a missing or short file or a bad signature.
+     * decoded before the damage stay.  0 for a missing or short file, a bad signature or a
+     * file over its budget (above: GetLastError() tells which, and no frame is allocated).
      * NOTES: the signature is compared without regard to letter case. */
     int Load(const char *lpszFile);
     /* Load, with each frame handed to pfnFilter as soon as it is decoded: only one full frame

@@ -1,6 +1,6 @@
 /*
- * Rules the GIF reader and writer share: the signature, the interlace order and the depth of
- * a frame bitmap.
+ * Rules the GIF reader and writer share: the signature, the interlace order, the depth of a
+ * frame bitmap and the walk of a sub-block chain.
  */
 #include <ctype.h>
 
@@ -38,6 +38,30 @@ bool IsGifSignature(const uint8_t *sig) {
             return true;
     }
     return false;
+}
+
+uint64_t ChainDataBytes(const uint8_t *data, size_t size, size_t start, size_t *pEnd, bool *pTerminated) {
+    uint64_t bytes = 0;
+    size_t off = start;
+    bool terminated = false;
+    while (off < size) {
+        size_t n = data[off];
+        if (n == 0) {
+            terminated = true;
+            ++off;
+            break;
+        }
+        size_t left = size - off - 1;
+        bytes += n < left ? n : left;
+        off += n + 1;
+    }
+    if (off > size)
+        off = size;
+    if (pEnd)
+        *pEnd = off;
+    if (pTerminated)
+        *pTerminated = terminated;
+    return bytes;
 }
 
 }  // namespace gifcodec

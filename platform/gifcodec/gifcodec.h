@@ -53,6 +53,23 @@ extern const InterlacePass kInterlacePasses[4];
 /* Image row (from the top) that row k of an interlaced stream of `height` rows fills. */
 int InterlacedRow(int k, int height);
 
+/* ---- What image data can hold ----------------------------------------------------------- */
+
+/* Most pixels one byte of LZW data can stand for.  A code names one string of the table, and
+ * no string is longer than the table (4096 entries); a code is at least 2 bits, but the table
+ * grows by one entry a code, so codes of n bits stand for at most 2^n pixels each: 4096 pixels
+ * for 12 bits, about 2731 a byte.  4096 a byte leaves room to spare. */
+constexpr uint64_t kLzwPixelsPerByte = 4096;
+
+/* Whether `dataBytes` bytes of LZW data can fill an area of `pixels`: a reader weighs the area
+ * an image declares against this before it allocates the image. */
+inline bool LzwCanFill(uint64_t pixels, uint64_t dataBytes) { return pixels <= dataBytes * kLzwPixelsPerByte; }
+
+/* The sub-block chain starting at data[start] (a count byte): the bytes of data its sub-blocks
+ * hold, as far as `size` reaches.  *pEnd (optional) receives the offset just past its
+ * terminator, or `size` when the chain runs off the data, and *pTerminated which. */
+uint64_t ChainDataBytes(const uint8_t *data, size_t size, size_t start, size_t *pEnd, bool *pTerminated);
+
 /* ---- Decoding --------------------------------------------------------------------------- */
 
 /* LZW input read from a sub-block chain that starts at data[start], never past data[size].
