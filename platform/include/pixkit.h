@@ -26,6 +26,13 @@ enum {
     PX_TYPE_1BIT = 5,
 };
 
+/* The picture files open as 0 with GetLastError() PX_ERROR_UNBACKED_SIZE when they declare
+ * more pixels than their data can hold, decided before anything is allocated for them: a JPEG
+ * whose scans have less than a bit for each 8 x 8 block of each component, a PNG whose image
+ * data would inflate by more than deflate's 1032 to 1, a GIF whose first image has less than
+ * a byte of LZW data for each 4096 pixels, a BMP whose rows are not all there. */
+#define PX_ERROR_UNBACKED_SIZE 0x20000501L
+
 PIXKIT_API HGLOBAL WINAPI PxOpenFile(LPCSTR lpszFile, int nReserved1, int nReserved2);
 /* The picture of a file, a JPEG decoded at 1/8, 1/4 or 1/2 of its size when that still keeps
  * each side (rounded up) at least nMinWidth x nMinHeight: the smallest such.  Each pixel is

@@ -1,7 +1,8 @@
 /*
  * PixKit: picture files into DIB blocks.  BMP is read here (1, 4, 8, 24 and 32 bits, either
- * row order), GIF with the codec core's LZW decoder (first frame), JPEG and PNG (and what
- * else stb_image knows) through stb_image as true colour.
+ * row order), GIF with the codec core's LZW decoder (first frame), JPEG and PNG through
+ * stb_image as true colour; each file's declared size first weighed against its data
+ * (pixkit_budget.cpp).
  */
 #include <stdio.h>
 #include <stdlib.h>
@@ -210,6 +211,11 @@ HGLOBAL OpenPictureFile(LPCSTR lpszFile, bool reduce, int minW, int minH) {
     BYTE *data = ReadWholeFile(lpszFile, &size);
     if (!data)
         return 0;
+    if (!SizeBacked(data, size)) {
+        free(data);
+        SetLastError(PX_ERROR_UNBACKED_SIZE);
+        return 0;
+    }
     // Damage the reduction meets is left to the full decoder, which has the last word.
     HGLOBAL h = 0;
     if (reduce && size >= 2 && data[0] == 0xFF && data[1] == 0xD8)

@@ -57,6 +57,10 @@ HGLOBAL NewDibBlock(int width, int height, int bits, int colours, BYTE **ppBase)
 /* A new 24-bit copy of any DIB the view accepts; 0 on failure. */
 HGLOBAL ToTrueColour(HGLOBAL hDib);
 
+/* Whether the size a picture file declares is backed by its data (pixkit.h, PxOpenFile):
+ * true also for data whose size does not read, which the decoders then refuse themselves. */
+bool SizeBacked(const BYTE *data, size_t size);
+
 /* Decoders: a new DIB, or 0. */
 HGLOBAL DecodeBmp(const BYTE *data, size_t size);
 HGLOBAL DecodeGif(const BYTE *data, size_t size);

@@ -1,5 +1,5 @@
 /*
- * PixKit: JPEG, PNG and what else stb_image knows, decoded through stb_image as true colour,
+ * PixKit: JPEG and PNG, decoded through stb_image as true colour,
  * after the checks that keep damaged JPEG tables away from it.
  *
  * stb_image shifts by more than a word's width when the data of a damaged JPEG runs out in
@@ -15,8 +15,9 @@
 #define STB_IMAGE_IMPLEMENTATION
 #define STB_IMAGE_STATIC
 #define STBI_NO_STDIO
-#define STBI_NO_GIF
-#define STBI_NO_BMP
+// JPEG and PNG only: the formats whose declared size is weighed against their data first.
+#define STBI_ONLY_JPEG
+#define STBI_ONLY_PNG
 #if defined(__GNUC__)
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wunused-function"

@@ -741,4 +741,86 @@ TEST_F(PixKit, BadInputFailsCleanly)
     BaseMemFree(junk);
 }
 
+/* A grey baseline JPEG declaring w x h whose scan is followed by `scan` bytes and the EOI. */
+Bytes DeclaringJpeg(int w, int h, size_t scan)
+{
+    Bytes b = {0xFF, 0xD8};
+    auto seg = [&](BYTE m, const Bytes &body) {
+        b.insert(b.end(), {0xFF, m, BYTE((body.size() + 2) >> 8), BYTE(body.size() + 2)});
+        b.insert(b.end(), body.begin(), body.end());
+    };
+    Bytes dqt(65, 1);
+    dqt[0] = 0;
+    seg(0xDB, dqt);
+    seg(0xC0, {8, BYTE(h >> 8), BYTE(h), BYTE(w >> 8), BYTE(w), 1, 1, 0x11, 0});
+    for (BYTE tc : {0x00, 0x10}) {
+        Bytes dht = {tc, 1};
+        dht.resize(17, 0);
+        dht.push_back(0);
+        seg(0xC4, dht);
+    }
+    seg(0xDA, {1, 1, 0, 0, 63, 0});
+    b.resize(b.size() + scan, 0);
+    b.insert(b.end(), {0xFF, 0xD9});
+    return b;
+}
+
+/* An RGB PNG declaring w x h with `idat` bytes of image data. */
+Bytes DeclaringPng(uint32_t w, uint32_t h, size_t idat)
+{
+    Bytes b = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    auto chunk = [&](const char *type, const Bytes &body) {
+        uint32_t n = uint32_t(body.size());
+        b.insert(b.end(), {BYTE(n >> 24), BYTE(n >> 16), BYTE(n >> 8), BYTE(n)});
+        b.insert(b.end(), type, type + 4);
+        b.insert(b.end(), body.begin(), body.end());
+        b.insert(b.end(), 4, 0);  // the CRC is not what is weighed
+    };
+    chunk("IHDR", {BYTE(w >> 24), BYTE(w >> 16), BYTE(w >> 8), BYTE(w), BYTE(h >> 24), BYTE(h >> 16), BYTE(h >> 8),
+                   BYTE(h), 8, 2, 0, 0, 0});
+    chunk("IDAT", Bytes(idat, 0x78));
+    chunk("IEND", {});
+    return b;
+}
+
+/* A GIF whose first image declares w x h with `data` bytes of LZW data. */
+Bytes DeclaringGif(int w, int h, size_t data)
+{
+    Bytes b = {'G', 'I', 'F', '8', '9', 'a', 1, 0, 1, 0, 0, 0, 0, 0x2C, 0, 0, 0, 0,
+               BYTE(w), BYTE(w >> 8), BYTE(h), BYTE(h >> 8), 0, 2, BYTE(data)};
+    b.resize(b.size() + data, 0x44);
+    b.insert(b.end(), {0, 0x3B});
+    return b;
+}
+
+TEST_F(PixKit, DeclaredSizesAreWeighedAgainstTheirData)
+{
+    const struct {
+        const char *what;
+        Bytes file;
+        bool refused;
+    } kCases[] = {
+        {"JPEG: a bit a block", DeclaringJpeg(8 * 80, 8, 8), false},  // 8 + the EOI: 10 bytes
+        {"JPEG: one block more", DeclaringJpeg(8 * 81, 8, 8), true},
+        {"JPEG: 65000 x 65000 in 204 bytes", DeclaringJpeg(65000, 65000, 64), true},
+        {"PNG: 1032 to 1", DeclaringPng(3439, 1, 10), false},  // 1 + 3 x 3439 = 10318 bytes of rows
+        {"PNG: a pixel more", DeclaringPng(3440, 1, 10), true},
+        {"GIF: 4096 pixels a byte", DeclaringGif(64, 64, 1), false},
+        {"GIF: one more", DeclaringGif(4097, 1, 1), true},
+    };
+    for (const auto &c : kCases) {
+        std::string path = Put("declaring.bin", c.file);
+        for (int reduced : {0, 1}) {
+            SetLastError(0);
+            HGLOBAL h = reduced ? PxOpenFileReduced(path.c_str(), 8, 8) : PxOpenFile(path.c_str(), 0, 0);
+            DWORD err = GetLastError();
+            if (h)
+                BaseMemFree(h);
+            EXPECT_EQ(c.refused, err == DWORD(PX_ERROR_UNBACKED_SIZE)) << c.what << (reduced ? " (reduced)" : "");
+            if (c.refused)
+                EXPECT_EQ(nullptr, h) << c.what;
+        }
+    }
+}
+
 }  // namespace
