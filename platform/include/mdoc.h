@@ -106,6 +106,14 @@ MDOC_API void WINAPI mmsContainerDestroy(HMMSCONTAINER hCont);
 #define MDOC_ERROR_TOO_MANY_PARTS 0x20000204L /* a message would exceed 127 parts */
 #define MDOC_ERROR_TOO_DEEP 0x20000205L     /* a presentation nests elements more than 32 deep */
 
+/* Whether an XML text of cbText octets nests its elements at most 32 deep, the most a
+ * presentation may: TRUE, or FALSE with GetLastError() MDOC_ERROR_TOO_DEEP.  The check runs in
+ * one pass without recursion, so every reader of a presentation (this library's, and any
+ * other that walks its elements) asks it before parsing: a parser descending into a hostile
+ * text of thousands of levels would run out of stack.  Malformed text may be counted deeper
+ * than a parser would go, never shallower. */
+MDOC_API BOOL WINAPI mmsCheckSmilDepth(LPCSTR pText, DWORD cbText);
+
 /* Replaces the container's content by the SMIL presentation at lpszPath, whose media files lie
  * beside it (or below it).  1, or 0 when the file cannot be read, is not well-formed SMIL, or
  * names media that are missing or outside its folder; on failure the container is empty and

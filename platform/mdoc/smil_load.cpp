@@ -312,6 +312,17 @@ void Clear(MDOC_CONTAINER *c)
 
 }  // namespace
 
+MDOC_API BOOL WINAPI mmsCheckSmilDepth(LPCSTR pText, DWORD cbText)
+{
+    if (!pText)
+        return TRUE;
+    if (NestingDepth(pText, pText + cbText, kMaxDepth) > kMaxDepth) {
+        SetLastError(MDOC_ERROR_TOO_DEEP);
+        return FALSE;
+    }
+    return TRUE;
+}
+
 MDOC_API BOOL WINAPI mmsContainerLoad(HMMSCONTAINER hCont, LPCSTR lpszPath)
 {
     if (!hCont)
@@ -323,7 +334,7 @@ MDOC_API BOOL WINAPI mmsContainerLoad(HMMSCONTAINER hCont, LPCSTR lpszPath)
         std::string text;
         if (!mdoc::ReadWholeFile(lpszPath, text, kMaxSmilBytes))
             return FALSE;
-        if (NestingDepth(text.data(), text.data() + text.size(), kMaxDepth) > kMaxDepth)
+        if (!mmsCheckSmilDepth(text.data(), (DWORD)text.size()))
             throw LoadError{MDOC_ERROR_TOO_DEEP};
         // The container holds ANSI text: a UTF-8 (or undeclared) document is turned into it.
         if (!mdoc::SmilTextToAnsi(text))

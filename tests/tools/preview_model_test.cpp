@@ -155,19 +155,36 @@ TEST(PreviewModel, MixedMessageGivesOneSlidePerPictureWithItsText)
 TEST(PreviewModel, BrokenPresentationFallsBackAndBadFilesFail)
 {
     testkit::TempDir dir, stage;
-    ASSERT_TRUE(testkit::WriteFileText(dir.file("s.smil"), "<smil><body><par><img src=\"a.gif\"></par></smil>"));
-    MIME_MESSAGE *m = MimeCreate();
-    ASSERT_TRUE(MimeAddSmilPart(m, (dir.path() + "/").c_str(), "s.smil"));
-    ASSERT_TRUE(AddPart(m, dir, "a.gif", "image/gif", preview_test::TinyGif(), nullptr));
-    ASSERT_TRUE(MimeWriteFile(m, (dir.path() + "/").c_str(), "msg.dat"));
-    MimeDestroy(m);
+    // Not well-formed, and nested deeper than any reader may descend (70 000 levels would
+    // overflow the parser's stack: the depth is checked before it runs).
+    std::string deep = "<smil><body>";
+    for (int i = 0; i < 70000; i++)
+        deep += "<x>";
+    deep += "<par><img src=\"a.gif\"/></par>";
+    for (int i = 0; i < 70000; i++)
+        deep += "</x>";
+    deep += "</body></smil>";
+    const struct {
+        std::string smil;
+        const char *note;
+    } kCases[] = {{"<smil><body><par><img src=\"a.gif\"></par></smil>", "not well-formed"},
+                  {deep, "nests elements more than 32 deep"}};
     preview::Presentation p;
     std::string err;
-    ASSERT_TRUE(preview::Load(dir.file("msg.dat"), stage.path(), &p, &err)) << err;
-    EXPECT_FALSE(p.fromSmil);
-    ASSERT_EQ(p.slides.size(), 1u);
-    ASSERT_FALSE(p.notes.empty());
-    EXPECT_NE(p.notes[0].find("not well-formed"), std::string::npos);
+    for (const auto &c : kCases) {
+        ASSERT_TRUE(testkit::WriteFileText(dir.file("s.smil"), c.smil));
+        MIME_MESSAGE *m = MimeCreate();
+        ASSERT_TRUE(MimeAddSmilPart(m, (dir.path() + "/").c_str(), "s.smil"));
+        ASSERT_TRUE(AddPart(m, dir, "a.gif", "image/gif", preview_test::TinyGif(), nullptr));
+        ASSERT_TRUE(MimeWriteFile(m, (dir.path() + "/").c_str(), "msg.dat"));
+        MimeDestroy(m);
+        p = preview::Presentation();
+        ASSERT_TRUE(preview::Load(dir.file("msg.dat"), stage.path(), &p, &err)) << err;
+        EXPECT_FALSE(p.fromSmil) << c.note;
+        ASSERT_EQ(p.slides.size(), 1u) << c.note;
+        ASSERT_FALSE(p.notes.empty()) << c.note;
+        EXPECT_NE(p.notes[0].find(c.note), std::string::npos) << p.notes[0];
+    }
 
     ASSERT_TRUE(testkit::WriteFileText(dir.file("junk.dat"), "this is no message"));
     EXPECT_FALSE(preview::Load(dir.file("junk.dat"), stage.path(), &p, &err));

@@ -635,7 +635,10 @@ bool Load(const std::string &messagePath, const std::string &stageFolder, Presen
     if (haveStart && !smil.empty()) {
         std::map<std::string, Staged> staged;
         std::vector<std::string> placeholders;
-        if (!PointSources(&smil, out->parts, &staged, &placeholders)) {
+        if (!mmsCheckSmilDepth(smil.data(), (DWORD)smil.size())) {
+            out->notes.push_back("the presentation nests elements more than 32 deep and is not read: one slide per "
+                                 "picture is shown instead");
+        } else if (!PointSources(&smil, out->parts, &staged, &placeholders)) {
             out->notes.push_back("the presentation is not well-formed XML: one slide per picture is shown instead");
         } else {
             std::string smilPath = Join(stageFolder, kStartFile);
