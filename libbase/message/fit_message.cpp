@@ -431,15 +431,19 @@ bool Fitter::Classify()
             s.picture = true;
             // The size from the header; a picture whose header does not read is damaged.
             if (fp.kind == FIT_ANIMATION) {
-                CGifFile g;
-                if (g.Load(s.file.c_str()) && g.GetFrameCount() > 0) {
-                    g.GetScreenSize(&fp.width, &fp.height);
-                    fp.frames = g.GetFrameCount();
-                    for (int i = 0; i < fp.frames; ++i) {
-                        GIFFRAMEINFO info;
-                        if (g.GetFrameInfo(i, &info))
-                            s.weight += double(info.width) * info.height;
-                    }
+                // Counted from the blocks: only what is re-encoded gets decoded.
+                GIFSCAN scan;
+                WORD sw = 0, sh = 0;
+                if (ScanGif(s.file.c_str(), &scan) && !scan.verdict && scan.frames > 0 &&
+                    GetGifSize(s.file.c_str(), &sw, &sh)) {
+                    fp.width = sw;
+                    fp.height = sh;
+                    fp.frames = scan.frames;
+                    s.weight = double(scan.pixels);
+                } else if (scan.verdict) {
+                    char why[160];
+                    DescribeGifScan(&scan, why, sizeof why);
+                    fp.done = std::string(why[0] == 'f' ? "left out: the animation's " : "left out: the animation ") + why;
                 }
             } else if (StillSize(d, len, &fp.width, &fp.height)) {
                 // Decoded in full later, one at a time (and left out then if it is damaged).
@@ -447,7 +451,8 @@ bool Fitter::Classify()
             }
             if (fp.width <= 0 || fp.height <= 0) {
                 fp.carried = false;
-                fp.done = "left out: the picture is damaged (it cannot be decoded)";
+                if (fp.done == "kept")
+                    fp.done = "left out: the picture is damaged (it cannot be decoded)";
                 fp.typeAfter.clear();
                 s.leftOut = true;
                 s.picture = false;
@@ -770,10 +775,13 @@ bool Fitter::Animation(Source &s, long long share)
         if (got < 0)
             return Fail("the animation " + fp.name + " cannot be read back", GetLastError());
         if (got <= limit) {
-            CGifFile check;
-            if (!check.Load(out.c_str()) || check.GetFrameCount() != fp.frames)
+            GIFSCAN check;
+            WORD cw = 0, ch = 0;
+            if (!ScanGif(out.c_str(), &check) || check.verdict || check.frames != fp.frames ||
+                !GetGifSize(out.c_str(), &cw, &ch))
                 return Fail("the animation " + fp.name + " lost frames while it was resized");
-            check.GetScreenSize(&fp.newWidth, &fp.newHeight);
+            fp.newWidth = cw;
+            fp.newHeight = ch;
             fp.after = got;
             fp.colours = colours < 256 ? colours : 0;
             s.outFile = out;

@@ -34,11 +34,18 @@ void OnProgress(void *pContext, int nDone, int nTotal) {
     static_cast<medley::Progress *>(pContext)->Update(uint64_t(nDone), uint64_t(nTotal));
 }
 
-/* Reads the screen size of a GIF file, failing the verb when it is none. */
+/* Reads the screen size of a GIF file, failing the verb when it is none or over its budget. */
 bool GifScreen(const std::string &file, int *w, int *h) {
     WORD sw = 0, sh = 0;
     if (!GetGifSize(file.c_str(), &sw, &sh)) {
         medley::Fail("cannot read GIF file " + file);
+        return false;
+    }
+    // A file over its budget is refused whole, before anything is decoded: the frames before
+    // an unfillable one alone would be a partial result.
+    std::string why = medley::GifRefusal(file);
+    if (!why.empty()) {
+        medley::Fail("cannot read GIF file " + file + ": " + why + "; nothing written");
         return false;
     }
     *w = sw;
@@ -260,6 +267,9 @@ void Make(const std::string &out, const std::vector<std::string> &frames, int de
 }
 
 void Resave(const std::string &in, const std::string &out) {
+    int w, h;
+    if (!GifScreen(in, &w, &h))
+        return;
     CGifFile gif;
     if (!gif.Load(in.c_str())) {
         medley::Fail("cannot read GIF file " + in);

@@ -26,9 +26,53 @@ bool IsGifFile(const std::string &path) {
     return GetGifSize(path.c_str(), &w, &h) != 0;
 }
 
+/* One line per frame, written as the reader hands each frame over (nothing is kept). */
+struct InfoLines {
+    std::vector<std::string> lines;
+    std::vector<int> delays;
+};
+
+HGLOBAL TakeInfo(void *pContext, CGifFile *, int nIndex, HGLOBAL hDib, GIFFRAMEINFO *pInfo) {
+    InfoLines *out = static_cast<InfoLines *>(pContext);
+    const GIFFRAMEINFO &f = *pInfo;
+    int depth = 0;
+    if (const BITMAPINFOHEADER *bih = static_cast<const BITMAPINFOHEADER *>(BaseMemLock(hDib))) {
+        depth = bih->biBitCount;
+        BaseMemUnlock(hDib);
+    }
+    BaseMemFree(hDib);
+    char line[200];
+    int n = snprintf(line, sizeof line, "frame %d: %dx%d at (%d,%d), %d-bit, %s table, delay %d, disposal %d", nIndex,
+                     f.width, f.height, f.left, f.top, depth, f.hasLocalTable ? "local" : "global", f.delay, f.disposal);
+    std::string text(line, size_t(n > 0 ? n : 0));
+    if (f.hasTransparency)
+        text += ", transparent " + std::to_string(f.transparentIndex);
+    if (f.interlaced)
+        text += ", interlaced";
+    out->lines.push_back(text);
+    out->delays.push_back(f.delay);
+    return 0;
+}
+
 void GifInfo(const std::string &file) {
+    // The frames are counted from the blocks first: one over its budget is never decoded.
+    GIFSCAN scan;
+    if (!ScanGif(file.c_str(), &scan)) {
+        medley::Fail("cannot read GIF file " + file);
+        return;
+    }
+    if (scan.verdict == DWORD(GIF_ERROR_TOO_MANY_FRAMES) || scan.verdict == DWORD(GIF_ERROR_TOO_MANY_PIXELS)) {
+        medley::Fail("cannot read GIF file " + file + ": " + medley::GifRefusal(file));
+        return;
+    }
+    InfoLines info;
     CGifFile gif;
-    if (!gif.Load(file.c_str())) {
+    medley::Progress progress("frames");
+    gif.SetProgress([](void *c, int done, int total) { static_cast<medley::Progress *>(c)->Update(done, total); },
+                    &progress);
+    int loaded = gif.LoadFiltered(file.c_str(), TakeInfo, &info);
+    progress.Done();
+    if (!loaded) {
         medley::Fail("cannot read GIF file " + file);
         return;
     }
@@ -40,28 +84,28 @@ void GifInfo(const std::string &file) {
         printf("global table: %u entries (%u bits)%s\n", s.colourCount, s.colourBits, s.sortFlag ? ", sorted" : "");
     else
         printf("global table: none\n");
-    int n = gif.GetFrameCount();
-    printf("frames: %d\n", n);
-    medley::Progress progress("frames");
-    for (int i = 0; i < n; ++i) {
-        GIFFRAMEINFO f;
-        HGLOBAL dib = gif.GetFrame(i, &f);
-        int depth = 0;
-        if (const BITMAPINFOHEADER *bih = static_cast<const BITMAPINFOHEADER *>(BaseMemLock(dib))) {
-            depth = bih->biBitCount;
-            BaseMemUnlock(dib);
-        }
-        printf("frame %d: %dx%d at (%d,%d), %d-bit, %s table, delay %d, disposal %d", i, f.width, f.height, f.left,
-               f.top, depth, f.hasLocalTable ? "local" : "global", f.delay, f.disposal);
-        if (f.hasTransparency)
-            printf(", transparent %d", f.transparentIndex);
-        if (f.interlaced)
-            printf(", interlaced");
-        printf("\n");
-        progress.Update(uint64_t(i + 1), uint64_t(n));
-    }
-    progress.Done();
-    printf("duration %d ms\n", gif.GetDuration());
+    printf("frames: %d\n", int(info.lines.size()));
+    for (const std::string &line : info.lines)
+        printf("%s\n", line.c_str());
+    if (scan.verdict)
+        printf("not read further: %s\n", medley::GifRefusal(file).c_str());
+    // As the container counts it: one frame shows 2 s, a delay of 0 counts as 10.
+    int total = 0;
+    for (int d : info.delays)
+        total += d == 0 ? 10 : (d & 0xFFFF);
+    printf("duration %d ms\n", info.delays.empty() ? 0 : info.delays.size() == 1 ? 2000 : total * 10);
+}
+
+/* Fails a verb for a picture that did not open, with the budget's reason when it was that. */
+void PictureFailure(const std::string &file) {
+    DWORD err = GetLastError();
+    std::string why = IsGifFile(file) ? medley::GifRefusal(file) : "";
+    if (!why.empty())
+        medley::Fail("cannot read picture " + file + ": " + why);
+    else if (err == DWORD(PX_ERROR_UNBACKED_SIZE))
+        medley::Fail("cannot read picture " + file + ": " + medley::Why(err));
+    else
+        medley::Fail("cannot read picture " + file);
 }
 
 void Thumb(const std::string &file, const std::string &out) {
@@ -80,7 +124,7 @@ void Thumb(const std::string &file, const std::string &out) {
         }
     }
     if (!thumb) {
-        medley::Fail("cannot read picture " + file);
+        PictureFailure(file);
         return;
     }
     std::string err;
@@ -104,7 +148,7 @@ void DibVerb(const std::string &file, const std::string &out, HGLOBAL (*op)(HGLO
              const std::vector<int> &args, const char *what) {
     HGLOBAL pic = OpenPicture(file);
     if (!pic) {
-        medley::Fail("cannot read picture " + file);
+        PictureFailure(file);
         return;
     }
     HGLOBAL result = op(pic, args);
@@ -173,5 +217,14 @@ void Setup(CLI::App &app) {
 }
 
 }  // namespace
+
+std::string medley::GifRefusal(const std::string &file) {
+    GIFSCAN scan;
+    char why[200] = "";
+    if (ScanGif(file.c_str(), &scan))
+        DescribeGifScan(&scan, why, sizeof why);
+    std::string text = why;
+    return text.compare(0, 9, "declares ") == 0 ? "the file " + text : text;
+}
 
 MEDLEY_VERBS("50-gif", Setup);

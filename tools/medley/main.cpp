@@ -12,10 +12,12 @@
 
 #include "basemem.h"
 #include "fileio.h"
+#include "gif.h"
 #include "irda.h"
 #include "mdoc.h"
 #include "mime.h"
 #include "medley.h"
+#include "pixkit.h"
 #include "sysinfo.h"
 
 #if defined(_WIN32)
@@ -81,6 +83,9 @@ std::string Why(unsigned long code)
         {(unsigned long)MDOC_ERROR_SUBFOLDER, "a media file lies in a sub-folder and cannot be placed beside the presentation"},
         {(unsigned long)MDOC_ERROR_TOO_DEEP, "the presentation nests elements more than 32 deep"},
         {(unsigned long)MDOC_ERROR_NAME_CLASH, "two different media files have the same name"},
+        {(unsigned long)GIF_ERROR_TOO_MANY_FRAMES, "the GIF declares more frames than a file may hold"},
+        {(unsigned long)GIF_ERROR_TOO_MANY_PIXELS, "the GIF declares more pixels than a file may hold"},
+        {(unsigned long)PX_ERROR_UNBACKED_SIZE, "the picture declares more pixels than its data can hold"},
         {WSAETIMEDOUT, "the phone stopped taking data (timed out)"},
         {WSAECONNRESET, "the phone dropped the link"},
         {WSAECONNABORTED, "the link was broken off"},

@@ -32,6 +32,9 @@ int Fail(const std::string &reason);  // prints "medley: <reason>" (Printable), 
 /* The reason a Windows error code stands for, in words ("the file does not exist"), for the
  * codes the library leaves in GetLastError(); others read "Windows error N". */
 std::string Why(unsigned long code);
+/* Why a GIF file is over its budget, from its blocks ("the file declares 13 billion pixels in
+ * 1 170 bytes", "frame 3 declares ..."), or "" when it is not. */
+std::string GifRefusal(const std::string &file);
 /* Fail(what + ": " + Why(GetLastError())). */
 int FailWhy(const std::string &what);
 

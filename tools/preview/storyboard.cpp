@@ -375,10 +375,11 @@ std::string Seconds(int ms)
     return b;
 }
 
+/* The frames the reader would keep, counted from the blocks: a badge decodes nothing. */
 int GifFrames(const std::string &path)
 {
-    CGifFile gif;
-    return gif.Load(path.c_str()) ? gif.GetFrameCount() : 0;
+    GIFSCAN scan;
+    return ScanGif(path.c_str(), &scan) ? scan.frames : 0;
 }
 
 bool IsGif(const std::string &path)
