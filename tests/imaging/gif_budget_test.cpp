@@ -80,8 +80,9 @@ TEST_F(GifBudget, FramesAreWeighedAgainstTheirDataAndTheFileAgainstItsCaps) {
         ASSERT_EQ(1, ScanGif(path.c_str(), &scan)) << c.what;
         EXPECT_EQ(c.verdict, scan.verdict) << c.what;
         EXPECT_EQ(int(c.frames.size() * c.repeat), scan.declaredFrames) << c.what;
-        if (c.verdict == kFine || c.verdict == kUnfilled)
+        if (c.verdict == kFine || c.verdict == kUnfilled) {
             EXPECT_EQ(c.kept, scan.frames) << c.what;
+        }
         // Loading what fills more than a few megapixels is left to the scan above.
         if (scan.pixels > (1u << 22) && c.verdict == kFine)
             continue;
@@ -90,8 +91,9 @@ TEST_F(GifBudget, FramesAreWeighedAgainstTheirDataAndTheFileAgainstItsCaps) {
         int loaded = gif.Load(path.c_str());
         const bool refused = c.verdict != kFine && c.verdict != kUnfilled;
         EXPECT_EQ(refused ? 0 : 1, loaded) << c.what;
-        if (refused)
+        if (refused) {
             EXPECT_EQ(c.verdict, GetLastError()) << c.what;
+        }
         EXPECT_EQ(c.kept, gif.GetFrameCount()) << c.what;
     }
 }

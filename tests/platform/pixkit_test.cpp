@@ -817,8 +817,9 @@ TEST_F(PixKit, DeclaredSizesAreWeighedAgainstTheirData)
             if (h)
                 BaseMemFree(h);
             EXPECT_EQ(c.refused, err == DWORD(PX_ERROR_UNBACKED_SIZE)) << c.what << (reduced ? " (reduced)" : "");
-            if (c.refused)
+            if (c.refused) {
                 EXPECT_EQ(nullptr, h) << c.what;
+            }
         }
     }
 }
