@@ -892,8 +892,13 @@ int Fitter::Run(const std::string &in, const std::string &out, DWORD budget)
     bool anyCarried = false;
     for (const FitPart &p : m_r->parts)
         anyCarried = anyCarried || (p.carried && p.kind != FIT_PRESENTATION);
-    if (!anyCarried)
+    if (!anyCarried) {
+        // An animation over its budget is named with what it declares.
+        for (const FitPart &p : m_r->parts)
+            if (!p.carried && p.done.compare(0, 23, "left out: the animation") == 0)
+                return Fail("nothing is left to send: " + p.name + " was " + p.done);
         return Fail("nothing is left to send: every part of the message is a damaged picture");
+    }
 
     std::string final = m_work + "fit-message.dat";
     if (!Write(final, false))
