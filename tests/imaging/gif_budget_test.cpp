@@ -19,7 +19,7 @@ using namespace giftest;
 /* An image of w x h whose chain holds `dataBytes` bytes of LZW data (a run of index 0, cut
  * short when the bytes end before the area is full). */
 void Declared(Bytes &b, int w, int h, size_t dataBytes) {
-    Bytes lzw = Lzw(std::vector<int>(size_t(w) * h < 200000 ? size_t(w) * h : 200000, 0), 2, false);
+    Bytes lzw = Lzw(std::vector<int>(size_t(w) * h < 4096 ? size_t(w) * h : 4096, 0), 2, false);
     lzw.resize(dataBytes, 0);
     b.push_back(0x2C);
     Put16(b, 0);
