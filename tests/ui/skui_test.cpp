@@ -158,5 +158,16 @@ TEST(SetCtrlImage, NamedControlKeepsItsOwnCopy)
     EXPECT_TRUE(SetCtrlImage(screen.hwnd(), "b_OK", 3, blue));
     EXPECT_TRUE(ok.GetControlDib(3));
     BaseMemFree(blue);
+
+    // A control window no object wraps (as a screen makes them) takes its image too.
+    HWND loose = cancel.Detech();
+    HGLOBAL green = SolidDib(40, 20, 0x00FF00);
+    EXPECT_TRUE(SetCtrlImage(screen.hwnd(), "b_Cancel", 0, green));
+    BaseMemFree(green);
+    UpdateWindow(loose);
+    dc = GetDC(loose);
+    EXPECT_EQ(RGB(0, 255, 0), GetPixel(dc, 5, 5));
+    ReleaseDC(loose, dc);
+    DestroyWindow(loose);
     EXPECT_EQ(0, gdi.Regions());
 }
