@@ -80,7 +80,7 @@ void Thumb(const std::string &file, const std::string &out) {
         }
     }
     if (!thumb) {
-        medley::Fail("cannot read picture " + file);
+        medley::Fail(medley::UnreadablePicture(file));
         return;
     }
     std::string err;
@@ -104,7 +104,7 @@ void DibVerb(const std::string &file, const std::string &out, HGLOBAL (*op)(HGLO
              const std::vector<int> &args, const char *what) {
     HGLOBAL pic = OpenPicture(file);
     if (!pic) {
-        medley::Fail("cannot read picture " + file);
+        medley::Fail(medley::UnreadablePicture(file));
         return;
     }
     HGLOBAL result = op(pic, args);
