@@ -15,7 +15,6 @@
 #include <stdint.h>
 #include <string.h>
 
-#include <new>
 #include <vector>
 
 #include "mask_runs.h"
@@ -138,14 +137,11 @@ HRGN RegionFromRects(const std::vector<RECT> &rects)
 
 HRGN UiMaskRegion(const void *pMask, size_t cb, int nIndex)
 {
-    try {
-        std::vector<RECT> rects;
-        if (MaskScanRuns(pMask, cb, nIndex, &rects) != MASK_OK)
-            return NULL;
-        return RegionFromRects(rects);
-    } catch (const std::bad_alloc &) {
+    // The scan answers MASK_TOO_MANY when memory runs short; nothing after it allocates.
+    std::vector<RECT> rects;
+    if (MaskScanRuns(pMask, cb, nIndex, &rects) != MASK_OK)
         return NULL;
-    }
+    return RegionFromRects(rects);
 }
 
 void UiCutCorners(HWND hWnd, const void *const masks[4], const size_t sizes[4], BOOL bRedraw)

@@ -133,6 +133,9 @@ bool NewFaultPending() { return g_newFaultIn != 0; }
 
 }  // namespace uitest
 
+// The replacement pairs malloc with free on purpose.
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+
 void *operator new(size_t n)
 {
     if (g_newFaultIn && --g_newFaultIn == 0)
