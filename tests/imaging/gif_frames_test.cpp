@@ -253,7 +253,7 @@ TEST(GifFrames, FailedInsertFrameChangesNothing) {
     for (int i = 0; i < 16; ++i)
         far.insert(far.end(), {255, BYTE(16 * i), 0});
     GIFPALETTE given{16, far.data()};
-    for (const GIFPALETTE *pal : {(const GIFPALETTE *)nullptr, &given}) {
+    for (const GIFPALETTE *pal : {(const GIFPALETTE *)nullptr, (const GIFPALETTE *)&given}) {
         int failures = 0;
         for (unsigned n = 1;; ++n) {
             CGifFile gif;
