@@ -405,7 +405,8 @@ TEST_F(Albums, TextsThatDoNotEndInTheirFieldAreRefused)
             memset(rec.szFile + m1.size(), 'x', sizeof rec.szFile - m1.size());
         SetLastError(0xdeadbeef);
         EXPECT_EQ(r.stored, InsertIntoAlbums(0, &rec, 1)) << r.type;
-        if (!r.stored)
+        if (!r.stored) {
             EXPECT_EQ(r.error, GetLastError()) << r.type;
+        }
     }
 }
