@@ -262,11 +262,11 @@ SCR = 'platform/skuilib/win/skui_screen.cpp'
 WND = 'platform/skuilib/win/skui_wnd.cpp'
 FAULTS += [
     fault('gif', 'insert-no-writeback', 'InsertFrame keeps the fitted size to itself', GF,
-          'pInfo->width = info.width;\n    pInfo->height = info.height;\n', '', 'test_imaging',
+          'pInfo->width = info.width;\n    pInfo->height = info.height;', '(void)info;', 'test_imaging',
           'GifFrames.InsertFrameWritesTheFittedSizeBack'),
     fault('gif', 'insert-palette-in-place', 'InsertFrame writes a given palette into the caller\'s bitmap', GF,
-          'if (!hFitted && pPalette && pPalette->entries && pPalette->count > 0 && !(hFitted = PxDibDuplicate(hDib)))\n        return -1;\n',
-          '', 'test_imaging', 'GifFrames.FailedInsertFrameChangesNothing'),
+          'if (!hFitted && pPalette && pPalette->entries',
+          'if (false && pPalette && pPalette->entries', 'test_imaging', 'GifFrames.FailedInsertFrameChangesNothing'),
     fault('gif', 'insert-table-kept-merged', 'a failed mapping leaves the merged colours in the global table', GF,
           'else if (saved)\n            memcpy(m_pPalette->entries, saved, 3 * size_t(m_pPalette->count));',
           'else if (false)\n            memcpy(m_pPalette->entries, saved, 3 * size_t(m_pPalette->count));',
