@@ -43,6 +43,8 @@ cp "$album" "$work/before.abm"
 m album insert "$album" "$work/Other/o3/c.jpg"
 [ $status -eq 1 ] || fail "a file of another album: status $status"
 grep -qF "belongs to the album" "$work/err" || fail "no reason for a file of another album: $(cat "$work/err")"
+# Natively the album's path is printed the host's way.
+[ -n "$run" ] || grep -qF "the album $work/Other/Other.abm," "$work/err" || fail "not a host path: $(cat "$work/err")"
 cmp -s "$album" "$work/before.abm" || fail "a refused insertion changed the album"
 
 # A rebuild drops the object whose file is gone and keeps the rest.

@@ -72,6 +72,14 @@ mkdir -p "$work/many"
 for i in $(seq 128); do printf 'GIF89a' > "$work/many/p$i.gif"; done
 expect "at most 127 parts" pack "$work/many" "$work/many.dat"
 
+# Pictures that cannot be read, and a message whose folder is missing.
+expect "the file does not exist" thumb "$work/missing.jpg" "$work/t.png"
+printf 'just some text\n' > "$work/note.txt"
+expect "not a picture" thumb "$work/note.txt" "$work/t.png"
+mkdir -p "$work/say"
+printf 'hello\n' > "$work/say/hello.txt"
+expect "its folder does not exist" compose "$work/say" "$work/nowhere/out.dat"
+
 # Presentations that cannot be loaded or saved.
 printf '<smil><body><par><img src="deep/a.gif"/></par></body></smil>' > "$work/sub/show.smil"
 printf 'GIF89a' > "$work/sub/deep/a.gif"
@@ -102,8 +110,8 @@ else
   echo "FAIL: medley thumb with MEDLEY_PIXKIT_HUGE=1" >&2; failures=$((failures + 1))
 fi
 
-# Every program has a version.
-if $run "$medley" --version | grep -q "medleystudio"; then echo "ok: --version"; else
+# Every program has a version: the whole of it.
+if $run "$medley" --version | tr -d '\r' | grep -qx "medleystudio [0-9]*\.[0-9]*\.[0-9]*\.[0-9]*"; then echo "ok: --version"; else
   echo "FAIL: medley --version" >&2; failures=$((failures + 1)); fi
 
 # Phones that cannot take the file (native only: the platform's IrDA layer is ours there).

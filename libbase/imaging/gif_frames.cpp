@@ -181,7 +181,11 @@ int CGifFile::InsertFrame(HGLOBAL hDib, GIFFRAMEINFO *pInfo, int nIndex, const G
     if (nIndex < 0 || nIndex > count)
         nIndex = count;
 
+    // Every change happens on a block of our own until nothing can fail: a given palette is
+    // written into a copy, never into the caller's bitmap.
     HGLOBAL hFitted = FitFrameDib(hDib, pInfo->width, pInfo->height);
+    if (!hFitted && pPalette && pPalette->entries && pPalette->count > 0 && !(hFitted = PxDibDuplicate(hDib)))
+        return -1;
     HGLOBAL hUse = hFitted ? hFitted : hDib;
     int w = 0, h = 0;
     int type = PxDibGetType(hUse);
@@ -228,8 +232,13 @@ int CGifFile::InsertFrame(HGLOBAL hDib, GIFFRAMEINFO *pInfo, int nIndex, const G
             quads[i].rgbBlue = colours[3 * i + 2];
             quads[i].rgbReserved = 0;
         }
+        // The table as it was, put back when the mapping fails.
+        BYTE *saved = static_cast<BYTE *>(malloc(3 * size_t(m_pPalette->count)));
+        ok = saved != nullptr;
+        if (ok)
+            memcpy(saved, m_pPalette->entries, 3 * size_t(m_pPalette->count));
         int used = CountGlobalColors();
-        if (used >= 0 && used < m_pPalette->count - 1)
+        if (ok && used >= 0 && used < m_pPalette->count - 1)
             MergeGlobalColors(used, quads, n);
         const BYTE *g = m_pPalette->entries;
         const int gCount = m_pPalette->count > 256 ? 256 : m_pPalette->count;
@@ -247,10 +256,13 @@ int CGifFile::InsertFrame(HGLOBAL hDib, GIFFRAMEINFO *pInfo, int nIndex, const G
             }
             map[i] = BYTE(best);
         }
-        HGLOBAL hMapped = RemapToTable(hUse, map, g, gCount);
-        ok = hMapped != 0;
-        if (ok)
+        HGLOBAL hMapped = ok ? RemapToTable(hUse, map, g, gCount) : 0;
+        if (hMapped)
             frame->dib = hMapped;  // hUse is released below
+        else if (saved)
+            memcpy(m_pPalette->entries, saved, 3 * size_t(m_pPalette->count));
+        ok = hMapped != 0;
+        free(saved);
     } else if (ok && !hasGlobal) {
         // The first frame's palette becomes the global table.
         BYTE *entries = static_cast<BYTE *>(calloc(size_t(n), 3));
@@ -281,6 +293,8 @@ int CGifFile::InsertFrame(HGLOBAL hDib, GIFFRAMEINFO *pInfo, int nIndex, const G
         BaseMemFree(hUse);
     if (hUse != hDib)
         BaseMemFree(hDib);
+    pInfo->width = info.width;
+    pInfo->height = info.height;
     if (nIndex == 0) {
         frame->next = m_pFrames;
         m_pFrames = frame;

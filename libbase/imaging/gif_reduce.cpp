@@ -279,8 +279,9 @@ HGLOBAL ReduceToPalette(HGLOBAL hDib, int nMode, int bReserve) {
 
     const int width = src.width, height = src.height;
     BYTE *base;
+    // Zeroed: the rows' padding bytes are part of the result too.
     HGLOBAL hOut = dibutil::NewBlock(nullptr, sizeof(BITMAPINFOHEADER) + 256 * sizeof(RGBQUAD), width, height, 8,
-                                     false, &base);
+                                     true, &base);
     if (!hOut)
         return GIF_REDUCE_NO_BLOCK;
     BITMAPINFOHEADER *head = reinterpret_cast<BITMAPINFOHEADER *>(base);

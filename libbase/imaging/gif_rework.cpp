@@ -300,7 +300,8 @@ int CropGifEx(const char *lpszSrc, int x, int y, int nWidth, int nHeight, const 
     int W = 0, H = 0;
     if (!SourceScreen(lpszSrc, &W, &H))
         return 0;
-    if (nWidth > W || nHeight > H || (nWidth == W && nHeight == H)) {
+    // The rectangle starts on the screen: then x + nWidth and y + nHeight stay below 2^17.
+    if (nWidth > W || nHeight > H || (nWidth == W && nHeight == H) || x < 0 || y < 0 || x >= W || y >= H) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return 0;
     }

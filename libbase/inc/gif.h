@@ -371,7 +371,8 @@ int ResizeGifEx(const char *lpszSrc, int nBoxWidth, int nBoxHeight, const char *
 
 /* Cuts the rectangle (x, y from the screen's top-left) out of an animation and writes it to
  * lpszDest; frames outside the rectangle are dropped.  Returns 1 when written, 0 when the
- * rectangle is larger than the screen in a direction or equals it, an argument is bad, the
+ * rectangle is larger than the screen in a direction or equals it, starts off the screen (x or
+ * y negative, or not below the screen's width or height), an argument is bad, the
  * source does not load, a frame has no bitmap or the writing failed.
  * NOTES: as ResizeGif, lpszDest may name the source. */
 int CropGif(const char *lpszSrc, int x, int y, int nWidth, int nHeight, const char *lpszDest);

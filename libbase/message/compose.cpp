@@ -640,6 +640,9 @@ int Composer::Run(const std::string &out)
         DWORD e = GetLastError();
         return Fail(e == FIO_ERROR_OUTPUT_IS_INPUT ? "the message would replace one of its media files"
                     : e == MDOC_ERROR_NAME_CLASH    ? "two media files share one name"
+                    : e == ERROR_PATH_NOT_FOUND     ? "the message file cannot be written: its folder does not exist"
+                    : e == ERROR_ACCESS_DENIED      ? "the message file cannot be written: access denied"
+                    : e == ERROR_DISK_FULL          ? "the message file cannot be written: the disk is full"
                                                     : "the message file cannot be written (error " + std::to_string(e) + ")");
     }
     m_r->ok = true;

@@ -70,6 +70,11 @@ bool SetText(int32_t h, int32_t index, const char *field, const std::string &tex
 /* Stores one record in its album.  False at the first failing step (last error set). */
 bool InsertOne(DWORD dwOwner, const CONTINFO &rec, const std::string &tempAlbum)
 {
+    // A text the record uses must end inside its field.
+    if ((rec.wType == 1 || rec.wType == 2) && !memchr(rec.szText, 0, sizeof rec.szText)) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return false;
+    }
     if (FileExists(tempAlbum.c_str()))
         DeleteFileA(tempAlbum.c_str());
     char abm[MAX_PATH];
@@ -181,6 +186,10 @@ int InsertIntoAlbums(DWORD dwOwner, const CONTINFO *lpContInfo, int32_t nCount)
     if (!lpContInfo)
         return 0;
     MD_ASSERT(lpContInfo->szFile[0]);
+    if (!memchr(lpContInfo->szFile, 0, sizeof lpContInfo->szFile)) {
+        SetLastError(ERROR_BAD_PATHNAME);
+        return 0;
+    }
     if (!FileExists(lpContInfo->szFile)) {
         SetLastError(ERROR_FILE_NOT_FOUND);
         return 0;

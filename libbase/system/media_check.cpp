@@ -52,8 +52,8 @@ double GetMediaLength(LPCSTR lpszFile)
         status.dwItem = MCI_STATUS_LENGTH;
         if (mciSendCommandA(id, MCI_STATUS, MCI_STATUS_ITEM, (DWORD_PTR)&status) == 0)
             length = (double)(DWORD)status.dwReturn;
-        mciSendCommandA(id, MCI_STOP, 0, 0);
     }
+    mciSendCommandA(id, MCI_STOP, 0, 0);  // stopped before it is closed, whatever went before
     mciSendCommandA(id, MCI_CLOSE, 0, 0);
     return length;
 }

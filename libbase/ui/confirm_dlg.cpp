@@ -10,6 +10,7 @@
 #include "baseui.h"
 #include "pixkit.h"
 #include "skui.h"
+#include "ui_blocks.h"
 #include "winshape.h"
 
 namespace {
@@ -78,6 +79,10 @@ BOOL CConfirmDlg::OnInit(LPCSTR lpszTemplate, HWND hWnd)
     BOOL r = CSKUIDialogBox::OnInit(lpszTemplate, hWnd);
     m_button[0].SetTips(GetResString(89).c_str());  // "Close"
     m_button[2].EnableWindow(FALSE);                // b_OK
+    // Enter answers Yes in the Yes/No style, OK (b_Cancel dressed as OK) in the OK style.
+    HWND def = (m_nStyle == CONFIRM_STYLE_YESNO || m_nStyle == 1 ? m_button[2] : m_button[1]).GetSafeHwnd();
+    if (def)
+        SendMessageA(GetSafeHwnd(), DM_SETDEFID, (WPARAM)GetDlgCtrlID(def), 0);
     return r;
 }
 
@@ -173,14 +178,18 @@ void CConfirmDlg::OnSKUI_OwnerDrawTemplate(HDC hDC)
 
 INT_PTR ConfirmBox(HWND hParent, int32_t nTextId, uint32_t nStyle)
 {
-    CConfirmDlg dlg;
-    dlg.SetMessage(nTextId, nStyle);
-    return dlg.DoModal(hParent);
+    return UiNoThrow<INT_PTR>(-1, [&] {
+        CConfirmDlg dlg;
+        dlg.SetMessage(nTextId, nStyle);
+        return dlg.DoModal(hParent);
+    });
 }
 
 INT_PTR ConfirmBoxEx(HWND hParent, int32_t nTextId, int32_t nTextId2, uint32_t nStyle)
 {
-    CConfirmDlg dlg;
-    dlg.SetMessage(nTextId, nTextId2, nStyle);
-    return dlg.DoModal(hParent);
+    return UiNoThrow<INT_PTR>(-1, [&] {
+        CConfirmDlg dlg;
+        dlg.SetMessage(nTextId, nTextId2, nStyle);
+        return dlg.DoModal(hParent);
+    });
 }

@@ -17,9 +17,9 @@ static HGLOBAL LoadUIPicture(LPCSTR lpszName)
 void SetCtrlSkin(GUI::CSKUICtrl *pCtrl, LPCSTR lpszState0, LPCSTR lpszState1, LPCSTR lpszState2, LPCSTR lpszMask,
                  LPCSTR lpszState3)
 {
-    if (!pCtrl)
-        return;
-    HWND hWnd = pCtrl->GetSafeHwnd();
+    HWND hWnd = pCtrl ? pCtrl->GetSafeHwnd() : NULL;
+    if (!hWnd)
+        return;  // nothing to dress: nothing is loaded
     HGLOBAL mask = LoadUIPicture(lpszMask);
     if (!mask)
         return;  // without its mask the control is left exactly as it was

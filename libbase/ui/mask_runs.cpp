@@ -10,6 +10,8 @@
 #include <stdint.h>
 #include <string.h>
 
+#include <new>
+
 MaskStatus MaskCheck(const void *pMask, size_t cbMask, size_t *pStride, size_t *pOffset)
 {
     if (!pMask)
@@ -35,7 +37,9 @@ MaskStatus MaskCheck(const void *pMask, size_t cbMask, size_t *pStride, size_t *
     return MASK_OK;
 }
 
-MaskStatus MaskScanRuns(const void *pMask, size_t cbMask, int nIndex, std::vector<RECT> *pRects)
+namespace {
+
+MaskStatus ScanRuns(const void *pMask, size_t cbMask, int nIndex, std::vector<RECT> *pRects, size_t maxRuns)
 {
     size_t stride = 0, offset = 0;
     MaskStatus status = MaskCheck(pMask, cbMask, &stride, &offset);
@@ -48,6 +52,7 @@ MaskStatus MaskScanRuns(const void *pMask, size_t cbMask, int nIndex, std::vecto
     const BYTE index = (BYTE)nIndex;
 
     std::vector<RECT> &out = *pRects;
+    const size_t before = out.size();
     size_t bandStart = out.size();  // first rectangle of the band being built
     bool haveBand = false;
     std::vector<RECT> row;
@@ -62,6 +67,8 @@ MaskStatus MaskScanRuns(const void *pMask, size_t cbMask, int nIndex, std::vecto
             int x1 = x0 + 1;
             while (x1 < width && p[x1] == index)
                 ++x1;
+            if (row.size() >= maxRuns)
+                return MASK_TOO_MANY;
             row.push_back(RECT{x0, y, x1, y + 1});
             x = x1;
         }
@@ -78,9 +85,27 @@ MaskStatus MaskScanRuns(const void *pMask, size_t cbMask, int nIndex, std::vecto
             haveBand = false;
             continue;
         }
+        if (out.size() - before + row.size() > maxRuns)
+            return MASK_TOO_MANY;
         bandStart = out.size();
         out.insert(out.end(), row.begin(), row.end());
         haveBand = true;
     }
     return MASK_OK;
+}
+
+}  // namespace
+
+MaskStatus MaskScanRuns(const void *pMask, size_t cbMask, int nIndex, std::vector<RECT> *pRects, size_t maxRuns)
+{
+    const size_t before = pRects ? pRects->size() : 0;
+    try {
+        MaskStatus status = ScanRuns(pMask, cbMask, nIndex, pRects, maxRuns);
+        if (status == MASK_TOO_MANY)
+            pRects->resize(before);
+        return status;
+    } catch (const std::bad_alloc &) {
+        pRects->resize(before);
+        return MASK_TOO_MANY;
+    }
 }

@@ -13,9 +13,10 @@ if(TARGET skui)
        "    SkinMessageBoxEx${at16} @142 NONAME\n")
   configure_file(${def}.new ${def} COPYONLY)
   target_sources(skui PRIVATE ${def})
-  # The mask scan is the base library's own portable unit, compiled in (as PixKit takes the
-  # LZW decoder).
-  target_sources(skui PRIVATE ${CMAKE_SOURCE_DIR}/libbase/ui/mask_runs.cpp)
+  # The mask scan, DIB blocks and mask regions are the base library's own units, compiled in
+  # (as PixKit takes the LZW decoder).
+  target_sources(skui PRIVATE ${CMAKE_SOURCE_DIR}/libbase/ui/mask_runs.cpp ${CMAKE_SOURCE_DIR}/libbase/ui/ui_blocks.cpp
+                              ${CMAKE_SOURCE_DIR}/libbase/ui/ui_layout.cpp)
   target_include_directories(skui PRIVATE ${CMAKE_SOURCE_DIR}/libbase/inc)
   target_link_libraries(skui PRIVATE skuilib pixkit)
 

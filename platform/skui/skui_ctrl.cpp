@@ -4,7 +4,8 @@
 
 BOOL WINAPI SetCtrlImage(HWND hScreen, LPCSTR lpszCtrlName, int nState, HGLOBAL hDib)
 {
-    GUI::CSKUICtrl *ctrl = GUI::CSKUICtrl::FindInScreen(hScreen, lpszCtrlName);
+    // By its window: a control the screen made reaches here whether or not an object wraps it.
+    HWND ctrl = GUI::CSKUICtrl::FindCtrlWindow(hScreen, lpszCtrlName);
     // The control keeps its own copy; the caller's block stays the caller's.
-    return ctrl ? ctrl->SetControlDib(nState, hDib) : FALSE;
+    return ctrl ? GUI::CSKUICtrl::SetWindowDib(ctrl, nState, hDib) : FALSE;
 }

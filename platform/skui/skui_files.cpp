@@ -1,11 +1,9 @@
 /* The UI folder's bitmaps as the skinned message box and controls use them. */
 #include <string.h>
 
-#include <vector>
-
-#include "mask_runs.h"
 #include "pixkit.h"
 #include "skui_private.h"
+#include "ui_blocks.h"
 
 namespace skui {
 namespace {
@@ -61,58 +59,33 @@ bool DibSize(HGLOBAL hDib, int *pWidth, int *pHeight)
     return hDib && PxDibGetSize(hDib, pWidth, pHeight);
 }
 
-HRGN MaskBlockRegion(HGLOBAL hDib)
-{
-    if (!hDib)
-        return NULL;
-    size_t size = 0;
-    const BYTE *p = LockDib(hDib, &size);
-    if (!p)
-        return NULL;
-    std::vector<RECT> rects;
-    MaskScanRuns(p, size, 255, &rects);
-    UnlockDib(hDib);
-    // Corner masks are small: one region per run is cheap here.
-    HRGN rgn = NULL;
-    for (const RECT &r : rects) {
-        HRGN one = CreateRectRgn(r.left, r.top, r.right, r.bottom);
-        if (!one)
-            continue;
-        if (!rgn) {
-            rgn = one;
-        } else {
-            CombineRgn(rgn, rgn, one, RGN_OR);
-            DeleteObject(one);
-        }
-    }
-    return rgn;
-}
-
 void DrawDibBlock(HDC dc, HGLOBAL hDib, int x, int y)
 {
     size_t size = 0;
     const BYTE *p = hDib ? LockDib(hDib, &size) : nullptr;
     if (!p)
         return;
-    struct {
-        BITMAPINFOHEADER bih;
-        RGBQUAD pal[256];
-    } info;
-    memset(&info, 0, sizeof info);
-    if (size >= sizeof info.bih) {
-        memcpy(&info.bih, p, sizeof info.bih);
-        const DWORD colours = info.bih.biClrUsed <= 256 ? info.bih.biClrUsed : 0;
-        const uint64_t stride = ((uint64_t)(info.bih.biWidth > 0 ? info.bih.biWidth : 0) * info.bih.biBitCount + 31) / 32 * 4;
-        const uint64_t need = sizeof info.bih + colours * 4 + stride * (uint64_t)(info.bih.biHeight > 0 ? info.bih.biHeight : 0);
-        if (info.bih.biWidth > 0 && info.bih.biHeight > 0 && need <= size) {
-            memcpy(info.pal, p + sizeof info.bih, colours * 4);
-            if (info.bih.biBitCount <= 8 && colours == 0)
-                info.bih.biClrUsed = 1u << info.bih.biBitCount;
-            StretchDIBits(dc, x, y, info.bih.biWidth, info.bih.biHeight, 0, 0, info.bih.biWidth, info.bih.biHeight,
-                          p + sizeof info.bih + colours * 4, (const BITMAPINFO *)&info, DIB_RGB_COLORS, SRCCOPY);
-        }
-    }
+    UiDrawDib(dc, p, size, x, y);
     UnlockDib(hDib);
+}
+
+void CutUICorners(HWND hWnd)
+{
+    static const char *const names[4] = {"WndFrmMask_lt.bmp", "WndFrmMask_rt.bmp", "WndFrmMask_rb.bmp",
+                                         "WndFrmMask_lb.bmp"};
+    HGLOBAL masks[4] = {};
+    const void *locked[4] = {};
+    size_t sizes[4] = {};
+    for (int i = 0; i < 4; ++i) {
+        masks[i] = LoadUIDib(names[i]);  // a missing file leaves its corner square
+        locked[i] = masks[i] ? LockDib(masks[i], &sizes[i]) : nullptr;
+    }
+    UiCutCorners(hWnd, locked, sizes, FALSE);
+    for (int i = 0; i < 4; ++i) {
+        if (locked[i])
+            UnlockDib(masks[i]);
+        FreeDib(masks[i]);
+    }
 }
 
 }  // namespace skui

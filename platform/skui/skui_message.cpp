@@ -10,8 +10,9 @@
  *      waits for the user)
  * SkinShowMessage takes two: the owner and the milliseconds; it shows an OK box.  SkinMessageBoxEx takes the
  * text's first line as the box's caption.  The result is the IDOK .. IDNO value of the button
- * pressed; Escape and the close command answer IDCANCEL where there is a Cancel button, IDOK in
- * an OK-only box, and do nothing otherwise.  With MEDLEY_SKUI_ANSWER set (ok, cancel, yes, no,
+ * pressed; Escape and the close command (Alt+F4) answer IDCANCEL where there is a Cancel button,
+ * IDOK in an OK-only box, and do nothing otherwise.  Tab moves the focus between the buttons (the
+ * focused one drawn with a dotted frame), Enter and the space bar press the focused one.  With MEDLEY_SKUI_ANSWER set (ok, cancel, yes, no,
  * abort, retry, ignore or default), each box presses that button itself once shown, for
  * scripted runs; a button the box lacks is ignored.
  *
@@ -25,6 +26,7 @@
 
 #include "skui.h"
 #include "skui_private.h"
+#include "ui_blocks.h"
 
 namespace {
 
@@ -137,7 +139,7 @@ void PaintFrame(Box *box, HDC dc)
     SelectObject(dc, old);
 }
 
-LRESULT CALLBACK BoxProc(HWND hWnd, UINT msg, WPARAM wp, LPARAM lp)
+LRESULT BoxProcBody(HWND hWnd, UINT msg, WPARAM wp, LPARAM lp)
 {
     Box *box = (Box *)GetWindowLongPtrA(hWnd, GWLP_USERDATA);
     switch (msg) {
@@ -179,6 +181,17 @@ LRESULT CALLBACK BoxProc(HWND hWnd, UINT msg, WPARAM wp, LPARAM lp)
             return 0;
         }
         break;
+    case DM_GETDEFID:
+        if (box) {
+            // Enter presses the focused button, else the default one.
+            HWND f = GetFocus();
+            int id = box->defaultId;
+            for (const ButtonSpec &b : box->buttons)
+                if (f && GetParent(f) == hWnd && GetDlgCtrlID(f) == b.id)
+                    id = b.id;
+            return MAKELRESULT(id, DC_HASDEFID);
+        }
+        break;
     case WM_TIMER:
         if (box && wp == kTimerAnswer) {
             KillTimer(hWnd, kTimerAnswer);
@@ -196,6 +209,11 @@ LRESULT CALLBACK BoxProc(HWND hWnd, UINT msg, WPARAM wp, LPARAM lp)
     return DefWindowProcA(hWnd, msg, wp, lp);
 }
 
+LRESULT CALLBACK BoxProc(HWND hWnd, UINT msg, WPARAM wp, LPARAM lp)
+{
+    return UiNoThrow<LRESULT>(0, [&] { return BoxProcBody(hWnd, msg, wp, lp); });
+}
+
 bool RegisterBoxClass()
 {
     static bool done = false;
@@ -209,30 +227,6 @@ bool RegisterBoxClass()
     wc.lpszClassName = kBoxClass;
     done = RegisterClassA(&wc) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
     return done;
-}
-
-/* Cuts the box's corners with the UI folder's corner masks (a missing file leaves its corner
- * square). */
-void CutCorners(HWND hWnd, int width, int height)
-{
-    static const char *const names[4] = {"WndFrmMask_lt.bmp", "WndFrmMask_rt.bmp", "WndFrmMask_rb.bmp",
-                                         "WndFrmMask_lb.bmp"};
-    HRGN rgn = CreateRectRgn(0, 0, width, height);
-    if (!rgn)
-        return;
-    for (int i = 0; i < 4; ++i) {
-        HGLOBAL mask = skui::LoadUIDib(names[i]);
-        int w = 0, h = 0;
-        HRGN cut = skui::DibSize(mask, &w, &h) ? skui::MaskBlockRegion(mask) : NULL;
-        if (cut) {
-            OffsetRgn(cut, (i == 1 || i == 2) ? width - w : 0, (i == 2 || i == 3) ? height - h : 0);
-            CombineRgn(rgn, rgn, cut, RGN_DIFF);
-            DeleteObject(cut);
-        }
-        skui::FreeDib(mask);
-    }
-    if (!SetWindowRgn(hWnd, rgn, FALSE))
-        DeleteObject(rgn);
 }
 
 /* The button MEDLEY_SKUI_ANSWER names, if the box has it. */
@@ -321,7 +315,7 @@ DWORD RunBox(DWORD dwOwner, DWORD dwType, DWORD dwTimeout, const std::string &ca
                 focus = bw;
             bx += box.buttonWidth + kButtonGap;
         }
-        CutCorners(box.hwnd, width, height);
+        skui::CutUICorners(box.hwnd);
 
         if (box.owner)
             EnableWindow(box.owner, FALSE);
@@ -342,19 +336,9 @@ DWORD RunBox(DWORD dwOwner, DWORD dwType, DWORD dwTimeout, const std::string &ca
             }
             if (got == -1)
                 break;
-            if (msg.message == WM_KEYDOWN && (msg.hwnd == box.hwnd || IsChild(box.hwnd, msg.hwnd))) {
-                if (msg.wParam == VK_RETURN) {
-                    HWND f = GetFocus();
-                    int id = (f && GetParent(f) == box.hwnd) ? GetDlgCtrlID(f) : box.defaultId;
-                    SendMessageA(box.hwnd, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0);
-                    continue;
-                }
-                if (msg.wParam == VK_ESCAPE) {
-                    if (box.escapeId)
-                        Answer(&box, box.escapeId);
-                    continue;
-                }
-            }
+            // The dialog keys: Tab between the buttons, Enter (DM_GETDEFID), Escape (IDCANCEL).
+            if (IsDialogMessageA(box.hwnd, &msg))
+                continue;
             TranslateMessage(&msg);
             DispatchMessageA(&msg);
         }
@@ -381,19 +365,7 @@ std::string Caption(DWORD dwOwner)
     return text;
 }
 
-}  // namespace
-
-void WINAPI SkinShowMessage(DWORD dwValue1, DWORD dwValue2, LPCSTR lpszText)
-{
-    RunBox(dwValue1, MB_OK, dwValue2, Caption(dwValue1), lpszText ? lpszText : "");
-}
-
-DWORD WINAPI SkinMessageBox(DWORD dwValue1, DWORD dwValue2, DWORD dwValue3, LPCSTR lpszText)
-{
-    return RunBox(dwValue1, dwValue2, dwValue3, Caption(dwValue1), lpszText ? lpszText : "");
-}
-
-DWORD WINAPI SkinMessageBoxEx(DWORD dwValue1, DWORD dwValue2, DWORD dwValue3, LPCSTR lpszText)
+DWORD SkinMessageBoxExBody(DWORD dwValue1, DWORD dwValue2, DWORD dwValue3, LPCSTR lpszText)
 {
     std::string all = lpszText ? lpszText : "";
     size_t nl = all.find('\n');
@@ -403,4 +375,22 @@ DWORD WINAPI SkinMessageBoxEx(DWORD dwValue1, DWORD dwValue2, DWORD dwValue3, LP
     if (!caption.empty() && caption.back() == '\r')
         caption.pop_back();
     return RunBox(dwValue1, dwValue2, dwValue3, caption, all.substr(nl + 1));
+}
+
+}  // namespace
+
+void WINAPI SkinShowMessage(DWORD dwValue1, DWORD dwValue2, LPCSTR lpszText)
+{
+    UiNoThrow<DWORD>(0, [&] { return RunBox(dwValue1, MB_OK, dwValue2, Caption(dwValue1), lpszText ? lpszText : ""); });
+}
+
+DWORD WINAPI SkinMessageBox(DWORD dwValue1, DWORD dwValue2, DWORD dwValue3, LPCSTR lpszText)
+{
+    return UiNoThrow<DWORD>(
+        0, [&] { return RunBox(dwValue1, dwValue2, dwValue3, Caption(dwValue1), lpszText ? lpszText : ""); });
+}
+
+DWORD WINAPI SkinMessageBoxEx(DWORD dwValue1, DWORD dwValue2, DWORD dwValue3, LPCSTR lpszText)
+{
+    return UiNoThrow<DWORD>(0, [&] { return SkinMessageBoxExBody(dwValue1, dwValue2, dwValue3, lpszText); });
 }

@@ -12,9 +12,10 @@ std::string UIFilePath(const char *lpszName);
 /* A UI folder bitmap as a DIB block of the imaging library (freed by FreeDib), or 0. */
 HGLOBAL LoadUIDib(const char *lpszName);
 void FreeDib(HGLOBAL hDib);
-/* The region of index-255 pixels of an 8-bit DIB block (null when none). */
-HRGN MaskBlockRegion(HGLOBAL hDib);
-/* Draws a DIB block at (x, y) of dc, unscaled. */
+/* Cuts the window's corners with the UI folder's corner masks (a missing file leaves its
+ * corner square). */
+void CutUICorners(HWND hWnd);
+/* Draws a DIB block at (x, y) of dc, unscaled (nothing when it is no plain DIB). */
 void DrawDibBlock(HDC dc, HGLOBAL hDib, int x, int y);
 /* The DIB block's width and height (false when it is no DIB). */
 bool DibSize(HGLOBAL hDib, int *pWidth, int *pHeight);

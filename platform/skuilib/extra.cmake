@@ -6,6 +6,10 @@ if(WIN32 AND TARGET skuilib)
   target_sources(skuilib PRIVATE ${skuilib_win_srcs})
   target_include_directories(skuilib PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/skuilib/win)
   target_link_libraries(skuilib PRIVATE pixkit comctl32)
+  # DIB blocks and mask regions: the base library's own unit, compiled in.
+  target_sources(skuilib PRIVATE ${CMAKE_SOURCE_DIR}/libbase/ui/ui_blocks.cpp ${CMAKE_SOURCE_DIR}/libbase/ui/mask_runs.cpp
+                                 ${CMAKE_SOURCE_DIR}/libbase/ui/ui_layout.cpp)
+  target_include_directories(skuilib PRIVATE ${CMAKE_SOURCE_DIR}/libbase/inc)
 endif()
 # The UI folder beside the programs: the dialog templates and the buttons and grip drawn from
 # text (platform/skuilib/pictures, turned into BMP files by the SKUI stand-in's drawing script).

@@ -15,6 +15,9 @@
 #include "gif_bytes.h"
 #include "pixkit.h"
 #include "testkit.h"
+#if !defined(_WIN32)
+#include "compat/testing.h"
+#endif
 
 namespace {
 
@@ -276,6 +279,65 @@ TEST(GifFrames, FitFrameDibKeepsProportionsAndReduces) {
     BaseMemFree(four);
     BaseMemFree(eight);
 }
+
+TEST(GifFrames, InsertFrameWritesTheFittedSizeBack) {
+    struct Row {
+        int boxW, boxH, wantW, wantH;
+    } rows[] = {{100, 100, 100, 50}, {400, 100, 200, 100}, {0, 0, 200, 100}};
+    for (const Row &r : rows) {
+        CGifFile gif;
+        ASSERT_EQ(1, gif.Create(400, 400, 0, nullptr));
+        GIFFRAMEINFO info = Info();
+        info.width = WORD(r.boxW);
+        info.height = WORD(r.boxH);
+        ASSERT_EQ(0, gif.InsertFrame(MakeDib(200, 100, 8, 256, Pattern(200, 100, 200)), &info, 0, nullptr));
+        EXPECT_EQ(r.wantW, info.width) << r.boxW;
+        EXPECT_EQ(r.wantH, info.height) << r.boxW;
+    }
+}
+
+#if !defined(_WIN32)
+Bytes BlockBytes(HGLOBAL h) {
+    Frame f(h);
+    return Bytes(f.p, f.p + BaseMemSize(h));
+}
+
+/* Each allocation of an insertion failing in turn: a failed insertion leaves the caller's
+ * bitmap (palette included) and the container as they were. */
+TEST(GifFrames, FailedInsertFrameChangesNothing) {
+    Bytes t = GreyTable(), far;
+    for (int i = 0; i < 16; ++i)
+        far.insert(far.end(), {255, BYTE(16 * i), 0});
+    GIFPALETTE given{16, far.data()};
+    for (const GIFPALETTE *pal : {(const GIFPALETTE *)nullptr, (const GIFPALETTE *)&given}) {
+        int failures = 0;
+        for (unsigned n = 1;; ++n) {
+            CGifFile gif;
+            GIFPALETTE table{256, t.data()};
+            ASSERT_EQ(1, gif.Create(8, 8, 0, &table));
+            HGLOBAL dib = MakeDib(8, 8, 4, 16, Pattern(8, 8, 16));
+            const Bytes before = BlockBytes(dib);
+            GIFFRAMEINFO info = Info();
+            compat_fail_nth("alloc", n);
+            const int r = gif.InsertFrame(dib, &info, 0, pal);
+            compat_fail_nth("alloc", 0);
+            if (r == 0)
+                break;
+            ++failures;
+            ASSERT_EQ(-1, r) << n;
+            EXPECT_EQ(before, BlockBytes(dib)) << n;
+            EXPECT_EQ(200, gif.CountGlobalColors()) << n;
+            GIFPALETTE after;
+            ASSERT_EQ(1, gif.GetGlobalPalette(&after));
+            EXPECT_EQ(0, memcmp(after.entries, t.data(), t.size())) << n;
+            free(after.entries);
+            EXPECT_EQ(0, gif.GetFrameCount()) << n;
+            BaseMemFree(dib);
+        }
+        EXPECT_GE(failures, 1);
+    }
+}
+#endif
 
 TEST(GifFrames, SetFrameChecksTheIndexFirstAndReducesTrueColour) {
     testkit::TempDir dir;

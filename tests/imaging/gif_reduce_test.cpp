@@ -483,3 +483,18 @@ TEST(GifReduce, OtherDepthsAndBadBlocks) {
 }
 
 }  // namespace
+
+TEST(GifReduce, RowPaddingIsZero) {
+    for (int w : {1, 2, 3, 5, 6, 7})
+        for (int mode : {1, 2, 3}) {
+            std::vector<Rgb> px;
+            for (int i = 0; i < 3 * w; ++i)
+                px.push_back({(i * 70) & 255, (i * 30) & 255, 255 - i});
+            Reduced r(TrueColour(w, 3, px), mode);
+            ASSERT_TRUE(r.ok()) << w;
+            Frame f(r.h);
+            for (int y = 0; y < 3; ++y)
+                for (size_t x = size_t(w); x < f.stride(); ++x)
+                    EXPECT_EQ(0, f.row(y)[x]) << "width " << w << " mode " << mode << " row " << y << " byte " << x;
+        }
+}

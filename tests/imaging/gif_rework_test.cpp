@@ -3,6 +3,7 @@
  * trimming, the frames a crop drops, and the cases that write nothing.
  */
 #include <gtest/gtest.h>
+#include <limits.h>
 #include <string.h>
 
 #include <string>
@@ -216,6 +217,13 @@ TEST_F(GifRework, CropWritesNothingForTheWholeScreenOrMore) {
     EXPECT_EQ(0, CropGif(in.c_str(), 0, 0, 10, 41, out.c_str()));
     EXPECT_EQ(0, CropGif(in.c_str(), 0, 0, 0, 10, out.c_str()));
     EXPECT_EQ(0, CropGif(nullptr, 0, 0, 10, 10, out.c_str()));
+    // A rectangle that starts off the screen.
+    const int corners[][2] = {{-1, 0}, {0, -1}, {50, 0}, {0, 40}, {INT_MAX, 0}, {0, INT_MAX}, {INT_MIN, INT_MIN}};
+    for (const auto &c : corners) {
+        SetLastError(0);
+        EXPECT_EQ(0, CropGif(in.c_str(), c[0], c[1], 10, 10, out.c_str())) << c[0] << "," << c[1];
+        EXPECT_EQ(DWORD(ERROR_INVALID_PARAMETER), GetLastError()) << c[0] << "," << c[1];
+    }
     EXPECT_FALSE(testkit::Exists(out));
     EXPECT_EQ(1, CropGif(in.c_str(), 0, 0, 50, 39, out.c_str()));
 }

@@ -355,3 +355,28 @@ TEST_F(Albums, RebaseFollowsTheMovedFolder)
 
 
 }  // namespace
+
+TEST_F(Albums, TextsThatDoNotEndInTheirFieldAreRefused)
+{
+    std::string m1 = Message(trip, 1);
+    const struct Row {
+        WORD type;
+        bool fileOpen, textOpen;
+        int stored;
+        DWORD error;
+    } rows[] = {{1, false, true, 0, ERROR_INVALID_PARAMETER}, {2, false, true, 0, ERROR_INVALID_PARAMETER},
+                {5, false, true, 1, ERROR_SUCCESS},  // type 5 never reads its text
+                {1, true, false, 0, ERROR_BAD_PATHNAME}};
+    for (const Row &r : rows) {
+        CONTINFO rec = Record(r.type, m1, "x");
+        if (r.textOpen)
+            memset(rec.szText, 'x', sizeof rec.szText);
+        if (r.fileOpen)
+            memset(rec.szFile + m1.size(), 'x', sizeof rec.szFile - m1.size());
+        SetLastError(0xdeadbeef);
+        EXPECT_EQ(r.stored, InsertIntoAlbums(0, &rec, 1)) << r.type;
+        if (!r.stored) {
+            EXPECT_EQ(r.error, GetLastError()) << r.type;
+        }
+    }
+}

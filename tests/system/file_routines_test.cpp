@@ -11,6 +11,10 @@
 #include "media_files.h"
 #include "sysinfo.h"
 #include "testkit.h"
+#if !defined(_WIN32)
+#include <dlfcn.h>
+#include <mmsystem.h>
+#endif
 
 namespace {
 
@@ -307,6 +311,42 @@ TEST(FileRoutines, MediaLengthOfWaveFiles)
     EXPECT_EQ(GetMediaLength(junk.c_str()), -1.0);
     EXPECT_EQ(GetMediaLength(NULL), -1.0);
 }
+
+#if !defined(_WIN32)
+}  // namespace
+
+/* The library's MCI commands pass through here (the compat layer's own definition is found
+ * next): each is recorded, and MCI_SET fails while g_failSet holds. */
+static std::vector<UINT> g_mciSeen;
+static bool g_failSet = false;
+extern "C" MCIERROR mciSendCommandA(MCIDEVICEID id, UINT msg, DWORD_PTR flags, DWORD_PTR param)
+{
+    g_mciSeen.push_back(msg);
+    if (msg == MCI_SET && g_failSet)
+        return MCIERR_UNSUPPORTED_FUNCTION;
+    auto real = (MCIERROR(*)(MCIDEVICEID, UINT, DWORD_PTR, DWORD_PTR))dlsym(RTLD_NEXT, "mciSendCommandA");
+    return real(id, msg, flags, param);
+}
+
+namespace {
+
+TEST(FileRoutines, MediaLengthStopsTheDeviceBeforeClosingIt)
+{
+    testkit::TempDir dir;
+    std::string f = dir.file("s.wav");
+    ASSERT_TRUE(Put(f, testkit::PcmWave(8000, 1, 8, 8000)));
+    for (bool fail : {false, true}) {
+        g_mciSeen.clear();
+        g_failSet = fail;
+        EXPECT_EQ(GetMediaLength(f.c_str()) < 0, fail);
+        g_failSet = false;
+        ASSERT_GE(g_mciSeen.size(), 3u) << fail;
+        EXPECT_EQ(MCI_OPEN, g_mciSeen.front()) << fail;
+        EXPECT_EQ((std::vector<UINT>{MCI_STOP, MCI_CLOSE}), std::vector<UINT>(g_mciSeen.end() - 2, g_mciSeen.end()))
+            << fail;
+    }
+}
+#endif
 
 TEST(FileRoutines, MediaLengthOfMidiFilesByExtension)
 {

@@ -385,3 +385,111 @@ TEST(ConfirmDlg, EverySlotByIndex)
     ReleaseDC(win.hwnd(), dc);
     CallSlot<void *>(dlg, 3, (uint32_t)1);
 }
+
+namespace {
+
+const UINT kAltF4 = 0x10000;  // a key the table names: Alt held with F4
+
+/* Posts a key press to the window with the keyboard focus, as the system does. */
+void PostKey(UINT key)
+{
+    HWND to = GetFocus();
+    if (key == kAltF4) {
+        PostMessageA(to, WM_SYSKEYDOWN, VK_F4, 1 | (1 << 29));
+        PostMessageA(to, WM_SYSKEYUP, VK_F4, 1 | (1 << 29) | (3u << 30));
+        return;
+    }
+    PostMessageA(to, WM_KEYDOWN, key, 1);
+    PostMessageA(to, WM_KEYUP, key, 1 | (3u << 30));
+}
+
+/* The pixels of the row two pixels below a control's top edge (where its focus mark runs). */
+std::vector<COLORREF> MarkRow(HWND ctrl)
+{
+    UpdateWindow(ctrl);
+    RECT rc;
+    GetClientRect(ctrl, &rc);
+    std::vector<COLORREF> row;
+    HDC dc = GetDC(ctrl);
+    for (int x = 2; x < rc.right - 2; ++x)
+        row.push_back(GetPixel(dc, x, 2));
+    ReleaseDC(ctrl, dc);
+    return row;
+}
+
+}  // namespace
+
+TEST(ConfirmDlg, DrivenFromTheKeyboard)
+{
+    Strings s;
+    const struct Row {
+        const char *what;
+        uint32_t style;
+        std::vector<UINT> keys;
+        INT_PTR want;
+    } rows[] = {
+        {"Enter answers Yes", CONFIRM_STYLE_YESNO, {VK_RETURN}, SKUI_RESULT_OK},
+        {"Escape answers No", CONFIRM_STYLE_YESNO, {VK_ESCAPE}, SKUI_RESULT_CANCEL},
+        {"Tab to No, Enter", CONFIRM_STYLE_YESNO, {VK_TAB, VK_RETURN}, SKUI_RESULT_CANCEL},
+        {"Tab to No, space", CONFIRM_STYLE_YESNO, {VK_TAB, VK_SPACE}, SKUI_RESULT_CANCEL},
+        {"Tab to the close box, space", CONFIRM_STYLE_YESNO, {VK_TAB, VK_TAB, VK_SPACE}, SKUI_RESULT_CLOSE},
+        {"Tab round to Yes", CONFIRM_STYLE_YESNO, {VK_TAB, VK_TAB, VK_TAB, VK_RETURN}, SKUI_RESULT_OK},
+        {"Alt+F4 closes", CONFIRM_STYLE_YESNO, {kAltF4}, SKUI_RESULT_CLOSE},
+        {"OK style: Enter answers OK", CONFIRM_STYLE_OK, {VK_RETURN}, SKUI_RESULT_CANCEL},
+        {"OK style: Escape answers OK", CONFIRM_STYLE_OK, {VK_ESCAPE}, SKUI_RESULT_CANCEL},
+        {"OK style: Tab skips the disabled button", CONFIRM_STYLE_OK, {VK_TAB, VK_TAB, VK_RETURN}, SKUI_RESULT_CANCEL},
+    };
+    for (const Row &r : rows) {
+        CConfirmDlg dlg;
+        dlg.SetMessage(kOneLine, r.style);
+        std::vector<std::function<void()>> steps;
+        for (UINT key : r.keys)
+            steps.push_back([key] { PostKey(key); });
+        ModalDriver drive(&dlg, steps);
+        EXPECT_EQ(r.want, dlg.DoModal(NULL)) << r.what;
+        EXPECT_FALSE(drive.stuck()) << r.what;
+        EXPECT_EQ(r.keys.size(), drive.done()) << r.what;
+    }
+}
+
+TEST(ConfirmDlg, TheFocusedButtonShowsAMark)
+{
+    Strings s;
+    CConfirmDlg dlg;
+    dlg.SetMessage(kOneLine, CONFIRM_STYLE_YESNO);
+    HWND focusAtStart = NULL;
+    std::vector<COLORREF> yesFocused, noPlain, yesPlain, noFocused;
+    ModalDriver drive(&dlg, {[&] {
+                                 focusAtStart = GetFocus();
+                                 yesFocused = MarkRow(Ctrl(dlg, "b_OK"));
+                                 noPlain = MarkRow(Ctrl(dlg, "b_Cancel"));
+                                 PostKey(VK_TAB);
+                             },
+                             [&] {
+                                 yesPlain = MarkRow(Ctrl(dlg, "b_OK"));
+                                 noFocused = MarkRow(Ctrl(dlg, "b_Cancel"));
+                                 PostKey(VK_ESCAPE);
+                             }});
+    EXPECT_EQ(SKUI_RESULT_CANCEL, dlg.DoModal(NULL));
+    EXPECT_FALSE(drive.stuck());
+    EXPECT_NE(nullptr, focusAtStart);
+    EXPECT_NE(yesFocused, yesPlain) << "Yes loses its mark";
+    EXPECT_NE(noPlain, noFocused) << "No gains it";
+    EXPECT_FALSE(yesFocused.empty());
+}
+
+TEST(ConfirmDlg, MemoryRunningShortFailsTheBox)
+{
+    Strings s;
+    // A safety net: a box that came up after all is closed.
+    UINT_PTR net = SetTimer(NULL, 0, 3000, [](HWND, UINT, UINT_PTR, DWORD) {
+        if (HWND f = FindWindowA("SKUIDialogFrame", NULL))
+            PostMessageA(f, WM_CLOSE, 0, 0);
+    });
+    FailNthNew(1);
+    INT_PTR r = 0;
+    EXPECT_NO_THROW(r = ConfirmBox(NULL, kLong, CONFIRM_STYLE_OK));
+    FailNthNew(0);
+    KillTimer(NULL, net);
+    EXPECT_EQ(-1, r);
+}

@@ -163,3 +163,12 @@ TEST(SetCtrlSkin, WithoutMaskNothingAtAll)
     EXPECT_EQ("null", RegionRects(WindowRegion(ctrl.GetSafeHwnd())));
     SetCtrlSkin(nullptr, "a", "b", "c", "d", "e");  // no control: nothing
 }
+
+TEST(SetCtrlSkin, AControlWithoutWindowLoadsNothing)
+{
+    BlockWatch blocks;
+    GUI::CSKUICtrl none;
+    SetCtrlSkin(&none, "SkinBtn_normal.bmp", "SkinBtn_down.bmp", NULL, "WndFrmMask_rb.bmp", NULL);
+    EXPECT_TRUE(blocks.AllLoadedFreed());
+    EXPECT_TRUE(blocks.Loaded().empty());
+}

@@ -108,8 +108,9 @@ HGLOBAL WINAPI my_GlobalFree(HGLOBAL h)
     return r;
 }
 
-/* Points the import of `name` from `dll` in module m at `hook`; returns the old target. */
-void *Patch(HMODULE m, const char *dll, const char *name, void *hook)
+}  // namespace
+
+void *PatchImport(HMODULE m, const char *dll, const char *name, void *hook)
 {
     BYTE *base = (BYTE *)m;
     IMAGE_NT_HEADERS *nt = (IMAGE_NT_HEADERS *)(base + ((IMAGE_DOS_HEADER *)base)->e_lfanew);
@@ -118,7 +119,7 @@ void *Patch(HMODULE m, const char *dll, const char *name, void *hook)
         return nullptr;
     void *old = nullptr;
     for (IMAGE_IMPORT_DESCRIPTOR *d = (IMAGE_IMPORT_DESCRIPTOR *)(base + dir.VirtualAddress); d->Name; ++d) {
-        if (lstrcmpiA((const char *)(base + d->Name), dll) != 0 || !d->OriginalFirstThunk)
+        if ((dll && lstrcmpiA((const char *)(base + d->Name), dll) != 0) || !d->OriginalFirstThunk)
             continue;
         IMAGE_THUNK_DATA *names = (IMAGE_THUNK_DATA *)(base + d->OriginalFirstThunk);
         IMAGE_THUNK_DATA *slots = (IMAGE_THUNK_DATA *)(base + d->FirstThunk);
@@ -137,6 +138,10 @@ void *Patch(HMODULE m, const char *dll, const char *name, void *hook)
     }
     return old;
 }
+
+namespace {
+
+void *Patch(HMODULE m, const char *dll, const char *name, void *hook) { return PatchImport(m, dll, name, hook); }
 
 void HookModule(HMODULE m)
 {

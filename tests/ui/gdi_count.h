@@ -47,6 +47,10 @@ public:
     void Fail(const std::string &fileName);
 };
 
+/* Points module m's import of `name` (from `dll`, or from any DLL when dll is null) at hook;
+ * returns the entry it held (null when m does not import it). */
+void *PatchImport(HMODULE m, const char *dll, const char *name, void *hook);
+
 /* True when GetGuiResources answers real counts (it does on Windows; Wine answers 0). */
 bool GuiResourcesWork();
 

@@ -12,6 +12,7 @@
 #include "basemem.h"
 #include "gdi_count.h"
 #include "mask_maker.h"
+#include "mask_runs.h"
 #include "mask_reference.h"
 #include "testkit.h"
 #include "ui_window.h"
@@ -370,4 +371,29 @@ TEST(WindowShaping, UnlockableMasksAndZeroSizedWindows)
         EXPECT_NE(0, SetWindowBevelRgn(zero.hwnd(), kPi / 4, 15));
     }
     EXPECT_EQ(0, gdi.Regions());
+}
+
+TEST(CreateMaskRgn, BoundedAndNeverThrows)
+{
+    std::string row;
+    for (size_t i = 0; i <= kMaskMaxRuns; ++i)
+        row += "#.";
+    EXPECT_EQ(NULL, CreateMaskRgn(MaskBytes({row}).data(), 255)) << "one run more than allowed";
+    // Memory running short at each allocation in turn: no region, no exception.
+    const std::vector<BYTE> disc = MaskBytes(Disc(64, 64, 10, 30));
+    unsigned failures = 0;
+    for (unsigned n = 1; n < 100; ++n) {
+        HRGN r = NULL;
+        FailNthNew(n);
+        EXPECT_NO_THROW(r = CreateMaskRgn(disc.data(), 255)) << n;
+        const bool fired = !NewFaultPending();
+        FailNthNew(0);
+        if (r)
+            DeleteObject(r);
+        if (!fired)
+            break;
+        ++failures;
+        EXPECT_EQ(NULL, r) << n;
+    }
+    EXPECT_GE(failures, 1u);
 }

@@ -177,3 +177,28 @@ TEST(MaskRuns, RandomMasksAreCoveredExactlyOnce)
         ASSERT_EQ(want, got) << "round " << round;
     }
 }
+
+TEST(MaskRuns, MoreRunsThanAllowedKeepNothing)
+{
+    // Three rows of four runs each, no two alike: twelve rectangles.
+    const std::vector<BYTE> bytes = MaskBytes({"#.#.#.#.", ".#.#.#.#", "#.#.#.#."});
+    const struct {
+        size_t maxRuns;
+        MaskStatus want;
+        size_t kept;
+    } rows[] = {{12, MASK_OK, 13}, {11, MASK_TOO_MANY, 1}, {4, MASK_TOO_MANY, 1}, {3, MASK_TOO_MANY, 1}};
+    for (const auto &r : rows) {
+        std::vector<RECT> rects = {RECT{7, 7, 8, 8}};  // the caller's own rectangle stays
+        EXPECT_EQ(r.want, MaskScanRuns(bytes.data(), bytes.size(), 255, &rects, r.maxRuns)) << r.maxRuns;
+        EXPECT_EQ(r.kept, rects.size()) << r.maxRuns;
+        EXPECT_EQ(7, rects[0].left) << r.maxRuns;
+    }
+    // One row with one run more than the default limit.
+    std::string row;
+    for (size_t i = 0; i <= kMaskMaxRuns; ++i)
+        row += "#.";
+    const std::vector<BYTE> wide = MaskBytes({row});
+    std::vector<RECT> rects;
+    EXPECT_EQ(MASK_TOO_MANY, MaskScanRuns(wide.data(), wide.size(), 255, &rects));
+    EXPECT_TRUE(rects.empty());
+}

@@ -158,5 +158,93 @@ TEST(SetCtrlImage, NamedControlKeepsItsOwnCopy)
     EXPECT_TRUE(SetCtrlImage(screen.hwnd(), "b_OK", 3, blue));
     EXPECT_TRUE(ok.GetControlDib(3));
     BaseMemFree(blue);
+
+    // A control window no object wraps (as a screen makes them) takes its image too.
+    HWND loose = cancel.Detech();
+    HGLOBAL green = SolidDib(40, 20, 0x00FF00);
+    EXPECT_TRUE(SetCtrlImage(screen.hwnd(), "b_Cancel", 0, green));
+    BaseMemFree(green);
+    UpdateWindow(loose);
+    dc = GetDC(loose);
+    EXPECT_EQ(RGB(0, 255, 0), GetPixel(dc, 5, 5));
+    ReleaseDC(loose, dc);
+    DestroyWindow(loose);
     EXPECT_EQ(0, gdi.Regions());
+}
+
+namespace {
+
+const UINT kAltF4 = 0x10000;
+std::vector<UINT> g_keys;
+size_t g_nextKey = 0;
+
+/* Posts the next key of g_keys to the focused window, once the box is up. */
+void CALLBACK NextKey(HWND, UINT, UINT_PTR id, DWORD)
+{
+    if (!FindWindowA("SKUIMessageBox", NULL))
+        return;
+    if (g_nextKey >= g_keys.size()) {
+        KillTimer(NULL, id);
+        return;
+    }
+    const UINT key = g_keys[g_nextKey++];
+    HWND to = GetFocus();
+    if (key == kAltF4) {
+        PostMessageA(to, WM_SYSKEYDOWN, VK_F4, 1 | (1 << 29));
+        PostMessageA(to, WM_SYSKEYUP, VK_F4, 1 | (1 << 29) | (3u << 30));
+    } else {
+        PostMessageA(to, WM_KEYDOWN, key, 1);
+        PostMessageA(to, WM_KEYUP, key, 1 | (3u << 30));
+    }
+}
+
+}  // namespace
+
+TEST(SkinnedBox, DrivenFromTheKeyboard)
+{
+    const struct Row {
+        DWORD type;
+        std::vector<UINT> keys;
+        DWORD want;
+    } rows[] = {
+        {MB_YESNO, {VK_RETURN}, IDYES},
+        {MB_YESNO | MB_DEFBUTTON2, {VK_RETURN}, IDNO},
+        {MB_YESNO, {VK_TAB, VK_RETURN}, IDNO},
+        {MB_YESNO, {VK_TAB, VK_SPACE}, IDNO},
+        {MB_YESNO, {VK_ESCAPE, VK_TAB, VK_RETURN}, IDNO},  // Escape does nothing here
+        {MB_YESNOCANCEL, {VK_TAB, VK_TAB, VK_TAB, VK_RETURN}, IDYES},
+        {MB_YESNOCANCEL, {VK_ESCAPE}, IDCANCEL},
+        {MB_OKCANCEL, {kAltF4}, IDCANCEL},
+        {MB_OK, {VK_ESCAPE}, IDOK},
+    };
+    for (const Row &r : rows) {
+        g_keys = r.keys;
+        g_nextKey = 0;
+        SetTimer(NULL, 0, 30, NextKey);
+        EXPECT_EQ(r.want, SkinMessageBox(0, r.type, 5000, "Keys")) << r.type << " key " << r.keys[0];
+        EXPECT_EQ(r.keys.size(), g_nextKey) << r.type;
+    }
+}
+
+TEST(SetCtrlImage, RefusesWhatIsNoPlainDib)
+{
+    TestWindow screen(200, 100);
+    GUI::CSKUICtrl ok;
+    ASSERT_TRUE(ok.Create("b_OK", screen.hwnd(), RECT{10, 10, 50, 30}, IDOK));
+    const struct Row {
+        DWORD size, compression;
+        BOOL want;
+    } rows[] = {{40, BI_RGB, TRUE}, {40, BI_RLE8, FALSE}, {40, BI_BITFIELDS, FALSE}, {12, BI_RGB, FALSE},
+                {108, BI_RGB, FALSE}, {124, BI_RGB, FALSE}};
+    for (const Row &r : rows) {
+        HGLOBAL dib = SolidDib(40, 20, 0xFF0000);
+        BITMAPINFOHEADER *bih = (BITMAPINFOHEADER *)BaseMemLock(dib);
+        bih->biSize = r.size;
+        bih->biCompression = r.compression;
+        BaseMemUnlock(dib);
+        EXPECT_EQ(r.want, SetCtrlImage(screen.hwnd(), "b_OK", 1, dib)) << r.size << " " << r.compression;
+        EXPECT_EQ(r.want != FALSE, ok.GetControlDib(1) != 0) << r.size << " " << r.compression;
+        SetCtrlImage(screen.hwnd(), "b_OK", 1, 0);
+        BaseMemFree(dib);
+    }
 }

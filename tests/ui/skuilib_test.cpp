@@ -5,6 +5,9 @@
  */
 #include <gtest/gtest.h>
 
+#include <string.h>
+
+#include <set>
 #include <string>
 #include <vector>
 
@@ -346,4 +349,70 @@ TEST(SkuiWndBase, RegistersCreatesAndRoutes)
     DestroyWindow(h2);
     EXPECT_EQ(NULL, gone.GetSafeHwnd()) << "a window destroyed from outside lets its object go";
     EXPECT_EQ(NULL, Echo().Create("NoSuchClass", "t", WS_POPUP, 0, 0, 10, 10, NULL, NULL, inst));
+}
+
+namespace {
+
+BOOL WINAPI FailingWorkArea(UINT, UINT, PVOID pv, UINT)
+{
+    if (pv)
+        memset(pv, 0x7F, sizeof(RECT));  // what an unread rectangle might hold
+    return FALSE;
+}
+
+std::set<void *> g_skuilibBlocks;
+void *(__cdecl *g_realMalloc)(size_t);
+void(__cdecl *g_realFree)(void *);
+void *__cdecl CountedMalloc(size_t n)
+{
+    void *p = g_realMalloc(n);
+    if (p)
+        g_skuilibBlocks.insert(p);
+    return p;
+}
+void __cdecl CountedFree(void *p)
+{
+    g_skuilibBlocks.erase(p);
+    g_realFree(p);
+}
+
+}  // namespace
+
+TEST(SkuiDialog, CentredOnTheScreenWhenTheWorkAreaIsUnknown)
+{
+    Template t;
+    Probe dlg;
+    ASSERT_TRUE(dlg.SetUITemplate("probe", t.layout.c_str(), t.images.c_str()));
+    HMODULE lib = GetModuleHandleA("SKUILib.dll");
+    void *real = PatchImport(lib, "user32.dll", "SystemParametersInfoA", (void *)FailingWorkArea);
+    ASSERT_TRUE(real);
+    RECT at = {};
+    ModalDriver drive(&dlg, {[&] { GetWindowRect(dlg.GetFrameHwnd(), &at); }, [&] { dlg.EndDialog(1); }});
+    dlg.DoModal(NULL);
+    PatchImport(lib, "user32.dll", "SystemParametersInfoA", real);
+    EXPECT_EQ((GetSystemMetrics(SM_CXSCREEN) - 200) / 2, at.left);
+    EXPECT_EQ((GetSystemMetrics(SM_CYSCREEN) - 100) / 2, at.top);
+}
+
+TEST(SkuiDialog, HolderWrappersGoWithTheirWindows)
+{
+    Template t;
+    auto run = [&] {
+        Probe dlg;  // asks for its holder's wrapper at OnShapeFrame
+        ASSERT_TRUE(dlg.SetUITemplate("probe", t.layout.c_str(), t.images.c_str()));
+        ModalDriver drive(&dlg, {[&] { dlg.EndDialog(1); }});
+        dlg.DoModal(NULL);
+    };
+    run();  // what the library makes once, it makes here
+    HMODULE lib = GetModuleHandleA("SKUILib.dll");
+    g_skuilibBlocks.clear();
+    g_realMalloc = (decltype(g_realMalloc))PatchImport(lib, nullptr, "malloc", (void *)CountedMalloc);
+    g_realFree = (decltype(g_realFree))PatchImport(lib, nullptr, "free", (void *)CountedFree);
+    ASSERT_TRUE(g_realMalloc && g_realFree);
+    for (int i = 0; i < 5; ++i)
+        run();
+    const size_t kept = g_skuilibBlocks.size();
+    PatchImport(lib, nullptr, "malloc", (void *)g_realMalloc);
+    PatchImport(lib, nullptr, "free", (void *)g_realFree);
+    EXPECT_EQ(0u, kept) << "five dialogs and their holders' wrappers leave nothing behind";
 }

@@ -1,6 +1,9 @@
 #include "ui_window.h"
 
 #include <stdio.h>
+#include <stdlib.h>
+
+#include <new>
 
 namespace uitest {
 
@@ -119,3 +122,27 @@ void Pump()
 }
 
 }  // namespace uitest
+
+/* The test program's allocator (the base library is linked in): the armed call throws. */
+static unsigned g_newFaultIn = 0;
+
+namespace uitest {
+
+void FailNthNew(unsigned n) { g_newFaultIn = n; }
+bool NewFaultPending() { return g_newFaultIn != 0; }
+
+}  // namespace uitest
+
+// The replacement pairs malloc with free on purpose.
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+
+void *operator new(size_t n)
+{
+    if (g_newFaultIn && --g_newFaultIn == 0)
+        throw std::bad_alloc();
+    if (void *p = malloc(n ? n : 1))
+        return p;
+    throw std::bad_alloc();
+}
+void operator delete(void *p) noexcept { free(p); }
+void operator delete(void *p, size_t) noexcept { free(p); }

@@ -31,5 +31,9 @@ std::string PixelDifference(HRGN a, HRGN b, int w, int h);
 HRGN RegionOf(const std::vector<RECT> &rects);
 /* Pumps the thread's pending messages. */
 void Pump();
+/* The Nth operator new of the test program (and the base library in it) from now on throws
+ * std::bad_alloc, once; 0 disarms.  NewFaultPending: armed and not yet thrown. */
+void FailNthNew(unsigned n);
+bool NewFaultPending();
 
 }  // namespace uitest

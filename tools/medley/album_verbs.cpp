@@ -66,7 +66,7 @@ void List(const std::string &file)
     for (int32_t i = 1; i <= count; ++i) {
         char path[MAX_PATH];
         ABM_GetImageName(h, i, path);
-        printf("%3d  %s%s\n", (int)i, path, GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES ? "  (missing)" : "");
+        printf("%3d  %s%s\n", (int)i, medley::HostPath(path).c_str(), GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES ? "  (missing)" : "");
         for (const ABM_FIELDDEF &f : table) {
             char data[MAX_PATH];
             DWORD cb = sizeof data;
@@ -132,7 +132,7 @@ void Setup(CLI::App &app)
                 return;
             }
             if (!SamePath(target, want)) {
-                medley::Fail((*files)[i] + " belongs to the album " + target + ", not " + *abm);
+                medley::Fail((*files)[i] + " belongs to the album " + medley::HostPath(target) + ", not " + *abm);
                 return;
             }
             if (GetFileAttributesA(r.szFile) == INVALID_FILE_ATTRIBUTES) {

@@ -174,7 +174,7 @@ void Quantize(const std::string &in, const std::string &out, const std::string &
         mode |= GIF_REDUCE_REFINE;
     HGLOBAL pic = OpenTrueColour(in);
     if (!pic) {
-        medley::Fail("cannot read picture " + in);
+        medley::Fail(medley::UnreadablePicture(in));
         return;
     }
     HGLOBAL reduced = ReduceToPalette(pic, mode, 0);
@@ -224,7 +224,7 @@ void Make(const std::string &out, const std::vector<std::string> &frames, int de
         HGLOBAL pic = OpenTrueColour(frames[i]);
         if (!pic) {
             progress.Done();
-            medley::Fail("cannot read picture " + frames[i]);
+            medley::Fail(medley::UnreadablePicture(frames[i]));
             return;
         }
         if (i == 0) {

@@ -105,7 +105,7 @@ void PictureFailure(const std::string &file) {
     else if (err == DWORD(PX_ERROR_UNBACKED_SIZE))
         medley::Fail("cannot read picture " + file + ": " + medley::Why(err));
     else
-        medley::Fail("cannot read picture " + file);
+        medley::Fail(medley::UnreadablePicture(file));
 }
 
 void Thumb(const std::string &file, const std::string &out) {

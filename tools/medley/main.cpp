@@ -104,6 +104,29 @@ std::string Why(unsigned long code)
 
 int FailWhy(const std::string &what) { return Fail(what + ": " + Why(GetLastError())); }
 
+std::string UnreadablePicture(const std::string &file)
+{
+    const DWORD attrs = GetFileAttributesA(file.c_str());
+    const std::string why = attrs == INVALID_FILE_ATTRIBUTES ? Why(GetLastError())
+                            : (attrs & FILE_ATTRIBUTE_DIRECTORY) ? "it is a folder, not a file"
+                                                                 : "not a picture, or a damaged one";
+    return "cannot read picture " + file + ": " + why;
+}
+
+std::string HostPath(const std::string &path)
+{
+#if defined(_WIN32)
+    return path;
+#else
+    const bool drive = path.size() >= 2 && path[1] == ':';
+    std::string host = path;
+    for (char &c : host)
+        if (c == '\\' && !drive)
+            c = '/';
+    return host;
+#endif
+}
+
 std::string Printable(const std::string &outside)
 {
     static const char kHex[] = "0123456789abcdef";
@@ -213,8 +236,16 @@ int main(int argc, char **argv)
     CLI::App app{"medley: compose MMS messages, work with their media and send them to a phone"};
     char product[MAX_PATH] = "", version[MAX_PATH] = "";
     GetProductName(product);
+    // The tool's version is the whole version ("1.0.0.11"), whatever depth the library uses.
+    const int depth = GetVersionDepth();
+    SetVersionDepth(4);
     GetProductVersion(version);
-    app.set_version_flag("--version", std::string(product[0] ? product : "medley") + " " + version);
+    SetVersionDepth(depth);
+    std::string whole;
+    for (const char *c = version; *c; ++c)
+        if (*c != ' ')
+            whole += *c == ',' ? '.' : *c;
+    app.set_version_flag("--version", std::string(product[0] ? product : "medley") + " " + whole);
     app.require_subcommand(1);
     // Arguments starting with '/' are paths (Unix paths under Wine), never "/option" switches.
     app.allow_windows_style_options(false);

@@ -43,6 +43,15 @@ int FailWhy(const std::string &what);
  * terminal. */
 std::string Printable(const std::string &outside);
 
+/* "cannot read picture FILE: " and why: the file does not exist, it is a folder, or it is no
+ * picture the imaging library reads (or a damaged one). */
+std::string UnreadablePicture(const std::string &file);
+
+/* A path as the host writes it: natively a host path's backslashes (the library joins with
+ * them) become slashes ("/tmp/a/Data\\Data.abm" prints "/tmp/a/Data/Data.abm"); a drive path,
+ * and every path on Windows, stays as it is. */
+std::string HostPath(const std::string &path);
+
 /* A one-line progress bar on standard error (only when it is a terminal, or when forced with
  * MEDLEY_PROGRESS=1); Done() ends the line. */
 class Progress {

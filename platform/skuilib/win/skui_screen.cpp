@@ -16,6 +16,7 @@
 #include "pixkit.h"
 #include "skui_template.h"
 #include "skuilib_private.h"
+#include "ui_blocks.h"
 
 namespace {
 
@@ -25,7 +26,7 @@ const int kDefaultWidth = 320, kDefaultHeight = 160;
 const COLORREF kDefaultBackground = RGB(30, 60, 110);
 const UINT kFirstCtrlId = 1000;
 
-LRESULT CALLBACK ScreenProc(HWND hWnd, UINT msg, WPARAM wp, LPARAM lp)
+LRESULT ScreenProcBody(HWND hWnd, UINT msg, WPARAM wp, LPARAM lp)
 {
     if (msg == WM_NCCREATE) {
         auto *screen = (GUI::CSKUIScreen *)((const CREATESTRUCTA *)lp)->lpCreateParams;
@@ -41,7 +42,7 @@ LRESULT CALLBACK ScreenProc(HWND hWnd, UINT msg, WPARAM wp, LPARAM lp)
     return r;
 }
 
-LRESULT CALLBACK FrameProc(HWND hWnd, UINT msg, WPARAM wp, LPARAM lp)
+LRESULT FrameProcBody(HWND hWnd, UINT msg, WPARAM wp, LPARAM lp)
 {
     if (msg == WM_NCCREATE)
         SetPropA(hWnd, "SKUI.Dialog", (HANDLE)((const CREATESTRUCTA *)lp)->lpCreateParams);
@@ -55,9 +56,20 @@ LRESULT CALLBACK FrameProc(HWND hWnd, UINT msg, WPARAM wp, LPARAM lp)
         return 1;  // the screen covers the whole holder
     case WM_NCDESTROY:
         RemovePropA(hWnd, "SKUI.Dialog");
+        skuilib::ForgetTempWrapper(hWnd);
         break;
     }
     return DefWindowProcA(hWnd, msg, wp, lp);
+}
+
+LRESULT CALLBACK ScreenProc(HWND hWnd, UINT msg, WPARAM wp, LPARAM lp)
+{
+    return UiNoThrow<LRESULT>(0, [&] { return ScreenProcBody(hWnd, msg, wp, lp); });
+}
+
+LRESULT CALLBACK FrameProc(HWND hWnd, UINT msg, WPARAM wp, LPARAM lp)
+{
+    return UiNoThrow<LRESULT>(0, [&] { return FrameProcBody(hWnd, msg, wp, lp); });
 }
 
 bool RegisterClasses()
@@ -99,6 +111,7 @@ struct CSKUIScreen::Impl {
     std::string error;
     std::string picDir;  // the image file's folder, with its trailing separator
     HGLOBAL hBack = 0;   // background picture (a global copy), or 0
+    UINT defId = 0;      // the control Enter presses when no button has the focus (DM_SETDEFID)
 };
 
 CSKUIScreen::CSKUIScreen() : m_pImpl(new Impl) {}
@@ -121,22 +134,24 @@ BOOL CSKUIScreen::SetUITemplate(LPCSTR lpszTemplate, LPCSTR lpszLayoutFile, LPCS
     Impl &im = *m_pImpl;
     im.hasTemplate = false;
     im.tmpl = SkuiTemplateDef();
-    im.name = lpszTemplate ? lpszTemplate : "";
     im.error.clear();
     im.picDir.clear();
-    if (!lpszTemplate || !lpszLayoutFile || !lpszImageFile) {
-        im.error = "no template name or file";
-        return FALSE;
-    }
-    std::string dir = lpszImageFile;
-    size_t slash = dir.find_last_of("\\/");
-    im.picDir = slash == std::string::npos ? std::string() : dir.substr(0, slash + 1);
-    if (!SkuiLoadTemplate(lpszTemplate, lpszLayoutFile, lpszImageFile, &im.tmpl, &im.error)) {
-        im.tmpl = SkuiTemplateDef();
-        return FALSE;
-    }
-    im.hasTemplate = true;
-    return TRUE;
+    return UiNoThrow(FALSE, [&]() -> BOOL {
+        im.name = lpszTemplate ? lpszTemplate : "";
+        if (!lpszTemplate || !lpszLayoutFile || !lpszImageFile) {
+            im.error = "no template name or file";
+            return FALSE;
+        }
+        std::string dir = lpszImageFile;
+        size_t slash = dir.find_last_of("\\/");
+        im.picDir = slash == std::string::npos ? std::string() : dir.substr(0, slash + 1);
+        if (!SkuiLoadTemplate(lpszTemplate, lpszLayoutFile, lpszImageFile, &im.tmpl, &im.error)) {
+            im.tmpl = SkuiTemplateDef();
+            return FALSE;
+        }
+        im.hasTemplate = true;
+        return TRUE;
+    });
 }
 
 LPCSTR CSKUIScreen::GetUITemplateError() const { return m_pImpl->error.c_str(); }
@@ -240,8 +255,22 @@ LRESULT CSKUIScreen::SKUIMessageProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM
         EndPaint(hWnd, &ps);
         return 0;
     }
+    case DM_SETDEFID:
+        m_pImpl->defId = (UINT)wParam;
+        return TRUE;
+    case DM_GETDEFID:
+        return m_pImpl->defId ? MAKELRESULT(m_pImpl->defId, DC_HASDEFID) : 0;
     case WM_COMMAND: {
         HWND ctrl = (HWND)lParam;
+        if (LOWORD(wParam) == IDCANCEL && !ctrl) {
+            // Escape (the dialog keys): a dialog holding this screen cancels.
+            HWND root = GetAncestor(hWnd, GA_ROOT);
+            char cls[32];
+            if (root && GetClassNameA(root, cls, sizeof cls) && strcmp(cls, kFrameClass) == 0)
+                if (auto *dlg = (CSKUIDialogBox *)GetPropA(root, "SKUI.Dialog"))
+                    dlg->OnCancel();  // through the table
+            return 0;
+        }
         char cls[32], name[SKUI_NAME_MAX + 1];
         if (ctrl && ::GetParent(ctrl) == hWnd && GetClassNameA(ctrl, cls, sizeof cls) &&
             strcmp(cls, skuilib::kCtrlClass) == 0 && GetWindowTextA(ctrl, name, sizeof name) >= 0) {
@@ -295,8 +324,8 @@ INT_PTR CSKUIDialogBox::DoModal(HWND hParent)
     SIZE sz = GetScreenSize();
     // Centred over the owner, or over the work area.
     RECT over;
-    if (!owner || !GetWindowRect(owner, &over))
-        SystemParametersInfoA(SPI_GETWORKAREA, 0, &over, 0);
+    if ((!owner || !GetWindowRect(owner, &over)) && !SystemParametersInfoA(SPI_GETWORKAREA, 0, &over, 0))
+        SetRect(&over, 0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
     const int x = over.left + ((over.right - over.left) - sz.cx) / 2;
     const int y = over.top + ((over.bottom - over.top) - sz.cy) / 2;
     m_hFrame = CreateWindowExA(0, kFrameClass, GetUITemplateName(), WS_POPUP | WS_CLIPCHILDREN, x, y, sz.cx, sz.cy,
@@ -312,7 +341,7 @@ INT_PTR CSKUIDialogBox::DoModal(HWND hParent)
     m_bEnded = FALSE;
     m_nResult = SKUI_RESULT_CANCEL;
 
-    OnInit(GetUITemplateName(), m_hWnd);
+    UiNoThrow(FALSE, [&] { return OnInit(GetUITemplateName(), m_hWnd); });  // a control short of memory is left out
     OnShapeFrame();
     const bool ownerWasEnabled = owner && ::IsWindowEnabled(owner);
     ::ShowWindow(m_hFrame, SW_SHOW);
@@ -322,6 +351,15 @@ INT_PTR CSKUIDialogBox::DoModal(HWND hParent)
         ::EnableWindow(owner, FALSE);
     if (m_hFrame)
         ::UpdateWindow(m_hFrame);
+    // The keyboard starts on the default control, or the first one that takes the focus.
+    if (m_hWnd && !m_bEnded && !::IsChild(m_hWnd, GetFocus())) {
+        LRESULT def = SendMessageA(m_hWnd, DM_GETDEFID, 0, 0);
+        HWND first = HIWORD(def) == DC_HASDEFID ? GetDlgItem(m_hWnd, LOWORD(def)) : NULL;
+        if (!first || !::IsWindowEnabled(first))
+            first = GetNextDlgTabItem(m_hWnd, NULL, FALSE);
+        if (first)
+            SetFocus(first);
+    }
 
     bool quit = false;
     WPARAM quitCode = 0;
@@ -338,6 +376,10 @@ INT_PTR CSKUIDialogBox::DoModal(HWND hParent)
             m_nResult = SKUI_RESULT_CANCEL;
             break;
         }
+        // The dialog keys: Tab between the controls, Enter, Escape (IsDialogMessage dispatches
+        // what it takes).
+        if (m_hWnd && IsDialogMessageA(m_hWnd, &msg))
+            continue;
         TranslateMessage(&msg);
         DispatchMessageA(&msg);
     }

@@ -20,6 +20,7 @@
 #include "pixkit.h"
 #include "skui_template.h"
 #include "skuilib_private.h"
+#include "ui_blocks.h"
 
 namespace GUI {
 namespace {
@@ -50,11 +51,22 @@ struct WndDeleter {
     void operator()(CSKUIWnd *w) const { w->Destroy(1); }
 };
 
-/* Wrappers made for parents that have none; they live as long as the library. */
+/* Wrappers made for parents that have none; each lives as long as its window (dropped when a
+ * holder of the library's is destroyed, or when found dead by the next GetParent). */
 std::map<HWND, std::unique_ptr<CSKUIWnd, WndDeleter>> &TempWrappers()
 {
     static std::map<HWND, std::unique_ptr<CSKUIWnd, WndDeleter>> m;
     return m;
+}
+
+/* Drops a wrapper of the table: out of the table first (its destructor looks there too). */
+std::map<HWND, std::unique_ptr<CSKUIWnd, WndDeleter>>::iterator
+EraseTemp(std::map<HWND, std::unique_ptr<CSKUIWnd, WndDeleter>>::iterator it)
+{
+    CSKUIWnd *w = it->second.release();
+    it = TempWrappers().erase(it);
+    w->Destroy(1);
+    return it;
 }
 
 void SetCtrlState(HWND hCtrl, CtrlData *d, int nState)
@@ -65,7 +77,7 @@ void SetCtrlState(HWND hCtrl, CtrlData *d, int nState)
     InvalidateRect(hCtrl, NULL, FALSE);
 }
 
-LRESULT CALLBACK CtrlProc(HWND hWnd, UINT msg, WPARAM wp, LPARAM lp)
+LRESULT CtrlProcBody(HWND hWnd, UINT msg, WPARAM wp, LPARAM lp)
 {
     CtrlData *d = (CtrlData *)GetPropA(hWnd, kCtrlProp);
     switch (msg) {
@@ -98,16 +110,36 @@ LRESULT CALLBACK CtrlProc(HWND hWnd, UINT msg, WPARAM wp, LPARAM lp)
         HGLOBAL img = d ? d->image[d->state] : 0;
         if (!img && d)
             img = d->image[0];
-        if (img) {
+        RECT rc;
+        ::GetClientRect(hWnd, &rc);
+        if (img)
             skuilib::DrawGlobalDib(dc, img, 0, 0);
-        } else {
-            RECT rc;
-            ::GetClientRect(hWnd, &rc);
+        else
             FillRect(dc, &rc, GetSysColorBrush(COLOR_BTNFACE));
+        if (GetFocus() == hWnd) {  // the focus mark: a dotted frame just inside the edge
+            InflateRect(&rc, -2, -2);
+            DrawFocusRect(dc, &rc);
         }
         EndPaint(hWnd, &ps);
         return 0;
     }
+    case WM_SETFOCUS:
+    case WM_KILLFOCUS:
+        InvalidateRect(hWnd, NULL, FALSE);
+        return 0;
+    case WM_GETDLGCODE:
+        // A push button; the focused one is what Enter presses.
+        return DLGC_BUTTON | (GetFocus() == hWnd ? DLGC_DEFPUSHBUTTON : DLGC_UNDEFPUSHBUTTON);
+    case WM_KEYDOWN:
+        if (wp == VK_SPACE && d && IsWindowEnabled(hWnd) && d->state != 2)
+            SetCtrlState(hWnd, d, 2);
+        return 0;
+    case WM_KEYUP:
+        if (wp == VK_SPACE && d && d->state == 2 && GetCapture() != hWnd) {
+            SetCtrlState(hWnd, d, 0);
+            SendMessageA(::GetParent(hWnd), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(hWnd), BN_CLICKED), (LPARAM)hWnd);
+        }
+        return 0;
     case WM_ERASEBKGND:
         return 1;
     case WM_ENABLE:
@@ -131,6 +163,7 @@ LRESULT CALLBACK CtrlProc(HWND hWnd, UINT msg, WPARAM wp, LPARAM lp)
     case WM_LBUTTONDOWN:
     case WM_LBUTTONDBLCLK:
         if (d && IsWindowEnabled(hWnd)) {
+            SetFocus(hWnd);
             SetCtrlState(hWnd, d, 2);
             SetCapture(hWnd);
         }
@@ -151,6 +184,11 @@ LRESULT CALLBACK CtrlProc(HWND hWnd, UINT msg, WPARAM wp, LPARAM lp)
     default:
         return DefWindowProcA(hWnd, msg, wp, lp);
     }
+}
+
+LRESULT CALLBACK CtrlProc(HWND hWnd, UINT msg, WPARAM wp, LPARAM lp)
+{
+    return UiNoThrow<LRESULT>(0, [&] { return CtrlProcBody(hWnd, msg, wp, lp); });
 }
 
 }  // namespace
@@ -190,7 +228,7 @@ HWND CreateCtrlWindow(LPCSTR lpszName, HWND hParent, const RECT &rc, UINT nId)
 {
     if (!lpszName || strlen(lpszName) > GUI::SKUI_NAME_MAX || !RegisterCtrlClass())
         return NULL;
-    return CreateWindowExA(0, kCtrlClass, lpszName, WS_CHILD | WS_VISIBLE, rc.left, rc.top, rc.right - rc.left,
+    return CreateWindowExA(0, kCtrlClass, lpszName, WS_CHILD | WS_VISIBLE | WS_TABSTOP, rc.left, rc.top, rc.right - rc.left,
                            rc.bottom - rc.top, hParent, (HMENU)(UINT_PTR)nId, Instance(), NULL);
 }
 
@@ -204,19 +242,12 @@ HGLOBAL CopyDib(HGLOBAL hDib)
     if (!p)
         return 0;
     HGLOBAL copy = 0;
-    BITMAPINFOHEADER bih;
-    if (size >= sizeof bih) {
-        memcpy(&bih, p, sizeof bih);
-        const int bits = bih.biBitCount;
-        const bool depthOk = bits == 1 || bits == 4 || bits == 8 || bits == 24 || bits == 32;
-        const uint64_t stride = ((uint64_t)(bih.biWidth > 0 ? bih.biWidth : 0) * (uint64_t)bits + 31) / 32 * 4;
-        const uint64_t need = sizeof bih + (uint64_t)bih.biClrUsed * 4 + stride * (uint64_t)(bih.biHeight > 0 ? bih.biHeight : 0);
-        if (depthOk && bih.biWidth > 0 && bih.biHeight > 0 && bih.biClrUsed <= 256 && need <= size) {
-            copy = GlobalAlloc(GMEM_MOVEABLE, (SIZE_T)need);
-            if (void *q = copy ? GlobalLock(copy) : nullptr) {
-                memcpy(q, p, (size_t)need);
-                GlobalUnlock(copy);
-            }
+    // Only a plain DIB whose rows the block holds: the copy is exactly what drawing reads.
+    if (const size_t need = UiDibBytes(p, size)) {
+        copy = GlobalAlloc(GMEM_MOVEABLE, need);
+        if (void *q = copy ? GlobalLock(copy) : nullptr) {
+            memcpy(q, p, need);
+            GlobalUnlock(copy);
         }
     }
     if (huge)
@@ -224,6 +255,14 @@ HGLOBAL CopyDib(HGLOBAL hDib)
     else
         GlobalUnlock(hDib);
     return copy;
+}
+
+void ForgetTempWrapper(HWND hWnd)
+{
+    auto &temp = GUI::TempWrappers();
+    auto it = temp.find(hWnd);
+    if (it != temp.end())
+        GUI::EraseTemp(it);
 }
 
 void FreeImagingDib(HGLOBAL hDib)
@@ -238,23 +277,10 @@ void FreeImagingDib(HGLOBAL hDib)
 
 void DrawGlobalDib(HDC dc, HGLOBAL hDib, int x, int y)
 {
-    const BYTE *p = (const BYTE *)GlobalLock(hDib);
+    const BYTE *p = hDib ? (const BYTE *)GlobalLock(hDib) : nullptr;
     if (!p)
         return;
-    struct {
-        BITMAPINFOHEADER bih;
-        RGBQUAD pal[256];
-    } info;
-    memset(&info, 0, sizeof info);
-    memcpy(&info.bih, p, sizeof info.bih);
-    // GDI reads 2^bits entries when biClrUsed is 0; the library's blocks hold biClrUsed.
-    const DWORD colours = info.bih.biClrUsed;
-    memcpy(info.pal, p + sizeof info.bih, colours * 4);
-    if (info.bih.biBitCount <= 8 && colours == 0)
-        info.bih.biClrUsed = 1u << info.bih.biBitCount;
-    const BYTE *bits = p + sizeof info.bih + colours * 4;
-    StretchDIBits(dc, x, y, info.bih.biWidth, info.bih.biHeight, 0, 0, info.bih.biWidth, info.bih.biHeight, bits,
-                  (const BITMAPINFO *)&info, DIB_RGB_COLORS, SRCCOPY);
+    UiDrawDib(dc, p, GlobalSize(hDib), x, y);
     GlobalUnlock(hDib);
 }
 
@@ -298,6 +324,8 @@ CSKUIWnd *CSKUIWnd::GetParent() const
     auto it = temp.find(parent);
     if (it != temp.end() && it->second->m_hWnd == parent)
         return it->second.get();
+    for (auto dead = temp.begin(); dead != temp.end();)
+        dead = IsWindow(dead->first) ? std::next(dead) : EraseTemp(dead);
     std::unique_ptr<CSKUIWnd, WndDeleter> w(new CSKUIWnd);
     w->m_hWnd = parent;  // not attached: a temporary view of a window that has no wrapper
     CSKUIWnd *raw = w.get();

@@ -17,6 +17,8 @@ HGLOBAL CopyDib(HGLOBAL hDib);
 void FreeImagingDib(HGLOBAL hDib);
 /* Draws a global DIB block made by CopyDib at (x, y), unscaled. */
 void DrawGlobalDib(HDC dc, HGLOBAL hDib, int x, int y);
+/* Drops the wrapper GetParent made for hWnd, if any (its window is going). */
+void ForgetTempWrapper(HWND hWnd);
 /* True when hWnd is a screen window made by CSKUIScreen::CreateScreen. */
 bool IsScreenWindow(HWND hWnd);
 

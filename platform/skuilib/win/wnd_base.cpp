@@ -4,10 +4,11 @@
  * message that arrives before the one or after the other gets the default handling.
  */
 #include "skuilib.h"
+#include "ui_blocks.h"
 
 namespace {
 
-LRESULT CALLBACK WndBaseProc(HWND hWnd, UINT msg, WPARAM wp, LPARAM lp)
+LRESULT WndBaseProcBody(HWND hWnd, UINT msg, WPARAM wp, LPARAM lp)
 {
     if (msg == WM_NCCREATE) {
         auto *obj = (CWndBase *)((const CREATESTRUCTA *)lp)->lpCreateParams;
@@ -21,6 +22,11 @@ LRESULT CALLBACK WndBaseProc(HWND hWnd, UINT msg, WPARAM wp, LPARAM lp)
     if (msg == WM_NCDESTROY)
         obj->Detech();
     return r;
+}
+
+LRESULT CALLBACK WndBaseProc(HWND hWnd, UINT msg, WPARAM wp, LPARAM lp)
+{
+    return UiNoThrow<LRESULT>(0, [&] { return WndBaseProcBody(hWnd, msg, wp, lp); });
 }
 
 }  // namespace
