@@ -14,29 +14,7 @@
 
 namespace {
 
-/* Points the user's temporary folder at `dir` while it lives (TMP and TEMP for Windows,
- * TMPDIR for the host). */
-class TempFolderAt {
-public:
-    explicit TempFolderAt(const std::string &dir)
-    {
-        for (const char *v : kVars) {
-            char old[MAX_PATH * 2];
-            DWORD n = GetEnvironmentVariableA(v, old, sizeof old);
-            m_old.push_back(n && n < sizeof old ? std::string(old) : std::string("\x01"));
-            SetEnvironmentVariableA(v, dir.c_str());
-        }
-    }
-    ~TempFolderAt()
-    {
-        for (size_t i = 0; i < m_old.size(); ++i)
-            SetEnvironmentVariableA(kVars[i], m_old[i] == "\x01" ? NULL : m_old[i].c_str());
-    }
-
-private:
-    static constexpr const char *kVars[3] = {"TMP", "TEMP", "TMPDIR"};
-    std::vector<std::string> m_old;
-};
+using testkit::TempFolderAt;
 
 using testkit::Exists;
 using testkit::Get;

@@ -33,6 +33,21 @@ private:
     std::string m_path;
 };
 
+/* Points the user's temporary folder at `dir` while it lives (TMP and TEMP for Windows, TMPDIR
+ * for the host).  path() is the folder GetTempPathA then answers, without its separator:
+ * natively the user's private folder inside `dir`, "" when it is refused. */
+class TempFolderAt {
+public:
+    explicit TempFolderAt(const std::string &dir);
+    ~TempFolderAt();
+    TempFolderAt(const TempFolderAt &) = delete;
+    TempFolderAt &operator=(const TempFolderAt &) = delete;
+    std::string path() const;
+
+private:
+    std::vector<std::string> m_old;
+};
+
 /* Whole-file helpers (binary). */
 bool WriteFileBytes(const std::string &path, const std::vector<unsigned char> &bytes);
 bool WriteFileText(const std::string &path, const std::string &text);

@@ -20,6 +20,8 @@
 
 #if defined(_WIN32)
 #include <io.h>
+#else
+#include "compat/extensions.h"
 #endif
 
 namespace medley {
@@ -45,6 +47,19 @@ int Fail(const std::string &reason)
 
 std::string Why(unsigned long code)
 {
+#if !defined(_WIN32)
+    // A folder only this user may enter (the temporary folder, the IrDA link folder) is not so.
+    if (code == COMPAT_ERROR_FOLDER_IS_LINK || code == COMPAT_ERROR_FOLDER_NOT_OWNED || code == COMPAT_ERROR_FOLDER_OPEN) {
+        char folder[MAX_PATH * 4];
+        DWORD n = CompatRefusedFolderA(folder, sizeof folder);
+        std::string f = n && n < sizeof folder ? std::string(folder, n) : std::string("the folder");
+        return "the private folder " + f +
+               (code == COMPAT_ERROR_FOLDER_IS_LINK      ? " is a link"
+                : code == COMPAT_ERROR_FOLDER_NOT_OWNED ? " belongs to another user"
+                                                        : " is open to other users") +
+               " (it must be a folder of this user's own that nobody else may enter)";
+    }
+#endif
     static const struct {
         unsigned long code;
         const char *text;

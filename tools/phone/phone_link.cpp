@@ -251,7 +251,7 @@ bool PhoneSim::Start(std::string *error)
         return failWith("no link folder");
     // Only a folder of this user's own that nobody else can enter.
     switch (CompatPrivateFolderA(dir.c_str())) {
-    case ERROR_SUCCESS: break;
+    case 0: break;  // ERROR_SUCCESS
     case COMPAT_ERROR_FOLDER_IS_LINK: return failWith("the link folder " + dir + " is a link");
     case COMPAT_ERROR_FOLDER_NOT_OWNED: return failWith("the link folder " + dir + " belongs to another user");
     case COMPAT_ERROR_FOLDER_OPEN: return failWith("the link folder " + dir + " is open to other users");
