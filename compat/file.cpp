@@ -473,7 +473,14 @@ BOOL WINAPI FlushFileBuffers(HANDLE h)
         SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;
     }
-    fsync(fd);
+    if (compat::should_fail("flush")) {
+        SetLastError(ERROR_WRITE_FAULT);
+        return FALSE;
+    }
+    if (fsync(fd) != 0 && errno != EINVAL && errno != EROFS) {  // those cannot keep data anyway
+        SetLastError(errno == ENOSPC ? ERROR_DISK_FULL : ERROR_WRITE_FAULT);
+        return FALSE;
+    }
     return TRUE;
 }
 
@@ -537,10 +544,14 @@ BOOL WINAPI MoveFileExA(LPCSTR from, LPCSTR to, DWORD flags)
             SetLastError(ERROR_ALREADY_EXISTS);
             return FALSE;
         }
-        if (S_ISDIR(target.st_mode) || S_ISDIR(st.st_mode)) {
+        // Windows refuses to replace a folder or a read-only file.
+        if (S_ISDIR(target.st_mode) || S_ISDIR(st.st_mode) || compat::is_read_only(target, b)) {
             SetLastError(ERROR_ACCESS_DENIED);
             return FALSE;
         }
+        // The file that takes the name keeps who may read it: a private file stays private.
+        if (S_ISREG(st.st_mode) && S_ISREG(target.st_mode))
+            chmod(a.c_str(), target.st_mode & 07777);
     }
     if (rename(a.c_str(), b.c_str()) == 0)
         return TRUE;

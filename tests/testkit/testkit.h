@@ -106,6 +106,8 @@ void FakeWindowsVersion(const char *text);
 /* Registry faults: the Nth RegCreateKeyExA from now on fails with ERROR_ACCESS_DENIED, once;
  * 0 disarms (natively the compat layer's "registry" layer, on Windows a rerouted import). */
 void FailNthRegistryCreate(unsigned n);
+/* The Nth FlushFileBuffers from now on fails (ERROR_WRITE_FAULT), once; 0 disarms. */
+void FailNthFlush(unsigned n);
 
 /* Scripted common file dialogs (GetSaveFileNameA, GetOpenFileNameA) on both targets: they
  * answer `answer` as the chosen path, or are cancelled for null.  LastFileDialog tells how many

@@ -91,6 +91,7 @@ std::string Why(unsigned long code)
         {(unsigned long)MIME_ERROR_UNKNOWN_CHARSET,
          "a text part's charset is neither US-ASCII nor UTF-8 (the only ones a message entry can name)"},
         {(unsigned long)MIME_ERROR_EMPTY_PART, "a part's file is empty (a message entry needs at least one octet)"},
+        {(unsigned long)MIME_ERROR_LINK, "it is a link, which may lead out of the folder"},
         {(unsigned long)MDOC_ERROR_TOO_MANY_PARTS, "a message carries at most 127 parts"},
         {(unsigned long)MDOC_ERROR_TOO_MANY, "the presentation has more slides, media in a slide or regions than a message holds"},
         {(unsigned long)MDOC_ERROR_SUBFOLDER, "a media file lies in a sub-folder and cannot be placed beside the presentation"},
