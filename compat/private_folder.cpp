@@ -35,10 +35,12 @@ DWORD private_folder(const std::string &path)
         // Opened without following a link, then judged by what was opened.
         int fd = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
         struct stat st;
+        int opened = errno;
+        struct stat ls;
         if (fd < 0)
-            error = errno == ELOOP ? COMPAT_ERROR_FOLDER_IS_LINK
-                    : errno == ENOTDIR ? ERROR_DIRECTORY
-                                       : error_from_errno(errno);
+            error = lstat(path.c_str(), &ls) == 0 && S_ISLNK(ls.st_mode) ? COMPAT_ERROR_FOLDER_IS_LINK
+                    : opened == ENOTDIR                                 ? ERROR_DIRECTORY
+                                                                        : error_from_errno(opened);
         else if (fstat(fd, &st) != 0)
             error = error_from_errno(errno);
         else if (st.st_uid != geteuid())
