@@ -61,7 +61,7 @@ DWORD temp_folder(std::string *folder)
 {
     std::string t;
     if (const char *e = getenv("TMPDIR"); e && *e)
-        t = e;
+        t = host_path(e);
     else
         t = "/tmp";
     while (t.size() > 1 && t.back() == '/')
