@@ -24,6 +24,7 @@
 #include <string>
 #include <vector>
 
+#include "compat/extensions.h"
 #include "file_private.h"
 #include "internal.h"
 
@@ -472,7 +473,14 @@ BOOL WINAPI FlushFileBuffers(HANDLE h)
         SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;
     }
-    fsync(fd);
+    if (compat::should_fail("flush")) {
+        SetLastError(ERROR_WRITE_FAULT);
+        return FALSE;
+    }
+    if (fsync(fd) != 0 && errno != EINVAL && errno != EROFS) {  // those cannot keep data anyway
+        SetLastError(errno == ENOSPC ? ERROR_DISK_FULL : ERROR_WRITE_FAULT);
+        return FALSE;
+    }
     return TRUE;
 }
 
@@ -536,10 +544,14 @@ BOOL WINAPI MoveFileExA(LPCSTR from, LPCSTR to, DWORD flags)
             SetLastError(ERROR_ALREADY_EXISTS);
             return FALSE;
         }
-        if (S_ISDIR(target.st_mode) || S_ISDIR(st.st_mode)) {
+        // Windows refuses to replace a folder or a read-only file.
+        if (S_ISDIR(target.st_mode) || S_ISDIR(st.st_mode) || compat::is_read_only(target, b)) {
             SetLastError(ERROR_ACCESS_DENIED);
             return FALSE;
         }
+        // The file that takes the name keeps who may read it: a private file stays private.
+        if (S_ISREG(st.st_mode) && S_ISREG(target.st_mode))
+            chmod(a.c_str(), target.st_mode & 07777);
     }
     if (rename(a.c_str(), b.c_str()) == 0)
         return TRUE;
@@ -768,14 +780,13 @@ BOOL WINAPI FindClose(HANDLE h)
 
 DWORD WINAPI GetTempPathA(DWORD size, LPSTR buf)
 {
+    // Windows gives each user a temporary folder of their own; so do we, inside the shared one.
     std::string t;
-    if (const char *e = getenv("TMPDIR"); e && *e)
-        t = e;
-    else
-        t = "/tmp";
-    if (t.back() != '/')
-        t += '/';
-    return give_string(t, buf, size);
+    if (DWORD error = compat::temp_folder(&t); error != ERROR_SUCCESS) {
+        SetLastError(error);
+        return 0;
+    }
+    return give_string(t + "/", buf, size);
 }
 
 UINT WINAPI GetTempFileNameA(LPCSTR path, LPCSTR prefix, UINT unique, LPSTR out)
@@ -1033,4 +1044,89 @@ UINT WINAPI SetErrorMode(UINT mode)
     UINT old = g_error_mode;
     g_error_mode = mode;
     return old;
+}
+
+namespace {
+
+/* Removes what is in the open folder `dfd` whose names match `pattern`, never through a link:
+ * each entry is judged by fstatat without following it, a link or any other non-folder is
+ * unlinked itself, and a folder is entered by openat with O_NOFOLLOW, so a folder swapped for
+ * a link after it was judged is not entered.  RETURNS false when something stayed. */
+bool remove_inside(int dfd, const std::string &pattern, bool files_only)
+{
+    int lister = dup(dfd);
+    DIR *d = lister >= 0 ? fdopendir(lister) : nullptr;
+    if (!d) {
+        if (lister >= 0)
+            close(lister);
+        return false;
+    }
+    std::vector<std::string> names;
+    while (struct dirent *e = readdir(d))
+        if (strcmp(e->d_name, ".") && strcmp(e->d_name, "..") && name_matches(pattern, e->d_name))
+            names.push_back(e->d_name);
+    closedir(d);
+    bool all = true;
+    for (const std::string &n : names) {
+        struct stat st;
+        if (fstatat(dfd, n.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+            all = false;
+            continue;
+        }
+        if (!S_ISDIR(st.st_mode)) {
+            all = unlinkat(dfd, n.c_str(), 0) == 0 && all;
+            continue;
+        }
+        if (files_only)
+            continue;
+        int sub = openat(dfd, n.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (sub < 0) {
+            // Swapped since it was judged: a link now stands there, which goes by itself.
+            all = (errno == ELOOP || errno == ENOTDIR) && unlinkat(dfd, n.c_str(), 0) == 0 && all;
+            continue;
+        }
+        all = remove_inside(sub, "*", false) && all;
+        close(sub);
+        all = unlinkat(dfd, n.c_str(), AT_REMOVEDIR) == 0 && all;
+    }
+    return all;
+}
+
+}  // namespace
+
+BOOL WINAPI CompatDeleteTreeA(LPCSTR dir, LPCSTR pattern, DWORD flags)
+{
+    if (!dir || !*dir || !pattern || !*pattern) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    std::string host = compat::host_path(dir);
+    while (host.size() > 1 && host.back() == '/')
+        host.pop_back();
+    if (compat::should_fail("file")) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return FALSE;
+    }
+    // The folder named, itself no link; then only what is inside it.
+    int top = open(host.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (top < 0) {
+        if (errno == ELOOP)
+            SetLastError(ERROR_ACCESS_DENIED);
+        else
+            set_error_for(errno, host);
+        return FALSE;
+    }
+    bool all = remove_inside(top, pattern, flags & COMPAT_TREE_FILES_ONLY);
+    close(top);
+    if (!all) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return FALSE;
+    }
+    if (flags & COMPAT_TREE_FILES_ONLY)
+        return TRUE;
+    if (rmdir(host.c_str()) != 0) {
+        set_error_for(errno, host);
+        return FALSE;
+    }
+    return TRUE;
 }

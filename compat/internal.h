@@ -6,6 +6,8 @@
 
 #include <string>
 
+#include "private_folder.h"
+
 namespace compat {
 
 /* Windows path -> host path.  "\" and "/" both separate; "X:" maps to the folder named by
@@ -28,5 +30,6 @@ bool should_fail(const char *layer);
 /* Case mapping of code page 1252, the ANSI code page we answer for. */
 unsigned char upper_1252(unsigned char c);
 unsigned char lower_1252(unsigned char c);
+
 
 }  // namespace compat

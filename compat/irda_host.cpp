@@ -1,5 +1,6 @@
 /* The local IrDA link over Unix-domain sockets: discovery, IAS queries and framed streams. */
 #include "irda_host.h"
+#include "private_folder.h"
 
 #include <dirent.h>
 #include <errno.h>
@@ -10,6 +11,7 @@
 #include <string.h>
 #include <sys/socket.h>
 #include <sys/un.h>
+#include <sys/types.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -106,7 +108,12 @@ int dial(uint32_t id, int64_t deadline, Status *status)
 {
     char name[16];
     snprintf(name, sizeof name, "%08x.sock", id);
-    std::string path = link_folder() + "/" + name;
+    std::string folder = link_folder();
+    if (!link_folder_usable()) {
+        *status = kLinkRefused;
+        return -1;
+    }
+    std::string path = folder + "/" + name;
     struct sockaddr_un addr;
     memset(&addr, 0, sizeof addr);
     addr.sun_family = AF_UNIX;
@@ -130,6 +137,12 @@ int dial(uint32_t id, int64_t deadline, Status *status)
             *status = kUnreachable;
             return -1;
         }
+    }
+    // Not a byte to a device of another user's, whatever its socket is called.
+    if (!peer_is_this_user(fd)) {
+        ::close(fd);
+        *status = kUnreachable;
+        return -1;
     }
     *status = kOk;
     return fd;
@@ -177,6 +190,14 @@ uint32_t get_u32(const unsigned char *p)
 
 }  // namespace
 
+bool peer_is_this_user(int fd)
+{
+    struct ucred cred;
+    socklen_t len = sizeof cred;
+    return getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &cred, &len) == 0 && len == sizeof cred &&
+           cred.uid == geteuid();
+}
+
 std::string link_folder()
 {
     const char *dir = getenv("MEDLEY_IRDA_DIR");
@@ -185,8 +206,13 @@ std::string link_folder()
     const char *run = getenv("XDG_RUNTIME_DIR");
     if (run && *run)
         return std::string(run) + "/medley-irda";
-    return "/tmp/medley-irda-" + std::to_string((unsigned)getuid());
+    std::string temp;
+    if (temp_folder(&temp) != 0)
+        return temp;  // refused again, with its reason, when the link is used
+    return temp + "/irda";
 }
+
+bool link_folder_usable() { return private_folder(link_folder()) == 0; }
 
 int default_timeout_ms()
 {
@@ -203,6 +229,8 @@ std::vector<Device> discover(int timeout_ms)
 {
     std::vector<Device> found;
     std::vector<uint32_t> ids;
+    if (!link_folder_usable())
+        return found;
     DIR *d = opendir(link_folder().c_str());
     if (!d)
         return found;

@@ -13,7 +13,7 @@ namespace compat {
 namespace irda {
 
 /* Link-level outcomes, mapped to Windows Sockets codes by the caller. */
-enum Status { kOk = 0, kTimedOut, kRefused, kReset, kUnreachable, kNoBuffers };
+enum Status { kOk = 0, kTimedOut, kRefused, kReset, kUnreachable, kNoBuffers, kLinkRefused };
 
 struct Device {
     uint32_t id = 0;
@@ -28,6 +28,11 @@ struct IasAnswer {
 };
 
 std::string link_folder();
+/* The link folder is private (see private_folder in internal.h); when it is not, nothing is
+ * listed in it and nothing connects through it. */
+bool link_folder_usable();
+/* The process at the other end of a connected local socket runs as this user. */
+bool peer_is_this_user(int fd);
 int default_timeout_ms();
 
 /* The devices that answer discovery, ordered by device id. */

@@ -14,17 +14,15 @@ static std::string default_c_drive()
     std::string base;
     if (const char *xdg = getenv("XDG_DATA_HOME"); xdg && *xdg)
         base = xdg;
-    else if (const char *home = getenv("HOME"); home && *home)
-        base = std::string(home) + "/.local/share";
     else
-        base = "/tmp";
+        base = home_folder() + "/.local/share";
     std::string root = base + "/medley/drive_c";
     // Create the chain on first use; failures show later as path-not-found.
     std::string partial;
     for (size_t i = 1; i <= root.size(); ++i) {
         if (i == root.size() || root[i] == '/') {
             partial = root.substr(0, i);
-            mkdir(partial.c_str(), 0755);
+            mkdir(partial.c_str(), 0700);
         }
     }
     return root;

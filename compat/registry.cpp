@@ -71,10 +71,8 @@ std::string registry_dir()
     std::string base;
     if (const char *x = getenv("XDG_CONFIG_HOME"); x && *x)
         base = x;
-    else if (const char *h = getenv("HOME"); h && *h)
-        base = std::string(h) + "/.config";
     else
-        base = "/tmp";
+        base = compat::home_folder() + "/.config";
     return base + "/medley/registry";
 }
 

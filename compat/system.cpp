@@ -18,11 +18,7 @@
 
 namespace {
 
-std::string home_dir()
-{
-    const char *h = getenv("HOME");
-    return h && *h ? h : "/tmp";
-}
+std::string home_dir() { return compat::home_folder(); }
 
 /* XDG_<NAME>_DIR from $XDG_CONFIG_HOME/user-dirs.dirs, else ~/<fallback>. */
 std::string xdg_user_dir(const char *name, const char *fallback)

@@ -63,6 +63,7 @@ int wsa_code(compat::irda::Status s)
     case kReset: return WSAECONNRESET;
     case kUnreachable: return WSAEHOSTUNREACH;
     case kNoBuffers: return WSAENOBUFS;
+    case kLinkRefused: return WSAENETDOWN;
     }
     return WSAENETDOWN;
 }
@@ -197,6 +198,8 @@ int WSAAPI closesocket(SOCKET s)
 
 static int enum_devices(char *optval, int *optlen)
 {
+    if (!compat::irda::link_folder_usable())
+        return fail(WSAENETDOWN);  // a link folder others could reach lists nothing
     if (*optlen < (int)sizeof(ULONG))
         return fail(WSAEFAULT);
     std::vector<compat::irda::Device> devs = compat::irda::discover(compat::irda::default_timeout_ms());

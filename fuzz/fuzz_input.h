@@ -14,12 +14,14 @@
 
 #include <windows.h>
 
-/* <temporary folder>/<stem>_<process id><suffix> */
+/* <the user's private temporary folder>/<stem>_<process id><suffix> */
 inline std::string FuzzScratchPath(const std::string &stem, const std::string &suffix)
 {
-    std::error_code ec;
-    std::filesystem::path dir = std::filesystem::temp_directory_path(ec);
-    return (dir / (stem + "_" + std::to_string(GetCurrentProcessId()) + suffix)).string();
+    char dir[MAX_PATH];
+    DWORD n = GetTempPathA(sizeof dir, dir);
+    if (n == 0 || n >= sizeof dir)
+        return std::string();
+    return std::string(dir, n) + stem + "_" + std::to_string(GetCurrentProcessId()) + suffix;
 }
 
 /* The input written to `path`; false when it cannot be (the input is then passed over). */

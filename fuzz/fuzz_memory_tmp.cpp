@@ -34,8 +34,8 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***)
         base = "/dev/shm";
     if (base.empty())
         return 0;
-    std::string dir = base + "/medley-fuzz-" + std::to_string(getpid());
-    if (mkdir(dir.c_str(), 0700) != 0)
+    std::string dir = base + "/medley-fuzz-XXXXXX";  // unpredictable, made exclusively, 0700
+    if (!mkdtemp(&dir[0]))
         return 0;
     setenv("TMPDIR", dir.c_str(), 1);
     g_dir = dir;

@@ -76,16 +76,19 @@ has "1000 ms"
 m media-length "$work/Trip/o1/a.gif"
 [ $status -eq 1 ] || fail "media-length of a picture: status $status"
 
-# The scratch folder: files go, folders stay.  Natively only: Wine gives its programs the
-# prefix's own temporary folder, whatever the environment says.
+# The scratch folder (in the user's private temporary folder): files go, folders stay.
+# Natively only: Wine gives its programs the prefix's own temporary folder, whatever the
+# environment says.
 if [ -z "$run" ]; then
-  mkdir -p "$work/tmp/MMSTemp/sub"
-  printf 'x' > "$work/tmp/MMSTemp/a.txt"
-  printf 'y' > "$work/tmp/MMSTemp/sub/b.txt"
+  mkdir -p -m 700 "$work/tmp/medley-$(id -u)"
+  mms="$work/tmp/medley-$(id -u)/MMSTemp"
+  mkdir -p "$mms/sub"
+  printf 'x' > "$mms/a.txt"
+  printf 'y' > "$mms/sub/b.txt"
   TMPDIR="$work/tmp" m clean-temp
   [ $status -eq 0 ] || fail "clean-temp: status $status"
-  [ ! -e "$work/tmp/MMSTemp/a.txt" ] || fail "clean-temp left a file"
-  [ -e "$work/tmp/MMSTemp/sub/b.txt" ] || fail "clean-temp went into a folder"
+  [ ! -e "$mms/a.txt" ] || fail "clean-temp left a file"
+  [ -e "$mms/sub/b.txt" ] || fail "clean-temp went into a folder"
 fi
 
 [ $failures -eq 0 ] && echo "all album and file verbs behaved"

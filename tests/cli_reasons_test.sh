@@ -117,7 +117,7 @@ if $run "$medley" --version | tr -d '\r' | grep -qx "medleystudio [0-9]*\.[0-9]*
 # Phones that cannot take the file (native only: the platform's IrDA layer is ours there).
 if [ -z "$run" ]; then
   export MEDLEY_IRDA_DIR="$work/link" MEDLEY_IRDA_TIMEOUT_MS=800
-  mkdir -p "$work/link" "$work/inbox"
+  mkdir -p "$work/inbox"; mkdir -m 700 "$work/link"
   phone() {
     rm -rf "$work/link"/* "$work/inbox"/*
     "$medley" phone --inbox "$work/inbox" --count 1 --seconds 20 "$@" > "$work/phone.log" 2>&1 &

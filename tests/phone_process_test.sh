@@ -7,7 +7,7 @@ medley=$1
 work=$(mktemp -d)
 trap 'kill "$pid" 2>/dev/null || true; rm -rf "$work"' EXIT
 export MEDLEY_IRDA_DIR="$work/link"
-mkdir -p "$work/inbox" "$work/link"
+mkdir -p "$work/inbox"; mkdir -m 700 "$work/link"
 head -c 300000 /dev/urandom > "$work/photo.jpg"
 
 wait_for_phone() {

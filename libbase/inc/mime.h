@@ -77,6 +77,8 @@ enum { MIME_MAX_PARTS = 127 };
 #define MIME_ERROR_UNKNOWN_CHARSET 0x20000102L
 /* ... refused a part whose data file is empty (an entry of DataLen 0 is malformed to peers). */
 #define MIME_ERROR_EMPTY_PART 0x20000103L
+/* An entry of a packed folder is a link: it may lead out of the folder, so it is left out. */
+#define MIME_ERROR_LINK 0x20000104L
 
 #define MIME_TYPE_MIXED "application/vnd.wap.multipart.mixed"
 #define MIME_TYPE_RELATED "application/vnd.wap.multipart.related"

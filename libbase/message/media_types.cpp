@@ -129,7 +129,7 @@ int MakeMimeFromFolderEx(LPSTR lpszFilePath, LPCSTR lpszOutFolder, LPCSTR lpszOu
     // Copies of the entry names (the array relocates its elements bytewise, so it holds plain
     // pointers), each behind one octet that says what the entry is; NameList frees them on
     // every way out.
-    enum : char { kFile = 'f', kFolder = 'd', kEmpty = 'e' };
+    enum : char { kFile = 'f', kFolder = 'd', kEmpty = 'e', kLink = 'l' };
     struct NameList {
         CMkArray<char *> a;
         ~NameList()
@@ -151,7 +151,8 @@ int MakeMimeFromFolderEx(LPSTR lpszFilePath, LPCSTR lpszOutFolder, LPCSTR lpszOu
             copied = false;
             break;
         }
-        copy[0] = (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)          ? kFolder
+        copy[0] = (fd.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)      ? kLink
+                  : (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)        ? kFolder
                   : (fd.nFileSizeLow == 0 && fd.nFileSizeHigh == 0) ? kEmpty
                                                                           : kFile;
         memcpy(copy + 1, fd.cFileName, n);
@@ -184,7 +185,11 @@ int MakeMimeFromFolderEx(LPSTR lpszFilePath, LPCSTR lpszOutFolder, LPCSTR lpszOu
         // that peers reject: both are left out, and the caller hears of them.
         if (kind != kFile) {
             if (pfnSkip)
-                pfnSkip(name, kind == kFolder ? ERROR_DIRECTORY_NOT_SUPPORTED : MIME_ERROR_EMPTY_PART, pvUser);
+                pfnSkip(name,
+                        kind == kFolder ? ERROR_DIRECTORY_NOT_SUPPORTED
+                        : kind == kLink ? MIME_ERROR_LINK
+                                        : MIME_ERROR_EMPTY_PART,
+                        pvUser);
             continue;
         }
         MIME_PART_INFO info = {type, lpszFilePath, name, nullptr};

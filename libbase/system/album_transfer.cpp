@@ -195,10 +195,8 @@ int InsertIntoAlbums(DWORD dwOwner, const CONTINFO *lpContInfo, int32_t nCount)
         return 0;
     }
     char temp[MAX_PATH];
-    if (!MakeTempPath(temp, "abmTemp.abm")) {
-        SetLastError(ERROR_FILENAME_EXCED_RANGE);
-        return 0;
-    }
+    if (!MakeTempPath(temp, "abmTemp.abm"))
+        return 0;  // with the reason
     int stored = 0;
     DWORD error = ERROR_SUCCESS;
     for (int32_t i = 0; i < nCount; ++i) {

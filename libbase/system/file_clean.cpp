@@ -7,11 +7,103 @@
 #include "filefun.h"
 #include "sys_private.h"
 
+#if !defined(_WIN32)
+#include "compat/extensions.h"
+#endif
+
 namespace {
 
 bool IsDots(const char *name) { return !strcmp(name, ".") || !strcmp(name, ".."); }
 
 bool EndsWithSeparator(const std::string &s) { return !s.empty() && (s.back() == '\\' || s.back() == '/'); }
+
+#if defined(_WIN32)
+
+/* Opens an entry itself: a link (or junction) is opened as the link, never what it leads to. */
+HANDLE OpenEntry(const std::string &path, DWORD access, DWORD share)
+{
+    return CreateFileA(path.c_str(), access, share, NULL, OPEN_EXISTING,
+                       FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, NULL);
+}
+
+/* Deletes the entry open as h: read-only cleared first (never on a link, whose target would
+ * be changed), put back when the deletion fails. */
+bool DeleteOpenEntry(HANDLE h, DWORD attrs, bool link)
+{
+    FILE_BASIC_INFO basic = {};
+    bool cleared = false;
+    if (!link && (attrs & FILE_ATTRIBUTE_READONLY)) {
+        DWORD writable = attrs & ~(DWORD)FILE_ATTRIBUTE_READONLY;
+        basic.FileAttributes = writable ? writable : FILE_ATTRIBUTE_NORMAL;
+        cleared = SetFileInformationByHandle(h, FileBasicInfo, &basic, sizeof basic);
+    }
+    FILE_DISPOSITION_INFO gone = {TRUE};
+    if (SetFileInformationByHandle(h, FileDispositionInfo, &gone, sizeof gone))
+        return true;
+    DWORD error = GetLastError();
+    if (cleared) {
+        basic.FileAttributes = attrs;
+        SetFileInformationByHandle(h, FileBasicInfo, &basic, sizeof basic);
+    }
+    SetLastError(error);
+    return false;
+}
+
+/* Deletes what `dir` (with its separator) holds under `pattern`, never through a link.  The
+ * folder is held open without sharing deletion while it is walked, so it cannot be renamed or
+ * swapped for a link meanwhile, and each entry is judged by the attributes of its own handle.
+ * RETURNS: 1 when all of it went, 0 when something stayed, -1 when the folder is missing or
+ * is no real folder (a link), so nothing was done. */
+int DeleteInside(const std::string &dir, const char *pattern, bool filesOnly)
+{
+    HANDLE folder = OpenEntry(dir, FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE);
+    if (folder == INVALID_HANDLE_VALUE)
+        return -1;
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!GetFileInformationByHandle(folder, &info) || !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ||
+        (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+        CloseHandle(folder);
+        SetLastError(ERROR_ACCESS_DENIED);
+        return -1;
+    }
+    bool all = true;
+    WIN32_FIND_DATAA fd;
+    HANDLE find = FindFirstFileA((dir + pattern).c_str(), &fd);
+    if (find != INVALID_HANDLE_VALUE) {
+        do {
+            if (IsDots(fd.cFileName))
+                continue;
+            std::string path = dir + fd.cFileName;
+            if (path.size() + 1 >= MAX_PATH) {
+                all = false;
+                continue;
+            }
+            HANDLE h = OpenEntry(path, DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
+                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
+            BY_HANDLE_FILE_INFORMATION e;
+            if (h == INVALID_HANDLE_VALUE || !GetFileInformationByHandle(h, &e)) {
+                if (h != INVALID_HANDLE_VALUE)
+                    CloseHandle(h);
+                all = false;
+                continue;
+            }
+            bool link = (e.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+            if (!link && (e.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+                CloseHandle(h);
+                if (!filesOnly)
+                    all = DeleteInside(path + "\\", "*.*", false) == 1 && RemoveDirectoryA(path.c_str()) && all;
+                continue;
+            }
+            all = DeleteOpenEntry(h, e.dwFileAttributes, link) && all;
+            CloseHandle(h);
+        } while (FindNextFileA(find, &fd));
+        FindClose(find);
+    }
+    CloseHandle(folder);
+    return all ? 1 : 0;
+}
+
+#endif
 
 }  // namespace
 
@@ -47,32 +139,25 @@ int ClearTempFolder()
     DWORD n = GetTempPathA(sizeof temp, temp);
     if (n == 0 || n >= sizeof temp)
         return 0;
-    std::string prefix = std::string(temp) + "MMSTemp\\";
-    std::string pattern = prefix + "*.*";
-    if (pattern.size() >= MAX_PATH) {
+    std::string folder = std::string(temp) + "MMSTemp";
+    if (folder.size() + 5 >= MAX_PATH) {
         SetLastError(ERROR_FILENAME_EXCED_RANGE);
         return 0;
     }
-    WIN32_FIND_DATAA fd;
-    HANDLE h = FindFirstFileA(pattern.c_str(), &fd);
-    if (h == INVALID_HANDLE_VALUE)
+    // Only a real folder is cleared: a link there leads somewhere else.
+    DWORD attrs = GetFileAttributesA(folder.c_str());
+    if (attrs == INVALID_FILE_ATTRIBUTES || !(attrs & FILE_ATTRIBUTE_DIRECTORY) ||
+        (attrs & FILE_ATTRIBUTE_REPARSE_POINT)) {
+        SetLastError(attrs == INVALID_FILE_ATTRIBUTES ? ERROR_PATH_NOT_FOUND : ERROR_ACCESS_DENIED);
         return 0;
-    do {
-        // Folders, and the "." and ".." entries, stay as they are.
-        if (IsDots(fd.cFileName) || (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-            continue;
-        std::string path = prefix + fd.cFileName;
-        if (path.size() >= MAX_PATH)
-            continue;
-        if (fd.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
-            DeleteFileA(path.c_str());  // the link only: what it leads to is left as it is
-            continue;
-        }
-        SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-        DeleteFileForce(path.c_str());
-    } while (FindNextFileA(h, &fd));
-    FindClose(h);
+    }
+    // Files, read-only ones too, go; folders stay; a link goes by itself.  Failures are ignored.
+#if defined(_WIN32)
+    return DeleteInside(folder + "\\", "*.*", true) >= 0 ? 1 : 0;
+#else
+    CompatDeleteTreeA(folder.c_str(), "*.*", COMPAT_TREE_FILES_ONLY);
     return 1;
+#endif
 }
 
 int DeleteDirFiles(LPCSTR lpszDir)
@@ -115,38 +200,23 @@ int DeleteDirFiles(LPCSTR lpszDir)
 
 void DeleteDirTree(LPCSTR lpszDir, LPCSTR lpszPattern)
 {
-    if (!lpszDir || !lpszPattern)
+    // Only inside the folder named: an empty name would be the current folder, and a name
+    // without its separator would select the folder's siblings.
+    if (!lpszDir || !*lpszDir || !lpszPattern || !*lpszPattern) {
+        SetLastError(ERROR_INVALID_PARAMETER);
         return;
+    }
     std::string dir(lpszDir);
-    std::string search = dir + lpszPattern;
-    if (search.size() >= MAX_PATH)
+    if (!EndsWithSeparator(dir))
+        dir += '\\';
+    if (dir.size() + strlen(lpszPattern) >= MAX_PATH) {
+        SetLastError(ERROR_FILENAME_EXCED_RANGE);
         return;
-    WIN32_FIND_DATAA fd;
-    HANDLE h = FindFirstFileA(search.c_str(), &fd);
-    if (h == INVALID_HANDLE_VALUE)
-        return;
-    do {
-        if (IsDots(fd.cFileName))
-            continue;
-        std::string path = dir + fd.cFileName;
-        if (path.size() + 1 >= MAX_PATH)
-            continue;
-        if (fd.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
-            // A link (or junction) goes by itself: the tree is never followed out through it,
-            // and what it leads to keeps its files and attributes.
-            if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                RemoveDirectoryA(path.c_str());
-            else
-                DeleteFileA(path.c_str());
-            continue;
-        }
-        SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-        DWORD attrs = GetFileAttributesA(path.c_str());
-        if (attrs != INVALID_FILE_ATTRIBUTES && (attrs & FILE_ATTRIBUTE_DIRECTORY))
-            DeleteDirTree((path + "\\").c_str(), "*.*");
-        else
-            DeleteFileForce(path.c_str());
-    } while (FindNextFileA(h, &fd));
-    FindClose(h);
-    RemoveDirectoryA(lpszDir);
+    }
+#if defined(_WIN32)
+    if (DeleteInside(dir, lpszPattern, false) >= 0)
+        RemoveDirectoryA(dir.c_str());
+#else
+    CompatDeleteTreeA(dir.c_str(), lpszPattern, 0);
+#endif
 }

@@ -286,6 +286,8 @@ int MakeTempPath(LPSTR lpszBuf, LPCSTR lpszName)
     char tmp[MAX_PATH];
     DWORD n = GetTempPathA(MAX_PATH, tmp);
     if (n == 0 || n >= MAX_PATH || !PutPath(lpszBuf, std::string(tmp) + lpszName)) {
+        if (n != 0)
+            SetLastError(ERROR_FILENAME_EXCED_RANGE);  // else why the folder could not be had
         lpszBuf[0] = 0;
         return 0;
     }

@@ -469,6 +469,9 @@ static int commit(FIO_FILE *f, DWORD flags)
         SetLastError(ERROR_INVALID_PARAMETER);
         return 0;
     }
+    // On the disk before it takes the name: a power cut leaves the old file or the new one.
+    if (flush_writes(f) && !f->error && !FlushFileBuffers(f->h))
+        fail(f, GetLastError());
     bool ok = close_handle(f);
     DWORD e = f->error;
     if (ok && !MoveFileExA(f->temp, f->dest, flags)) {

@@ -6,6 +6,15 @@
 
 #include "testkit.h"
 
+#if !defined(_WIN32)
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <functional>
+
+#include "compat/extensions.h"
+#endif
+
 namespace {
 
 TEST(Files, CreateWriteSeekReadClose)
@@ -100,6 +109,56 @@ TEST(Files, FindWithWildcards)
     EXPECT_EQ(FindFirstFileA(dir.file("*.bmp").c_str(), &fd), INVALID_HANDLE_VALUE);
     EXPECT_EQ(GetLastError(), (DWORD)ERROR_FILE_NOT_FOUND);
 }
+
+#if !defined(_WIN32)
+/* As Windows gives each user a temporary folder of their own: one folder per user inside
+ * $TMPDIR, made 0700, refused when it is a link, another user's or open to others. */
+TEST(Files, TempFolderIsThisUsersOwn)
+{
+    testkit::TempDir shared, elsewhere;
+    testkit::TempFolderAt at(shared.path());
+    std::string mine = shared.path() + "/medley-" + std::to_string(geteuid());
+    struct Row {
+        const char *what;
+        std::function<bool()> plant;  // what stands at the user's folder beforehand
+        DWORD error;
+    } rows[] = {
+        {"nothing", [] { return true; }, ERROR_SUCCESS},
+        {"a link", [&] { return symlink(elsewhere.path().c_str(), mine.c_str()) == 0; }, COMPAT_ERROR_FOLDER_IS_LINK},
+        {"a folder open to others", [&] { return mkdir(mine.c_str(), 0755) == 0 && chmod(mine.c_str(), 0755) == 0; },
+         COMPAT_ERROR_FOLDER_OPEN},
+        {"another user's folder",
+         [&] { return geteuid() == 0 && mkdir(mine.c_str(), 0700) == 0 && chown(mine.c_str(), 40002, 40002) == 0; },
+         COMPAT_ERROR_FOLDER_NOT_OWNED},
+    };
+    for (const Row &r : rows) {
+        SCOPED_TRACE(r.what);
+        rmdir(mine.c_str());
+        unlink(mine.c_str());
+        if (!r.plant())
+            continue;  // another user's folder needs root to be made
+        char buf[MAX_PATH];
+        SetLastError(0xdeadbeef);
+        DWORD n = GetTempPathA(sizeof buf, buf);
+        if (r.error != ERROR_SUCCESS) {
+            EXPECT_EQ(n, 0u);
+            EXPECT_EQ(GetLastError(), (DWORD)r.error);
+            char refused[MAX_PATH];
+            ASSERT_EQ(CompatRefusedFolderA(refused, sizeof refused), (DWORD)mine.size());
+            EXPECT_EQ(refused, mine);
+            continue;
+        }
+        EXPECT_EQ(std::string(buf, n), mine + "/");
+        struct stat st;
+        ASSERT_EQ(lstat(mine.c_str(), &st), 0);
+        EXPECT_TRUE(S_ISDIR(st.st_mode));
+        EXPECT_EQ(st.st_mode & 0777, 0700u);
+        EXPECT_EQ(st.st_uid, geteuid());
+    }
+    rmdir(mine.c_str());
+    unlink(mine.c_str());
+}
+#endif
 
 TEST(Files, TempCurrentAndDrives)
 {

@@ -6,6 +6,7 @@
 #include <string.h>
 
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -16,6 +17,10 @@
 #include "message.h"
 #include "mime.h"
 #include "testkit.h"
+
+#if !defined(_WIN32)
+#include <sys/stat.h>
+#endif
 
 namespace {
 
@@ -266,6 +271,63 @@ TEST(FileFaults, MimeExtractAll)
             EXPECT_EQ(message, Snapshot(msgDir.path())) << "fault " << n << ": the message changed";
         });
     EXPECT_GT(faults, 3u);
+}
+
+/* Replacing a file keeps what Windows keeps: a read-only destination is refused (access
+ * denied), the destination's permission bits stay (natively), and the data is on the disk
+ * before it takes the name: a flush that fails leaves the old file. */
+TEST(FileFaults, ReplacingKeepsWhatWindowsKeeps)
+{
+    Media m;
+    testkit::TempDir out;
+    std::string dest = out.file("out.dat");
+    auto write = [&] {
+        MIME_MESSAGE *msg = MimeCreate();
+        MIME_PART_INFO gif = {"image/gif", m.folder.c_str(), "a.gif", "<a.gif>"};
+        bool ok = MimeAddPart(msg, &gif) && MimeWriteFile(msg, (out.path() + "\\").c_str(), "out.dat");
+        MimeDestroy(msg);
+        return ok;
+    };
+    const Bytes old = {'o', 'l', 'd'};
+    struct Row {
+        const char *what;
+        std::function<void()> arrange;
+        DWORD error;  // ERROR_SUCCESS: replaced
+    } rows[] = {
+        {"a flush that fails", [] { testkit::FailNthFlush(1); }, ERROR_WRITE_FAULT},
+        {"a read-only destination", [&] { SetFileAttributesA(dest.c_str(), FILE_ATTRIBUTE_READONLY); }, ERROR_ACCESS_DENIED},
+        {"a private destination",
+         [&] {
+#if !defined(_WIN32)
+             chmod(dest.c_str(), 0600);
+#endif
+         },
+         ERROR_SUCCESS},
+    };
+    for (const Row &r : rows) {
+        SCOPED_TRACE(r.what);
+        SetFileAttributesA(dest.c_str(), FILE_ATTRIBUTE_NORMAL);
+        Empty(out.path());
+        testkit::WriteFileBytes(dest, old);
+        r.arrange();
+        SetLastError(0);
+        bool ok = write();
+        testkit::FailNthFlush(0);
+        EXPECT_EQ(ok, r.error == ERROR_SUCCESS);
+        EXPECT_EQ(Snapshot(out.path()).size(), 1u);  // no temporary file stays
+        if (!ok) {
+            EXPECT_EQ(GetLastError(), r.error);
+            EXPECT_EQ(testkit::ReadFileBytes(dest), old);
+            continue;
+        }
+        EXPECT_NE(testkit::ReadFileBytes(dest), old);
+#if !defined(_WIN32)
+        struct stat st;
+        ASSERT_EQ(stat(dest.c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 0777, 0600u);
+#endif
+    }
+    SetFileAttributesA(dest.c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
 TEST(FileFaults, WritersRefuseToReplaceTheirInput)

@@ -510,3 +510,45 @@ FAULTS += [
     fault('ui', 'box-no-keys', 'the skinned box\'s loop does no dialog keyboard handling', 'platform/skui/skui_message.cpp',
           'if (IsDialogMessageA(box.hwnd, &msg))\n                continue;', '', 'test_ui', 'SkinnedBox.DrivenFromTheKeyboard'),
 ]
+# ---- A shared machine: private folders, walks that stay inside, replacing files, the link's peer
+PF = 'compat/private_folder.cpp'
+FAULTS += [
+    fault('shared', 'temp-anyones', 'the private temporary folder may belong to another user', PF,
+          'else if (st.st_uid != geteuid())', 'else if (false)', 'test_compat', 'Files.TempFolderIsThisUsersOwn'),
+    fault('shared', 'temp-open', 'the private temporary folder may be open to others', PF,
+          'else if (st.st_mode & 077)', 'else if (false)', 'test_compat', 'Files.TempFolderIsThisUsersOwn'),
+    fault('shared', 'temp-link', 'the private temporary folder may be a link', PF,
+          'O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC', 'O_RDONLY | O_DIRECTORY | O_CLOEXEC',
+          'test_compat', 'Files.TempFolderIsThisUsersOwn'),
+    fault('shared', 'walk-through-links', 'the tree walk judges and enters entries through links', 'compat/file.cpp',
+          'if (fstatat(dfd, n.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {', 'if (fstatat(dfd, n.c_str(), &st, 0) != 0) {\n'
+          '            all = false;\n            continue;\n        }\n        if (S_ISDIR(st.st_mode) && !files_only) {\n'
+          '            int in = openat(dfd, n.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);\n'
+          '            if (in >= 0) { remove_inside(in, "*", false); close(in); }\n        }\n        if (false) {',
+          'test_system', 'FileRoutines.*'),
+    fault('shared', 'walk-top-link', 'the tree walk goes through a link named as its folder', 'compat/file.cpp',
+          'int top = open(host.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);',
+          'int top = open(host.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);', 'test_system', 'FileRoutines.*'),
+    fault('shared', 'scratch-link-cleared', 'ClearTempFolder clears a link standing for MMSTemp',
+          'libbase/system/file_clean.cpp',
+          '    if (attrs == INVALID_FILE_ATTRIBUTES || !(attrs & FILE_ATTRIBUTE_DIRECTORY) ||\n        (attrs & FILE_ATTRIBUTE_REPARSE_POINT)) {',
+          '    if (attrs == INVALID_FILE_ATTRIBUTES) {', 'test_system', 'FileRoutines.*'),
+    fault('shared', 'replace-read-only', 'a read-only destination is replaced', 'compat/file.cpp',
+          '|| compat::is_read_only(target, b)) {', ') {', 'test_message', 'FileFaults.ReplacingKeepsWhatWindowsKeeps'),
+    fault('shared', 'replace-mode-lost', 'the replacing file keeps its own permission bits', 'compat/file.cpp',
+          'chmod(a.c_str(), target.st_mode & 07777);', ';', 'test_message', 'FileFaults.ReplacingKeepsWhatWindowsKeeps'),
+    fault('shared', 'commit-unflushed', 'the data is not flushed before the rename', 'platform/fileio/fileio.cpp',
+          'if (flush_writes(f) && !f->error && !FlushFileBuffers(f->h))', 'if (false)',
+          'test_message', 'FileFaults.ReplacingKeepsWhatWindowsKeeps'),
+    fault('shared', 'host-any-peer', 'the host talks to a device of another user', 'compat/irda_host.cpp',
+          'if (!peer_is_this_user(fd)) {', 'if (false) {', 'medley', 'shared_machine_test.sh'),
+    fault('shared', 'phone-any-peer', 'the phone answers another user', 'tools/phone/phone_link.cpp',
+          '|| cred.uid != geteuid()) {', ') {', 'medley', 'shared_machine_test.sh'),
+    fault('shared', 'phone-any-folder', 'the phone listens in a folder that is not its own', 'tools/phone/phone_link.cpp',
+          'switch (CompatPrivateFolderA(dir.c_str())) {', 'switch (0) {', 'medley', 'shared_machine_test.sh'),
+    fault('shared', 'demo-takes-over', 'demo --work removes and writes into what another user made', 'tools/demo/demo.cpp',
+          'if (std::find(made.begin(), made.end(), name) == made.end())', 'if (false)', 'medley', 'shared_machine_test.sh'),
+    fault('shared', 'pack-follows-links', 'pack puts what a link leads to into the message', 'libbase/message/media_types.cpp',
+          '(fd.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)      ? kLink', 'false ? kLink',
+          'medley', 'shared_machine_test.sh'),
+]

@@ -72,6 +72,8 @@ def run_test(build, kind, target, gtest_filter):
     if kind == 'win64':
         env.setdefault('WINEPREFIX', os.path.join(TOP, 'build', 'wineprefix'))
     cmd = (emulator(build) if kind == 'win64' else []) + [exe, '--gtest_filter=' + gtest_filter]
+    if gtest_filter.endswith('.sh'):  # a script that runs the program whole (native)
+        cmd = ['sh', os.path.join(SRC, 'tests', gtest_filter), exe]
     try:
         r = subprocess.run(cmd, env=env, cwd=os.path.join(build, 'bin'), stdout=subprocess.PIPE,
                            stderr=subprocess.STDOUT, timeout=600)

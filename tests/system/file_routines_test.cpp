@@ -18,29 +18,7 @@
 
 namespace {
 
-/* Points the user's temporary folder at `dir` while it lives (TMP and TEMP for Windows,
- * TMPDIR for the host). */
-class TempFolderAt {
-public:
-    explicit TempFolderAt(const std::string &dir)
-    {
-        for (const char *v : kVars) {
-            char old[MAX_PATH * 2];
-            DWORD n = GetEnvironmentVariableA(v, old, sizeof old);
-            m_old.push_back(n && n < sizeof old ? std::string(old) : std::string("\x01"));
-            SetEnvironmentVariableA(v, dir.c_str());
-        }
-    }
-    ~TempFolderAt()
-    {
-        for (size_t i = 0; i < m_old.size(); ++i)
-            SetEnvironmentVariableA(kVars[i], m_old[i] == "\x01" ? NULL : m_old[i].c_str());
-    }
-
-private:
-    static constexpr const char *kVars[3] = {"TMP", "TEMP", "TMPDIR"};
-    std::vector<std::string> m_old;
-};
+using testkit::TempFolderAt;
 
 using testkit::Exists;
 using testkit::Get;
@@ -60,7 +38,8 @@ TEST(FileRoutines, ClearTempFolderDeletesFilesOnly)
     testkit::TempDir dir;
     TempFolderAt temp(dir.path());
     EXPECT_EQ(ClearTempFolder(), 0);  // no MMSTemp yet
-    std::string mms = dir.file("MMSTemp");
+    ASSERT_NE(temp.path(), "");
+    std::string mms = temp.path() + "\\MMSTemp";
     ASSERT_TRUE(CreateDirectoryA(mms.c_str(), NULL));
     std::string ro = mms + "\\locked.dat", plain = mms + "\\plain.txt", sub = mms + "\\keep";
     MakeReadOnly(ro);
@@ -128,6 +107,33 @@ TEST(FileRoutines, DeleteDirTreePatternAtTheTopOnly)
     DeleteDirTree(NULL, "*.*");
 }
 
+/* Only the folder named: given without its separator it is still that folder (not every
+ * name that starts like it), and an empty name (the current folder) is refused. */
+TEST(FileRoutines, DeleteDirTreeActsOnlyInsideTheFolderNamed)
+{
+    testkit::TempDir dir;
+    std::string tree = dir.file("tree");
+    for (const char *f : {"tree\\a.txt", "tree\\sub\\b.txt", "treeX\\c.txt", "tree.txt", "treetree\\d.txt"}) {
+        std::string p = dir.file(f);
+        ASSERT_EQ(CreateFolderTree(p.substr(0, p.find_last_of("\\/")).c_str()), 0);
+        ASSERT_TRUE(Put(p, "x"));
+    }
+    DeleteDirTree(tree.c_str(), "*.*");
+    EXPECT_FALSE(Exists(tree));
+    for (const char *f : {"treeX\\c.txt", "tree.txt", "treetree\\d.txt"})
+        EXPECT_TRUE(Exists(dir.file(f))) << f;  // siblings that start like it stay
+
+    char cwd[MAX_PATH];
+    ASSERT_GT(GetCurrentDirectoryA(sizeof cwd, cwd), 0u);
+    ASSERT_TRUE(SetCurrentDirectoryA(dir.path().c_str()));
+    SetLastError(0);
+    DeleteDirTree("", "*.*");
+    EXPECT_EQ(GetLastError(), (DWORD)ERROR_INVALID_PARAMETER);
+    SetCurrentDirectoryA(cwd);
+    EXPECT_TRUE(Exists(dir.file("tree.txt")));
+    EXPECT_TRUE(Exists(dir.file("treeX\\c.txt")));
+}
+
 /* Links inside the tree lead out of it: they go, what they lead to stays untouched. */
 TEST(FileRoutines, DeleteDirTreeNeverFollowsLinksOut)
 {
@@ -163,16 +169,30 @@ TEST(FileRoutines, DeleteDirTreeNeverFollowsLinksOut)
     EXPECT_EQ(GetFileAttributesA((keep + "locked.txt").c_str()) & FILE_ATTRIBUTE_READONLY, DWORD(FILE_ATTRIBUTE_READONLY));
 
     // The scratch folder's clearing takes a file link and leaves its target as it was.
-    std::string temp = dir.file("tmp") + "\\";
-    ASSERT_EQ(CreateFolderTree((temp + "MMSTemp").c_str()), 0);
-    ASSERT_TRUE(CreateSymbolicLinkA((temp + "MMSTemp\\l.txt").c_str(), (keep + "locked.txt").c_str(), 0));
-    {
-        TempFolderAt at(temp);
-        EXPECT_EQ(ClearTempFolder(), 1);
-    }
-    EXPECT_FALSE(Exists(temp + "MMSTemp\\l.txt"));
+    testkit::TempDir temp;
+    TempFolderAt at(temp.path());
+    ASSERT_NE(at.path(), "");
+    std::string mms = at.path() + "\\MMSTemp";
+    ASSERT_TRUE(CreateDirectoryA(mms.c_str(), NULL));
+    ASSERT_TRUE(CreateSymbolicLinkA((mms + "\\l.txt").c_str(), (keep + "locked.txt").c_str(), 0));
+    EXPECT_EQ(ClearTempFolder(), 1);
+    EXPECT_FALSE(Exists(mms + "\\l.txt"));
     EXPECT_EQ(GetFileAttributesA((keep + "locked.txt").c_str()) & FILE_ATTRIBUTE_READONLY, DWORD(FILE_ATTRIBUTE_READONLY));
+
+    // A link where the folder itself should be: neither walk goes through it.
+    ASSERT_TRUE(RemoveDirectoryA(mms.c_str()));
+    std::string keepFolder = keep.substr(0, keep.size() - 1);
+    ASSERT_TRUE(CreateSymbolicLinkA(mms.c_str(), keepFolder.c_str(), SYMBOLIC_LINK_FLAG_DIRECTORY));
+    EXPECT_EQ(ClearTempFolder(), 0);
+    std::string linked = dir.file("linked");
+    ASSERT_TRUE(CreateSymbolicLinkA(linked.c_str(), keepFolder.c_str(), SYMBOLIC_LINK_FLAG_DIRECTORY));
+    DeleteDirTree((linked + "\\").c_str(), "*.*");
+    DeleteDirTree(linked.c_str(), "*.*");
+    EXPECT_TRUE(Exists(keep + "locked.txt"));
+    EXPECT_TRUE(Exists(keep + "inner\\photo.jpg"));
     Unprotect(keep + "locked.txt");
+    RemoveDirectoryA(mms.c_str());
+    RemoveDirectoryA(linked.c_str());
 }
 
 TEST(FileRoutines, DeleteFileForceTakesReadOnlyFiles)
@@ -197,7 +217,8 @@ TEST(FileRoutines, LoginMarkerValuesAndRewriteInPlace)
 {
     testkit::TempDir dir;
     TempFolderAt temp(dir.path());
-    std::string marker = dir.file("temp_log.ini");
+    ASSERT_NE(temp.path(), "");
+    std::string marker = temp.path() + "\\temp_log.ini";
     char value[16];
     EXPECT_EQ(ClearLoginMarker(), 0);  // none yet
     EXPECT_NE(SetLoginMarker(5), 0);

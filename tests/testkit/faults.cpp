@@ -49,6 +49,7 @@ struct Real {
     decltype(&MoveFileExA) moveFileEx;
     decltype(&CopyFileA) copyFile;
     decltype(&CreateDirectoryA) createDirectory;
+    decltype(&FlushFileBuffers) flushFileBuffers;
     decltype(&GetProcAddress) getProcAddress;
     decltype(&GetVersionExA) getVersionEx;
     decltype(&RegCreateKeyExA) regCreateKeyEx;
@@ -57,6 +58,22 @@ struct Real {
 } g_real;
 
 std::atomic<unsigned> g_registryRemaining{0};
+std::atomic<unsigned> g_flushRemaining{0};
+
+BOOL WINAPI HookFlushFileBuffers(HANDLE h)
+{
+    unsigned r = g_flushRemaining.load();
+    while (r != 0) {
+        if (g_flushRemaining.compare_exchange_weak(r, r - 1)) {
+            if (r == 1) {
+                SetLastError(ERROR_WRITE_FAULT);
+                return FALSE;
+            }
+            break;
+        }
+    }
+    return g_real.flushFileBuffers(h);
+}
 
 std::mutex g_leverLock;
 std::set<std::string> g_hiddenProcs;
@@ -245,6 +262,7 @@ void install_once()
     REAL(moveFileEx, MoveFileExA);
     REAL(copyFile, CopyFileA);
     REAL(createDirectory, CreateDirectoryA);
+    REAL(flushFileBuffers, FlushFileBuffers);
     REAL(getProcAddress, GetProcAddress);
     REAL(getVersionEx, GetVersionExA);
 #undef REAL
@@ -257,13 +275,13 @@ void install_once()
                           (void *)g_real.copyFile,        (void *)g_real.createDirectory,
                           (void *)g_real.getProcAddress,  (void *)g_real.getVersionEx,
                           (void *)g_real.regCreateKeyEx,  (void *)g_real.getSaveFileName,
-                          (void *)g_real.getOpenFileName};
+                          (void *)g_real.getOpenFileName, (void *)g_real.flushFileBuffers};
     const void *hooks[] = {(void *)HookCreateFileA,  (void *)HookReadFile,          (void *)HookWriteFile,
                            (void *)HookDeleteFileA,  (void *)HookMoveFileA,         (void *)HookMoveFileExA,
                            (void *)HookCopyFileA,    (void *)HookCreateDirectoryA,
                            (void *)HookGetProcAddress, (void *)HookGetVersionExA,
                            (void *)HookRegCreateKeyExA, (void *)HookGetSaveFileNameA,
-                           (void *)HookGetOpenFileNameA};
+                           (void *)HookGetOpenFileNameA, (void *)HookFlushFileBuffers};
     /* Our own modules: the program and the DLLs in its folder. */
     std::string dir = ProgramDir();
     HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, GetCurrentProcessId());
@@ -326,6 +344,12 @@ void FailNthRegistryCreate(unsigned n)
     g_registryRemaining = n;
 }
 
+void FailNthFlush(unsigned n)
+{
+    install_once();
+    g_flushRemaining = n;
+}
+
 void ScriptFileDialog(const char *answer)
 {
     install_once();
@@ -343,6 +367,8 @@ FileDialogSeen LastFileDialog()
 #else
 
 void FailNthRegistryCreate(unsigned n) { compat_fail_nth("registry", n); }
+
+void FailNthFlush(unsigned n) { compat_fail_nth("flush", n); }
 
 void ScriptFileDialog(const char *answer) { SetEnvironmentVariableA("MEDLEY_FILE_DIALOG", answer); }
 

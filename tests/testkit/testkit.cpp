@@ -60,9 +60,37 @@ TempDir::TempDir()
         std::error_code ec;
         if (fs::create_directory(p, ec)) {
             m_path = p.string();
+            fs::permissions(p, fs::perms::owner_all, ec);  // a test's files are its own
             break;
         }
     }
+}
+
+namespace {
+const char *const kTempVars[3] = {"TMP", "TEMP", "TMPDIR"};
+}
+
+TempFolderAt::TempFolderAt(const std::string &dir)
+{
+    for (const char *v : kTempVars) {
+        char old[MAX_PATH * 2];
+        DWORD n = GetEnvironmentVariableA(v, old, sizeof old);
+        m_old.push_back(n && n < sizeof old ? std::string(old) : std::string("\x01"));
+        SetEnvironmentVariableA(v, dir.c_str());
+    }
+}
+
+TempFolderAt::~TempFolderAt()
+{
+    for (size_t i = 0; i < m_old.size(); ++i)
+        SetEnvironmentVariableA(kTempVars[i], m_old[i] == "\x01" ? NULL : m_old[i].c_str());
+}
+
+std::string TempFolderAt::path() const
+{
+    char buf[MAX_PATH];
+    DWORD n = GetTempPathA(sizeof buf, buf);
+    return n == 0 || n >= sizeof buf ? std::string() : std::string(buf, n - 1);
 }
 
 TempDir::~TempDir()

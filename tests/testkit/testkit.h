@@ -33,6 +33,21 @@ private:
     std::string m_path;
 };
 
+/* Points the user's temporary folder at `dir` while it lives (TMP and TEMP for Windows, TMPDIR
+ * for the host).  path() is the folder GetTempPathA then answers, without its separator:
+ * natively the user's private folder inside `dir`, "" when it is refused. */
+class TempFolderAt {
+public:
+    explicit TempFolderAt(const std::string &dir);
+    ~TempFolderAt();
+    TempFolderAt(const TempFolderAt &) = delete;
+    TempFolderAt &operator=(const TempFolderAt &) = delete;
+    std::string path() const;
+
+private:
+    std::vector<std::string> m_old;
+};
+
 /* Whole-file helpers (binary). */
 bool WriteFileBytes(const std::string &path, const std::vector<unsigned char> &bytes);
 bool WriteFileText(const std::string &path, const std::string &text);
@@ -91,6 +106,8 @@ void FakeWindowsVersion(const char *text);
 /* Registry faults: the Nth RegCreateKeyExA from now on fails with ERROR_ACCESS_DENIED, once;
  * 0 disarms (natively the compat layer's "registry" layer, on Windows a rerouted import). */
 void FailNthRegistryCreate(unsigned n);
+/* The Nth FlushFileBuffers from now on fails (ERROR_WRITE_FAULT), once; 0 disarms. */
+void FailNthFlush(unsigned n);
 
 /* Scripted common file dialogs (GetSaveFileNameA, GetOpenFileNameA) on both targets: they
  * answer `answer` as the chosen path, or are cancelled for null.  LastFileDialog tells how many

@@ -202,10 +202,11 @@ TEST(PreviewModel, HostilePartNamesAreNeverPaths)
     ASSERT_TRUE(preview::Load(msg, stage.path(), &p, &err)) << err;
     ASSERT_EQ(p.parts.size(), 2u);
     EXPECT_EQ(p.parts[0].name, "<img src=x onerror=alert(1)>.jpg");
-    EXPECT_EQ(p.parts[0].file, "part0.jpg");
+    // Staged under the extension of their content type (both are GIF pictures), never their names'.
+    EXPECT_EQ(p.parts[0].file, "part0.gif");
     EXPECT_EQ(p.parts[1].name, "..\\..\\evil.txt");
-    EXPECT_EQ(p.parts[1].file, "part1.txt");
-    EXPECT_EQ(preview_test::FilesIn(stage.path()), (std::vector<std::string>{"part0.jpg", "part1.txt"}));
+    EXPECT_EQ(p.parts[1].file, "part1.gif");
+    EXPECT_EQ(preview_test::FilesIn(stage.path()), (std::vector<std::string>{"part0.gif", "part1.gif"}));
     // A picture alone on its slide has the whole screen.
     ASSERT_EQ(p.slides.size(), 2u);
     EXPECT_EQ(p.slides[0].image.region.h, preview::kDefaultHeight);

@@ -5,12 +5,14 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 
 #include <windows.h>
 
 #include "basemem.h"
 #include "compose.h"
+#include "filefun.h"
 #include "dib.h"
 #include "fit.h"
 #include "gif.h"
@@ -21,6 +23,7 @@
 #include "phone_sim.h"
 #include "pixkit.h"
 #include "sample_media.h"
+#include "scratch.h"
 #include "storyboard.h"
 
 namespace fs = std::filesystem;
@@ -132,6 +135,7 @@ private:
         return false;
     }
     bool MakeFolders();
+    bool ClaimWorkFolder();
     bool GatherMedia();
     bool PackFolder();
     bool BuildSmilLed();
@@ -152,31 +156,70 @@ private:
     std::vector<std::string> m_shrunk;  // parts the fitting changed
 };
 
+/* What the demo puts in a work folder; a folder named with --work may hold other things too. */
+const char *const kWorkNames[] = {"media", "phone-inbox", "received", "sent-parts", "thumbnails", "composed",
+                                  "preview-stage", "preview", "folder.dat", "message.dat", "message-fit.dat",
+                                  "storyboard.png"};
+const char kWorkList[] = ".medley-demo";  // the names of kWorkNames this program made there
+
+/* A work folder named by the person: a previous run's results go, but only those this program
+ * made (listed in kWorkList), each by itself, never through a link; anything else of those
+ * names stops the demo rather than being deleted or written through. */
+bool Runner::ClaimWorkFolder()
+{
+    std::error_code ec;
+    fs::create_directories(m_work, ec);
+    if (!fs::is_directory(fs::symlink_status(m_work, ec)))
+        return Fail("work folder", m_work + " is not a folder");
+    std::vector<std::string> made;
+    {
+        std::ifstream in(Join(m_work, kWorkList));
+        for (std::string line; std::getline(in, line);)
+            made.push_back(line);
+    }
+    for (const char *name : kWorkNames) {
+        std::string p = Join(m_work, name);
+        fs::file_status st = fs::symlink_status(p, ec);
+        if (!fs::exists(st) && !fs::is_symlink(st))
+            continue;
+        if (std::find(made.begin(), made.end(), name) == made.end())
+            return Fail("work folder", p + " was not made by the demo: move it away or name another work folder");
+        if (fs::is_directory(st))
+            DeleteDirTree(WithSep(p).c_str(), "*.*");
+        else
+            DeleteFileForce(p.c_str());  // a link goes by itself
+        if (fs::exists(fs::symlink_status(p, ec)))
+            return Fail("work folder", "cannot remove the previous run's " + p);
+    }
+    std::ofstream out(Join(m_work, kWorkList), std::ios::trunc);
+    for (const char *name : kWorkNames)
+        out << name << "\n";
+    out.close();
+    if (!out)
+        return Fail("work folder", "cannot write " + Join(m_work, kWorkList));
+    return true;
+}
+
 bool Runner::MakeFolders()
 {
     m_work = m_opt.workFolder;
     if (m_work.empty()) {
-        char tmp[MAX_PATH];
-        DWORD n = GetTempPathA(sizeof tmp, tmp);
-        if (n == 0 || n >= sizeof tmp)
-            return Fail("work folder", "no temporary folder");
-        m_work = Join(tmp, "medley-demo");
+        // A folder of this run's own, kept for the person to look at.
+        m_work = scratch::MakeFolder("medley-demo-");
+        if (m_work.empty())
+            return Fail("work folder", "cannot make a work folder in the temporary folder");
+    } else if (!ClaimWorkFolder()) {
+        return false;
     }
-    std::error_code ec;
     m_media = Join(m_work, "media");
     m_inbox = Join(m_work, "phone-inbox");
     m_received = Join(m_work, "received");
     m_sentParts = Join(m_work, "sent-parts");
     m_thumbs = Join(m_work, "thumbnails");
     m_compose = Join(m_work, "composed");
-    // A previous run's results go; nothing else of the work folder is touched.
-    for (const std::string &d : {m_media, m_inbox, m_received, m_sentParts, m_thumbs, m_compose})
-        fs::remove_all(d, ec);
-    for (const char *f : {"folder.dat", "message.dat"})
-        fs::remove(Join(m_work, f), ec);
-    for (const std::string &d : {m_work, m_media, m_inbox, m_received, m_sentParts, m_thumbs, m_compose}) {
-        fs::create_directories(d, ec);
-        if (!fs::is_directory(d, ec))
+    // Each made anew: nothing that stood there before is written through.
+    for (const std::string &d : {m_media, m_inbox, m_received, m_sentParts, m_thumbs, m_compose}) {
+        if (!CreateDirectoryA(d.c_str(), NULL))
             return Fail("work folder", "cannot create " + d);
     }
     m_rep->workFolder = m_work;
@@ -204,9 +247,13 @@ bool Runner::GatherMedia()
             return Fail("media folder", m_opt.userFolder + " is not a folder");
         Say("1. media of " + m_opt.userFolder + ":");
         std::vector<std::string> names;
-        for (const auto &e : fs::directory_iterator(m_opt.userFolder, ec))
-            if (e.is_regular_file(ec))
+        for (const auto &e : fs::directory_iterator(m_opt.userFolder, ec)) {
+            // A link may lead out of the folder: its target is not the person's to send.
+            if (e.is_symlink(ec))
+                Say("     " + e.path().filename().string() + " - left out: a link, not a file of the folder");
+            else if (e.is_regular_file(ec))
                 names.push_back(e.path().filename().string());
+        }
         std::sort(names.begin(), names.end());
         for (const std::string &name : names) {
             std::string ext = Extension(name), why;

@@ -60,19 +60,22 @@ void List(const std::string &file)
         return;
     }
     int32_t count = ABM_GetObjectCount(h);
-    printf("%s: %d object(s)\n", file.c_str(), (int)count);
+    printf("%s: %d object(s)\n", medley::Printable(file).c_str(), (int)count);
     ABM_FIELDDEF table[ALBUM_FIELD_COUNT];
     GetAlbumFieldTable(table);
     for (int32_t i = 1; i <= count; ++i) {
         char path[MAX_PATH];
         ABM_GetImageName(h, i, path);
-        printf("%3d  %s%s\n", (int)i, medley::HostPath(path).c_str(), GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES ? "  (missing)" : "");
+        // Names and fields come from the album file: escaped, never raw to the terminal.
+        printf("%3d  %s%s\n", (int)i, medley::Printable(medley::HostPath(path)).c_str(),
+               GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES ? "  (missing)" : "");
         for (const ABM_FIELDDEF &f : table) {
             char data[MAX_PATH];
             DWORD cb = sizeof data;
             if (f.dwKind == 0) {
                 if (ABM_GetFieldData(h, i, f.szName, data, &cb))
-                    printf("     %-16s \"%.*s\" (%u bytes)\n", f.szName, (int)strnlen(data, cb), data, (unsigned)cb);
+                    printf("     %-16s \"%s\" (%u bytes)\n", f.szName,
+                           medley::Printable(std::string(data, strnlen(data, cb))).c_str(), (unsigned)cb);
                 continue;
             }
             cb = 0;  // the image: its size only

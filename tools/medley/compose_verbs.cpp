@@ -8,6 +8,7 @@
 #include "compose.h"
 #include "filefun.h"
 #include "medley.h"
+#include "scratch.h"
 
 namespace {
 
@@ -22,26 +23,6 @@ const char *KindName(int kind)
     }
 }
 
-/* A new empty folder for the work of one run, in the temporary folder; "" when none can be made. */
-std::string MakeWorkFolder()
-{
-    char temp[MAX_PATH];
-    DWORD n = GetTempPathA(sizeof temp, temp);
-    if (n == 0 || n >= sizeof temp)
-        return "";
-    for (unsigned i = 0; i < 100; i++) {
-        std::string dir = std::string(temp) + "medley-compose-" + std::to_string(GetCurrentProcessId()) + "-" +
-                          std::to_string(i);
-        if (dir.size() + 2 >= MAX_PATH)
-            return "";
-        if (CreateDirectoryA(dir.c_str(), NULL))
-            return dir + "\\";
-        if (GetLastError() != ERROR_ALREADY_EXISTS)
-            return "";
-    }
-    return "";
-}
-
 void Setup(CLI::App &app)
 {
     auto *cmd = app.add_subcommand("compose", "Make a presentation-led message of a folder: its own SMIL, or one "
@@ -51,14 +32,14 @@ void Setup(CLI::App &app)
     cmd->add_option("FOLDER", *folder, "Folder of pictures, texts and sounds (and maybe a .smil)")->required();
     cmd->add_option("OUT", *out, "Message file to write (.dat is added unless present)")->required();
     cmd->callback([=] {
-        std::string work = MakeWorkFolder();
+        std::string work = scratch::MakeFolder("medley-compose-");
         if (work.empty()) {
             medley::FailWhy("cannot make a work folder in the temporary folder");
             return;
         }
         ComposeResult r;
-        int ok = ComposeFolder(folder->c_str(), work.c_str(), out->c_str(), &r);
-        DeleteDirTree(work.c_str(), "*.*");
+        int ok = ComposeFolder(folder->c_str(), (work + "\\").c_str(), out->c_str(), &r);
+        scratch::RemoveFolder(work);
         for (const ComposeFile &f : r.files) {
             printf("  %-8s %-13s %s%s%s\n", f.carried ? "carried" : "left out", KindName(f.kind),
                    medley::Printable(f.name).c_str(), f.note.empty() ? "" : " - ", f.note.c_str());

@@ -32,7 +32,7 @@ void Setup(CLI::App &app)
         o.workFolder = *work;
         o.inProcessLink = *inProcess;
         o.print = [](const std::string &line) {
-            printf("%s\n", line.c_str());
+            printf("%s\n", medley::Printable(line).c_str());  // lines name files of the folder
             fflush(stdout);
         };
         auto bar = std::make_shared<std::unique_ptr<medley::Progress>>();

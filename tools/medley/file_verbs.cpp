@@ -50,6 +50,10 @@ void Setup(CLI::App &app)
     auto *clean = app.add_subcommand("clean-temp", "Delete the files of the scratch folder MMSTemp in the temporary folder");
     clean->callback([] {
         char folder[MAX_PATH];
+        if (GetTempPathA(sizeof folder, folder) == 0) {
+            medley::FailWhy("cannot use the temporary folder");
+            return;
+        }
         if (!MakeTempPath(folder, "MMSTemp")) {
             medley::Fail("the temporary folder's path is too long");
             return;

@@ -14,6 +14,7 @@
 #include "filefun.h"
 #include "fit.h"
 #include "medley.h"
+#include "scratch.h"
 
 namespace medley {
 
@@ -74,26 +75,6 @@ std::string Octets(long long n)
     return buf;
 }
 
-/* A new empty folder for one run's scratch files, in the temporary folder; "" when none. */
-std::string MakeWorkFolder()
-{
-    char temp[MAX_PATH];
-    DWORD n = GetTempPathA(sizeof temp, temp);
-    if (n == 0 || n >= sizeof temp)
-        return "";
-    for (unsigned i = 0; i < 100; i++) {
-        std::string dir = std::string(temp) + "medley-fit-" + std::to_string(GetCurrentProcessId()) + "-" +
-                          std::to_string(i);
-        if (dir.size() + 2 >= MAX_PATH)
-            return "";
-        if (CreateDirectoryA(dir.c_str(), NULL))
-            return dir;
-        if (GetLastError() != ERROR_ALREADY_EXISTS)
-            return "";
-    }
-    return "";
-}
-
 void PrintTable(const FitResult &r)
 {
     if (!r.parts.empty()) {
@@ -120,7 +101,7 @@ void PrintTable(const FitResult &r)
 
 void RunFit(const std::string &source, bool fromFolder, const std::string &out, unsigned long budget)
 {
-    std::string work = MakeWorkFolder();
+    std::string work = scratch::MakeFolder("medley-fit-");
     if (work.empty()) {
         FailWhy("cannot make a work folder in the temporary folder");
         return;
@@ -133,7 +114,7 @@ void RunFit(const std::string &source, bool fromFolder, const std::string &out, 
     int ok = fromFolder ? FitFolder(source.c_str(), work.c_str(), out.c_str(), budget, &r, proc, bar.get())
                         : FitMessageFile(source.c_str(), work.c_str(), out.c_str(), budget, &r, proc, bar.get());
     bar->Done();
-    DeleteDirTree(work.c_str(), "*.*");
+    scratch::RemoveFolder(work);
     if (!ok) {
         // Nothing was written: only the files a folder could not carry are worth a line.
         FitResult leftOut;

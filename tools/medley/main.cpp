@@ -22,6 +22,8 @@
 
 #if defined(_WIN32)
 #include <io.h>
+#else
+#include "compat/extensions.h"
 #endif
 
 namespace medley {
@@ -47,6 +49,19 @@ int Fail(const std::string &reason)
 
 std::string Why(unsigned long code)
 {
+#if !defined(_WIN32)
+    // A folder only this user may enter (the temporary folder, the IrDA link folder) is not so.
+    if (code == COMPAT_ERROR_FOLDER_IS_LINK || code == COMPAT_ERROR_FOLDER_NOT_OWNED || code == COMPAT_ERROR_FOLDER_OPEN) {
+        char folder[MAX_PATH * 4];
+        DWORD n = CompatRefusedFolderA(folder, sizeof folder);
+        std::string f = n && n < sizeof folder ? std::string(folder, n) : std::string("the folder");
+        return "the private folder " + f +
+               (code == COMPAT_ERROR_FOLDER_IS_LINK      ? " is a link"
+                : code == COMPAT_ERROR_FOLDER_NOT_OWNED ? " belongs to another user"
+                                                        : " is open to other users") +
+               " (it must be a folder of this user's own that nobody else may enter)";
+    }
+#endif
     static const struct {
         unsigned long code;
         const char *text;
@@ -78,6 +93,7 @@ std::string Why(unsigned long code)
         {(unsigned long)MIME_ERROR_UNKNOWN_CHARSET,
          "a text part's charset is neither US-ASCII nor UTF-8 (the only ones a message entry can name)"},
         {(unsigned long)MIME_ERROR_EMPTY_PART, "a part's file is empty (a message entry needs at least one octet)"},
+        {(unsigned long)MIME_ERROR_LINK, "it is a link, which may lead out of the folder"},
         {(unsigned long)MDOC_ERROR_TOO_MANY_PARTS, "a message carries at most 127 parts"},
         {(unsigned long)MDOC_ERROR_TOO_MANY, "the presentation has more slides, media in a slide or regions than a message holds"},
         {(unsigned long)MDOC_ERROR_SUBFOLDER, "a media file lies in a sub-folder and cannot be placed beside the presentation"},

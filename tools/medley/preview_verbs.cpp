@@ -8,6 +8,7 @@
 
 #include "html_page.h"
 #include "medley.h"
+#include "scratch.h"
 #include "preview_model.h"
 #include "storyboard.h"
 
@@ -20,26 +21,10 @@ class StageFolder {
 public:
     bool Make()
     {
-        char tmp[MAX_PATH];
-        DWORD n = GetTempPathA(sizeof tmp, tmp);
-        if (n == 0 || n >= sizeof tmp)
-            return false;
-        for (int i = 0; i < 100; ++i) {
-            std::string p = preview::Join(tmp, "medley-preview-" + std::to_string(GetCurrentProcessId()) + "-" +
-                                                   std::to_string(GetTickCount() + i));
-            if (CreateDirectoryA(p.c_str(), nullptr)) {
-                m_path = p;
-                return true;
-            }
-        }
-        return false;
+        m_path = scratch::MakeFolder("medley-preview-");
+        return !m_path.empty();
     }
-    ~StageFolder()
-    {
-        std::error_code ec;
-        if (!m_path.empty())
-            fs::remove_all(m_path, ec);
-    }
+    ~StageFolder() { scratch::RemoveFolder(m_path); }
     const std::string &path() const { return m_path; }
 
 private:

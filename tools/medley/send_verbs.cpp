@@ -8,6 +8,11 @@
 #include "irda.h"
 #include "medley.h"
 
+#if !defined(_WIN32)
+#include "compat/extensions.h"
+#include "compat/irda_link.h"
+#endif
+
 namespace {
 
 medley::Progress *g_progress = nullptr;
@@ -52,6 +57,18 @@ void Setup(CLI::App &app)
     auto file = std::make_shared<std::string>();
     cmd->add_option("FILE", *file, "The file to send (as a rule a message file)")->required();
     cmd->callback([=] {
+#if !defined(_WIN32)
+        // The local link's folder must be this user's alone, or a stranger's phone may listen.
+        char folder[4096];
+        if (DWORD n = compat_irda_link_folder(folder, sizeof folder)) {
+            DWORD e = CompatPrivateFolderA(folder);
+            if (e == COMPAT_ERROR_FOLDER_IS_LINK || e == COMPAT_ERROR_FOLDER_NOT_OWNED || e == COMPAT_ERROR_FOLDER_OPEN) {
+                SetLastError(e);
+                medley::FailWhy("cannot use the infrared link folder");
+                return;
+            }
+        }
+#endif
         CIrdaLink *link = IrdaCreate();
         if (!link) {
             medley::FailWhy("no IrDA sockets on this system");

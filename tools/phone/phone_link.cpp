@@ -16,6 +16,7 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include "compat/extensions.h"
 #include "compat/irda_link.h"
 #endif
 
@@ -216,6 +217,13 @@ void RunServer(PhoneSim *sim)
         int fd = accept4(sim->listenFd(), nullptr, nullptr, SOCK_CLOEXEC);
         if (fd < 0)
             continue;
+        // Another user's program gets no answer at all.
+        struct ucred cred;
+        socklen_t len = sizeof cred;
+        if (getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &cred, &len) != 0 || cred.uid != geteuid()) {
+            ::close(fd);
+            continue;
+        }
         {
             std::lock_guard<std::mutex> g(sim->m_lock);
             sim->m_threads++;
@@ -241,7 +249,14 @@ bool PhoneSim::Start(std::string *error)
         return failWith("already listening");
     if (dir.empty())
         return failWith("no link folder");
-    mkdir(dir.c_str(), 0700);
+    // Only a folder of this user's own that nobody else can enter.
+    switch (CompatPrivateFolderA(dir.c_str())) {
+    case 0: break;  // ERROR_SUCCESS
+    case COMPAT_ERROR_FOLDER_IS_LINK: return failWith("the link folder " + dir + " is a link");
+    case COMPAT_ERROR_FOLDER_NOT_OWNED: return failWith("the link folder " + dir + " belongs to another user");
+    case COMPAT_ERROR_FOLDER_OPEN: return failWith("the link folder " + dir + " is open to other users");
+    default: return failWith("cannot make the link folder " + dir);
+    }
     char name[16];
     snprintf(name, sizeof name, "%08x.sock", m_opt.deviceId);
     std::string path = dir + "/" + name;

@@ -55,19 +55,11 @@ Kind KindOf(const std::string &type)
     return Kind::Other;
 }
 
-/* The extension a staged file gets: the part's own when it is a short run of letters and
- * digits, else one for its type. */
-std::string ExtensionFor(const std::string &name, const std::string &type)
+/* The extension a staged file gets: one chosen by its content type among the passive media
+ * types, never the part's own name (a hostile message would stage "x.html" or "x.svg" beside
+ * the page); anything else is "bin". */
+std::string ExtensionFor(const std::string &type)
 {
-    size_t dot = name.rfind('.');
-    if (dot != std::string::npos) {
-        std::string ext = Lower(name.substr(dot + 1));
-        bool plain = !ext.empty() && ext.size() <= 5;
-        for (char c : ext)
-            plain = plain && isalnum((unsigned char)c);
-        if (plain)
-            return ext;
-    }
     static const struct {
         const char *type, *ext;
     } kExt[] = {
@@ -290,7 +282,7 @@ bool PointSources(std::string *smil, const std::vector<Part> &parts, std::map<st
                     (*staged)[name].part = i;
                 } else {
                     // An empty stand-in keeps the slide's place while the document loads.
-                    name = "missing" + std::to_string(placeholders->size()) + "." + ExtensionFor(src, "");
+                    name = "missing" + std::to_string(placeholders->size()) + "." + ExtensionFor("");
                     (*staged)[name].missing = src;
                     placeholders->push_back(name);
                 }
@@ -619,7 +611,7 @@ bool Load(const std::string &messagePath, const std::string &stageFolder, Presen
                 return fail("cannot read the presentation from " + messagePath);
             continue;
         }
-        std::string name = "part" + std::to_string(i) + "." + ExtensionFor(p.name, p.type);
+        std::string name = "part" + std::to_string(i) + "." + ExtensionFor(Lower(p.type));
         if (FioSameFile(messagePath.c_str(), Join(stageFolder, name).c_str()) == 1) {
             SetLastError(FIO_ERROR_OUTPUT_IS_INPUT);  // never over the message being read
             return fail("cannot write " + Join(stageFolder, name));

@@ -17,3 +17,26 @@ COMPAT_API void compat_unregister_resources(HINSTANCE module);
  * path or a null buffer with a non-zero size.
  * NOTES: for library code that must hand a Windows path to the C runtime on Linux hosts. */
 COMPAT_API DWORD WINAPI CompatHostPathA(LPCSTR lpszWinPath, LPSTR lpszHostPath, DWORD cchHostPath);
+
+/* Why a private folder (the temporary folder GetTempPathA answers, the IrDA link folder) was
+ * refused: it is a link, it belongs to another user, or others may enter it. */
+#define COMPAT_ERROR_FOLDER_IS_LINK 0x2000C001L
+#define COMPAT_ERROR_FOLDER_NOT_OWNED 0x2000C002L
+#define COMPAT_ERROR_FOLDER_OPEN 0x2000C003L
+
+/* Copies the host path of the private folder last refused into lpszFolder.
+ * RETURNS: its length, or the size needed (with the terminator) when cchFolder is too small. */
+COMPAT_API DWORD WINAPI CompatRefusedFolderA(LPSTR lpszFolder, DWORD cchFolder);
+/* Makes the host folder lpszFolder (0700) when missing and checks that only this user can
+ * enter it (as GetTempPathA does for the temporary folder).
+ * RETURNS: ERROR_SUCCESS or why it is refused (COMPAT_ERROR_FOLDER_*, or the error met). */
+COMPAT_API DWORD WINAPI CompatPrivateFolderA(LPCSTR lpszFolder);
+
+/* Deletes the entries of the folder lpszDir whose names match lpszPattern (a folder with all
+ * it holds), then the folder itself when it is empty; with COMPAT_TREE_FILES_ONLY only the
+ * entries that are not folders, and the folder stays.  Walks by descriptor and never through a
+ * link: a link met at any moment of the walk is removed itself, its target left as it is; the
+ * folder named must not be a link either.
+ * RETURNS: TRUE when all of it is gone; FALSE with the error when something stayed. */
+#define COMPAT_TREE_FILES_ONLY 1
+COMPAT_API BOOL WINAPI CompatDeleteTreeA(LPCSTR lpszDir, LPCSTR lpszPattern, DWORD dwFlags);

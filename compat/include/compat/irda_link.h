@@ -3,7 +3,9 @@
  *
  * A device "in range" is a process (a phone simulator) listening on a Unix-domain stream
  * socket "<folder>/<device id as 8 hex digits>.sock".  The folder is $MEDLEY_IRDA_DIR, else
- * "$XDG_RUNTIME_DIR/medley-irda", else "/tmp/medley-irda-<uid>".
+ * "$XDG_RUNTIME_DIR/medley-irda", else "irda" in the user's private temporary folder.  Either
+ * side uses it only when it is private (CompatPrivateFolderA: this user's, 0700, not a link),
+ * and each checks that the process at the other end runs as the same user (SO_PEERCRED).
  *
  * Each exchange opens a connection and starts with one request line (at most 511 octets,
  * ending in "\n"), answered by one line:

@@ -1,0 +1,110 @@
+#!/bin/sh
+# Two users on one machine: a victim (uid 40001) runs medley, an attacker (uid 40002) plants
+# things in the folders they share.  Each row checks that the victim's files stay the
+# victim's: nothing deleted, overwritten or received through what the attacker planted, and a
+# refused folder named with its reason.  Needs root (to drop to the two uids with setpriv).
+# Usage: shared_machine_test.sh MEDLEY
+set -u
+medley=$1
+[ "$(id -u)" -eq 0 ] && command -v setpriv > /dev/null || { echo "skipped: needs root and setpriv"; exit 77; }
+V=40001 A=40002
+work=$(mktemp -d)
+pids=""
+trap 'for p in $pids; do kill "$p" 2>/dev/null; done; rm -rf "$work"' EXIT
+chmod 755 "$work"
+mkdir -m 1777 "$work/shared"
+mkdir -m 700 "$work/victim" "$work/attacker"
+chown $V:$V "$work/victim"; chown $A:$A "$work/attacker"
+failures=0
+fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
+as() { who=$1; shift; setpriv --reuid="$who" --regid="$who" --clear-groups env HOME="$work/$( [ "$who" = $V ] && echo victim || echo attacker)" "$@"; }
+# victim ENV... -- ARGS: medley as the victim; status, output and errors kept.
+victim() { as $V env "$@" > "$work/out" 2> "$work/err"; status=$?; }
+said() { grep -qF -- "$1" "$work/err" || fail "$2: wanted \"$1\", said: $(cat "$work/err")"; }
+# The victim's photos, which no row may touch.
+as $V mkdir "$work/victim/photos"
+as $V sh -c "printf precious > '$work/victim/photos/p.jpg'"
+intact() { [ "$(cat "$work/victim/photos/p.jpg" 2>/dev/null)" = precious ] || fail "$1: the victim's photo is gone or changed"; }
+
+# 1. The temporary folder is the victim's own: an attacker's folder, a link or an open folder
+#    there is refused with its reason, and nothing is done.
+as $A mkdir -m 777 "$work/shared/t1" "$work/shared/t1/medley-$V"
+as $A mkdir -m 777 "$work/shared/t2"; as $A ln -s "$work/victim/photos" "$work/shared/t2/medley-$V"
+as $V mkdir -m 755 "$work/shared/t3" "$work/shared/t3/medley-$V"
+for row in "t1 belongs to another user" "t2 is a link" "t3 is open to other users"; do
+  t=${row%% *}; why=${row#* }
+  victim TMPDIR="$work/shared/$t" "$medley" clean-temp
+  [ $status -eq 1 ] || fail "temporary folder $t: status $status"
+  said "the private folder $work/shared/$t/medley-$V $why" "temporary folder $t"
+done
+intact "temporary folder refused"
+
+# 2. Fixed names of the temporary folder: a planted MMSTemp link is not followed, a planted
+#    abmTemp.abm does not block an album insert.
+as $A mkdir -m 777 "$work/shared/t4"
+as $A ln -s "$work/victim/photos" "$work/shared/t4/MMSTemp"
+as $A sh -c "printf x > '$work/shared/t4/abmTemp.abm'; chmod 600 '$work/shared/t4/abmTemp.abm'"
+victim TMPDIR="$work/shared/t4" "$medley" clean-temp
+[ $status -eq 0 ] || fail "clean-temp: status $status: $(cat "$work/err")"
+intact "clean-temp beside a planted MMSTemp link"
+as $V mkdir -p "$work/victim/Trip/o1"
+as $V sh -c "printf GIF89a > '$work/victim/Trip/o1/a.gif'"
+victim TMPDIR="$work/shared/t4" "$medley" album insert "$work/victim/Trip/Trip.abm" "$work/victim/Trip/o1/a.gif"
+[ $status -eq 0 ] || fail "album insert beside a planted abmTemp.abm: status $status: $(cat "$work/err")"
+
+# 3. Scratch work (fit, compose) leaves nothing in the shared folder but the victim's own
+#    private folder.
+as $V mkdir "$work/victim/media"
+as $V sh -c "head -c 3000 /dev/urandom > '$work/victim/media/noise.txt'"
+victim TMPDIR="$work/shared/t4" "$medley" compose "$work/victim/media" "$work/victim/out.dat"
+victim TMPDIR="$work/shared/t4" "$medley" pack --max-size 100000 "$work/victim/media" "$work/victim/fit.dat"
+as $V ln -s "$work/victim/photos/p.jpg" "$work/victim/media/leak.jpg"
+victim TMPDIR="$work/shared/t4" "$medley" pack "$work/victim/media" "$work/victim/packed.dat"
+said "left out leak.jpg: it is a link" "pack of a folder with a link out of it"
+grep -q precious "$work/victim/packed.dat" && fail "pack put the file a link leads to into the message"
+left=$(find "$work/shared/t4" -mindepth 1 -maxdepth 1 -user $V ! -name "medley-$V")
+[ -z "$left" ] || fail "scratch work left in the shared folder: $left"
+[ "$(stat -c %a "$work/shared/t4/medley-$V")" = 700 ] || fail "the private folder is not 0700"
+
+# 4. The IrDA link: a link folder the attacker made first is refused (with its reason) by the
+#    victim's send and by the victim's phone; a phone of the attacker's whose socket ends up in
+#    the victim's folder gets nothing; the victim's phone answers no other user.
+as $V sh -c "head -c 2000 /dev/urandom > '$work/victim/secret.dat'"
+as $A mkdir -m 700 "$work/attacker/link" "$work/attacker/inbox"
+as $A env MEDLEY_IRDA_DIR="$work/attacker/link" "$medley" phone --inbox "$work/attacker/inbox" --id 0badbeef --seconds 30 > /dev/null 2>&1 &
+pids="$pids $!"
+for _ in $(seq 100); do [ -S "$work/attacker/link/0badbeef.sock" ] && break; sleep 0.1; done
+as $A chmod 755 "$work/attacker/link"   # open now that the phone listens
+victim MEDLEY_IRDA_DIR="$work/attacker/link" MEDLEY_IRDA_TIMEOUT_MS=800 "$medley" send "$work/victim/secret.dat"
+[ $status -eq 1 ] || fail "send into the attacker's link folder: status $status"
+said "the private folder $work/attacker/link belongs to another user" "send into the attacker's link folder"
+victim "$medley" phone --link-dir "$work/attacker/link" --inbox "$work/victim" --seconds 1
+said "the link folder $work/attacker/link belongs to another user" "phone in the attacker's link folder"
+as $V mkdir -m 700 "$work/victim/link"
+mv "$work/attacker/link/0badbeef.sock" "$work/victim/link/"   # however it got there
+victim MEDLEY_IRDA_DIR="$work/victim/link" MEDLEY_IRDA_TIMEOUT_MS=800 "$medley" send "$work/victim/secret.dat"
+[ $status -eq 1 ] || fail "send to the attacker's phone: status $status"
+[ -z "$(ls "$work/attacker/inbox")" ] || fail "the attacker's phone received the victim's file"
+rm -f "$work/victim/link/0badbeef.sock"
+as $V env MEDLEY_IRDA_DIR="$work/victim/link" "$medley" phone --inbox "$work/victim" --id 0000cafe --seconds 30 > /dev/null 2>&1 &
+pids="$pids $!"
+for _ in $(seq 100); do [ -S "$work/victim/link/0000cafe.sock" ] && break; sleep 0.1; done
+ln "$work/victim/link/0000cafe.sock" "$work/shared/cafe.sock"
+answer=$(as $A python3 -c "
+import socket, sys
+s = socket.socket(socket.AF_UNIX); s.settimeout(3); s.connect(sys.argv[1]); s.sendall(b'INFO\n')
+try: print(s.recv(100).decode(errors='replace'))
+except OSError: pass" "$work/shared/cafe.sock")
+[ -z "$answer" ] || fail "the victim's phone answered another user: $answer"
+
+# 5. demo --work in a shared folder: what another user made there is neither deleted nor
+#    written through.
+as $A mkdir -m 777 "$work/shared/w" "$work/shared/w/media"
+for f in logo.png note.txt photo.jpg tone.wav; do as $A ln -s "$work/victim/photos/p.jpg" "$work/shared/w/media/$f"; done
+victim "$medley" demo --work "$work/shared/w"
+[ $status -eq 1 ] || fail "demo in a work folder with another user's media: status $status"
+said "was not made by the demo" "demo --work"
+intact "demo --work"
+
+[ $failures -eq 0 ] || { echo "$failures row(s) failed" >&2; exit 1; }
+echo "no other user reached the victim's files"
