@@ -60,7 +60,7 @@ void Setup(CLI::App &app)
 #if !defined(_WIN32)
         // The local link's folder must be this user's alone, or a stranger's phone may listen.
         char folder[4096];
-        if (DWORD n = compat_irda_link_folder(folder, sizeof folder)) {
+        if (compat_irda_link_folder(folder, sizeof folder)) {
             DWORD e = CompatPrivateFolderA(folder);
             if (e == COMPAT_ERROR_FOLDER_IS_LINK || e == COMPAT_ERROR_FOLDER_NOT_OWNED || e == COMPAT_ERROR_FOLDER_OPEN) {
                 SetLastError(e);
