@@ -13,7 +13,8 @@ pids=""
 trap 'for p in $pids; do kill "$p" 2>/dev/null; done; rm -rf "$work"' EXIT
 chmod 755 "$work"
 mkdir -m 1777 "$work/shared"
-mkdir -m 700 "$work/victim" "$work/attacker"
+mkdir -m 700 "$work/victim"
+mkdir -m 755 "$work/attacker"   # the attacker's folders are for the victim to find
 chown $V:$V "$work/victim"; chown $A:$A "$work/attacker"
 failures=0
 fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
@@ -90,10 +91,12 @@ as $V env MEDLEY_IRDA_DIR="$work/victim/link" "$medley" phone --inbox "$work/vic
 pids="$pids $!"
 for _ in $(seq 100); do [ -S "$work/victim/link/0000cafe.sock" ] && break; sleep 0.1; done
 ln "$work/victim/link/0000cafe.sock" "$work/shared/cafe.sock"
+chmod 666 "$work/shared/cafe.sock"   # even a socket open to all answers only its own user
 answer=$(as $A python3 -c "
 import socket, sys
-s = socket.socket(socket.AF_UNIX); s.settimeout(3); s.connect(sys.argv[1]); s.sendall(b'INFO\n')
-try: print(s.recv(100).decode(errors='replace'))
+s = socket.socket(socket.AF_UNIX); s.settimeout(3)
+try:
+    s.connect(sys.argv[1]); s.sendall(b'INFO\n'); print(s.recv(100).decode(errors='replace'))
 except OSError: pass" "$work/shared/cafe.sock")
 [ -z "$answer" ] || fail "the victim's phone answered another user: $answer"
 
