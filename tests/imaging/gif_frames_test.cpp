@@ -170,9 +170,9 @@ TEST(GifFrames, InsertFrameMapsEachColourOntoTheFirstNearestEntry) {
 
 TEST(GifFrames, MergeGlobalColors) {
     // Into the grey table: a colour goes at the next free place from nStart when it is farther
-    // than 10 from each entry before nStart; none past the table's end.  `near` is sqrt(104)
-    // from grey 100 (whole part 10), `far` sqrt(126).
-    const RGBQUAD near{98, 94, 108, 0}, far{97, 94, 109, 0};  // blue, green, red
+    // than 10 from each entry before nStart; none past the table's end.  `nearby` is sqrt(104)
+    // from grey 100 (whole part 10), `farther` sqrt(126).
+    const RGBQUAD nearby{98, 94, 108, 0}, farther{97, 94, 109, 0};  // blue, green, red
     const RGBQUAD blue{255, 0, 0, 0}, green{0, 255, 0, 0};
     struct Case {
         int start;
@@ -180,7 +180,7 @@ TEST(GifFrames, MergeGlobalColors) {
         int result;
         std::map<int, Bytes> changed;  // entries that are no longer the grey table's
     } cases[] = {
-        {200, {near, far}, 1, {{200, {109, 94, 97}}}},
+        {200, {nearby, farther}, 1, {{200, {109, 94, 97}}}},
         {254, {blue, green}, 1, {{254, {0, 0, 255}}, {255, {0, 255, 0}}}},
         {256, {blue, green}, 1, {}},  // no room: nothing appended
         {257, {blue, green}, 0, {}},
@@ -305,10 +305,10 @@ Bytes BlockBytes(HGLOBAL h) {
 /* Each allocation of an insertion failing in turn: a failed insertion leaves the caller's
  * bitmap (palette included) and the container as they were. */
 TEST(GifFrames, FailedInsertFrameChangesNothing) {
-    Bytes t = GreyTable(), far;
+    Bytes t = GreyTable(), distant;
     for (int i = 0; i < 16; ++i)
-        far.insert(far.end(), {255, BYTE(16 * i), 0});
-    GIFPALETTE given{16, far.data()};
+        distant.insert(distant.end(), {255, BYTE(16 * i), 0});
+    GIFPALETTE given{16, distant.data()};
     for (const GIFPALETTE *pal : {(const GIFPALETTE *)nullptr, (const GIFPALETTE *)&given}) {
         int failures = 0;
         for (unsigned n = 1;; ++n) {
