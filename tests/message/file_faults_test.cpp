@@ -285,7 +285,9 @@ TEST(FileFaults, ReplacingKeepsWhatWindowsKeeps)
         MIME_MESSAGE *msg = MimeCreate();
         MIME_PART_INFO gif = {"image/gif", m.folder.c_str(), "a.gif", "<a.gif>"};
         bool ok = MimeAddPart(msg, &gif) && MimeWriteFile(msg, (out.path() + "\\").c_str(), "out.dat");
+        DWORD e = GetLastError();
         MimeDestroy(msg);
+        SetLastError(e);
         return ok;
     };
     const Bytes old = {'o', 'l', 'd'};
@@ -312,11 +314,16 @@ TEST(FileFaults, ReplacingKeepsWhatWindowsKeeps)
         r.arrange();
         SetLastError(0);
         bool ok = write();
+        const DWORD error = GetLastError();
         testkit::FailNthFlush(0);
-        EXPECT_EQ(ok, r.error == ERROR_SUCCESS);
+        // Wine's MoveFileEx replaces a read-only file; Windows refuses with access denied.
+        const bool wineReplaces = testkit::UnderWine() && r.error == ERROR_ACCESS_DENIED;
+        todo_wine_if(wineReplaces) EXPECT_EQ(ok, r.error == ERROR_SUCCESS);
+        if (wineReplaces)
+            continue;
         EXPECT_EQ(Snapshot(out.path()).size(), 1u);  // no temporary file stays
         if (!ok) {
-            EXPECT_EQ(GetLastError(), r.error);
+            EXPECT_EQ(error, r.error);
             EXPECT_EQ(testkit::ReadFileBytes(dest), old);
             continue;
         }
