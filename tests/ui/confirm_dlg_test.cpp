@@ -482,10 +482,14 @@ TEST(ConfirmDlg, MemoryRunningShortFailsTheBox)
 {
     Strings s;
     // A safety net: a box that came up after all is closed.
-    UINT_PTR net = SetTimer(NULL, 0, 3000, [](HWND, UINT, UINT_PTR, DWORD) {
-        if (HWND f = FindWindowA("SKUIDialogFrame", NULL))
-            PostMessageA(f, WM_CLOSE, 0, 0);
-    });
+    struct Net {
+        static void CALLBACK Close(HWND, UINT, UINT_PTR, DWORD)
+        {
+            if (HWND f = FindWindowA("SKUIDialogFrame", NULL))
+                PostMessageA(f, WM_CLOSE, 0, 0);
+        }
+    };
+    UINT_PTR net = SetTimer(NULL, 0, 3000, Net::Close);
     FailNthNew(1);
     INT_PTR r = 0;
     EXPECT_NO_THROW(r = ConfirmBox(NULL, kLong, CONFIRM_STYLE_OK));
