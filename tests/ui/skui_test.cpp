@@ -86,17 +86,20 @@ TEST(SkinnedBox, DefaultButtonAnswersWhenTheTimeRunsOut)
 
 TEST(SkinnedBox, EscapeAndCloseAnswerCancelOrOkOnly)
 {
-    BoxAnswerer answer;
-    answer.Answer(IDCANCEL);
-    EXPECT_EQ((DWORD)IDCANCEL, SkinMessageBox(0, MB_RETRYCANCEL, 5000, "Retry?"));
-    EXPECT_EQ((std::vector<int>{IDCANCEL, IDRETRY}), answer.seen()[0].buttons);
-    // In a Yes/No box Cancel does nothing: the box waits, and its default answers at the end.
-    answer.Answer(IDCANCEL);
-    EXPECT_EQ((DWORD)IDNO, SkinMessageBox(0, MB_YESNO | MB_DEFBUTTON2, 300, "Yes or no"));
-    // An OK-only box takes Cancel (Escape, close) as OK.
-    answer.Answer(IDCANCEL);
-    EXPECT_EQ((DWORD)IDOK, SkinMessageBox(0, MB_OK, 5000, "Only OK"));
-    // Closing the window: Cancel where there is one, nothing in a Yes/No box.
+    {
+        BoxAnswerer answer;
+        answer.Answer(IDCANCEL);
+        EXPECT_EQ((DWORD)IDCANCEL, SkinMessageBox(0, MB_RETRYCANCEL, 5000, "Retry?"));
+        EXPECT_EQ((std::vector<int>{IDCANCEL, IDRETRY}), answer.seen()[0].buttons);
+        // In a Yes/No box Cancel does nothing: the box waits, and its default answers at the end.
+        answer.Answer(IDCANCEL);
+        EXPECT_EQ((DWORD)IDNO, SkinMessageBox(0, MB_YESNO | MB_DEFBUTTON2, 300, "Yes or no"));
+        // An OK-only box takes Cancel (Escape, close) as OK.
+        answer.Answer(IDCANCEL);
+        EXPECT_EQ((DWORD)IDOK, SkinMessageBox(0, MB_OK, 5000, "Only OK"));
+    }
+    // Closing the window: Cancel where there is one, nothing in a Yes/No box (no answerer now:
+    // it would press a button before the close comes, and leave the close to a later box).
     CloseBoxSoon();
     EXPECT_EQ((DWORD)IDCANCEL, SkinMessageBox(0, MB_OKCANCEL, 5000, "Closed"));
     CloseBoxSoon();
@@ -181,12 +184,12 @@ size_t g_nextKey = 0;
 /* Posts the next key of g_keys to the focused window, once the box is up. */
 void CALLBACK NextKey(HWND, UINT, UINT_PTR id, DWORD)
 {
-    if (!FindWindowA("SKUIMessageBox", NULL))
-        return;
-    if (g_nextKey >= g_keys.size()) {
+    if (g_nextKey >= g_keys.size()) {  // done: never left to fire into a later box
         KillTimer(NULL, id);
         return;
     }
+    if (!FindWindowA("SKUIMessageBox", NULL))
+        return;
     const UINT key = g_keys[g_nextKey++];
     HWND to = GetFocus();
     if (key == kAltF4) {
