@@ -12,6 +12,12 @@ work=$(mktemp -d)
 pids=""
 trap 'for p in $pids; do kill "$p" 2>/dev/null; done; rm -rf "$work"' EXIT
 chmod 755 "$work"
+# The program, its libraries and the module where both users can run them (a checkout under
+# root's home is closed to them).
+mkdir -m 755 "$work/bin"
+cp "$medley" "$(dirname "$medley")"/*.so "$(dirname "$medley")"/*.pll "$work/bin/" 2>/dev/null
+chmod -R a+rX "$work/bin"
+medley=$work/bin/$(basename "$medley")
 mkdir -m 1777 "$work/shared"
 mkdir -m 700 "$work/victim"
 mkdir -m 755 "$work/attacker"   # the attacker's folders are for the victim to find
