@@ -172,7 +172,12 @@ static int to_narrow(WCHAR w)
     return -1;
 }
 
-UINT WINAPI GetACP(void) { return 1252; }
+/* The ANSI code page is UTF-8 here, as on a Windows set to use UTF-8 for every language: the
+ * host's file names, arguments and environment are UTF-8, and that is what an "A" function gets
+ * and hands back.  Code page 1252 stays available by its number. */
+UINT WINAPI GetACP(void) { return CP_UTF8; }
+
+static bool is_utf8_page(UINT cp) { return cp == CP_UTF8 || cp == CP_ACP; }
 
 int WINAPI MultiByteToWideChar(UINT cp, DWORD, LPCSTR src, int srclen, LPWSTR dst, int dstlen)
 {
@@ -182,7 +187,7 @@ int WINAPI MultiByteToWideChar(UINT cp, DWORD, LPCSTR src, int srclen, LPWSTR ds
     }
     std::u16string out;
     size_t n = srclen < 0 ? strlen(src) + 1 : (size_t)srclen;
-    if (cp == CP_UTF8) {
+    if (is_utf8_page(cp)) {
         const unsigned char *s = (const unsigned char *)src;
         for (size_t i = 0; i < n;) {
             unsigned c = s[i];
@@ -234,7 +239,7 @@ int WINAPI WideCharToMultiByte(UINT cp, DWORD, LPCWSTR src, int srclen, LPSTR ds
     BOOL used = FALSE;
     for (size_t i = 0; i < n; ++i) {
         unsigned w = src[i];
-        if (cp == CP_UTF8) {
+        if (is_utf8_page(cp)) {
             if (w >= 0xD800 && w < 0xDC00 && i + 1 < n && src[i + 1] >= 0xDC00 && src[i + 1] < 0xE000) {
                 w = 0x10000 + ((w - 0xD800) << 10) + (src[i + 1] - 0xDC00);
                 ++i;

@@ -12,7 +12,9 @@
  *          ContentType  well-known code | 0x80, or "text/plain" as 0x03 0x83 0x81 0x83 (us-ascii)
  *                       or 0x03 0x83 0x81 0xEA (a UTF-8 text beyond ASCII), or
  *                       "application/smil" as 0x13 type 0x00 0x81 0x83, or a text string
- *          Headers      0xC0 0x22 "<id>" 0x00 (Content-ID), 0x8E name 0x00 (Content-Location)
+ *          Headers      0xC0 0x22 "<id>" 0x00 (Content-ID), 0x8E name 0x00 (Content-Location);
+ *                       a name whose first octet is above 0x7F gets the quote octet 0x7F before
+ *                       it, or readers take that octet for a short integer
  */
 #include <string.h>
 
@@ -130,6 +132,8 @@ void Entry(std::string &out, const std::string &type, const std::string &id, con
     headers += "\xC0\x22";
     Text(headers, id);
     headers += '\x8E';
+    if (!name.empty() && (unsigned char)name[0] >= 0x80)
+        headers += '\x7F';
     Text(headers, name);
     Uintvar(out, (uint32_t)headers.size());
     Uintvar(out, (uint32_t)data.size());

@@ -342,8 +342,12 @@ MDOC_API BOOL WINAPI mmsContainerLoad(HMMSCONTAINER hCont, LPCSTR lpszPath)
         std::vector<char> buf(text.begin(), text.end());
         buf.push_back(0);
         rapidxml::xml_document<> xml;
-        // Character references below 256 become those octets (ISO-8859-1, as the ANSI text is).
-        xml.parse<rapidxml::parse_validate_closing_tags | rapidxml::parse_no_utf8>(buf.data());
+        // Character references become ANSI text too: below 256 those octets (ISO-8859-1, as a
+        // code page 1252 text is), or UTF-8 where that is the ANSI code page.
+        if (GetACP() == CP_UTF8)
+            xml.parse<rapidxml::parse_validate_closing_tags>(buf.data());
+        else
+            xml.parse<rapidxml::parse_validate_closing_tags | rapidxml::parse_no_utf8>(buf.data());
         rapidxml::xml_node<> *smil = xml.first_node();
         if (!smil || strcmp(smil->name(), "smil") != 0)
             throw LoadError{ERROR_INVALID_DATA};

@@ -295,21 +295,23 @@ TEST(MdocMessage, RelatedMessageOpensWithTheMimeReader)
 
 TEST(MdocMessage, EntryLayout)
 {
-    Media m;
-    std::string a = m.Put("a.jpg", "JPEGDATA");
-    Cont c;
-    ASSERT_EQ(0, mmsInsertTimeLine(c.h, -1));
-    MEDIA_ATT att = Att(2000);
-    ASSERT_EQ(0, mmsInsertObject(c.h, 0, MDOC_TYPE_IMAGE, nullptr, a.c_str(), &att, -1));
-    std::string dat = m.dir.file("mixed.dat");
-    ASSERT_EQ(1, mmsGenerateMessage(c.h, "", "", "", dat.c_str(), 0));
-    // 0x84 0xA3 count, HeadersLen 18 (1 + 2 + 8 + 1 + 6), DataLen, 0x9E, Content-ID "<a.jpg>",
-    // Content-Location a.jpg, data.
-    const unsigned char want[] = {0x84, 0xA3, 0x01, 0x12, 0x08, 0x9E, 0xC0, 0x22, '<', 'a', '.', 'j', 'p', 'g',
-                                  '>',  0x00, 0x8E, 'a',  '.',  'j',  'p',  'g',  0x00, 'J', 'P', 'E', 'G', 'D',
-                                  'A',  'T',  'A'};
-    std::vector<unsigned char> bytes = testkit::ReadFileBytes(dat);
-    EXPECT_EQ(std::vector<unsigned char>(want, want + sizeof want), bytes);
+    // 0x84 0xA3 count, HeadersLen (1 + 2 + id + 1 + name), DataLen, 0x9E, Content-ID "<name>",
+    // Content-Location name (after the quote octet 0x7F when it starts above 0x7F), data.
+    for (std::string name : {"a.jpg", "\xE9.jpg"}) {
+        const bool quoted = (unsigned char)name[0] >= 0x80;
+        Media m;
+        std::string a = m.Put(name, "JPEGDATA");
+        Cont c;
+        ASSERT_EQ(0, mmsInsertTimeLine(c.h, -1));
+        MEDIA_ATT att = Att(2000);
+        ASSERT_EQ(0, mmsInsertObject(c.h, 0, MDOC_TYPE_IMAGE, nullptr, a.c_str(), &att, -1));
+        std::string dat = m.dir.file("mixed.dat");
+        ASSERT_EQ(1, mmsGenerateMessage(c.h, "", "", "", dat.c_str(), 0));
+        std::string want = std::string("\x84\xA3\x01", 3) + (char)(8 + 2 * name.size() + quoted) + "\x08\x9E\xC0\x22<" +
+                           name + '>' + '\0' + '\x8E' + (quoted ? "\x7F" : "") + name + '\0' + "JPEGDATA";
+        std::vector<unsigned char> bytes = testkit::ReadFileBytes(dat);
+        EXPECT_EQ(std::vector<unsigned char>(want.begin(), want.end()), bytes) << name;
+    }
 }
 
 TEST(MdocMessage, FailuresLeaveNoFile)
@@ -387,8 +389,18 @@ TEST(MdocLoad, DeepNestingIsRefusedWithoutDescending)
 
 TEST(MdocSmil, TextIsWrittenInTheEncodingItDeclares)
 {
+    // The ANSI forms of "café.gif" and "€ 5": code page 1252 (Windows here) or UTF-8 (the host's).
+    auto ansi = [](std::vector<WCHAR> w) {
+        std::string out(16, '\0');
+        out.resize((size_t)WideCharToMultiByte(CP_ACP, 0, w.data(), (int)w.size(), &out[0], 16, nullptr, nullptr));
+        return out;
+    };
+    const bool utf8 = GetACP() == CP_UTF8;
+    const std::string cafe = ansi({'c', 'a', 'f', 0xE9, '.', 'g', 'i', 'f'});
+    const std::string euro5 = ansi({0x20AC, ' ', '5'});
+    ASSERT_EQ(cafe, utf8 ? "caf\xC3\xA9.gif" : "caf\xE9.gif");  // CP_ACP is the page GetACP names
     Media m;
-    m.Put("caf\xE9.gif", "GIF89a");  // the ANSI (cp1252) name
+    m.Put(cafe, "GIF89a");
     // UTF-8, declared or by default, and Latin-1 declared: all name the same file.
     const std::string docs[] = {
         "<?xml version=\"1.0\" encoding=\"UTF-8\"?><smil><body><par><img src=\"caf\xC3\xA9.gif\" alt=\"\xE2\x82\xAC 5\"/></par></body></smil>",
@@ -402,24 +414,26 @@ TEST(MdocSmil, TextIsWrittenInTheEncodingItDeclares)
         ASSERT_TRUE(mmsContainerLoad(c.h, in.c_str())) << doc;
         MEDIA_ATT info;
         ASSERT_TRUE(mmsGetObjectInfo(c.h, 0, 0, &info));
-        EXPECT_STREQ(info.lpszSrc, "caf\xE9.gif");
-        if (doc.find("&#128;") == std::string::npos) {
-            EXPECT_STREQ(info.lpszAlt, "\x80 5") << doc;  // the euro sign of code page 1252
+        EXPECT_EQ(info.lpszSrc, cafe);
+        // Latin-1 0x80 is a control character, in code page 1252 the euro sign.
+        if (doc.find("&#128;") == std::string::npos && (!utf8 || doc.find("iso-8859-1") == std::string::npos)) {
+            EXPECT_EQ(info.lpszAlt, euro5) << doc;
         }
         std::string out = m.dir.file("out.smil");
         ASSERT_TRUE(mmsContainerSave(c.h, out.c_str()));
         std::string text = ReadText(out);
         // The octets written are those of the declared encoding.
         bool euro = text.find('\x80') != std::string::npos;
-        EXPECT_EQ(0u, text.find(euro ? "<?xml version=\"1.0\" encoding=\"windows-1252\"?>"
-                                     : "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>"))
+        EXPECT_EQ(0u, text.find(utf8   ? "<?xml version=\"1.0\" encoding=\"UTF-8\"?>"
+                                : euro ? "<?xml version=\"1.0\" encoding=\"windows-1252\"?>"
+                                       : "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>"))
             << text;
-        EXPECT_NE(std::string::npos, text.find("src=\"caf\xE9.gif\"")) << text;
+        EXPECT_NE(std::string::npos, text.find("src=\"" + cafe + "\"")) << text;
         // And they read back as the same presentation.
         Cont again;
         ASSERT_TRUE(mmsContainerLoad(again.h, out.c_str())) << text;
         ASSERT_TRUE(mmsGetObjectInfo(again.h, 0, 0, &info));
-        EXPECT_STREQ(info.lpszSrc, "caf\xE9.gif");
+        EXPECT_EQ(info.lpszSrc, cafe);
     }
     // An encoding the reader cannot read is refused.
     Cont c;
