@@ -18,6 +18,10 @@
 // JPEG and PNG only: the formats whose declared size is weighed against their data first.
 #define STBI_ONLY_JPEG
 #define STBI_ONLY_PNG
+// Its blocks start zeroed: nothing a damaged file leaves unset is read as leftover memory.
+#define STBI_MALLOC(size) calloc(1, size)
+#define STBI_REALLOC(p, size) realloc(p, size)
+#define STBI_FREE(p) free(p)
 #if defined(__GNUC__)
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wunused-function"
