@@ -1,23 +1,26 @@
 /*
  * LZW encoding of GIF image data (GIF89a section 22 and appendix F).
  *
- * The string table is a tree of at most 4094 nodes.  Node c stands for the string of code c:
- * the literals 0 .. clear - 1 are the roots, and every node from clear + 2 up to next - 1 is
- * its parent's string followed by its own pixel.  A node's children all carry different
- * pixels, so the longest string in the table that the input continues with is found by
- * walking down from the root of its first pixel.  The children of a root sit in a direct
- * table (root x pixel -> code: a root has up to `clear` of them); every longer string keeps
- * its children in a child/sibling list (firstChild, nextSibling; kNone ends a list), which
- * stays short.  With at most 16 literals (code sizes up to 4) every node has a direct table
- * instead (node x pixel -> code), small enough to clear when the table starts again.
- *
  * Code sequence: a clear code first; then, for every pixel that does not extend the current
  * string, the string's code.  The code size grows one code late (when next becomes
  * 2^size + 1), in step with a decoder, which learns each entry one code after the encoder.
  * When next reaches 4094 a clear code follows, so 4094 and 4095 are never assigned.
  *
- * Output: code bits are gathered least significant bit first into a run of raw bytes, which is
- * cut into sub-blocks of 255 (count byte first) on the way out.
+ * The string table: code c stands for a string; the literals 0 .. clear - 1 are one pixel
+ * each, and every code from clear + 2 up to next - 1 is an older code's string followed by one
+ * pixel.  Finding the longest string the input continues with is one look-up per pixel, each
+ * depending on the one before, so the three ways of keeping the table below are shaped for
+ * that chain (a zero entry is "no such string": no code assigned to a string is 0):
+ *   - rows of one bit: every code has a direct table for the next two pixels (code x 4) and
+ *     one for the next pixel (code x 2), so a string grows two pixels a look-up;
+ *   - code sizes up to 4: a direct table code x pixel;
+ *   - larger code sizes: an open-addressing hash of 8192 entries (32 KB), keyed by
+ *     (code << 8 | pixel), each entry the key and its code in 32 bits.
+ * Each is cleared (for the codes assigned) when the table starts again.
+ *
+ * Output: code bits are gathered least significant bit first in a 64-bit accumulator, and
+ * whole bytes are stored into a run of raw bytes, which is cut into sub-blocks of 255 (count
+ * byte first) on the way out.
  */
 #include <stdlib.h>
 #include <string.h>
@@ -28,115 +31,175 @@ namespace gifcodec {
 
 namespace {
 
-constexpr uint16_t kNone = 0xFFFF;
-constexpr int kFirstFreeLimit = 4094;  // when next reaches it, the table starts again
+constexpr unsigned kFirstFreeLimit = 4094;  // when next reaches it, the table starts again
+constexpr unsigned kCodes = 4096;
 
-struct Node {
-    uint16_t firstChild;
-    uint16_t nextSibling;
-    uint8_t pixel;
+/* The table's keepings (one of them is used for a stream). */
+constexpr int kSmallCodeSize = 4;  // direct tables for code sizes up to this
+constexpr unsigned kHashBits = 13;
+constexpr unsigned kHashSize = 1u << kHashBits;
+
+struct BitTables {            // rows of one bit (pixels 0 and 1)
+    uint16_t pair[kCodes * 4];  // [code * 4 + (p1 << 1 | p2)]: the code of code + p1 + p2
+    uint16_t one[kCodes * 2];   // [code * 2 + p]: the code of code + p
+    uint16_t parent[kCodes];    // for an assigned code: the code it extends, and by what
+    uint8_t last[kCodes];
+};
+struct SmallTable {
+    uint16_t child[kCodes << kSmallCodeSize];  // [code << m | pixel]
+};
+struct HashTable {
+    uint32_t slot[kHashSize];  // (key ^ 0xFFFFF) << 12 | code, or 0
+    uint16_t spread[256];      // the hash's part for each pixel
 };
 
-struct Tree {
-    Node node[4096];
-    uint16_t rootChild[256 * 256];  // [root * clear + pixel], the first clear * clear used
-    uint16_t rootUsed[4096];        // the rootChild slots linked since the last reset
-    unsigned rootUsedCount;
-    void Start(unsigned clear) {
-        memset(rootChild, 0xFF, sizeof(uint16_t) * clear * clear);
-        rootUsedCount = 0;
-    }
-    /* Unlinks what the table holds: only the root slots in use, not the whole direct table. */
-    void Reset() {
-        for (unsigned i = 0; i < rootUsedCount; ++i)
-            rootChild[rootUsed[i]] = kNone;
-        rootUsedCount = 0;
-    }
-};
+/* The code state of one stream and its bit output. */
+struct Coder {
+    unsigned clear, next, grow, codeSize, m;
+    uint8_t *out;  // where the next whole bytes go
+    uint64_t acc;  // pending bits, lowest first
+    unsigned held; // number of pending bits (below 8 between codes)
 
-/* For code sizes up to kSmallCodeSize every node has a direct table of children,
- * [code * clear + pixel] -> code: one load per pixel, whatever the string. */
-constexpr int kSmallCodeSize = 4;
-struct SmallTree {
-    uint16_t child[4096 * (1u << kSmallCodeSize)];
-    /* Unlinks the children of the codes below `next` (the rest were never linked since the
-     * whole table was cleared at the start). */
-    void Reset(unsigned next, unsigned clear) { memset(child, 0xFF, sizeof(uint16_t) * next * clear); }
-};
-
-/* Raw code bytes, cut into sub-blocks when written.  The raw run holds up to 256 whole
- * sub-blocks (plus slack for an 8-byte store) before it is written out. */
-class BitSink {
-public:
-    explicit BitSink(const LzwOutput &out) : m_out(out) {}
-    bool Alloc() {
-        m_raw = static_cast<uint8_t *>(malloc(kRawCap + 16));
-        m_blocks = static_cast<uint8_t *>(malloc(kBlockCap));
-        return m_raw && m_blocks;
+    void Restart() {
+        codeSize = m + 1;
+        grow = (1u << codeSize) + 1;
+        next = clear + 2;
     }
-    ~BitSink() {
-        free(m_raw);
-        free(m_blocks);
-    }
-    BitSink(const BitSink &) = delete;
-    BitSink &operator=(const BitSink &) = delete;
-
-    inline void Put(unsigned code, int bits) {
-        m_acc |= uint64_t(code) << m_held;
-        m_held += bits;
+    inline void Put(unsigned code) {
+        acc |= uint64_t(code) << held;
+        held += codeSize;
         // At most 7 + 12 bits are pending: store 8 bytes, keep the whole ones.
-        memcpy(m_raw + m_len, &m_acc, 8);
-        int whole = m_held >> 3;
-        m_len += size_t(whole);
-        m_acc >>= whole * 8;
-        m_held &= 7;
-        if (m_len >= kRawFlush)
-            Flush(false);
+        memcpy(out, &acc, 8);
+        out += held >> 3;
+        acc >>= held & ~7u;
+        held &= 7;
     }
-    /* Pending bits as a last byte, every remaining byte, and the terminator. */
-    bool Finish() {
-        if (m_held > 0) {
-            m_raw[m_len++] = uint8_t(m_acc);
-            m_acc = 0;
-            m_held = 0;
+    /* Counts a new string; true when the table is full and a clear code must follow. */
+    inline bool Added() {
+        ++next;
+        if (next == grow) {
+            ++codeSize;
+            grow = (1u << codeSize) + 1;
         }
-        Flush(true);
-        return !m_failed;
+        return next == kFirstFreeLimit;
     }
-    bool failed() const { return m_failed; }
-
-private:
-    static constexpr size_t kRawFlush = 255 * 256;
-    static constexpr size_t kRawCap = kRawFlush + 64;
-    static constexpr size_t kBlockCap = 256 * 256 + 256 + 1;
-
-    /* Writes whole sub-blocks (all bytes, the last one short, and the terminator, when
-     * `last`), keeping any remainder below 255 bytes for later. */
-    void Flush(bool last) {
-        size_t whole = last ? m_len : m_len - m_len % 255;
-        size_t o = 0;
-        for (size_t i = 0; i < whole; i += 255) {
-            size_t n = whole - i < 255 ? whole - i : 255;
-            m_blocks[o++] = uint8_t(n);
-            memcpy(m_blocks + o, m_raw + i, n);
-            o += n;
-        }
-        if (last)
-            m_blocks[o++] = 0;
-        if (o && !m_failed && !m_out.write(m_out.context, m_blocks, o))
-            m_failed = true;
-        memmove(m_raw, m_raw + whole, m_len - whole);
-        m_len -= whole;
-    }
-
-    const LzwOutput &m_out;
-    uint8_t *m_raw = nullptr;
-    uint8_t *m_blocks = nullptr;
-    size_t m_len = 0;
-    uint64_t m_acc = 0;
-    int m_held = 0;
-    bool m_failed = false;
 };
+
+/* ---- Rows of one bit ---- */
+
+void ResetBits(BitTables *t, unsigned codes) {
+    memset(t->pair, 0, sizeof(uint16_t) * 4 * codes);
+    memset(t->one, 0, sizeof(uint16_t) * 2 * codes);
+}
+
+/* Emits `prefix` and assigns prefix + c the next code. */
+inline void AddBits(BitTables *t, unsigned prefix, unsigned c, Coder &k) {
+    const unsigned code = k.next;
+    t->one[prefix * 2 + c] = uint16_t(code);
+    if (prefix >= k.clear)
+        t->pair[t->parent[prefix] * 4u + t->last[prefix] * 2u + c] = uint16_t(code);
+    t->parent[code] = uint16_t(prefix);
+    t->last[code] = uint8_t(c);
+    k.Put(prefix);
+    if (k.Added()) {
+        k.Put(k.clear);
+        ResetBits(t, kFirstFreeLimit);
+        k.Restart();
+    }
+}
+
+unsigned EncodeBits(const uint8_t *px, int n, unsigned prefix, BitTables *t, Coder &k) {
+    const uint16_t *const pair = t->pair;
+    int x = 0;
+    while (x + 1 < n) {
+        const unsigned two = unsigned(px[x]) * 2 + px[x + 1];
+        const unsigned code = pair[prefix * 4 + two];
+        if (code) {
+            prefix = code;
+            x += 2;
+            continue;
+        }
+        const unsigned c1 = px[x];
+        const unsigned mid = t->one[prefix * 2 + c1];
+        if (!mid) {
+            AddBits(t, prefix, c1, k);
+            prefix = c1;
+            x += 1;
+        } else {
+            const unsigned c2 = px[x + 1];
+            AddBits(t, mid, c2, k);
+            prefix = c2;
+            x += 2;
+        }
+    }
+    if (x < n) {
+        const unsigned c = px[x];
+        const unsigned code = t->one[prefix * 2 + c];
+        if (code) {
+            prefix = code;
+        } else {
+            AddBits(t, prefix, c, k);
+            prefix = c;
+        }
+    }
+    return prefix;
+}
+
+/* ---- Code sizes up to 4 ---- */
+
+template <unsigned M>
+unsigned EncodeSmall(const uint8_t *px, int n, unsigned prefix, SmallTable *t, Coder &k) {
+    uint16_t *const child = t->child;
+    for (int x = 0; x < n; ++x) {
+        const unsigned c = px[x];
+        uint16_t *const row = child + c;
+        const unsigned code = row[prefix << M];
+        if (code) {
+            prefix = code;
+            continue;
+        }
+        row[prefix << M] = uint16_t(k.next);
+        k.Put(prefix);
+        prefix = c;
+        if (k.Added()) {
+            k.Put(k.clear);
+            memset(child, 0, sizeof(uint16_t) * (size_t(k.next) << M));
+            k.Restart();
+        }
+    }
+    return prefix;
+}
+
+/* ---- Larger code sizes ---- */
+
+unsigned EncodeHashed(const uint8_t *px, int n, unsigned prefix, HashTable *t, Coder &k) {
+    uint32_t *const slot = t->slot;
+    const uint16_t *const spread = t->spread;
+    for (int x = 0; x < n; ++x) {
+        const unsigned c = px[x];
+        // A key is never 0xFFFFF (code 4095 is never assigned), so no entry of a key is 0.
+        const uint32_t key = (((prefix << 8) | c) ^ 0xFFFFFu) << 12;
+        unsigned h = (prefix ^ spread[c]) & (kHashSize - 1);
+        uint32_t e = slot[h];
+        while ((e & ~0xFFFu) != key && e) {
+            h = (h + 1) & (kHashSize - 1);
+            e = slot[h];
+        }
+        if (e) {
+            prefix = e & 0xFFF;
+            continue;
+        }
+        slot[h] = key | k.next;
+        k.Put(prefix);
+        prefix = c;
+        if (k.Added()) {
+            k.Put(k.clear);
+            memset(slot, 0, sizeof(t->slot));
+            k.Restart();
+        }
+    }
+    return prefix;
+}
 
 /* The eight pixels of each 1-bit byte, most significant first. */
 struct BitExpansion {
@@ -165,92 +228,24 @@ void UnpackRow(uint8_t *dst, const uint8_t *src, int width, int bits) {
         memcpy(dst + x, kBits.pixels[src[x >> 3]], 8);
 }
 
-/* The code state of one stream: the next free code, the code size and when it grows. */
-struct Codes {
-    unsigned clear, next, grow;
-    int m, codeSize;
-    explicit Codes(int minCodeSize) : clear(1u << minCodeSize), m(minCodeSize) { Restart(); }
-    void Restart() {
-        codeSize = m + 1;
-        grow = (1u << codeSize) + 1;
-        next = clear + 2;
+/* Writes the whole sub-blocks of raw[0, *pLen) (every byte, the last block short, and the
+ * terminator, when `last`), keeping a remainder below 255 bytes at the start of raw. */
+bool FlushBlocks(uint8_t *raw, size_t *pLen, uint8_t *blocks, bool last, const LzwOutput &out) {
+    const size_t len = *pLen;
+    const size_t whole = last ? len : len - len % 255;
+    size_t o = 0;
+    for (size_t i = 0; i < whole; i += 255) {
+        const size_t n = whole - i < 255 ? whole - i : 255;
+        blocks[o++] = uint8_t(n);
+        memcpy(blocks + o, raw + i, n);
+        o += n;
     }
-    /* Counts a new string; true when the table is full and a clear code must follow. */
-    bool Added() {
-        ++next;
-        if (next == grow) {
-            ++codeSize;
-            grow = (1u << codeSize) + 1;
-        }
-        return next == unsigned(kFirstFreeLimit);
-    }
-};
-
-/* Encodes the pixels px[0, n) after the string `prefix`; returns the string left pending. */
-unsigned EncodeSmall(const uint8_t *px, int n, unsigned prefix, SmallTree *tree, Codes &codes, BitSink &sink) {
-    uint16_t *const child = tree->child;
-    const unsigned clear = codes.clear;
-    for (int x = 0; x < n; ++x) {
-        const uint8_t c = px[x];
-        uint16_t &link = child[prefix * clear + c];
-        if (link != kNone) {
-            prefix = link;
-            continue;
-        }
-        link = uint16_t(codes.next);
-        sink.Put(prefix, codes.codeSize);
-        prefix = c;
-        if (codes.Added()) {
-            sink.Put(clear, codes.codeSize);
-            tree->Reset(codes.next, clear);
-            codes.Restart();
-        }
-    }
-    return prefix;
-}
-
-unsigned EncodeLarge(const uint8_t *px, int n, unsigned prefix, Tree *tree, Codes &codes, BitSink &sink) {
-    Node *const nodes = tree->node;
-    uint16_t *const roots = tree->rootChild;
-    const unsigned clear = codes.clear;
-    for (int x = 0; x < n; ++x) {
-        const uint8_t c = px[x];
-        uint16_t *link;  // where the new string would be linked
-        if (prefix < clear) {
-            const unsigned slot = prefix * clear + c;
-            link = &roots[slot];
-            if (*link != kNone) {
-                prefix = *link;
-                continue;
-            }
-            tree->rootUsed[tree->rootUsedCount++] = uint16_t(slot);
-        } else {
-            link = &nodes[prefix].firstChild;
-            unsigned node = *link;
-            while (node != kNone && nodes[node].pixel != c) {
-                link = &nodes[node].nextSibling;
-                node = *link;
-            }
-            if (node != kNone) {
-                prefix = node;
-                continue;
-            }
-        }
-        // A new string: prefix + c becomes code `next`.
-        const unsigned next = codes.next;
-        *link = uint16_t(next);
-        nodes[next].pixel = c;
-        nodes[next].firstChild = kNone;
-        nodes[next].nextSibling = kNone;
-        sink.Put(prefix, codes.codeSize);
-        prefix = c;
-        if (codes.Added()) {
-            sink.Put(clear, codes.codeSize);
-            tree->Reset();
-            codes.Restart();
-        }
-    }
-    return prefix;
+    if (last)
+        blocks[o++] = 0;
+    bool ok = !o || out.write(out.context, blocks, o);
+    memmove(raw, raw + whole, len - whole);
+    *pLen = len - whole;
+    return ok;
 }
 
 }  // namespace
@@ -264,31 +259,54 @@ int EncodeLzw(int colourBits, const LzwRows &rows, const LzwOutput &out) {
     const unsigned end = clear + 1;
     const int width = rows.width;
     const int height = rows.height;
-    const bool small = m <= kSmallCodeSize;
+    enum { kBitRows, kSmall, kHashed } const kind = rows.bits == 1 ? kBitRows : m <= kSmallCodeSize ? kSmall : kHashed;
     // Every pixel must be a literal of this code size: checked unless the depth ensures it.
     const bool check = (1 << rows.bits) > int(clear);
 
-    void *tree = malloc(small ? sizeof(SmallTree) : sizeof(Tree));
+    // Raw bytes are written out in whole sub-blocks once they pass kFlushAt; a row adds at
+    // most two codes a pixel (a string's and a clear), 3 bytes, plus the 8-byte store.
+    const size_t kFlushAt = 255 * 256;
+    const size_t rawCap = kFlushAt + 3 * (size_t(width) + 2) + 16;
+    const size_t blockCap = rawCap + rawCap / 255 + 2;
+    const size_t tableBytes = kind == kBitRows ? sizeof(BitTables) : kind == kSmall ? sizeof(SmallTable) : sizeof(HashTable);
+    void *table = malloc(tableBytes);
     uint8_t *line = static_cast<uint8_t *>(malloc(size_t(width) + 8));
-    BitSink sink(out);
-    if (!tree || !line || !sink.Alloc()) {
-        free(tree);
+    uint8_t *raw = static_cast<uint8_t *>(malloc(rawCap));
+    uint8_t *blocks = static_cast<uint8_t *>(malloc(blockCap));
+    if (!table || !line || !raw || !blocks) {
+        free(table);
         free(line);
+        free(raw);
+        free(blocks);
         return kLzwWriteFailed;
     }
-    Codes codes(m);
-    if (small)
-        static_cast<SmallTree *>(tree)->Reset(4096, clear);
-    else
-        static_cast<Tree *>(tree)->Start(clear);
+    if (kind == kBitRows) {
+        ResetBits(static_cast<BitTables *>(table), kCodes);
+    } else if (kind == kSmall) {
+        memset(table, 0, sizeof(SmallTable));
+    } else {
+        HashTable *t = static_cast<HashTable *>(table);
+        memset(t->slot, 0, sizeof(t->slot));
+        for (unsigned c = 0; c < 256; ++c)
+            t->spread[c] = uint16_t((c * 0x9E3779B1u) >> (32 - kHashBits));
+    }
 
+    Coder k;
+    k.clear = clear;
+    k.m = unsigned(m);
+    k.Restart();
+    k.out = raw;
+    k.acc = 0;
+    k.held = 0;
+    size_t len = 0;
+    bool ok = true;
     unsigned prefix = 0;
     int result = kLzwOk;
-    sink.Put(clear, codes.codeSize);
+    k.Put(clear);
 
-    for (int k = 0; k < height && result == kLzwOk; ++k) {
-        int r = rows.interlaced ? InterlacedRow(k, height) : k;
-        const uint8_t *src = rows.pixels + size_t(height - 1 - r) * rows.stride;
+    for (int r = 0; r < height; ++r) {
+        const int row = rows.interlaced ? InterlacedRow(r, height) : r;
+        const uint8_t *src = rows.pixels + size_t(height - 1 - row) * rows.stride;
         const uint8_t *px = src;
         if (rows.bits != 8) {
             UnpackRow(line, src, width, rows.bits);
@@ -303,24 +321,44 @@ int EncodeLzw(int colourBits, const LzwRows &rows, const LzwOutput &out) {
                 break;
             }
         }
-        int x = 0;
-        if (k == 0)
-            prefix = px[x++];
-        if (small)
-            prefix = EncodeSmall(px + x, width - x, prefix, static_cast<SmallTree *>(tree), codes, sink);
+        int n = width;
+        if (r == 0) {
+            prefix = *px++;
+            --n;
+        }
+        if (kind == kBitRows)
+            prefix = EncodeBits(px, n, prefix, static_cast<BitTables *>(table), k);
+        else if (kind == kHashed)
+            prefix = EncodeHashed(px, n, prefix, static_cast<HashTable *>(table), k);
+        else if (m == 2)
+            prefix = EncodeSmall<2>(px, n, prefix, static_cast<SmallTable *>(table), k);
+        else if (m == 3)
+            prefix = EncodeSmall<3>(px, n, prefix, static_cast<SmallTable *>(table), k);
         else
-            prefix = EncodeLarge(px + x, width - x, prefix, static_cast<Tree *>(tree), codes, sink);
-        if (sink.failed())
-            result = kLzwWriteFailed;
+            prefix = EncodeSmall<4>(px, n, prefix, static_cast<SmallTable *>(table), k);
+        len = size_t(k.out - raw);
+        if (len >= kFlushAt) {
+            ok = FlushBlocks(raw, &len, blocks, false, out) && ok;
+            k.out = raw + len;
+            if (!ok) {
+                result = kLzwWriteFailed;
+                break;
+            }
+        }
     }
     if (result == kLzwOk) {
-        sink.Put(prefix, codes.codeSize);
-        sink.Put(end, codes.codeSize);
-        if (!sink.Finish())
+        k.Put(prefix);
+        k.Put(end);
+        if (k.held > 0)
+            *k.out++ = uint8_t(k.acc);
+        len = size_t(k.out - raw);
+        if (!FlushBlocks(raw, &len, blocks, true, out))
             result = kLzwWriteFailed;
     }
+    free(blocks);
+    free(raw);
     free(line);
-    free(tree);
+    free(table);
     return result;
 }
 
