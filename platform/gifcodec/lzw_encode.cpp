@@ -36,8 +36,6 @@ constexpr unsigned kCodes = 4096;
 
 /* The table's keepings (one of them is used for a stream). */
 constexpr int kSmallCodeSize = 4;  // direct tables for code sizes up to this
-constexpr unsigned kHashBits = 13;
-constexpr unsigned kHashSize = 1u << kHashBits;
 
 struct BitTables {            // rows of one bit (pixels 0 and 1)
     uint16_t pair[kCodes * 4];  // [code * 4 + (p1 << 1 | p2)]: the code of code + p1 + p2
@@ -48,9 +46,24 @@ struct BitTables {            // rows of one bit (pixels 0 and 1)
 struct SmallTable {
     uint16_t child[kCodes << kSmallCodeSize];  // [code << m | pixel]
 };
-struct HashTable {
-    uint32_t slot[kHashSize];  // (key ^ 0xFFFFF) << 12 | code, or 0
-    uint16_t spread[256];      // the hash's part for each pixel
+/* Larger code sizes: the children of the literals in a direct table (literal x pixel ->
+ * code), and those of every longer string in a child/sibling list, which stays short. */
+struct Node {
+    uint16_t firstChild;
+    uint16_t nextSibling;
+    uint8_t pixel;
+};
+struct Tree {
+    Node node[kCodes];
+    uint16_t rootChild[256 * 256];  // [literal * clear + pixel], the first clear * clear used
+    uint16_t rootUsed[kCodes];      // the rootChild slots linked since the last reset
+    unsigned rootUsedCount;
+    /* Unlinks what the table holds: only the root slots in use, not the whole direct table. */
+    void Reset() {
+        for (unsigned i = 0; i < rootUsedCount; ++i)
+            rootChild[rootUsed[i]] = 0;
+        rootUsedCount = 0;
+    }
 };
 
 /* The code state of one stream and its bit output. */
@@ -172,29 +185,44 @@ unsigned EncodeSmall(const uint8_t *px, int n, unsigned prefix, SmallTable *t, C
 
 /* ---- Larger code sizes ---- */
 
-unsigned EncodeHashed(const uint8_t *px, int n, unsigned prefix, HashTable *t, Coder &k) {
-    uint32_t *const slot = t->slot;
-    const uint16_t *const spread = t->spread;
+unsigned EncodeTree(const uint8_t *px, int n, unsigned prefix, Tree *t, Coder &k) {
+    Node *const nodes = t->node;
+    uint16_t *const roots = t->rootChild;
+    const unsigned clear = k.clear;
     for (int x = 0; x < n; ++x) {
         const unsigned c = px[x];
-        // A key is never 0xFFFFF (code 4095 is never assigned), so no entry of a key is 0.
-        const uint32_t key = (((prefix << 8) | c) ^ 0xFFFFFu) << 12;
-        unsigned h = (prefix ^ spread[c]) & (kHashSize - 1);
-        uint32_t e = slot[h];
-        while ((e & ~0xFFFu) != key && e) {
-            h = (h + 1) & (kHashSize - 1);
-            e = slot[h];
+        uint16_t *link;  // where the new string would be linked
+        if (prefix < clear) {
+            const unsigned slot = prefix * clear + c;
+            link = &roots[slot];
+            if (*link) {
+                prefix = *link;
+                continue;
+            }
+            t->rootUsed[t->rootUsedCount++] = uint16_t(slot);
+        } else {
+            link = &nodes[prefix].firstChild;
+            unsigned node = *link;
+            while (node && nodes[node].pixel != c) {
+                link = &nodes[node].nextSibling;
+                node = *link;
+            }
+            if (node) {
+                prefix = node;
+                continue;
+            }
         }
-        if (e) {
-            prefix = e & 0xFFF;
-            continue;
-        }
-        slot[h] = key | k.next;
+        // A new string: prefix + c becomes code `next`.
+        const unsigned code = k.next;
+        *link = uint16_t(code);
+        nodes[code].pixel = uint8_t(c);
+        nodes[code].firstChild = 0;
+        nodes[code].nextSibling = 0;
         k.Put(prefix);
         prefix = c;
         if (k.Added()) {
-            k.Put(k.clear);
-            memset(slot, 0, sizeof(t->slot));
+            k.Put(clear);
+            t->Reset();
             k.Restart();
         }
     }
@@ -259,7 +287,7 @@ int EncodeLzw(int colourBits, const LzwRows &rows, const LzwOutput &out) {
     const unsigned end = clear + 1;
     const int width = rows.width;
     const int height = rows.height;
-    enum { kBitRows, kSmall, kHashed } const kind = rows.bits == 1 ? kBitRows : m <= kSmallCodeSize ? kSmall : kHashed;
+    enum { kBitRows, kSmall, kTree } const kind = rows.bits == 1 ? kBitRows : m <= kSmallCodeSize ? kSmall : kTree;
     // Every pixel must be a literal of this code size: checked unless the depth ensures it.
     const bool check = (1 << rows.bits) > int(clear);
 
@@ -268,7 +296,7 @@ int EncodeLzw(int colourBits, const LzwRows &rows, const LzwOutput &out) {
     const size_t kFlushAt = 255 * 256;
     const size_t rawCap = kFlushAt + 3 * (size_t(width) + 2) + 16;
     const size_t blockCap = rawCap + rawCap / 255 + 2;
-    const size_t tableBytes = kind == kBitRows ? sizeof(BitTables) : kind == kSmall ? sizeof(SmallTable) : sizeof(HashTable);
+    const size_t tableBytes = kind == kBitRows ? sizeof(BitTables) : kind == kSmall ? sizeof(SmallTable) : sizeof(Tree);
     void *table = malloc(tableBytes);
     uint8_t *line = static_cast<uint8_t *>(malloc(size_t(width) + 8));
     uint8_t *raw = static_cast<uint8_t *>(malloc(rawCap));
@@ -285,10 +313,9 @@ int EncodeLzw(int colourBits, const LzwRows &rows, const LzwOutput &out) {
     } else if (kind == kSmall) {
         memset(table, 0, sizeof(SmallTable));
     } else {
-        HashTable *t = static_cast<HashTable *>(table);
-        memset(t->slot, 0, sizeof(t->slot));
-        for (unsigned c = 0; c < 256; ++c)
-            t->spread[c] = uint16_t((c * 0x9E3779B1u) >> (32 - kHashBits));
+        Tree *t = static_cast<Tree *>(table);
+        memset(t->rootChild, 0, sizeof(uint16_t) * clear * clear);
+        t->rootUsedCount = 0;
     }
 
     Coder k;
@@ -328,8 +355,8 @@ int EncodeLzw(int colourBits, const LzwRows &rows, const LzwOutput &out) {
         }
         if (kind == kBitRows)
             prefix = EncodeBits(px, n, prefix, static_cast<BitTables *>(table), k);
-        else if (kind == kHashed)
-            prefix = EncodeHashed(px, n, prefix, static_cast<HashTable *>(table), k);
+        else if (kind == kTree)
+            prefix = EncodeTree(px, n, prefix, static_cast<Tree *>(table), k);
         else if (m == 2)
             prefix = EncodeSmall<2>(px, n, prefix, static_cast<SmallTable *>(table), k);
         else if (m == 3)
