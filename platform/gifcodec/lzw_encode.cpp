@@ -201,13 +201,22 @@ unsigned EncodeTree(const uint8_t *px, int n, unsigned prefix, Tree *t, Coder &k
             }
             t->rootUsed[t->rootUsedCount++] = uint16_t(slot);
         } else {
-            link = &nodes[prefix].firstChild;
-            unsigned node = *link;
+            uint16_t *const first = &nodes[prefix].firstChild;
+            unsigned node = *first;
+            if (node && nodes[node].pixel == c) {
+                prefix = node;
+                continue;
+            }
+            link = first;
             while (node && nodes[node].pixel != c) {
                 link = &nodes[node].nextSibling;
                 node = *link;
             }
             if (node) {
+                // Found further down: moved to the front, where a repeat finds it first.
+                *link = nodes[node].nextSibling;
+                nodes[node].nextSibling = *first;
+                *first = uint16_t(node);
                 prefix = node;
                 continue;
             }
