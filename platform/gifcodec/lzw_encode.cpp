@@ -47,14 +47,14 @@ struct SmallTable {
     uint16_t child[kCodes << kSmallCodeSize];  // [code << m | pixel]
 };
 /* Larger code sizes: the children of the literals in a direct table (literal x pixel ->
- * code), and those of every longer string in a child/sibling list, which stays short. */
-struct Node {
-    uint16_t firstChild;
-    uint16_t nextSibling;
-    uint8_t pixel;
-};
+ * code); those of longer strings in an open-addressing hash keyed by (code << 8 | pixel),
+ * 8192 entries of 32 bits (the key and its code), with each string's latest child found
+ * kept beside it, which a repeat finds in one load. */
+constexpr unsigned kHashBits = 13;
+constexpr unsigned kHashSize = 1u << kHashBits;
 struct Tree {
-    Node node[kCodes];
+    uint32_t latest[kCodes];        // pixel << 16 | code of a string's latest child, or 0
+    uint32_t slot[kHashSize];       // (key ^ 0xFFFFF) << 12 | code, or 0
     uint16_t rootChild[256 * 256];  // [literal * clear + pixel], the first clear * clear used
     uint16_t rootUsed[kCodes];      // the rootChild slots linked since the last reset
     unsigned rootUsedCount;
@@ -63,8 +63,12 @@ struct Tree {
         for (unsigned i = 0; i < rootUsedCount; ++i)
             rootChild[rootUsed[i]] = 0;
         rootUsedCount = 0;
+        memset(slot, 0, sizeof(slot));
     }
 };
+/* Home slot of a key: codes and pixels scattered by a multiply, so consecutive codes do not
+ * fill runs of slots that linear probing would walk through. */
+inline unsigned HashSlot(uint32_t key) { return (key * 0x9E3779B1u) >> (32 - kHashBits); }
 
 /* The code state of one stream and its bit output. */
 struct Coder {
@@ -186,47 +190,45 @@ unsigned EncodeSmall(const uint8_t *px, int n, unsigned prefix, SmallTable *t, C
 /* ---- Larger code sizes ---- */
 
 unsigned EncodeTree(const uint8_t *px, int n, unsigned prefix, Tree *t, Coder &k) {
-    Node *const nodes = t->node;
+    uint32_t *const latest = t->latest;
+    uint32_t *const slot = t->slot;
     uint16_t *const roots = t->rootChild;
     const unsigned clear = k.clear;
     for (int x = 0; x < n; ++x) {
         const unsigned c = px[x];
-        uint16_t *link;  // where the new string would be linked
         if (prefix < clear) {
-            const unsigned slot = prefix * clear + c;
-            link = &roots[slot];
-            if (*link) {
-                prefix = *link;
+            const unsigned r = prefix * clear + c;
+            if (roots[r]) {
+                prefix = roots[r];
                 continue;
             }
-            t->rootUsed[t->rootUsedCount++] = uint16_t(slot);
+            t->rootUsed[t->rootUsedCount++] = uint16_t(r);
+            roots[r] = uint16_t(k.next);
         } else {
-            uint16_t *const first = &nodes[prefix].firstChild;
-            unsigned node = *first;
-            if (node && nodes[node].pixel == c) {
-                prefix = node;
+            const uint32_t last = latest[prefix];
+            if ((last >> 16) == c && last) {
+                prefix = last & 0xFFFF;
                 continue;
             }
-            link = first;
-            while (node && nodes[node].pixel != c) {
-                link = &nodes[node].nextSibling;
-                node = *link;
+            // A key is never 0xFFFFF (code 4095 is never assigned), so no entry of a key is 0.
+            const uint32_t key = (prefix << 8) | c;
+            const uint32_t tag = (key ^ 0xFFFFFu) << 12;
+            unsigned h = HashSlot(key);
+            uint32_t e = slot[h];
+            while (e && (e & ~0xFFFu) != tag) {
+                h = (h + 1) & (kHashSize - 1);
+                e = slot[h];
             }
-            if (node) {
-                // Found further down: moved to the front, where a repeat finds it first.
-                *link = nodes[node].nextSibling;
-                nodes[node].nextSibling = *first;
-                *first = uint16_t(node);
-                prefix = node;
+            if (e) {
+                latest[prefix] = c << 16 | (e & 0xFFF);
+                prefix = e & 0xFFF;
                 continue;
             }
+            slot[h] = tag | k.next;
+            latest[prefix] = c << 16 | k.next;
         }
-        // A new string: prefix + c becomes code `next`.
-        const unsigned code = k.next;
-        *link = uint16_t(code);
-        nodes[code].pixel = uint8_t(c);
-        nodes[code].firstChild = 0;
-        nodes[code].nextSibling = 0;
+        // A new string: prefix + c became code `next`.
+        latest[k.next] = 0;
         k.Put(prefix);
         prefix = c;
         if (k.Added()) {
@@ -324,6 +326,7 @@ int EncodeLzw(int colourBits, const LzwRows &rows, const LzwOutput &out) {
     } else {
         Tree *t = static_cast<Tree *>(table);
         memset(t->rootChild, 0, sizeof(uint16_t) * clear * clear);
+        memset(t->slot, 0, sizeof(t->slot));
         t->rootUsedCount = 0;
     }
 
