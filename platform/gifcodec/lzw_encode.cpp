@@ -24,6 +24,7 @@
  */
 #include <stdlib.h>
 #include <string.h>
+#include <stddef.h>
 
 #include "gifcodec.h"
 
@@ -35,7 +36,7 @@ constexpr unsigned kFirstFreeLimit = 4094;  // when next reaches it, the table s
 constexpr unsigned kCodes = 4096;
 
 /* The table's keepings (one of them is used for a stream). */
-constexpr int kSmallCodeSize = 4;  // direct tables for code sizes up to this
+constexpr int kSmallCodeSize = 6;  // direct tables for code sizes up to this
 
 struct BitTables {            // rows of one bit (pixels 0 and 1)
     uint16_t pair[kCodes * 4];  // [code * 4 + (p1 << 1 | p2)]: the code of code + p1 + p2
@@ -44,7 +45,15 @@ struct BitTables {            // rows of one bit (pixels 0 and 1)
     uint8_t last[kCodes];
 };
 struct SmallTable {
-    uint16_t child[kCodes << kSmallCodeSize];  // [code << m | pixel]
+    uint16_t parent[kCodes];                   // for an assigned code: the code it extends,
+    uint8_t last[kCodes];                      // and by what
+    uint16_t child[kCodes << kSmallCodeSize];  // [code << m | pixel], the first 4096 << m used
+    /* Unlinks the codes assigned below `next`: their slots only, not the whole table. */
+    template <unsigned M>
+    void Reset(unsigned first, unsigned next) {
+        for (unsigned i = first; i < next; ++i)
+            child[unsigned(parent[i]) << M | last[i]] = 0;
+    }
 };
 /* Larger code sizes: the children of the literals in a direct table (literal x pixel ->
  * code); those of longer strings in an open-addressing hash keyed by (code << 8 | pixel),
@@ -169,18 +178,20 @@ unsigned EncodeSmall(const uint8_t *px, int n, unsigned prefix, SmallTable *t, C
     uint16_t *const child = t->child;
     for (int x = 0; x < n; ++x) {
         const unsigned c = px[x];
-        uint16_t *const row = child + c;
-        const unsigned code = row[prefix << M];
+        const unsigned slot = prefix << M | c;
+        const unsigned code = child[slot];
         if (code) {
             prefix = code;
             continue;
         }
-        row[prefix << M] = uint16_t(k.next);
+        child[slot] = uint16_t(k.next);
+        t->parent[k.next] = uint16_t(prefix);
+        t->last[k.next] = uint8_t(c);
         k.Put(prefix);
         prefix = c;
         if (k.Added()) {
             k.Put(k.clear);
-            memset(child, 0, sizeof(uint16_t) * (size_t(k.next) << M));
+            t->Reset<M>(k.clear + 2, k.next);
             k.Restart();
         }
     }
@@ -307,7 +318,7 @@ int EncodeLzw(int colourBits, const LzwRows &rows, const LzwOutput &out) {
     const size_t kFlushAt = 255 * 256;
     const size_t rawCap = kFlushAt + 3 * (size_t(width) + 2) + 16;
     const size_t blockCap = rawCap + rawCap / 255 + 2;
-    const size_t tableBytes = kind == kBitRows ? sizeof(BitTables) : kind == kSmall ? sizeof(SmallTable) : sizeof(Tree);
+    const size_t tableBytes = kind == kBitRows ? sizeof(BitTables) : kind == kSmall ? offsetof(SmallTable, child) + (sizeof(uint16_t) << (12 + m)) : sizeof(Tree);
     void *table = malloc(tableBytes);
     uint8_t *line = static_cast<uint8_t *>(malloc(size_t(width) + 8));
     uint8_t *raw = static_cast<uint8_t *>(malloc(rawCap));
@@ -322,7 +333,8 @@ int EncodeLzw(int colourBits, const LzwRows &rows, const LzwOutput &out) {
     if (kind == kBitRows) {
         ResetBits(static_cast<BitTables *>(table), kCodes);
     } else if (kind == kSmall) {
-        memset(table, 0, sizeof(SmallTable));
+        SmallTable *t = static_cast<SmallTable *>(table);
+        memset(t->child, 0, sizeof(uint16_t) << (12 + m));
     } else {
         Tree *t = static_cast<Tree *>(table);
         memset(t->rootChild, 0, sizeof(uint16_t) * clear * clear);
@@ -373,8 +385,12 @@ int EncodeLzw(int colourBits, const LzwRows &rows, const LzwOutput &out) {
             prefix = EncodeSmall<2>(px, n, prefix, static_cast<SmallTable *>(table), k);
         else if (m == 3)
             prefix = EncodeSmall<3>(px, n, prefix, static_cast<SmallTable *>(table), k);
-        else
+        else if (m == 4)
             prefix = EncodeSmall<4>(px, n, prefix, static_cast<SmallTable *>(table), k);
+        else if (m == 5)
+            prefix = EncodeSmall<5>(px, n, prefix, static_cast<SmallTable *>(table), k);
+        else
+            prefix = EncodeSmall<6>(px, n, prefix, static_cast<SmallTable *>(table), k);
         len = size_t(k.out - raw);
         if (len >= kFlushAt) {
             ok = FlushBlocks(raw, &len, blocks, false, out) && ok;
