@@ -13,10 +13,12 @@
  * that chain (a zero entry is "no such string": no code assigned to a string is 0):
  *   - rows of one bit: every code has a direct table for the next two pixels (code x 4) and
  *     one for the next pixel (code x 2), so a string grows two pixels a look-up;
- *   - code sizes up to 4: a direct table code x pixel;
- *   - larger code sizes: an open-addressing hash of 8192 entries (32 KB), keyed by
- *     (code << 8 | pixel), each entry the key and its code in 32 bits.
- * Each is cleared (for the codes assigned) when the table starts again.
+ *   - code sizes up to 6: a direct table code x pixel (at most 512 KB, of which a stream
+ *     touches a few lines a code);
+ *   - larger code sizes: a direct table for the literals' children (literal x pixel), and for
+ *     longer strings an open-addressing hash of 8192 entries (32 KB) keyed by
+ *     (code << 8 | pixel), with each string's latest child kept beside it.
+ * When the table starts again each unlinks what was linked since it last started.
  *
  * Output: code bits are gathered least significant bit first in a 64-bit accumulator, and
  * whole bytes are stored into a run of raw bytes, which is cut into sub-blocks of 255 (count
@@ -24,7 +26,6 @@
  */
 #include <stdlib.h>
 #include <string.h>
-#include <stddef.h>
 
 #include "gifcodec.h"
 
@@ -45,9 +46,9 @@ struct BitTables {            // rows of one bit (pixels 0 and 1)
     uint8_t last[kCodes];
 };
 struct SmallTable {
+    uint16_t child[kCodes << kSmallCodeSize];  // [code << m | pixel], the first 4096 << m used
     uint16_t parent[kCodes];                   // for an assigned code: the code it extends,
     uint8_t last[kCodes];                      // and by what
-    uint16_t child[kCodes << kSmallCodeSize];  // [code << m | pixel], the first 4096 << m used
     /* Unlinks the codes assigned below `next`: their slots only, not the whole table. */
     template <unsigned M>
     void Reset(unsigned first, unsigned next) {
@@ -318,7 +319,7 @@ int EncodeLzw(int colourBits, const LzwRows &rows, const LzwOutput &out) {
     const size_t kFlushAt = 255 * 256;
     const size_t rawCap = kFlushAt + 3 * (size_t(width) + 2) + 16;
     const size_t blockCap = rawCap + rawCap / 255 + 2;
-    const size_t tableBytes = kind == kBitRows ? sizeof(BitTables) : kind == kSmall ? offsetof(SmallTable, child) + (sizeof(uint16_t) << (12 + m)) : sizeof(Tree);
+    const size_t tableBytes = kind == kBitRows ? sizeof(BitTables) : kind == kSmall ? sizeof(SmallTable) : sizeof(Tree);
     void *table = malloc(tableBytes);
     uint8_t *line = static_cast<uint8_t *>(malloc(size_t(width) + 8));
     uint8_t *raw = static_cast<uint8_t *>(malloc(rawCap));

@@ -144,10 +144,11 @@ TEST_F(GifWrite, OneColourBitWritesCodeSizeTwo) {
 
 TEST_F(GifWrite, CodeStreamClearsBeforeCode4094) {
     // Noise fills the string table several times, at each code size's own way of keeping it
-    // (one bit: code size 2; four bits; eight bits); the chain runs over many sub-blocks.
+    // (one bit: code size 2; four bits; six bits in bytes; eight bits); the chain runs over
+    // many sub-blocks.
     struct Case {
         int bits, w, h;
-    } cases[] = {{1, 640, 400}, {4, 400, 240}, {8, 300, 120}};
+    } cases[] = {{1, 640, 400}, {4, 400, 240}, {6, 300, 160}, {8, 300, 120}};
     for (const Case &k : cases) {
         SCOPED_TRACE(k.bits);
         const int w = k.w, h = k.h, colours = 1 << k.bits, m = k.bits < 2 ? 2 : k.bits;
@@ -165,7 +166,7 @@ TEST_F(GifWrite, CodeStreamClearsBeforeCode4094) {
         ASSERT_EQ(1, gif.Load(Write(b).c_str()));
         GIFFRAMEINFO info;
         gif.GetFrame(0, &info);
-        ASSERT_EQ(1, gif.SetFrame(MakeDib(w, h, k.bits, colours, px, Table(colours)), &info, 0));
+        ASSERT_EQ(1, gif.SetFrame(MakeDib(w, h, k.bits == 6 ? 8 : k.bits, colours, px, Table(colours)), &info, 0));
         std::string out = dir.file("noise.gif");
         ASSERT_EQ(1, gif.Save(out.c_str()));
         Bytes data = FirstImageData(Read(out), colours);
