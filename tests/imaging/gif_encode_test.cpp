@@ -145,10 +145,10 @@ TEST_F(GifWrite, OneColourBitWritesCodeSizeTwo) {
 TEST_F(GifWrite, CodeStreamClearsBeforeCode4094) {
     // Noise fills the string table several times, at each code size's own way of keeping it
     // (one bit: code size 2; four bits; six bits in bytes; eight bits); the chain runs over
-    // many sub-blocks.
+    // many sub-blocks; eight bits also with few values, whose strings grow long.
     struct Case {
-        int bits, w, h;
-    } cases[] = {{1, 640, 400}, {4, 400, 240}, {6, 300, 160}, {8, 300, 120}};
+        int bits, w, h, values;
+    } cases[] = {{1, 640, 400, 2}, {4, 400, 240, 16}, {6, 300, 160, 64}, {8, 300, 120, 256}, {8, 400, 200, 6}};
     for (const Case &k : cases) {
         SCOPED_TRACE(k.bits);
         const int w = k.w, h = k.h, colours = 1 << k.bits, m = k.bits < 2 ? 2 : k.bits;
@@ -157,7 +157,7 @@ TEST_F(GifWrite, CodeStreamClearsBeforeCode4094) {
         uint32_t v = 12345;
         for (auto &p : px) {
             v = v * 1103515245u + 12345u;
-            p = int((v >> 16) % unsigned(colours));
+            p = int((v >> 16) % unsigned(k.values));
         }
         CGifFile gif;
         Bytes b = Header(w, h, k.bits);
