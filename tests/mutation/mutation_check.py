@@ -78,7 +78,7 @@ def run_test(build, kind, target, gtest_filter):
         r = subprocess.run(cmd, env=env, cwd=os.path.join(build, 'bin'), stdout=subprocess.PIPE,
                            stderr=subprocess.STDOUT, timeout=600)
     except subprocess.TimeoutExpired:
-        return 'timeout', ''
+        return 'caught', 'hangs (no end in 600 s, as CTest would time it out)'
     text = r.stdout.decode('utf-8', 'replace')
     failed = [l.split('] ', 1)[1].split(' (')[0] for l in text.splitlines()
               if l.startswith('[  FAILED  ]') and ' (' in l]
