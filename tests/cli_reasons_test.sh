@@ -114,7 +114,8 @@ fi
 if $run "$medley" --version | tr -d '\r' | grep -qx "medleystudio [0-9]*\.[0-9]*\.[0-9]*\.[0-9]*"; then echo "ok: --version"; else
   echo "FAIL: medley --version" >&2; failures=$((failures + 1)); fi
 
-# Phones that cannot take the file (native only: the platform's IrDA layer is ours there).
+# Phones that cannot take the file, and one that does, each a `medley phone` process (native
+# only: the platform's IrDA layer is ours there).
 if [ -z "$run" ]; then
   export MEDLEY_IRDA_DIR="$work/link" MEDLEY_IRDA_TIMEOUT_MS=800
   mkdir -p "$work/inbox"; mkdir -m 700 "$work/link"
@@ -133,6 +134,15 @@ if [ -z "$run" ]; then
   phone --refuse 4; expect "refused the connection 4 times" send "$work/big.jpg"; done_phone
   phone --stall-after 100000; expect "timed out" send "$work/big.jpg"; done_phone
   phone --drop-after 100000; expect "broke off after" send "$work/big.jpg"; done_phone
+  [ -e "$work/inbox/big.jpg" ] && { echo "FAIL: a broken-off transfer was stored" >&2; failures=$((failures + 1)); }
+  # And a phone that takes the file: it arrives byte-identical.
+  phone
+  if "$medley" send "$work/big.jpg" > /dev/null 2>&1 && wait "$pid" && cmp -s "$work/big.jpg" "$work/inbox/big.jpg"; then
+    echo "ok: medley send to a phone process -> received byte-identical"
+  else
+    echo "FAIL: medley send to a phone process: $(cat "$work/phone.log")" >&2; failures=$((failures + 1))
+  fi
+  pid=""
   truncate -s 2200000000 "$work/huge.bin"
   phone; expect "is over 2 GB" send "$work/huge.bin"; done_phone
 fi

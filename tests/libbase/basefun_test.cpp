@@ -77,30 +77,10 @@ private:
     bool m_answers;
 };
 
-class FakeDir : public IPlugInDir {
-public:
-    MD_DECLARE_DESTROY(FakeDir)
-    void *Query(int32_t) override { return nullptr; }
-    CPlugIn *FindByGUID(const GUID *guid) override
-    {
-        ++lookups;
-        for (CPlugIn *p : plugins) {
-            GUID g;
-            p->GetGUID(&g);
-            if (memcmp(&g, guid, sizeof g) == 0)
-                return p;
-        }
-        return nullptr;
-    }
-    std::vector<CPlugIn *> plugins;
-    int lookups = 0;
-    ~FakeDir() = default;
-};
-
 using FakeFrame = testkit::TestFrame;
 
 FakeFrame g_frame;
-FakeDir g_dir;
+host::HostDir g_dir;
 FakeProvider g_provider;
 
 void EnsureFrame()
@@ -167,7 +147,7 @@ TEST(BaseFun, FindPlugInAndWrappers)
 {
     EnsureFrame();
     auto *wizard = new WizardPlugIn(true);
-    g_dir.plugins = {wizard};
+    g_dir.Add(wizard);
     EXPECT_EQ(FindPlugIn(&GUID_PLUGIN_WIZARD), wizard);
     GUID unknown = GUID_PLUGIN_WIZARD;
     unknown.Data4[7] ^= 1;
@@ -195,20 +175,19 @@ TEST(BaseFun, FindPlugInAndWrappers)
         EXPECT_TRUE(asserts.Saw("pDir"));
         g_frame.dir = &g_dir;
     }
-    g_dir.plugins.clear();
+    g_dir.Remove(wizard);
     wizard->Destroy(1);
 }
 
 TEST(BaseFun, RunPlugInWizard)
 {
     EnsureFrame();
-    g_dir.plugins.clear();
     int built = GUI::CSKUIWizard::GetConstructedCount();
     EXPECT_EQ(RunPlugInWizard(), 0);  // no wizard plug-in: nothing created
     EXPECT_EQ(GUI::CSKUIWizard::GetConstructedCount(), built);
 
     auto *silent = new WizardPlugIn(false);
-    g_dir.plugins = {silent};
+    g_dir.Add(silent);
     WizardComponent::destroyed = 0;
     WizardComponent::queried.clear();
     EXPECT_EQ(RunPlugInWizard(), 0);  // component does not answer 9: still destroyed
@@ -218,7 +197,8 @@ TEST(BaseFun, RunPlugInWizard)
     EXPECT_EQ(GUI::CSKUIWizard::GetConstructedCount(), built);
 
     auto *answering = new WizardPlugIn(true);
-    g_dir.plugins = {answering};
+    g_dir.Remove(silent);
+    g_dir.Add(answering);
     int torn = GUI::CSKUIWizard::GetDestroyedCount();
     EXPECT_EQ(RunPlugInWizard(), 1);
     EXPECT_EQ(GUI::CSKUIWizard::GetConstructedCount(), built + 1);
@@ -226,7 +206,7 @@ TEST(BaseFun, RunPlugInWizard)
     EXPECT_EQ(answering->GetComponentCount(), 0);
     EXPECT_EQ(WizardComponent::destroyed, 2);
 
-    g_dir.plugins.clear();
+    g_dir.Remove(answering);
     silent->Destroy(1);
     answering->Destroy(1);
 }

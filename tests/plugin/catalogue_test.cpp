@@ -274,26 +274,8 @@ TEST_F(Catalogue, EveryIdFrom0To300LoadsItsTextOrNothing)
     }
 }
 
-TEST_F(Catalogue, AbsentIdsAndWebAddresses)
+TEST_F(Catalogue, FormatsKeepTheirWidths)
 {
-    const uint32_t absent[] = {0, 6, 7, 8, 16, 19, 81, 82, 83, 84, 100, 108, 119, 122, 123, 130, 131, 146, 153,
-                               154, 155, 164, 165, 182, 184, 185, 187, 193, 194, 196, 205, 256, 300, 0x10000};
-    for (uint32_t id : absent) {
-        int32_t n = -7;
-        EXPECT_EQ("", s_host->String(id, 260, &n)) << id;
-        EXPECT_EQ(0, n) << id;
-    }
-    // Ids 53 and 109 are our own web addresses: the home page and the products page.
-    EXPECT_EQ(0u, s_host->String(53).find("http://"));
-    EXPECT_EQ(0u, s_host->String(109).find("http://"));
-    EXPECT_NE(s_host->String(53), s_host->String(109));
-}
-
-TEST_F(Catalogue, KeyNamesKeepTheirSpellingAndFormatsTheirWidths)
-{
-    EXPECT_EQ("MMS_THUMBNIAL", s_host->String(25));
-    EXPECT_EQ("MMS_ANIMATETEXT_BACKGROUNND", s_host->String(77));
-    EXPECT_EQ("Sorry,  the mobile number already exists.  Please input\nanother one. ", s_host->String(134));
     char out[128];
     snprintf(out, sizeof out, s_host->String(104).c_str(), 1234L, 2.4);
     EXPECT_STREQ("Recording...   1234 Bytes,   2.4 Sec.", out);
@@ -379,6 +361,7 @@ TEST_F(Catalogue, FontSettingsThroughTheSlots)
     memset(face, 0xCC, sizeof face);
     EXPECT_EQ(1, MdCallSlot<int32_t>(p, RP_GETFONTFACENAME, face));
     EXPECT_STREQ("MS Sans Serif", face);
+    EXPECT_EQ(0xCC, (unsigned char)face[14]);  // nothing written past the terminator
     EXPECT_EQ(0, MdCallSlot<int32_t>(p, RP_GETFONTFACENAME, (char *)nullptr));
     uint8_t charset = 0xCC;
     EXPECT_EQ(1, MdCallSlot<int32_t>(p, RP_GETFONTCHARSET, &charset));

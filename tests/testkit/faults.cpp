@@ -28,16 +28,15 @@ namespace testkit {
 #if defined(_WIN32)
 namespace {
 
-std::atomic<unsigned> g_remaining{0};
+/* The armed faults: the Nth call from the arming fires, once (0: disarmed). */
+std::atomic<unsigned> g_fileFaults{0}, g_registryFaults{0}, g_flushFaults{0};
 
-bool fault_now()
+bool Fires(std::atomic<unsigned> &remaining)
 {
-    unsigned r = g_remaining.load();
-    while (r != 0) {
-        if (g_remaining.compare_exchange_weak(r, r - 1))
-            return r == 1;
+    unsigned r = remaining.load();
+    while (r != 0 && !remaining.compare_exchange_weak(r, r - 1)) {
     }
-    return false;
+    return r == 1;
 }
 
 struct Real {
@@ -57,22 +56,38 @@ struct Real {
     decltype(&GetOpenFileNameA) getOpenFileName;
 } g_real;
 
-std::atomic<unsigned> g_registryRemaining{0};
-std::atomic<unsigned> g_flushRemaining{0};
-
-BOOL WINAPI HookFlushFileBuffers(HANDLE h)
-{
-    unsigned r = g_flushRemaining.load();
-    while (r != 0) {
-        if (g_flushRemaining.compare_exchange_weak(r, r - 1)) {
-            if (r == 1) {
-                SetLastError(ERROR_WRITE_FAULT);
-                return FALSE;
-            }
-            break;
-        }
+/* A wrapper that fails the armed call of `counter` with `error` (after `before`). */
+#define FAULT_HOOK(name, counter, error, params, args, before) \
+    BOOL WINAPI hook_##name params                           \
+    {                                                        \
+        if (Fires(counter)) {                                \
+            before;                                          \
+            SetLastError(error);                             \
+            return FALSE;                                    \
+        }                                                    \
+        return g_real.name args;                             \
     }
-    return g_real.flushFileBuffers(h);
+#define NOTHING (void)0
+FAULT_HOOK(flushFileBuffers, g_flushFaults, ERROR_WRITE_FAULT, (HANDLE h), (h), NOTHING)
+FAULT_HOOK(readFile, g_fileFaults, ERROR_READ_FAULT, (HANDLE h, LPVOID b, DWORD n, LPDWORD done, LPOVERLAPPED o),
+           (h, b, n, done, o), if (done) *done = 0)
+FAULT_HOOK(writeFile, g_fileFaults, ERROR_WRITE_FAULT, (HANDLE h, LPCVOID b, DWORD n, LPDWORD done, LPOVERLAPPED o),
+           (h, b, n, done, o), if (done) *done = 0)
+FAULT_HOOK(deleteFile, g_fileFaults, ERROR_ACCESS_DENIED, (LPCSTR a), (a), NOTHING)
+FAULT_HOOK(moveFile, g_fileFaults, ERROR_ACCESS_DENIED, (LPCSTR a, LPCSTR b), (a, b), NOTHING)
+FAULT_HOOK(moveFileEx, g_fileFaults, ERROR_ACCESS_DENIED, (LPCSTR a, LPCSTR b, DWORD c), (a, b, c), NOTHING)
+FAULT_HOOK(copyFile, g_fileFaults, ERROR_ACCESS_DENIED, (LPCSTR a, LPCSTR b, BOOL c), (a, b, c), NOTHING)
+FAULT_HOOK(createDirectory, g_fileFaults, ERROR_ACCESS_DENIED, (LPCSTR a, LPSECURITY_ATTRIBUTES b), (a, b), NOTHING)
+#undef NOTHING
+#undef FAULT_HOOK
+
+HANDLE WINAPI hook_createFile(LPCSTR a, DWORD b, DWORD c, LPSECURITY_ATTRIBUTES d, DWORD e, DWORD f, HANDLE g)
+{
+    if (Fires(g_fileFaults)) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return INVALID_HANDLE_VALUE;
+    }
+    return g_real.createFile(a, b, c, d, e, f, g);
 }
 
 std::mutex g_leverLock;
@@ -80,7 +95,7 @@ std::set<std::string> g_hiddenProcs;
 std::map<std::string, FARPROC> g_replacedProcs;
 std::string g_fakeVersion;  // empty: the real one
 
-FARPROC WINAPI HookGetProcAddress(HMODULE module, LPCSTR name)
+FARPROC WINAPI hook_getProcAddress(HMODULE module, LPCSTR name)
 {
     if ((ULONG_PTR)name > 0xFFFF) {
         std::lock_guard<std::mutex> g(g_leverLock);
@@ -96,7 +111,7 @@ FARPROC WINAPI HookGetProcAddress(HMODULE module, LPCSTR name)
 }
 
 /* The compat layer's reading of MEDLEY_WINVER: "major.minor[.build] [9x|nt] [Service Pack N]". */
-BOOL WINAPI HookGetVersionExA(LPOSVERSIONINFOA vi)
+BOOL WINAPI hook_getVersionEx(LPOSVERSIONINFOA vi)
 {
     std::string text;
     {
@@ -124,18 +139,10 @@ BOOL WINAPI HookGetVersionExA(LPOSVERSIONINFOA vi)
     return TRUE;
 }
 
-LSTATUS WINAPI HookRegCreateKeyExA(HKEY a, LPCSTR b, DWORD c, LPSTR d, DWORD e, REGSAM f,
-                                   const LPSECURITY_ATTRIBUTES g, PHKEY h, LPDWORD i)
+LSTATUS WINAPI hook_regCreateKeyEx(HKEY a, LPCSTR b, DWORD c, LPSTR d, DWORD e, REGSAM f,
+                                  const LPSECURITY_ATTRIBUTES g, PHKEY h, LPDWORD i)
 {
-    unsigned r = g_registryRemaining.load();
-    while (r != 0) {
-        if (g_registryRemaining.compare_exchange_weak(r, r - 1)) {
-            if (r == 1)
-                return ERROR_ACCESS_DENIED;
-            break;
-        }
-    }
-    return g_real.regCreateKeyEx(a, b, c, d, e, f, g, h, i);
+    return Fires(g_registryFaults) ? ERROR_ACCESS_DENIED : g_real.regCreateKeyEx(a, b, c, d, e, f, g, h, i);
 }
 
 /* The scripted file dialog: what it was asked with, and its answer. */
@@ -169,59 +176,29 @@ BOOL AnswerFileDialog(LPOPENFILENAMEA ofn)
     ofn->nFileExtension = (WORD)(dot != std::string::npos && dot >= nameAt ? dot + 1 : answer.size());
     return TRUE;
 }
-BOOL WINAPI HookGetSaveFileNameA(LPOPENFILENAMEA ofn) { return AnswerFileDialog(ofn); }
-BOOL WINAPI HookGetOpenFileNameA(LPOPENFILENAMEA ofn) { return AnswerFileDialog(ofn); }
+BOOL WINAPI hook_getSaveFileName(LPOPENFILENAMEA ofn) { return AnswerFileDialog(ofn); }
+BOOL WINAPI hook_getOpenFileName(LPOPENFILENAMEA ofn) { return AnswerFileDialog(ofn); }
 
-HANDLE WINAPI HookCreateFileA(LPCSTR a, DWORD b, DWORD c, LPSECURITY_ATTRIBUTES d, DWORD e, DWORD f, HANDLE g)
-{
-    if (fault_now()) {
-        SetLastError(ERROR_ACCESS_DENIED);
-        return INVALID_HANDLE_VALUE;
-    }
-    return g_real.createFile(a, b, c, d, e, f, g);
-}
+/* Each rerouted call: its DLL, its name, the wrapper and where the real one is kept. */
+#define HOOK(dll, name, field) {dll, #name, (void *)hook_##field, (void **)&g_real.field}
+const struct {
+    const char *dll, *name;
+    void *hook;
+    void **real;
+} kHooks[] = {
+    HOOK("kernel32.dll", CreateFileA, createFile),       HOOK("kernel32.dll", ReadFile, readFile),
+    HOOK("kernel32.dll", WriteFile, writeFile),          HOOK("kernel32.dll", DeleteFileA, deleteFile),
+    HOOK("kernel32.dll", MoveFileA, moveFile),           HOOK("kernel32.dll", MoveFileExA, moveFileEx),
+    HOOK("kernel32.dll", CopyFileA, copyFile),           HOOK("kernel32.dll", CreateDirectoryA, createDirectory),
+    HOOK("kernel32.dll", FlushFileBuffers, flushFileBuffers), HOOK("kernel32.dll", GetProcAddress, getProcAddress),
+    HOOK("kernel32.dll", GetVersionExA, getVersionEx),   HOOK("advapi32.dll", RegCreateKeyExA, regCreateKeyEx),
+    HOOK("comdlg32.dll", GetSaveFileNameA, getSaveFileName), HOOK("comdlg32.dll", GetOpenFileNameA, getOpenFileName),
+};
+#undef HOOK
 
-BOOL WINAPI HookReadFile(HANDLE h, LPVOID buf, DWORD n, LPDWORD done, LPOVERLAPPED o)
-{
-    if (fault_now()) {
-        if (done)
-            *done = 0;
-        SetLastError(ERROR_READ_FAULT);
-        return FALSE;
-    }
-    return g_real.readFile(h, buf, n, done, o);
-}
-
-BOOL WINAPI HookWriteFile(HANDLE h, LPCVOID buf, DWORD n, LPDWORD done, LPOVERLAPPED o)
-{
-    if (fault_now()) {
-        if (done)
-            *done = 0;
-        SetLastError(ERROR_WRITE_FAULT);
-        return FALSE;
-    }
-    return g_real.writeFile(h, buf, n, done, o);
-}
-
-#define CHANGE_HOOK(name, field, params, args)     \
-    BOOL WINAPI Hook##name params                  \
-    {                                              \
-        if (fault_now()) {                         \
-            SetLastError(ERROR_ACCESS_DENIED);     \
-            return FALSE;                          \
-        }                                          \
-        return g_real.field args;                  \
-    }
-CHANGE_HOOK(DeleteFileA, deleteFile, (LPCSTR a), (a))
-CHANGE_HOOK(MoveFileA, moveFile, (LPCSTR a, LPCSTR b), (a, b))
-CHANGE_HOOK(MoveFileExA, moveFileEx, (LPCSTR a, LPCSTR b, DWORD c), (a, b, c))
-CHANGE_HOOK(CopyFileA, copyFile, (LPCSTR a, LPCSTR b, BOOL c), (a, b, c))
-CHANGE_HOOK(CreateDirectoryA, createDirectory, (LPCSTR a, LPSECURITY_ATTRIBUTES b), (a, b))
-#undef CHANGE_HOOK
-
-/* Replaces, in one module's import address table, every entry holding one of the real
- * addresses by its wrapper. */
-void reroute_imports(HMODULE module, const void *const *real, const void *const *hooks, size_t count)
+/* Replaces, in one module's import address table, every entry holding a real address by its
+ * wrapper. */
+void reroute_imports(HMODULE module)
 {
     BYTE *base = (BYTE *)module;
     IMAGE_DOS_HEADER *dos = (IMAGE_DOS_HEADER *)base;
@@ -233,12 +210,12 @@ void reroute_imports(HMODULE module, const void *const *real, const void *const 
         return;
     for (IMAGE_IMPORT_DESCRIPTOR *d = (IMAGE_IMPORT_DESCRIPTOR *)(base + dir.VirtualAddress); d->Name; ++d) {
         for (IMAGE_THUNK_DATA *t = (IMAGE_THUNK_DATA *)(base + d->FirstThunk); t->u1.Function; ++t) {
-            for (size_t i = 0; i < count; ++i) {
-                if ((const void *)(ULONG_PTR)t->u1.Function != real[i])
+            for (const auto &h : kHooks) {
+                if ((void *)(ULONG_PTR)t->u1.Function != *h.real)
                     continue;
                 DWORD old;
                 if (VirtualProtect(&t->u1.Function, sizeof t->u1.Function, PAGE_READWRITE, &old)) {
-                    t->u1.Function = (ULONG_PTR)hooks[i];
+                    t->u1.Function = (ULONG_PTR)h.hook;
                     VirtualProtect(&t->u1.Function, sizeof t->u1.Function, old, &old);
                 }
             }
@@ -252,36 +229,8 @@ void install_once()
     if (installed)
         return;
     installed = true;
-    HMODULE k32 = GetModuleHandleA("kernel32.dll");
-#define REAL(field, name) g_real.field = (decltype(g_real.field))(void *)GetProcAddress(k32, #name)
-    REAL(createFile, CreateFileA);
-    REAL(readFile, ReadFile);
-    REAL(writeFile, WriteFile);
-    REAL(deleteFile, DeleteFileA);
-    REAL(moveFile, MoveFileA);
-    REAL(moveFileEx, MoveFileExA);
-    REAL(copyFile, CopyFileA);
-    REAL(createDirectory, CreateDirectoryA);
-    REAL(flushFileBuffers, FlushFileBuffers);
-    REAL(getProcAddress, GetProcAddress);
-    REAL(getVersionEx, GetVersionExA);
-#undef REAL
-    HMODULE advapi = LoadLibraryA("advapi32.dll"), comdlg = LoadLibraryA("comdlg32.dll");
-    g_real.regCreateKeyEx = (decltype(g_real.regCreateKeyEx))(void *)GetProcAddress(advapi, "RegCreateKeyExA");
-    g_real.getSaveFileName = (decltype(g_real.getSaveFileName))(void *)GetProcAddress(comdlg, "GetSaveFileNameA");
-    g_real.getOpenFileName = (decltype(g_real.getOpenFileName))(void *)GetProcAddress(comdlg, "GetOpenFileNameA");
-    const void *real[] = {(void *)g_real.createFile,      (void *)g_real.readFile,      (void *)g_real.writeFile,
-                          (void *)g_real.deleteFile,      (void *)g_real.moveFile,      (void *)g_real.moveFileEx,
-                          (void *)g_real.copyFile,        (void *)g_real.createDirectory,
-                          (void *)g_real.getProcAddress,  (void *)g_real.getVersionEx,
-                          (void *)g_real.regCreateKeyEx,  (void *)g_real.getSaveFileName,
-                          (void *)g_real.getOpenFileName, (void *)g_real.flushFileBuffers};
-    const void *hooks[] = {(void *)HookCreateFileA,  (void *)HookReadFile,          (void *)HookWriteFile,
-                           (void *)HookDeleteFileA,  (void *)HookMoveFileA,         (void *)HookMoveFileExA,
-                           (void *)HookCopyFileA,    (void *)HookCreateDirectoryA,
-                           (void *)HookGetProcAddress, (void *)HookGetVersionExA,
-                           (void *)HookRegCreateKeyExA, (void *)HookGetSaveFileNameA,
-                           (void *)HookGetOpenFileNameA, (void *)HookFlushFileBuffers};
+    for (const auto &h : kHooks)
+        *h.real = (void *)GetProcAddress(LoadLibraryA(h.dll), h.name);
     /* Our own modules: the program and the DLLs in its folder. */
     std::string dir = ProgramDir();
     HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, GetCurrentProcessId());
@@ -292,7 +241,7 @@ void install_once()
     for (BOOL more = Module32First(snap, &me); more; more = Module32Next(snap, &me)) {
         std::string path = me.szExePath;
         if (path.size() > dir.size() && _strnicmp(path.c_str(), dir.c_str(), dir.size()) == 0)
-            reroute_imports(me.hModule, real, hooks, sizeof real / sizeof real[0]);
+            reroute_imports(me.hModule);
     }
     CloseHandle(snap);
 }
@@ -302,10 +251,10 @@ void install_once()
 void FailNthFileOperation(unsigned n)
 {
     install_once();
-    g_remaining = n;
+    g_fileFaults = n;
 }
 
-bool FileFaultPending() { return g_remaining.load() != 0; }
+bool FileFaultPending() { return g_fileFaults.load() != 0; }
 
 void HideProc(const char *name, bool hide)
 {
@@ -341,13 +290,13 @@ void FakeWindowsVersion(const char *text)
 void FailNthRegistryCreate(unsigned n)
 {
     install_once();
-    g_registryRemaining = n;
+    g_registryFaults = n;
 }
 
 void FailNthFlush(unsigned n)
 {
     install_once();
-    g_flushRemaining = n;
+    g_flushFaults = n;
 }
 
 void ScriptFileDialog(const char *answer)
