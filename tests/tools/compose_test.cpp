@@ -14,6 +14,9 @@
 #include "sample_media.h"
 #include "media_files.h"
 #include "testkit.h"
+#include "tools/preview_testkit.h"
+
+using preview_test::Mentions;
 
 namespace {
 
@@ -123,16 +126,23 @@ void PutShow(Folder &f, const std::string &text)
     f.Put("show.smil", std::string(kShow));
 }
 
+/* Loose media without a presentation: two photos, a GIF, a text and a sound. */
+void PutLoose(Folder &f)
+{
+    f.Sample("photo.jpg", "photo.jpg");
+    f.Sample("d.jpeg", "photo.jpg");
+    f.Put("a.GIF", TinyGif());
+    f.Put("c.txt", "hello\r\n");
+    f.Sample("tone.wav", "tone.wav");
+}
+
 /* The demo over the folder; its report lines. */
 std::vector<std::string> RunDemo(Folder &f, testkit::TempDir &work, demo::Report *r)
 {
     demo::Options o;
     o.userFolder = f.dir.path();
     o.workFolder = work.path();
-    std::vector<std::string> lines;
-    o.print = [&lines](const std::string &l) { lines.push_back(l); };
-    demo::Run(o, r);
-    return lines;
+    return preview_test::RunDemo(o, r);
 }
 
 }  // namespace
@@ -142,12 +152,8 @@ std::vector<std::string> RunDemo(Folder &f, testkit::TempDir &work, demo::Report
 TEST(Compose, SlidesFromAFolderWithoutPresentation)
 {
     Folder f;
-    f.Sample("photo.jpg", "photo.jpg");
-    f.Sample("d.jpeg", "photo.jpg");
-    f.Put("a.GIF", TinyGif());
+    PutLoose(f);
     f.Put("A.txt", "caption of a\r\n");
-    f.Put("c.txt", "a text of its own\r\n");
-    f.Sample("tone.wav", "tone.wav");
     f.Put("readme.doc", "not media");
     testkit::TempDir work, out;
     ComposeResult r;
@@ -316,7 +322,8 @@ TEST(Compose, FoldersThatGiveNoMessage)
     }
 }
 
-/* The two folders of a real person, through the demo: everything arrives at the phone. */
+/* The two folders of a real person, through the demo: everything arrives at the phone; a
+ * damaged picture is reported and the rest goes on. */
 TEST(Compose, PersonsFoldersArriveWhole)
 {
     {
@@ -331,11 +338,9 @@ TEST(Compose, PersonsFoldersArriveWhole)
     }
     {
         Folder f;
-        f.Sample("photo.jpg", "photo.jpg");
-        f.Sample("d.jpeg", "photo.jpg");
-        f.Put("a.GIF", TinyGif());
-        f.Put("c.txt", "hello\r\n");
-        f.Sample("tone.wav", "tone.wav");
+        PutLoose(f);
+        f.Put("broken.jpg", "this is not a JPEG at all");
+        f.Put("readme.doc", "not media");
         testkit::TempDir work;
         ASSERT_TRUE(testkit::WriteFileText(work.file("mine.txt"), "the user's own file"));
         demo::Report r;
@@ -345,14 +350,12 @@ TEST(Compose, PersonsFoldersArriveWhole)
         EXPECT_EQ(r.pictures, 3);
         EXPECT_EQ(r.texts, 1);
         EXPECT_EQ(r.sounds, 1);
-        auto said = [&lines](const std::string &what) {
-            for (const auto &l : lines)
-                if (l.find(what) != std::string::npos)
-                    return true;
-            return false;
-        };
-        EXPECT_TRUE(said("d.jpeg - not in the mixed message (its folder table has no .jpeg row); in the presentation-led message"));
-        EXPECT_TRUE(said("c.txt - not in the mixed message (its folder table has no .txt row); in the presentation-led message"));
+        ASSERT_EQ(r.damaged.size(), 1u);
+        EXPECT_EQ(r.damaged[0].rfind("broken.jpg", 0), 0u);
+        EXPECT_TRUE(Mentions(lines, "broken.jpg - DAMAGED"));
+        EXPECT_TRUE(Mentions(lines, "readme.doc - left out"));
+        EXPECT_TRUE(Mentions(lines, "d.jpeg - not in the mixed message (its folder table has no .jpeg row); in the presentation-led message"));
+        EXPECT_TRUE(Mentions(lines, "c.txt - not in the mixed message (its folder table has no .txt row); in the presentation-led message"));
         // The work folder's other files are left alone.
         EXPECT_EQ(testkit::ReadFileBytes(work.file("mine.txt")).size(), 19u);
     }

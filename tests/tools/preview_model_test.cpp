@@ -13,7 +13,6 @@
 #include "sample_media.h"
 #include "testkit.h"
 
-using preview_test::AddPart;
 using preview_test::Bytes;
 
 namespace {
@@ -67,27 +66,24 @@ TEST(PreviewModel, DemoMessageGivesItsTwoSlides)
 TEST(PreviewModel, MissingMediaKeepTheirSlideAndUnusedPartsAreNamed)
 {
     testkit::TempDir dir, stage;
-    ASSERT_TRUE(testkit::WriteFileText(dir.file("s.smil"),
-                                       "<smil><head><layout><root-layout width=\"120\" height=\"160\"/>"
-                                       "<region id=\"I\" left=\"0\" top=\"0\" width=\"120\" height=\"100\"/>"
-                                       "<region id=\"T\" left=\"0\" top=\"100\" width=\"120\" height=\"60\"/>"
-                                       "</layout></head><body>"
-                                       "<par dur=\"2s\"><img src=\"gone.jpg\" region=\"I\"/><text src=\"cid:t1\" region=\"T\"/></par>"
-                                       "<par><img src=\"pic.gif\" region=\"I\"/><audio src=\"lost.amr\"/></par>"
-                                       "<par dur=\"1500ms\"><img src=\"gone.jpg\" region=\"I\"/></par>"
-                                       "</body></smil>"));
-    MIME_MESSAGE *m = MimeCreate();
-    ASSERT_TRUE(m);
-    ASSERT_TRUE(MimeAddSmilPart(m, (dir.path() + "/").c_str(), "s.smil"));
-    ASSERT_TRUE(AddPart(m, dir, "words.txt", "text/plain;charset=utf_8", Bytes("Hello there"), "<t1>"));
-    ASSERT_TRUE(AddPart(m, dir, "pic.gif", "image/gif", preview_test::TinyGif(), nullptr));
-    ASSERT_TRUE(AddPart(m, dir, "extra.wav", "audio/wav", Bytes("RIFF....WAVE"), nullptr));
-    ASSERT_TRUE(MimeWriteFile(m, (dir.path() + "/").c_str(), "msg.dat"));
-    MimeDestroy(m);
+    std::string msg = preview_test::BuildMessage(
+        dir, "msg.dat",
+        {{"words.txt", "text/plain;charset=utf_8", Bytes("Hello there"), "<t1>"},
+         {"pic.gif", "image/gif", preview_test::TinyGif()},
+         {"extra.wav", "audio/wav", Bytes("RIFF....WAVE")}},
+        "<smil><head><layout><root-layout width=\"120\" height=\"160\"/>"
+        "<region id=\"I\" left=\"0\" top=\"0\" width=\"120\" height=\"100\"/>"
+        "<region id=\"T\" left=\"0\" top=\"100\" width=\"120\" height=\"60\"/>"
+        "</layout></head><body>"
+        "<par dur=\"2s\"><img src=\"gone.jpg\" region=\"I\"/><text src=\"cid:t1\" region=\"T\"/></par>"
+        "<par><img src=\"pic.gif\" region=\"I\"/><audio src=\"lost.amr\"/></par>"
+        "<par dur=\"1500ms\"><img src=\"gone.jpg\" region=\"I\"/></par>"
+        "</body></smil>");
+    ASSERT_FALSE(msg.empty());
 
     preview::Presentation p;
     std::string err;
-    ASSERT_TRUE(preview::Load(dir.file("msg.dat"), stage.path(), &p, &err)) << err;
+    ASSERT_TRUE(preview::Load(msg, stage.path(), &p, &err)) << err;
     ASSERT_TRUE(p.fromSmil);
     ASSERT_EQ(p.slides.size(), 3u);
     EXPECT_EQ(p.width, 120);
@@ -112,20 +108,16 @@ TEST(PreviewModel, MissingMediaKeepTheirSlideAndUnusedPartsAreNamed)
 TEST(PreviewModel, MixedMessageGivesOneSlidePerPictureWithItsText)
 {
     testkit::TempDir dir, stage;
-    MIME_MESSAGE *m = MimeCreate();
-    ASSERT_TRUE(m);
-    ASSERT_TRUE(AddPart(m, dir, "a.gif", "image/gif", preview_test::TinyGif(), nullptr));
-    ASSERT_TRUE(AddPart(m, dir, "b.gif", "image/gif", preview_test::TinyGif(), nullptr));
-    ASSERT_TRUE(AddPart(m, dir, "b.txt", "text/plain", Bytes("about b"), nullptr));
-    ASSERT_TRUE(AddPart(m, dir, "intro.txt", "text/plain", Bytes("first words"), nullptr));
-    ASSERT_TRUE(AddPart(m, dir, "song.wav", "audio/wav", Bytes("RIFF....WAVE"), nullptr));
-    ASSERT_TRUE(AddPart(m, dir, "data.bin", "application/octet-stream", Bytes("xyz"), nullptr));
-    ASSERT_TRUE(MimeWriteFile(m, (dir.path() + "/").c_str(), "mixed.dat"));
-    MimeDestroy(m);
-
+    std::string mixed = preview_test::BuildMessage(dir, "mixed.dat",
+                                                   {{"a.gif", "image/gif", preview_test::TinyGif()},
+                                                    {"b.gif", "image/gif", preview_test::TinyGif()},
+                                                    {"b.txt", "text/plain", Bytes("about b")},
+                                                    {"intro.txt", "text/plain", Bytes("first words")},
+                                                    {"song.wav", "audio/wav", Bytes("RIFF....WAVE")},
+                                                    {"data.bin", "application/octet-stream", Bytes("xyz")}});
     preview::Presentation p;
     std::string err;
-    ASSERT_TRUE(preview::Load(dir.file("mixed.dat"), stage.path(), &p, &err)) << err;
+    ASSERT_TRUE(preview::Load(mixed, stage.path(), &p, &err)) << err;
     EXPECT_FALSE(p.fromSmil);
     EXPECT_EQ(p.width, preview::kDefaultWidth);
     ASSERT_EQ(p.slides.size(), 2u);
@@ -141,12 +133,9 @@ TEST(PreviewModel, MixedMessageGivesOneSlidePerPictureWithItsText)
     EXPECT_TRUE(p.missing.empty());
 
     // Texts alone: one slide each.
-    m = MimeCreate();
-    ASSERT_TRUE(AddPart(m, dir, "one.txt", "text/plain", Bytes("1"), nullptr));
-    ASSERT_TRUE(AddPart(m, dir, "two.txt", "text/plain", Bytes("2"), nullptr));
-    ASSERT_TRUE(MimeWriteFile(m, (dir.path() + "/").c_str(), "texts.dat"));
-    MimeDestroy(m);
-    ASSERT_TRUE(preview::Load(dir.file("texts.dat"), stage.path(), &p, &err)) << err;
+    std::string texts = preview_test::BuildMessage(
+        dir, "texts.dat", {{"one.txt", "text/plain", Bytes("1")}, {"two.txt", "text/plain", Bytes("2")}});
+    ASSERT_TRUE(preview::Load(texts, stage.path(), &p, &err)) << err;
     ASSERT_EQ(p.slides.size(), 2u);
     EXPECT_EQ(p.slides[1].text8, "2");
     EXPECT_EQ(p.slides[1].text.region.h, preview::kDefaultHeight);
@@ -172,14 +161,9 @@ TEST(PreviewModel, BrokenPresentationFallsBackAndBadFilesFail)
     preview::Presentation p;
     std::string err;
     for (const auto &c : kCases) {
-        ASSERT_TRUE(testkit::WriteFileText(dir.file("s.smil"), c.smil));
-        MIME_MESSAGE *m = MimeCreate();
-        ASSERT_TRUE(MimeAddSmilPart(m, (dir.path() + "/").c_str(), "s.smil"));
-        ASSERT_TRUE(AddPart(m, dir, "a.gif", "image/gif", preview_test::TinyGif(), nullptr));
-        ASSERT_TRUE(MimeWriteFile(m, (dir.path() + "/").c_str(), "msg.dat"));
-        MimeDestroy(m);
+        std::string msg = preview_test::BuildMessage(dir, "msg.dat", {{"a.gif", "image/gif", preview_test::TinyGif()}}, c.smil);
         p = preview::Presentation();
-        ASSERT_TRUE(preview::Load(dir.file("msg.dat"), stage.path(), &p, &err)) << err;
+        ASSERT_TRUE(preview::Load(msg, stage.path(), &p, &err)) << err;
         EXPECT_FALSE(p.fromSmil) << c.note;
         ASSERT_EQ(p.slides.size(), 1u) << c.note;
         ASSERT_FALSE(p.notes.empty()) << c.note;

@@ -27,6 +27,21 @@ bool AddPart(MIME_MESSAGE *m, const testkit::TempDir &dir, const std::string &na
     return MimeAddPart(m, &info) != 0;
 }
 
+std::string BuildMessage(const testkit::TempDir &dir, const std::string &file, const std::vector<PartSpec> &parts,
+                         const std::string &smil)
+{
+    MIME_MESSAGE *m = MimeCreate();
+    std::string folder = dir.path() + "/";
+    bool ok = m && (smil.empty() || (testkit::WriteFileText(dir.file("s.smil"), smil) &&
+                                     MimeAddSmilPart(m, folder.c_str(), "s.smil")));
+    for (const PartSpec &p : parts)
+        ok = ok && AddPart(m, dir, p.name, p.type, p.data, p.contentId);
+    ok = ok && MimeWriteFile(m, folder.c_str(), file.c_str());
+    if (m)
+        MimeDestroy(m);
+    return ok ? dir.file(file) : "";
+}
+
 std::vector<unsigned char> TinyGif(int frames)
 {
     testkit::TempDir dir;
@@ -106,9 +121,21 @@ std::vector<std::string> FilesIn(const std::string &folder)
     return names;
 }
 
-}  // namespace preview_test
+std::vector<std::string> RunDemo(demo::Options &o, demo::Report *r)
+{
+    std::vector<std::string> lines;
+    o.print = [&lines](const std::string &l) { lines.push_back(l); };
+    demo::Run(o, r);
+    return lines;
+}
 
-namespace preview_test {
+bool Mentions(const std::vector<std::string> &lines, const std::string &what)
+{
+    for (const auto &l : lines)
+        if (l.find(what) != std::string::npos)
+            return true;
+    return false;
+}
 
 Picture ReadPicture(const std::string &path)
 {

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "demo.h"
 #include "mime.h"
 #include "testkit.h"
 
@@ -12,6 +13,16 @@ std::vector<unsigned char> Bytes(const std::string &s);
 /* Writes dir/name and adds it to the composing message m as a part of that type. */
 bool AddPart(MIME_MESSAGE *m, const testkit::TempDir &dir, const std::string &name, const std::string &type,
              const std::vector<unsigned char> &data, const char *contentId);
+/* A part of a message to build: its name, content type, bytes and Content-ID (or null). */
+struct PartSpec {
+    std::string name, type;
+    std::vector<unsigned char> data;
+    const char *contentId = nullptr;
+};
+/* The message of these parts, led by the presentation `smil` where it is not empty, written as
+ * dir/file; its path, or "" on failure. */
+std::string BuildMessage(const testkit::TempDir &dir, const std::string &file, const std::vector<PartSpec> &parts,
+                         const std::string &smil = "");
 /* A 2 x 2 GIF of `frames` frames (red, then green, ...). */
 std::vector<unsigned char> TinyGif(int frames = 1);
 /* The demo's sample folder made into a related message (its presentation: two slides); the
@@ -22,10 +33,10 @@ std::string DemoMessage(const testkit::TempDir &dir);
 std::string MessageWithNames(const testkit::TempDir &dir, const std::vector<std::string> &names);
 /* The names in a folder, sorted (sub-folders with a trailing "/"). */
 std::vector<std::string> FilesIn(const std::string &folder);
-
-}  // namespace preview_test
-
-namespace preview_test {
+/* The demo run with `o`, its report lines kept instead of printed. */
+std::vector<std::string> RunDemo(demo::Options &o, demo::Report *r);
+/* Whether a line holds `what`. */
+bool Mentions(const std::vector<std::string> &lines, const std::string &what);
 
 /* A PNG read back through the imaging library: RGB, top-down; w == 0 when it cannot be read. */
 struct Picture {

@@ -84,16 +84,14 @@ bool Draw(const std::string &msg, const testkit::TempDir &stage, Board *b, int m
     return b->pic.w == b->board.canvas.w && b->pic.h == b->board.canvas.h;
 }
 
+/* A mixed message of these GIFs (g0.gif, g1.gif, ...). */
 std::string MixedOfGifs(const testkit::TempDir &dir, const std::vector<std::vector<unsigned char>> &gifs,
                         const std::string &file)
 {
-    MIME_MESSAGE *m = MimeCreate();
-    bool ok = m != nullptr;
-    for (size_t i = 0; ok && i < gifs.size(); ++i)
-        ok = preview_test::AddPart(m, dir, "g" + std::to_string(i) + ".gif", "image/gif", gifs[i], nullptr);
-    ok = ok && MimeWriteFile(m, (dir.path() + "/").c_str(), file.c_str());
-    MimeDestroy(m);
-    return ok ? dir.file(file) : "";
+    std::vector<preview_test::PartSpec> parts;
+    for (size_t i = 0; i < gifs.size(); ++i)
+        parts.push_back({"g" + std::to_string(i) + ".gif", "image/gif", gifs[i]});
+    return preview_test::BuildMessage(dir, file, parts);
 }
 
 }  // namespace
@@ -127,19 +125,15 @@ TEST(Storyboard, DemoMessageShowsPictureAndText)
 TEST(Storyboard, DamagedAndMissingPicturesGetPlaceholders)
 {
     testkit::TempDir dir, stage;
-    ASSERT_TRUE(testkit::WriteFileText(dir.file("s.smil"),
-                                       "<smil><head><layout><root-layout width=\"100\" height=\"100\"/></layout></head>"
-                                       "<body><par dur=\"1s\"><img src=\"bad.jpg\"/></par>"
-                                       "<par dur=\"1s\"><img src=\"gone.gif\"/></par>"
-                                       "<par dur=\"1s\"><img src=\"ok.gif\"/></par></body></smil>"));
-    MIME_MESSAGE *m = MimeCreate();
-    ASSERT_TRUE(MimeAddSmilPart(m, (dir.path() + "/").c_str(), "s.smil"));
-    ASSERT_TRUE(preview_test::AddPart(m, dir, "bad.jpg", "image/jpeg", preview_test::Bytes("\xFF\xD8 not really"), nullptr));
-    ASSERT_TRUE(preview_test::AddPart(m, dir, "ok.gif", "image/gif", preview_test::TinyGif(3), nullptr));
-    ASSERT_TRUE(MimeWriteFile(m, (dir.path() + "/").c_str(), "msg.dat"));
-    MimeDestroy(m);
+    std::string msg = preview_test::BuildMessage(
+        dir, "msg.dat",
+        {{"bad.jpg", "image/jpeg", preview_test::Bytes("\xFF\xD8 not really")},
+         {"ok.gif", "image/gif", preview_test::TinyGif(3)}},
+        "<smil><head><layout><root-layout width=\"100\" height=\"100\"/></layout></head>"
+        "<body><par dur=\"1s\"><img src=\"bad.jpg\"/></par><par dur=\"1s\"><img src=\"gone.gif\"/></par>"
+        "<par dur=\"1s\"><img src=\"ok.gif\"/></par></body></smil>");
     Board b;
-    ASSERT_TRUE(Draw(dir.file("msg.dat"), stage, &b));
+    ASSERT_TRUE(Draw(msg, stage, &b));
     EXPECT_EQ(CountCells(b.pic), 3);
     auto reddish = [&](int cell) {
         int n = 0;
