@@ -64,6 +64,14 @@ std::vector<Entry> Read(const std::string &abm)
     return out;
 }
 
+std::vector<std::string> Paths(const std::vector<Entry> &entries)
+{
+    std::vector<std::string> out;
+    for (const Entry &e : entries)
+        out.push_back(e.path);
+    return out;
+}
+
 /* A scene: <root>\Data\Trip\msgNN\msg.smil, and the temporary folder at <root>\temp. */
 class Albums : public ::testing::Test {
 protected:
@@ -72,21 +80,9 @@ protected:
         root = dir.path();
         trip = root + "\\Data\\Trip";
         ASSERT_EQ(CreateFolderTree((root + "\\temp").c_str()), 0);
-        for (const char *var : {"TMP", "TEMP", "TMPDIR"}) {
-            char old[MAX_PATH * 2];
-            DWORD n = GetEnvironmentVariableA(var, old, sizeof old);
-            saved.push_back(n && n < sizeof old ? old : "");
-            SetEnvironmentVariableA(var, (root + "\\temp").c_str());
-        }
         SetEnvironmentVariableA("MEDLEY_ALBUM_FOLDER", (root + "\\Own").c_str());
     }
-    void TearDown() override
-    {
-        const char *vars[] = {"TMP", "TEMP", "TMPDIR"};
-        for (int i = 0; i < 3; ++i)
-            SetEnvironmentVariableA(vars[i], saved[i].empty() ? NULL : saved[i].c_str());
-        SetEnvironmentVariableA("MEDLEY_ALBUM_FOLDER", NULL);
-    }
+    void TearDown() override { SetEnvironmentVariableA("MEDLEY_ALBUM_FOLDER", NULL); }
     std::string Message(const std::string &album, int n)
     {
         char folder[16];
@@ -98,8 +94,8 @@ protected:
         return f;
     }
     testkit::TempDir dir;
+    testkit::TempFolderAt temp{dir.path() + "\\temp"};
     std::string root, trip;
-    std::vector<std::string> saved;
 };
 
 TEST_F(Albums, AlbumFileFromThePath)
@@ -108,12 +104,11 @@ TEST_F(Albums, AlbumFileFromThePath)
     CONTINFO r = Record(1, "C:\\Data\\Trip\\msg01\\msg.smil");
     ASSERT_EQ(GetAlbumFileOf(&r, abm), 1);
     EXPECT_STREQ(abm, "C:\\Data\\Trip\\Trip.abm");
-    r.wType = 3;
-    ASSERT_EQ(GetAlbumFileOf(&r, abm), 1);
-    EXPECT_EQ(std::string(abm), root + "\\Own\\Trip.abm");  // the library's own folder
-    r.wType = 4;
-    ASSERT_EQ(GetAlbumFileOf(&r, abm), 1);
-    EXPECT_EQ(std::string(abm), root + "\\Own\\Trip.abm");
+    for (WORD t : {3, 4}) {
+        r.wType = t;
+        ASSERT_EQ(GetAlbumFileOf(&r, abm), 1);
+        EXPECT_EQ(std::string(abm), root + "\\Own\\Trip.abm");  // the library's own folder
+    }
     for (WORD t : {2, 5, 9}) {
         r.wType = t;
         ASSERT_EQ(GetAlbumFileOf(&r, abm), 1);
@@ -147,22 +142,18 @@ TEST_F(Albums, InsertCreatesTheAlbumAndWritesTheUserFields)
     CONTINFO again = Record(1, m1, "Again", 5, 6, 7, 8);
     ASSERT_EQ(InsertIntoAlbums(0, &again, 1), 1);
     entries = Read(abm);
-    ASSERT_EQ(entries.size(), 2u);
-    EXPECT_EQ(entries[0].path, m2);
-    EXPECT_EQ(entries[1].path, m1);
+    ASSERT_EQ(Paths(entries), (std::vector<std::string>{m2, m1}));
     EXPECT_EQ(entries[1].user1, "Again");
     EXPECT_EQ(entries[1].user2, "6/5");
 
     // Type 2 replaces the entry named by szText; other types write no user field 1.
-    std::string m3 = Message(trip, 3);
+    std::string m3 = Message(trip, 3), m4 = Message(trip, 4);
     CONTINFO replace = Record(2, m3, m2.c_str());
     ASSERT_EQ(InsertIntoAlbums(0, &replace, 1), 1);
-    CONTINFO other = Record(9, Message(trip, 4));
+    CONTINFO other = Record(9, m4);
     ASSERT_EQ(InsertIntoAlbums(0, &other, 1), 1);
     entries = Read(abm);
-    ASSERT_EQ(entries.size(), 3u);
-    EXPECT_EQ(entries[0].path, m1);
-    EXPECT_EQ(entries[1].path, m3);
+    ASSERT_EQ(Paths(entries), (std::vector<std::string>{m1, m3, m4}));
     EXPECT_EQ(entries[2].user1, "-");
     EXPECT_EQ(entries[2].user3, "0/0");
 
@@ -175,9 +166,7 @@ TEST_F(Albums, InsertCreatesTheAlbumAndWritesTheUserFields)
     CONTINFO twice = Record(1, m3, "new");
     ASSERT_EQ(InsertIntoAlbums(0, &twice, 1), 1);
     entries = Read(abm);
-    ASSERT_EQ(entries.size(), 4u);
-    EXPECT_EQ(entries[2].path, m3);  // the second of the two stays
-    EXPECT_EQ(entries[3].path, m3);
+    ASSERT_EQ(Paths(entries), (std::vector<std::string>{m1, m4, m3, m3}));  // the second of the two stays
     EXPECT_EQ(entries[3].user1, "new");
 
     // A type 1 text of 259 characters is kept whole.
@@ -230,9 +219,7 @@ TEST_F(Albums, BadRecordsStopTheRunAndLeaveAlbumsAlone)
     // An unusable temporary folder (a file stands there): the album stays as it was.
     ASSERT_TRUE(Put(abm, before));
     ASSERT_TRUE(Put(root + "\\blocked", "x"));
-    SetEnvironmentVariableA("TMP", (root + "\\blocked").c_str());
-    SetEnvironmentVariableA("TEMP", (root + "\\blocked").c_str());
-    SetEnvironmentVariableA("TMPDIR", (root + "\\blocked").c_str());
+    testkit::TempFolderAt blocked(root + "\\blocked");
     EXPECT_EQ(InsertIntoAlbums(0, &onto, 1), 0);
     EXPECT_EQ(Get(abm), before);
     testkit::AssertCapture asserts;
@@ -331,9 +318,7 @@ TEST_F(Albums, RebaseFollowsTheMovedFolder)
     EXPECT_EQ(ABM_GetObjectCount(source), 0);  // left closed
     ABM_Release(source);
     auto entries = Read(abm);
-    ASSERT_EQ(entries.size(), 2u);
-    EXPECT_EQ(entries[0].path, copy + "\\msg01\\msg.smil");
-    EXPECT_EQ(entries[1].path, copy + "\\msg03\\msg.smil");
+    ASSERT_EQ(Paths(entries), (std::vector<std::string>{copy + "\\msg01\\msg.smil", copy + "\\msg03\\msg.smil"}));
     EXPECT_EQ(entries[0].user1, "a");
     EXPECT_EQ(entries[0].user2, "2/1");
     EXPECT_EQ(entries[0].user3, "3/4");

@@ -167,16 +167,11 @@ TEST(Paths, PathNameObject)
     EXPECT_STREQ(p.Make(), "C:\\dir\\file.bmp");
     CPathName empty;
     EXPECT_STREQ(empty.GetDir(), "");
-}
-
-TEST(Paths, PathNameThatNoLongerFitsComesOutEmpty)
-{
-    // 200-character folder, then a 100-character name: 305 characters in all.  The old path
+    // A 200-character folder, then a 100-character name: 305 characters in all.  The old path
     // must not come back, or a caller would go on with some other file.
-    CPathName p("C:\\dir\\file.txt");
-    EXPECT_STREQ(p.Make(), "C:\\dir\\file.txt");
     std::string dir = "\\" + std::string(198, 'd') + "\\";
     p.SetDir(dir.c_str());
+    p.SetExt("txt");
     p.SetFileName(std::string(100, 'n').c_str());
     EXPECT_STREQ(p.Make(), "");
     // Exactly 259 characters still fit: "C:" + 200 + 53 + ".txt".
@@ -299,26 +294,6 @@ TEST(Folders, NullBuffersAndFixedFallbacks)
     EXPECT_EQ(std::string(path), app + "\\prog.ini");
 }
 
-TEST(Machine, FirstRunOncePerUserAndVersion)
-{
-    char product[MAX_PATH], version[MAX_PATH];
-    GetProductName(product);
-    GetProductVersion(version);
-    std::string key = std::string("Software\\Zelkova\\") + product + "\\" + version;
-    RegDeleteKeyA(HKEY_CURRENT_USER, key.c_str());
-    EXPECT_EQ(IsFirstRun(), 1);
-    EXPECT_EQ(IsFirstRun(), 0);
-    // A marker of the wrong type or size does not count.
-    HKEY k;
-    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, key.c_str(), 0, KEY_ALL_ACCESS, &k), ERROR_SUCCESS);
-    ASSERT_EQ(RegSetValueExA(k, "HasBeenRun", 0, REG_SZ, (const BYTE *)"2", 2), ERROR_SUCCESS);
-    RegCloseKey(k);
-    EXPECT_EQ(IsFirstRun(), 1);
-    EXPECT_EQ(IsFirstRun(), 0);
-    RegDeleteKeyA(HKEY_CURRENT_USER, key.c_str());
-    EXPECT_EQ(IsOSAtLeast(5, 0, 5, 0, 0), 1);  // the configured and Wine's default are NT 5+
-}
-
 TEST(Machine, DisksAndScreen)
 {
     EXPECT_EQ(GetDiskFreeBytes(nullptr), 0u);
@@ -334,10 +309,6 @@ TEST(Machine, DisksAndScreen)
     EXPECT_GT(h, 0);
     GetScreenInfo(nullptr, &h, &bits);  // no effect, no crash
 }
-
-}  // namespace
-
-namespace {
 
 /* Puts the system levers and the registry values a test touched back as they were. */
 class Levers {
@@ -453,6 +424,8 @@ TEST(Machine, OSAtLeastByFamilyVersionAndServicePack)
             << r.os << ": " << r.v9xMajor << "." << r.v9xMinor << " / " << r.ntMajor << "." << r.ntMinor << " sp "
             << r.sp;
     }
+    testkit::FakeWindowsVersion(nullptr);
+    EXPECT_EQ(IsOSAtLeast(5, 0, 5, 0, 0), 1);  // the configured and Wine's default are NT 5+
 }
 
 TEST(Machine, FirstRunOncePerKindOfWindows)
@@ -470,6 +443,13 @@ TEST(Machine, FirstRunOncePerKindOfWindows)
     EXPECT_EQ(IsFirstRun(), 0);
     // Back on the 9x family any marker counts.
     testkit::FakeWindowsVersion("4.90.3000 9x");
+    EXPECT_EQ(IsFirstRun(), 0);
+    // A marker of the wrong type or size does not count.
+    HKEY k;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, FirstRunKey().c_str(), 0, KEY_ALL_ACCESS, &k), ERROR_SUCCESS);
+    ASSERT_EQ(RegSetValueExA(k, "HasBeenRun", 0, REG_SZ, (const BYTE *)"2", 2), ERROR_SUCCESS);
+    RegCloseKey(k);
+    EXPECT_EQ(IsFirstRun(), 1);
     EXPECT_EQ(IsFirstRun(), 0);
     RegDeleteKeyA(HKEY_CURRENT_USER, FirstRunKey().c_str());
 }
