@@ -1,5 +1,5 @@
 /* Common file dialogs answered by the MEDLEY_FILE_DIALOG script.  Under Wine a real dialog would
- * wait for a person, so these cases run on the compat layer only (marked in each test). */
+ * wait for a person, so these cases run on the compat layer only. */
 #include <windows.h>
 #include <commdlg.h>
 #include <cderr.h>
@@ -30,15 +30,21 @@ struct Dialog {
     }
 };
 
-#define SKIP_ON_REAL_WIN32() \
-    if (testkit::kRealWin32) GTEST_SKIP() << "a real file dialog waits for a person"
-
-TEST(FileDialog, ScriptedAnswerFillsTheStructure)
-{
-    SKIP_ON_REAL_WIN32();
+class FileDialog : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (testkit::kRealWin32)
+            GTEST_SKIP() << "a real file dialog waits for a person";
+    }
+    void TearDown() override { testkit::ScriptFileDialog(nullptr); }
     testkit::TempDir d;
+};
+
+TEST_F(FileDialog, ScriptedAnswerFillsTheStructure)
+{
     std::string answer = d.file("show.smil");
-    SetEnvironmentVariableA("MEDLEY_FILE_DIALOG", answer.c_str());
+    testkit::ScriptFileDialog(answer.c_str());
     Dialog dlg;
     dlg.ofn.Flags = OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST;
     ASSERT_TRUE(GetSaveFileNameA(&dlg.ofn));
@@ -46,13 +52,11 @@ TEST(FileDialog, ScriptedAnswerFillsTheStructure)
     EXPECT_STREQ("show.smil", dlg.title);
     EXPECT_STREQ("show.smil", dlg.file + dlg.ofn.nFileOffset);
     EXPECT_STREQ("smil", dlg.file + dlg.ofn.nFileExtension);
-    SetEnvironmentVariableA("MEDLEY_FILE_DIALOG", nullptr);
 }
 
-TEST(FileDialog, CancelLeavesBufferAlone)
+TEST_F(FileDialog, CancelLeavesBufferAlone)
 {
-    SKIP_ON_REAL_WIN32();
-    SetEnvironmentVariableA("MEDLEY_FILE_DIALOG", nullptr);
+    testkit::ScriptFileDialog(nullptr);
     Dialog dlg;
     EXPECT_FALSE(GetSaveFileNameA(&dlg.ofn));
     EXPECT_EQ(0u, CommDlgExtendedError());
@@ -60,12 +64,10 @@ TEST(FileDialog, CancelLeavesBufferAlone)
     EXPECT_FALSE(GetOpenFileNameA(&dlg.ofn));
 }
 
-TEST(FileDialog, DefaultExtensionAndMustExist)
+TEST_F(FileDialog, DefaultExtensionAndMustExist)
 {
-    SKIP_ON_REAL_WIN32();
-    testkit::TempDir d;
     std::string answer = d.file("show");
-    SetEnvironmentVariableA("MEDLEY_FILE_DIALOG", answer.c_str());
+    testkit::ScriptFileDialog(answer.c_str());
     Dialog dlg;
     dlg.ofn.lpstrDefExt = "smil";
     ASSERT_TRUE(GetSaveFileNameA(&dlg.ofn));
@@ -79,17 +81,15 @@ TEST(FileDialog, DefaultExtensionAndMustExist)
     EXPECT_TRUE(GetOpenFileNameA(&open.ofn));
 
     // A folder that does not exist, with OFN_PATHMUSTEXIST.
-    SetEnvironmentVariableA("MEDLEY_FILE_DIALOG", d.file("nosuch/x.smil").c_str());
+    testkit::ScriptFileDialog(d.file("nosuch/x.smil").c_str());
     Dialog save;
     save.ofn.Flags = OFN_PATHMUSTEXIST;
     EXPECT_FALSE(GetSaveFileNameA(&save.ofn));
-    SetEnvironmentVariableA("MEDLEY_FILE_DIALOG", nullptr);
 }
 
-TEST(FileDialog, BufferTooSmallAndBadSize)
+TEST_F(FileDialog, BufferTooSmallAndBadSize)
 {
-    SKIP_ON_REAL_WIN32();
-    SetEnvironmentVariableA("MEDLEY_FILE_DIALOG", "/tmp/a-rather-long-name.smil");
+    testkit::ScriptFileDialog("/tmp/a-rather-long-name.smil");
     Dialog dlg;
     dlg.ofn.nMaxFile = 8;
     EXPECT_FALSE(GetSaveFileNameA(&dlg.ofn));
@@ -102,7 +102,6 @@ TEST(FileDialog, BufferTooSmallAndBadSize)
     bad.ofn.lStructSize = 12;
     EXPECT_FALSE(GetSaveFileNameA(&bad.ofn));
     EXPECT_EQ((DWORD)CDERR_STRUCTSIZE, CommDlgExtendedError());
-    SetEnvironmentVariableA("MEDLEY_FILE_DIALOG", nullptr);
 }
 
 }  // namespace

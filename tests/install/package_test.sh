@@ -19,6 +19,22 @@ fail() {
   exit 1
 }
 
+# check_runs MODULE PATTERN COMMAND...: the program's version; the module's version and GUID
+# through --module; without it, the module of its own plug-in folder (a path matching PATTERN).
+check_runs() {
+  module=$1 pattern=$2
+  shift 2
+  out=$("$@" --version 2>&1) || fail "medley --version: $out"
+  printf '%s\n' "$out"
+  printf '%s\n' "$out" | grep -q '^medleystudio ' || fail "medley --version said: $out"
+  out=$("$@" plugin info --module "$module" 2>&1) || fail "medley plugin info: $out"
+  printf '%s\n' "$out"
+  printf '%s\n' "$out" | grep -q "^version  *$version " || fail "plugin info shows no version $version"
+  printf '%s\n' "$out" | grep -q '^GUID  *{ee0775cb-88e3-439a-81ba-b947800a93f6}' || fail "plugin info shows no GUID"
+  out=$("$@" plugin info 2>&1) || fail "medley plugin info (its own module): $out"
+  printf '%s\n' "$out" | grep -qi "^module $pattern" || fail "medley plugin info loaded: $out"
+}
+
 rm -rf "$work"
 mkdir -p "$work/unpacked" "$work/run"
 cpack -G "$generator" --config "$build/CPackConfig.cmake" -B "$work/cpack" >"$work/cpack.log" 2>&1 || {
@@ -94,17 +110,7 @@ if [ "$generator" = ZIP ]; then
     # An empty working folder, no WINEPATH: medley.exe finds its DLLs beside itself or not at all.
     cd "$work/run"
     unset WINEPATH
-    out=$("$runner" "$root/bin/medley.exe" --version 2>&1) || fail "medley.exe --version: $out"
-    printf '%s\n' "$out"
-    printf '%s\n' "$out" | grep -q '^medleystudio ' || fail "medley.exe --version said: $out"
-    out=$("$runner" "$root/bin/medley.exe" plugin info --module "$root/bin/plugins/redll.pll" 2>&1) ||
-      fail "medley.exe plugin info: $out"
-    printf '%s\n' "$out"
-    printf '%s\n' "$out" | grep -q "^version  *$version " || fail "plugin info shows no version $version"
-    printf '%s\n' "$out" | grep -q '^GUID  *{ee0775cb-88e3-439a-81ba-b947800a93f6}' || fail "plugin info shows no GUID"
-    # Without --module: the one in the plug-in folder.
-    out=$("$runner" "$root/bin/medley.exe" plugin info 2>&1) || fail "medley.exe plugin info (its own module): $out"
-    printf '%s\n' "$out" | grep -qi '^module .*plugins.redll\.pll' || fail "medley.exe plugin info loaded: $out"
+    check_runs "$root/bin/plugins/redll.pll" '.*plugins.redll\.pll' "$runner" "$root/bin/medley.exe"
   fi
   exit 0
 fi
@@ -130,12 +136,4 @@ for lib in $(printf '%s\n' "$libs" | sed -n 's/.* => \(\/[^ ]*\) .*/\1/p'); do
   esac
 done
 cd "$work/run"
-out=$(env -u LD_LIBRARY_PATH "$root/bin/medley" --version 2>&1) || fail "medley --version: $out"
-printf '%s\n' "$out"
-printf '%s\n' "$out" | grep -q '^medleystudio ' || fail "medley --version said: $out"
-out=$(env -u LD_LIBRARY_PATH "$root/bin/medley" plugin info --module "$root/lib/medley/plugins/redll.pll" 2>&1) ||
-  fail "medley plugin info: $out"
-printf '%s\n' "$out"
-printf '%s\n' "$out" | grep -q "^version  *$version " || fail "plugin info shows no version $version"
-out=$(env -u LD_LIBRARY_PATH "$root/bin/medley" plugin info 2>&1) || fail "medley plugin info (its own module): $out"
-printf '%s\n' "$out" | grep -q '^module .*/lib/medley/plugins/redll\.pll' || fail "medley plugin info loaded: $out"
+check_runs "$root/lib/medley/plugins/redll.pll" '.*/lib/medley/plugins/redll\.pll' env -u LD_LIBRARY_PATH "$root/bin/medley"

@@ -13,6 +13,7 @@
 
 #include "plugin.h"
 #include "loaded_module.h"
+#include "picture_files.h"
 #include "testkit.h"
 
 using namespace host;
@@ -43,12 +44,7 @@ std::vector<uint32_t> Pixels(HBITMAP bm)
     HDC dc = CreateCompatibleDC(NULL);
     BITMAPINFO bi;
     memset(&bi, 0, sizeof bi);
-    bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    bi.bmiHeader.biWidth = info.bmWidth;
-    bi.bmiHeader.biHeight = -info.bmHeight;
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = 32;
-    bi.bmiHeader.biCompression = BI_RGB;
+    bi.bmiHeader = testkit::InfoHeader(info.bmWidth, -info.bmHeight, 32);
     std::vector<uint32_t> px((size_t)info.bmWidth * (size_t)info.bmHeight, 0xCCCCCCCC);
     int lines = GetDIBits(dc, bm, 0, (UINT)info.bmHeight, px.data(), &bi, DIB_RGB_COLORS);
     DeleteDC(dc);

@@ -319,8 +319,7 @@ TEST(FileRoutines, MediaLengthOfWaveFiles)
         uint32_t rate;
         uint16_t channels, bits;
         uint32_t frames;
-    } cases[] = {{8000, 1, 8, 8000 * 2 + 3}, {11025, 2, 8, 11025}, {22050, 1, 16, 22050 * 3 / 2},
-                 {44100, 2, 16, 44100 * 4 + 441}, {32000, 1, 16, 12345}};
+    } cases[] = {{8000, 1, 8, 8000 * 2 + 3}, {44100, 2, 16, 44100 * 4 + 441}};  // (more: the Mci tests)
     for (const Case &c : cases) {
         std::string f = dir.file("s" + std::to_string(c.rate) + "_" + std::to_string(c.channels) + ".wav");
         ASSERT_TRUE(Put(f, testkit::PcmWave(c.rate, c.channels, c.bits, c.frames)));
