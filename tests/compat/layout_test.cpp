@@ -16,14 +16,6 @@
 #define PIN_FIELD(type, field, offset) static_assert(offsetof(type, field) == (offset), #type "." #field)
 constexpr bool k64 = sizeof(void *) == 8;
 
-/* Fixed-width types the layouts are built of: LLP64 on both Windows targets and our layer. */
-PIN_SIZE(BYTE, 1);
-PIN_SIZE(WORD, 2);
-PIN_SIZE(DWORD, 4);
-PIN_SIZE(LONG, 4);
-PIN_SIZE(ULONG, 4);
-PIN_SIZE(UINT, 4);
-
 /* Bitmaps: the .bmp file header, the packed DIB of every picture, its palette. */
 PIN_SIZE(BITMAPFILEHEADER, 14);
 PIN_FIELD(BITMAPFILEHEADER, bfSize, 2);

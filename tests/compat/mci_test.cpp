@@ -78,33 +78,29 @@ TEST(Mci, WaveChunksAroundTheSoundAndOtherUnits)
     open.lpstrElementName = f.c_str();
     ASSERT_EQ(mciSendCommandA(0, MCI_OPEN, MCI_OPEN_TYPE | MCI_OPEN_ELEMENT, (DWORD_PTR)&open), 0u);
     MCIDEVICEID id = open.wDeviceID;
-    MCI_STATUS_PARMS st = {};
-    st.dwItem = MCI_STATUS_LENGTH;
-    MCI_SET_PARMS set = {};
-    set.dwTimeFormat = MCI_FORMAT_MILLISECONDS;
-    ASSERT_EQ(mciSendCommandA(id, MCI_SET, MCI_SET_TIME_FORMAT, (DWORD_PTR)&set), 0u);
-    ASSERT_EQ(mciSendCommandA(id, MCI_STATUS, MCI_STATUS_ITEM, (DWORD_PTR)&st), 0u);
-    EXPECT_EQ(st.dwReturn, 2000u);
-    set.dwTimeFormat = MCI_FORMAT_BYTES;
-    ASSERT_EQ(mciSendCommandA(id, MCI_SET, MCI_SET_TIME_FORMAT, (DWORD_PTR)&set), 0u);
-    ASSERT_EQ(mciSendCommandA(id, MCI_STATUS, MCI_STATUS_ITEM, (DWORD_PTR)&st), 0u);
-    EXPECT_EQ(st.dwReturn, 16000u * 2 * 4);
-    set.dwTimeFormat = MCI_FORMAT_SAMPLES;
-    ASSERT_EQ(mciSendCommandA(id, MCI_SET, MCI_SET_TIME_FORMAT, (DWORD_PTR)&set), 0u);
-    ASSERT_EQ(mciSendCommandA(id, MCI_STATUS, MCI_STATUS_ITEM, (DWORD_PTR)&st), 0u);
-    EXPECT_EQ(st.dwReturn, 16000u * 2);
-    // Seeking moves the position, in the time format in force.
+    // The length in each unit; then the position after a seek, in the unit in force.
+    auto in = [&](DWORD format, DWORD item) {
+        MCI_SET_PARMS set = {};
+        set.dwTimeFormat = format;
+        EXPECT_EQ(mciSendCommandA(id, MCI_SET, MCI_SET_TIME_FORMAT, (DWORD_PTR)&set), 0u);
+        MCI_STATUS_PARMS st = {};
+        st.dwItem = item;
+        EXPECT_EQ(mciSendCommandA(id, MCI_STATUS, MCI_STATUS_ITEM, (DWORD_PTR)&st), 0u);
+        return st.dwReturn;
+    };
+    EXPECT_EQ(in(MCI_FORMAT_MILLISECONDS, MCI_STATUS_LENGTH), 2000u);
+    EXPECT_EQ(in(MCI_FORMAT_BYTES, MCI_STATUS_LENGTH), 16000u * 2 * 4);
+    EXPECT_EQ(in(MCI_FORMAT_SAMPLES, MCI_STATUS_LENGTH), 16000u * 2);
     MCI_SEEK_PARMS seek = {};
     seek.dwTo = 8000;
     ASSERT_EQ(mciSendCommandA(id, MCI_SEEK, MCI_TO, (DWORD_PTR)&seek), 0u);
-    st.dwItem = MCI_STATUS_POSITION;
-    ASSERT_EQ(mciSendCommandA(id, MCI_STATUS, MCI_STATUS_ITEM, (DWORD_PTR)&st), 0u);
-    EXPECT_EQ(st.dwReturn, 8000u);
+    EXPECT_EQ(in(MCI_FORMAT_SAMPLES, MCI_STATUS_POSITION), 8000u);
     ASSERT_EQ(mciSendCommandA(id, MCI_SEEK, MCI_SEEK_TO_START, (DWORD_PTR)&seek), 0u);
-    ASSERT_EQ(mciSendCommandA(id, MCI_STATUS, MCI_STATUS_ITEM, (DWORD_PTR)&st), 0u);
-    EXPECT_EQ(st.dwReturn, 0u);
+    EXPECT_EQ(in(MCI_FORMAT_SAMPLES, MCI_STATUS_POSITION), 0u);
+    MCI_STATUS_PARMS st = {};
     EXPECT_EQ(mciSendCommandA(id, MCI_STATUS, 0, (DWORD_PTR)&st), (MCIERROR)MCIERR_MISSING_PARAMETER);
     EXPECT_EQ(mciSendCommandA(id, MCI_CLOSE, 0, 0), 0u);
+    st.dwItem = MCI_STATUS_POSITION;
     EXPECT_EQ(mciSendCommandA(id, MCI_STATUS, MCI_STATUS_ITEM, (DWORD_PTR)&st), (MCIERROR)MCIERR_INVALID_DEVICE_ID);
 
     // IMA ADPCM: the length is the data over the format's byte rate.

@@ -24,19 +24,8 @@ TEST(MkArray, AddGrowsByTheStepRule)
         if (caps.empty() || caps.back() != a.m_nMaxSize)
             caps.push_back(a.m_nMaxSize);
     }
-    // 1, then +4 while size/8 < 4 (size < 40), then +size/8.
-    std::vector<int> want = {1};
-    int cap = 1, size = 1;
-    while (size < 100) {
-        if (size >= cap) {
-            int step = size / 8 < 4 ? 4 : (size / 8 > 1024 ? 1024 : size / 8);
-            cap += step;
-            want.push_back(cap);
-        }
-        ++size;
-    }
-    EXPECT_EQ(caps, want);
-    EXPECT_EQ(std::vector<int>(caps.begin(), caps.begin() + 4), (std::vector<int>{1, 5, 9, 13}));
+    // 1, then +4 while size/8 < 4 (up to 40 elements), then +size/8.
+    EXPECT_EQ(caps, (std::vector<int>{1, 5, 9, 13, 17, 21, 25, 29, 33, 37, 41, 46, 51, 57, 64, 72, 81, 91, 102}));
     for (int i = 0; i < 100; ++i)
         EXPECT_EQ(a[i], i * 3);
 }
