@@ -282,25 +282,23 @@ def main():
         # Bad input: exit status 1, the reason, nothing written.
         bad = os.path.join(work, "bad")
         os.mkdir(bad)
-        loud = os.path.join(bad, "loud")
-        os.mkdir(loud)
-        sound(os.path.join(loud, "long.wav"), 8.0)  # 128 KB
-        photo(os.path.join(loud, "a.jpg"), (800, 600), 81)
-        expect_failure("sound over the budget", ["pack", loud, os.path.join(bad, "o1.dat"), "--max-size", "100k"],
-                       os.path.join(bad, "o1.dat"), "the sound long.wav alone takes")
-        quiet = os.path.join(bad, "quiet")
-        os.mkdir(quiet)
-        text(os.path.join(quiet, "a.txt"), "x" * 150000)
-        sound(os.path.join(quiet, "a.wav"), 1.0)
-        expect_failure("nothing to shrink", ["pack", quiet, os.path.join(bad, "o2.dat"), "--max-size", "100k"],
-                       os.path.join(bad, "o2.dat"), "nothing in the message can be shrunk")
-        fixed = os.path.join(bad, "fixed")
-        os.mkdir(fixed)
-        text(os.path.join(fixed, "a.txt"), "y" * 90000)
-        sound(os.path.join(fixed, "a.wav"), 1.0)
-        photo(os.path.join(fixed, "a.jpg"), (800, 600), 82)
-        expect_failure("budget under the fixed part", ["pack", fixed, os.path.join(bad, "o3.dat"), "--max-size", "100k"],
-                       os.path.join(bad, "o3.dat"), "smaller than what cannot be shrunk")
+        for i, (label, name, makers, says) in enumerate([
+                ("sound over the budget", "loud",
+                 {"long.wav": lambda p: sound(p, 8.0), "a.jpg": lambda p: photo(p, (800, 600), 81)},  # 128 KB of sound
+                 "the sound long.wav alone takes"),
+                ("nothing to shrink", "quiet",
+                 {"a.txt": lambda p: text(p, "x" * 150000), "a.wav": lambda p: sound(p, 1.0)},
+                 "nothing in the message can be shrunk"),
+                ("budget under the fixed part", "fixed",
+                 {"a.txt": lambda p: text(p, "y" * 90000), "a.wav": lambda p: sound(p, 1.0),
+                  "a.jpg": lambda p: photo(p, (800, 600), 82)},
+                 "smaller than what cannot be shrunk")], 1):
+            folder = os.path.join(bad, name)
+            os.mkdir(folder)
+            for file, make in makers.items():
+                make(os.path.join(folder, file))
+            out = os.path.join(bad, "o%d.dat" % i)
+            expect_failure(label, ["pack", folder, out, "--max-size", "100k"], out, says)
         junk = os.path.join(bad, "junk.dat")
         with open(junk, "wb") as f:
             f.write(b"\x84not a message")

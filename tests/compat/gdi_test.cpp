@@ -484,12 +484,9 @@ TEST(GdiBitmap, GetDIBitsInEveryDepth)
     auto rgb = [&](int idx) {
         return (uint32_t)d.colors[idx].rgbRed << 16 | (uint32_t)d.colors[idx].rgbGreen << 8 | d.colors[idx].rgbBlue;
     };
-    EXPECT_EQ(0xFF0000u, rgb(px4[0] >> 4));
-    EXPECT_EQ(0x00FF00u, rgb(px4[0] & 15));
-    EXPECT_EQ(0x0000FFu, rgb(px4[1] >> 4));
-    EXPECT_EQ(0xFFFFFFu, rgb(px4[4] >> 4));
-    EXPECT_EQ(0x000000u, rgb(px4[4] & 15));
-    EXPECT_EQ(0x808080u, rgb(px4[5] >> 4));
+    std::vector<uint32_t> got = {rgb(px4[0] >> 4), rgb(px4[0] & 15), rgb(px4[1] >> 4),
+                                 rgb(px4[4] >> 4), rgb(px4[4] & 15), rgb(px4[5] >> 4)};
+    EXPECT_EQ(got, (std::vector<uint32_t>{0xFF0000, 0x00FF00, 0x0000FF, 0xFFFFFF, 0x000000, 0x808080}));
 
     // 8 bits: black and white are in the default table.
     d = Header(3, -2, 8);

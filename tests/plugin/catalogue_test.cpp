@@ -292,19 +292,17 @@ TEST_F(Catalogue, LoadStringTruncatesAsWindows)
     const int len = (int)text.size();
     char buf[64];
 
-    memset(buf, 0xCC, sizeof buf);
-    EXPECT_EQ(0, LoadStringA(module, 110, buf, 1));
-    EXPECT_EQ('\0', buf[0]);
-
-    memset(buf, 0xCC, sizeof buf);
-    EXPECT_EQ(len, LoadStringA(module, 110, buf, len + 1));  // exact fit
-    EXPECT_EQ(text, std::string(buf));
-
-    memset(buf, 0xCC, sizeof buf);
-    EXPECT_EQ(len - 1, LoadStringA(module, 110, buf, len));  // one short
-    EXPECT_EQ(text.substr(0, (size_t)len - 1), std::string(buf));
-    EXPECT_EQ((char)0xCC, buf[len]);
-
+    // A one-character buffer, an exact fit, one short (nothing written past it), none at all.
+    const struct {
+        int size, count;
+        std::string text;
+    } rows[] = {{1, 0, ""}, {len + 1, len, text}, {len, len - 1, text.substr(0, (size_t)len - 1)}};
+    for (const auto &r : rows) {
+        memset(buf, 0xCC, sizeof buf);
+        EXPECT_EQ(r.count, LoadStringA(module, 110, buf, r.size)) << r.size;
+        EXPECT_EQ(r.text, std::string(buf)) << r.size;
+        EXPECT_EQ((char)0xCC, buf[r.size]) << r.size;
+    }
     memset(buf, 0xCC, sizeof buf);
     EXPECT_EQ(-1, LoadStringA(module, 110, buf, 0));
     EXPECT_EQ((char)0xCC, buf[0]);
