@@ -21,6 +21,16 @@ bool Is(const unsigned char *p, uint32_t rgb)
     return p[0] == (uint8_t)(rgb >> 16) && p[1] == (uint8_t)(rgb >> 8) && p[2] == (uint8_t)rgb;
 }
 
+/* How many pixels of `r` are exactly `rgb`. */
+int CountOf(const Picture &pic, const preview::Rect &r, uint32_t rgb)
+{
+    int n = 0;
+    for (int y = r.y; y < r.y + r.h; ++y)
+        for (int x = r.x; x < r.x + r.w; ++x)
+            n += Is(pic.at(x, y), rgb);
+    return n;
+}
+
 /* Cells counted from the pixels alone: a frame corner is a frame pixel with board to its left
  * and above, and frame to its right and below. */
 int CountCells(const Picture &pic)
@@ -135,41 +145,23 @@ TEST(Storyboard, DamagedAndMissingPicturesGetPlaceholders)
     Board b;
     ASSERT_TRUE(Draw(msg, stage, &b));
     EXPECT_EQ(CountCells(b.pic), 3);
-    auto reddish = [&](int cell) {
-        int n = 0;
-        const preview::Rect &c = b.board.cells[cell];
-        for (int y = c.y; y < c.y + c.h; ++y)
-            for (int x = c.x; x < c.x + c.w; ++x)
-                n += Is(b.pic.at(x, y), 0xB03030);
-        return n;
-    };
-    EXPECT_GT(reddish(0), 100);  // damaged: framed placeholder
-    EXPECT_GT(reddish(1), 100);  // missing
-    EXPECT_EQ(reddish(2), 0);
+    const uint32_t kPlaceholder = 0xB03030, kBadge = 0x303030;
+    EXPECT_GT(CountOf(b.pic, b.board.cells[0], kPlaceholder), 100);  // damaged: framed placeholder
+    EXPECT_GT(CountOf(b.pic, b.board.cells[1], kPlaceholder), 100);  // missing
+    EXPECT_EQ(CountOf(b.pic, b.board.cells[2], kPlaceholder), 0);
     // The animation: its first frame fills the cell in one strong colour, the frame-count badge
     // (its own dark grey) sits top right and nowhere else.
     const preview::Rect &c = b.board.cells[2];
     const unsigned char *mid = b.pic.at(c.x + c.w / 2, c.y + c.h / 2);
     EXPECT_GT(std::max({mid[0], mid[1], mid[2]}) - std::min({mid[0], mid[1], mid[2]}), 150);
-    auto badge = [&](preview::Rect r) {
-        int n = 0;
-        for (int y = r.y; y < r.y + r.h; ++y)
-            for (int x = r.x; x < r.x + r.w; ++x)
-                n += Is(b.pic.at(x, y), 0x303030);
-        return n;
-    };
-    EXPECT_GT(badge({c.x + c.w - 50, c.y + 2, 48, 20}), 100);
-    EXPECT_EQ(badge({c.x, c.y + 25, c.w, c.h - 25}), 0);
+    EXPECT_GT(CountOf(b.pic, {c.x + c.w - 50, c.y + 2, 48, 20}, kBadge), 100);
+    EXPECT_EQ(CountOf(b.pic, {c.x, c.y + 25, c.w, c.h - 25}, kBadge), 0);
     // A still picture has no badge.
     testkit::TempDir dir2, stage2;
     Board still;
     ASSERT_TRUE(Draw(MixedOfGifs(dir2, {preview_test::TinyGif()}, "one.dat"), stage2, &still));
     const preview::Rect &c2 = still.board.cells[0];
-    int none = 0;
-    for (int y = c2.y; y < c2.y + 25; ++y)
-        for (int x = c2.x; x < c2.x + c2.w; ++x)
-            none += Is(still.pic.at(x, y), 0x303030);
-    EXPECT_EQ(none, 0);
+    EXPECT_EQ(CountOf(still.pic, {c2.x, c2.y, c2.w, 25}, kBadge), 0);
 }
 
 TEST(Storyboard, HugeSlideCountsAreBounded)
