@@ -12,11 +12,9 @@ Usage: compose_folders_test.py MEDLEY [EMULATOR]
 import os
 import re
 import shutil
-import struct
 import subprocess
 import sys
 import tempfile
-import wave
 
 from PIL import Image
 
@@ -24,6 +22,7 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
 import message_delivery  # noqa: E402
 import mms_dissect  # noqa: E402
+from wave_sound import sound  # noqa: E402
 
 medley = sys.argv[1]
 run = sys.argv[2:3]
@@ -44,14 +43,6 @@ def picture(path, fmt, size=(160, 120)):
     if fmt == "GIF":
         img = img.convert("P", palette=Image.ADAPTIVE, colors=64)
     img.save(path, fmt)
-
-
-def sound(path, seconds=0.5, rate=8000):
-    with wave.open(path, "wb") as w:
-        w.setnchannels(1)
-        w.setsampwidth(2)
-        w.setframerate(rate)
-        w.writeframes(b"".join(struct.pack("<h", (i * 37) % 2000 - 1000) for i in range(int(rate * seconds))))
 
 
 def compose(folder, out):

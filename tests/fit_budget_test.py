@@ -21,17 +21,16 @@ import math
 import os
 import re
 import shutil
-import struct
 import subprocess
 import sys
 import tempfile
-import wave
 
 from PIL import Image, ImageDraw, ImageFilter
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
 import mms_dissect  # noqa: E402
+from wave_sound import sound  # noqa: E402
 
 medley = sys.argv[1]
 gif_facts = sys.argv[2] if len(sys.argv) > 2 and sys.argv[2] != "-" else None
@@ -82,14 +81,6 @@ def animation(path, size, frames, seed, transparent=True):
     out[0].save(path, save_all=True, append_images=out[1:], loop=0,
                 duration=[30 + (i % 4) * 20 for i in range(frames)],
                 disposal=[1 + (i % 2) for i in range(frames)], **kw)
-
-
-def sound(path, seconds, rate=8000):
-    with wave.open(path, "wb") as w:
-        w.setnchannels(1)
-        w.setsampwidth(2)
-        w.setframerate(rate)
-        w.writeframes(b"".join(struct.pack("<h", (i * 37) % 2000 - 1000) for i in range(int(rate * seconds))))
 
 
 def text(path, s):
