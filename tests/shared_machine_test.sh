@@ -78,7 +78,24 @@ left=$(find "$work/shared/t4" -mindepth 1 -maxdepth 1 -user $V ! -name "medley-$
 #    the victim's folder gets nothing; the victim's phone answers no other user.
 as $V sh -c "head -c 2000 /dev/urandom > '$work/victim/secret.dat'"
 as $A mkdir -m 700 "$work/attacker/link" "$work/attacker/inbox"
-as $A env MEDLEY_IRDA_DIR="$work/attacker/link" "$medley" phone --inbox "$work/attacker/inbox" --id 0badbeef --seconds 30 > /dev/null 2>&1 &
+# The attacker's "phone" answers anyone and keeps whatever reaches it.
+as $A python3 -c "
+import os, socket, sys
+s = socket.socket(socket.AF_UNIX); s.bind(sys.argv[1]); os.chmod(sys.argv[1], 0o666)
+s.listen(8); s.settimeout(30)
+while True:
+    try:
+        c, _ = s.accept()
+    except OSError:
+        break
+    c.settimeout(2)
+    try:
+        got = c.recv(65536)
+    except OSError:
+        got = b''
+    if got:
+        open(sys.argv[2], 'ab').write(got)
+    c.close()" "$work/attacker/link/0badbeef.sock" "$work/attacker/inbox/got" > /dev/null 2>&1 &
 pids="$pids $!"
 for _ in $(seq 100); do [ -S "$work/attacker/link/0badbeef.sock" ] && break; sleep 0.1; done
 as $A chmod 755 "$work/attacker/link"   # open now that the phone listens
