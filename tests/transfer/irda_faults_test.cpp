@@ -15,9 +15,7 @@ TEST(IrdaFaults, ReadingSideOfSendFileByIrda)
 {
     testkit::TempDir files;
     std::string path = files.file("photo.jpg");
-    Bytes photo(200000);
-    for (size_t i = 0; i < photo.size(); ++i)
-        photo[i] = (unsigned char)(i * 131 + (i >> 9));
+    const Bytes photo = irdatest::Pattern(200000, 1);
     ASSERT_TRUE(testkit::WriteFileBytes(path, photo));
 
     std::unique_ptr<irdatest::PhoneInRange> phone;
@@ -49,7 +47,7 @@ TEST(IrdaFaults, ReadingSideOfSendFileByIrda)
     EXPECT_GE(faults, 2u);
 }
 
-TEST(IrdaFaults, AFolderIsNotAFileAndNothingIsSent)
+TEST(IrdaFaults, NoFileToSendAndNothingIsSent)
 {
     irdatest::PhoneInRange phone;
     CIrdaLink *link = IrdaCreate();
@@ -60,7 +58,9 @@ TEST(IrdaFaults, AFolderIsNotAFileAndNothingIsSent)
     EXPECT_EQ(0, link->IsConnected()) << "the phone was contacted for a file that cannot be sent";
     EXPECT_EQ(0, link->SendFile(phone.files().file("missing.jpg").c_str(), nullptr, 0));
     EXPECT_EQ((DWORD)ERROR_FILE_NOT_FOUND, link->GetFailureCode());
+    EXPECT_EQ(0, IrdaSendFile(link, nullptr, nullptr, 0));
     IrdaDestroy(link);
+    EXPECT_EQ(0, SendFileByIrda(phone.files().file("missing.mms").c_str()));
 }
 
 }  // namespace
