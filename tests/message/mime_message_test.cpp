@@ -5,7 +5,6 @@
 #include <string.h>
 
 #include <filesystem>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -95,18 +94,13 @@ TEST(MimeLayout, TextPlainCharsetsAndTextTypes)
         const char *type;
         Bytes value;
     } cases[] = {
+        // The names a charset goes by are the codec's table (its own test); here, where they are read.
         {"text/plain;charset=utf_8", {0x03, 0x83, 0x81, 0xEA}},
         {"text/plain; charset = utf_8", {0x03, 0x83, 0x81, 0xEA}},
         {"text/plain", {0x03, 0x83, 0x81, 0x83}},
-        {"text/plain;charset=us-ascii", {0x03, 0x83, 0x81, 0x83}},
-        {"text/plain;charset=UTF_8", {0x03, 0x83, 0x81, 0xEA}},
-        {"text/plain;charset=UTF-8", {0x03, 0x83, 0x81, 0xEA}},
         {"text/plain; charset=utf-8", {0x03, 0x83, 0x81, 0xEA}},
-        {"text/plain;charset=\"utf_8\"", {0x03, 0x83, 0x81, 0xEA}},
         {"text/plain ;CharSet= Utf8 ", {0x03, 0x83, 0x81, 0xEA}},
-        {"text/plain;charset=csUTF8", {0x03, 0x83, 0x81, 0xEA}},
         {"text/plain;charset=US-ASCII", {0x03, 0x83, 0x81, 0x83}},
-        {"text/plain;charset=ANSI_X3.4-1968", {0x03, 0x83, 0x81, 0x83}},
         {"text/plain;name=charset.txt;charset=utf-8", {0x03, 0x83, 0x81, 0xEA}},
         {"text/plain;name=x", {0x03, 0x83, 0x81, 0x83}},
         {"image/png;charset=utf_8", {0xA0}},
@@ -154,9 +148,6 @@ TEST(MimeCompose, ArgumentChecksAndFailedWrites)
     EXPECT_FALSE(MimeAddPart(nullptr, nullptr));
     MIME_MESSAGE *m = MimeCreate();
     ASSERT_NE(m, nullptr);
-    EXPECT_EQ(m->partCount, 0);
-    EXPECT_EQ(m->firstPart, nullptr);
-    EXPECT_EQ(m->progressProc, nullptr);
     MIME_PART_INFO noType = {nullptr, f.folder.c_str(), "a.jpg", nullptr};
     EXPECT_FALSE(MimeAddPart(m, &noType));
     MIME_PART_INFO noFolder = {"image/jpeg", nullptr, "a.jpg", nullptr};
@@ -200,86 +191,6 @@ TEST(MimeCompose, MoreThan127PartsAreRefusedUnwritten)
     testkit::ReadFileBytes(f.dir.file("big.mms"), &exists);
     EXPECT_FALSE(exists);
     MimeDestroy(m);
-}
-
-struct PartSpec {
-    std::string type, name;
-    Bytes data;
-};
-
-/* The type a part reads back with: text/plain carries the charset it was written with. */
-std::string ReadBackType(const std::string &type)
-{
-    if (type.rfind("text/plain", 0) == 0)
-        return type.find("utf_8") != std::string::npos ? "text/plain;charset=utf_8" : "text/plain;charset=us-ascii";
-    return type.substr(0, type.find(';'));
-}
-
-TEST(MimeRoundTrip, RandomMessagesOfOneTo127Parts)
-{
-    static const char *const kTypes[] = {"image/jpeg", "image/gif", "image/png", "text/plain",
-                                         "text/plain;charset=utf_8", "audio/amr", "video/3gpp",
-                                         "application/vnd.wap.wmlc", "*/*", "image/vnd.wap.wbmp"};
-    std::mt19937 rng(20261206);
-    for (int parts : {1, 2, 7, 64, 127}) {
-        Fixture f;
-        std::vector<PartSpec> partList;
-        MIME_MESSAGE *m = MimeCreate();
-        bool smil = parts % 2 == 1;
-        if (smil) {
-            f.Put("mms.smil", {'<', 's', 'm', 'i', 'l', '/', '>'});
-            ASSERT_TRUE(MimeAddSmilPart(m, f.folder.c_str(), "mms.smil"));
-        }
-        for (int i = 0; i < parts - (smil ? 1 : 0); ++i) {
-            PartSpec s;
-            s.type = kTypes[rng() % (sizeof kTypes / sizeof kTypes[0])];
-            s.name = "part " + std::to_string(i) + (i % 3 ? ".bin" : " with spaces.dat");
-            size_t size = i == 0 ? 1 : (i == 1 && parts <= 7) ? 3 * 1024 * 1024 + 5 : rng() % 5000;
-            s.data.resize(size);
-            for (auto &b : s.data)
-                b = (unsigned char)rng();
-            f.Put(s.name.c_str(), s.data);
-            std::string id = "<" + s.name + ">";
-            ASSERT_TRUE(f.Add(m, s.type.c_str(), s.name.c_str(), i % 2 ? id.c_str() : nullptr));
-            partList.push_back(s);
-        }
-        ASSERT_TRUE(MimeWriteFile(m, f.folder.c_str(), "rt.mms"));
-        MimeDestroy(m);
-
-        MIME_MESSAGE *r = MimeOpenFile(f.folder.c_str(), "rt.mms");
-        ASSERT_NE(r, nullptr) << parts;
-        EXPECT_EQ(r->mode, MIME_MODE_READING);
-        EXPECT_EQ(r->partCount, parts);
-        EXPECT_STREQ(r->contentType, smil ? MIME_TYPE_RELATED : MIME_TYPE_MIXED);
-        EXPECT_EQ(MimeOtherPartCount(r), (int)partList.size());
-        if (smil) {
-            ASSERT_NE(r->startPart, nullptr);
-            EXPECT_EQ(r->startPart, r->firstPart);
-            EXPECT_STREQ(r->startPart->contentId, "<smil>");
-            EXPECT_STREQ(r->startPart->contentType, "application/smil;charset=us-ascii");
-        } else {
-            EXPECT_EQ(r->startPart, nullptr);
-        }
-        testkit::TempDir out;
-        std::string outFolder = out.file("");
-        ASSERT_TRUE(MimeExtractAll(r, outFolder.c_str()));
-        for (size_t i = 0; i < partList.size(); ++i) {
-            MIME_PART_INFO info = {nullptr, outFolder.c_str(), nullptr, nullptr};
-            ASSERT_TRUE(MimeExtractPart(r, (int)i, &info));
-            EXPECT_EQ(info.contentType, ReadBackType(partList[i].type)) << i;
-            EXPECT_EQ(info.fileName, partList[i].name);
-            if (i % 2) {
-                EXPECT_EQ(std::string(info.contentId), "<" + partList[i].name + ">");
-            } else {
-                EXPECT_EQ(info.contentId, nullptr);
-            }
-            EXPECT_EQ(testkit::ReadFileBytes(out.file(partList[i].name)), partList[i].data) << partList[i].name;
-        }
-        if (smil) {
-            EXPECT_EQ(testkit::ReadFileBytes(out.file("mms.smil")), (Bytes{'<', 's', 'm', 'i', 'l', '/', '>'}));
-        }
-        MimeDestroy(r);
-    }
 }
 
 int g_calls;
