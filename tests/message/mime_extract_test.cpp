@@ -14,12 +14,11 @@
 #include <string>
 #include <vector>
 
-#include "mime.h"
-#include "testkit.h"
+#include "message/mime_bytes.h"
+
+using namespace mimetest;
 
 namespace {
-
-using Bytes = std::vector<unsigned char>;
 
 /* Names compared as Windows compares them: in any case, cp1252 letters included. */
 std::string Folded(const std::string &s)
@@ -48,85 +47,6 @@ bool IsDevice(const std::string &name)
             return true;
     return base.size() == 4 && (base.compare(0, 3, "COM") == 0 || base.compare(0, 3, "LPT") == 0) &&
            ((base[3] >= '0' && base[3] <= '9') || strchr("\xB9\xB2\xB3", base[3]));
-}
-
-/* A folder with its separator; the string lives as long as the folder object's path. */
-const std::string &Sep(const testkit::TempDir &d)
-{
-    static std::map<const testkit::TempDir *, std::string> folders;
-    return folders[&d] = d.file("");
-}
-
-/* The files of a folder (names as the ANSI calls give them) with their octets. */
-std::map<std::string, Bytes> Files(const std::string &folder)
-{
-    std::map<std::string, Bytes> out;
-    WIN32_FIND_DATAA fd;
-    HANDLE h = FindFirstFileA((folder + "*").c_str(), &fd);
-    if (h == INVALID_HANDLE_VALUE)
-        return out;
-    do {
-        if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-            out[fd.cFileName] = testkit::ReadFileBytes(folder + fd.cFileName);
-    } while (FindNextFileA(h, &fd));
-    FindClose(h);
-    return out;
-}
-
-/* A message file from entries given as octets. */
-struct Part {
-    Bytes headers;
-    Bytes data;
-};
-
-Bytes Message(bool related, const Bytes &start, const std::vector<Part> &parts)
-{
-    Bytes b = {0x84};
-    if (related && start.empty()) {
-        b.push_back(0xB3);
-    } else if (related) {
-        b.push_back((unsigned char)(start.size() + 2));
-        b.push_back(0xB3);
-        b.push_back(0x8A);
-        b.insert(b.end(), start.begin(), start.end());
-        b.push_back(0);
-    } else {
-        b.push_back(0xA3);
-    }
-    b.push_back((unsigned char)parts.size());
-    for (const Part &p : parts) {
-        b.push_back((unsigned char)p.headers.size());
-        b.push_back((unsigned char)p.data.size());
-        b.insert(b.end(), p.headers.begin(), p.headers.end());
-        b.insert(b.end(), p.data.begin(), p.data.end());
-    }
-    return b;
-}
-
-/* Headers: a content type octet, then Content-Location (when name is given) and Content-ID. */
-Bytes Headers(const Bytes &type, const char *name, const char *id = nullptr)
-{
-    Bytes h = type;
-    if (id) {
-        h.insert(h.end(), {0xC0, 0x22});
-        h.insert(h.end(), id, id + strlen(id) + 1);
-    }
-    if (name) {
-        h.push_back(0x8E);
-        if ((unsigned char)name[0] >= 0x80)
-            h.push_back(0x7F);
-        h.insert(h.end(), name, name + strlen(name) + 1);
-    }
-    return h;
-}
-
-const Bytes kSmil = {0x13, 'a', 'p', 'p', 'l', 'i', 'c', 'a', 't', 'i', 'o', 'n', '/', 's', 'm', 'i', 'l', 0, 0x81, 0x83};
-const Bytes kGif = {0x9D};
-
-MIME_MESSAGE *Open(const testkit::TempDir &d, const Bytes &file, const char *name = "in.mms")
-{
-    testkit::WriteFileBytes(d.file(name), file);
-    return MimeOpenFile(Sep(d).c_str(), name);
 }
 
 struct Report {

@@ -8,25 +8,12 @@
 #include <string>
 #include <vector>
 
-#include "mime.h"
-#include "testkit.h"
+#include "message/mime_bytes.h"
 #include "wsp.h"
 
+using namespace mimetest;
+
 namespace {
-
-using Bytes = std::vector<unsigned char>;
-
-Bytes &Text(Bytes &b, const char *s)
-{
-    b.insert(b.end(), s, s + strlen(s) + 1);
-    return b;
-}
-
-Bytes Cat(Bytes a, const Bytes &b)
-{
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
-}
 
 struct Fixture {
     testkit::TempDir dir;
@@ -252,27 +239,12 @@ TEST(MimeRead, StartPartFirstProgressAndDerivedNames)
     MimeDestroy(r);
 }
 
-/* Writes a file from octets and tries to open it. */
-MIME_MESSAGE *OpenBytes(Fixture &f, const Bytes &b)
-{
-    testkit::WriteFileBytes(f.dir.file("in.mms"), b);
-    return MimeOpenFile(f.folder.c_str(), "in.mms");
-}
-
-Bytes Entry(const Bytes &headers, const Bytes &data)
-{
-    Bytes e = {(unsigned char)headers.size(), (unsigned char)data.size()};
-    return Cat(Cat(e, headers), data);
-}
-
 TEST(MimeRead, EntryHeadersNameAndContentId)
 {
     Fixture f;
-    Bytes headers = {0x9D, 0x8E};
-    Text(headers, "a.gif").insert(headers.end(), {0xC0, 0x22});
-    Text(headers, "<a>");
-    Bytes file = Cat({0x84, 0xA3, 0x01}, Entry(headers, {'x'}));
-    MIME_MESSAGE *r = OpenBytes(f, file);
+    Bytes headers = Headers(kGif, "a.gif", "<a>");
+    Bytes file = Message(false, {}, {{headers, {'x'}}});
+    MIME_MESSAGE *r = Open(f.dir, file);
     ASSERT_NE(r, nullptr);
     EXPECT_STREQ(r->firstPart->name, "a.gif");
     EXPECT_STREQ(r->firstPart->contentId, "<a>");
@@ -298,15 +270,10 @@ TEST(MimeRead, EntryHeadersNameAndContentId)
     };
     for (const auto &c : skipped) {
         for (bool before : {true, false}) {
-            Bytes h = {0x9D};
-            if (before)
-                h = Cat(h, c.headers);
-            h.push_back(0x8E);
-            Text(h, "a.gif").insert(h.end(), {0xC0, 0x22});
-            Text(h, "<a>");
+            Bytes h = Headers(before ? Cat(kGif, c.headers) : kGif, "a.gif", "<a>");
             if (!before)
                 h = Cat(h, c.headers);
-            MIME_MESSAGE *r = OpenBytes(f, Cat({0x84, 0xA3, 0x01}, Entry(h, {'x'})));
+            MIME_MESSAGE *r = Open(f.dir, Message(false, {}, {{h, {'x'}}}));
             ASSERT_NE(r, nullptr) << c.what;
             EXPECT_STREQ(r->firstPart->name, "a.gif") << c.what;
             EXPECT_STREQ(r->firstPart->contentId, "<a>") << c.what;
@@ -316,7 +283,7 @@ TEST(MimeRead, EntryHeadersNameAndContentId)
     // Octets that frame no header, or a value running past HeadersLen, still fail the read.
     for (Bytes tail : {Bytes{0x00}, Bytes{0x85, 0x05, 0xAA}, Bytes{0x85, 'e', 'n'}, Bytes{0x7F}, Bytes{'X', 0}}) {
         Bytes bad = Cat(headers, tail);
-        EXPECT_EQ(OpenBytes(f, Cat({0x84, 0xA3, 0x01}, Entry(bad, {'x'}))), nullptr);
+        EXPECT_EQ(Open(f.dir, Message(false, {}, {{bad, {'x'}}})), nullptr);
     }
 }
 
@@ -334,7 +301,7 @@ TEST(MimeRead, StartPartChoiceFollowsTheStartParameter)
     Bytes b = {0x9E, 0xC0, 0x22};
     Text(b, "<b>");
     Bytes file = Cat(Cat(Cat(head, Entry(smil, {'s'})), Entry(b, {'b'})), Entry(a, {'a'}));
-    MIME_MESSAGE *r = OpenBytes(f, file);
+    MIME_MESSAGE *r = Open(f.dir, file);
     ASSERT_NE(r, nullptr);
     ASSERT_NE(r->startPart, nullptr);
     EXPECT_STREQ(r->startPart->contentId, "<b>");
@@ -357,8 +324,8 @@ TEST(MimeRead, MalformedFilesFailWithoutCrashing)
     }
     // Every truncation fails as a whole.
     for (size_t n = 0; n < good.size(); ++n)
-        EXPECT_EQ(OpenBytes(f, Bytes(good.begin(), good.begin() + n)), nullptr) << n;
-    MIME_MESSAGE *whole = OpenBytes(f, good);
+        EXPECT_EQ(Open(f.dir, Bytes(good.begin(), good.begin() + n)), nullptr) << n;
+    MIME_MESSAGE *whole = Open(f.dir, good);
     EXPECT_NE(whole, nullptr);
     MimeDestroy(whole);
 
@@ -382,7 +349,7 @@ TEST(MimeRead, MalformedFilesFailWithoutCrashing)
         {"Value-length beyond file", {0x84, 0x1F, 0x8F, 0x7F, 0xB3}},
     };
     for (const auto &c : cases)
-        EXPECT_EQ(OpenBytes(f, c.file), nullptr) << c.what;
+        EXPECT_EQ(Open(f.dir, c.file), nullptr) << c.what;
     EXPECT_EQ(MimeOpenFile(f.folder.c_str(), "no-such.mms"), nullptr);
     EXPECT_EQ(MimeOpenFile(nullptr, "x"), nullptr);
 }
@@ -405,9 +372,8 @@ TEST(MimeRead, EmptyPartsAndModeChecks)
     MimeDestroy(m);
 
     // A part of DataLen 0 written elsewhere reads and extracts as an empty file.
-    Bytes headers = {0xA0, 0x8E};
-    Text(headers, "empty");
-    MIME_MESSAGE *r = OpenBytes(f, Cat({0x84, 0xA3, 0x01}, Entry(headers, {})));
+    Bytes headers = Headers({0xA0}, "empty");
+    MIME_MESSAGE *r = Open(f.dir, Message(false, {}, {{headers, {}}}));
     ASSERT_NE(r, nullptr);
     EXPECT_EQ(r->firstPart->dataLength, 0);
     testkit::TempDir out;

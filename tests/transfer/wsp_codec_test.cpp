@@ -7,23 +7,17 @@
 #include <string>
 #include <vector>
 
-#include "testkit.h"
+#include "message/mime_bytes.h"
 #include "wsp.h"
 
-namespace {
+using mimetest::Bytes;
+using mimetest::Text;
 
-using Bytes = std::vector<unsigned char>;
+namespace {
 
 Bytes Of(const WSP_BUFFER *buf)
 {
     return buf && buf->length ? Bytes(buf->data, buf->data + buf->length) : Bytes();
-}
-
-/* Octets followed by a text and its terminator. */
-Bytes &Text(Bytes &b, const char *s)
-{
-    b.insert(b.end(), s, s + strlen(s) + 1);
-    return b;
 }
 
 /* Writes value into a new buffer: its octets; reads them back, stopping at their end.  Returns
