@@ -52,6 +52,20 @@ struct Media {
         testkit::WriteFileBytes(src.file("b.wav"), Bytes(3000, 0x52));
         testkit::WriteFileText(src.file("mms.smil"), "<smil><body><par><img src=\"a.gif\"/></par></body></smil>");
     }
+    /* Writes the presentation, the picture and the sound (or the picture alone) as a message
+     * into folder\name; the error of a failure stays. */
+    bool WriteMessage(const std::string &outFolder, const char *name, bool all = true) const
+    {
+        MIME_MESSAGE *msg = MimeCreate();
+        MIME_PART_INFO gif = {"image/gif", folder.c_str(), "a.gif", "<a.gif>"};
+        MIME_PART_INFO wav = {"audio/x-wav", folder.c_str(), "b.wav", nullptr};
+        bool ok = (!all || MimeAddSmilPart(msg, folder.c_str(), "mms.smil")) && MimeAddPart(msg, &gif) &&
+                  (!all || MimeAddPart(msg, &wav)) && MimeWriteFile(msg, outFolder.c_str(), name);
+        DWORD e = GetLastError();
+        MimeDestroy(msg);
+        SetLastError(e);
+        return ok;
+    }
 };
 
 /* A writer into the folder out, run once cleanly for the expected octets and then through the
@@ -99,59 +113,6 @@ void CheckWriter(const Media &m, const std::function<bool(const std::string &out
     EXPECT_GE(faults, 3u);  // at least: make the temporary file, write it, rename it
 }
 
-TEST(FileFaults, MimeWriteFile)
-{
-    Media m;
-    CheckWriter(m, [&](const std::string &outFolder) {
-        MIME_MESSAGE *msg = MimeCreate();
-        MIME_PART_INFO gif = {"image/gif", m.folder.c_str(), "a.gif", "<a.gif>"};
-        MIME_PART_INFO wav = {"audio/x-wav", m.folder.c_str(), "b.wav", nullptr};
-        bool ok = MimeAddSmilPart(msg, m.folder.c_str(), "mms.smil") && MimeAddPart(msg, &gif) &&
-                  MimeAddPart(msg, &wav) && MimeWriteFile(msg, outFolder.c_str(), "out.dat");
-        MimeDestroy(msg);
-        return ok;
-    });
-}
-
-TEST(FileFaults, MakeMimeFromFolder)
-{
-    Media m;
-    CheckWriter(m, [&](const std::string &outFolder) {
-        char folder[MAX_PATH];
-        strcpy(folder, m.src.path().c_str());
-        return MakeMimeFromFolder(folder, outFolder.c_str(), "out.dat") == 1;
-    });
-}
-
-TEST(FileFaults, GenerateMessageFile)
-{
-    Media m;
-    static int value = 1;
-    CheckWriter(m, [&](const std::string &outFolder) {
-        HMMSCONTAINER c = mmsContainerCreate();
-        MEDIA_ATT att;
-        memset(&att, 0, sizeof att);
-        att.dwDur = 1000;
-        int t = mmsInsertTimeLine(c, -1);
-        bool ok = t >= 0 && mmsInsertObject(c, t, MDOC_TYPE_AUDIO, nullptr, (m.folder + "b.wav").c_str(), &att, -1) >= 0 &&
-                  GenerateMessageFile("", "123", "", (outFolder + "out.dat").c_str(), &value, c, 1) == 1;
-        mmsContainerDestroy(c);
-        return ok;
-    });
-}
-
-TEST(FileFaults, MakeTextMime)
-{
-    Media m;
-    const Bytes second = {'t', 'w', 'o'};
-    CheckWriter(
-        m,
-        [&](const std::string &outFolder) {
-            return MakeTextMime((m.folder + "b.wav").c_str(), (outFolder + "second.txt").c_str()) == 1;
-        },
-        {{"second.txt", second}});
-}
-
 /* A container of one audio and one image object on two slides, the media in `folder`. */
 HMMSCONTAINER TwoSlides(const std::string &folder)
 {
@@ -168,70 +129,86 @@ HMMSCONTAINER TwoSlides(const std::string &folder)
     return c;
 }
 
-TEST(FileFaults, MakeSingleItemMessage)
+TEST(FileFaults, Writers)
 {
     Media m;
     static int value = 1;
-    for (const char *item : {"a.gif", "b.wav", "mms.smil"}) {
-        SCOPED_TRACE(item);
-        CheckWriter(m, [&](const std::string &outFolder) {
+    HMMSCONTAINER slides = TwoSlides(m.folder);
+    ASSERT_NE(slides, nullptr);
+    using Write = std::function<bool(const std::string &outFolder)>;
+    auto single = [&m](const char *item) -> Write {
+        return [&m, item](const std::string &outFolder) {
             char folder[MAX_PATH];
             strcpy(folder, outFolder.c_str());
             return MakeSingleItemMessage((m.folder + item).c_str(), folder, "one", &value) == 1;
-        });
-    }
-}
-
-TEST(FileFaults, BuildSmilFromContainerAndTheSmilWriter)
-{
-    Media m;
-    HMMSCONTAINER c = TwoSlides(m.folder);
-    ASSERT_NE(c, nullptr);
-    CheckWriter(m, [&](const std::string &outFolder) {
-        return BuildSmilFromContainer(c, (outFolder + "show.smil").c_str()) == 1;
-    });
-    CheckWriter(m, [&](const std::string &outFolder) {
-        HSMIL doc = SMIL_Create();
-        ROOT_LAYOUT root = {176, 208, AllocSMILStr("#FFFFFF")};
-        HSMILTC tc = SMIL_CreateTimeContainer(MDOC_TC_PAR);
-        MEDIA_ATT att;
-        memset(&att, 0, sizeof att);
-        att.lpszSrc = AllocSMILStr("a.gif");
-        bool ok = doc && tc && SMIL_SetRootLayout(doc, &root) && SMIL_InsertTimeContainer(doc, tc, -1) &&
-                  SMIL_TC_InsertMediaObject(tc, MDOC_TYPE_IMAGE, &att, -1) &&
-                  SMIL_SaveToFile(doc, (outFolder + "doc.smil").c_str());
-        SMIL_Destory(doc);
-        return ok;
-    });
-    mmsContainerDestroy(c);
-}
-
-TEST(FileFaults, SaveAsSmil)
-{
-    // The media lie beside the presentation, so that saving copies none.
-    Media m;
-    testkit::TempDir probe;
-    const Bytes gif = testkit::ReadFileBytes(m.src.file("a.gif")), wav = testkit::ReadFileBytes(m.src.file("b.wav"));
-    CheckWriter(
-        m,
-        [&](const std::string &outFolder) {
-            HMMSCONTAINER c = TwoSlides(outFolder);
-            bool ok = c && SaveContainerAsSmil(c, (outFolder + "show.smil").c_str()) == 1;
-            mmsContainerDestroy(c);
-            return ok;
-        },
-        {{"a.gif", gif}, {"b.wav", wav}});
-    CheckWriter(
-        m,
-        [&](const std::string &outFolder) {
+        };
+    };
+    // A presentation saved with its media beside it, so that saving copies none.
+    auto saved = [](bool dialog) -> Write {
+        return [dialog](const std::string &outFolder) {
             HMMSCONTAINER c = TwoSlides(outFolder);
             testkit::ScriptFileDialog((outFolder + "show").c_str());
-            bool ok = c && SaveAsSmil((HWND)(UINT_PTR)1, c) == 1;
+            bool ok = c && (dialog ? SaveAsSmil((HWND)(UINT_PTR)1, c)
+                                   : SaveContainerAsSmil(c, (outFolder + "show.smil").c_str())) == 1;
             testkit::ScriptFileDialog(nullptr);
             mmsContainerDestroy(c);
             return ok;
-        },
-        {{"a.gif", gif}, {"b.wav", wav}});
+        };
+    };
+    const std::map<std::string, Bytes> media = {{"a.gif", testkit::ReadFileBytes(m.src.file("a.gif"))},
+                                                {"b.wav", testkit::ReadFileBytes(m.src.file("b.wav"))}};
+    const struct Row {
+        const char *what;
+        Write write;
+        std::map<std::string, Bytes> fixed;
+    } rows[] = {
+        {"MimeWriteFile", [&](const std::string &outFolder) { return m.WriteMessage(outFolder, "out.dat"); }, {}},
+        {"MakeMimeFromFolder",
+         [&](const std::string &outFolder) {
+             char folder[MAX_PATH];
+             strcpy(folder, m.src.path().c_str());
+             return MakeMimeFromFolder(folder, outFolder.c_str(), "out.dat") == 1;
+         },
+         {}},
+        {"GenerateMessageFile",
+         [&](const std::string &outFolder) {
+             return GenerateMessageFile("", "123", "", (outFolder + "out.dat").c_str(), &value, slides, 1) == 1;
+         },
+         {}},
+        {"MakeTextMime",
+         [&](const std::string &outFolder) {
+             return MakeTextMime((m.folder + "b.wav").c_str(), (outFolder + "second.txt").c_str()) == 1;
+         },
+         {{"second.txt", {'t', 'w', 'o'}}}},
+        {"one picture", single("a.gif"), {}},
+        {"one sound", single("b.wav"), {}},
+        {"one presentation", single("mms.smil"), {}},
+        {"BuildSmilFromContainer",
+         [&](const std::string &outFolder) { return BuildSmilFromContainer(slides, (outFolder + "show.smil").c_str()) == 1; },
+         {}},
+        {"SMIL_SaveToFile",
+         [](const std::string &outFolder) {
+             HSMIL doc = SMIL_Create();
+             ROOT_LAYOUT root = {176, 208, AllocSMILStr("#FFFFFF")};
+             HSMILTC tc = SMIL_CreateTimeContainer(MDOC_TC_PAR);
+             MEDIA_ATT att;
+             memset(&att, 0, sizeof att);
+             att.lpszSrc = AllocSMILStr("a.gif");
+             bool ok = doc && tc && SMIL_SetRootLayout(doc, &root) && SMIL_InsertTimeContainer(doc, tc, -1) &&
+                       SMIL_TC_InsertMediaObject(tc, MDOC_TYPE_IMAGE, &att, -1) &&
+                       SMIL_SaveToFile(doc, (outFolder + "doc.smil").c_str());
+             SMIL_Destory(doc);
+             return ok;
+         },
+         {}},
+        {"SaveContainerAsSmil", saved(false), media},
+        {"SaveAsSmil", saved(true), media},
+    };
+    for (const Row &r : rows) {
+        SCOPED_TRACE(r.what);
+        CheckWriter(m, r.write, r.fixed);
+    }
+    mmsContainerDestroy(slides);
 }
 
 TEST(FileFaults, MimeExtractAll)
@@ -239,14 +216,7 @@ TEST(FileFaults, MimeExtractAll)
     Media m;
     testkit::TempDir msgDir, out;
     std::string msgFolder = msgDir.path() + "\\", outFolder = out.path() + "\\";
-    {
-        MIME_MESSAGE *msg = MimeCreate();
-        MIME_PART_INFO gif = {"image/gif", m.folder.c_str(), "a.gif", "<a.gif>"};
-        MIME_PART_INFO wav = {"audio/x-wav", m.folder.c_str(), "b.wav", nullptr};
-        ASSERT_TRUE(MimeAddSmilPart(msg, m.folder.c_str(), "mms.smil") && MimeAddPart(msg, &gif) &&
-                    MimeAddPart(msg, &wav) && MimeWriteFile(msg, msgFolder.c_str(), "in.dat"));
-        MimeDestroy(msg);
-    }
+    ASSERT_TRUE(m.WriteMessage(msgFolder, "in.dat"));
     const std::map<std::string, Bytes> expected = Snapshot(m.src.path());
     const std::map<std::string, Bytes> message = Snapshot(msgDir.path());
 
@@ -281,15 +251,6 @@ TEST(FileFaults, ReplacingKeepsWhatWindowsKeeps)
     Media m;
     testkit::TempDir out;
     std::string dest = out.file("out.dat");
-    auto write = [&] {
-        MIME_MESSAGE *msg = MimeCreate();
-        MIME_PART_INFO gif = {"image/gif", m.folder.c_str(), "a.gif", "<a.gif>"};
-        bool ok = MimeAddPart(msg, &gif) && MimeWriteFile(msg, (out.path() + "\\").c_str(), "out.dat");
-        DWORD e = GetLastError();
-        MimeDestroy(msg);
-        SetLastError(e);
-        return ok;
-    };
     const Bytes old = {'o', 'l', 'd'};
     struct Row {
         const char *what;
@@ -313,7 +274,7 @@ TEST(FileFaults, ReplacingKeepsWhatWindowsKeeps)
         testkit::WriteFileBytes(dest, old);
         r.arrange();
         SetLastError(0);
-        bool ok = write();
+        bool ok = m.WriteMessage(out.path() + "\\", "out.dat", false);
         const DWORD error = GetLastError();
         testkit::FailNthFlush(0);
         // Wine's MoveFileEx replaces a read-only file; Windows refuses with access denied.
@@ -341,26 +302,18 @@ TEST(FileFaults, WritersRefuseToReplaceTheirInput)
 {
     Media m;
     Bytes before = testkit::ReadFileBytes(m.src.file("a.gif"));
-    MIME_MESSAGE *msg = MimeCreate();
-    MIME_PART_INFO gif = {"image/gif", m.folder.c_str(), "a.gif", nullptr};
-    ASSERT_TRUE(MimeAddPart(msg, &gif));
     SetLastError(0);
-    EXPECT_EQ(0, MimeWriteFile(msg, m.folder.c_str(), "a.gif"));
+    EXPECT_FALSE(m.WriteMessage(m.folder, "a.gif", false));
     EXPECT_EQ((DWORD)FIO_ERROR_OUTPUT_IS_INPUT, GetLastError());
-    MimeDestroy(msg);
     EXPECT_EQ(before, testkit::ReadFileBytes(m.src.file("a.gif")));
 
     // A part whose name is the message's own file is not written over the message.
     testkit::TempDir d;
     std::string folder = d.path() + "\\";
     testkit::WriteFileText(d.file("in.dat"), "placeholder");
-    msg = MimeCreate();
-    MIME_PART_INFO self = {"image/gif", m.folder.c_str(), "a.gif", nullptr};
-    ASSERT_TRUE(MimeAddPart(msg, &self));
-    ASSERT_TRUE(MimeWriteFile(msg, folder.c_str(), "in.dat"));
-    MimeDestroy(msg);
+    ASSERT_TRUE(m.WriteMessage(folder, "in.dat", false));
     Bytes message = testkit::ReadFileBytes(d.file("in.dat"));
-    msg = MimeOpenFile(folder.c_str(), "in.dat");
+    MIME_MESSAGE *msg = MimeOpenFile(folder.c_str(), "in.dat");
     ASSERT_NE(nullptr, msg);
     free(msg->firstPart->name);
     msg->firstPart->name = strdup("in.dat");

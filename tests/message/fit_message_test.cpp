@@ -93,15 +93,16 @@ struct Part {
     Bytes data;
 };
 
-std::map<std::string, Part> PartsOf(const std::string &path, bool *opened)
+std::map<std::string, Part> PartsOf(const std::string &path)
 {
     std::map<std::string, Part> out;
     size_t sep = path.find_last_of("\\/");
     std::string folder = path.substr(0, sep + 1), name = path.substr(sep + 1);
     MIME_MESSAGE *m = MimeOpenFile(folder.c_str(), name.c_str());
-    *opened = m != nullptr;
-    if (!m)
+    if (!m) {
+        ADD_FAILURE() << path << " does not open";
         return out;
+    }
     for (MIME_PART *p = m->firstPart; p; p = p->next) {
         Part part;
         part.type = p->contentType ? p->contentType : "";
@@ -135,11 +136,25 @@ protected:
     {
         folder = dir.file("media");
         work = dir.file("work");
+        out = dir.file("out.dat");
         ASSERT_TRUE(CreateDirectoryA(folder.c_str(), NULL));
         ASSERT_TRUE(CreateDirectoryA(work.c_str(), NULL));
     }
     void Put(const std::string &name, const Bytes &b) { ASSERT_TRUE(testkit::WriteFileBytes(dir.file("media/" + name), b)); }
     void PutText(const std::string &name, const std::string &t) { ASSERT_TRUE(testkit::WriteFileText(dir.file("media/" + name), t)); }
+    /* Fits the media folder into `to` (out by default) within budget. */
+    int Run(DWORD budget, FitResult *r, const std::string &to = "")
+    {
+        return FitFolder(folder.c_str(), work.c_str(), (to.empty() ? out : to).c_str(), budget, r, nullptr, nullptr);
+    }
+    /* A refusal that names its cause and leaves `path` as it was and the work folder empty. */
+    void ExpectRefused(int result, const FitResult &r, const char *says, const std::string &path, const Bytes &was)
+    {
+        EXPECT_EQ(0, result);
+        EXPECT_NE(std::string::npos, r.reason.find(says)) << r.reason;
+        EXPECT_EQ(was, testkit::ReadFileBytes(path));
+        ExpectWorkEmpty();
+    }
     /* Only what the caller put there is left in the work folder. */
     void ExpectWorkEmpty()
     {
@@ -157,7 +172,7 @@ protected:
         EXPECT_EQ(0, files);
     }
     testkit::TempDir dir;
-    std::string folder, work;
+    std::string folder, work, out;
 };
 
 TEST_F(Fit, FolderFitsEachBudgetKeepingTextSoundAndEveryFrame)
@@ -173,17 +188,14 @@ TEST_F(Fit, FolderFitsEachBudgetKeepingTextSoundAndEveryFrame)
     ASSERT_EQ(12, before.frames);
     for (DWORD budget : {150000u, 60000u, 25000u}) {
         SCOPED_TRACE(budget);
-        std::string out = dir.file("out.dat");
         FitResult r;
-        ASSERT_EQ(1, FitFolder(folder.c_str(), work.c_str(), out.c_str(), budget, &r, nullptr, nullptr)) << r.reason;
+        ASSERT_EQ(1, Run(budget, &r)) << r.reason;
         EXPECT_TRUE(r.ok);
         long long size = SizeOf(out);
         EXPECT_LE(size, (long long)budget);
         EXPECT_EQ(size, r.size);
         ExpectWorkEmpty();
-        bool opened = false;
-        auto parts = PartsOf(out, &opened);
-        ASSERT_TRUE(opened);
+        auto parts = PartsOf(out);
         ASSERT_EQ(6u, parts.size());
         // Text and sound travel untouched.
         EXPECT_EQ(wav, parts["a.wav"].data);
@@ -223,36 +235,29 @@ TEST_F(Fit, FolderFitsEachBudgetKeepingTextSoundAndEveryFrame)
     }
 }
 
-TEST_F(Fit, TheBudgetIsSharedByAreaNotByOrder)
+TEST_F(Fit, TheBudgetIsSharedByAreaUpToAScreenfulNotByOrder)
 {
-    // The large photo comes after the small one in name order.
-    Put("a-small.jpg", Photo(320, 240, 3));
-    Put("b-large.jpg", Photo(640, 480, 4));
-    std::string out = dir.file("out.dat");
-    FitResult r;
-    ASSERT_EQ(1, FitFolder(folder.c_str(), work.c_str(), out.c_str(), 40000, &r, nullptr, nullptr)) << r.reason;
-    const FitPart *small = Find(r, "a-small.jpg"), *large = Find(r, "b-large.jpg");
-    ASSERT_TRUE(small && large);
-    // Four times the area: clearly more of the budget, and about as much per pixel.
-    EXPECT_GT(large->after, small->after * 2);
-    EXPECT_LT(large->after, small->after * 6);
-    EXPECT_LE(SizeOf(out), 40000);
-}
-
-TEST_F(Fit, APictureWeighsNoMoreThanAScreenful)
-{
-    // A camera photo of 1600 x 1200 and a screenful of 640 x 480: both count as a screenful,
-    // so the budget goes to them about equally.
-    Put("a-camera.jpg", Photo(1600, 1200, 14, 85));
-    Put("b-screen.jpg", Photo(640, 480, 15, 85));
-    std::string out = dir.file("out.dat");
-    FitResult r;
-    ASSERT_EQ(1, FitFolder(folder.c_str(), work.c_str(), out.c_str(), 50000, &r, nullptr, nullptr)) << r.reason;
-    const FitPart *camera = Find(r, "a-camera.jpg"), *screen = Find(r, "b-screen.jpg");
-    ASSERT_TRUE(camera && screen);
-    EXPECT_LT(camera->after, screen->after * 3 / 2) << camera->done << " / " << screen->done;
-    EXPECT_LT(screen->after, camera->after * 3 / 2) << camera->done << " / " << screen->done;
-    EXPECT_LE(SizeOf(out), 50000);
+    // The smaller photo comes first in name order.  A quarter of the area: clearly less of the
+    // budget, about as much per pixel.  A camera photo of 1600 x 1200 beside a screenful of
+    // 640 x 480: both count as a screenful, so the budget goes to them about equally.
+    const struct Row {
+        int w1, h1, w2, h2, quality;
+        unsigned seed;
+        DWORD budget;
+        double least, most;  // second / first
+    } rows[] = {{320, 240, 640, 480, 95, 3, 40000, 2, 6}, {1600, 1200, 640, 480, 85, 14, 50000, 2 / 3.0, 3 / 2.0}};
+    for (const Row &w : rows) {
+        SCOPED_TRACE(w.w1);
+        Put("a.jpg", Photo(w.w1, w.h1, w.seed, w.quality));
+        Put("b.jpg", Photo(w.w2, w.h2, w.seed + 1, w.quality));
+        FitResult r;
+        ASSERT_EQ(1, Run(w.budget, &r)) << r.reason;
+        const FitPart *a = Find(r, "a.jpg"), *b = Find(r, "b.jpg");
+        ASSERT_TRUE(a && b);
+        EXPECT_GT(b->after, a->after * w.least) << a->done << " / " << b->done;
+        EXPECT_LT(b->after, a->after * w.most) << a->done << " / " << b->done;
+        EXPECT_LE(SizeOf(out), (long long)w.budget);
+    }
 }
 
 TEST_F(Fit, WhatFitsIsKeptAndOnlyBitmapsAreConverted)
@@ -261,12 +266,9 @@ TEST_F(Fit, WhatFitsIsKeptAndOnlyBitmapsAreConverted)
     Put("a.jpg", photo);
     Put("b.bmp", Bmp(64, 48));
     Put("c.gif", gif);
-    std::string out = dir.file("out.dat");
     FitResult r;
-    ASSERT_EQ(1, FitFolder(folder.c_str(), work.c_str(), out.c_str(), 2000000, &r, nullptr, nullptr)) << r.reason;
-    bool opened;
-    auto parts = PartsOf(out, &opened);
-    ASSERT_TRUE(opened);
+    ASSERT_EQ(1, Run(2000000, &r)) << r.reason;
+    auto parts = PartsOf(out);
     EXPECT_EQ(photo, parts["a.jpg"].data);
     EXPECT_EQ(gif, parts["c.gif"].data);
     EXPECT_EQ(0xFF, parts["b.bmp"].data.at(0));
@@ -280,9 +282,8 @@ TEST_F(Fit, APhotoIsDecodedAsLargeAsItsResultNeedsAndNoLarger)
     Put("a.jpg", Photo(1400, 1050, 12, 90));
     for (DWORD budget : {6000u, 90000u}) {
         SCOPED_TRACE(budget);
-        std::string out = dir.file("out.dat");
         FitResult r;
-        ASSERT_EQ(1, FitFolder(folder.c_str(), work.c_str(), out.c_str(), budget, &r, nullptr, nullptr)) << r.reason;
+        ASSERT_EQ(1, Run(budget, &r)) << r.reason;
         const FitPart *p = Find(r, "a.jpg");
         ASSERT_TRUE(p);
         ASSERT_GT(p->quality, 0) << p->done;
@@ -307,18 +308,15 @@ TEST_F(Fit, AJpegThatFitsWhatOthersLeftIsKeptAsItIs)
     Bytes photo = Photo(320, 240, 6);
     Put("a.bmp", Bmp(640, 480, true));
     Put("b.jpg", photo);
-    std::string out = dir.file("out.dat");
     FitResult r;
     const DWORD budget = DWORD(photo.size() * 3 / 2 + 1500);
-    ASSERT_EQ(1, FitFolder(folder.c_str(), work.c_str(), out.c_str(), budget, &r, nullptr, nullptr)) << r.reason;
+    ASSERT_EQ(1, Run(budget, &r)) << r.reason;
     const FitPart *a = Find(r, "a.bmp"), *b = Find(r, "b.jpg");
     ASSERT_TRUE(a && b);
     EXPECT_GT(a->quality, 0);
     EXPECT_LT(a->after * 4, (long long)photo.size());
     EXPECT_EQ(0u, b->done.find("kept")) << b->done;
-    bool opened;
-    auto parts = PartsOf(out, &opened);
-    ASSERT_TRUE(opened);
+    auto parts = PartsOf(out);
     EXPECT_EQ(photo, parts["b.jpg"].data);
     EXPECT_LE(SizeOf(out), (long long)budget);
 }
@@ -327,7 +325,7 @@ TEST_F(Fit, AMessageFileIsFittedAndNeverReplaced)
 {
     Put("a.jpg", Photo(640, 480, 6));
     PutText("a.txt", "Hello");
-    std::string composed = dir.file("composed.dat"), out = dir.file("fitted.dat");
+    std::string composed = dir.file("composed.dat");
     ComposeResult cr;
     ASSERT_EQ(1, ComposeFolder(folder.c_str(), work.c_str(), composed.c_str(), &cr)) << cr.reason;
     Bytes source = testkit::ReadFileBytes(composed);
@@ -335,19 +333,15 @@ TEST_F(Fit, AMessageFileIsFittedAndNeverReplaced)
     ASSERT_EQ(1, FitMessageFile(composed.c_str(), work.c_str(), out.c_str(), 20000, &r, nullptr, nullptr)) << r.reason;
     EXPECT_LE(SizeOf(out), 20000);
     EXPECT_EQ((long long)source.size(), r.sourceSize);
-    bool opened;
-    auto in = PartsOf(composed, &opened), fitted = PartsOf(out, &opened);
-    ASSERT_TRUE(opened);
+    auto in = PartsOf(composed), fitted = PartsOf(out);
     // The presentation and the text are the source's octets.
     EXPECT_EQ(in["mms.smil"].data, fitted["mms.smil"].data);
     EXPECT_EQ(in["a.txt"].data, fitted["a.txt"].data);
     EXPECT_EQ(in["a.txt"].type, fitted["a.txt"].type);
     // The source as its own destination: refused, untouched.
     FitResult same;
-    EXPECT_EQ(0, FitMessageFile(composed.c_str(), work.c_str(), composed.c_str(), 20000, &same, nullptr, nullptr));
-    EXPECT_NE(std::string::npos, same.reason.find("never replaced")) << same.reason;
-    EXPECT_EQ(source, testkit::ReadFileBytes(composed));
-    ExpectWorkEmpty();
+    ExpectRefused(FitMessageFile(composed.c_str(), work.c_str(), composed.c_str(), 20000, &same, nullptr, nullptr), same,
+                  "never replaced", composed, source);
 }
 
 TEST_F(Fit, ImpossibleBudgetsFailClearlyAndLeaveTheOldFile)
@@ -355,44 +349,35 @@ TEST_F(Fit, ImpossibleBudgetsFailClearlyAndLeaveTheOldFile)
     Bytes wav = testkit::PcmWave(8000, 1, 16, 20000);  // 40 KB of sound
     Put("a.jpg", Photo(320, 240, 8));
     Put("a.wav", wav);
-    std::string out = dir.file("out.dat");
-    ASSERT_TRUE(testkit::WriteFileText(out, "old"));
-    struct Case {
+    const Bytes old = {'o', 'l', 'd'};
+    ASSERT_TRUE(testkit::WriteFileBytes(out, old));
+    // Room for the sound but not for the smallest picture: the picture is named.
+    FitResult first;
+    ASSERT_EQ(1, Run(1000000, &first, dir.file("big.dat")));
+    const struct Case {
         DWORD budget;
         const char *says;
     } cases[] = {
         {30000, "the sound a.wav alone takes"},
         {40500, "smaller than what cannot be shrunk"},
+        {DWORD(first.fixed + 100), "the picture a.jpg cannot be brought under its share"},
     };
     for (const Case &c : cases) {
         FitResult r;
-        EXPECT_EQ(0, FitFolder(folder.c_str(), work.c_str(), out.c_str(), c.budget, &r, nullptr, nullptr));
-        EXPECT_NE(std::string::npos, r.reason.find(c.says)) << r.reason;
-        Bytes now = testkit::ReadFileBytes(out);
-        EXPECT_EQ("old", std::string(now.begin(), now.end()));
-        ExpectWorkEmpty();
+        ExpectRefused(Run(c.budget, &r), r, c.says, out, old);
     }
-    // Room for the sound but not for the smallest picture: the picture is named.
-    FitResult first, r;
-    ASSERT_EQ(1, FitFolder(folder.c_str(), work.c_str(), dir.file("big.dat").c_str(), 1000000, &first, nullptr, nullptr));
-    EXPECT_EQ(0, FitFolder(folder.c_str(), work.c_str(), out.c_str(), DWORD(first.fixed + 100), &r, nullptr, nullptr));
-    EXPECT_NE(std::string::npos, r.reason.find("the picture a.jpg cannot be brought under its share")) << r.reason;
-    Bytes now = testkit::ReadFileBytes(out);
-    EXPECT_EQ("old", std::string(now.begin(), now.end()));
-    ExpectWorkEmpty();
 }
 
 TEST_F(Fit, NothingShrinkableAndUnopenableSourcesAreRefused)
 {
     PutText("a.txt", std::string(5000, 'x'));
     Put("a.wav", testkit::PcmWave(8000, 1, 16, 4000));
-    std::string out = dir.file("out.dat");
     FitResult r;
-    EXPECT_EQ(0, FitFolder(folder.c_str(), work.c_str(), out.c_str(), 12000, &r, nullptr, nullptr));
+    EXPECT_EQ(0, Run(12000, &r));
     EXPECT_NE(std::string::npos, r.reason.find("nothing in the message can be shrunk")) << r.reason;
     EXPECT_EQ(-1, SizeOf(out));
     // The same fits a budget it is already under: written as it is.
-    EXPECT_EQ(1, FitFolder(folder.c_str(), work.c_str(), out.c_str(), 30000, &r, nullptr, nullptr)) << r.reason;
+    EXPECT_EQ(1, Run(30000, &r)) << r.reason;
 
     std::string junk = dir.file("junk.dat"), out2 = dir.file("out2.dat");
     ASSERT_TRUE(testkit::WriteFileText(junk, "not a message at all"));
@@ -422,12 +407,9 @@ TEST_F(Fit, DamagedPicturesAreLeftOutAndTheRestGoesOn)
     ASSERT_LT(sof + 4, headOnly.size());
     headOnly.resize(sof + 2 + (headOnly[sof + 2] << 8 | headOnly[sof + 3]));
     Put("d.jpg", headOnly);
-    std::string out = dir.file("out.dat");
     FitResult r;
-    ASSERT_EQ(1, FitFolder(folder.c_str(), work.c_str(), out.c_str(), 30000, &r, nullptr, nullptr)) << r.reason;
-    bool opened;
-    auto parts = PartsOf(out, &opened);
-    ASSERT_TRUE(opened);
+    ASSERT_EQ(1, Run(30000, &r)) << r.reason;
+    auto parts = PartsOf(out);
     EXPECT_EQ(1u, parts.count("a.jpg"));
     EXPECT_EQ(0u, parts.count("b.jpg"));
     EXPECT_EQ(0u, parts.count("c.jpg"));
@@ -445,12 +427,8 @@ TEST_F(Fit, DamagedPicturesAreLeftOutAndTheRestGoesOn)
 
     // Only damaged pictures: nothing to send, and the file already there stays as it was.
     ASSERT_TRUE(DeleteFileA(dir.file("media/a.jpg").c_str()));
-    Bytes before = testkit::ReadFileBytes(out);
     FitResult none;
-    EXPECT_EQ(0, FitFolder(folder.c_str(), work.c_str(), out.c_str(), 30000, &none, nullptr, nullptr));
-    EXPECT_NE(std::string::npos, none.reason.find("nothing is left to send")) << none.reason;
-    EXPECT_EQ(before, testkit::ReadFileBytes(out));
-    ExpectWorkEmpty();
+    ExpectRefused(Run(30000, &none), none, "nothing is left to send", out, testkit::ReadFileBytes(out));
 }
 
 TEST_F(Fit, ProgressCountsEveryPictureAndTheWrite)

@@ -14,12 +14,11 @@
 #include <string>
 #include <vector>
 
-#include "mime.h"
-#include "testkit.h"
+#include "message/mime_bytes.h"
+
+using namespace mimetest;
 
 namespace {
-
-using Bytes = std::vector<unsigned char>;
 
 /* Names compared as Windows compares them: in any case, cp1252 letters included. */
 std::string Folded(const std::string &s)
@@ -48,85 +47,6 @@ bool IsDevice(const std::string &name)
             return true;
     return base.size() == 4 && (base.compare(0, 3, "COM") == 0 || base.compare(0, 3, "LPT") == 0) &&
            ((base[3] >= '0' && base[3] <= '9') || strchr("\xB9\xB2\xB3", base[3]));
-}
-
-/* A folder with its separator; the string lives as long as the folder object's path. */
-const std::string &Sep(const testkit::TempDir &d)
-{
-    static std::map<const testkit::TempDir *, std::string> folders;
-    return folders[&d] = d.file("");
-}
-
-/* The files of a folder (names as the ANSI calls give them) with their octets. */
-std::map<std::string, Bytes> Files(const std::string &folder)
-{
-    std::map<std::string, Bytes> out;
-    WIN32_FIND_DATAA fd;
-    HANDLE h = FindFirstFileA((folder + "*").c_str(), &fd);
-    if (h == INVALID_HANDLE_VALUE)
-        return out;
-    do {
-        if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-            out[fd.cFileName] = testkit::ReadFileBytes(folder + fd.cFileName);
-    } while (FindNextFileA(h, &fd));
-    FindClose(h);
-    return out;
-}
-
-/* A message file from entries given as octets. */
-struct Part {
-    Bytes headers;
-    Bytes data;
-};
-
-Bytes Message(bool related, const Bytes &start, const std::vector<Part> &parts)
-{
-    Bytes b = {0x84};
-    if (related && start.empty()) {
-        b.push_back(0xB3);
-    } else if (related) {
-        b.push_back((unsigned char)(start.size() + 2));
-        b.push_back(0xB3);
-        b.push_back(0x8A);
-        b.insert(b.end(), start.begin(), start.end());
-        b.push_back(0);
-    } else {
-        b.push_back(0xA3);
-    }
-    b.push_back((unsigned char)parts.size());
-    for (const Part &p : parts) {
-        b.push_back((unsigned char)p.headers.size());
-        b.push_back((unsigned char)p.data.size());
-        b.insert(b.end(), p.headers.begin(), p.headers.end());
-        b.insert(b.end(), p.data.begin(), p.data.end());
-    }
-    return b;
-}
-
-/* Headers: a content type octet, then Content-Location (when name is given) and Content-ID. */
-Bytes Headers(const Bytes &type, const char *name, const char *id = nullptr)
-{
-    Bytes h = type;
-    if (id) {
-        h.insert(h.end(), {0xC0, 0x22});
-        h.insert(h.end(), id, id + strlen(id) + 1);
-    }
-    if (name) {
-        h.push_back(0x8E);
-        if ((unsigned char)name[0] >= 0x80)
-            h.push_back(0x7F);
-        h.insert(h.end(), name, name + strlen(name) + 1);
-    }
-    return h;
-}
-
-const Bytes kSmil = {0x13, 'a', 'p', 'p', 'l', 'i', 'c', 'a', 't', 'i', 'o', 'n', '/', 's', 'm', 'i', 'l', 0, 0x81, 0x83};
-const Bytes kGif = {0x9D};
-
-MIME_MESSAGE *Open(const testkit::TempDir &d, const Bytes &file, const char *name = "in.mms")
-{
-    testkit::WriteFileBytes(d.file(name), file);
-    return MimeOpenFile(Sep(d).c_str(), name);
 }
 
 struct Report {
@@ -368,40 +288,50 @@ TEST(MimeNames, ExistingFilesAreKeptUnlessReplacing)
     MimeDestroy(r);
 }
 
-/* Random names: printable ASCII that a Windows file name may hold and cp1252 letters, 1 to 127
- * octets, many of them equal but for case.  Every part comes back under its own name, or a
- * numbered one when its name was taken, and no data is lost. */
-TEST(MimeNames, RandomNamesRoundTripWithoutLoss)
+/* The type a part reads back with: text/plain carries the charset it was written with. */
+std::string ReadBackType(const std::string &type)
 {
+    if (type.rfind("text/plain", 0) == 0)
+        return type.find("utf_8") != std::string::npos ? "text/plain;charset=utf_8" : "text/plain;charset=us-ascii";
+    return type.substr(0, type.find(';'));
+}
+
+/* Random messages of 1 to 127 parts, a presentation first in those of an odd count: random
+ * types, content ids on every other part, sizes up to 3 MB, and names of printable ASCII that
+ * a Windows file name may hold and cp1252 letters, 1 to 127 octets, many of them equal but for
+ * case.  Every part reads back as written and comes out under its own name, or a numbered one
+ * when its name was taken, and no data is lost. */
+TEST(MimeNames, RandomMessagesRoundTripWithoutLoss)
+{
+    static const char *const kTypes[] = {"image/jpeg", "image/gif", "image/png", "text/plain",
+                                         "text/plain;charset=utf_8", "audio/amr", "video/3gpp",
+                                         "application/vnd.wap.wmlc", "*/*", "image/vnd.wap.wbmp"};
     std::mt19937 rng(1207);
     std::string alphabet;
     for (int c = 0x20; c < 0x7F; ++c)
         if (!strchr("<>:\"/\\|?*", c))
             alphabet += (char)c;
-    const char kLatin[] = "\xC0\xC1\xC2\xC4\xC5\xC6\xC7\xC8\xC9\xCA\xCB\xCD\xCE\xD1\xD3\xD4\xD6\xD8\xDA\xDC"
-                          "\xDF\xE0\xE1\xE2\xE4\xE5\xE6\xE7\xE8\xE9\xEA\xEB\xED\xEE\xF1\xF3\xF4\xF6\xF8\xFA\xFC"
-                          "\x8A\x9A\x8C\x9C\x8E\x9E\x9F\xFF";
-    alphabet += kLatin;
+    alphabet += "\xC0\xC1\xC2\xC4\xC5\xC6\xC7\xC8\xC9\xCA\xCB\xCD\xCE\xD1\xD3\xD4\xD6\xD8\xDA\xDC"
+                "\xDF\xE0\xE1\xE2\xE4\xE5\xE6\xE7\xE8\xE9\xEA\xEB\xED\xEE\xF1\xF3\xF4\xF6\xF8\xFA\xFC"
+                "\x8A\x9A\x8C\x9C\x8E\x9E\x9F\xFF";
     auto flip = [](std::string s, std::mt19937 &g) {
         for (char &c : s) {
             unsigned char u = (unsigned char)c;
             if (g() % 2 == 0)
                 continue;
-            if (u >= 'a' && u <= 'z')
+            if ((u >= 'a' && u <= 'z') || (u >= 0xE0 && u <= 0xFE && u != 0xF7))
                 c = (char)(u - 32);
-            else if (u >= 'A' && u <= 'Z')
-                c = (char)(u + 32);
-            else if (u >= 0xE0 && u <= 0xFE && u != 0xF7)
-                c = (char)(u - 32);
-            else if (u >= 0xC0 && u <= 0xDE && u != 0xD7)
+            else if ((u >= 'A' && u <= 'Z') || (u >= 0xC0 && u <= 0xDE && u != 0xD7))
                 c = (char)(u + 32);
         }
         return s;
     };
-    for (int round = 0; round < 3; ++round) {
+    for (int parts : {1, 2, 7, 40, 127}) {
+        SCOPED_TRACE(parts);
         testkit::TempDir d, out;
+        const bool smil = parts % 2 == 1;
         std::vector<std::string> names;
-        while (names.size() < 40) {
+        while ((int)names.size() < parts - smil) {
             std::string n;
             if (!names.empty() && rng() % 3 == 0) {
                 n = flip(names[rng() % names.size()], rng);  // the same name in another case
@@ -413,50 +343,76 @@ TEST(MimeNames, RandomNamesRoundTripWithoutLoss)
                     n += ".jpg";
             }
             // A source file must be creatable: no trailing dot or space.
-            if (n.back() == '.' || n.back() == ' ' || n.size() > 127 || IsDevice(n))
+            if (n.back() == '.' || n.back() == ' ' || n.size() > 127 || IsDevice(n) || Folded(n) == "MMS.SMIL")
                 continue;
             names.push_back(n);
         }
         // Each source in its own folder, so that names equal but for case can all exist.
         MIME_MESSAGE *m = MimeCreate();
+        if (smil) {
+            testkit::WriteFileText(d.file("mms.smil"), "<smil/>");
+            ASSERT_TRUE(MimeAddSmilPart(m, Sep(d).c_str(), "mms.smil"));
+        }
         std::vector<Bytes> data;
-        std::vector<std::string> folders;
+        std::vector<std::string> types, ids;
         for (size_t i = 0; i < names.size(); ++i) {
-            folders.push_back(d.file("s" + std::to_string(i)) + Sep(d).substr(Sep(d).size() - 1));
-            ASSERT_TRUE(CreateDirectoryA(folders.back().c_str(), nullptr));
-            data.push_back(Bytes(1 + rng() % 300));
+            std::string folder = d.file("s" + std::to_string(i)) + Sep(d).substr(Sep(d).size() - 1);
+            ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
+            data.push_back(Bytes(i == 0 ? 1 : (i == 1 && parts <= 7) ? 3 * 1024 * 1024 + 5 : 1 + rng() % 3000));
             for (auto &b : data.back())
                 b = (unsigned char)rng();
-            ASSERT_TRUE(testkit::WriteFileBytes(folders.back() + names[i], data.back())) << names[i];
-            MIME_PART_INFO info = {"image/jpeg", folders.back().c_str(), names[i].c_str(), nullptr};
+            ASSERT_TRUE(testkit::WriteFileBytes(folder + names[i], data.back())) << names[i];
+            types.push_back(kTypes[rng() % (sizeof kTypes / sizeof kTypes[0])]);
+            ids.push_back(i % 2 ? "<" + names[i] + ">" : "");
+            MIME_PART_INFO info = {types[i].c_str(), folder.c_str(), names[i].c_str(), i % 2 ? ids[i].c_str() : nullptr};
             ASSERT_TRUE(MimeAddPart(m, &info));
         }
         ASSERT_TRUE(MimeWriteFile(m, Sep(d).c_str(), "r.mms"));
         MimeDestroy(m);
+
         MIME_MESSAGE *r = MimeOpenFile(Sep(d).c_str(), "r.mms");
         ASSERT_NE(r, nullptr);
+        EXPECT_EQ(r->mode, MIME_MODE_READING);
+        EXPECT_EQ(r->partCount, parts);
+        EXPECT_STREQ(r->contentType, smil ? MIME_TYPE_RELATED : MIME_TYPE_MIXED);
+        EXPECT_EQ(MimeOtherPartCount(r), (int)names.size());
+        EXPECT_EQ(r->startPart, smil ? r->firstPart : nullptr);
+        if (smil) {
+            EXPECT_STREQ(r->startPart->contentId, "<smil>");
+            EXPECT_STREQ(r->startPart->contentType, "application/smil;charset=us-ascii");
+        }
         size_t i = 0;
-        for (const MIME_PART *p = r->firstPart; p; p = p->next, ++i)
+        for (const MIME_PART *p = smil ? r->firstPart->next : r->firstPart; p; p = p->next, ++i) {
+            ASSERT_LT(i, names.size());
             EXPECT_EQ(std::string(p->name ? p->name : ""), names[i]);
+            EXPECT_EQ(std::string(p->contentType ? p->contentType : ""), ReadBackType(types[i])) << i;
+            EXPECT_EQ(std::string(p->contentId ? p->contentId : ""), ids[i]) << i;
+        }
         ASSERT_EQ(i, names.size());
         Report rep;
         EXPECT_TRUE(MimeExtractAllEx(r, Sep(out).c_str(), 0, Report::Take, &rep));
         MimeDestroy(r);
         std::map<std::string, Bytes> files = Files(Sep(out));
-        ASSERT_EQ(files.size(), names.size());
+        ASSERT_EQ(files.size(), (size_t)parts);
+        ASSERT_EQ(rep.names.size(), (size_t)parts);
+        if (smil) {
+            EXPECT_EQ(rep.names[0], "mms.smil");
+            EXPECT_EQ(files["mms.smil"], (Bytes{'<', 's', 'm', 'i', 'l', '/', '>'}));
+        }
         std::set<std::string> seen;
         for (size_t k = 0; k < names.size(); ++k) {
-            EXPECT_EQ(rep.outcomes[k], MIME_EXTRACT_WRITTEN);
-            EXPECT_EQ(files[rep.names[k]], data[k]) << names[k] << " -> " << rep.names[k];
-            EXPECT_TRUE(seen.insert(rep.names[k]).second);
+            const std::string &got = rep.names[k + smil];
+            EXPECT_EQ(rep.outcomes[k + smil], MIME_EXTRACT_WRITTEN);
+            EXPECT_EQ(files[got], data[k]) << names[k] << " -> " << got;
+            EXPECT_TRUE(seen.insert(got).second);
             // The first part of a name keeps it; a later one equal but for case is numbered.
             bool earlier = false;
             for (size_t j = 0; j < k; ++j)
                 earlier = earlier || Folded(names[j]) == Folded(names[k]);
             if (!earlier) {
-                EXPECT_EQ(rep.names[k], names[k]);
+                EXPECT_EQ(got, names[k]);
             } else {
-                EXPECT_NE(rep.names[k].find(" ("), std::string::npos) << rep.names[k];
+                EXPECT_NE(got.find(" ("), std::string::npos) << got;
             }
         }
     }

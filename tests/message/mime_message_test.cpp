@@ -5,29 +5,15 @@
 #include <string.h>
 
 #include <filesystem>
-#include <random>
 #include <string>
 #include <vector>
 
-#include "mime.h"
-#include "testkit.h"
+#include "message/mime_bytes.h"
 #include "wsp.h"
 
+using namespace mimetest;
+
 namespace {
-
-using Bytes = std::vector<unsigned char>;
-
-Bytes &Text(Bytes &b, const char *s)
-{
-    b.insert(b.end(), s, s + strlen(s) + 1);
-    return b;
-}
-
-Bytes Cat(Bytes a, const Bytes &b)
-{
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
-}
 
 struct Fixture {
     testkit::TempDir dir;
@@ -95,18 +81,13 @@ TEST(MimeLayout, TextPlainCharsetsAndTextTypes)
         const char *type;
         Bytes value;
     } cases[] = {
+        // The names a charset goes by are the codec's table (its own test); here, where they are read.
         {"text/plain;charset=utf_8", {0x03, 0x83, 0x81, 0xEA}},
         {"text/plain; charset = utf_8", {0x03, 0x83, 0x81, 0xEA}},
         {"text/plain", {0x03, 0x83, 0x81, 0x83}},
-        {"text/plain;charset=us-ascii", {0x03, 0x83, 0x81, 0x83}},
-        {"text/plain;charset=UTF_8", {0x03, 0x83, 0x81, 0xEA}},
-        {"text/plain;charset=UTF-8", {0x03, 0x83, 0x81, 0xEA}},
         {"text/plain; charset=utf-8", {0x03, 0x83, 0x81, 0xEA}},
-        {"text/plain;charset=\"utf_8\"", {0x03, 0x83, 0x81, 0xEA}},
         {"text/plain ;CharSet= Utf8 ", {0x03, 0x83, 0x81, 0xEA}},
-        {"text/plain;charset=csUTF8", {0x03, 0x83, 0x81, 0xEA}},
         {"text/plain;charset=US-ASCII", {0x03, 0x83, 0x81, 0x83}},
-        {"text/plain;charset=ANSI_X3.4-1968", {0x03, 0x83, 0x81, 0x83}},
         {"text/plain;name=charset.txt;charset=utf-8", {0x03, 0x83, 0x81, 0xEA}},
         {"text/plain;name=x", {0x03, 0x83, 0x81, 0x83}},
         {"image/png;charset=utf_8", {0xA0}},
@@ -154,9 +135,6 @@ TEST(MimeCompose, ArgumentChecksAndFailedWrites)
     EXPECT_FALSE(MimeAddPart(nullptr, nullptr));
     MIME_MESSAGE *m = MimeCreate();
     ASSERT_NE(m, nullptr);
-    EXPECT_EQ(m->partCount, 0);
-    EXPECT_EQ(m->firstPart, nullptr);
-    EXPECT_EQ(m->progressProc, nullptr);
     MIME_PART_INFO noType = {nullptr, f.folder.c_str(), "a.jpg", nullptr};
     EXPECT_FALSE(MimeAddPart(m, &noType));
     MIME_PART_INFO noFolder = {"image/jpeg", nullptr, "a.jpg", nullptr};
@@ -200,86 +178,6 @@ TEST(MimeCompose, MoreThan127PartsAreRefusedUnwritten)
     testkit::ReadFileBytes(f.dir.file("big.mms"), &exists);
     EXPECT_FALSE(exists);
     MimeDestroy(m);
-}
-
-struct PartSpec {
-    std::string type, name;
-    Bytes data;
-};
-
-/* The type a part reads back with: text/plain carries the charset it was written with. */
-std::string ReadBackType(const std::string &type)
-{
-    if (type.rfind("text/plain", 0) == 0)
-        return type.find("utf_8") != std::string::npos ? "text/plain;charset=utf_8" : "text/plain;charset=us-ascii";
-    return type.substr(0, type.find(';'));
-}
-
-TEST(MimeRoundTrip, RandomMessagesOfOneTo127Parts)
-{
-    static const char *const kTypes[] = {"image/jpeg", "image/gif", "image/png", "text/plain",
-                                         "text/plain;charset=utf_8", "audio/amr", "video/3gpp",
-                                         "application/vnd.wap.wmlc", "*/*", "image/vnd.wap.wbmp"};
-    std::mt19937 rng(20261206);
-    for (int parts : {1, 2, 7, 64, 127}) {
-        Fixture f;
-        std::vector<PartSpec> partList;
-        MIME_MESSAGE *m = MimeCreate();
-        bool smil = parts % 2 == 1;
-        if (smil) {
-            f.Put("mms.smil", {'<', 's', 'm', 'i', 'l', '/', '>'});
-            ASSERT_TRUE(MimeAddSmilPart(m, f.folder.c_str(), "mms.smil"));
-        }
-        for (int i = 0; i < parts - (smil ? 1 : 0); ++i) {
-            PartSpec s;
-            s.type = kTypes[rng() % (sizeof kTypes / sizeof kTypes[0])];
-            s.name = "part " + std::to_string(i) + (i % 3 ? ".bin" : " with spaces.dat");
-            size_t size = i == 0 ? 1 : (i == 1 && parts <= 7) ? 3 * 1024 * 1024 + 5 : rng() % 5000;
-            s.data.resize(size);
-            for (auto &b : s.data)
-                b = (unsigned char)rng();
-            f.Put(s.name.c_str(), s.data);
-            std::string id = "<" + s.name + ">";
-            ASSERT_TRUE(f.Add(m, s.type.c_str(), s.name.c_str(), i % 2 ? id.c_str() : nullptr));
-            partList.push_back(s);
-        }
-        ASSERT_TRUE(MimeWriteFile(m, f.folder.c_str(), "rt.mms"));
-        MimeDestroy(m);
-
-        MIME_MESSAGE *r = MimeOpenFile(f.folder.c_str(), "rt.mms");
-        ASSERT_NE(r, nullptr) << parts;
-        EXPECT_EQ(r->mode, MIME_MODE_READING);
-        EXPECT_EQ(r->partCount, parts);
-        EXPECT_STREQ(r->contentType, smil ? MIME_TYPE_RELATED : MIME_TYPE_MIXED);
-        EXPECT_EQ(MimeOtherPartCount(r), (int)partList.size());
-        if (smil) {
-            ASSERT_NE(r->startPart, nullptr);
-            EXPECT_EQ(r->startPart, r->firstPart);
-            EXPECT_STREQ(r->startPart->contentId, "<smil>");
-            EXPECT_STREQ(r->startPart->contentType, "application/smil;charset=us-ascii");
-        } else {
-            EXPECT_EQ(r->startPart, nullptr);
-        }
-        testkit::TempDir out;
-        std::string outFolder = out.file("");
-        ASSERT_TRUE(MimeExtractAll(r, outFolder.c_str()));
-        for (size_t i = 0; i < partList.size(); ++i) {
-            MIME_PART_INFO info = {nullptr, outFolder.c_str(), nullptr, nullptr};
-            ASSERT_TRUE(MimeExtractPart(r, (int)i, &info));
-            EXPECT_EQ(info.contentType, ReadBackType(partList[i].type)) << i;
-            EXPECT_EQ(info.fileName, partList[i].name);
-            if (i % 2) {
-                EXPECT_EQ(std::string(info.contentId), "<" + partList[i].name + ">");
-            } else {
-                EXPECT_EQ(info.contentId, nullptr);
-            }
-            EXPECT_EQ(testkit::ReadFileBytes(out.file(partList[i].name)), partList[i].data) << partList[i].name;
-        }
-        if (smil) {
-            EXPECT_EQ(testkit::ReadFileBytes(out.file("mms.smil")), (Bytes{'<', 's', 'm', 'i', 'l', '/', '>'}));
-        }
-        MimeDestroy(r);
-    }
 }
 
 int g_calls;
@@ -341,27 +239,12 @@ TEST(MimeRead, StartPartFirstProgressAndDerivedNames)
     MimeDestroy(r);
 }
 
-/* Writes a file from octets and tries to open it. */
-MIME_MESSAGE *OpenBytes(Fixture &f, const Bytes &b)
-{
-    testkit::WriteFileBytes(f.dir.file("in.mms"), b);
-    return MimeOpenFile(f.folder.c_str(), "in.mms");
-}
-
-Bytes Entry(const Bytes &headers, const Bytes &data)
-{
-    Bytes e = {(unsigned char)headers.size(), (unsigned char)data.size()};
-    return Cat(Cat(e, headers), data);
-}
-
 TEST(MimeRead, EntryHeadersNameAndContentId)
 {
     Fixture f;
-    Bytes headers = {0x9D, 0x8E};
-    Text(headers, "a.gif").insert(headers.end(), {0xC0, 0x22});
-    Text(headers, "<a>");
-    Bytes file = Cat({0x84, 0xA3, 0x01}, Entry(headers, {'x'}));
-    MIME_MESSAGE *r = OpenBytes(f, file);
+    Bytes headers = Headers(kGif, "a.gif", "<a>");
+    Bytes file = Message(false, {}, {{headers, {'x'}}});
+    MIME_MESSAGE *r = Open(f.dir, file);
     ASSERT_NE(r, nullptr);
     EXPECT_STREQ(r->firstPart->name, "a.gif");
     EXPECT_STREQ(r->firstPart->contentId, "<a>");
@@ -387,15 +270,10 @@ TEST(MimeRead, EntryHeadersNameAndContentId)
     };
     for (const auto &c : skipped) {
         for (bool before : {true, false}) {
-            Bytes h = {0x9D};
-            if (before)
-                h = Cat(h, c.headers);
-            h.push_back(0x8E);
-            Text(h, "a.gif").insert(h.end(), {0xC0, 0x22});
-            Text(h, "<a>");
+            Bytes h = Headers(before ? Cat(kGif, c.headers) : kGif, "a.gif", "<a>");
             if (!before)
                 h = Cat(h, c.headers);
-            MIME_MESSAGE *r = OpenBytes(f, Cat({0x84, 0xA3, 0x01}, Entry(h, {'x'})));
+            MIME_MESSAGE *r = Open(f.dir, Message(false, {}, {{h, {'x'}}}));
             ASSERT_NE(r, nullptr) << c.what;
             EXPECT_STREQ(r->firstPart->name, "a.gif") << c.what;
             EXPECT_STREQ(r->firstPart->contentId, "<a>") << c.what;
@@ -405,7 +283,7 @@ TEST(MimeRead, EntryHeadersNameAndContentId)
     // Octets that frame no header, or a value running past HeadersLen, still fail the read.
     for (Bytes tail : {Bytes{0x00}, Bytes{0x85, 0x05, 0xAA}, Bytes{0x85, 'e', 'n'}, Bytes{0x7F}, Bytes{'X', 0}}) {
         Bytes bad = Cat(headers, tail);
-        EXPECT_EQ(OpenBytes(f, Cat({0x84, 0xA3, 0x01}, Entry(bad, {'x'}))), nullptr);
+        EXPECT_EQ(Open(f.dir, Message(false, {}, {{bad, {'x'}}})), nullptr);
     }
 }
 
@@ -423,7 +301,7 @@ TEST(MimeRead, StartPartChoiceFollowsTheStartParameter)
     Bytes b = {0x9E, 0xC0, 0x22};
     Text(b, "<b>");
     Bytes file = Cat(Cat(Cat(head, Entry(smil, {'s'})), Entry(b, {'b'})), Entry(a, {'a'}));
-    MIME_MESSAGE *r = OpenBytes(f, file);
+    MIME_MESSAGE *r = Open(f.dir, file);
     ASSERT_NE(r, nullptr);
     ASSERT_NE(r->startPart, nullptr);
     EXPECT_STREQ(r->startPart->contentId, "<b>");
@@ -446,8 +324,8 @@ TEST(MimeRead, MalformedFilesFailWithoutCrashing)
     }
     // Every truncation fails as a whole.
     for (size_t n = 0; n < good.size(); ++n)
-        EXPECT_EQ(OpenBytes(f, Bytes(good.begin(), good.begin() + n)), nullptr) << n;
-    MIME_MESSAGE *whole = OpenBytes(f, good);
+        EXPECT_EQ(Open(f.dir, Bytes(good.begin(), good.begin() + n)), nullptr) << n;
+    MIME_MESSAGE *whole = Open(f.dir, good);
     EXPECT_NE(whole, nullptr);
     MimeDestroy(whole);
 
@@ -471,7 +349,7 @@ TEST(MimeRead, MalformedFilesFailWithoutCrashing)
         {"Value-length beyond file", {0x84, 0x1F, 0x8F, 0x7F, 0xB3}},
     };
     for (const auto &c : cases)
-        EXPECT_EQ(OpenBytes(f, c.file), nullptr) << c.what;
+        EXPECT_EQ(Open(f.dir, c.file), nullptr) << c.what;
     EXPECT_EQ(MimeOpenFile(f.folder.c_str(), "no-such.mms"), nullptr);
     EXPECT_EQ(MimeOpenFile(nullptr, "x"), nullptr);
 }
@@ -494,9 +372,8 @@ TEST(MimeRead, EmptyPartsAndModeChecks)
     MimeDestroy(m);
 
     // A part of DataLen 0 written elsewhere reads and extracts as an empty file.
-    Bytes headers = {0xA0, 0x8E};
-    Text(headers, "empty");
-    MIME_MESSAGE *r = OpenBytes(f, Cat({0x84, 0xA3, 0x01}, Entry(headers, {})));
+    Bytes headers = Headers({0xA0}, "empty");
+    MIME_MESSAGE *r = Open(f.dir, Message(false, {}, {{headers, {}}}));
     ASSERT_NE(r, nullptr);
     EXPECT_EQ(r->firstPart->dataLength, 0);
     testkit::TempDir out;

@@ -171,40 +171,39 @@ TEST(SingleItem, ImageAudioAndOther)
     testkit::TempDir d;
     ASSERT_TRUE(testkit::WriteFileBytes(d.file("pic.gif"), std::vector<unsigned char>(kGif, kGif + sizeof kGif)));
     testkit::WriteFileText(d.file("tune.wav"), "RIFF....WAVE");
+    testkit::WriteFileText(d.file("tune.mid"), "MThd");
     testkit::WriteFileText(d.file("photo.png"), "\x89PNG");
-    char folder[MAX_PATH];
-
-    strcpy(folder, d.path().c_str());
-    ASSERT_EQ(1, MakeSingleItemMessage(d.file("pic.gif").c_str(), folder, "img", &Value));
-    EXPECT_EQ(Slash(d), folder);
-    MIME_MESSAGE *msg = nullptr;
-    std::vector<Part> parts = PartsOf(Slash(d), "img.dat", &msg);
-    ASSERT_EQ(2u, parts.size());
-    EXPECT_EQ("application/smil", parts[0].type.substr(0, 16));
-    EXPECT_EQ("image/gif", parts[1].type);
-    EXPECT_EQ(1, MimeOtherPartCount(msg));
-    MimeDestroy(msg);
+    // A picture or a sound (a MIDI tune too) beside the presentation; any other file: the
+    // presentation alone, a message without objects.
+    const struct Row {
+        const char *file, *name, *written;
+        bool object;
+    } rows[] = {
+        {"pic.gif", "img", "img.dat", true},
+        {"tune.wav", "snd.dat", "snd.dat", true},
+        {"tune.mid", "mid", "mid.dat", true},
+        {"photo.png", "png", "png.dat", false},
+    };
+    for (const Row &r : rows) {
+        char folder[MAX_PATH];
+        strcpy(folder, d.path().c_str());
+        ASSERT_EQ(1, MakeSingleItemMessage(d.file(r.file).c_str(), folder, r.name, &Value)) << r.file;
+        EXPECT_EQ(Slash(d), folder);
+        MIME_MESSAGE *msg = nullptr;
+        std::vector<Part> parts = PartsOf(Slash(d), r.written, &msg);
+        ASSERT_EQ(r.object ? 2u : 1u, parts.size()) << r.file;
+        EXPECT_EQ("application/smil", parts[0].type.substr(0, 16));
+        EXPECT_EQ("mms.smil", parts[0].name);
+        EXPECT_EQ(r.object ? 1 : 0, MimeOtherPartCount(msg));
+        MimeDestroy(msg);
+        if (r.object) {
+            EXPECT_EQ(r.file, parts[1].name);
+        }
+    }
+    EXPECT_EQ("image/gif", PartsOf(Slash(d), "img.dat")[1].type);
     // The one slide lasts two seconds.
     std::vector<unsigned char> raw = testkit::ReadFileBytes(d.file("img.dat"));
     EXPECT_NE(std::string(raw.begin(), raw.end()).find("dur=\"2000ms\""), std::string::npos);
-
-    ASSERT_EQ(1, MakeSingleItemMessage(d.file("tune.wav").c_str(), folder, "snd.dat", &Value));
-    parts = PartsOf(Slash(d), "snd.dat");
-    ASSERT_EQ(2u, parts.size());
-    EXPECT_EQ("tune.wav", parts[1].name);
-
-    // A MIDI tune is a sound too.
-    testkit::WriteFileText(d.file("tune.mid"), "MThd");
-    ASSERT_EQ(1, MakeSingleItemMessage(d.file("tune.mid").c_str(), folder, "mid", &Value));
-    parts = PartsOf(Slash(d), "mid.dat");
-    ASSERT_EQ(2u, parts.size());
-    EXPECT_EQ("tune.mid", parts[1].name);
-
-    // Any other file: a message without objects (the presentation alone).
-    ASSERT_EQ(1, MakeSingleItemMessage(d.file("photo.png").c_str(), folder, "png", &Value));
-    parts = PartsOf(Slash(d), "png.dat");
-    ASSERT_EQ(1u, parts.size());
-    EXPECT_EQ("mms.smil", parts[0].name);
 }
 
 TEST(SingleItem, PresentationKeepsItsFirstObject)
@@ -337,27 +336,19 @@ struct SizeIni {
 
 TEST(PreviewRect, CentredInTheFrame)
 {
-    RECT r;
-    {
-        SizeIni ini("[size0]\r\nnWidth=176\r\nnHeight=208\r\n");
-        ASSERT_EQ(1, GetPreviewRect(&r));
-        EXPECT_EQ(58, r.left);
-        EXPECT_EQ(43, r.top);
-        EXPECT_EQ(234, r.right);
-        EXPECT_EQ(251, r.bottom);
-    }
-    {
-        SizeIni ini("[SIZE0]\r\nNWIDTH=300\r\nnHeight=208\r\n");
-        ASSERT_EQ(1, GetPreviewRect(&r));
-        EXPECT_EQ(6, r.left);
-        EXPECT_EQ(306, r.right);
-    }
-    {
-        SizeIni ini("[size0]\r\nnWidth=101\r\nnHeight=300\r\n");  // odd: truncated toward zero
-        ASSERT_EQ(1, GetPreviewRect(&r));
-        EXPECT_EQ(6 + 89, r.left);
-        EXPECT_EQ(17, r.top);
-        EXPECT_EQ(317, r.bottom);
+    const struct Row {
+        const char *ini;
+        std::vector<LONG> want;  // left, top, right, bottom
+    } rows[] = {
+        {"[size0]\r\nnWidth=176\r\nnHeight=208\r\n", {58, 43, 234, 251}},
+        {"[SIZE0]\r\nNWIDTH=300\r\nnHeight=208\r\n", {6, 43, 306, 251}},
+        {"[size0]\r\nnWidth=101\r\nnHeight=300\r\n", {95, 17, 196, 317}},  // odd: truncated toward zero
+    };
+    for (const Row &w : rows) {
+        SizeIni ini(w.ini);
+        RECT r;
+        ASSERT_EQ(1, GetPreviewRect(&r)) << w.ini;
+        EXPECT_EQ(w.want, (std::vector<LONG>{r.left, r.top, r.right, r.bottom})) << w.ini;
     }
 }
 

@@ -33,7 +33,7 @@ struct Fixture {
     HMMSCONTAINER c = mmsContainerCreate();
     ~Fixture() { mmsContainerDestroy(c); }
 
-    int Add(int timeline, int type, const char *name, DWORD dur, int frame)
+    int Add(int timeline, int type, const char *name, DWORD dur, int frame, DWORD end = 0, DWORD begin = 0)
     {
         std::string p = dir.file(name);
         testkit::WriteFileText(p, name);
@@ -42,6 +42,8 @@ struct Fixture {
         MEDIA_ATT a;
         memset(&a, 0, sizeof a);
         a.dwDur = dur;
+        a.dwEnd = end;
+        a.dwBegin = begin;
         int i = mmsInsertObject(c, timeline, type, nullptr, p.c_str(), &a, -1);
         EXPECT_GE(i, 0);
         EXPECT_TRUE(mmsSetMediaFrame(c, timeline, i, frame));
@@ -114,24 +116,10 @@ TEST(SmilBuild, RegionFromFirstNonAudioObject)
 TEST(SmilBuild, EndStandsInForADurationAndOnlyMainObjectsBegin)
 {
     Fixture f;
-    auto add = [&](int timeline, int type, const char *name, DWORD dur, DWORD end, DWORD begin, int frame) {
-        std::string p = f.dir.file(name);
-        testkit::WriteFileText(p, name);
-        while (mmsGetTimeLineCount(f.c) <= timeline)
-            mmsInsertTimeLine(f.c, -1);
-        MEDIA_ATT a;
-        memset(&a, 0, sizeof a);
-        a.dwDur = dur;
-        a.dwEnd = end;
-        a.dwBegin = begin;
-        int i = mmsInsertObject(f.c, timeline, type, nullptr, p.c_str(), &a, -1);
-        ASSERT_GE(i, 0);
-        ASSERT_TRUE(mmsSetMediaFrame(f.c, timeline, i, frame));
-    };
-    add(0, MDOC_TYPE_IMAGE, "a.jpg", 0, 4000, 700, 0);  // no duration: its end stands in
-    add(0, MDOC_TYPE_IMAGE, "b.jpg", 2500, 9000, 0, 1);  // a duration wins over the end
-    add(0, MDOC_TYPE_IMAGE, "c.jpg", 1000, 0, 0, 2);
-    add(1, MDOC_TYPE_TEXT, "c.txt", 0, 6000, 900, 2);  // a companion: its time, never its begin
+    f.Add(0, MDOC_TYPE_IMAGE, "a.jpg", 0, 0, 4000, 700);  // no duration: its end stands in
+    f.Add(0, MDOC_TYPE_IMAGE, "b.jpg", 2500, 1, 9000);  // a duration wins over the end
+    f.Add(0, MDOC_TYPE_IMAGE, "c.jpg", 1000, 2);
+    f.Add(1, MDOC_TYPE_TEXT, "c.txt", 0, 2, 6000, 900);  // a companion: its time, never its begin
     // Every image has a region of its own; the presentation has one, "Image", the first's.
     REGION r1 = {(LPSTR) "One", 1, 2, 30, 40, (LPSTR) "meet", 0};
     REGION r2 = {(LPSTR) "Two", 5, 6, 70, 80, (LPSTR) "slice", 0};

@@ -230,7 +230,7 @@ FAULTS += [
 ]
 FAULTS += [
     fault('fit', 'empty-message-written', 'a message left with nothing but its presentation is written',
-          'libbase/message/fit_message.cpp', 'if (!anyCarried)\n        return Fail(', 'if (false)\n        return Fail(',
+          'libbase/message/fit_message.cpp', 'if (!anyCarried) {', 'if (false) {',
           'test_message', 'Fit.*'),
 ]
 FIT = 'libbase/message/fit_message.cpp'

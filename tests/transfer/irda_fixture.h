@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "irda.h"
 #include "phone_sim.h"
@@ -57,6 +58,21 @@ inline phone::Options WithParams(std::vector<uint8_t> params)
     phone::Options o;
     o.params = std::move(params);
     return o;
+}
+
+/* File contents that differ from octet to octet and from seed to seed. */
+inline std::vector<unsigned char> Pattern(size_t n, unsigned seed)
+{
+    std::vector<unsigned char> v(n);
+    for (size_t i = 0; i < n; i++)
+        v[i] = (unsigned char)((i * 131 + seed * 7 + (i >> 8)) & 0xFF);
+    return v;
+}
+
+/* The header the link sends before a file's octets. */
+inline std::string Header(const std::string &name, size_t size)
+{
+    return "Content_name:" + name + "\r\nContent_length:" + std::to_string(size) + "\r\n\r\n";
 }
 
 }  // namespace irdatest

@@ -1,4 +1,4 @@
-/* CIrdaLink and SendFileByIrda against a simulated phone. */
+/* CIrdaLink and SendFileByIrda against a simulated phone, and with failing file calls. */
 #include <stdio.h>
 #include <string.h>
 
@@ -11,6 +11,8 @@
 #include "irda_fixture.h"
 #include "testkit.h"
 
+using irdatest::Header;
+using irdatest::Pattern;
 using irdatest::PhoneInRange;
 
 namespace {
@@ -26,21 +28,6 @@ int Record(uint32_t total, uint32_t done, uint32_t user)
     if (g_log)
         g_log->calls.emplace_back(total, done);
     return 0;
-}
-
-std::vector<unsigned char> Pattern(size_t n, unsigned seed)
-{
-    std::vector<unsigned char> v(n);
-    for (size_t i = 0; i < n; i++)
-        v[i] = (unsigned char)((i * 131 + seed * 7 + (i >> 8)) & 0xFF);
-    return v;
-}
-
-std::string Header(const std::string &name, long size)
-{
-    char buf[600];
-    snprintf(buf, sizeof buf, "Content_name:%s\r\nContent_length:%ld\r\n\r\n", name.c_str(), size);
-    return buf;
 }
 
 }  // namespace
@@ -138,22 +125,15 @@ TEST(IrdaConnect, ParametersDecideThe9WireCheck)
 
 TEST(IrdaConnect, RetriesRefusedConnectsFourTimesInAll)
 {
-    {
+    // Three refusals: the fourth attempt gets through.  Four: it fails, and may be tried again.
+    for (int refused : {3, 4}) {
         phone::Options o;
-        o.refuseConnects = 3;
+        o.refuseConnects = refused;
         PhoneInRange phone(o);
         CIrdaLink *link = IrdaCreate();
-        EXPECT_EQ(1, IrdaConnect(link)) << "the fourth attempt gets through";
-        IrdaDestroy(link);
-    }
-    {
-        phone::Options o;
-        o.refuseConnects = 4;
-        PhoneInRange phone(o);
-        CIrdaLink *link = IrdaCreate();
-        EXPECT_EQ(0, IrdaConnect(link));
-        EXPECT_EQ(0, link->IsConnected());
-        EXPECT_EQ(1, IrdaConnect(link)) << "a failed connect may be tried again";
+        EXPECT_EQ(refused < 4, IrdaConnect(link)) << refused;
+        EXPECT_EQ(refused < 4, link->IsConnected()) << refused;
+        EXPECT_EQ(1, IrdaConnect(link)) << refused;
         IrdaDestroy(link);
     }
 }
@@ -179,8 +159,7 @@ TEST(IrdaSendFile, HeaderThenChunksOf512WithAReportAfterEach)
         EXPECT_EQ(1, IrdaSendFile(link, path.c_str(), Record, 0x5EED)) << c.name;
         g_log = nullptr;
         IrdaDestroy(link);
-        const std::string header = "Content_name:" + std::string(c.name) + "\r\nContent_length:" +
-                                   std::to_string(c.size) + "\r\n\r\n";
+        const std::string header = Header(c.name, c.size);
         const uint32_t h = (uint32_t)header.size(), total = h + (uint32_t)c.size;
         std::vector<std::pair<uint32_t, uint32_t>> want;
         for (uint32_t sent : c.reported)
@@ -246,33 +225,36 @@ TEST(IrdaSendFile, FileThatGrowsWhileSendingSendsWhatWasAnnounced)
     EXPECT_EQ(body, testkit::ReadFileBytes(a.path));
 }
 
-TEST(IrdaSendFile, ShortSendEndsTheTransferWithFailure)
+TEST(IrdaSendFile, LinkFaultsFailWithoutHangingOrACompleteFile)
 {
-    for (int at : {1, 2, 4}) {
+    const struct Row {
+        const char *what;
+        int shortAtSend;  // 1: the header, 2: the first chunk, 4: the last chunk
+        int64_t dropAfter, stallAfter;
+    } rows[] = {
+        {"short header", 1, -1, -1},   {"short first chunk", 2, -1, -1},     {"short last chunk", 4, -1, -1},
+        {"dropped at once", 0, 0, -1}, {"dropped in the header", 0, 10, -1}, {"dropped in the body", 0, 700, -1},
+        {"stalled in the body", 0, -1, 600},
+    };
+    for (const Row &r : rows) {
         phone::Options o;
-        o.shortAtSend = at;  // 1: the header, 2: first chunk, 4: last chunk
+        o.shortAtSend = r.shortAtSend;
+        o.dropAfter = r.dropAfter;
+        o.stallAfter = r.stallAfter;
         PhoneInRange phone(o);
-        std::string path = phone.files().file("photo.jpg");
-        ASSERT_TRUE(testkit::WriteFileBytes(path, Pattern(1300, 2)));
+        std::string path = phone.files().file("long.bin");
+        ASSERT_TRUE(testkit::WriteFileBytes(path, Pattern(r.shortAtSend ? 1300 : 5000, 5)));
         CIrdaLink *link = IrdaCreate();
-        EXPECT_EQ(0, IrdaSendFile(link, path.c_str(), nullptr, 0)) << "short at send " << at;
-        EXPECT_EQ(1, link->IsConnected()) << "a failed transfer leaves the link connected";
+        DWORD start = GetTickCount();
+        EXPECT_EQ(0, IrdaSendFile(link, path.c_str(), nullptr, 0)) << r.what;
+        EXPECT_LT(GetTickCount() - start, 5000u) << r.what << ": the link timeout bounds it";
+        if (r.shortAtSend) {
+            EXPECT_EQ(1, link->IsConnected()) << r.what << ": a failed transfer leaves the link connected";
+        }
         IrdaDestroy(link);
         for (const phone::Arrival &a : phone.sim().Drain(3000))
-            EXPECT_FALSE(a.complete) << "short at send " << at;
+            EXPECT_FALSE(a.complete) << r.what;
     }
-}
-
-TEST(IrdaSendFile, BadPathsFailCleanly)
-{
-    PhoneInRange phone;
-    CIrdaLink *link = IrdaCreate();
-    ASSERT_TRUE(link != nullptr);
-    EXPECT_EQ(0, IrdaSendFile(link, nullptr, nullptr, 0));
-    EXPECT_EQ(0, IrdaSendFile(link, phone.files().file("missing.mms").c_str(), nullptr, 0));
-    EXPECT_EQ(0, IrdaSendFile(link, phone.files().path().c_str(), nullptr, 0)) << "a folder is no file";
-    IrdaDestroy(link);
-    EXPECT_EQ(0, SendFileByIrda(phone.files().file("missing.mms").c_str()));
 }
 
 TEST(IrdaSendFile, NameTooLongForTheHeaderBufferFails)
@@ -292,47 +274,6 @@ TEST(IrdaSendFile, NameTooLongForTheHeaderBufferFails)
         else
             EXPECT_EQ(0, r) << len;
     }
-}
-
-TEST(IrdaSendFile, HeaderBufferBoundary)
-{
-    // A folder name makes the path long while the base name stays short: only the base name
-    // goes into the header, so the transfer succeeds.
-    PhoneInRange phone;
-    std::string path = phone.files().file("a.mms");
-    ASSERT_TRUE(testkit::WriteFileBytes(path, {'1', '2'}));
-    EXPECT_EQ(1, SendFileByIrda(path.c_str()));
-    phone::Arrival a;
-    ASSERT_TRUE(phone.sim().WaitArrival(&a, 2000));
-    EXPECT_EQ("a.mms", a.name);
-}
-
-TEST(IrdaSendFile, PeerClosingMidTransferFailsWithoutHanging)
-{
-    for (int64_t after : {(int64_t)0, (int64_t)10, (int64_t)700}) {
-        phone::Options o;
-        o.dropAfter = after;
-        PhoneInRange phone(o);
-        std::string path = phone.files().file("long.bin");
-        ASSERT_TRUE(testkit::WriteFileBytes(path, Pattern(5000, 5)));
-        DWORD start = GetTickCount();
-        EXPECT_EQ(0, SendFileByIrda(path.c_str())) << "drop after " << after;
-        EXPECT_LT(GetTickCount() - start, 5000u);
-        for (const phone::Arrival &a : phone.sim().Drain(3000))
-            EXPECT_FALSE(a.complete);
-    }
-}
-
-TEST(IrdaSendFile, StalledPhoneTimesOut)
-{
-    phone::Options o;
-    o.stallAfter = 600;
-    PhoneInRange phone(o);
-    std::string path = phone.files().file("long.bin");
-    ASSERT_TRUE(testkit::WriteFileBytes(path, Pattern(3000, 6)));
-    DWORD start = GetTickCount();
-    EXPECT_EQ(0, SendFileByIrda(path.c_str()));
-    EXPECT_LT(GetTickCount() - start, 5000u) << "the link timeout bounds a stalled send";
 }
 
 TEST(IrdaSendFile, FileThatShrinksWhileSendingFails)
@@ -366,6 +307,61 @@ TEST(IrdaSendFile, FileThatShrinksWhileSendingFails)
     IrdaDestroy(link);
     for (const phone::Arrival &a : phone.sim().Drain(3000))
         EXPECT_EQ(r == 1, a.complete);
+}
+
+/* Sending a file whose reading fails: the send either delivers every octet or reports the
+ * failure with the file call's reason, the phone keeps nothing that looks complete, and the
+ * file is never changed. */
+TEST(IrdaFaults, ReadingSideOfSendFileByIrda)
+{
+    testkit::TempDir files;
+    std::string path = files.file("photo.jpg");
+    const std::vector<unsigned char> photo = Pattern(200000, 1);
+    ASSERT_TRUE(testkit::WriteFileBytes(path, photo));
+
+    std::unique_ptr<irdatest::PhoneInRange> phone;
+    unsigned faults = testkit::ForEachFileFault(
+        [&] {
+            phone.reset();
+            phone.reset(new irdatest::PhoneInRange());
+        },
+        [&] {
+            SetLastError(0);
+            bool ok = SendFileByIrda(path.c_str()) == 1;
+            if (!ok) {
+                DWORD e = GetLastError();
+                EXPECT_TRUE(e == ERROR_ACCESS_DENIED || e == ERROR_READ_FAULT) << "the reason was lost: " << e;
+            }
+            return ok;
+        },
+        [&](bool ok, unsigned n) {
+            phone->sim().Stop();
+            std::vector<unsigned char> got = testkit::ReadFileBytes(phone->inbox() + "/photo.jpg");
+            if (ok) {
+                EXPECT_EQ(photo, got) << "fault " << n;
+            } else {
+                EXPECT_TRUE(got.empty()) << "fault " << n << ": an incomplete file looks complete on the phone";
+            }
+            EXPECT_EQ(photo, testkit::ReadFileBytes(path)) << "fault " << n;
+        });
+    phone.reset();
+    EXPECT_GE(faults, 2u);
+}
+
+TEST(IrdaFaults, NoFileToSendAndNothingIsSent)
+{
+    irdatest::PhoneInRange phone;
+    CIrdaLink *link = IrdaCreate();
+    ASSERT_NE(nullptr, link);
+    EXPECT_EQ(0, link->SendFile(phone.files().path().c_str(), nullptr, 0));
+    EXPECT_EQ(IRDA_FAIL_FILE, link->GetFailure());
+    EXPECT_EQ((DWORD)ERROR_DIRECTORY_NOT_SUPPORTED, GetLastError());
+    EXPECT_EQ(0, link->IsConnected()) << "the phone was contacted for a file that cannot be sent";
+    EXPECT_EQ(0, link->SendFile(phone.files().file("missing.jpg").c_str(), nullptr, 0));
+    EXPECT_EQ((DWORD)ERROR_FILE_NOT_FOUND, link->GetFailureCode());
+    EXPECT_EQ(0, IrdaSendFile(link, nullptr, nullptr, 0));
+    IrdaDestroy(link);
+    EXPECT_EQ(0, SendFileByIrda(phone.files().file("missing.mms").c_str()));
 }
 
 TEST(IrdaReceive, ReadsWhatThePhoneSaysAndTimesOutOtherwise)

@@ -39,11 +39,6 @@ std::vector<unsigned char> RandomBytes(std::mt19937 &rng, size_t n)
     return v;
 }
 
-std::string HeaderFor(const std::string &name, size_t size)
-{
-    return "Content_name:" + name + "\r\nContent_length:" + std::to_string(size) + "\r\n\r\n";
-}
-
 }  // namespace
 
 TEST(IrdaStress, ThousandRandomFilesArriveByteIdentical)
@@ -61,7 +56,7 @@ TEST(IrdaStress, ThousandRandomFilesArriveByteIdentical)
         ASSERT_TRUE(phone.sim().WaitArrival(&a, 5000)) << name;
         ASSERT_TRUE(a.complete) << name;
         ASSERT_EQ(name, a.name);
-        ASSERT_EQ(HeaderFor(name, size), a.header);
+        ASSERT_EQ(irdatest::Header(name, size), a.header);
         ASSERT_EQ((int64_t)size, a.announced);
         ASSERT_EQ(body, testkit::ReadFileBytes(a.path)) << name;
         remove(a.path.c_str());
@@ -75,7 +70,7 @@ TEST(IrdaStress, FaultyLinksNeverReportSuccessWithMissingOctets)
     int successes = 0, failures = 0;
     for (int i = 0; i < 100; i++) {
         size_t size = rng() % 6000;
-        const size_t h = HeaderFor("f.bin", size).size();
+        const size_t h = irdatest::Header("f.bin", size).size();
         phone::Options o;
         switch (rng() % 5) {
         case 0: o.refuseConnects = (int)(rng() % 6); break;

@@ -7,23 +7,32 @@
 #include <string>
 #include <vector>
 
-#include "testkit.h"
+#include "message/mime_bytes.h"
 #include "wsp.h"
 
-namespace {
+using mimetest::Bytes;
+using mimetest::Text;
 
-using Bytes = std::vector<unsigned char>;
+namespace {
 
 Bytes Of(const WSP_BUFFER *buf)
 {
     return buf && buf->length ? Bytes(buf->data, buf->data + buf->length) : Bytes();
 }
 
-/* Octets followed by a text and its terminator. */
-Bytes &Text(Bytes &b, const char *s)
+/* Writes value into a new buffer: its octets; reads them back, stopping at their end.  Returns
+ * what was read. */
+template <typename Write, typename Read>
+int64_t Coded(Write write, Read read, int32_t value, const Bytes &octets)
 {
-    b.insert(b.end(), s, s + strlen(s) + 1);
-    return b;
+    WSP_BUFFER *buf = WspBufNew();
+    EXPECT_TRUE(write(buf, value));
+    EXPECT_EQ(Of(buf), octets) << value;
+    int32_t pos = 0;
+    int64_t back = read(buf, &pos);
+    EXPECT_EQ(pos, (int32_t)octets.size()) << value;
+    WspBufFree(buf);
+    return back;
 }
 
 std::string Folder(const testkit::TempDir &dir)
@@ -48,14 +57,7 @@ TEST(WspUintvar, EncodesTheDocumentedValues)
         uint8_t out[5];
         int n = WspEncodeUintvar(c.value, out);
         EXPECT_EQ(Bytes(out, out + n), c.octets) << c.value;
-
-        WSP_BUFFER *buf = WspBufNew();
-        ASSERT_TRUE(WspBufWriteUintvar(buf, c.value));
-        EXPECT_EQ(Of(buf), c.octets);
-        int32_t pos = 0;
-        EXPECT_EQ(WspBufReadUintvar(buf, &pos), c.value);
-        EXPECT_EQ(pos, (int32_t)c.octets.size());
-        WspBufFree(buf);
+        EXPECT_EQ(Coded(WspBufWriteUintvar, WspBufReadUintvar, c.value, c.octets), c.value);
     }
     uint8_t out[5];
     EXPECT_EQ(WspEncodeUintvar(-1, out), 0);
@@ -90,15 +92,8 @@ TEST(WspValueLength, ShortAndQuotedForms)
         int32_t value;
         Bytes octets;
     } cases[] = {{0, {0x00}}, {29, {0x1D}}, {30, {0x1F, 0x1E}}, {200, {0x1F, 0x81, 0x48}}};
-    for (const auto &c : cases) {
-        WSP_BUFFER *buf = WspBufNew();
-        ASSERT_TRUE(WspBufWriteValueLength(buf, c.value));
-        EXPECT_EQ(Of(buf), c.octets) << c.value;
-        int32_t pos = 0;
-        EXPECT_EQ(WspBufReadValueLength(buf, &pos), c.value);
-        EXPECT_EQ(pos, (int32_t)c.octets.size());
-        WspBufFree(buf);
-    }
+    for (const auto &c : cases)
+        EXPECT_EQ(Coded(WspBufWriteValueLength, WspBufReadValueLength, c.value, c.octets), c.value);
     // 30 read as a single octet is still 30; 32 and above read as 0.
     Bytes odd = {0x1E, 0x20, 0xFF};
     WSP_BUFFER *buf = WspBufFromBytes(odd.data(), 3);
@@ -125,17 +120,11 @@ TEST(WspLongInteger, FewestOctetsAndReadBack)
         {0x7FFFFFFF, {0x04, 0x7F, 0xFF, 0xFF, 0xFF}, 5},
     };
     for (const auto &c : cases) {
-        WSP_BUFFER *buf = WspBufNew();
-        ASSERT_TRUE(WspBufWriteLongInteger(buf, c.value));
-        EXPECT_EQ(Of(buf), c.octets) << c.value;
         EXPECT_EQ(WspIntegerLength(c.value), c.value == 0 ? 1 : (int)c.octets.size());
-        int32_t pos = 0;
-        uint32_t expect = 0;
+        uint32_t expect = 0;  // read back unsigned
         for (size_t i = 1; i < c.octets.size(); ++i)
             expect = expect << 8 | c.octets[i];
-        EXPECT_EQ(WspBufReadLongInteger(buf, &pos), expect);
-        EXPECT_EQ(pos, (int32_t)c.octets.size());
-        WspBufFree(buf);
+        EXPECT_EQ(Coded(WspBufWriteLongInteger, WspBufReadLongInteger, c.value, c.octets), expect);
     }
     Bytes bad = {0x05, 1, 2, 3, 4, 5};
     WSP_BUFFER *buf = WspBufFromBytes(bad.data(), (int32_t)bad.size());
@@ -269,25 +258,10 @@ TEST(WspContentTypes, WholeTableByteForByte)
 
 TEST(WspContentTypes, TableLookupsAreExactAndCaseSensitive)
 {
-    EXPECT_EQ(WspContentTypeCode("image/jpeg"), 0x1E);
-    EXPECT_EQ(WspContentTypeCode("IMAGE/JPEG"), 0);
-    EXPECT_EQ(WspContentTypeCode("*/*"), 0);
-    EXPECT_EQ(WspContentTypeCode("image/jpeg;x"), 0);
-    EXPECT_EQ(WspContentTypeCode(nullptr), 0);
-    EXPECT_EQ(WspContentTypeCode("text/plain"), 0x03);
-    EXPECT_EQ(WspContentTypeCode("application/vnd.wap.multipart.mixed"), 0x23);
-    EXPECT_EQ(WspContentTypeCode("application/vnd.wap.multipart.related"), 0x33);
-    EXPECT_EQ(WspContentTypeCode("application/vnd.wap.connectivity-wbxml"), 0x36);
-    EXPECT_EQ(WspContentTypeCode("application/smil"), 0);
-
-    char name[WSP_TEXT_MAX];
-    WspContentTypeName(0x0A, name);
-    EXPECT_STREQ(name, "text/vnd.wap.channel");
-    WspContentTypeName(0x16, name);
-    EXPECT_STREQ(name, "application/vnd.wap.channelc");
-    WspContentTypeName(0x00, name);
-    EXPECT_STREQ(name, "*/*");
-    strcpy(name, "keep");
+    // Every name of the table finds its code (above); nothing else does.
+    for (const char *other : {"IMAGE/JPEG", "*/*", "image/jpeg;x", "application/smil", (const char *)nullptr})
+        EXPECT_EQ(WspContentTypeCode(other), 0) << (other ? other : "null");
+    char name[WSP_TEXT_MAX] = "keep";
     WspContentTypeName(0x37, name);
     WspContentTypeName(-1, name);
     EXPECT_STREQ(name, "keep");
@@ -310,10 +284,6 @@ TEST(WspCharsets, TwoCharsetsByTheirIanaNamesAndAliases)
     char out[WSP_NAME_MAX] = "keep";
     WspCharsetName(4, out);
     EXPECT_STREQ(out, "keep");
-    WspCharsetName(106, out);
-    EXPECT_STREQ(out, "utf_8");
-    WspCharsetName(3, out);
-    EXPECT_STREQ(out, "us-ascii");
 }
 
 TEST(MimeSplit, BareTypeAndParameterValue)

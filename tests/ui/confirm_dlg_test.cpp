@@ -41,25 +41,13 @@ struct Strings {
     ~Strings() { UseProvider(nullptr); }
 };
 
-template <typename R, typename... A>
-R CallSlot(void *obj, int slot, A... args)
-{
-    typedef R(SKUI_SLOTCALL * Fn)(void *, A...);
-    return (*(Fn **)obj)[slot](obj, args...);
-}
-
 /* The pixel bytes of a block (DIB), for comparing a control's copy with a file. */
 std::string DibBytes(HGLOBAL h, bool global)
 {
     if (!h)
         return "";
-    size_t n = global ? GlobalSize(h) : BaseMemSize(h);
-    const char *p = (const char *)(global ? GlobalLock(h) : BaseMemLock(h));
-    std::string s(p, p + n);
-    if (global)
-        GlobalUnlock(h);
-    else
-        BaseMemUnlock(h);
+    const std::vector<BYTE> b = BlockBytes(h, global);
+    std::string s(b.begin(), b.end());
     BITMAPINFOHEADER bih;
     memcpy(&bih, s.data(), sizeof bih);
     const size_t stride = ((size_t)bih.biWidth * bih.biBitCount + 31) / 32 * 4;
@@ -105,6 +93,13 @@ RECT AreaRect(const CConfirmDlg &dlg)
 {
     const GUI::SkuiControlDef *c = dlg.GetUITemplate() ? dlg.GetUITemplate()->Find("w_message1") : nullptr;
     return c ? RECT{c->left, c->top, c->right, c->bottom} : RECT{0, 0, 0, 0};
+}
+
+/* Closes whatever confirmation dialog is up (a thread timer's procedure). */
+void CALLBACK CloseDialogs(HWND, UINT, UINT_PTR, DWORD)
+{
+    if (HWND frame = FindWindowA("SKUIDialogFrame", NULL))
+        PostMessageA(frame, WM_CLOSE, 0, 0);
 }
 
 HWND Ctrl(const CConfirmDlg &dlg, const char *name) { return GUI::CSKUICtrl::FindCtrlWindow(dlg.GetSafeHwnd(), name); }
@@ -303,15 +298,7 @@ TEST(ConfirmDlg, BoxesAndTheSecondText)
     EXPECT_STREQ("Not shown", dlg.GetText(1)) << "the two-argument form leaves it";
 
     // The free functions run a whole dialog; a thread timer closes whatever dialog is up.
-    struct Closer {
-        static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD)
-        {
-            HWND frame = FindWindowA("SKUIDialogFrame", NULL);
-            if (frame)
-                PostMessageA(frame, WM_CLOSE, 0, 0);
-        }
-    };
-    UINT_PTR t = SetTimer(NULL, 0, 50, Closer::Tick);
+    UINT_PTR t = SetTimer(NULL, 0, 50, CloseDialogs);
     TestWindow parent(300, 200);
     EXPECT_EQ(SKUI_RESULT_CLOSE, ConfirmBox(parent.hwnd(), kOneLine, CONFIRM_STYLE_OK));
     EXPECT_EQ(SKUI_RESULT_CLOSE, ConfirmBoxEx(parent.hwnd(), kOneLine, kSecond, CONFIRM_STYLE_YESNO));
@@ -387,21 +374,6 @@ TEST(ConfirmDlg, EverySlotByIndex)
 }
 
 namespace {
-
-const UINT kAltF4 = 0x10000;  // a key the table names: Alt held with F4
-
-/* Posts a key press to the window with the keyboard focus, as the system does. */
-void PostKey(UINT key)
-{
-    HWND to = GetFocus();
-    if (key == kAltF4) {
-        PostMessageA(to, WM_SYSKEYDOWN, VK_F4, 1 | (1 << 29));
-        PostMessageA(to, WM_SYSKEYUP, VK_F4, 1 | (1 << 29) | (3u << 30));
-        return;
-    }
-    PostMessageA(to, WM_KEYDOWN, key, 1);
-    PostMessageA(to, WM_KEYUP, key, 1 | (3u << 30));
-}
 
 /* The pixels of the row two pixels below a control's top edge (where its focus mark runs). */
 std::vector<COLORREF> MarkRow(HWND ctrl)
@@ -481,15 +453,7 @@ TEST(ConfirmDlg, TheFocusedButtonShowsAMark)
 TEST(ConfirmDlg, MemoryRunningShortFailsTheBox)
 {
     Strings s;
-    // A safety net: a box that came up after all is closed.
-    struct Net {
-        static void CALLBACK Close(HWND, UINT, UINT_PTR, DWORD)
-        {
-            if (HWND f = FindWindowA("SKUIDialogFrame", NULL))
-                PostMessageA(f, WM_CLOSE, 0, 0);
-        }
-    };
-    UINT_PTR net = SetTimer(NULL, 0, 3000, Net::Close);
+    UINT_PTR net = SetTimer(NULL, 0, 3000, CloseDialogs);  // a safety net: a box that came up after all
     FailNthNew(1);
     INT_PTR r = 0;
     EXPECT_NO_THROW(r = ConfirmBox(NULL, kLong, CONFIRM_STYLE_OK));

@@ -60,45 +60,38 @@ int WINAPI my_SetWindowRgn(HWND w, HRGN r, BOOL redraw)
     return ok;
 }
 
-bool Failing(LPCSTR path)
+std::string BaseName(LPCSTR path)
 {
     std::string name = path ? path : "";
-    size_t slash = name.find_last_of("\\/");
-    if (slash != std::string::npos)
-        name = name.substr(slash + 1);
+    return name.substr(name.find_last_of("\\/") + 1);  // npos + 1: the whole name
+}
+
+bool Failing(LPCSTR path)
+{
     for (const std::string &f : g_failing)
-        if (f == name)
+        if (f == BaseName(path))
             return true;
     return false;
 }
 
-HGLOBAL WINAPI my_PxOpenFile(LPCSTR path, int a, int b)
+/* A load through `real` that fails for the names given to PictureWatch::Fail; kept in made. */
+template <typename Load>
+HGLOBAL Loaded(Load real, LPCSTR path, int a, int b, std::vector<HGLOBAL> &made)
 {
     if (Failing(path)) {
         SetLastError(ERROR_FILE_NOT_FOUND);
         return 0;
     }
-    HGLOBAL h = real_PxOpenFile(path, a, b);
+    HGLOBAL h = real(path, a, b);
     if (h)
-        g_loaded.push_back(h);
+        made.push_back(h);
     return h;
 }
+HGLOBAL WINAPI my_PxOpenFile(LPCSTR path, int a, int b) { return Loaded(real_PxOpenFile, path, a, b, g_loaded); }
 HGLOBAL WINAPI my_PxLoadBmpFileThumbnail(LPCSTR path, int a, int b)
 {
-    std::string name = path ? path : "";
-    size_t slash = name.find_last_of("\\/");
-    if (slash != std::string::npos)
-        name = name.substr(slash + 1);
-    g_asked.push_back(name);
-    for (const std::string &f : g_failing)
-        if (f == name) {
-            SetLastError(ERROR_FILE_NOT_FOUND);
-            return 0;
-        }
-    HGLOBAL h = real_PxLoadBmpFileThumbnail(path, a, b);
-    if (h)
-        g_pictures.push_back(h);
-    return h;
+    g_asked.push_back(BaseName(path));
+    return Loaded(real_PxLoadBmpFileThumbnail, path, a, b, g_pictures);
 }
 HGLOBAL WINAPI my_GlobalFree(HGLOBAL h)
 {
@@ -141,16 +134,14 @@ void *PatchImport(HMODULE m, const char *dll, const char *name, void *hook)
 
 namespace {
 
-void *Patch(HMODULE m, const char *dll, const char *name, void *hook) { return PatchImport(m, dll, name, hook); }
-
 void HookModule(HMODULE m)
 {
-    Patch(m, "gdi32.dll", "CreateRectRgn", (void *)my_CreateRectRgn);
-    Patch(m, "gdi32.dll", "ExtCreateRegion", (void *)my_ExtCreateRegion);
-    Patch(m, "gdi32.dll", "CreatePolygonRgn", (void *)my_CreatePolygonRgn);
-    Patch(m, "gdi32.dll", "CreateFontA", (void *)my_CreateFontA);
-    Patch(m, "gdi32.dll", "DeleteObject", (void *)my_DeleteObject);
-    Patch(m, "user32.dll", "SetWindowRgn", (void *)my_SetWindowRgn);
+    PatchImport(m, "gdi32.dll", "CreateRectRgn", (void *)my_CreateRectRgn);
+    PatchImport(m, "gdi32.dll", "ExtCreateRegion", (void *)my_ExtCreateRegion);
+    PatchImport(m, "gdi32.dll", "CreatePolygonRgn", (void *)my_CreatePolygonRgn);
+    PatchImport(m, "gdi32.dll", "CreateFontA", (void *)my_CreateFontA);
+    PatchImport(m, "gdi32.dll", "DeleteObject", (void *)my_DeleteObject);
+    PatchImport(m, "user32.dll", "SetWindowRgn", (void *)my_SetWindowRgn);
 }
 
 void HookOnce()
@@ -171,9 +162,9 @@ void HookOnce()
     real_PxLoadBmpFileThumbnail = &PxLoadBmpFileThumbnail;
     HookModule(GetModuleHandleA(NULL));
     // The base library's block traffic: only the test program's own imports.
-    Patch(GetModuleHandleA(NULL), "PixKit.dll", "PxOpenFile", (void *)my_PxOpenFile);
-    Patch(GetModuleHandleA(NULL), "kernel32.dll", "GlobalFree", (void *)my_GlobalFree);
-    Patch(GetModuleHandleA(NULL), "PixKit.dll", "PxLoadBmpFileThumbnail", (void *)my_PxLoadBmpFileThumbnail);
+    PatchImport(GetModuleHandleA(NULL), "PixKit.dll", "PxOpenFile", (void *)my_PxOpenFile);
+    PatchImport(GetModuleHandleA(NULL), "kernel32.dll", "GlobalFree", (void *)my_GlobalFree);
+    PatchImport(GetModuleHandleA(NULL), "PixKit.dll", "PxLoadBmpFileThumbnail", (void *)my_PxLoadBmpFileThumbnail);
     for (const char *dll : {"SKUI.dll", "SKUILib.dll"})
         if (HMODULE m = GetModuleHandleA(dll))
             HookModule(m);

@@ -89,6 +89,14 @@ TEST(CreateMaskRgn, EqualsTheSquareBySquareRegion)
 {
     srand(61);
     GdiCount gdi;
+    auto check = [](const std::vector<std::string> &rows, int nColours, const std::string &what) {
+        std::vector<BYTE> bytes = MaskBytes(rows, nColours);
+        HRGN got = CreateMaskRgn(bytes.data(), 255), want = MaskRegionSquareBySquare(bytes.data(), 255);
+        ExpectSameRegion(got, want, (int)rows[0].size(), (int)rows.size(), what);
+        for (HRGN r : {got, want})
+            if (r)
+                DeleteObject(r);
+    };
     for (int round = 0; round < 120; ++round) {
         int w = 1 + rand() % 40, h = 1 + rand() % 30;
         std::vector<std::string> rows;
@@ -109,31 +117,16 @@ TEST(CreateMaskRgn, EqualsTheSquareBySquareRegion)
                 for (size_t y = 1; y < rows.size(); y += 2)
                     rows[y] = rows[y - 1];
         }
-        std::vector<BYTE> bytes = MaskBytes(rows, round % 5 == 0 ? 16 : 256);
-        HRGN got = CreateMaskRgn(bytes.data(), 255), want = MaskRegionSquareBySquare(bytes.data(), 255);
-        ExpectSameRegion(got, want, w, h, "round " + std::to_string(round));
-        if (got)
-            DeleteObject(got);
-        if (want)
-            DeleteObject(want);
+        check(rows, round % 5 == 0 ? 16 : 256, "round " + std::to_string(round));
     }
-    EXPECT_EQ(0, gdi.Regions()) << "every region made was deleted";
-}
-
-TEST(CreateMaskRgn, LargeMaskWithManyLeaves)
-{
     // 300 x 200 of disc, ring and noise: hundreds of leaf regions merged.
     std::vector<std::string> rows = Disc(300, 200, 0, 60), ring = Disc(300, 200, 80, 95);
-    srand(7);
     for (size_t y = 0; y < rows.size(); ++y)
         for (size_t x = 0; x < rows[y].size(); ++x)
             if (ring[y][x] == '#' || rand() % 50 == 0)
                 rows[y][x] = '#';
-    std::vector<BYTE> bytes = MaskBytes(rows);
-    HRGN got = CreateMaskRgn(bytes.data(), 255), want = MaskRegionSquareBySquare(bytes.data(), 255);
-    ExpectSameRegion(got, want, 300, 200, "disc, ring and noise");
-    DeleteObject(got);
-    DeleteObject(want);
+    check(rows, 256, "disc, ring and noise");
+    EXPECT_EQ(0, gdi.Regions()) << "every region made was deleted";
 }
 
 TEST(SetWindowMask, VisiblePartIsTheMaskWithinTheWindow)
@@ -277,26 +270,22 @@ TEST(SetWindowBevelRgn, AngleAndFlags)
         EXPECT_EQ("(0,0,300,100)", RegionRects(got)) << "angle 0: the plain rectangle";
         DeleteObject(got);
 
-        EXPECT_NE(0, SetWindowBevelRgn(win.hwnd(), kPi / 4, 1 | 2));
-        got = WindowRegion(win.hwnd());
-        // Height 100 at pi/4: the top edge runs from (100, 0) to (200, 0); the bottom is whole.
-        EXPECT_FALSE(PtInRegion(got, 99, 0));
-        EXPECT_TRUE(PtInRegion(got, 100, 0));
-        EXPECT_TRUE(PtInRegion(got, 199, 0));
-        EXPECT_FALSE(PtInRegion(got, 200, 0));
-        EXPECT_TRUE(PtInRegion(got, 1, 99));
-        EXPECT_TRUE(PtInRegion(got, 298, 99));
-        EXPECT_FALSE(PtInRegion(got, 0, 50)) << "the slant runs over the full height";
-        EXPECT_TRUE(PtInRegion(got, 60, 50));
-        DeleteObject(got);
-
-        EXPECT_NE(0, SetWindowBevelRgn(win.hwnd(), kPi / 4, 4));
-        got = WindowRegion(win.hwnd());
-        EXPECT_TRUE(PtInRegion(got, 0, 0));
-        EXPECT_TRUE(PtInRegion(got, 299, 0));
-        EXPECT_FALSE(PtInRegion(got, 299, 99));
-        EXPECT_TRUE(PtInRegion(got, 0, 99));
-        DeleteObject(got);
+        // Height 100 at pi/4, top corners: the top edge runs from (100, 0) to (200, 0), the
+        // bottom is whole, the slant runs over the full height.  Flag 4: the bottom-right only.
+        const struct Row {
+            int flags;
+            std::vector<POINT> in, out;
+        } rows[] = {{1 | 2, {{100, 0}, {199, 0}, {1, 99}, {298, 99}, {60, 50}}, {{99, 0}, {200, 0}, {0, 50}}},
+                    {4, {{0, 0}, {299, 0}, {0, 99}}, {{299, 99}}}};
+        for (const Row &r : rows) {
+            EXPECT_NE(0, SetWindowBevelRgn(win.hwnd(), kPi / 4, r.flags));
+            got = WindowRegion(win.hwnd());
+            for (const POINT &p : r.in)
+                EXPECT_TRUE(PtInRegion(got, p.x, p.y)) << r.flags << ": " << p.x << "," << p.y;
+            for (const POINT &p : r.out)
+                EXPECT_FALSE(PtInRegion(got, p.x, p.y)) << r.flags << ": " << p.x << "," << p.y;
+            DeleteObject(got);
+        }
     }
     EXPECT_EQ(0, SetWindowBevelRgn(NULL, 0.5, 1));
     EXPECT_EQ(0, gdi.Regions());
@@ -307,10 +296,7 @@ TEST(ScreenToClientRect, BothCornersTopLeftFirst)
     TestWindow win(100, 80, 40, 30);
     RECT rc = {45, 50, 140, 110};
     ScreenToClientRect(win.hwnd(), &rc);
-    EXPECT_EQ(5, rc.left);
-    EXPECT_EQ(20, rc.top);
-    EXPECT_EQ(100, rc.right);
-    EXPECT_EQ(80, rc.bottom);
+    EXPECT_EQ("(5,20,100,80)", RectText(rc));
 
     testkit::AssertCapture asserts;
     ScreenToClientRect(win.hwnd(), nullptr);

@@ -81,19 +81,20 @@ void ExpectBanded(const std::vector<RECT> &rects)
 
 TEST(MaskRuns, RowsAreBottomUpAndPaddingIsNeverRead)
 {
-    // 3 pixels wide: rows of 4 bytes, the fourth (pad) byte 255.
-    EXPECT_EQ("(0,0,1,1)", Str(Runs(MaskBytes({"#.."}))));
-    EXPECT_EQ("", Str(Runs(MaskBytes({"...", "..."}))));
-    // The first stored row is the bottom one: image row 1.
-    std::vector<BYTE> two = MaskBytes({"...", "##."});
-    EXPECT_EQ("(0,1,2,2)", Str(Runs(two)));
-    EXPECT_EQ(two[40 + 1024 + 3], 255) << "the maker pads with 255";
-}
-
-TEST(MaskRuns, OneByOneMasks)
-{
-    EXPECT_EQ("(0,0,1,1)", Str(Runs(MaskBytes({"#"}))));
-    EXPECT_EQ("", Str(Runs(MaskBytes({"."}))));
+    // 3 pixels wide: rows of 4 bytes, the fourth (pad) byte 255.  The first stored row is the
+    // bottom one.  The palette's size comes from the header.
+    const struct Row {
+        std::vector<std::string> rows;
+        int colours;
+        const char *runs;
+    } rows[] = {
+        {{"#.."}, 256, "(0,0,1,1)"}, {{"...", "..."}, 256, ""},     {{"...", "##."}, 256, "(0,1,2,2)"},
+        {{"#"}, 256, "(0,0,1,1)"},   {{"."}, 256, ""},              {{".#."}, 0, "(1,0,2,1)"},
+        {{".#."}, 2, "(1,0,2,1)"},
+    };
+    for (const Row &r : rows)
+        EXPECT_EQ(r.runs, Str(Runs(MaskBytes(r.rows, r.colours)))) << r.rows.back() << ", " << r.colours;
+    EXPECT_EQ(MaskBytes({"...", "##."})[40 + 1024 + 3], 255) << "the maker pads with 255";
 }
 
 TEST(MaskRuns, SelectsOnlyTheGivenIndex)
@@ -112,12 +113,6 @@ TEST(MaskRuns, IdenticalRowsShareABand)
     std::vector<RECT> r = Runs(MaskBytes({"#.##", "#.##", "####", "....", "#.##"}));
     EXPECT_EQ("(0,0,1,2)(2,0,4,2)(0,2,4,3)(0,4,1,5)(2,4,4,5)", Str(r));
     ExpectBanded(r);
-}
-
-TEST(MaskRuns, PaletteSizeComesFromTheHeader)
-{
-    EXPECT_EQ("(1,0,2,1)", Str(Runs(MaskBytes({".#."}, 0))));
-    EXPECT_EQ("(1,0,2,1)", Str(Runs(MaskBytes({".#."}, 2))));
 }
 
 TEST(MaskRuns, OtherDepthsAndBadHeadersSelectNothing)

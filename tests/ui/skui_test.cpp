@@ -17,41 +17,6 @@ using namespace uitest;
 
 namespace {
 
-/* A w x h 24-bit DIB block of one colour (0x00RRGGBB). */
-HGLOBAL SolidDib(int w, int h, DWORD rgb)
-{
-    const size_t stride = ((size_t)w * 3 + 3) / 4 * 4;
-    HGLOBAL hb = BaseMemAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, (DWORD)(40 + stride * (size_t)h));
-    BYTE *p = (BYTE *)BaseMemLock(hb);
-    BITMAPINFOHEADER bih = {};
-    bih.biSize = 40;
-    bih.biWidth = w;
-    bih.biHeight = h;
-    bih.biPlanes = 1;
-    bih.biBitCount = 24;
-    memcpy(p, &bih, sizeof bih);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) {
-            BYTE *px = p + 40 + (size_t)y * stride + 3 * (size_t)x;
-            px[0] = (BYTE)rgb;
-            px[1] = (BYTE)(rgb >> 8);
-            px[2] = (BYTE)(rgb >> 16);
-        }
-    BaseMemUnlock(hb);
-    return hb;
-}
-
-std::vector<BYTE> BlockBytes(HGLOBAL h, bool global)
-{
-    BYTE *p = (BYTE *)(global ? GlobalLock(h) : BaseMemLock(h));
-    std::vector<BYTE> v(p, p + (global ? GlobalSize(h) : BaseMemSize(h)));
-    if (global)
-        GlobalUnlock(h);
-    else
-        BaseMemUnlock(h);
-    return v;
-}
-
 void CALLBACK CloseBox(HWND, UINT, UINT_PTR id, DWORD)
 {
     KillTimer(NULL, id);
@@ -150,9 +115,7 @@ TEST(SetCtrlImage, NamedControlKeepsItsOwnCopy)
 
     // The control draws its state image.
     UpdateWindow(ok.GetSafeHwnd());
-    HDC dc = GetDC(ok.GetSafeHwnd());
-    EXPECT_EQ(RGB(255, 0, 0), GetPixel(dc, 5, 5));
-    ReleaseDC(ok.GetSafeHwnd(), dc);
+    EXPECT_EQ(RGB(255, 0, 0), PixelOf(ok.GetSafeHwnd(), 5, 5));
 
     HGLOBAL blue = SolidDib(40, 20, 0x0000FF);
     EXPECT_FALSE(SetCtrlImage(screen.hwnd(), "b_None", 0, blue));
@@ -168,16 +131,13 @@ TEST(SetCtrlImage, NamedControlKeepsItsOwnCopy)
     EXPECT_TRUE(SetCtrlImage(screen.hwnd(), "b_Cancel", 0, green));
     BaseMemFree(green);
     UpdateWindow(loose);
-    dc = GetDC(loose);
-    EXPECT_EQ(RGB(0, 255, 0), GetPixel(dc, 5, 5));
-    ReleaseDC(loose, dc);
+    EXPECT_EQ(RGB(0, 255, 0), PixelOf(loose, 5, 5));
     DestroyWindow(loose);
     EXPECT_EQ(0, gdi.Regions());
 }
 
 namespace {
 
-const UINT kAltF4 = 0x10000;
 std::vector<UINT> g_keys;
 size_t g_nextKey = 0;
 
@@ -190,15 +150,7 @@ void CALLBACK NextKey(HWND, UINT, UINT_PTR id, DWORD)
     }
     if (!FindWindowA("SKUIMessageBox", NULL))
         return;
-    const UINT key = g_keys[g_nextKey++];
-    HWND to = GetFocus();
-    if (key == kAltF4) {
-        PostMessageA(to, WM_SYSKEYDOWN, VK_F4, 1 | (1 << 29));
-        PostMessageA(to, WM_SYSKEYUP, VK_F4, 1 | (1 << 29) | (3u << 30));
-    } else {
-        PostMessageA(to, WM_KEYDOWN, key, 1);
-        PostMessageA(to, WM_KEYUP, key, 1 | (3u << 30));
-    }
+    PostKey(g_keys[g_nextKey++]);
 }
 
 }  // namespace

@@ -4,9 +4,20 @@
 #include <limits.h>
 #include <math.h>
 
+#include <string>
+
 #include "ui_layout.h"
 
 static const double kPi = 3.14159265358979323846;
+
+/* Points as "(x,y)(x,y)...". */
+static std::string Points(const POINT *p, int n)
+{
+    std::string s;
+    for (int i = 0; i < n; ++i)
+        s += "(" + std::to_string(p[i].x) + "," + std::to_string(p[i].y) + ")";
+    return s;
+}
 
 TEST(UiLayout, CentringRoundsTowardZero)
 {
@@ -33,61 +44,40 @@ TEST(UiLayout, BevelInset)
 
 TEST(UiLayout, BevelPointsFollowTheFlags)
 {
-    POINT p[5];
-    UiBevelPoints(300, 100, 100, UI_BEVEL_LT | UI_BEVEL_RT, p);
-    EXPECT_EQ(100, p[0].x);
-    EXPECT_EQ(0, p[0].y);
-    EXPECT_EQ(200, p[1].x);  // the top edge runs from (100, 0) to (W - 100, 0)
-    EXPECT_EQ(0, p[1].y);
-    EXPECT_EQ(300, p[2].x);
-    EXPECT_EQ(100, p[2].y);
-    EXPECT_EQ(0, p[3].x);
-    EXPECT_EQ(100, p[3].y);
-    EXPECT_EQ(p[0].x, p[4].x);
-    EXPECT_EQ(p[0].y, p[4].y);
-
-    UiBevelPoints(300, 100, 7, UI_BEVEL_RB | UI_BEVEL_LB, p);
-    EXPECT_EQ(0, p[0].x);
-    EXPECT_EQ(300, p[1].x);
-    EXPECT_EQ(293, p[2].x);
-    EXPECT_EQ(7, p[3].x);
-
-    // Each flag slants its own corner only.
-    const POINT one[4][4] = {{{7, 0}, {300, 0}, {300, 100}, {0, 100}},
-                             {{0, 0}, {293, 0}, {300, 100}, {0, 100}},
-                             {{0, 0}, {300, 0}, {293, 100}, {0, 100}},
-                             {{0, 0}, {300, 0}, {300, 100}, {7, 100}}};
-    for (int bit = 0; bit < 4; ++bit) {
-        UiBevelPoints(300, 100, 7, 1u << bit, p);
-        for (int i = 0; i < 4; ++i) {
-            EXPECT_EQ(one[bit][i].x, p[i].x) << "flag " << (1 << bit) << " point " << i;
-            EXPECT_EQ(one[bit][i].y, p[i].y) << "flag " << (1 << bit) << " point " << i;
-        }
-    }
-
-    UiBevelPoints(300, 100, 0, 15, p);  // angle 0: the plain rectangle whatever the flags
-    const POINT rect[5] = {{0, 0}, {300, 0}, {300, 100}, {0, 100}, {0, 0}};
-    for (int i = 0; i < 5; ++i) {
-        EXPECT_EQ(rect[i].x, p[i].x) << i;
-        EXPECT_EQ(rect[i].y, p[i].y) << i;
+    // The top edge runs from (inset, 0) to (W - inset, 0); each flag slants its own corner
+    // only; inset 0 is the plain rectangle whatever the flags.  The last point closes the ring.
+    const struct Row {
+        int inset;
+        unsigned flags;
+        const char *points;
+    } rows[] = {
+        {100, UI_BEVEL_LT | UI_BEVEL_RT, "(100,0)(200,0)(300,100)(0,100)(100,0)"},
+        {7, UI_BEVEL_RB | UI_BEVEL_LB, "(0,0)(300,0)(293,100)(7,100)(0,0)"},
+        {7, 1, "(7,0)(300,0)(300,100)(0,100)(7,0)"},
+        {7, 2, "(0,0)(293,0)(300,100)(0,100)(0,0)"},
+        {7, 4, "(0,0)(300,0)(293,100)(0,100)(0,0)"},
+        {7, 8, "(0,0)(300,0)(300,100)(7,100)(0,0)"},
+        {0, 15, "(0,0)(300,0)(300,100)(0,100)(0,0)"},
+    };
+    for (const Row &r : rows) {
+        POINT p[5];
+        UiBevelPoints(300, 100, r.inset, r.flags, p);
+        EXPECT_EQ(r.points, Points(p, 5)) << "inset " << r.inset << ", flags " << r.flags;
     }
 }
 
 TEST(UiLayout, CornerOffsets)
 {
-    POINT p = UiCornerOffset(UI_CORNER_LT, 200, 100, 8, 8);
-    EXPECT_EQ(0, p.x);
-    EXPECT_EQ(0, p.y);
-    p = UiCornerOffset(UI_CORNER_RT, 200, 100, 8, 8);
-    EXPECT_EQ(192, p.x);
-    EXPECT_EQ(0, p.y);
-    p = UiCornerOffset(UI_CORNER_RB, 200, 100, 8, 6);
-    EXPECT_EQ(192, p.x);
-    EXPECT_EQ(94, p.y);
-    p = UiCornerOffset(UI_CORNER_LB, 200, 100, 8, 8);
-    EXPECT_EQ(0, p.x);
-    EXPECT_EQ(92, p.y);
-    p = UiCornerOffset(UI_CORNER_RB, 4, 4, 8, 8);  // a mask larger than the window
-    EXPECT_EQ(-4, p.x);
-    EXPECT_EQ(-4, p.y);
+    const struct Row {
+        int corner, w, h, maskW, maskH;
+        const char *at;
+    } rows[] = {
+        {UI_CORNER_LT, 200, 100, 8, 8, "(0,0)"},  {UI_CORNER_RT, 200, 100, 8, 8, "(192,0)"},
+        {UI_CORNER_RB, 200, 100, 8, 6, "(192,94)"}, {UI_CORNER_LB, 200, 100, 8, 8, "(0,92)"},
+        {UI_CORNER_RB, 4, 4, 8, 8, "(-4,-4)"},  // a mask larger than the window
+    };
+    for (const Row &r : rows) {
+        POINT p = UiCornerOffset(r.corner, r.w, r.h, r.maskW, r.maskH);
+        EXPECT_EQ(r.at, Points(&p, 1)) << r.corner;
+    }
 }

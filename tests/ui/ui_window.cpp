@@ -2,8 +2,11 @@
 
 #include <stdio.h>
 #include <stdlib.h>
+#include <string.h>
 
 #include <new>
+
+#include "basemem.h"
 
 namespace uitest {
 
@@ -63,13 +66,24 @@ std::string RegionRects(HRGN hRgn)
     const RGNDATA *d = (const RGNDATA *)buf.data();
     const RECT *r = (const RECT *)d->Buffer;
     std::string s;
-    for (DWORD i = 0; i < d->rdh.nCount; ++i) {
-        char one[64];
-        snprintf(one, sizeof one, "(%ld,%ld,%ld,%ld)", (long)r[i].left, (long)r[i].top, (long)r[i].right,
-                 (long)r[i].bottom);
-        s += one;
-    }
+    for (DWORD i = 0; i < d->rdh.nCount; ++i)
+        s += RectText(r[i]);
     return s;
+}
+
+std::string RectText(const RECT &r)
+{
+    char s[64];
+    snprintf(s, sizeof s, "(%ld,%ld,%ld,%ld)", (long)r.left, (long)r.top, (long)r.right, (long)r.bottom);
+    return s;
+}
+
+COLORREF PixelOf(HWND hWnd, int x, int y)
+{
+    HDC dc = GetDC(hWnd);
+    COLORREF c = GetPixel(dc, x, y);
+    ReleaseDC(hWnd, dc);
+    return c;
 }
 
 HRGN WindowRegion(HWND hWnd)
@@ -112,6 +126,40 @@ HRGN RegionOf(const std::vector<RECT> &rects)
     return rgn;
 }
 
+HGLOBAL SolidDib(int w, int h, DWORD rgb, WORD bits)
+{
+    const size_t stride = ((size_t)w * 3 + 3) / 4 * 4;
+    HGLOBAL hb = BaseMemAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, (DWORD)(40 + stride * (size_t)h));
+    BYTE *p = (BYTE *)BaseMemLock(hb);
+    BITMAPINFOHEADER bih = {};
+    bih.biSize = 40;
+    bih.biWidth = w;
+    bih.biHeight = h;
+    bih.biPlanes = 1;
+    bih.biBitCount = bits;
+    memcpy(p, &bih, sizeof bih);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            BYTE *px = p + 40 + (size_t)y * stride + 3 * (size_t)x;
+            px[0] = (BYTE)rgb;
+            px[1] = (BYTE)(rgb >> 8);
+            px[2] = (BYTE)(rgb >> 16);
+        }
+    BaseMemUnlock(hb);
+    return hb;
+}
+
+std::vector<BYTE> BlockBytes(HGLOBAL h, bool global)
+{
+    BYTE *p = (BYTE *)(global ? GlobalLock(h) : BaseMemLock(h));
+    std::vector<BYTE> v(p, p + (global ? GlobalSize(h) : BaseMemSize(h)));
+    if (global)
+        GlobalUnlock(h);
+    else
+        BaseMemUnlock(h);
+    return v;
+}
+
 void Pump()
 {
     MSG msg;
@@ -119,6 +167,18 @@ void Pump()
         TranslateMessage(&msg);
         DispatchMessageA(&msg);
     }
+}
+
+void PostKey(UINT key)
+{
+    HWND to = GetFocus();
+    if (key == kAltF4) {
+        PostMessageA(to, WM_SYSKEYDOWN, VK_F4, 1 | (1 << 29));
+        PostMessageA(to, WM_SYSKEYUP, VK_F4, 1 | (1 << 29) | (3u << 30));
+        return;
+    }
+    PostMessageA(to, WM_KEYDOWN, key, 1);
+    PostMessageA(to, WM_KEYUP, key, 1 | (3u << 30));
 }
 
 }  // namespace uitest

@@ -1,9 +1,12 @@
-/* Plain top-level test windows and region comparisons for the UI tests (Windows only). */
+/* Plain top-level test windows, region comparisons, DIB blocks and calls by virtual slot for
+ * the UI tests (Windows only). */
 #pragma once
 #include <windows.h>
 
 #include <string>
 #include <vector>
+
+#include "skuilib.h"
 
 namespace uitest {
 
@@ -21,8 +24,11 @@ private:
     HWND m_hWnd;
 };
 
-/* The rectangles of a region as "(l,t,r,b)..." ("null" for no region). */
+/* The rectangles of a region as "(l,t,r,b)..." ("null" for no region); one rectangle alike. */
 std::string RegionRects(HRGN hRgn);
+std::string RectText(const RECT &r);
+/* The pixel at (x, y) of a window's client area as drawn now. */
+COLORREF PixelOf(HWND hWnd, int x, int y);
 /* The window's region (GetWindowRgn) as a new region, or null when it has none. */
 HRGN WindowRegion(HWND hWnd);
 /* Describes the first pixel of [0,w) x [0,h) whose membership differs, or "" when none. */
@@ -31,9 +37,27 @@ std::string PixelDifference(HRGN a, HRGN b, int w, int h);
 HRGN RegionOf(const std::vector<RECT> &rects);
 /* Pumps the thread's pending messages. */
 void Pump();
+/* Posts a key press (kAltF4: F4 with Alt held) to the window with the keyboard focus, as the
+ * system does. */
+const UINT kAltF4 = 0x10000;
+void PostKey(UINT key);
 /* The Nth operator new of the test program (and the base library in it) from now on throws
  * std::bad_alloc, once; 0 disarms.  NewFaultPending: armed and not yet thrown. */
 void FailNthNew(unsigned n);
 bool NewFaultPending();
+
+/* Calls the virtual function in `slot` of obj's table, as the host's compiled callers do. */
+template <typename R, typename... A>
+R CallSlot(void *obj, int slot, A... args)
+{
+    typedef R(SKUI_SLOTCALL * Fn)(void *, A...);
+    return (*(Fn **)obj)[slot](obj, args...);
+}
+
+/* A w x h DIB block (base library memory) of one colour (0x00RRGGBB), 24 bits a pixel; a
+ * header saying `bits` makes one that cannot be drawn. */
+HGLOBAL SolidDib(int w, int h, DWORD rgb, WORD bits = 24);
+/* The octets of a global (GlobalAlloc) or base-library block. */
+std::vector<BYTE> BlockBytes(HGLOBAL h, bool global);
 
 }  // namespace uitest
