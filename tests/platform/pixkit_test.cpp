@@ -28,6 +28,8 @@
 #endif
 
 #include "basemem.h"
+#include "media_files.h"
+#include "picture_files.h"
 #include "pixkit.h"
 #include "testkit.h"
 
@@ -106,15 +108,11 @@ private:
     HGLOBAL m_h;
 };
 
-void Put16(Bytes &b, unsigned v)
+/* A bitmap's size as "WxH" ("none" when it has none). */
+std::string SizeOf(HGLOBAL h)
 {
-    b.push_back((BYTE)v);
-    b.push_back((BYTE)(v >> 8));
-}
-void Put32(Bytes &b, uint32_t v)
-{
-    Put16(b, v & 0xFFFF);
-    Put16(b, v >> 16);
+    int w = 0, h2 = 0;
+    return PxDibGetSize(h, &w, &h2) ? std::to_string(w) + "x" + std::to_string(h2) : "none";
 }
 
 /* A BMP file written field by field: `indices` holds one palette index per pixel (or, at 24
@@ -126,23 +124,12 @@ Bytes MakeBmp(int width, int height, int bits, bool topDown, const std::vector<R
     size_t stride = ((size_t)width * bits + 31) / 32 * 4;
     uint32_t offBits = 14 + 40 + 4 * colours;
     uint32_t fileSize = offBits + (uint32_t)(stride * height);
-    Bytes b;
-    b.push_back('B');
-    b.push_back('M');
-    Put32(b, fileSize);
-    Put32(b, 0);        // reserved
-    Put32(b, offBits);
-    Put32(b, 40);       // biSize
-    Put32(b, (uint32_t)width);
-    Put32(b, (uint32_t)(topDown ? -height : height));
-    Put16(b, 1);        // planes
-    Put16(b, (unsigned)bits);
-    Put32(b, 0);        // BI_RGB
-    Put32(b, (uint32_t)(stride * height));
-    Put32(b, 2835);     // 72 dpi
-    Put32(b, 2835);
-    Put32(b, (uint32_t)colours);
-    Put32(b, 0);
+    Bytes b = {'B', 'M'};
+    // Size, reserved, offset; header size, width, height, planes and depth, BI_RGB, image
+    // size, 72 dpi both ways, colours used and important.
+    for (uint32_t v : {fileSize, 0u, offBits, 40u, uint32_t(width), uint32_t(topDown ? -height : height),
+                       1u | uint32_t(bits) << 16, 0u, uint32_t(stride * height), 2835u, 2835u, uint32_t(colours), 0u})
+        testkit::PutLE(b, v, 4);
     for (int i = 0; i < colours; ++i) {
         b.push_back(palette[i].b);
         b.push_back(palette[i].g);
@@ -226,10 +213,7 @@ TEST_F(PixKit, OpensBmpOfEveryDepthBothRowOrders)
             std::string path = Put("in.bmp", MakeBmp(5, 3, c.bits, topDown, pal, px));
             Dib dib(PxOpenFile(path.c_str(), 0, 0));
             ASSERT_TRUE(dib);
-            int w = -1, h = -1;
-            ASSERT_TRUE(PxDibGetSize(dib.get(), &w, &h));
-            EXPECT_EQ(5, w);
-            EXPECT_EQ(3, h);
+            EXPECT_EQ("5x3", SizeOf(dib.get()));
             EXPECT_EQ(c.type, PxDibGetType(dib.get()));
             BITMAPINFOHEADER bih = dib.header();
             EXPECT_EQ(40u, bih.biSize);
@@ -285,19 +269,14 @@ TEST_F(PixKit, OpensPngAndJpeg)
     Dib p(PxOpenFile(png.c_str(), 0, 0));
     ASSERT_TRUE(p);
     EXPECT_EQ(PX_TYPE_TRUECOLOR, PxDibGetType(p.get()));
-    int gw = 0, gh = 0;
-    ASSERT_TRUE(PxDibGetSize(p.get(), &gw, &gh));
-    EXPECT_EQ(w, gw);
-    EXPECT_EQ(h, gh);
+    EXPECT_EQ("6x4", SizeOf(p.get()));
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x)
             EXPECT_EQ(expected(x, y), p.at(x, y)) << "png at " << x << "," << y;
 
     Dib j(PxOpenFile(jpg.c_str(), 0, 0));
     ASSERT_TRUE(j);
-    ASSERT_TRUE(PxDibGetSize(j.get(), &gw, &gh));
-    EXPECT_EQ(w, gw);
-    EXPECT_EQ(h, gh);
+    EXPECT_EQ("6x4", SizeOf(j.get()));
     // Lossy: away from the colour edges the pixels keep their colour closely.
     for (int y : {0, 1})
         for (int x : {0, 5}) {
@@ -424,13 +403,9 @@ TEST_F(PixKit, ResampleKeepsColoursAndSizes)
         Dib hq(PxDibResampleHQ(solid.get(), s[0], s[1]));
         ASSERT_TRUE(fast);
         ASSERT_TRUE(hq);
-        int w = 0, h = 0;
-        ASSERT_TRUE(PxDibGetSize(fast.get(), &w, &h));
-        EXPECT_EQ(s[0], w);
-        EXPECT_EQ(s[1], h);
-        ASSERT_TRUE(PxDibGetSize(hq.get(), &w, &h));
-        EXPECT_EQ(s[0], w);
-        EXPECT_EQ(s[1], h);
+        const std::string size = std::to_string(s[0]) + "x" + std::to_string(s[1]);
+        EXPECT_EQ(size, SizeOf(fast.get()));
+        EXPECT_EQ(size, SizeOf(hq.get()));
         EXPECT_EQ(want, fast.at(s[0] - 1, s[1] - 1));
         Rgb got = hq.at(0, 0);
         EXPECT_NEAR(want.r, got.r, 1);
@@ -464,10 +439,7 @@ TEST_F(PixKit, CropCountsFromTopLeft)
             Dib crop(PxDibCrop(dib.get(), 1, 1, 3, 2));
             ASSERT_TRUE(crop);
             EXPECT_EQ(bits, crop.header().biBitCount);
-            int w = 0, h = 0;
-            ASSERT_TRUE(PxDibGetSize(crop.get(), &w, &h));
-            EXPECT_EQ(3, w);
-            EXPECT_EQ(2, h);
+            EXPECT_EQ("3x2", SizeOf(crop.get()));
             Dib tc(bits == 24 ? PxDibDuplicate(crop.get())
                               : bits == 8 ? PxDibConvert8BitToTrueColor(crop.get())
                                           : PxDibConvert4BitToTrueColor(crop.get()));
@@ -482,10 +454,7 @@ TEST_F(PixKit, CropCountsFromTopLeft)
     // A rectangle running off the right and bottom edges is cut to the bitmap.
     Dib edge(PxDibCrop(one.get(), 3, 2, 10, 10));
     ASSERT_TRUE(edge);
-    int w = 0, h = 0;
-    ASSERT_TRUE(PxDibGetSize(edge.get(), &w, &h));
-    EXPECT_EQ(2, w);
-    EXPECT_EQ(1, h);
+    EXPECT_EQ("2x1", SizeOf(edge.get()));
     Dib etc(PxDibConvert1BitToTrueColor(edge.get()));
     ASSERT_TRUE(etc);
     std::vector<int> p2 = Pattern(2);
@@ -646,25 +615,24 @@ TEST_F(PixKit, ReducedOpeningOfOtherPicturesIsTheFullOne)
     };
     size_t sof = find(0xC0), dht = find(0xC4), sos = find(0xDA);
     ASSERT_TRUE(sof && dht && sos);
-    Bytes head(jpg.begin(), jpg.begin() + sof + 2 + (jpg[sof + 2] << 8 | jpg[sof + 3]));
-    EXPECT_EQ(nullptr, PxOpenFileReduced(Put("head.jpg", head).c_str(), 1, 1));
-    Bytes table = jpg;
-    table[sos + 6] = 0x33;  // the first component's DC and AC tables: 3, never defined
-    EXPECT_EQ(nullptr, PxOpenFileReduced(Put("table.jpg", table).c_str(), 1, 1));
-    EXPECT_EQ(nullptr, PxOpenFile(Put("table.jpg", table).c_str(), 0, 0));
-    // Only the DC table never defined, or only the AC table.
-    for (BYTE tables : {BYTE(0x30), BYTE(0x03)}) {
+    auto refused = [&](const char *what, const Bytes &file) {
+        std::string path = Put("damaged.jpg", file);
+        EXPECT_EQ(nullptr, PxOpenFile(path.c_str(), 0, 0)) << what;
+        EXPECT_EQ(nullptr, PxOpenFileReduced(path.c_str(), 1, 1)) << what << " (reduced)";
+    };
+    refused("no tables", Bytes(jpg.begin(), jpg.begin() + sof + 2 + (jpg[sof + 2] << 8 | jpg[sof + 3])));
+    // The first component's DC and AC tables 3, never defined; only its DC, only its AC.
+    for (BYTE tables : {BYTE(0x33), BYTE(0x30), BYTE(0x03)}) {
         Bytes one = jpg;
         one[sos + 6] = tables;
-        EXPECT_EQ(nullptr, PxOpenFile(Put("one-table.jpg", one).c_str(), 0, 0)) << int(tables);
-        EXPECT_EQ(nullptr, PxOpenFileReduced(Put("one-table.jpg", one).c_str(), 1, 1)) << int(tables);
+        refused("a table never defined", one);
     }
     Bytes codes = jpg;
     ASSERT_EQ(0, codes[dht + 5]);
     ASSERT_LE(3, codes[dht + 7]);
     codes[dht + 5] = 3;  // three codes of one bit, the same count of codes in all
     codes[dht + 7] -= 3;
-    EXPECT_EQ(nullptr, PxOpenFileReduced(Put("codes.jpg", codes).c_str(), 1, 1));
+    refused("three codes of one bit", codes);
     // Every code of the AC table one bit long: its lookup would be filled far past its end.
     size_t acTable = 0;
     for (size_t i = 2; i + 4 < jpg.size() && !acTable; ++i)
@@ -678,40 +646,40 @@ TEST_F(PixKit, ReducedOpeningOfOtherPicturesIsTheFullOne)
         oneBit[acTable + 5 + k] = 0;
     }
     oneBit[acTable + 5] = BYTE(codeCount);
-    EXPECT_EQ(nullptr, PxOpenFileReduced(Put("one-bit.jpg", oneBit).c_str(), 1, 1));
-    EXPECT_EQ(nullptr, PxOpenFile(Put("one-bit.jpg", oneBit).c_str(), 0, 0));
+    refused("every AC code one bit long", oneBit);
     // More than 256 codes in a table: refused before the full decoder would write past it.
     Bytes many = jpg;
     many[dht + 4 + 16] = 200;
     many[dht + 4 + 15] = 100;
-    EXPECT_EQ(nullptr, PxOpenFile(Put("many.jpg", many).c_str(), 0, 0));
-    EXPECT_EQ(nullptr, PxOpenFileReduced(Put("many.jpg", many).c_str(), 1, 1));
+    refused("more than 256 codes", many);
 }
 
 TEST_F(PixKit, BadInputFailsCleanly)
 {
     EXPECT_EQ(nullptr, PxOpenFile(NULL, 0, 0));
     EXPECT_EQ(nullptr, PxOpenFile(dir.file("missing.bmp").c_str(), 0, 0));
-    EXPECT_EQ(nullptr, PxOpenFile(Put("empty.bmp", Bytes()).c_str(), 0, 0));
-    EXPECT_EQ(nullptr, PxOpenFile(Put("junk.bin", Bytes(300, 0x5A)).c_str(), 0, 0));
     EXPECT_EQ(nullptr, PxLoadBmpFileThumbnail(NULL, 0, 0));
-
-    Bytes bmp = MakeBmp(5, 3, 24, false, kColours, Pattern(16));
-    Bytes cut(bmp.begin(), bmp.end() - 10);  // last row short
-    EXPECT_EQ(nullptr, PxOpenFile(Put("cut.bmp", cut).c_str(), 0, 0));
-    Bytes rle = bmp;
-    rle[14 + 16] = 1;  // biCompression BI_RLE8
-    EXPECT_EQ(nullptr, PxOpenFile(Put("rle.bmp", rle).c_str(), 0, 0));
-    Bytes depth = bmp;
-    depth[14 + 14] = 16;  // 16-bit pixels are not read
-    EXPECT_EQ(nullptr, PxOpenFile(Put("d16.bmp", depth).c_str(), 0, 0));
-    Bytes wide = bmp;
-    wide[14 + 4 + 3] = 0x7F;  // a width the pixel data cannot hold
-    EXPECT_EQ(nullptr, PxOpenFile(Put("wide.bmp", wide).c_str(), 0, 0));
-    const Bytes gifHead = {'G', 'I', 'F', '8', '9', 'a', 2, 0, 2, 0, 0, 0, 0, 0x2C, 0, 0};
-    EXPECT_EQ(nullptr, PxOpenFile(Put("cut.gif", gifHead).c_str(), 0, 0));
-    Bytes png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0, 13, 'I', 'H', 'D', 'R'};
-    EXPECT_EQ(nullptr, PxOpenFile(Put("cut.png", png).c_str(), 0, 0));
+    const Bytes bmp = MakeBmp(5, 3, 24, false, kColours, Pattern(16));
+    auto with = [&](size_t at, BYTE v) {
+        Bytes b = bmp;
+        b[at] = v;
+        return b;
+    };
+    const struct {
+        const char *what;
+        Bytes file;
+    } kBad[] = {
+        {"empty", {}},
+        {"junk", Bytes(300, 0x5A)},
+        {"BMP, last row short", Bytes(bmp.begin(), bmp.end() - 10)},
+        {"BMP, BI_RLE8", with(14 + 16, 1)},
+        {"BMP, 16-bit pixels", with(14 + 14, 16)},
+        {"BMP, a width the pixels cannot hold", with(14 + 4 + 3, 0x7F)},
+        {"GIF cut in its first image", {'G', 'I', 'F', '8', '9', 'a', 2, 0, 2, 0, 0, 0, 0, 0x2C, 0, 0}},
+        {"PNG cut in its header", {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0, 13, 'I', 'H', 'D', 'R'}},
+    };
+    for (const auto &c : kBad)
+        EXPECT_EQ(nullptr, PxOpenFile(Put("bad.bin", c.file).c_str(), 0, 0)) << c.what;
 
     int w = 7, h = 7;
     EXPECT_FALSE(PxDibGetSize(0, &w, &h));
@@ -724,13 +692,7 @@ TEST_F(PixKit, BadInputFailsCleanly)
     // A block that is no DIB: a header claiming more rows than it holds.
     HGLOBAL junk = BaseMemAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, 64);
     ASSERT_NE(nullptr, junk);
-    BITMAPINFOHEADER *bih = (BITMAPINFOHEADER *)BaseMemLock(junk);
-    ASSERT_NE(nullptr, bih);
-    bih->biSize = 40;
-    bih->biWidth = 4;
-    bih->biHeight = 100;
-    bih->biPlanes = 1;
-    bih->biBitCount = 24;
+    *static_cast<BITMAPINFOHEADER *>(BaseMemLock(junk)) = testkit::InfoHeader(4, 100, 24);
     BaseMemUnlock(junk);
     EXPECT_FALSE(PxDibGetSize(junk, &w, &h));
     EXPECT_EQ(0, PxDibGetType(junk));
