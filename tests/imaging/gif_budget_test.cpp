@@ -21,15 +21,8 @@ using namespace giftest;
 void Declared(Bytes &b, int w, int h, size_t dataBytes) {
     Bytes lzw = Lzw(std::vector<int>(size_t(w) * h < 4096 ? size_t(w) * h : 4096, 0), 2, false);
     lzw.resize(dataBytes, 0);
-    b.push_back(0x2C);
-    Put16(b, 0);
-    Put16(b, 0);
-    Put16(b, w);
-    Put16(b, h);
-    b.push_back(0);
-    b.push_back(2);
-    Bytes d = SubBlocks(lzw);
-    b.insert(b.end(), d.begin(), d.end());
+    Descriptor(b, 0, 0, w, h, 2);
+    Append(b, SubBlocks(lzw));
 }
 
 struct Frame {

@@ -126,23 +126,37 @@ inline void Gce(Bytes &b, int delay, int disposal, int transparent) {
     b.insert(b.end(), g.begin(), g.end());
 }
 
+inline void Append(Bytes &b, const Bytes &more) { b.insert(b.end(), more.begin(), more.end()); }
+
+/* An image descriptor without a local table (packed byte 0) and the code size m. */
+inline void Descriptor(Bytes &b, int l, int t, int w, int h, int m) {
+    b.push_back(0x2C);
+    for (int v : {l, t, w, h})
+        Put16(b, v);
+    b.insert(b.end(), {0, BYTE(m)});
+}
+
 inline void Image(Bytes &b, int l, int t, int w, int h, const std::vector<int> &px, int m, int localBits = 0,
            bool interlaced = false) {
-    b.push_back(0x2C);
-    Put16(b, l);
-    Put16(b, t);
-    Put16(b, w);
-    Put16(b, h);
-    b.push_back(BYTE((localBits ? 0x80 | (localBits - 1) : 0) | (interlaced ? 0x40 : 0)));
+    Descriptor(b, l, t, w, h, m);
+    b.pop_back();
+    b.back() = BYTE((localBits ? 0x80 | (localBits - 1) : 0) | (interlaced ? 0x40 : 0));
     if (localBits) {
         Bytes t = Table(1 << localBits);
         for (auto &c : t)
             c = BYTE(c ^ 0x55);
-        b.insert(b.end(), t.begin(), t.end());
+        Append(b, t);
     }
     b.push_back(BYTE(m));
-    Bytes d = SubBlocks(Lzw(px, m));
-    b.insert(b.end(), d.begin(), d.end());
+    Append(b, SubBlocks(Lzw(px, m)));
+}
+
+/* A file of one w x h image of `px` at code size m under a global table of 2^bits entries. */
+inline Bytes Still(int w, int h, int bits, const std::vector<int> &px, int m, const char *sig = "GIF89a") {
+    Bytes b = Header(w, h, bits, sig);
+    Image(b, 0, 0, w, h, px, m);
+    b.push_back(0x3B);
+    return b;
 }
 
 /* A test with a scratch folder for its files. */

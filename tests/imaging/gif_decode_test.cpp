@@ -23,11 +23,8 @@ class GifTest : public GifFiles {};
 
 TEST_F(GifTest, SignaturesAnyCaseLoadOthersFail) {
     for (const char *sig : {"GIF89a", "gif89a", "GIF87a", "Gif87A"}) {
-        Bytes b = Header(4, 2, 1, sig);
-        Image(b, 0, 0, 4, 2, Pattern(4, 2, 2), 2);
-        b.push_back(0x3B);
         CGifFile gif;
-        EXPECT_EQ(1, gif.Load(Write(b).c_str())) << sig;
+        EXPECT_EQ(1, gif.Load(Write(Still(4, 2, 1, Pattern(4, 2, 2), 2, sig)).c_str())) << sig;
         EXPECT_EQ(1, gif.GetFrameCount()) << sig;
     }
     for (const char *sig : {"GIF88a", "JIF89a", "GIF89b"}) {
@@ -97,12 +94,9 @@ TEST_F(GifTest, FrameDepthsFollowTheColourTable) {
         int bits, m, depth, used;
     } cases[] = {{1, 2, 1, 2}, {2, 2, 4, 4}, {4, 4, 4, 16}, {5, 5, 8, 32}, {8, 8, 8, 256}};
     for (const Case &c : cases) {
-        Bytes b = Header(7, 3, c.bits);
         std::vector<int> px = Pattern(7, 3, 1 << c.bits);
-        Image(b, 0, 0, 7, 3, px, c.m);
-        b.push_back(0x3B);
         CGifFile gif;
-        ASSERT_EQ(1, gif.Load(Write(b).c_str()));
+        ASSERT_EQ(1, gif.Load(Write(Still(7, 3, c.bits, px, c.m)).c_str()));
         ASSERT_EQ(1, gif.GetFrameCount());
         Frame f(gif.GetFrameDib(0));
         ASSERT_TRUE(f.p);
@@ -129,12 +123,9 @@ TEST_F(GifTest, FrameDepthsFollowTheColourTable) {
 }
 
 TEST_F(GifTest, TenWideOneBitRowKeepsPixelsEightAndNineHigh) {
-    Bytes b = Header(10, 2, 1);
     std::vector<int> px{1, 0, 1, 0, 1, 0, 1, 0, 1, 1, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0};
-    Image(b, 0, 0, 10, 2, px, 2);
-    b.push_back(0x3B);
     CGifFile gif;
-    ASSERT_EQ(1, gif.Load(Write(b).c_str()));
+    ASSERT_EQ(1, gif.Load(Write(Still(10, 2, 1, px, 2)).c_str()));
     Frame f(gif.GetFrameDib(0));
     ASSERT_EQ(1, f.bih()->biBitCount);
     // Top row is stored last; rows are 4 bytes.
@@ -169,16 +160,9 @@ TEST_F(GifTest, InterlacedRowsLandInPassOrder) {
 TEST_F(GifTest, StreamEndingOnTerminatorKeepsRowsAndGoesOn) {
     Bytes b = Header(5, 4, 1);
     std::vector<int> px = Pattern(5, 4, 2);
-    b.push_back(0x2C);
-    Put16(b, 0);
-    Put16(b, 0);
-    Put16(b, 5);
-    Put16(b, 4);
-    b.push_back(0);
-    b.push_back(2);
+    Descriptor(b, 0, 0, 5, 4, 2);
     std::vector<int> first(px.begin(), px.begin() + 12);  // two rows and two pixels
-    Bytes d = SubBlocks(Lzw(first, 2, false));
-    b.insert(b.end(), d.begin(), d.end());
+    Append(b, SubBlocks(Lzw(first, 2, false)));
     Image(b, 1, 1, 2, 2, {1, 1, 1, 1}, 2);
     b.push_back(0x3B);
     CGifFile gif;
@@ -193,15 +177,8 @@ TEST_F(GifTest, StreamEndingOnTerminatorKeepsRowsAndGoesOn) {
 
 /* An image whose stream reaches code 7 (never defined, 3 bits) right after the literal 1. */
 void BadCodeImage(Bytes &b) {
-    b.push_back(0x2C);
-    Put16(b, 0);
-    Put16(b, 0);
-    Put16(b, 4);
-    Put16(b, 4);
-    b.push_back(0);
-    b.push_back(2);
-    Bytes bad = SubBlocks({BYTE(4 | (1 << 3) | (7 << 6)), 0x01, 0x55, 0x55});
-    b.insert(b.end(), bad.begin(), bad.end());
+    Descriptor(b, 0, 0, 4, 4, 2);
+    Append(b, SubBlocks({BYTE(4 | (1 << 3) | (7 << 6)), 0x01, 0x55, 0x55}));
 }
 
 TEST_F(GifTest, UndefinedCodeEndsOnlyItsOwnImage) {
@@ -295,18 +272,8 @@ TEST_F(GifTest, FullTableKeepsDecodingFromOldStrings) {
             px[i] = px[i - 40000 + (i / 977) % 13];  // the early noise again, in pieces
         }
     }
-    Bytes b = Header(w, h, 3);
-    b.push_back(0x2C);
-    Put16(b, 0);
-    Put16(b, 0);
-    Put16(b, w);
-    Put16(b, h);
-    b.push_back(0);
-    b.push_back(3);
-    Bytes d = SubBlocks(Lzw(px, 3));
-    b.insert(b.end(), d.begin(), d.end());
-    b.push_back(0x3B);
     CGifFile gif;
+    Bytes b = Still(w, h, 3, px, 3);
     ASSERT_EQ(1, gif.Load(Write(b).c_str()));
     ASSERT_EQ(1, gif.GetFrameCount());
     Frame f(gif.GetFrameDib(0));
@@ -320,19 +287,12 @@ TEST_F(GifTest, RealFileShapes) {
     // data holds separator bytes.
     Bytes b = Header(10, 3, 1);
     const char *id = "\x21\xFF\x0BMEDLEYTEST1";
-    Bytes app(id, id + 14);
-    Bytes appData(600, 0x2C);
-    Bytes sb = SubBlocks(appData);
-    app.insert(app.end(), sb.begin(), sb.end());
-    b.insert(b.end(), app.begin(), app.end());
-    Bytes text{0x21, 0x01, 12, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
-    Bytes words = SubBlocks(Bytes(300, 0x3B));
-    text.insert(text.end(), words.begin(), words.end());
-    b.insert(b.end(), text.begin(), text.end());
-    Bytes comment{0x21, 0xFE};
-    Bytes cdata = SubBlocks(Bytes{'a', 0, 'b', 0x2C});
-    comment.insert(comment.end(), cdata.begin(), cdata.end());
-    b.insert(b.end(), comment.begin(), comment.end());
+    Append(b, Bytes(id, id + 14));
+    Append(b, SubBlocks(Bytes(600, 0x2C)));
+    Append(b, {0x21, 0x01, 12, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0});  // plain text
+    Append(b, SubBlocks(Bytes(300, 0x3B)));
+    Append(b, {0x21, 0xFE});  // comment
+    Append(b, SubBlocks(Bytes{'a', 0, 'b', 0x2C}));
     Gce(b, 9, 2, 1);
     std::vector<int> px = Pattern(10, 3, 2);
     Image(b, 0, 0, 10, 3, px, 8);
@@ -370,9 +330,8 @@ TEST_F(GifTest, BadInputFailsCleanly) {
         EXPECT_EQ(0, gif.GetFrameCount());
     }
     {  // no terminator, data cut in the middle of a sub-block
-        Bytes b = Header(8, 8, 1);
-        Image(b, 0, 0, 8, 8, Pattern(8, 8, 2), 2);
-        b.resize(b.size() - 4);
+        Bytes b = Still(8, 8, 1, Pattern(8, 8, 2), 2);
+        b.resize(b.size() - 5);
         CGifFile gif;
         EXPECT_EQ(1, gif.Load(Write(b).c_str()));
         EXPECT_EQ(1, gif.GetFrameCount());
@@ -525,10 +484,7 @@ TEST_F(GifTest, CreateAndScreenCopies) {
 }
 
 TEST_F(GifTest, SizeAndThumbnail) {
-    Bytes b = Header(700, 14, 2);
-    Image(b, 0, 0, 700, 14, Pattern(700, 14, 4), 2);
-    b.push_back(0x3B);
-    std::string path = Write(b);
+    std::string path = Write(Still(700, 14, 2, Pattern(700, 14, 4), 2));
     WORD w = 0, h = 0;
     EXPECT_EQ(1, GetGifSize(path.c_str(), &w, &h));
     EXPECT_EQ(700, w);
@@ -549,10 +505,7 @@ TEST_F(GifTest, SizeAndThumbnail) {
     BaseMemFree(thumb);
 
     // A small picture is converted but not resized.
-    Bytes s = Header(3, 2, 1);
-    Image(s, 0, 0, 3, 2, {0, 1, 0, 1, 1, 1}, 2);
-    s.push_back(0x3B);
-    HGLOBAL small = LoadGifThumbnail(Write(s, "s.gif").c_str());
+    HGLOBAL small = LoadGifThumbnail(Write(Still(3, 2, 1, {0, 1, 0, 1, 1, 1}, 2), "s.gif").c_str());
     ASSERT_NE(nullptr, small);
     Frame g(small);
     EXPECT_EQ(3, g.bih()->biWidth);

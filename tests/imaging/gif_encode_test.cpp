@@ -121,11 +121,8 @@ TEST_F(GifWrite, OneColourBitWritesCodeSizeTwo) {
     // Colour bits 1: the code size byte is 2 and the first code (clear, 4) takes 3 bits.
     Bytes table{0, 0, 0, 255, 255, 255};
     CGifFile gif;
-    Bytes b = Header(9, 2, 1);
     std::vector<int> px = Pattern(9, 2, 2);
-    Image(b, 0, 0, 9, 2, px, 2);
-    b.push_back(0x3B);
-    ASSERT_EQ(1, gif.Load(Write(b).c_str()));
+    ASSERT_EQ(1, gif.Load(Write(Still(9, 2, 1, px, 2)).c_str()));
     std::string out = dir.file("mono.gif");
     ASSERT_EQ(1, gif.Save(out.c_str()));
     Bytes file = Read(out);
@@ -160,10 +157,7 @@ TEST_F(GifWrite, CodeStreamClearsBeforeCode4094) {
             p = int((v >> 16) % unsigned(k.values));
         }
         CGifFile gif;
-        Bytes b = Header(w, h, k.bits);
-        Image(b, 0, 0, w, h, Pattern(w, h, colours), m);
-        b.push_back(0x3B);
-        ASSERT_EQ(1, gif.Load(Write(b).c_str()));
+        ASSERT_EQ(1, gif.Load(Write(Still(w, h, k.bits, Pattern(w, h, colours), m)).c_str()));
         GIFFRAMEINFO info;
         gif.GetFrame(0, &info);
         ASSERT_EQ(1, gif.SetFrame(MakeDib(w, h, k.bits == 6 ? 8 : k.bits, colours, px, Table(colours)), &info, 0));
@@ -399,10 +393,7 @@ TEST_F(GifWrite, BadFramesFailAndLeaveTheDestinationAlone) {
 
 TEST_F(GifWrite, WriteFrameResults) {
     CGifFile gif;
-    Bytes b = Header(4, 4, 2);
-    Image(b, 0, 0, 4, 4, Pattern(4, 4, 4), 2);
-    b.push_back(0x3B);
-    ASSERT_EQ(1, gif.Load(Write(b).c_str()));
+    ASSERT_EQ(1, gif.Load(Write(Still(4, 4, 2, Pattern(4, 4, 4), 2)).c_str()));
     GIFFRAMEINFO info;
     HGLOBAL dib = gif.GetFrame(0, &info);
     EXPECT_EQ(GIF_WRITE_BAD_INPUT, WriteFrame(&gif, nullptr, dib, &info, 1));

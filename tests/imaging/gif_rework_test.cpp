@@ -41,12 +41,7 @@ protected:
 };
 
 /* One full-screen frame of W x H with a 256-colour table. */
-Bytes Plain(int W, int H) {
-    Bytes b = Header(W, H, 8);
-    Image(b, 0, 0, W, H, Pattern(W, H, 256), 8);
-    b.push_back(0x3B);
-    return b;
-}
+Bytes Plain(int W, int H) { return Still(W, H, 8, Pattern(W, H, 256), 8); }
 
 TEST_F(GifRework, ResizeScreenArithmetic) {
     struct Case {
