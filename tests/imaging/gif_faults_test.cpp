@@ -9,6 +9,7 @@
 
 #include "basemem.h"
 #include "gif.h"
+#include "gif_bytes.h"
 #include "testkit.h"
 
 namespace {
@@ -97,47 +98,15 @@ int OtherFiles(const testkit::TempDir &d, const std::vector<std::string> &keep)
 /* A 3-frame 64 x 48 animation of 256 colours whose frames sit at different places. */
 Bytes Animation()
 {
-    Bytes b = {'G', 'I', 'F', '8', '9', 'a', 64, 0, 48, 0, 0xF7, 0, 0};
-    for (int i = 0; i < 256; ++i)
-        b.insert(b.end(), {(unsigned char)i, (unsigned char)(255 - i), (unsigned char)(i * 7)});
-    // Each frame: 9-bit literals with a clear before the table would grow past 9 bits.
-    auto frame = [&](int l, int t, int w, int h, int seed) {
-        b.insert(b.end(), {0x21, 0xF9, 4, 0x05, 7, 0, 1, 0});
-        b.insert(b.end(), {0x2C, (unsigned char)l, 0, (unsigned char)t, 0, (unsigned char)w, 0, (unsigned char)h, 0, 0});
-        b.push_back(8);
-        Bytes codes;
-        uint32_t acc = 0;
-        int bits = 0, n = 0;
-        auto put = [&](int c) {
-            acc |= uint32_t(c) << bits;
-            bits += 9;
-            while (bits >= 8) {
-                codes.push_back((unsigned char)acc);
-                acc >>= 8;
-                bits -= 8;
-            }
-        };
-        put(256);
-        for (int i = 0; i < w * h; ++i) {
-            put((i * seed + i / w) & 0xFF);
-            if (++n == 254) {
-                put(256);
-                n = 0;
-            }
-        }
-        put(257);
-        if (bits)
-            codes.push_back((unsigned char)acc);
-        for (size_t i = 0; i < codes.size(); i += 255) {
-            size_t k = codes.size() - i < 255 ? codes.size() - i : 255;
-            b.push_back((unsigned char)k);
-            b.insert(b.end(), codes.begin() + long(i), codes.begin() + long(i + k));
-        }
-        b.push_back(0);
-    };
-    frame(0, 0, 64, 48, 3);
-    frame(10, 8, 30, 20, 5);
-    frame(40, 30, 20, 16, 11);
+    Bytes b = giftest::Header(64, 48, 8);
+    const int frames[3][5] = {{0, 0, 64, 48, 3}, {10, 8, 30, 20, 5}, {40, 30, 20, 16, 11}};
+    for (const auto &f : frames) {
+        std::vector<int> px;
+        for (int i = 0; i < f[2] * f[3]; ++i)
+            px.push_back((i * f[4] + i / f[2]) & 0xFF);
+        giftest::Gce(b, 7, 1, 0);
+        giftest::Image(b, f[0], f[1], f[2], f[3], px, 8);
+    }
     b.push_back(0x3B);
     return b;
 }
@@ -191,22 +160,21 @@ void ExpectWholeOrNothing(const char *what, const std::function<bool(const std::
 
 TEST(GifFaults, WritersAreWholeOrNothing)
 {
-    ExpectWholeOrNothing("Save", [](const std::string &in, const std::string &out) {
+    auto save = [](const std::string &in, const std::string &out) {
         CGifFile g;
         return g.Load(in.c_str()) == 1 && g.Save(out.c_str()) == 1;
-    }, false);
-    ExpectWholeOrNothing("ResizeGif", [](const std::string &in, const std::string &out) {
+    };
+    auto resize = [](const std::string &in, const std::string &out) {
         return ResizeGif(in.c_str(), 32, 32, out.c_str()) == 1;
-    }, false);
-    ExpectWholeOrNothing("CropGif", [](const std::string &in, const std::string &out) {
+    };
+    auto crop = [](const std::string &in, const std::string &out) {
         return CropGif(in.c_str(), 5, 5, 40, 30, out.c_str()) == 1;
-    }, false);
-    ExpectWholeOrNothing("ResizeGif over its input", [](const std::string &in, const std::string &out) {
-        return ResizeGif(in.c_str(), 32, 32, out.c_str()) == 1;
-    }, true);
-    ExpectWholeOrNothing("CropGif over its input", [](const std::string &in, const std::string &out) {
-        return CropGif(in.c_str(), 5, 5, 40, 30, out.c_str()) == 1;
-    }, true);
+    };
+    ExpectWholeOrNothing("Save", save, false);
+    ExpectWholeOrNothing("ResizeGif", resize, false);
+    ExpectWholeOrNothing("CropGif", crop, false);
+    ExpectWholeOrNothing("ResizeGif over its input", resize, true);
+    ExpectWholeOrNothing("CropGif over its input", crop, true);
 }
 
 }  // namespace

@@ -61,6 +61,14 @@ Rgb PaletteAt(const Frame &f, int i) {
     return {q[i].rgbRed, q[i].rgbGreen, q[i].rgbBlue};
 }
 
+/* Runs of greys, from the top: {value, count}... */
+std::vector<Rgb> Greys(std::initializer_list<std::array<int, 2>> runs) {
+    std::vector<Rgb> px;
+    for (const auto &r : runs)
+        px.insert(px.end(), size_t(r[1]), Rgb{r[0], r[0], r[0]});
+    return px;
+}
+
 bool operator==(const Rgb &a, const Rgb &b) { return a.r == b.r && a.g == b.g && a.b == b.b; }
 std::ostream &operator<<(std::ostream &o, const Rgb &c) { return o << "(" << c.r << "," << c.g << "," << c.b << ")"; }
 
@@ -223,13 +231,7 @@ TEST(GifReduce, ErrorDiffusionSpreadsAnErrorThatPlainMappingKeeps) {
     // Palette {99, 107} (grey, the values of cells 12 and 13); the two bottom rows are 103,
     // which cell 12 holds.  Plain mapping makes them all 99; error diffusion alternates along
     // the first stored row: 103 -> 99 (error 4), 103 + 28/16 = 104 -> 107 (error -3), ...
-    std::vector<Rgb> px;
-    for (int i = 0; i < 16; ++i)
-        px.push_back({99, 99, 99});
-    for (int i = 0; i < 16; ++i)
-        px.push_back({107, 107, 107});
-    for (int i = 0; i < 32; ++i)
-        px.push_back({103, 103, 103});
+    std::vector<Rgb> px = Greys({{99, 16}, {107, 16}, {103, 32}});
     {
         Reduced plain(TrueColour(16, 4, px), 1);
         ASSERT_TRUE(plain.ok());
@@ -307,13 +309,7 @@ TEST(GifReduce, OrderedDitheringFollowsTheMatrix) {
     // As above, with eight rows of 103 at the bottom: a pixel becomes 107 exactly where
     // 103 + (M - 31) / 2 falls in cell 13 (104..111), that is where 33 <= M < 49; cells
     // below and above hold no box and map to index 0, whose 99 is near enough to 103.
-    std::vector<Rgb> px;
-    for (int i = 0; i < 64; ++i)
-        px.push_back({99, 99, 99});
-    for (int i = 0; i < 64; ++i)
-        px.push_back({107, 107, 107});
-    for (int i = 0; i < 64; ++i)
-        px.push_back({103, 103, 103});
+    std::vector<Rgb> px = Greys({{99, 64}, {107, 64}, {103, 64}});
     Reduced r(TrueColour(8, 24, px), 3);
     ASSERT_TRUE(r.ok());
     Frame f(r.h);
@@ -459,24 +455,16 @@ TEST(GifReduce, RefinedModeComesCloserToTheOriginal) {
 }
 
 TEST(GifReduce, OtherDepthsAndBadBlocks) {
-    HGLOBAL eight = MakeDib(4, 4, 8, 256, Pattern(4, 4, 256));
-    EXPECT_EQ(eight, ReduceToPalette(eight, 2, 0));
-    BaseMemFree(eight);
-    HGLOBAL four = MakeDib(4, 4, 4, 16, Pattern(4, 4, 16));
-    EXPECT_EQ(GIF_REDUCE_BAD_DEPTH, ReduceToPalette(four, 2, 0));
-    BaseMemFree(four);
-    HGLOBAL one = MakeDib(4, 4, 1, 2, Pattern(4, 4, 2));
-    EXPECT_EQ(GIF_REDUCE_BAD_DEPTH, ReduceToPalette(one, 1, 0));
-    BaseMemFree(one);
+    // An 8-bit bitmap comes back as it is; 4-bit and 1-bit ones are refused.
+    for (int bits : {8, 4, 1}) {
+        HGLOBAL dib = MakeDib(4, 4, bits, 1 << bits, Pattern(4, 4, 1 << bits));
+        EXPECT_EQ(bits == 8 ? dib : GIF_REDUCE_BAD_DEPTH, ReduceToPalette(dib, 2, 0)) << bits;
+        BaseMemFree(dib);
+    }
     EXPECT_EQ(GIF_REDUCE_NO_BLOCK, ReduceToPalette(nullptr, 2, 0));
     // A 24-bit header on a block too small for its rows.
     HGLOBAL cut = BaseMemAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, 40 + 10);
-    BITMAPINFOHEADER *bih = static_cast<BITMAPINFOHEADER *>(BaseMemLock(cut));
-    bih->biSize = 40;
-    bih->biWidth = 100;
-    bih->biHeight = 100;
-    bih->biPlanes = 1;
-    bih->biBitCount = 24;
+    *static_cast<BITMAPINFOHEADER *>(BaseMemLock(cut)) = testkit::InfoHeader(100, 100, 24);
     BaseMemUnlock(cut);
     EXPECT_EQ(GIF_REDUCE_BAD_DEPTH, ReduceToPalette(cut, 2, 0));
     BaseMemFree(cut);

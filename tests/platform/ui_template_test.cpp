@@ -109,33 +109,36 @@ TEST(UiTemplate, RefusesDamageWithLineAndCause)
 
 TEST(UiTemplate, StatementsAreCheckedWhole)
 {
-    EXPECT_EQ("", Refusal("button b 0 0 100 50")) << "a control may fill the template exactly";
-    EXPECT_NE("", Refusal("button b 0 0 101 50")) << "one past the width";
-    EXPECT_NE("", Refusal("button b 0 0 100 51")) << "one past the height";
-    EXPECT_NE("", Refusal("button b 5 0 5 10")) << "empty";
-    EXPECT_NE("", Refusal("area a 0 9 10 8")) << "upside down";
-    EXPECT_NE("", Refusal("button b -1 0 10 10"));
-    EXPECT_NE("", Refusal("button b 0 0 10"));
-    EXPECT_NE("", Refusal("button b 0 0 10 10 10"));
-    EXPECT_NE("", Refusal("button b 0 0 1O 10")) << "a letter O among the digits";
-    EXPECT_NE("", Refusal("button b 00000 0 10 10")) << "five digits";
-    EXPECT_NE("", Refusal("button b 0 0 10 10\narea b 0 0 10 10")) << "names are unique across kinds";
-    EXPECT_NE("", Refusal("knob k 0 0 10 10")) << "unknown kind";
-    EXPECT_NE("", Refusal("size 10 10")) << "a second size";
-    EXPECT_NE("", Refusal("background 12345")) << "five hex digits";
-    EXPECT_NE("", Refusal("background 12345G"));
-    EXPECT_NE("", Refusal("background 123456\nbackground 123456"));
-    EXPECT_NE("", Refusal("image b 4 x.bmp")) << "states 0 to 3";
-    EXPECT_NE("", Refusal("image b 0 x.png")) << "pictures are .bmp files";
-    EXPECT_NE("", Refusal("image b 0 ..\\x.bmp")) << "never a path";
-    EXPECT_NE("", Refusal("image b 0 .bmp"));
-    EXPECT_EQ("", Refusal("image b 0 X.BMP"));
-    EXPECT_NE("", Refusal("image b 0 x.bmp\nimage b 0 y.bmp")) << "a second picture for one state";
-    EXPECT_NE("", Refusal("backimage c:\\x.bmp"));
-    EXPECT_NE("", Refusal("button " + std::string(64, 'n') + " 0 0 1 1")) << "names up to 63";
-    EXPECT_EQ("", Refusal("button " + std::string(63, 'n') + " 0 0 1 1"));
-    EXPECT_NE("", Refusal(std::string(256, ';'))) << "lines up to 255";
-    EXPECT_EQ("", Refusal(std::string(255, ';')));
+    const std::string kRead[] = {
+        "button b 0 0 100 50",  // a control may fill the template exactly
+        "image b 0 X.BMP", "button " + std::string(63, 'n') + " 0 0 1 1", std::string(255, ';'),
+    };
+    for (const std::string &body : kRead)
+        EXPECT_EQ("", Refusal(body)) << body;
+    const std::string kRefused[] = {
+        "button b 0 0 101 50",  // one past the width
+        "button b 0 0 100 51",  // one past the height
+        "button b 5 0 5 10",    // empty
+        "area a 0 9 10 8",      // upside down
+        "button b -1 0 10 10", "button b 0 0 10", "button b 0 0 10 10 10",
+        "button b 0 0 1O 10",                      // a letter O among the digits
+        "button b 00000 0 10 10",                  // five digits
+        "button b 0 0 10 10\narea b 0 0 10 10",    // names are unique across kinds
+        "knob k 0 0 10 10",                        // unknown kind
+        "size 10 10",                              // a second size
+        "background 12345",                        // five hex digits
+        "background 12345G", "background 123456\nbackground 123456",
+        "image b 4 x.bmp",                         // states 0 to 3
+        "image b 0 x.png",                         // pictures are .bmp files
+        "image b 0 ..\\x.bmp",                     // never a path
+        "image b 0 .bmp",
+        "image b 0 x.bmp\nimage b 0 y.bmp",        // a second picture for one state
+        "backimage c:\\x.bmp",
+        "button " + std::string(64, 'n') + " 0 0 1 1",  // names up to 63
+        std::string(256, ';'),                          // lines up to 255
+    };
+    for (const std::string &body : kRefused)
+        EXPECT_NE("", Refusal(body)) << body;
 
     std::string many;
     for (int i = 0; i < 64; ++i)
