@@ -9,6 +9,7 @@
 
 #include "basemem.h"
 #include "dib.h"
+#include "picture_files.h"
 #include "testkit.h"
 
 namespace {
@@ -21,12 +22,7 @@ std::vector<BYTE> MakeDib24(int w, int h, F colour)
 {
     size_t stride = (size_t(w) * 3 + 3) & ~size_t(3);
     std::vector<BYTE> d(40 + stride * size_t(h), 0);
-    BITMAPINFOHEADER bih = {};
-    bih.biSize = 40;
-    bih.biWidth = w;
-    bih.biHeight = h;
-    bih.biPlanes = 1;
-    bih.biBitCount = 24;
+    BITMAPINFOHEADER bih = testkit::InfoHeader(w, h, 24);
     bih.biSizeImage = DWORD(stride * size_t(h));
     memcpy(d.data(), &bih, 40);
     for (int y = 0; y < h; ++y)
@@ -52,11 +48,7 @@ struct Canvas {
     Canvas(int width, int height) : w(width), h(height)
     {
         BITMAPINFO bi = {};
-        bi.bmiHeader.biSize = 40;
-        bi.bmiHeader.biWidth = w;
-        bi.bmiHeader.biHeight = -h;
-        bi.bmiHeader.biPlanes = 1;
-        bi.bmiHeader.biBitCount = 32;
+        bi.bmiHeader = testkit::InfoHeader(w, -h, 32);
         void *p = nullptr;
         dc = CreateCompatibleDC(NULL);
         bm = CreateDIBSection(dc, &bi, DIB_RGB_COLORS, &p, NULL, 0);
