@@ -1,11 +1,11 @@
 #!/usr/bin/env python3
 """Regenerates the album fuzz corpus (fuzz/corpus/album/): album files written from the
-layout described in platform/albumcore/album_file.cpp.   tests/data/make_album_corpus.py"""
+layout described in platform/albumcore/album_file.cpp.   fuzz/make_album_corpus.py"""
 import os
 import struct
 import zlib
 
-out = os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', '..', 'fuzz', 'corpus', 'album')
+out = os.path.join(os.path.dirname(os.path.abspath(__file__)), 'corpus', 'album')
 os.makedirs(out, exist_ok=True)
 
 TABLE = [(1, 0, 'THUMBDIB'), (0, 260, 'FILENAME'), (0, 260, 'THUMBDESCRIPTION'), (0, 20, 'MB_ABMFLD_USER1'),

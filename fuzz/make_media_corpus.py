@@ -1,11 +1,11 @@
 #!/usr/bin/env python3
 """Regenerates the media fuzz corpus (fuzz/corpus/media/): small WAVE and MIDI files written
 from their formats, including the odd corners (odd chunks, cut-short data, running status,
-SMPTE timing, format 2).   tests/data/make_media_corpus.py"""
+SMPTE timing, format 2).   fuzz/make_media_corpus.py"""
 import os
 import struct
 
-out = os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', '..', 'fuzz', 'corpus', 'media')
+out = os.path.join(os.path.dirname(os.path.abspath(__file__)), 'corpus', 'media')
 os.makedirs(out, exist_ok=True)
 
 

@@ -1,11 +1,11 @@
 #!/bin/sh
 # Regenerates the resource fuzz corpus (fuzz/corpus/resource/): the module's own compiled
 # resources from a build folder, plus small .res files compiled from the scripts below.
-#   tests/data/make_res_corpus.sh <build-folder>     (needs x86_64-w64-mingw32-windres, python3)
+#   fuzz/make_res_corpus.sh <build-folder>     (needs x86_64-w64-mingw32-windres, python3)
 set -eu
 build=${1:?usage: make_res_corpus.sh <build-folder>}
 here=$(cd "$(dirname "$0")" && pwd)
-out=$here/../../fuzz/corpus/resource
+out=$here/corpus/resource
 windres=${WINDRES:-x86_64-w64-mingw32-windres}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
