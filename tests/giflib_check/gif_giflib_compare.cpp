@@ -24,6 +24,7 @@
 
 #include "basemem.h"
 #include "gif.h"
+#include "imaging/gif_bytes.h"
 
 namespace {
 
@@ -93,33 +94,11 @@ void Dump(const std::string &path) {
 /* 0 when both files decode to the same frames. */
 int Same(const char *a, const char *b) {
     CGifFile ga, gb;
-    if (!ga.Load(a) || !gb.Load(b)) {
-        fprintf(stderr, "cannot load %s or %s\n", a, b);
-        return 1;
-    }
-    if (ga.GetFrameCount() != gb.GetFrameCount()) {
-        fprintf(stderr, "%s: %d frames, %s: %d\n", a, ga.GetFrameCount(), b, gb.GetFrameCount());
-        return 1;
-    }
-    for (int i = 0; i < ga.GetFrameCount(); ++i) {
-        GIFFRAMEINFO ia, ib;
-        memset(&ia, 0, sizeof(ia));
-        memset(&ib, 0, sizeof(ib));
-        HGLOBAL da = ga.GetFrame(i, &ia), db = gb.GetFrame(i, &ib);
-        const BYTE *pa = static_cast<const BYTE *>(BaseMemLock(da));
-        const BYTE *pb = static_cast<const BYTE *>(BaseMemLock(db));
-        const BITMAPINFOHEADER *ha = reinterpret_cast<const BITMAPINFOHEADER *>(pa);
-        size_t bytes = 40 + 4 * ha->biClrUsed + ha->biSizeImage;
-        bool same = memcmp(&ia, &ib, sizeof(ia)) == 0 && BaseMemSize(da) >= bytes && BaseMemSize(db) >= bytes &&
-                    memcmp(pa, pb, bytes) == 0;
-        BaseMemUnlock(da);
-        BaseMemUnlock(db);
-        if (!same) {
-            fprintf(stderr, "%s and %s differ in frame %d\n", a, b, i);
-            return 1;
-        }
-    }
-    return 0;
+    std::string why = "cannot be read";
+    if (ga.Load(a) && gb.Load(b) && giftest::SameFrames(ga, gb, &why))
+        return 0;
+    fprintf(stderr, "%s and %s: %s\n", a, b, why.c_str());
+    return 1;
 }
 
 void CompareFile(const std::string &path) {

@@ -159,6 +159,20 @@ inline Bytes Still(int w, int h, int bits, const std::vector<int> &px, int m, co
     return b;
 }
 
+/* The files in a folder (its folders left out). */
+inline int FileCount(const testkit::TempDir &d) {
+    int n = 0;
+    WIN32_FIND_DATAA fd;
+    HANDLE h = FindFirstFileA(d.file("*").c_str(), &fd);
+    if (h == INVALID_HANDLE_VALUE)
+        return 0;
+    do
+        n += (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? 0 : 1;
+    while (FindNextFileA(h, &fd));
+    FindClose(h);
+    return n;
+}
+
 /* A test with a scratch folder for its files. */
 class GifFiles : public ::testing::Test {
 protected:
