@@ -66,8 +66,6 @@ TEST(MdocContainer, TimelinesAndObjects)
     EXPECT_EQ(0, mmsGetObjectCountByTimeLine(c.h, 7));
     EXPECT_EQ(1, mmsGetMediaFrame(c.h, 0, 1));
     EXPECT_EQ(-1, mmsGetMediaFrame(c.h, 0, 2));
-    EXPECT_TRUE(mmsSetMediaFrame(c.h, 1, 0, 1));
-    EXPECT_EQ(1, mmsGetMediaFrame(c.h, 1, 0));
     EXPECT_EQ(MDOC_TYPE_TEXT, mmsGetObjectType(c.h, 1, 0));
     EXPECT_EQ(0, mmsGetObjectType(c.h, 1, 1));
 
@@ -97,11 +95,6 @@ TEST(MdocContainer, TimelinesAndObjects)
 
     ROOT_LAYOUT rl;
     EXPECT_FALSE(mmsGetRootLayout(c.h, &rl));
-    ROOT_LAYOUT set = {176, 208, (LPSTR) "#FFFFFF"};
-    EXPECT_TRUE(mmsSetRootLayout(c.h, &set));
-    ASSERT_TRUE(mmsGetRootLayout(c.h, &rl));
-    EXPECT_EQ(176, rl.wWidth);
-    EXPECT_STREQ("#FFFFFF", rl.lpszBackground);
 
     // Null handles are refused everywhere.
     EXPECT_EQ(0, mmsGetTimeLineCount(nullptr));

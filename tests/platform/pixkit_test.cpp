@@ -341,22 +341,6 @@ TEST_F(PixKit, OpensFirstGifImage)
     }
 }
 
-TEST_F(PixKit, DuplicateIsAnEqualNewBlock)
-{
-    Dib dib(PxOpenFile(Put("d.bmp", MakeBmp(5, 3, 4, false, std::vector<Rgb>(kColours.begin(), kColours.end()),
-                                            Pattern(16))).c_str(),
-                       0, 0));
-    ASSERT_TRUE(dib);
-    Dib copy(PxDibDuplicate(dib.get()));
-    ASSERT_TRUE(copy);
-    EXPECT_NE(dib.get(), copy.get());
-    Bytes a = dib.bytes(), b = copy.bytes();
-    size_t used = 40 + 16 * 4 + 4 * 3;  // header, palette, three 4-byte rows
-    ASSERT_GE(a.size(), used);
-    ASSERT_GE(b.size(), used);
-    EXPECT_EQ(Bytes(a.begin(), a.begin() + used), Bytes(b.begin(), b.begin() + used));
-}
-
 TEST_F(PixKit, NewBitmapsAreFilled)
 {
     struct {
