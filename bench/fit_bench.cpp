@@ -1,9 +1,10 @@
 /*
  * A folder fitted into a carrier's budget: ten camera photos (4000 x 3000 JPEG) and one
- * animation of 60 frames (320 x 240, 256 colours, transparency) composed and fitted into
- * 300 KiB (FitFolder), as `medley pack FOLDER OUT --max-size 300k` does.  The files are made
- * once at start-up (the photos as the fitting tests make theirs); each iteration writes the
- * message anew.  Counters: the message's octets and the octets read from the folder.
+ * animation of 60 frames (320 x 240, 256 colours, transparency on every other frame) composed
+ * and fitted into 300 KiB (FitFolder), as `medley pack FOLDER OUT --max-size 300k` does.  The
+ * files are made once at start-up, the photos and the animation as the fitting tests make
+ * theirs; each iteration writes the message anew.  Counters: the message's octets and the
+ * octets read from the folder.
  */
 #include <benchmark/benchmark.h>
 #include <stdio.h>
@@ -18,7 +19,7 @@
 #include "bench_util.h"
 #include "filefun.h"
 #include "fit.h"
-#include "gif.h"
+#include "gif_files.h"
 #include "picture_files.h"
 #include "pixkit.h"
 
@@ -38,47 +39,6 @@ bool WriteBlock(const std::string &path, HGLOBAL block, DWORD n)
     bool ok = fwrite(p, 1, n, f) == n;
     BaseMemUnlock(block);
     return fclose(f) == 0 && ok;
-}
-
-bool MakeAnimation(const std::string &path)
-{
-    std::vector<BYTE> table(3 * 256);
-    for (int i = 0; i < 256; ++i) {
-        table[3 * size_t(i)] = BYTE(i);
-        table[3 * size_t(i) + 1] = BYTE((i * 97) & 255);
-        table[3 * size_t(i) + 2] = BYTE(255 - i);
-    }
-    GIFPALETTE pal{256, table.data()};
-    CGifFile gif;
-    if (!gif.Create(320, 240, 0, &pal))
-        return false;
-    for (int f = 0; f < 60; ++f) {
-        const int w = 320, h = 240;
-        const size_t stride = testkit::DibStride(w, 8);
-        BYTE *p;
-        HGLOBAL d = testkit::DibBlock(w, h, 8, 256, &p);
-        RGBQUAD *q = reinterpret_cast<RGBQUAD *>(p + 40);
-        for (int i = 0; i < 256; ++i)
-            q[i] = RGBQUAD{table[3 * size_t(i) + 2], table[3 * size_t(i) + 1], table[3 * size_t(i)], 0};
-        for (int y = 0; y < h; ++y)
-            for (int x = 0; x < w; ++x) {
-                int dx = x - f * 5, dy = y - 120;
-                bool ball = dx * dx + dy * dy < 900;
-                p[40 + 1024 + size_t(h - 1 - y) * stride + x] =
-                    BYTE(ball ? 200 + (f & 31) : ((x / 8 + y / 8 + f) & 1) ? 0 : 1 + ((x + y) >> 2) % 120);
-            }
-        BaseMemUnlock(d);
-        GIFFRAMEINFO info = {};
-        info.width = WORD(w);
-        info.height = WORD(h);
-        info.delay = 4 + f % 3;
-        info.disposal = 1;
-        info.hasTransparency = 1;
-        info.transparentIndex = 0;
-        if (gif.AddDecodedFrame(d, &info, -1) < 0)
-            return false;
-    }
-    return gif.Save(path.c_str()) == 1;
 }
 
 bool Setup()
@@ -109,16 +69,13 @@ bool Setup()
             return false;
         g_input += n;
     }
-    std::string gif = g_folder + "/anim.gif";
-    if (!MakeAnimation(gif))
-        return false;
-    WORD w, h;
-    GetGifSize(gif.c_str(), &w, &h);
-    FILE *f = fopen(gif.c_str(), "rb");
-    fseek(f, 0, SEEK_END);
-    g_input += ftell(f);
-    fclose(f);
-    return true;
+    const std::vector<unsigned char> gif = giftest::Animation(320, 240, 60);
+    FILE *f = fopen((g_folder + "/anim.gif").c_str(), "wb");
+    bool ok = f && fwrite(gif.data(), 1, gif.size(), f) == gif.size();
+    if (f && fclose(f) != 0)
+        ok = false;
+    g_input += (long long)gif.size();
+    return ok;
 }
 
 void BM_FitFolderInto300k(benchmark::State &state)

@@ -24,7 +24,7 @@
 
 #include "basemem.h"
 #include "gif.h"
-#include "imaging/gif_bytes.h"
+#include "gif_files.h"
 
 namespace {
 

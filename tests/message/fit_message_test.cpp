@@ -25,6 +25,7 @@ namespace {
 
 using Bytes = std::vector<unsigned char>;
 
+using giftest::Animation;
 using testkit::JpegOf;
 using testkit::Photo;
 using testkit::PhotoDib;
@@ -42,24 +43,6 @@ Bytes Bmp(int w, int h, bool flat = false)
     b.insert(b.end(), p, p + bytes);
     BaseMemUnlock(d);
     BaseMemFree(d);
-    return b;
-}
-
-/* An animation of `frames` frames of w x h with a 256-entry global table, delays 3, 4, 5...,
- * disposal alternating 1 and 2, and transparent index 7 on every odd frame. */
-Bytes Animation(int w, int h, int frames)
-{
-    using namespace giftest;
-    Bytes b = Header(w, h, 8);
-    for (int f = 0; f < frames; ++f) {
-        Gce(b, 3 + f, 1 + (f & 1), (f & 1) ? 7 : -1);
-        std::vector<int> px;
-        for (int y = 0; y < h; ++y)
-            for (int x = 0; x < w; ++x)
-                px.push_back((x * 7 + y * 13 + f * 11 + ((x * y) >> 3)) % 256);
-        Image(b, 0, 0, w, h, px, 8);
-    }
-    b.push_back(0x3B);
     return b;
 }
 
