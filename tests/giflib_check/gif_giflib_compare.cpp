@@ -25,6 +25,7 @@
 #include "basemem.h"
 #include "gif.h"
 #include "gif_files.h"
+#include "picture_files.h"
 
 namespace {
 
@@ -35,18 +36,6 @@ bool g_dump = false;
 void Fail(const std::string &file, const std::string &what) {
     fprintf(stderr, "%s: %s\n", file.c_str(), what.c_str());
     ++g_failures;
-}
-
-int PixelOf(const BYTE *dib, int x, int y) {
-    const BITMAPINFOHEADER *bih = reinterpret_cast<const BITMAPINFOHEADER *>(dib);
-    int bits = bih->biBitCount;
-    size_t stride = ((size_t(bih->biWidth) * bits + 7) / 8 + 3) & ~size_t(3);
-    const BYTE *row = dib + 40 + 4 * bih->biClrUsed + size_t(bih->biHeight - 1 - y) * stride;
-    if (bits == 8)
-        return row[x];
-    if (bits == 4)
-        return (x & 1) ? (row[x >> 1] & 15) : (row[x >> 1] >> 4);
-    return (row[x >> 3] >> (7 - (x & 7))) & 1;
 }
 
 void Put16(FILE *f, int v) {
@@ -67,7 +56,8 @@ void Dump(const std::string &path) {
     for (int i = 0; i < gif.GetFrameCount(); ++i) {
         GIFFRAMEINFO info;
         HGLOBAL hDib = gif.GetFrame(i, &info);
-        const BYTE *dib = static_cast<const BYTE *>(BaseMemLock(hDib));
+        testkit::DibView view(hDib);
+        const BYTE *dib = view.p;
         const BITMAPINFOHEADER *bih = reinterpret_cast<const BITMAPINFOHEADER *>(dib);
         const RGBQUAD *pal = reinterpret_cast<const RGBQUAD *>(dib + 40);
         Put16(f, info.left);
@@ -77,7 +67,7 @@ void Dump(const std::string &path) {
         Put16(f, info.hasTransparency ? info.transparentIndex : -1);
         for (int y = 0; y < bih->biHeight; ++y)
             for (int x = 0; x < bih->biWidth; ++x) {
-                int v = PixelOf(dib, x, y);
+                int v = view.pixel(x, y);
                 const RGBQUAD &c = pal[v < int(bih->biClrUsed) ? v : 0];
                 fputc(c.rgbRed, f);
                 fputc(c.rgbGreen, f);
@@ -85,8 +75,7 @@ void Dump(const std::string &path) {
             }
         for (int y = 0; y < bih->biHeight; ++y)
             for (int x = 0; x < bih->biWidth; ++x)
-                fputc(PixelOf(dib, x, y), f);
-        BaseMemUnlock(hDib);
+                fputc(view.pixel(x, y), f);
     }
     fclose(f);
 }
@@ -154,7 +143,8 @@ void CompareFile(const std::string &path) {
                 Fail(path, where + "transparency differs");
         }
         const ColorMapObject *map = d.ColorMap ? d.ColorMap : gif->SColorMap;
-        const BYTE *dib = static_cast<const BYTE *>(BaseMemLock(hDib));
+        testkit::DibView view(hDib);
+        const BYTE *dib = view.p;
         if (!dib) {
             Fail(path, where + "no bitmap");
             continue;
@@ -180,7 +170,7 @@ void CompareFile(const std::string &path) {
         for (int y = 0; y < d.Height && !bad; ++y)
             for (int x = 0; x < d.Width; ++x) {
                 int want = img.RasterBits[size_t(y) * d.Width + x] & mask;
-                int got = PixelOf(dib, x, y);
+                int got = view.pixel(x, y);
                 if (want != got) {
                     Fail(path, where + "pixel (" + std::to_string(x) + "," + std::to_string(y) + ") is " +
                                    std::to_string(got) + ", giflib " + std::to_string(want));
@@ -188,7 +178,6 @@ void CompareFile(const std::string &path) {
                     break;
                 }
             }
-        BaseMemUnlock(hDib);
     }
     DGifCloseFile(gif, &err);
 }

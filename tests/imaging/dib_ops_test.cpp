@@ -16,23 +16,7 @@
 
 namespace {
 
-using testkit::DibStride;
-
-struct Locked {
-    HGLOBAL h;
-    BYTE *p;
-    explicit Locked(HGLOBAL hd) : h(hd), p(static_cast<BYTE *>(BaseMemLock(hd))) {}
-    ~Locked() {
-        if (p)
-            BaseMemUnlock(h);
-        if (h)
-            BaseMemFree(h);
-    }
-    const BITMAPINFOHEADER *bih() const { return reinterpret_cast<const BITMAPINFOHEADER *>(p); }
-    const BYTE *row(int y) const {
-        return p + 40 + 4 * bih()->biClrUsed + size_t(bih()->biHeight - 1 - y) * DibStride(bih()->biWidth, bih()->biBitCount);
-    }
-};
+using testkit::DibView;
 
 TEST(DibColors, CountsFromHeader) {
     BITMAPINFOHEADER h;
@@ -64,7 +48,7 @@ TEST(DibNew, GreyAndTrueColourLayouts) {
     h.biBitCount = 8;
     h.biXPelsPerMeter = 100;
     h.biYPelsPerMeter = 200;
-    Locked grey(NewDib(h, 0x00AB0000));
+    DibView grey(NewDib(h, 0x00AB0000), true);
     ASSERT_TRUE(grey.p);
     EXPECT_EQ(40u, grey.bih()->biSize);
     EXPECT_EQ(8, grey.bih()->biBitCount);
@@ -78,7 +62,7 @@ TEST(DibNew, GreyAndTrueColourLayouts) {
     EXPECT_EQ(0, memcmp(px, want, 8));
 
     h.biBitCount = 24;
-    Locked rgb(NewDib(h, 0x00030201));
+    DibView rgb(NewDib(h, 0x00030201), true);
     ASSERT_TRUE(rgb.p);
     EXPECT_EQ(0u, rgb.bih()->biClrUsed);
     EXPECT_EQ(24u, rgb.bih()->biSizeImage);
@@ -90,27 +74,27 @@ TEST(DibNew, GreyAndTrueColourLayouts) {
 
 TEST(DibFit, SizesOfFitAndScale) {
     HGLOBAL big = PxDibNew(640, 480, 8, 72, 0x808080);
-    Locked f(FitDibHQ(big, 320, 320));
+    DibView f(FitDibHQ(big, 320, 320), true);
     ASSERT_TRUE(f.p);
     EXPECT_EQ(320, f.bih()->biWidth);
     EXPECT_EQ(240, f.bih()->biHeight);
     HGLOBAL small = PxDibNew(100, 100, 8, 72, 0);
     EXPECT_EQ(nullptr, FitDibHQ(small, 320, 320));
     double factor = 0;
-    Locked s(ScaleDibToBoxHQ(small, 320, 250, &factor));
+    DibView s(ScaleDibToBoxHQ(small, 320, 250, &factor), true);
     ASSERT_TRUE(s.p);
     EXPECT_EQ(250, s.bih()->biWidth);
     EXPECT_EQ(2.0, factor);
     // A very thin bitmap keeps at least one pixel across.
     HGLOBAL thin = PxDibNew(1, 2000, 8, 72, 0);
-    Locked t(FitDibHQ(thin, 320, 320));
+    DibView t(FitDibHQ(thin, 320, 320), true);
     ASSERT_TRUE(t.p);
     EXPECT_EQ(1, t.bih()->biWidth);
     EXPECT_EQ(320, t.bih()->biHeight);
     HGLOBAL cover = PxDibNew(400, 100, 24, 72, 0);
     RECT rc = {0, 0, 50, 50};
     CoverDibToRect(&cover, &rc);
-    Locked cv(cover);
+    DibView cv(cover, true);
     EXPECT_EQ(50, cv.bih()->biWidth);
     EXPECT_EQ(50, cv.bih()->biHeight);
     BaseMemFree(big);
@@ -119,7 +103,7 @@ TEST(DibFit, SizesOfFitAndScale) {
 }
 
 TEST(DibBrush, SoftBrushSigmaAndDiscMask) {
-    Locked b(MakeSoftBrush(200, 2, 0));
+    DibView b(MakeSoftBrush(200, 2, 0), true);
     ASSERT_TRUE(b.p);
     EXPECT_EQ(5, b.bih()->biWidth);
     EXPECT_EQ(5, b.bih()->biHeight);
@@ -127,13 +111,13 @@ TEST(DibBrush, SoftBrushSigmaAndDiscMask) {
     EXPECT_EQ(55, b.row(2)[2]);
     EXPECT_EQ(int(255 - 200 * exp(-0.5)), b.row(2)[3]);
     EXPECT_EQ(int(255 - 200 * exp(-4.0)), b.row(0)[0]);
-    Locked d(MakeSoftBrush(100, -3, 0));
+    DibView d(MakeSoftBrush(100, -3, 0), true);
     ASSERT_TRUE(d.p);
     EXPECT_EQ(7, d.bih()->biWidth);
     EXPECT_EQ(0, d.row(3)[3]);    // black disc
     EXPECT_EQ(0, d.row(0)[3]);    // distance 3
     EXPECT_EQ(255, d.row(0)[0]);  // white corner
-    Locked m(MakeDiscMask(0, 1, 128, 0, 2));
+    DibView m(MakeDiscMask(0, 1, 128, 0, 2), true);
     ASSERT_TRUE(m.p);
     EXPECT_EQ(7, m.bih()->biWidth);
     EXPECT_EQ(128, m.row(0)[0]);

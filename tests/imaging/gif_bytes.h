@@ -37,32 +37,7 @@ protected:
     Bytes Read(const std::string &path) { return testkit::ReadFileBytes(path); }
 };
 
-/* A locked view of a frame bitmap. */
-struct Frame {
-    HGLOBAL h;
-    const BYTE *p;
-    explicit Frame(HGLOBAL hDib) : h(hDib), p(static_cast<const BYTE *>(BaseMemLock(hDib))) {}
-    ~Frame() {
-        if (p)
-            BaseMemUnlock(h);
-    }
-    const BITMAPINFOHEADER *bih() const { return reinterpret_cast<const BITMAPINFOHEADER *>(p); }
-    size_t stride() const { return ((size_t(bih()->biWidth) * bih()->biBitCount + 7) / 8 + 3) & ~size_t(3); }
-    const BYTE *row(int y) const {  // image row from the top
-        return p + 40 + 4 * bih()->biClrUsed + size_t(bih()->biHeight - 1 - y) * stride();
-    }
-    int pixel(int x, int y) const {
-        const BYTE *r = row(y);
-        switch (bih()->biBitCount) {
-        case 8:
-            return r[x];
-        case 4:
-            return (x & 1) ? (r[x >> 1] & 15) : (r[x >> 1] >> 4);
-        default:
-            return (r[x >> 3] >> (7 - (x & 7))) & 1;
-        }
-    }
-};
+using Frame = testkit::DibView;
 
 /* A new DIB block of width x height at `bits` with `colours` palette entries and the pixels
  * given row by row from the top. */

@@ -45,6 +45,40 @@ inline HGLOBAL DibBlock(int w, int h, int bits, int colours, BYTE **base)
     return hDib;
 }
 
+/* A locked view of a DIB block (unlocked when the view goes, and freed too when `owned`): the
+ * header, rows from the top and palette indices. */
+struct DibView {
+    HGLOBAL h;
+    const BYTE *p;
+    bool owned;
+    explicit DibView(HGLOBAL hDib, bool own = false)
+        : h(hDib), p(static_cast<const BYTE *>(hDib ? BaseMemLock(hDib) : nullptr)), owned(own) {}
+    ~DibView()
+    {
+        if (p)
+            BaseMemUnlock(h);
+        if (owned && h)
+            BaseMemFree(h);
+    }
+    DibView(const DibView &) = delete;
+    DibView &operator=(const DibView &) = delete;
+    const BITMAPINFOHEADER *bih() const { return reinterpret_cast<const BITMAPINFOHEADER *>(p); }
+    size_t stride() const { return DibStride(bih()->biWidth, bih()->biBitCount); }
+    const BYTE *row(int y) const { return p + 40 + 4 * bih()->biClrUsed + size_t(bih()->biHeight - 1 - y) * stride(); }
+    int pixel(int x, int y) const  // a palette index (1, 4 or 8 bits)
+    {
+        const BYTE *r = row(y);
+        switch (bih()->biBitCount) {
+        case 8:
+            return r[x];
+        case 4:
+            return (x & 1) ? (r[x >> 1] & 15) : (r[x >> 1] >> 4);
+        default:
+            return (r[x >> 3] >> (7 - (x & 7))) & 1;
+        }
+    }
+};
+
 /* A photo-like 24-bit bitmap: smooth gradients with a deterministic grain. */
 inline HGLOBAL PhotoDib(int w, int h, unsigned seed)
 {
