@@ -73,33 +73,33 @@ TEST(DibNew, GreyAndTrueColourLayouts) {
 }
 
 TEST(DibFit, SizesOfFitAndScale) {
-    HGLOBAL big = PxDibNew(640, 480, 8, 72, 0x808080);
-    DibView f(FitDibHQ(big, 320, 320), true);
-    ASSERT_TRUE(f.p);
-    EXPECT_EQ(320, f.bih()->biWidth);
-    EXPECT_EQ(240, f.bih()->biHeight);
+    const struct {
+        int w, h, wantW, wantH;  // into a 320 x 320 box
+    } kFits[] = {
+        {640, 480, 320, 240},
+        {1, 2000, 1, 320},   // a very thin bitmap keeps at least one pixel across
+        {100, 100, 0, 0},    // inside the box already: no new bitmap
+    };
+    for (const auto &c : kFits) {
+        HGLOBAL src = PxDibNew(c.w, c.h, 8, 72, 0x808080);
+        DibView f(FitDibHQ(src, 320, 320), true);
+        EXPECT_EQ(c.wantW, f.p ? f.bih()->biWidth : 0) << c.w << "x" << c.h;
+        EXPECT_EQ(c.wantH, f.p ? f.bih()->biHeight : 0) << c.w << "x" << c.h;
+        BaseMemFree(src);
+    }
     HGLOBAL small = PxDibNew(100, 100, 8, 72, 0);
-    EXPECT_EQ(nullptr, FitDibHQ(small, 320, 320));
     double factor = 0;
     DibView s(ScaleDibToBoxHQ(small, 320, 250, &factor), true);
     ASSERT_TRUE(s.p);
     EXPECT_EQ(250, s.bih()->biWidth);
     EXPECT_EQ(2.0, factor);
-    // A very thin bitmap keeps at least one pixel across.
-    HGLOBAL thin = PxDibNew(1, 2000, 8, 72, 0);
-    DibView t(FitDibHQ(thin, 320, 320), true);
-    ASSERT_TRUE(t.p);
-    EXPECT_EQ(1, t.bih()->biWidth);
-    EXPECT_EQ(320, t.bih()->biHeight);
     HGLOBAL cover = PxDibNew(400, 100, 24, 72, 0);
     RECT rc = {0, 0, 50, 50};
     CoverDibToRect(&cover, &rc);
     DibView cv(cover, true);
     EXPECT_EQ(50, cv.bih()->biWidth);
     EXPECT_EQ(50, cv.bih()->biHeight);
-    BaseMemFree(big);
     BaseMemFree(small);
-    BaseMemFree(thin);
 }
 
 TEST(DibBrush, SoftBrushSigmaAndDiscMask) {
