@@ -49,60 +49,32 @@ std::ostream &operator<<(std::ostream &os, const Rgb &c)
     return os << buf;
 }
 
-/* A DIB block that frees itself. */
+/* A DIB block that frees itself; pixels counted from its top-left. */
 class Dib {
 public:
-    explicit Dib(HGLOBAL h = 0) : m_h(h) {}
-    ~Dib() { reset(0); }
-    Dib(const Dib &) = delete;
-    Dib &operator=(const Dib &) = delete;
-    void reset(HGLOBAL h)
+    explicit Dib(HGLOBAL h) : m_h(h) {}
+    ~Dib()
     {
         if (m_h)
             BaseMemFree(m_h);
-        m_h = h;
     }
+    Dib(const Dib &) = delete;
+    Dib &operator=(const Dib &) = delete;
     HGLOBAL get() const { return m_h; }
     explicit operator bool() const { return m_h != 0; }
-
-    /* The whole block's bytes. */
     Bytes bytes() const
     {
-        Bytes out;
-        DWORD n = BaseMemSize(m_h);
-        const BYTE *p = (const BYTE *)BaseMemLock(m_h);
-        if (p) {
-            out.assign(p, p + n);
-            BaseMemUnlock(m_h);
-        }
-        return out;
+        testkit::DibView v(m_h);
+        return v.p ? Bytes(v.p, v.p + BaseMemSize(m_h)) : Bytes();
     }
-    BITMAPINFOHEADER header() const
+    BITMAPINFOHEADER header() const { return *testkit::DibView(m_h).bih(); }
+    Rgb at(int x, int y) const  // of a 24-bit bitmap
     {
-        BITMAPINFOHEADER bih;
-        memset(&bih, 0, sizeof bih);
-        Bytes b = bytes();
-        if (b.size() >= sizeof bih)
-            memcpy(&bih, b.data(), sizeof bih);
-        return bih;
-    }
-    /* The colour at (x, y) counted from the top-left of a 24-bit bottom-up DIB. */
-    Rgb at(int x, int y) const
-    {
-        Bytes b = bytes();
-        BITMAPINFOHEADER bih = header();
-        size_t stride = ((size_t)bih.biWidth * 24 + 31) / 32 * 4;
-        const BYTE *p = b.data() + 40 + 4 * bih.biClrUsed + (size_t)(bih.biHeight - 1 - y) * stride + 3 * x;
+        testkit::DibView v(m_h);
+        const BYTE *p = v.row(y) + 3 * x;
         return Rgb{p[2], p[1], p[0]};
     }
-    /* The palette index at (x, y) from the top-left of an 8-bit bottom-up DIB. */
-    int index(int x, int y) const
-    {
-        Bytes b = bytes();
-        BITMAPINFOHEADER bih = header();
-        size_t stride = ((size_t)bih.biWidth * 8 + 31) / 32 * 4;
-        return b[40 + 4 * bih.biClrUsed + (size_t)(bih.biHeight - 1 - y) * stride + x];
-    }
+    int index(int x, int y) const { return testkit::DibView(m_h).pixel(x, y); }
 
 private:
     HGLOBAL m_h;
@@ -452,20 +424,16 @@ TEST_F(PixKit, CropCountsFromTopLeft)
     EXPECT_EQ(nullptr, PxDibCrop(0, 0, 0, 2, 2));
 }
 
-/* Every pixel of a 24-bit bottom-up DIB, rows from the top. */
+/* Every pixel of a 24-bit DIB, rows from the top. */
 std::vector<Rgb> AllPixels(const Dib &d, int *w, int *h)
 {
-    Bytes b = d.bytes();
     BITMAPINFOHEADER bih = d.header();
     *w = bih.biWidth;
     *h = bih.biHeight;
     std::vector<Rgb> out;
-    size_t stride = ((size_t)bih.biWidth * 24 + 31) / 32 * 4;
     for (int y = 0; y < *h; ++y)
-        for (int x = 0; x < *w; ++x) {
-            const BYTE *p = b.data() + 40 + (size_t)(*h - 1 - y) * stride + 3 * x;
-            out.push_back(Rgb{p[2], p[1], p[0]});
-        }
+        for (int x = 0; x < *w; ++x)
+            out.push_back(d.at(x, y));
     return out;
 }
 
