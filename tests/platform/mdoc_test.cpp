@@ -30,7 +30,6 @@ struct Media {
         EXPECT_TRUE(testkit::WriteFileText(p, bytes));
         return p;
     }
-    std::string Folder() const { return dir.path() + "\\"; }
 };
 
 MEDIA_ATT Att(DWORD dur)
