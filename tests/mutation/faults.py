@@ -217,12 +217,6 @@ FAULTS += [
           'if (code >= (1 << len))\n                    return false;', '', 'test_platform', 'PixKit.*'),
     fault('jpeg', 'stb-table-size', 'a table of more than 256 codes handed to the full decoder',
           'platform/pixkit/pixkit_stb.cpp', 'if (total > 256)', 'if (total > 4096)', 'test_platform', 'PixKit.*'),
-    # Seen under Wine only (the full decoder reads memory never written; natively it happens
-    # to refuse the file).
-    fault('jpeg', 'stb-undefined-table', 'a scan using tables never defined handed to the full decoder',
-          'platform/pixkit/pixkit_stb.cpp',
-          'for (unsigned i = 0; i < ns; ++i) {', 'for (unsigned i = 0; i < 0 * ns; ++i) {',
-          'test_platform', 'PixKit.*'),
     # ---- Fitting a message to a budget
     fault('fit', 'kept-in-still', 'a JPEG within the share others left is encoded again',
           'libbase/message/fit_message.cpp', 'if (s.jpeg && Cost(fp.before) <= share) {',
