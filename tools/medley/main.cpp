@@ -129,6 +129,13 @@ std::string UnreadablePicture(const std::string &file)
     return "cannot read picture " + file + ": " + why;
 }
 
+void SplitPath(const std::string &path, std::string &folder, std::string &name)
+{
+    size_t slash = path.find_last_of("/\\");
+    folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+    name = slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
 std::string HostPath(const std::string &path)
 {
 #if defined(_WIN32)

@@ -52,6 +52,15 @@ std::string UnreadablePicture(const std::string &file);
  * and every path on Windows, stays as it is. */
 std::string HostPath(const std::string &path);
 
+/* The host's folder separator, and "dir/f.mms" -> ("dir/", "f.mms"): the library joins folder
+ * and name by concatenation. */
+#if defined(_WIN32)
+const char kSep = '\\';
+#else
+const char kSep = '/';
+#endif
+void SplitPath(const std::string &path, std::string &folder, std::string &name);
+
 /* A one-line progress bar on standard error (only when it is a terminal, or when forced with
  * MEDLEY_PROGRESS=1); Done() ends the line. */
 class Progress {

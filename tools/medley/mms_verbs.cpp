@@ -16,18 +16,8 @@
 
 namespace {
 
-#if defined(_WIN32)
-const char kSep = '\\';
-#else
-const char kSep = '/';
-#endif
-
-void SplitPath(const std::string &path, std::string &folder, std::string &name)
-{
-    size_t slash = path.find_last_of("/\\");
-    folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-    name = slash == std::string::npos ? path : path.substr(slash + 1);
-}
+using medley::kSep;
+using medley::SplitPath;
 
 /* The library's reason, else the Windows code's; a reason ending in ":" is followed by the
  * Windows code's. */
