@@ -171,10 +171,16 @@ public:
 
     void Fill(Rect r, Rgb col)
     {
+        // Opaque: the clipped rows are written as they are, not blended pixel by pixel.
         Rect k = Clip(r);
-        for (int y = k.y; y < k.y + k.h; ++y)
-            for (int x = k.x; x < k.x + k.w; ++x)
-                Put(x, y, col);
+        for (int y = k.y; y < k.y + k.h; ++y) {
+            uint8_t *p = &m_c.rgb[((size_t)y * m_c.w + k.x) * 3];
+            for (int x = 0; x < k.w; ++x, p += 3) {
+                p[0] = col.r;
+                p[1] = col.g;
+                p[2] = col.b;
+            }
+        }
     }
     void Frame(Rect r, Rgb col)
     {
@@ -195,7 +201,7 @@ public:
     void Put(int x, int y, Rgb col) { Blend(x, y, col, 255); }
     void SetClip(Rect r) { m_clip = Intersect(r, {0, 0, m_c.w, m_c.h}); }
     void ClearClip() { m_clip = {0, 0, m_c.w, m_c.h}; }
-    Rect Clip(Rect r) const { return Intersect(r, m_clip); }
+    Rect Clip(Rect r) const { return Intersect(Intersect(r, m_clip), {0, 0, m_c.w, m_c.h}); }
     Canvas &canvas() { return m_c; }
 
 private:
