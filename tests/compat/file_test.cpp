@@ -45,10 +45,8 @@ TEST(Files, CreateWriteSeekReadClose)
     EXPECT_EQ(GetLastError(), (DWORD)ERROR_ALREADY_EXISTS);
     EXPECT_EQ(GetFileSize(h, NULL), 0u);
     CloseHandle(h);
-    SetLastError(0xdeadbeef);
-    EXPECT_EQ(CreateFileA(dir.file("none\\x").c_str(), GENERIC_READ, 0, NULL, OPEN_EXISTING, 0, NULL),
-              INVALID_HANDLE_VALUE);
-    EXPECT_EQ(GetLastError(), (DWORD)ERROR_PATH_NOT_FOUND);
+    EXPECT_FAILS_WITH(CreateFileA(dir.file("none\\x").c_str(), GENERIC_READ, 0, NULL, OPEN_EXISTING, 0, NULL),
+                      INVALID_HANDLE_VALUE, ERROR_PATH_NOT_FOUND);
 }
 
 TEST(Files, FoldersCopyMoveDelete)
@@ -256,9 +254,7 @@ TEST(Files, AttributesOfNewFilesAndFolders)
     EXPECT_TRUE(SetFileAttributesA(sub.c_str(), FILE_ATTRIBUTE_NORMAL));
     EXPECT_NE(GetFileAttributesA(sub.c_str()) & FILE_ATTRIBUTE_DIRECTORY, 0u);
     EXPECT_TRUE(RemoveDirectoryA(sub.c_str()));
-    SetLastError(0xdeadbeef);
-    EXPECT_FALSE(RemoveDirectoryA(t.c_str()));  // a file is not a folder
-    EXPECT_EQ(GetLastError(), (DWORD)ERROR_DIRECTORY);
+    EXPECT_FAILS_WITH(RemoveDirectoryA(t.c_str()), FALSE, ERROR_DIRECTORY);  // a file is not a folder
 }
 
 }  // namespace

@@ -338,7 +338,6 @@ TEST(Dc, ShellIconsDrawAndAreDestroyed)
         }
         EXPECT_TRUE(DestroyIcon(info.hIcon));
     }
-    SetLastError(0xdeadbeef);
     EXPECT_FALSE(DrawIcon(s.dc, 0, 0, NULL));
 }
 

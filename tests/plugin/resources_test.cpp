@@ -225,7 +225,6 @@ TEST_F(Resources, BitmapsAre24BitPicturesOfTheirSize)
         EXPECT_TRUE(DeleteObject(bm));
     }
     EXPECT_EQ(5u, distinct.size());
-    SetLastError(0xdeadbeef);
     EXPECT_EQ(nullptr, LoadBitmapA(module(), MAKEINTRESOURCEA(116)));
 }
 
@@ -335,10 +334,8 @@ TEST_F(Resources, MainMenuTree)
     mii.cch = sizeof buf;
     ASSERT_TRUE(GetMenuItemInfoA(file, 0, TRUE, &mii));
     EXPECT_EQ(GetSubMenu(file, 0), mii.hSubMenu);
-    SetLastError(0xdeadbeef);
     mii.cbSize = 12;
-    EXPECT_FALSE(GetMenuItemInfoA(file, 0, TRUE, &mii));
-    EXPECT_EQ((DWORD)ERROR_INVALID_PARAMETER, GetLastError());
+    EXPECT_FAILS_WITH(GetMenuItemInfoA(file, 0, TRUE, &mii), FALSE, ERROR_INVALID_PARAMETER);
 
     EXPECT_TRUE(DestroyMenu(menu));
 }
@@ -441,10 +438,8 @@ TEST_F(Resources, VersionBlock)
     char *value = nullptr;
     EXPECT_FALSE(VerQueryValueA(block.data(), "\\StringFileInfo\\040904B0\\NoSuchKey", (LPVOID *)&value, &len));
 
-    SetLastError(0xdeadbeef);
     testkit::TempDir dir;
-    EXPECT_EQ(0u, GetFileVersionInfoSizeA(dir.file("absent.dll").c_str(), &handle));
-    EXPECT_EQ((DWORD)ERROR_FILE_NOT_FOUND, GetLastError());
+    EXPECT_FAILS_WITH(GetFileVersionInfoSizeA(dir.file("absent.dll").c_str(), &handle), 0u, ERROR_FILE_NOT_FOUND);
 }
 
 }  // namespace
