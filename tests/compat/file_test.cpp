@@ -34,24 +34,19 @@ TEST(Files, CreateWriteSeekReadClose)
     EXPECT_STREQ(buf, "world");
     ASSERT_TRUE(ReadFile(h, buf, sizeof buf, &n, NULL));  // end of file: success, nothing read
     EXPECT_EQ(n, 0u);
-    SetLastError(0xdeadbeef);
-    EXPECT_EQ(SetFilePointer(h, -20, NULL, FILE_CURRENT), INVALID_SET_FILE_POINTER);
-    EXPECT_EQ(GetLastError(), (DWORD)ERROR_NEGATIVE_SEEK);
+    EXPECT_FAILS_WITH(SetFilePointer(h, -20, NULL, FILE_CURRENT), INVALID_SET_FILE_POINTER, ERROR_NEGATIVE_SEEK);
     EXPECT_TRUE(CloseHandle(h));
     EXPECT_FALSE(CloseHandle(h));
 
-    SetLastError(0xdeadbeef);
-    EXPECT_EQ(CreateFileA(name.c_str(), GENERIC_WRITE, 0, NULL, CREATE_NEW, 0, NULL), INVALID_HANDLE_VALUE);
-    EXPECT_EQ(GetLastError(), (DWORD)ERROR_FILE_EXISTS);
+    EXPECT_FAILS_WITH(CreateFileA(name.c_str(), GENERIC_WRITE, 0, NULL, CREATE_NEW, 0, NULL), INVALID_HANDLE_VALUE,
+                      ERROR_FILE_EXISTS);
     h = CreateFileA(name.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
     ASSERT_NE(h, INVALID_HANDLE_VALUE);
     EXPECT_EQ(GetLastError(), (DWORD)ERROR_ALREADY_EXISTS);
     EXPECT_EQ(GetFileSize(h, NULL), 0u);
     CloseHandle(h);
-    SetLastError(0xdeadbeef);
-    EXPECT_EQ(CreateFileA(dir.file("none\\x").c_str(), GENERIC_READ, 0, NULL, OPEN_EXISTING, 0, NULL),
-              INVALID_HANDLE_VALUE);
-    EXPECT_EQ(GetLastError(), (DWORD)ERROR_PATH_NOT_FOUND);
+    EXPECT_FAILS_WITH(CreateFileA(dir.file("none\\x").c_str(), GENERIC_READ, 0, NULL, OPEN_EXISTING, 0, NULL),
+                      INVALID_HANDLE_VALUE, ERROR_PATH_NOT_FOUND);
 }
 
 TEST(Files, FoldersCopyMoveDelete)
@@ -59,22 +54,14 @@ TEST(Files, FoldersCopyMoveDelete)
     testkit::TempDir dir;
     std::string sub = dir.file("sub");
     ASSERT_TRUE(CreateDirectoryA(sub.c_str(), NULL));
-    SetLastError(0xdeadbeef);
-    EXPECT_FALSE(CreateDirectoryA(sub.c_str(), NULL));
-    EXPECT_EQ(GetLastError(), (DWORD)ERROR_ALREADY_EXISTS);
+    EXPECT_FAILS_WITH(CreateDirectoryA(sub.c_str(), NULL), FALSE, ERROR_ALREADY_EXISTS);
     EXPECT_NE(GetFileAttributesA(sub.c_str()) & FILE_ATTRIBUTE_DIRECTORY, 0u);
     std::string a = dir.file("a.txt"), b = sub + "\\b.txt";
     ASSERT_TRUE(testkit::WriteFileText(a, "data"));
     ASSERT_TRUE(CopyFileA(a.c_str(), b.c_str(), TRUE));
-    SetLastError(0xdeadbeef);
-    EXPECT_FALSE(CopyFileA(a.c_str(), b.c_str(), TRUE));
-    EXPECT_EQ(GetLastError(), (DWORD)ERROR_FILE_EXISTS);
-    SetLastError(0xdeadbeef);
-    EXPECT_FALSE(MoveFileA(a.c_str(), b.c_str()));
-    EXPECT_EQ(GetLastError(), (DWORD)ERROR_ALREADY_EXISTS);
-    SetLastError(0xdeadbeef);
-    EXPECT_FALSE(RemoveDirectoryA(sub.c_str()));
-    EXPECT_EQ(GetLastError(), (DWORD)ERROR_DIR_NOT_EMPTY);
+    EXPECT_FAILS_WITH(CopyFileA(a.c_str(), b.c_str(), TRUE), FALSE, ERROR_FILE_EXISTS);
+    EXPECT_FAILS_WITH(MoveFileA(a.c_str(), b.c_str()), FALSE, ERROR_ALREADY_EXISTS);
+    EXPECT_FAILS_WITH(RemoveDirectoryA(sub.c_str()), FALSE, ERROR_DIR_NOT_EMPTY);
     EXPECT_TRUE(DeleteFileA(b.c_str()));
     EXPECT_TRUE(MoveFileA(a.c_str(), b.c_str()));
     EXPECT_EQ(GetFileAttributesA(a.c_str()), INVALID_FILE_ATTRIBUTES);
@@ -105,9 +92,7 @@ TEST(Files, FindWithWildcards)
     EXPECT_EQ(list("t??.*"), (std::set<std::string>{"two.TXT"}));
     EXPECT_EQ(list("noext"), (std::set<std::string>{"noext"}));
     WIN32_FIND_DATAA fd;
-    SetLastError(0xdeadbeef);
-    EXPECT_EQ(FindFirstFileA(dir.file("*.bmp").c_str(), &fd), INVALID_HANDLE_VALUE);
-    EXPECT_EQ(GetLastError(), (DWORD)ERROR_FILE_NOT_FOUND);
+    EXPECT_FAILS_WITH(FindFirstFileA(dir.file("*.bmp").c_str(), &fd), INVALID_HANDLE_VALUE, ERROR_FILE_NOT_FOUND);
 }
 
 #if !defined(_WIN32)
@@ -194,9 +179,7 @@ TEST(Files, ReadOnlyFilesStay)
     ASSERT_TRUE(SetFileAttributesA(f.c_str(), FILE_ATTRIBUTE_READONLY));
     EXPECT_EQ(GetFileAttributesA(f.c_str()) & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY),
               (DWORD)FILE_ATTRIBUTE_READONLY);
-    SetLastError(0xdeadbeef);
-    EXPECT_FALSE(DeleteFileA(f.c_str()));
-    EXPECT_EQ(GetLastError(), (DWORD)ERROR_ACCESS_DENIED);
+    EXPECT_FAILS_WITH(DeleteFileA(f.c_str()), FALSE, ERROR_ACCESS_DENIED);
     for (DWORD disposition : {(DWORD)OPEN_EXISTING, (DWORD)OPEN_ALWAYS, (DWORD)CREATE_ALWAYS, (DWORD)TRUNCATE_EXISTING}) {
         // Known divergence: Wine leaves this check to the host's permission bits, which do
         // not stop root (whom the tests run as): it opens, and empties, the file.  Windows
@@ -236,9 +219,8 @@ TEST(Files, ReadOnlyFilesStay)
     EXPECT_FALSE(DeleteFileA(made.c_str()));
     SetFileAttributesA(made.c_str(), FILE_ATTRIBUTE_NORMAL);
 
-    SetLastError(0xdeadbeef);
-    EXPECT_FALSE(SetFileAttributesA(dir.file("missing").c_str(), FILE_ATTRIBUTE_NORMAL));
-    EXPECT_EQ(GetLastError(), (DWORD)ERROR_FILE_NOT_FOUND);
+    EXPECT_FAILS_WITH(SetFileAttributesA(dir.file("missing").c_str(), FILE_ATTRIBUTE_NORMAL), FALSE,
+                      ERROR_FILE_NOT_FOUND);
     EXPECT_FALSE(SetFileAttributesA(NULL, FILE_ATTRIBUTE_NORMAL));
 }
 
@@ -272,9 +254,7 @@ TEST(Files, AttributesOfNewFilesAndFolders)
     EXPECT_TRUE(SetFileAttributesA(sub.c_str(), FILE_ATTRIBUTE_NORMAL));
     EXPECT_NE(GetFileAttributesA(sub.c_str()) & FILE_ATTRIBUTE_DIRECTORY, 0u);
     EXPECT_TRUE(RemoveDirectoryA(sub.c_str()));
-    SetLastError(0xdeadbeef);
-    EXPECT_FALSE(RemoveDirectoryA(t.c_str()));  // a file is not a folder
-    EXPECT_EQ(GetLastError(), (DWORD)ERROR_DIRECTORY);
+    EXPECT_FAILS_WITH(RemoveDirectoryA(t.c_str()), FALSE, ERROR_DIRECTORY);  // a file is not a folder
 }
 
 }  // namespace

@@ -161,15 +161,11 @@ TEST(Dc, DibSectionLayouts)
     SelectObject(dc, old);
     DeleteObject(eight);
 
-    // Bad headers.
-    bi = Header(3, 2, 7);
-    p = (void *)1;
-    EXPECT_EQ(HBITMAP(NULL), CreateDIBSection(dc, bi.info(), DIB_RGB_COLORS, &p, NULL, 0));
-    EXPECT_EQ(nullptr, p);
-    bi = Header(0, 2, 24);
-    EXPECT_EQ(HBITMAP(NULL), CreateDIBSection(dc, bi.info(), DIB_RGB_COLORS, &p, NULL, 0));
-    bi = Header(2, 0, 24);
-    EXPECT_EQ(HBITMAP(NULL), CreateDIBSection(dc, bi.info(), DIB_RGB_COLORS, &p, NULL, 0));
+    for (Dib bad : {Header(3, 2, 7), Header(0, 2, 24), Header(2, 0, 24)}) {
+        p = (void *)1;
+        EXPECT_EQ(HBITMAP(NULL), CreateDIBSection(dc, bad.info(), DIB_RGB_COLORS, &p, NULL, 0));
+        EXPECT_EQ(nullptr, p);
+    }
     DeleteDC(dc);
 }
 
@@ -342,7 +338,6 @@ TEST(Dc, ShellIconsDrawAndAreDestroyed)
         }
         EXPECT_TRUE(DestroyIcon(info.hIcon));
     }
-    SetLastError(0xdeadbeef);
     EXPECT_FALSE(DrawIcon(s.dc, 0, 0, NULL));
 }
 
@@ -408,9 +403,7 @@ TEST(GdiBitmap, CreateBitmapAndGetObject)
         EXPECT_EQ(d.widthBytes, info.bmWidthBytes) << d.asked;
         DeleteObject(bm);
     }
-    SetLastError(0xdeadbeef);
-    EXPECT_EQ(nullptr, CreateBitmap(4, 4, 1, 33, NULL));
-    EXPECT_EQ((DWORD)ERROR_INVALID_PARAMETER, GetLastError());
+    EXPECT_FAILS_WITH(CreateBitmap(4, 4, 1, 33, NULL), nullptr, ERROR_INVALID_PARAMETER);
     EXPECT_EQ(nullptr, CreateBitmap(4, 4, 2, 8, NULL));
 }
 

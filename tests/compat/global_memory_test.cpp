@@ -20,12 +20,8 @@ TEST(GlobalMemory, MovableLockCountsAndZeroInit)
     EXPECT_EQ(GlobalFlags(h) & GMEM_LOCKCOUNT, 2u);
     EXPECT_EQ(GlobalHandle(p), h);
     EXPECT_TRUE(GlobalUnlock(h));  // still locked once
-    SetLastError(0xdeadbeef);
-    EXPECT_FALSE(GlobalUnlock(h));
-    EXPECT_EQ(GetLastError(), (DWORD)NO_ERROR);
-    SetLastError(0xdeadbeef);
-    EXPECT_FALSE(GlobalUnlock(h));
-    EXPECT_EQ(GetLastError(), (DWORD)ERROR_NOT_LOCKED);
+    EXPECT_FAILS_WITH(GlobalUnlock(h), FALSE, NO_ERROR);
+    EXPECT_FAILS_WITH(GlobalUnlock(h), FALSE, ERROR_NOT_LOCKED);
     EXPECT_EQ(GlobalFree(h), nullptr);
 }
 
@@ -64,15 +60,9 @@ TEST(GlobalMemory, FreedHandleIsDead)
 {
     HGLOBAL h = GlobalAlloc(GMEM_MOVEABLE, 16);
     ASSERT_EQ(GlobalFree(h), nullptr);
-    SetLastError(0xdeadbeef);
-    EXPECT_EQ(GlobalSize(h), 0u);
-    EXPECT_EQ(GetLastError(), (DWORD)ERROR_INVALID_HANDLE);
-    SetLastError(0xdeadbeef);
-    EXPECT_EQ(GlobalLock(h), nullptr);
-    EXPECT_EQ(GetLastError(), (DWORD)ERROR_INVALID_HANDLE);
-    SetLastError(0xdeadbeef);
-    EXPECT_EQ(GlobalFree(h), h);
-    EXPECT_EQ(GetLastError(), (DWORD)ERROR_INVALID_HANDLE);
+    EXPECT_FAILS_WITH(GlobalSize(h), 0u, ERROR_INVALID_HANDLE);
+    EXPECT_FAILS_WITH(GlobalLock(h), nullptr, ERROR_INVALID_HANDLE);
+    EXPECT_FAILS_WITH(GlobalFree(h), h, ERROR_INVALID_HANDLE);
     EXPECT_EQ(GlobalFree(nullptr), nullptr);
 }
 

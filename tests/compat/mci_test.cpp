@@ -43,9 +43,22 @@ MCIERROR LengthOf(const std::string &file, const char *name, UINT typeId, DWORD 
     return e;
 }
 
-TEST(Mci, WaveLengthsAgreeWithTheFramesWritten)
-{
+/* Each case writes the files it measures into a folder of its own. */
+class Mci : public ::testing::Test {
+protected:
+    /* Writes `bytes` as `name` and measures it as a `type` (a song, played by type id, when null). */
+    MCIERROR Measure(const std::string &name, const testkit::Bytes &bytes, const char *type = nullptr)
+    {
+        std::string f = dir.file(name);
+        EXPECT_TRUE(testkit::WriteFileBytes(f, bytes));
+        return LengthOf(f, type, type ? 0 : MCI_DEVTYPE_SEQUENCER, &ms);
+    }
     testkit::TempDir dir;
+    DWORD ms = 0;
+};
+
+TEST_F(Mci, WaveLengthsAgreeWithTheFramesWritten)
+{
     struct Case {
         uint32_t rate;
         uint16_t channels, bits;
@@ -56,18 +69,15 @@ TEST(Mci, WaveLengthsAgreeWithTheFramesWritten)
     };
     int i = 0;
     for (const Case &c : cases) {
-        std::string f = dir.file("tone" + std::to_string(i++) + ".wav");
-        ASSERT_TRUE(testkit::WriteFileBytes(f, testkit::PcmWave(c.rate, c.channels, c.bits, c.frames)));
-        DWORD ms = 0;
-        ASSERT_EQ(LengthOf(f, "waveaudio", 0, &ms), 0u) << f;
+        std::string f = "tone" + std::to_string(i++) + ".wav";
+        ASSERT_EQ(Measure(f, testkit::PcmWave(c.rate, c.channels, c.bits, c.frames), "waveaudio"), 0u) << f;
         double truth = c.frames * 1000.0 / c.rate;
         EXPECT_NEAR(ms, truth, 1.0) << c.rate << " Hz, " << c.channels << " ch, " << c.bits << " bits";
     }
 }
 
-TEST(Mci, WaveChunksAroundTheSoundAndOtherUnits)
+TEST_F(Mci, WaveChunksAroundTheSoundAndOtherUnits)
 {
-    testkit::TempDir dir;
     // An odd-sized chunk (with its pad byte) between "fmt " and "data".
     testkit::Bytes list;
     testkit::PutChunk(list, "LIST", testkit::Bytes{'I', 'N', 'F', 'O', 'x'});
@@ -105,10 +115,7 @@ TEST(Mci, WaveChunksAroundTheSoundAndOtherUnits)
 
     // IMA ADPCM: the length is the data over the format's byte rate.
     uint32_t byteRate = 0;
-    std::string a = dir.file("adpcm.wav");
-    ASSERT_TRUE(testkit::WriteFileBytes(a, testkit::ImaAdpcmWave(8000, 40, &byteRate)));
-    DWORD ms = 0;
-    ASSERT_EQ(LengthOf(a, "waveaudio", 0, &ms), 0u);
+    ASSERT_EQ(Measure("adpcm.wav", testkit::ImaAdpcmWave(8000, 40, &byteRate), "waveaudio"), 0u);
     EXPECT_NEAR(ms, 40 * 256 * 1000.0 / byteRate, 0.5);
     EXPECT_NEAR(ms, 40 * 505 * 1000.0 / 8000, 1.0);  // and the true length of its samples
 }
@@ -116,11 +123,8 @@ TEST(Mci, WaveChunksAroundTheSoundAndOtherUnits)
 /* Milliseconds of `ticks` at `usPerQuarter` with `ppq` ticks per quarter note. */
 double Ms(double ticks, double usPerQuarter, double ppq) { return ticks * usPerQuarter / ppq / 1000.0; }
 
-TEST(Mci, MidiLengthsFollowTheTempoMap)
+TEST_F(Mci, MidiLengthsFollowTheTempoMap)
 {
-    testkit::TempDir dir;
-    DWORD ms = 0;
-
     // Format 0, default tempo (120 beats a minute): 4 beats of 480 ticks.
     testkit::MidiTrack t0;
     t0.Program(0, 5);
@@ -129,9 +133,7 @@ TEST(Mci, MidiLengthsFollowTheTempoMap)
     t0.Note(480, 64, true);
     t0.Note(1920, 64, false);
     t0.End(1920);
-    std::string f0 = dir.file("format0.mid");
-    ASSERT_TRUE(testkit::WriteFileBytes(f0, testkit::MidiFile(0, 480, {t0})));
-    ASSERT_EQ(LengthOf(f0, nullptr, MCI_DEVTYPE_SEQUENCER, &ms), 0u);
+    ASSERT_EQ(Measure("format0.mid", testkit::MidiFile(0, 480, {t0})), 0u);
     EXPECT_NEAR(ms, Ms(1920, 500000, 480), 1.0);
 
     // Format 1: the tempo track changes tempo twice; the last note of track 2 ends last.
@@ -147,10 +149,8 @@ TEST(Mci, MidiLengthsFollowTheTempoMap)
     notes.Note(300, 60, false, true);
     notes.Note(480, 62, false, true);
     notes.End(490);
-    std::string f1 = dir.file("format1.mid");
-    ASSERT_TRUE(testkit::WriteFileBytes(f1, testkit::MidiFile(1, 96, {tempo, notes})));
     double truth = Ms(192, 600000, 96) + Ms(400 - 192, 300000, 96) + Ms(490 - 400, 1000000, 96);
-    ASSERT_EQ(LengthOf(f1, nullptr, MCI_DEVTYPE_SEQUENCER, &ms), 0u);
+    ASSERT_EQ(Measure("format1.mid", testkit::MidiFile(1, 96, {tempo, notes})), 0u);
     // Known divergence: Wine's sequencer leaves tempo events out when it measures a file and
     // reports the 490 ticks at the default tempo, here and below.
     double wine = Ms(490, 500000, 96);
@@ -163,12 +163,11 @@ TEST(Mci, MidiLengthsFollowTheTempoMap)
     both.Note(300, 60, false);
     both.Tempo(400, 1000000);
     both.End(490);
-    ASSERT_TRUE(testkit::WriteFileBytes(f1, testkit::MidiFile(1, 96, {both})));
-    ASSERT_EQ(LengthOf(f1, "sequencer", 0, &ms), 0u);
+    ASSERT_EQ(Measure("both.mid", testkit::MidiFile(1, 96, {both}), "sequencer"), 0u);
     EXPECT_NEAR(ms, testkit::UnderWine() ? wine : truth, 1.0);
 }
 
-TEST(Mci, MidiTracksOfFormat2PlayOneAfterAnother)
+TEST_F(Mci, MidiTracksOfFormat2PlayOneAfterAnother)
 {
     testkit::MidiTrack a, b;
     a.Tempo(0, 1000000);
@@ -176,11 +175,7 @@ TEST(Mci, MidiTracksOfFormat2PlayOneAfterAnother)
     a.End(96);  // one second
     b.Note(0, 60, true);
     b.End(192);  // two beats at the default tempo: one second
-    testkit::TempDir dir;
-    std::string f = dir.file("patterns.mid");
-    ASSERT_TRUE(testkit::WriteFileBytes(f, testkit::MidiFile(2, 96, {a, b})));
-    DWORD ms = 0;
-    MCIERROR e = LengthOf(f, nullptr, MCI_DEVTYPE_SEQUENCER, &ms);
+    MCIERROR e = Measure("patterns.mid", testkit::MidiFile(2, 96, {a, b}));
     // Known divergence: Wine's sequencer does not play format 2 files one track after another.
     if (!testkit::UnderWine()) {
         ASSERT_EQ(e, 0u);
@@ -188,7 +183,7 @@ TEST(Mci, MidiTracksOfFormat2PlayOneAfterAnother)
     }
 }
 
-TEST(Mci, MidiTimedInFrames)
+TEST_F(Mci, MidiTimedInFrames)
 {
     // SMPTE division: 25 frames a second of 40 ticks, 1000 ticks a second; tempo is ignored.
     testkit::MidiTrack t;
@@ -196,11 +191,7 @@ TEST(Mci, MidiTimedInFrames)
     t.Note(0, 60, true);
     t.Note(3000, 60, false);
     t.End(3250);
-    testkit::TempDir dir;
-    std::string f = dir.file("smpte.mid");
-    ASSERT_TRUE(testkit::WriteFileBytes(f, testkit::MidiFile(0, (uint16_t)((0x100 - 25) << 8 | 40), {t})));
-    DWORD ms = 0;
-    MCIERROR e = LengthOf(f, nullptr, MCI_DEVTYPE_SEQUENCER, &ms);
+    MCIERROR e = Measure("smpte.mid", testkit::MidiFile(0, (uint16_t)((0x100 - 25) << 8 | 40), {t}));
     // Known divergence: Wine's sequencer refuses SMPTE-timed files (MCIERR_INVALID_FILE).
     if (testkit::UnderWine()) {
         EXPECT_EQ(e, (MCIERROR)MCIERR_INVALID_FILE);
@@ -210,21 +201,16 @@ TEST(Mci, MidiTimedInFrames)
     EXPECT_NEAR(ms, 3250, 1.0);
 }
 
-TEST(Mci, RefusalsName)
+TEST_F(Mci, RefusalsName)
 {
-    testkit::TempDir dir;
-    DWORD ms = 0;
     EXPECT_EQ(LengthOf(dir.file("none.wav"), "waveaudio", 0, &ms), (MCIERROR)MCIERR_FILE_NOT_FOUND);
     // A MIDI file is no sound for waveaudio, and a WAVE file no song for the sequencer.
     testkit::MidiTrack t;
     t.End(96);
-    std::string mid = dir.file("song.mid"), wav = dir.file("sound.wav"), junk = dir.file("junk.wav");
-    ASSERT_TRUE(testkit::WriteFileBytes(mid, testkit::MidiFile(0, 96, {t})));
-    ASSERT_TRUE(testkit::WriteFileBytes(wav, testkit::PcmWave(8000, 1, 8, 800)));
-    ASSERT_TRUE(testkit::WriteFileText(junk, "RIFF....WAVEjunk"));
-    EXPECT_NE(LengthOf(mid, "waveaudio", 0, &ms), 0u);
-    EXPECT_NE(LengthOf(wav, nullptr, MCI_DEVTYPE_SEQUENCER, &ms), 0u);
-    EXPECT_NE(LengthOf(junk, "waveaudio", 0, &ms), 0u);
+    const std::string junk = "RIFF....WAVEjunk";
+    EXPECT_NE(Measure("song.mid", testkit::MidiFile(0, 96, {t}), "waveaudio"), 0u);
+    EXPECT_NE(Measure("sound.wav", testkit::PcmWave(8000, 1, 8, 800)), 0u);
+    EXPECT_NE(Measure("junk.wav", testkit::Bytes(junk.begin(), junk.end()), "waveaudio"), 0u);
     EXPECT_EQ(mciSendCommandA(0xBEEF, MCI_CLOSE, 0, 0), (MCIERROR)MCIERR_INVALID_DEVICE_ID);
     MCI_OPEN_PARMSA open = {};
     // Known divergence: Wine reads through a null parameter block of MCI_OPEN and faults.

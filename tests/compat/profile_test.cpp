@@ -41,53 +41,40 @@ const char kSample[] =
     "single='x'\r\n"
     "half=\"open\r\n"
     "bare\r\n"
-    "empty=\r\n";
+    "empty=\r\n"
+    "[n]\r\na=12abc\r\nb=abc\r\nc=  42\r\nd=+17\r\ne=0x1A\r\nf=007\r\n";
 
-TEST(Profile, SectionsAndKeysIgnoreCase)
+/* Reads: names without regard to case, numbers from their leading digits, quotes taken off,
+ * defaults where nothing is (and for a file that is not there). */
+TEST(Profile, Reads)
 {
     ProfileFile f(kSample);
-    EXPECT_EQ(176u, GetPrivateProfileIntA("size0", "nWidth", 0, f.path.c_str()));
-    EXPECT_EQ(176u, GetPrivateProfileIntA("SIZE0", "NWidth", 0, f.path.c_str()));
-    EXPECT_EQ(128u, GetPrivateProfileIntA("size1", "nwidth", 0, f.path.c_str()));
-    EXPECT_EQ("208", GetStr("size0", "nHeight", "", f.path));
-}
-
-TEST(Profile, DefaultsAndMissingPieces)
-{
-    ProfileFile f(kSample);
-    EXPECT_EQ(7u, GetPrivateProfileIntA("size0", "missing", 7, f.path.c_str()));
-    EXPECT_EQ(7u, GetPrivateProfileIntA("nosuch", "nWidth", 7, f.path.c_str()));
-    EXPECT_EQ(9u, GetPrivateProfileIntA("size1", "empty", 9, f.path.c_str()));
-    EXPECT_EQ(9u, GetPrivateProfileIntA("size1", "bare", 9, f.path.c_str()));
-    EXPECT_EQ("dflt", GetStr("size0", "missing", "dflt  ", f.path));  // trailing blanks of the default go
-    EXPECT_EQ("", GetStr("size0", "missing", nullptr, f.path));
-    EXPECT_EQ("", GetStr("size1", "empty", "dflt", f.path));
-    EXPECT_EQ("dflt", GetStr("size1", "bare", "dflt", f.path));
-
     testkit::TempDir d;
-    std::string none = d.file("absent.ini");
+    const std::string none = d.file("absent.ini");
+    const struct {
+        const char *section, *key;
+        INT def;
+        UINT want;
+    } ints[] = {
+        {"size0", "nWidth", 0, 176}, {"SIZE0", "NWidth", 0, 176}, {"size1", "nwidth", 0, 128}, {"size0", "missing", 7, 7},
+        {"nosuch", "nWidth", 7, 7},  {"size1", "empty", 9, 9},    {"size1", "bare", 9, 9},     {"n", "a", 99, 12},
+        {"n", "b", 99, 0},  // present but not a number: 0, not the default
+        {"n", "c", 99, 42},          {"n", "d", 99, 17},          {"n", "e", 99, 26},          {"n", "f", 99, 7},
+    };
+    for (const auto &r : ints)
+        EXPECT_EQ(r.want, GetPrivateProfileIntA(r.section, r.key, r.def, f.path.c_str())) << r.section << "." << r.key;
+    const struct {
+        const char *section, *key, *def, *want;
+    } strings[] = {
+        {"size0", "nHeight", "", "208"},  {"size0", "missing", "dflt  ", "dflt"},  // the default's end blanks go
+        {"size0", "missing", nullptr, ""}, {"size1", "empty", "dflt", ""},
+        {"size1", "bare", "dflt", "dflt"}, {"size1", "quoted", "", "  spaced  "},
+        {"size1", "single", "", "x"},      {"size1", "half", "", "\"open"},
+    };
+    for (const auto &r : strings)
+        EXPECT_EQ(r.want, GetStr(r.section, r.key, r.def, f.path)) << r.section << "." << r.key;
     EXPECT_EQ(5u, GetPrivateProfileIntA("size0", "nWidth", 5, none.c_str()));
     EXPECT_EQ("abc", GetStr("a", "b", "abc", none));
-}
-
-TEST(Profile, QuotesAndBlanks)
-{
-    ProfileFile f(kSample);
-    EXPECT_EQ("  spaced  ", GetStr("size1", "quoted", "", f.path));
-    EXPECT_EQ("x", GetStr("size1", "single", "", f.path));
-    EXPECT_EQ("\"open", GetStr("size1", "half", "", f.path));
-}
-
-TEST(Profile, IntegersTakeLeadingDigits)
-{
-    ProfileFile f("[n]\r\na=12abc\r\nb=abc\r\nc=  42\r\nd=+17\r\ne=0x1A\r\nf=007\r\n");
-    const char *p = f.path.c_str();
-    EXPECT_EQ(12u, GetPrivateProfileIntA("n", "a", 99, p));
-    EXPECT_EQ(0u, GetPrivateProfileIntA("n", "b", 99, p));  // present but not a number: 0, not the default
-    EXPECT_EQ(42u, GetPrivateProfileIntA("n", "c", 99, p));
-    EXPECT_EQ(17u, GetPrivateProfileIntA("n", "d", 99, p));
-    EXPECT_EQ(26u, GetPrivateProfileIntA("n", "e", 99, p));
-    EXPECT_EQ(7u, GetPrivateProfileIntA("n", "f", 99, p));
 }
 
 TEST(Profile, TruncationRules)

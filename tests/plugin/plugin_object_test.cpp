@@ -29,26 +29,21 @@ static bool FailNow(std::atomic<int> &counter)
     return n == 1;
 }
 
-void *operator new(std::size_t n, const std::nothrow_t &) noexcept
+static void *Allocate(std::atomic<int> &counter, std::size_t n, void *(*allocate)(std::size_t)) noexcept
 {
-    if (FailNow(g_failNewIn))
+    if (FailNow(counter))
         return nullptr;
     try {
-        return ::operator new(n);
+        return allocate(n);
     } catch (...) {
         return nullptr;
     }
 }
 
+void *operator new(std::size_t n, const std::nothrow_t &) noexcept { return Allocate(g_failNewIn, n, ::operator new); }
 void *operator new[](std::size_t n, const std::nothrow_t &) noexcept
 {
-    if (FailNow(g_failNewArrayIn))
-        return nullptr;
-    try {
-        return ::operator new[](n);
-    } catch (...) {
-        return nullptr;
-    }
+    return Allocate(g_failNewArrayIn, n, ::operator new[]);
 }
 
 namespace {
@@ -215,23 +210,13 @@ TEST(PlugInObject, DestroyComponentFindsMovesAndDeletesOnce)
     EXPECT_EQ(g_deleted, (std::vector<int>{1, 2}));
 }
 
-TEST(PlugInObject, ResPlugInIdentityAndQueries)
+/* The queries the host does not make by slot (its identity is read by slot below). */
+TEST(PlugInObject, ResPlugInQueries)
 {
     ASSERT_TRUE(PlugInProcessAttach((HINSTANCE)nullptr));
     CPlugIn *p = PlugInGetInterface();
     ASSERT_NE(p, nullptr);
-    EXPECT_EQ(p->GetType(), 3);
-    GUID g;
-    memset(&g, 0xCC, sizeof g);
-    EXPECT_EQ(p->GetGUID(&g), 1);
-    EXPECT_EQ(memcmp(&g, &kRedll, sizeof g), 0);
-    EXPECT_EQ(GuidToString(g), "{ee0775cb-88e3-439a-81ba-b947800a93f6}");
-    EXPECT_EQ(p->GetGUID(nullptr), 0);
-
     EXPECT_EQ(p->Query(1), (void *)1);
-    EXPECT_EQ(p->Query(4), (void *)1);
-    EXPECT_EQ(p->Query(6), nullptr);
-
     IPlugInComponent *c = p->CreateComponent();
     ASSERT_NE(c, nullptr);
     void *provider = c->Query(6);
@@ -261,6 +246,7 @@ TEST(PlugInModule, HostReachesEverySlotByIndex)
     GUID g;
     EXPECT_EQ(MdCallSlot<int32_t>(p, PI_GETGUID, &g), 1);
     EXPECT_EQ(memcmp(&g, &kRedll, sizeof g), 0);
+    EXPECT_EQ(GuidToString(g), "{ee0775cb-88e3-439a-81ba-b947800a93f6}");
     EXPECT_EQ(MdCallSlot<int32_t>(p, PI_GETGUID, (GUID *)nullptr), 0);
 
     // The host created one component while loading; make and drop another by slot.

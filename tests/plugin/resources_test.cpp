@@ -63,7 +63,9 @@ struct CursorCase {
 const CursorCase kCursors[] = {{105, 8, 24, 1},  {106, 13, 9, 1},  {107, 4, 26, 1}, {108, 7, 24, 1},
                                {111, 15, 15, 1}, {112, 16, 15, 1}, {113, 10, 5, 1}, {136, 16, 14, 4}};
 
-TEST_F(Resources, CursorGroupsHoldOne32x32ImageEach)
+/* Each cursor as the resource data holds it (one 32 x 32 image a group), then as the loader and
+ * the provider's slot 4 hand it out. */
+TEST_F(Resources, CursorsFromTheirGroupsToTheirHotSpotsAndMasks)
 {
     for (const CursorCase &c : kCursors) {
         SCOPED_TRACE(c.id);
@@ -83,13 +85,7 @@ TEST_F(Resources, CursorGroupsHoldOne32x32ImageEach)
         EXPECT_EQ(32u, rd32(&image[8]));
         EXPECT_EQ(64u, rd32(&image[12]));
         EXPECT_EQ(c.bits, rd16(&image[18]));
-    }
-}
 
-TEST_F(Resources, CursorsLoadWithTheirHotSpotsAndMasks)
-{
-    for (const CursorCase &c : kCursors) {
-        SCOPED_TRACE(c.id);
         HCURSOR h = s_host->Cursor(c.id);
         ASSERT_NE(nullptr, h);
         EXPECT_EQ(h, LoadCursorA(module(), MAKEINTRESOURCEA(c.id)));  // loaded cursors are shared
@@ -229,18 +225,17 @@ TEST_F(Resources, BitmapsAre24BitPicturesOfTheirSize)
         EXPECT_TRUE(DeleteObject(bm));
     }
     EXPECT_EQ(5u, distinct.size());
-    SetLastError(0xdeadbeef);
     EXPECT_EQ(nullptr, LoadBitmapA(module(), MAKEINTRESOURCEA(116)));
 }
 
 struct MenuEntry {
     int depth;
-    const char *text;  // null: separator
+    std::string text;  // empty: separator
     UINT id;           // 0 for a pop-up
 };
 
 /* Walks a menu depth first into `out`. */
-void Walk(HMENU menu, int depth, std::vector<MenuEntry> &out, std::vector<std::string> &texts)
+void Walk(HMENU menu, int depth, std::vector<MenuEntry> &out)
 {
     int n = GetMenuItemCount(menu);
     for (int i = 0; i < n; ++i) {
@@ -250,21 +245,17 @@ void Walk(HMENU menu, int depth, std::vector<MenuEntry> &out, std::vector<std::s
         HMENU sub = GetSubMenu(menu, i);
         // A pop-up's state carries its item count from bit 8 up, which overlaps MF_SEPARATOR.
         if (!sub && (state & MF_SEPARATOR)) {
-            out.push_back({depth, nullptr, GetMenuItemID(menu, i)});
+            out.push_back({depth, "", GetMenuItemID(menu, i)});
             continue;
         }
         int len = GetMenuStringA(menu, (UINT)i, buf, sizeof buf, MF_BYPOSITION);
         EXPECT_EQ((int)strlen(buf), len);
-        texts.push_back(buf);
+        out.push_back({depth, buf, sub ? 0 : GetMenuItemID(menu, i)});
         if (sub) {
             EXPECT_EQ((UINT)-1, GetMenuItemID(menu, i));
             EXPECT_TRUE(state & MF_POPUP);
             EXPECT_EQ((UINT)GetMenuItemCount(sub), state >> 8);
-            out.push_back({depth, nullptr, 0});
-            out.back().text = texts.back().c_str();
-            Walk(sub, depth + 1, out, texts);
-        } else {
-            out.push_back({depth, nullptr, GetMenuItemID(menu, i)});
+            Walk(sub, depth + 1, out);
         }
     }
 }
@@ -273,11 +264,7 @@ TEST_F(Resources, MainMenuTree)
 {
     HMENU menu = LoadMenuA(module(), MAKEINTRESOURCEA(116));
     ASSERT_NE(nullptr, menu);
-    const struct {
-        int depth;
-        const char *text;
-        UINT id;
-    } want[] = {
+    const MenuEntry want[] = {
         {0, "&File", 0},
         {1, "Begin New Project...", 0},
         {2, "Photo Message", 40044},
@@ -285,7 +272,7 @@ TEST_F(Resources, MainMenuTree)
         {2, "Mini Jestroom", 40046},
         {2, "Photo Slideshow", 40047},
         {1, "Save Message\tCtrl+S", 10002},
-        {1, nullptr, 0},
+        {1, "", 0},
         {1, "Exit", 10003},
         {0, "&Tools", 0},
         {1, "Message Box\tCtrl+E", 40048},
@@ -294,30 +281,24 @@ TEST_F(Resources, MainMenuTree)
         {1, "Update Device Profile", 40043},
         {1, "Download Contents", 40050},
         {1, "Publish Message", 40057},
-        {1, nullptr, 0},
+        {1, "", 0},
         {1, "Login My Account", 40039},
-        {1, nullptr, 0},
+        {1, "", 0},
         {1, "Visit Zelkova Online", 40010},
         {1, "Other Zelkova Products", 40011},
         {0, "&Help", 0},
         {1, "Help", 40003},
-        {1, nullptr, 0},
+        {1, "", 0},
         {1, "About Medley Studio", 14001},
     };
     std::vector<MenuEntry> got;
-    std::vector<std::string> texts;
-    texts.reserve(64);
-    Walk(menu, 0, got, texts);
+    Walk(menu, 0, got);
     ASSERT_EQ(sizeof want / sizeof want[0], got.size());
-    size_t t = 0;
     for (size_t i = 0; i < got.size(); ++i) {
         SCOPED_TRACE(i);
         EXPECT_EQ(want[i].depth, got[i].depth);
+        EXPECT_EQ(want[i].text, got[i].text);
         EXPECT_EQ(want[i].id, got[i].id);
-        if (want[i].text) {
-            ASSERT_LT(t, texts.size());
-            EXPECT_EQ(std::string(want[i].text), texts[t++]);
-        }
     }
     EXPECT_EQ(4, GetMenuItemCount(menu));
     EXPECT_EQ(nullptr, GetSubMenu(menu, 4));
@@ -353,10 +334,8 @@ TEST_F(Resources, MainMenuTree)
     mii.cch = sizeof buf;
     ASSERT_TRUE(GetMenuItemInfoA(file, 0, TRUE, &mii));
     EXPECT_EQ(GetSubMenu(file, 0), mii.hSubMenu);
-    SetLastError(0xdeadbeef);
     mii.cbSize = 12;
-    EXPECT_FALSE(GetMenuItemInfoA(file, 0, TRUE, &mii));
-    EXPECT_EQ((DWORD)ERROR_INVALID_PARAMETER, GetLastError());
+    EXPECT_FAILS_WITH(GetMenuItemInfoA(file, 0, TRUE, &mii), FALSE, ERROR_INVALID_PARAMETER);
 
     EXPECT_TRUE(DestroyMenu(menu));
 }
@@ -376,9 +355,7 @@ TEST_F(Resources, SmallMenuAndMenuBytes)
     std::vector<uint8_t> raw = Raw(RT_MENU, 103);
     ASSERT_EQ(sizeof want, raw.size());
     EXPECT_EQ(0, memcmp(want, raw.data(), sizeof want));
-    SetLastError(0xdeadbeef);
-    EXPECT_EQ(nullptr, LoadMenuA(module(), MAKEINTRESOURCEA(104)));
-    EXPECT_EQ((DWORD)ERROR_RESOURCE_NAME_NOT_FOUND, GetLastError());
+    EXPECT_FAILS_WITH(LoadMenuA(module(), MAKEINTRESOURCEA(104)), nullptr, ERROR_RESOURCE_NAME_NOT_FOUND);
 }
 
 TEST_F(Resources, AcceleratorTable)
@@ -442,31 +419,27 @@ TEST_F(Resources, VersionBlock)
     EXPECT_EQ(0x04B0, translation[1]);
 
     const struct {
-        const char *key, *value;
+        const char *key, *value;  // null: any text but an empty one
     } strings[] = {{"CompanyName", "zelkova"},       {"FileVersion", "1, 0, 0, 11"}, {"ProductName", "medleystudio"},
                    {"ProductVersion", "1, 0, 0, 11"}, {"Comments", ""},              {"LegalTrademarks", ""},
-                   {"PrivateBuild", ""},              {"SpecialBuild", ""}};
+                   {"PrivateBuild", ""},              {"SpecialBuild", ""},          {"FileDescription", nullptr},
+                   {"InternalName", nullptr},         {"OriginalFilename", nullptr}};
     for (const auto &s : strings) {
+        SCOPED_TRACE(s.key);
         std::string sub = std::string("\\StringFileInfo\\040904B0\\") + s.key;
         char *value = nullptr;
-        len = 0;
-        ASSERT_TRUE(VerQueryValueA(block.data(), sub.c_str(), (LPVOID *)&value, &len)) << s.key;
+        ASSERT_TRUE(VerQueryValueA(block.data(), sub.c_str(), (LPVOID *)&value, &len));
         ASSERT_NE(nullptr, value);
-        EXPECT_STREQ(s.value, value) << s.key;
-    }
-    for (const char *key : {"FileDescription", "InternalName", "OriginalFilename"}) {
-        std::string sub = std::string("\\StringFileInfo\\040904B0\\") + key;
-        char *value = nullptr;
-        ASSERT_TRUE(VerQueryValueA(block.data(), sub.c_str(), (LPVOID *)&value, &len)) << key;
-        EXPECT_GT(strlen(value), 0u) << key;
+        if (s.value)
+            EXPECT_STREQ(s.value, value);
+        else
+            EXPECT_GT(strlen(value), 0u);
     }
     char *value = nullptr;
     EXPECT_FALSE(VerQueryValueA(block.data(), "\\StringFileInfo\\040904B0\\NoSuchKey", (LPVOID *)&value, &len));
 
-    SetLastError(0xdeadbeef);
     testkit::TempDir dir;
-    EXPECT_EQ(0u, GetFileVersionInfoSizeA(dir.file("absent.dll").c_str(), &handle));
-    EXPECT_EQ((DWORD)ERROR_FILE_NOT_FOUND, GetLastError());
+    EXPECT_FAILS_WITH(GetFileVersionInfoSizeA(dir.file("absent.dll").c_str(), &handle), 0u, ERROR_FILE_NOT_FOUND);
 }
 
 }  // namespace

@@ -150,6 +150,16 @@ private:
 #define todo_wine_if(cond) for (::testkit::TodoScope todo_scope_((cond), __FILE__, __LINE__); todo_scope_.Once();)
 #define todo_wine todo_wine_if(::testkit::UnderWine())
 
+/* A call that fails and says why, probed as conformance tests probe it: the last error is set
+ * to 0xdeadbeef first, so that a call which leaves it as it was shows.
+ *     EXPECT_FAILS_WITH(DeleteFileA(name), FALSE, ERROR_ACCESS_DENIED); */
+#define EXPECT_FAILS_WITH(call, result, error)                  \
+    do {                                                       \
+        SetLastError(0xdeadbeef);                              \
+        EXPECT_EQ((call), (result));                           \
+        EXPECT_EQ(GetLastError(), (DWORD)(error)) << #call;    \
+    } while (0)
+
 /* True when running on the real Win32 API (Windows or Wine), false on the compat layer. */
 constexpr bool kRealWin32 =
 #if defined(_WIN32)
