@@ -123,7 +123,8 @@ protected:
 TEST_F(Steps, EachStepTriedAsOftenAsItMayAndCheckedBeforeTheConnect)
 {
     // Version 1.1, 9-wire mode before the connect; discovery and the IAS query tried four
-    // times; no device fails at once; the attribute must be an octet sequence.
+    // times; no device fails at once; the attribute must be an octet sequence; every startup
+    // is ended, also when no socket can be made.
     struct Case {
         const char *what;
         Faults faults;
@@ -138,6 +139,7 @@ TEST_F(Steps, EachStepTriedAsOftenAsItMayAndCheckedBeforeTheConnect)
         {"answered at the 4th query", [] { Faults f; f.iasFailures = 3; return f; }(), 1, IRDA_OK, 1, 4, 1},
         {"no answer in 4 queries", [] { Faults f; f.iasFailures = 4; return f; }(), 0, IRDA_FAIL_IAS, 1, 4, 0},
         {"an integer attribute", [] { Faults f; f.iasAsInteger = true; return f; }(), 0, IRDA_FAIL_NO_IRCOMM, 1, 1, 0},
+        {"no socket", [] { Faults f; f.socketFails = true; return f; }(), 0, IRDA_FAIL_SOCKETS, 0, 0, 0},
     };
     for (const Case &c : cases) {
         g_faults = c.faults;
@@ -151,16 +153,6 @@ TEST_F(Steps, EachStepTriedAsOftenAsItMayAndCheckedBeforeTheConnect)
         EXPECT_EQ(c.result ? 1 : g_calls.nineWire, g_calls.nineWire) << c.what;  // set before the connect
         EXPECT_EQ(g_calls.startup, g_calls.cleanup) << c.what;
     }
-}
-
-TEST_F(Steps, SocketThatCannotBeMadeEndsTheStartup)
-{
-    g_faults.socketFails = true;
-    CIrdaLink *link = IrdaCreate();
-    EXPECT_EQ(nullptr, link);
-    IrdaDestroy(link);
-    EXPECT_EQ(1, g_calls.startup);
-    EXPECT_EQ(1, g_calls.cleanup);
 }
 
 }  // namespace
