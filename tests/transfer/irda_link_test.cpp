@@ -91,23 +91,19 @@ TEST(IrdaConnect, WhatThePhoneOffersDecidesTheFirstCallAndTheNext)
     // tried again.  A failed connect keeps the socket.
     struct Case {
         const char *what;
-        bool hidden;
-        std::vector<uint8_t> params;
-        int refused, first, second;
+        phone::Options offer;
+        int first, second;
     } cases[] = {
-        {"no device", true, {0x00, 0x01, 0x06}, 0, 0, 0},
-        {"3- and 9-wire", false, {0x00, 0x01, 0x06}, 0, 1, 1},
-        {"3-wire only", false, {0x00, 0x01, 0x02}, 0, 0, 0},
-        {"9-wire at the second parameter", false, {0x01, 0x01, 0x00, 0x00, 0x01, 0x04}, 0, 1, 1},
-        {"3 refusals", false, {0x00, 0x01, 0x06}, 3, 1, 1},
-        {"4 refusals", false, {0x00, 0x01, 0x06}, 4, 0, 1},
+        {"no device", [] { phone::Options o; o.hidden = true; return o; }(), 0, 0},
+        {"3- and 9-wire", phone::Options(), 1, 1},
+        {"3-wire only", [] { phone::Options o; o.params = {0x00, 0x01, 0x02}; return o; }(), 0, 0},
+        {"9-wire at the second parameter",
+         [] { phone::Options o; o.params = {0x01, 0x01, 0x00, 0x00, 0x01, 0x04}; return o; }(), 1, 1},
+        {"3 refusals", [] { phone::Options o; o.refuseConnects = 3; return o; }(), 1, 1},
+        {"4 refusals", [] { phone::Options o; o.refuseConnects = 4; return o; }(), 0, 1},
     };
     for (const Case &c : cases) {
-        phone::Options o;
-        o.params = c.params;
-        o.hidden = c.hidden;
-        o.refuseConnects = c.refused;
-        PhoneInRange phone(o);
+        PhoneInRange phone(c.offer);
         CIrdaLink *link = IrdaCreate();
         ASSERT_TRUE(link != nullptr) << c.what;
         DWORD start = GetTickCount();
