@@ -56,23 +56,15 @@ SOCKET WSAAPI Socket(int af, int type, int protocol)
 int WSAAPI Close(SOCKET s) { return g_under->pClosesocket(s); }
 int WSAAPI GetOpt(SOCKET s, int level, int name, char *val, int *len)
 {
-    if (name == IRLMP_ENUMDEVICES) {
-        if (++g_calls.enumerate <= g_faults.enumFailures)
-            return SOCKET_ERROR;
-        int r = g_under->pGetsockopt(s, level, name, val, len);
-        if (r == 0 && g_faults.noDevice)
-            ((DEVICELIST *)val)->numDevice = 0;
-        return r;
-    }
-    if (name == IRLMP_IAS_QUERY) {
-        if (++g_calls.ias <= g_faults.iasFailures)
-            return SOCKET_ERROR;
-        int r = g_under->pGetsockopt(s, level, name, val, len);
-        if (r == 0 && g_faults.iasAsInteger)
-            ((IAS_QUERY *)val)->irdaAttribType = IAS_ATTRIB_INT;
-        return r;
-    }
-    return g_under->pGetsockopt(s, level, name, val, len);
+    bool look = name == IRLMP_ENUMDEVICES, query = name == IRLMP_IAS_QUERY;
+    if ((look && ++g_calls.enumerate <= g_faults.enumFailures) || (query && ++g_calls.ias <= g_faults.iasFailures))
+        return SOCKET_ERROR;
+    int r = g_under->pGetsockopt(s, level, name, val, len);
+    if (r == 0 && look && g_faults.noDevice)
+        ((DEVICELIST *)val)->numDevice = 0;
+    if (r == 0 && query && g_faults.iasAsInteger)
+        ((IAS_QUERY *)val)->irdaAttribType = IAS_ATTRIB_INT;
+    return r;
 }
 int WSAAPI SetOpt(SOCKET s, int level, int name, const char *val, int len)
 {
