@@ -170,48 +170,35 @@ TEST(Paths, PathNameObject)
     EXPECT_STREQ(p.Make(), "");
 }
 
-TEST(Versions, DepthAndSanitize)
-{
-    int old = GetVersionDepth();
-    SetVersionDepth(3);
-    SetVersionDepth(0);
-    SetVersionDepth(5);
-    EXPECT_EQ(GetVersionDepth(), 3);
-    SetVersionDepth(2);
-    char v[32] = "1, 0";
-    SanitizeVersion(v);
-    EXPECT_STREQ(v, "1. 0");
-    SetVersionDepth(4);
-    strcpy(v, "1, 0, 0, 11");
-    SanitizeVersion(v);
-    EXPECT_STREQ(v, "1. 0. 0. 11");
-    SetVersionDepth(1);
-    strcpy(v, "2.5-beta");
-    SanitizeVersion(v);
-    EXPECT_STREQ(v, "2");
-    SetVersionDepth(old);
-    char maker[MAX_PATH];
-    EXPECT_EQ(GetMakerName(maker), 1);
-    EXPECT_STREQ(maker, "Zelkova");
-}
-
-TEST(Versions, ProductFromTheProgramsVersionBlock)
+TEST(Versions, ProductFromTheProgramsVersionBlockCutAndSanitized)
 {
     // This program carries the medleystudio version block, "1, 0, 0, 11".
     int old = GetVersionDepth();
+    SetVersionDepth(3);
+    SetVersionDepth(0);  // depths outside 1..4 are ignored
+    SetVersionDepth(5);
+    EXPECT_EQ(GetVersionDepth(), 3);
     char buf[MAX_PATH];
     EXPECT_EQ(GetProductName(buf), 1);
     EXPECT_STREQ(buf, "medleystudio");
-    const char *want[] = {"1", "1, 0", "1, 0, 0", "1, 0, 0, 11"};
+    const char *want[] = {"1", "1, 0", "1, 0, 0", "1, 0, 0, 11"}, *sane[] = {"1", "1. 0", "1. 0. 0", "1. 0. 0. 11"};
     for (int depth = 1; depth <= 4; ++depth) {
         SetVersionDepth(depth);
         memset(buf, 0x55, sizeof buf);
         EXPECT_EQ(GetProductVersion(buf), 1);
         EXPECT_STREQ(buf, want[depth - 1]) << "depth " << depth;
+        SanitizeVersion(buf);
+        EXPECT_STREQ(buf, sane[depth - 1]) << "depth " << depth;
     }
+    SetVersionDepth(1);
+    strcpy(buf, "2.5-beta");
+    SanitizeVersion(buf);
+    EXPECT_STREQ(buf, "2");
     SetVersionDepth(old);
     EXPECT_EQ(GetProductName(nullptr), 0);
     EXPECT_EQ(GetProductVersion(nullptr), 0);
+    EXPECT_EQ(GetMakerName(buf), 1);
+    EXPECT_STREQ(buf, "Zelkova");
 }
 
 TEST(Versions, CutToTheDepthOnlyWhenThereAreThatManySeparators)
