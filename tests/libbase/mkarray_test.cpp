@@ -30,19 +30,6 @@ TEST(MkArray, AddGrowsByTheStepRule)
         EXPECT_EQ(a[i], i * 3);
 }
 
-TEST(MkArray, SetSizeZeroReleasesAndAddAllocatesOne)
-{
-    CMkArray<int> a;
-    for (int i = 0; i < 20; ++i)
-        a.Add(i);
-    a.SetSize(0);
-    EXPECT_EQ(a.m_pData, nullptr);
-    EXPECT_EQ(a.m_nMaxSize, 0);
-    a.Add(5);
-    EXPECT_EQ(a.m_nMaxSize, 1);
-    EXPECT_EQ(a[0], 5);
-}
-
 TEST(MkArray, SetAtGrowZeroFillsAndRemoveAtKeepsOrder)
 {
     CMkArray<int> a;
@@ -64,7 +51,7 @@ TEST(MkArray, SetAtGrowZeroFillsAndRemoveAtKeepsOrder)
     EXPECT_EQ(b.m_nMaxSize, cap);
 }
 
-TEST(MkArray, SetSizeWithinCapacityKeepsItAndStoresStep)
+TEST(MkArray, SetSizeKeepsTheCapacityStoresTheStepAndZeroReleases)
 {
     CMkArray<int> a;
     a.SetSize(5);
@@ -74,6 +61,12 @@ TEST(MkArray, SetSizeWithinCapacityKeepsItAndStoresStep)
     EXPECT_EQ(a.m_nGrowBy, 2);
     a.SetSize(6);
     EXPECT_EQ(a.m_nMaxSize, 7);  // 5 + step 2
+    a.SetSize(0);
+    EXPECT_EQ(a.m_pData, nullptr);
+    EXPECT_EQ(a.m_nMaxSize, 0);
+    a.Add(5);  // a new storage holds exactly one
+    EXPECT_EQ(a.m_nMaxSize, 1);
+    EXPECT_EQ(a[0], 5);
 }
 
 /* An element that remembers where each copy of it was taken from. */
