@@ -113,20 +113,15 @@ TEST(BaseFun, LookupsBeforeAnyFrameReturnNothing)
     EXPECT_EQ(GetResProvider(), nullptr);
 }
 
-TEST(BaseFun, FirstFrameWins)
+TEST(BaseFun, ResourceAccessAsksTheFirstFrameEveryTime)
 {
     EnsureFrame();
-    FakeFrame second;
+    FakeFrame second;  // a later frame is not taken
     FakeProvider other;
     second.provider = &other;
     SetHostFrame(&second);
     EXPECT_EQ(GetResProvider(), &g_provider);
     EXPECT_EQ(second.providerAsks, 0);
-}
-
-TEST(BaseFun, ResourceAccessAsksTheFrameEveryTime)
-{
-    EnsureFrame();
     int asks = g_frame.providerAsks;
     EXPECT_EQ(GetResInstance(), (HINSTANCE)(intptr_t)0x1234);
     EXPECT_EQ(GetResCursor(105), (HCURSOR)(intptr_t)(0x10000 + 105));

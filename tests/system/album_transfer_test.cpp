@@ -98,22 +98,21 @@ protected:
     std::string root, trip;
 };
 
-TEST_F(Albums, AlbumFileFromThePath)
+TEST_F(Albums, AlbumFileFromThePathAndType)
 {
     char abm[MAX_PATH];
     CONTINFO r = Record(1, "C:\\Data\\Trip\\msg01\\msg.smil");
-    ASSERT_EQ(GetAlbumFileOf(&r, abm), 1);
-    EXPECT_STREQ(abm, "C:\\Data\\Trip\\Trip.abm");
-    for (WORD t : {3, 4}) {
+    for (WORD t : {1, 2, 3, 4, 5, 9}) {
         r.wType = t;
         ASSERT_EQ(GetAlbumFileOf(&r, abm), 1);
-        EXPECT_EQ(std::string(abm), root + "\\Own\\Trip.abm");  // the library's own folder
+        // Types 3 and 4 go to the library's own folder.
+        EXPECT_EQ(std::string(abm), t == 3 || t == 4 ? root + "\\Own\\Trip.abm" : "C:\\Data\\Trip\\Trip.abm") << t;
     }
-    for (WORD t : {2, 5, 9}) {
-        r.wType = t;
-        ASSERT_EQ(GetAlbumFileOf(&r, abm), 1);
-        EXPECT_STREQ(abm, "C:\\Data\\Trip\\Trip.abm");
-    }
+    std::string m1 = Message(trip, 1);  // and the insertion goes there
+    CONTINFO own = Record(3, m1);
+    ASSERT_EQ(InsertIntoAlbums(0, &own, 1), 1);
+    EXPECT_FALSE(Exists(trip + "\\Trip.abm"));
+    EXPECT_EQ(Paths(Read(root + "\\Own\\Trip.abm")), std::vector<std::string>{m1});
     r = Record(1, "C:\\msg01\\msg.smil");  // two separators: no album
     SetLastError(0xdeadbeef);
     EXPECT_EQ(GetAlbumFileOf(&r, abm), 0);
@@ -174,17 +173,6 @@ TEST_F(Albums, InsertCreatesTheAlbumAndWritesTheUserFields)
     CONTINFO longer = Record(1, m1, longText.c_str());
     ASSERT_EQ(InsertIntoAlbums(0, &longer, 1), 1);
     EXPECT_EQ(Read(abm).back().user1, longText);
-}
-
-TEST_F(Albums, TypesThreeAndFourGoToTheLibrarysFolder)
-{
-    std::string m1 = Message(trip, 1);
-    CONTINFO r = Record(3, m1);
-    ASSERT_EQ(InsertIntoAlbums(0, &r, 1), 1);
-    EXPECT_FALSE(Exists(trip + "\\Trip.abm"));
-    auto entries = Read(root + "\\Own\\Trip.abm");
-    ASSERT_EQ(entries.size(), 1u);
-    EXPECT_EQ(entries[0].path, m1);
 }
 
 TEST_F(Albums, BadRecordsStopTheRunAndLeaveAlbumsAlone)

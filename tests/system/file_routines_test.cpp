@@ -213,7 +213,7 @@ TEST(FileRoutines, DeleteFileForceTakesReadOnlyFiles)
     EXPECT_TRUE(Exists(sub));
 }
 
-TEST(FileRoutines, LoginMarkerValuesAndRewriteInPlace)
+TEST(FileRoutines, LoginMarkerValuesRewriteInPlaceAndNowhereToMakeIt)
 {
     testkit::TempDir dir;
     TempFolderAt temp(dir.path());
@@ -235,15 +235,9 @@ TEST(FileRoutines, LoginMarkerValuesAndRewriteInPlace)
     EXPECT_NE(ClearLoginMarker(), 0);
     EXPECT_FALSE(Exists(marker));
     EXPECT_EQ(ClearLoginMarker(), 0);
-}
-
-TEST(FileRoutines, LoginMarkerThatCannotBeMade)
-{
-    testkit::TempDir dir;
-    // The temporary folder is a file: nothing can be made in it.
-    std::string notAFolder = dir.file("plain");
-    ASSERT_TRUE(Put(notAFolder, "x"));
-    TempFolderAt temp(notAFolder);
+    // A temporary folder that is a file: no marker can be made in it.
+    ASSERT_TRUE(Put(dir.file("plain"), "x"));
+    TempFolderAt plain(dir.file("plain"));
     EXPECT_EQ(SetLoginMarker(1), -1);
 }
 

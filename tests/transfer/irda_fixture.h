@@ -53,13 +53,6 @@ private:
     bool m_started = false;
 };
 
-inline phone::Options WithParams(std::vector<uint8_t> params)
-{
-    phone::Options o;
-    o.params = std::move(params);
-    return o;
-}
-
 /* File contents that differ from octet to octet and from seed to seed. */
 inline std::vector<unsigned char> Pattern(size_t n, unsigned seed)
 {

@@ -17,16 +17,12 @@ using irdatest::PhoneInRange;
 
 namespace {
 
-struct ProgressLog {
-    std::vector<std::pair<uint32_t, uint32_t>> calls;
-};
-ProgressLog *g_log = nullptr;
+std::vector<std::pair<uint32_t, uint32_t>> g_reports;  // (total, done) of each progress report
 
 int Record(uint32_t total, uint32_t done, uint32_t user)
 {
     EXPECT_EQ(0x5EEDu, user);
-    if (g_log)
-        g_log->calls.emplace_back(total, done);
+    g_reports.emplace_back(total, done);
     return 0;
 }
 
@@ -88,65 +84,50 @@ TEST(IrdaParams, WalksIrCommParameters)
     EXPECT_EQ(0, IrdaParamsOffer9Wire(nullptr, 3));
 }
 
-TEST(IrdaConnect, NoDeviceFailsAtOnce)
+TEST(IrdaConnect, WhatThePhoneOffersDecidesTheFirstCallAndTheNext)
 {
-    phone::Options o;
-    o.hidden = true;
-    PhoneInRange phone(o);
-    CIrdaLink *link = IrdaCreate();
-    ASSERT_TRUE(link != nullptr);
-    DWORD start = GetTickCount();
-    EXPECT_EQ(0, IrdaConnect(link));
-    EXPECT_LT(GetTickCount() - start, 3000u);
-    EXPECT_EQ(0, link->IsConnected());
-    EXPECT_NE(INVALID_SOCKET, link->GetSocket()) << "a failed connect keeps the socket";
-    IrdaDestroy(link);
-}
-
-TEST(IrdaConnect, ParametersDecideThe9WireCheck)
-{
+    // No device fails at once.  The parameters decide the 9-wire check.  Refused connects are
+    // tried four times in all: three refusals, the fourth gets through; four, it fails and may be
+    // tried again.  A failed connect keeps the socket.
     struct Case {
-        std::vector<uint8_t> params;
-        int connects;
+        const char *what;
+        phone::Options offer;
+        int first, second;
     } cases[] = {
-        {{0x00, 0x01, 0x06}, 1},
-        {{0x00, 0x01, 0x02}, 0},
-        {{0x01, 0x01, 0x00, 0x00, 0x01, 0x04}, 1},
+        {"no device", [] { phone::Options o; o.hidden = true; return o; }(), 0, 0},
+        {"3- and 9-wire", phone::Options(), 1, 1},
+        {"3-wire only", [] { phone::Options o; o.params = {0x00, 0x01, 0x02}; return o; }(), 0, 0},
+        {"9-wire at the second parameter",
+         [] { phone::Options o; o.params = {0x01, 0x01, 0x00, 0x00, 0x01, 0x04}; return o; }(), 1, 1},
+        {"3 refusals", [] { phone::Options o; o.refuseConnects = 3; return o; }(), 1, 1},
+        {"4 refusals", [] { phone::Options o; o.refuseConnects = 4; return o; }(), 0, 1},
     };
     for (const Case &c : cases) {
-        PhoneInRange phone(irdatest::WithParams(c.params));
+        PhoneInRange phone(c.offer);
         CIrdaLink *link = IrdaCreate();
-        ASSERT_TRUE(link != nullptr);
-        EXPECT_EQ(c.connects, IrdaConnect(link)) << testing::PrintToString(c.params);
-        EXPECT_EQ(c.connects, IrdaConnect(link)) << "a second call gives the same";
-        IrdaDestroy(link);
-    }
-}
-
-TEST(IrdaConnect, RetriesRefusedConnectsFourTimesInAll)
-{
-    // Three refusals: the fourth attempt gets through.  Four: it fails, and may be tried again.
-    for (int refused : {3, 4}) {
-        phone::Options o;
-        o.refuseConnects = refused;
-        PhoneInRange phone(o);
-        CIrdaLink *link = IrdaCreate();
-        EXPECT_EQ(refused < 4, IrdaConnect(link)) << refused;
-        EXPECT_EQ(refused < 4, link->IsConnected()) << refused;
-        EXPECT_EQ(1, IrdaConnect(link)) << refused;
+        ASSERT_TRUE(link != nullptr) << c.what;
+        DWORD start = GetTickCount();
+        EXPECT_EQ(c.first, IrdaConnect(link)) << c.what;
+        EXPECT_LT(GetTickCount() - start, 3000u) << c.what;
+        EXPECT_EQ(c.first, link->IsConnected()) << c.what;
+        EXPECT_NE(INVALID_SOCKET, link->GetSocket()) << c.what;
+        EXPECT_EQ(c.second, IrdaConnect(link)) << c.what << ", called again";
         IrdaDestroy(link);
     }
 }
 
 TEST(IrdaSendFile, HeaderThenChunksOf512WithAReportAfterEach)
 {
+    // A name of 200 characters still fits the header (longer ones cannot name a file: hosts
+    // stop at 255, and the header's 511 octets hold that).
     struct Case {
-        const char *name;
+        std::string name;
         size_t size;
         std::vector<uint32_t> reported;  // octets of the file sent at each report
     } cases[] = {
         {"empty.mms", 0, {0}},
         {"photo.jpg", 1300, {0, 512, 1024, 1300}},
+        {std::string(200, 'n'), 1, {0, 1}},
     };
     for (const Case &c : cases) {
         PhoneInRange phone;
@@ -154,17 +135,15 @@ TEST(IrdaSendFile, HeaderThenChunksOf512WithAReportAfterEach)
         std::vector<unsigned char> body = Pattern(c.size, 3);
         ASSERT_TRUE(testkit::WriteFileBytes(path, body));
         CIrdaLink *link = IrdaCreate();
-        ProgressLog log;
-        g_log = &log;
+        g_reports.clear();
         EXPECT_EQ(1, IrdaSendFile(link, path.c_str(), Record, 0x5EED)) << c.name;
-        g_log = nullptr;
         IrdaDestroy(link);
         const std::string header = Header(c.name, c.size);
         const uint32_t h = (uint32_t)header.size(), total = h + (uint32_t)c.size;
         std::vector<std::pair<uint32_t, uint32_t>> want;
         for (uint32_t sent : c.reported)
             want.push_back({total, h + sent});
-        EXPECT_EQ(want, log.calls) << c.name;
+        EXPECT_EQ(want, g_reports) << c.name;
         phone::Arrival a;
         ASSERT_TRUE(phone.sim().WaitArrival(&a, 2000)) << c.name;
         EXPECT_TRUE(a.complete);
@@ -254,25 +233,6 @@ TEST(IrdaSendFile, LinkFaultsFailWithoutHangingOrACompleteFile)
         IrdaDestroy(link);
         for (const phone::Arrival &a : phone.sim().Drain(3000))
             EXPECT_FALSE(a.complete) << r.what;
-    }
-}
-
-TEST(IrdaSendFile, NameTooLongForTheHeaderBufferFails)
-{
-    // "Content_name:" + name + "\r\nContent_length:1\r\n\r\n" must fit 511 octets with the zero.
-    PhoneInRange phone;
-    const size_t fixed = Header("", 1).size();
-    for (size_t len : {(size_t)200, 511 - fixed, 512 - fixed, (size_t)600}) {
-        std::string name = std::string(len, 'n');
-        std::string path = phone.files().path() + "\\" + name;
-        // Hosts limit a name to 255 octets: longer ones name a file that cannot exist, so the
-        // header is what must hold them off; shorter ones are sent.
-        bool made = len <= 200 && testkit::WriteFileBytes(phone.files().file(name), {'x'});
-        int r = SendFileByIrda(path.c_str());
-        if (made)
-            EXPECT_EQ(1, r);
-        else
-            EXPECT_EQ(0, r) << len;
     }
 }
 

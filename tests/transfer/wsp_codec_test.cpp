@@ -11,7 +11,6 @@
 #include "wsp.h"
 
 using mimetest::Bytes;
-using mimetest::Text;
 
 namespace {
 
@@ -20,119 +19,97 @@ Bytes Of(const WSP_BUFFER *buf)
     return buf && buf->length ? Bytes(buf->data, buf->data + buf->length) : Bytes();
 }
 
-/* Writes value into a new buffer: its octets; reads them back, stopping at their end.  Returns
- * what was read. */
-template <typename Write, typename Read>
-int64_t Coded(Write write, Read read, int32_t value, const Bytes &octets)
-{
-    WSP_BUFFER *buf = WspBufNew();
-    EXPECT_TRUE(write(buf, value));
-    EXPECT_EQ(Of(buf), octets) << value;
-    int32_t pos = 0;
-    int64_t back = read(buf, &pos);
-    EXPECT_EQ(pos, (int32_t)octets.size()) << value;
-    WspBufFree(buf);
-    return back;
-}
+/* The primitive encodings, each written by one function and read back by another (a
+ * Long-integer reads back unsigned). */
+struct Codec {
+    const char *name;
+    int (*write)(WSP_BUFFER *, int32_t);
+    int64_t (*read)(const WSP_BUFFER *, int32_t *);
+};
+const Codec kUintvar = {"uintvar", WspBufWriteUintvar,
+                        [](const WSP_BUFFER *b, int32_t *p) -> int64_t { return WspBufReadUintvar(b, p); }};
+const Codec kValueLength = {"Value-length", WspBufWriteValueLength,
+                            [](const WSP_BUFFER *b, int32_t *p) -> int64_t { return WspBufReadValueLength(b, p); }};
+const Codec kLongInteger = {"Long-integer", WspBufWriteLongInteger,
+                            [](const WSP_BUFFER *b, int32_t *p) -> int64_t { return WspBufReadLongInteger(b, p); }};
 
-std::string Folder(const testkit::TempDir &dir)
-{
-    return dir.file("");
-}
-
-TEST(WspUintvar, EncodesTheDocumentedValues)
+TEST(WspPrimitives, FewestOctetsWrittenAndReadBack)
 {
     struct {
+        const Codec &codec;
         int32_t value;
         Bytes octets;
+        int64_t back;
     } cases[] = {
-        {0, {0x00}},
-        {127, {0x7F}},
-        {128, {0x81, 0x00}},
-        {16383, {0xFF, 0x7F}},
-        {16384, {0x81, 0x80, 0x00}},
-        {2147483647, {0x87, 0xFF, 0xFF, 0xFF, 0x7F}},
+        {kUintvar, 0, {0x00}, 0},
+        {kUintvar, 127, {0x7F}, 127},
+        {kUintvar, 128, {0x81, 0x00}, 128},
+        {kUintvar, 16383, {0xFF, 0x7F}, 16383},
+        {kUintvar, 16384, {0x81, 0x80, 0x00}, 16384},
+        {kUintvar, 2147483647, {0x87, 0xFF, 0xFF, 0xFF, 0x7F}, 2147483647},
+        {kValueLength, 0, {0x00}, 0},
+        {kValueLength, 29, {0x1D}, 29},
+        {kValueLength, 30, {0x1F, 0x1E}, 30},
+        {kValueLength, 200, {0x1F, 0x81, 0x48}, 200},
+        {kLongInteger, 0, {0x01, 0x00}, 0},
+        {kLongInteger, 0x80, {0x01, 0x80}, 0x80},
+        {kLongInteger, 0x1234, {0x02, 0x12, 0x34}, 0x1234},
+        {kLongInteger, -1, {0x01, 0xFF}, 0xFF},
+        {kLongInteger, 0xFF00, {0x02, 0xFF, 0x00}, 0xFF00},
+        {kLongInteger, 0x7FFFFFFF, {0x04, 0x7F, 0xFF, 0xFF, 0xFF}, 0x7FFFFFFF},
     };
     for (const auto &c : cases) {
-        uint8_t out[5];
-        int n = WspEncodeUintvar(c.value, out);
-        EXPECT_EQ(Bytes(out, out + n), c.octets) << c.value;
-        EXPECT_EQ(Coded(WspBufWriteUintvar, WspBufReadUintvar, c.value, c.octets), c.value);
+        SCOPED_TRACE(std::string(c.codec.name) + " " + std::to_string(c.value));
+        WSP_BUFFER *buf = WspBufNew();
+        EXPECT_TRUE(c.codec.write(buf, c.value));
+        EXPECT_EQ(Of(buf), c.octets);
+        int32_t pos = 0;
+        EXPECT_EQ(c.codec.read(buf, &pos), c.back);
+        EXPECT_EQ(pos, (int32_t)c.octets.size());
+        WspBufFree(buf);
+        if (&c.codec == &kUintvar) {
+            uint8_t out[5];
+            int n = WspEncodeUintvar(c.value, out);
+            EXPECT_EQ(Bytes(out, out + n), c.octets);
+        }
+        if (&c.codec == &kLongInteger) {
+            EXPECT_EQ(WspIntegerLength(c.value), c.value == 0 ? 1 : (int)c.octets.size());
+        }
     }
     uint8_t out[5];
     EXPECT_EQ(WspEncodeUintvar(-1, out), 0);
+    EXPECT_EQ(WspShortValue(0x83), 3);
 }
 
-TEST(WspUintvar, BufferReadRefusesRunsPastTheEndAndOverlongValues)
+TEST(WspPrimitives, ReadsThatRunPastTheEndOrOverflowAreRefusedWhereTheyStand)
 {
     struct {
+        const Codec &codec;
         Bytes octets;
         int32_t start;
-    } bad[] = {
-        {{0x81}, 0},                               // continues past the end
-        {{0x81, 0x80}, 0},                         //
-        {{0x00}, 1},                               // position + 1 exceeds the length
-        {{0x80, 0x80, 0x80, 0x80, 0x80, 0x01}, 0}, // six octets
-        {{0x90, 0x80, 0x80, 0x80, 0x00}, 0},       // above 2^31 - 1
+        int64_t value;
+        int32_t end;
+    } cases[] = {
+        {kUintvar, {0x81}, 0, -1, 0},  // continues past the end
+        {kUintvar, {0x81, 0x80}, 0, -1, 0},
+        {kUintvar, {0x00}, 1, -1, 1},                                // position + 1 exceeds the length
+        {kUintvar, {0x80, 0x80, 0x80, 0x80, 0x80, 0x01}, 0, -1, 0},  // six octets
+        {kUintvar, {0x90, 0x80, 0x80, 0x80, 0x00}, 0, -1, 0},        // above 2^31 - 1
+        {kValueLength, {0x1E, 0x00}, 0, 30, 1},                      // 30 in one octet is still 30
+        {kValueLength, {0x20}, 0, 0, 1},                             // 32 and above read as 0
+        {kValueLength, {0xFF}, 0, 0, 1},
+        {kLongInteger, {0x05, 1, 2, 3, 4, 5}, 0, 0, 0},  // more than four octets
     };
-    for (const auto &c : bad) {
+    for (const auto &c : cases) {
+        SCOPED_TRACE(std::string(c.codec.name) + " " + testing::PrintToString(c.octets));
         WSP_BUFFER *buf = WspBufFromBytes(c.octets.data(), (int32_t)c.octets.size());
         int32_t pos = c.start;
-        EXPECT_EQ(WspBufReadUintvar(buf, &pos), -1);
-        EXPECT_EQ(pos, c.start);
+        EXPECT_EQ(c.codec.read(buf, &pos), c.value);
+        EXPECT_EQ(pos, c.end);
         WspBufFree(buf);
     }
     int32_t pos = 0;
     EXPECT_EQ(WspBufReadUintvar(nullptr, &pos), -1);
-}
-
-TEST(WspValueLength, ShortAndQuotedForms)
-{
-    struct {
-        int32_t value;
-        Bytes octets;
-    } cases[] = {{0, {0x00}}, {29, {0x1D}}, {30, {0x1F, 0x1E}}, {200, {0x1F, 0x81, 0x48}}};
-    for (const auto &c : cases)
-        EXPECT_EQ(Coded(WspBufWriteValueLength, WspBufReadValueLength, c.value, c.octets), c.value);
-    // 30 read as a single octet is still 30; 32 and above read as 0.
-    Bytes odd = {0x1E, 0x20, 0xFF};
-    WSP_BUFFER *buf = WspBufFromBytes(odd.data(), 3);
-    int32_t pos = 0;
-    EXPECT_EQ(WspBufReadValueLength(buf, &pos), 30);
-    EXPECT_EQ(WspBufReadValueLength(buf, &pos), 0);
-    EXPECT_EQ(WspBufReadValueLength(buf, &pos), 0);
-    EXPECT_EQ(pos, 3);
-    WspBufFree(buf);
-}
-
-TEST(WspLongInteger, FewestOctetsAndReadBack)
-{
-    struct {
-        int32_t value;
-        Bytes octets;
-        int length;
-    } cases[] = {
-        {0, {0x01, 0x00}, 1},
-        {0x80, {0x01, 0x80}, 2},
-        {0x1234, {0x02, 0x12, 0x34}, 3},
-        {-1, {0x01, 0xFF}, 2},
-        {0xFF00, {0x02, 0xFF, 0x00}, 3},
-        {0x7FFFFFFF, {0x04, 0x7F, 0xFF, 0xFF, 0xFF}, 5},
-    };
-    for (const auto &c : cases) {
-        EXPECT_EQ(WspIntegerLength(c.value), c.value == 0 ? 1 : (int)c.octets.size());
-        uint32_t expect = 0;  // read back unsigned
-        for (size_t i = 1; i < c.octets.size(); ++i)
-            expect = expect << 8 | c.octets[i];
-        EXPECT_EQ(Coded(WspBufWriteLongInteger, WspBufReadLongInteger, c.value, c.octets), expect);
-    }
-    Bytes bad = {0x05, 1, 2, 3, 4, 5};
-    WSP_BUFFER *buf = WspBufFromBytes(bad.data(), (int32_t)bad.size());
-    int32_t pos = 0;
-    EXPECT_EQ(WspBufReadLongInteger(buf, &pos), 0u);
-    EXPECT_EQ(pos, 0);
-    WspBufFree(buf);
-    EXPECT_EQ(WspShortValue(0x83), 3);
 }
 
 TEST(WspText, WriteAddsTerminatorReadDropsQuote)
@@ -288,27 +265,22 @@ TEST(WspCharsets, TwoCharsetsByTheirIanaNamesAndAliases)
 
 TEST(MimeSplit, BareTypeAndParameterValue)
 {
+    struct {
+        const char *in, *asked, *type, *value;
+    } cases[] = {
+        {"text/plain; charset = utf_8;x=y", "charset", "text/plain", "utf_8"},
+        {"text/plain", "charset", "text/plain", "charset"},  // no ";": the name stays
+        {"text/plain;name=x", "charset", "text/plain", ""},
+        {"a/b;charset=us-ascii", "", "a/b", ""},
+    };
     char type[MIME_SPLIT_MAX], param[MIME_SPLIT_MAX];
-    strcpy(param, "charset");
-    ASSERT_TRUE(MimeSplitContentType("text/plain; charset = utf_8;x=y", type, param));
-    EXPECT_STREQ(type, "text/plain");
-    EXPECT_STREQ(param, "utf_8");
-
-    strcpy(param, "charset");
-    ASSERT_TRUE(MimeSplitContentType("text/plain", type, param));
-    EXPECT_STREQ(type, "text/plain");
-    EXPECT_STREQ(param, "charset");  // no ";": the name stays
-
-    strcpy(param, "charset");
-    ASSERT_TRUE(MimeSplitContentType("text/plain;name=x", type, param));
-    EXPECT_STREQ(param, "");
-
-    strcpy(param, "");
-    ASSERT_TRUE(MimeSplitContentType("a/b;charset=us-ascii", type, param));
-    EXPECT_STREQ(type, "a/b");
-    EXPECT_STREQ(param, "");
+    for (const auto &c : cases) {
+        strcpy(param, c.asked);
+        ASSERT_TRUE(MimeSplitContentType(c.in, type, param)) << c.in;
+        EXPECT_STREQ(type, c.type) << c.in;
+        EXPECT_STREQ(param, c.value) << c.in;
+    }
     ASSERT_TRUE(MimeSplitContentType("a/b;c", type, nullptr));
-
     EXPECT_FALSE(MimeSplitContentType(nullptr, type, param));
     EXPECT_FALSE(MimeSplitContentType("a", nullptr, param));
 
@@ -387,10 +359,15 @@ TEST(WspBuffer, GrowthInsertAndAccess)
     WspBufFree(empty);
 }
 
-TEST(WspFile, ModesSeekOriginsAndSizes)
-{
+/* A fresh folder for the files of a test, named with its separator as the codec takes it. */
+class WspFile : public ::testing::Test {
+protected:
     testkit::TempDir dir;
-    std::string folder = Folder(dir);
+    std::string folder = dir.file("");
+};
+
+TEST_F(WspFile, ModesSeekOriginsAndSizes)
+{
     EXPECT_EQ(WspFileOpen(folder.c_str(), "f.bin", 0), nullptr);
     EXPECT_EQ(WspFileOpen(folder.c_str(), "f.bin", 7), nullptr);
     EXPECT_EQ(WspFileOpen(folder.c_str(), "missing", WSP_RB), nullptr);
@@ -442,10 +419,8 @@ TEST(WspFile, ModesSeekOriginsAndSizes)
     EXPECT_EQ(WspFileName(nullptr), nullptr);
 }
 
-TEST(WspFile, MoveAndDelete)
+TEST_F(WspFile, MoveAndDelete)
 {
-    testkit::TempDir dir;
-    std::string folder = Folder(dir);
     ASSERT_TRUE(testkit::WriteFileText(dir.file("a.txt"), "abc"));
     EXPECT_TRUE(WspMoveFile(folder.c_str(), "a.txt", folder.c_str(), "b.txt"));
     EXPECT_EQ(WspFileSizeOf(folder.c_str(), "b.txt"), 3);
@@ -454,10 +429,8 @@ TEST(WspFile, MoveAndDelete)
     EXPECT_FALSE(WspDeleteFile(folder.c_str(), "b.txt"));
 }
 
-TEST(WspFile, CopyInBlocksStopsAtTheEnd)
+TEST_F(WspFile, CopyInBlocksStopsAtTheEnd)
 {
-    testkit::TempDir dir;
-    std::string folder = Folder(dir);
     Bytes data(2048 * 3 + 17);
     for (size_t i = 0; i < data.size(); ++i)
         data[i] = (unsigned char)(i * 7 + i / 251);
@@ -474,10 +447,8 @@ TEST(WspFile, CopyInBlocksStopsAtTheEnd)
     }
 }
 
-TEST(WspFile, StreamPrimitives)
+TEST_F(WspFile, StreamPrimitives)
 {
-    testkit::TempDir dir;
-    std::string folder = Folder(dir);
     Bytes in = {0x22, 'x', 'y', 0x22, 0, 'p', 'l', 'a', 'i', 'n', 0, 0x81, 0x00, 0x1F, 0x81, 0x48, 0x05, 0x20,
                 0x80, 0x80, 0x80, 0x80, 0x80, 0x01, 'n', 'o', 'e', 'n', 'd'};
     ASSERT_TRUE(testkit::WriteFileBytes(dir.file("p"), in));
@@ -508,40 +479,27 @@ TEST(WspFile, StreamPrimitives)
 
 TEST(WspMessageType, MixedRelatedAndPartialStartParameters)
 {
+    using namespace std::string_literals;
+    const std::string longType(40, 'a');  // takes the quoted Value-length
     struct {
         const char *type, *startType, *startId;
-        Bytes expect;
+        std::string expect;
     } cases[] = {
-        {MIME_TYPE_MIXED, nullptr, nullptr, {0x84, 0xA3}},
-        {MIME_TYPE_RELATED, "", nullptr, {0x84, 0xB3}},
-        {"image/jpeg", "x", "y", {0x84, 0x9E}},
-        {"x/unknown", nullptr, nullptr, {0x84, 'x', '/', 'u', 'n', 'k', 'n', 'o', 'w', 'n', 0}},
+        {MIME_TYPE_MIXED, nullptr, nullptr, "\x84\xA3"s},
+        {MIME_TYPE_RELATED, "", nullptr, "\x84\xB3"s},
+        {"image/jpeg", "x", "y", "\x84\x9E"s},
+        {"x/unknown", nullptr, nullptr, "\x84x/unknown\0"s},
+        {MIME_TYPE_RELATED, "application/smil", "<smil>", "\x84\x1B\xB3\x89" "application/smil\0\x8A<smil>\0"s},
+        {MIME_TYPE_RELATED, nullptr, "<smil>", "\x84\x09\xB3\x8A<smil>\0"s},
+        {MIME_TYPE_RELATED, longType.c_str(), nullptr, "\x84\x1F\x2B\xB3\x89"s + longType + "\0"s},
     };
     for (const auto &c : cases) {
         WSP_BUFFER *buf = WspBufNew();
         ASSERT_TRUE(WspEncodeMessageType(buf, c.type, c.startType, c.startId));
-        EXPECT_EQ(Of(buf), c.expect) << c.type;
+        EXPECT_EQ(Of(buf), Bytes(c.expect.begin(), c.expect.end())) << c.type << " " << (c.startType ? c.startType : "-");
         WspBufFree(buf);
     }
-    Bytes smil = {0x84, 0x1B, 0xB3, 0x89};
-    Text(smil, "application/smil").push_back(0x8A);
-    Text(smil, "<smil>");
     WSP_BUFFER *buf = WspBufNew();
-    ASSERT_TRUE(WspEncodeMessageType(buf, MIME_TYPE_RELATED, "application/smil", "<smil>"));
-    EXPECT_EQ(Of(buf), smil);
-
-    Bytes idOnly = {0x84, 0x09, 0xB3, 0x8A};
-    Text(idOnly, "<smil>");
-    WspBufReset(buf);
-    ASSERT_TRUE(WspEncodeMessageType(buf, MIME_TYPE_RELATED, nullptr, "<smil>"));
-    EXPECT_EQ(Of(buf), idOnly);
-
-    // A long start type takes the quoted Value-length.
-    std::string longType(40, 'a');
-    WspBufReset(buf);
-    ASSERT_TRUE(WspEncodeMessageType(buf, MIME_TYPE_RELATED, longType.c_str(), nullptr));
-    EXPECT_EQ(buf->data[1], 0x1F);
-    EXPECT_EQ(buf->data[2], 43);
     EXPECT_FALSE(WspEncodeMessageType(buf, nullptr, nullptr, nullptr));
     EXPECT_FALSE(WspEncodeMessageType(nullptr, MIME_TYPE_MIXED, nullptr, nullptr));
     WspBufFree(buf);
