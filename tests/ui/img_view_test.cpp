@@ -18,41 +18,6 @@
 
 using namespace uitest;
 
-namespace {
-
-/* A parent that records the mouse messages it gets. */
-struct Recorder {
-    static std::vector<std::pair<UINT, LPARAM>> &Seen()
-    {
-        static std::vector<std::pair<UINT, LPARAM>> s;
-        return s;
-    }
-    static LRESULT CALLBACK Proc(HWND h, UINT m, WPARAM w, LPARAM l)
-    {
-        if (m == WM_LBUTTONDOWN || m == WM_MOUSEMOVE || m == WM_LBUTTONDBLCLK)
-            Seen().push_back({m, l});
-        return DefWindowProcA(h, m, w, l);
-    }
-    HWND hwnd;
-    Recorder()
-    {
-        static bool reg = false;
-        if (!reg) {
-            WNDCLASSA wc = {};
-            wc.lpfnWndProc = Proc;
-            wc.hInstance = GetModuleHandleA(NULL);
-            wc.lpszClassName = "ImgViewRecorder";
-            reg = RegisterClassA(&wc) != 0;
-        }
-        hwnd = CreateWindowExA(0, "ImgViewRecorder", "", WS_POPUP | WS_VISIBLE, 30, 40, 300, 200, NULL, NULL,
-                               GetModuleHandleA(NULL), NULL);
-        Seen().clear();
-    }
-    ~Recorder() { DestroyWindow(hwnd); }
-};
-
-}  // namespace
-
 TEST(ImgView, ClassRegisteredOnceWithStyle11)
 {
     HINSTANCE inst = GetModuleHandleA(NULL);
@@ -149,15 +114,16 @@ TEST(ImgView, ImageOwnership)
 
 TEST(ImgView, MouseReachesTheParentInItsCoordinates)
 {
-    Recorder parent;
+    TestWindow parent(300, 200, 30, 40);
     CImgView v;
     RECT rc = {100, 50, 120, 70};
-    ASSERT_TRUE(v.Create(GetModuleHandleA(NULL), parent.hwnd, &rc));
+    ASSERT_TRUE(v.Create(GetModuleHandleA(NULL), parent.hwnd(), &rc));
+    TestWindow::MouseSeen().clear();
     EXPECT_EQ(0, SendMessageA(v.GetSafeHwnd(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 3)));
     SendMessageA(v.GetSafeHwnd(), WM_MOUSEMOVE, 0, MAKELPARAM(-2, -3));
     SendMessageA(v.GetSafeHwnd(), WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(0, 0));
     SendMessageA(v.GetSafeHwnd(), WM_RBUTTONDOWN, 0, MAKELPARAM(1, 1));  // not forwarded
-    const auto &seen = Recorder::Seen();
+    const auto &seen = TestWindow::MouseSeen();
     ASSERT_EQ(3u, seen.size());
     EXPECT_EQ((UINT)WM_LBUTTONDOWN, seen[0].first);
     EXPECT_EQ(102, (short)LOWORD(seen[0].second));
@@ -214,10 +180,7 @@ TEST(OnFrameSize, RaisesSmallFramesAndPlacesTheGrip)
     CImgView &grip = FrameGrip();
     ASSERT_TRUE(IsWindow(grip.GetSafeHwnd()));
     EXPECT_EQ(frame.hwnd(), GetParent(grip.GetSafeHwnd()));
-    RECT g;
-    GetWindowRect(grip.GetSafeHwnd(), &g);
-    MapWindowPoints(NULL, frame.hwnd(), (POINT *)&g, 2);
-    EXPECT_EQ("(779,579,795,595)", RectText(g));
+    EXPECT_EQ("(779,579,795,595)", RectText(RectInParent(grip.GetSafeHwnd())));
     EXPECT_TRUE(IsWindowVisible(grip.GetSafeHwnd()));
 
     // Again: the grip's window is made anew, the frame of exactly 800 x 600 is not moved.
@@ -286,9 +249,7 @@ TEST(OnFrameSize, WithoutGripPicture)
 
         FrameGrip().FreeDib();  // as on the first call: no image at all
         OnFrameSize(frame.hwnd(), SIZE_RESTORED, 0);
-        RECT g;
-        GetWindowRect(FrameGrip().GetSafeHwnd(), &g);
-        MapWindowPoints(NULL, frame.hwnd(), (POINT *)&g, 2);
+        const RECT g = RectInParent(FrameGrip().GetSafeHwnd());
         EXPECT_TRUE(IsRectEmpty(&g));
         EXPECT_EQ(0, g.left) << "neither placed: it stays as made, at (0, 0)";
         EXPECT_EQ(0, g.top);

@@ -25,6 +25,8 @@ static LRESULT CALLBACK TestWndProc(HWND hWnd, UINT msg, WPARAM wp, LPARAM lp)
         EndPaint(hWnd, &ps);
         return 0;
     }
+    if (msg == WM_LBUTTONDOWN || msg == WM_MOUSEMOVE || msg == WM_LBUTTONDBLCLK)
+        TestWindow::MouseSeen().push_back({msg, lp});
     return DefWindowProcA(hWnd, msg, wp, lp);
 }
 
@@ -55,6 +57,12 @@ RECT TestWindow::Rect() const
     return rc;
 }
 
+std::vector<std::pair<UINT, LPARAM>> &TestWindow::MouseSeen()
+{
+    static std::vector<std::pair<UINT, LPARAM>> seen;
+    return seen;
+}
+
 std::string RegionRects(HRGN hRgn)
 {
     if (!hRgn)
@@ -76,6 +84,14 @@ std::string RectText(const RECT &r)
     char s[64];
     snprintf(s, sizeof s, "(%ld,%ld,%ld,%ld)", (long)r.left, (long)r.top, (long)r.right, (long)r.bottom);
     return s;
+}
+
+RECT RectInParent(HWND hWnd)
+{
+    RECT rc = {};
+    GetWindowRect(hWnd, &rc);
+    MapWindowPoints(NULL, GetParent(hWnd), (POINT *)&rc, 2);
+    return rc;
 }
 
 COLORREF PixelOf(HWND hWnd, int x, int y)
@@ -109,21 +125,6 @@ std::string PixelDifference(HRGN a, HRGN b, int w, int h)
             }
         }
     return "";
-}
-
-HRGN RegionOf(const std::vector<RECT> &rects)
-{
-    HRGN rgn = NULL;
-    for (const RECT &r : rects) {
-        HRGN one = CreateRectRgn(r.left, r.top, r.right, r.bottom);
-        if (!rgn) {
-            rgn = one;
-        } else {
-            CombineRgn(rgn, rgn, one, RGN_OR);
-            DeleteObject(one);
-        }
-    }
-    return rgn;
 }
 
 HGLOBAL SolidDib(int w, int h, DWORD rgb, WORD bits)
