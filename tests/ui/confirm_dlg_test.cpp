@@ -112,16 +112,6 @@ HGLOBAL CtrlPicture(const CConfirmDlg &dlg, const char *name, int state)
 
 }  // namespace
 
-TEST(ConfirmDlg, ConstructedReadsTheTemplate)
-{
-    CConfirmDlg dlg;
-    EXPECT_TRUE(dlg.GetUITemplate()) << dlg.GetUITemplateError();
-    EXPECT_STREQ("zelkova_mms", dlg.GetUITemplateName());
-    EXPECT_EQ(0u, dlg.GetStyle());
-    EXPECT_STREQ("", dlg.GetText(0));
-    EXPECT_STREQ("", dlg.GetText(1));
-}
-
 TEST(ConfirmDlg, OkStyleDressesCancelAndNeverEnablesOk)
 {
     Strings s;
@@ -266,24 +256,6 @@ TEST(ConfirmDlg, MessageDrawnCentredOrFromTheTopLeft)
     EXPECT_LE(two.top - area.top, 4) << "from the top";
     EXPECT_GT(two.bottom - two.top, lineHeight + 4) << "on two lines";
     EXPECT_TRUE(IsRectEmpty(&none)) << "an empty message draws nothing";
-}
-
-TEST(ConfirmDlg, EmptyMessageStillEnablesYesInStyleOne)
-{
-    Strings s;
-    PictureWatch pics;
-    CConfirmDlg dlg;
-    dlg.SetMessage(kEmpty, 1);
-    EXPECT_STREQ("", dlg.GetText(0)) << "a string id without text";
-    bool okEnabled = false;
-    ModalDriver drive(&dlg, {[&] {
-                                 UpdateWindow(dlg.GetFrameHwnd());
-                                 okEnabled = IsWindowEnabled(Ctrl(dlg, "b_OK"));
-                             },
-                             [&] { dlg.OnOK(); }});
-    EXPECT_EQ(SKUI_RESULT_OK, dlg.DoModal(NULL));
-    EXPECT_TRUE(okEnabled);
-    EXPECT_TRUE(pics.Asked().empty()) << "style 1 given directly sets no pictures";
 }
 
 TEST(ConfirmDlg, BoxesAndTheSecondText)
