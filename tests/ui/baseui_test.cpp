@@ -33,14 +33,8 @@ HGLOBAL MakeDib(int w, int h, int bits, int base)
 /* Pixel (x, y from the top), first byte. */
 int PixelAt(HGLOBAL hb, int x, int y)
 {
-    BYTE *p = (BYTE *)BaseMemLock(hb);
-    BITMAPINFOHEADER bih;
-    memcpy(&bih, p, sizeof bih);
-    const size_t bpp = bih.biBitCount == 8 ? 1 : 3, offset = bih.biBitCount == 8 ? 1064 : 40;
-    const size_t stride = ((size_t)bih.biWidth * bpp + 3) / 4 * 4;
-    int v = p[offset + (size_t)(bih.biHeight - 1 - y) * stride + (size_t)x * bpp];
-    BaseMemUnlock(hb);
-    return v;
+    testkit::DibView v(hb);
+    return v.row(y)[(size_t)x * (v.bih()->biBitCount / 8)];
 }
 
 std::vector<BYTE> Bytes(HGLOBAL hb)

@@ -7,6 +7,7 @@
 #include <new>
 
 #include "basemem.h"
+#include "picture_files.h"
 
 namespace uitest {
 
@@ -129,19 +130,12 @@ std::string PixelDifference(HRGN a, HRGN b, int w, int h)
 
 HGLOBAL SolidDib(int w, int h, DWORD rgb, WORD bits)
 {
-    const size_t stride = ((size_t)w * 3 + 3) / 4 * 4;
-    HGLOBAL hb = BaseMemAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, (DWORD)(40 + stride * (size_t)h));
-    BYTE *p = (BYTE *)BaseMemLock(hb);
-    BITMAPINFOHEADER bih = {};
-    bih.biSize = 40;
-    bih.biWidth = w;
-    bih.biHeight = h;
-    bih.biPlanes = 1;
-    bih.biBitCount = bits;
-    memcpy(p, &bih, sizeof bih);
+    BYTE *p;
+    HGLOBAL hb = testkit::DibBlock(w, h, 24, 0, &p);
+    ((BITMAPINFOHEADER *)p)->biBitCount = bits;
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) {
-            BYTE *px = p + 40 + (size_t)y * stride + 3 * (size_t)x;
+            BYTE *px = p + 40 + (size_t)y * testkit::DibStride(w, 24) + 3 * (size_t)x;
             px[0] = (BYTE)rgb;
             px[1] = (BYTE)(rgb >> 8);
             px[2] = (BYTE)(rgb >> 16);
