@@ -12,16 +12,15 @@ namespace {
 
 std::atomic<long> g_regionsMade{0}, g_regionsGone{0}, g_fontsMade{0}, g_fontsGone{0};
 
-// The real entry points, read when the program starts (before HookOnce patches any import).
-decltype(&CreateRectRgn) real_CreateRectRgn = &CreateRectRgn;
-decltype(&ExtCreateRegion) real_ExtCreateRegion = &ExtCreateRegion;
-decltype(&CreatePolygonRgn) real_CreatePolygonRgn = &CreatePolygonRgn;
-decltype(&CreateFontA) real_CreateFontA = &CreateFontA;
-decltype(&DeleteObject) real_DeleteObject = &DeleteObject;
-decltype(&SetWindowRgn) real_SetWindowRgn = &SetWindowRgn;
-decltype(&PxOpenFile) real_PxOpenFile = &PxOpenFile;
-decltype(&GlobalFree) real_GlobalFree = &GlobalFree;
-decltype(&PxLoadBmpFileThumbnail) real_PxLoadBmpFileThumbnail = &PxLoadBmpFileThumbnail;
+decltype(&CreateRectRgn) real_CreateRectRgn;
+decltype(&ExtCreateRegion) real_ExtCreateRegion;
+decltype(&CreatePolygonRgn) real_CreatePolygonRgn;
+decltype(&CreateFontA) real_CreateFontA;
+decltype(&DeleteObject) real_DeleteObject;
+decltype(&SetWindowRgn) real_SetWindowRgn;
+decltype(&PxOpenFile) real_PxOpenFile;
+decltype(&GlobalFree) real_GlobalFree;
+decltype(&PxLoadBmpFileThumbnail) real_PxLoadBmpFileThumbnail;
 std::vector<HGLOBAL> g_loaded, g_freed, g_pictures;
 std::vector<std::string> g_asked, g_failing;  // g_failing: names that load as missing
 
@@ -151,6 +150,16 @@ void HookOnce()
     if (done)
         return;
     done = true;
+    // Taken before any import is patched: these read the real entry points.
+    real_CreateRectRgn = &CreateRectRgn;
+    real_ExtCreateRegion = &ExtCreateRegion;
+    real_CreatePolygonRgn = &CreatePolygonRgn;
+    real_CreateFontA = &CreateFontA;
+    real_DeleteObject = &DeleteObject;
+    real_SetWindowRgn = &SetWindowRgn;
+    real_PxOpenFile = &PxOpenFile;
+    real_GlobalFree = &GlobalFree;
+    real_PxLoadBmpFileThumbnail = &PxLoadBmpFileThumbnail;
     HookModule(GetModuleHandleA(NULL));
     // The base library's block traffic: only the test program's own imports.
     PatchImport(GetModuleHandleA(NULL), "PixKit.dll", "PxOpenFile", (void *)my_PxOpenFile);
