@@ -47,10 +47,12 @@ TEST(Placement, CentredOnTheScreen)
     EXPECT_EQ(1, CenterWindowOnScreen(win.hwnd()));
     EXPECT_EQ(RectText(centred), RectText(win.Rect())) << "screen " << sw << " x " << sh << ", size kept";
 
-    EXPECT_EQ(1, FillScreenWindow(win.hwnd()));
-    EXPECT_EQ(RectText({0, 0, sw, sh}), RectText(win.Rect()));
+    MoveWindow(win.hwnd(), 3, 4, 301, 120, FALSE);
     EXPECT_EQ(1, CenterWindow(NULL, win.hwnd())) << "no parent: on the screen";
     EXPECT_EQ(RectText(centred), RectText(win.Rect()));
+
+    EXPECT_EQ(1, FillScreenWindow(win.hwnd()));
+    EXPECT_EQ(RectText({0, 0, sw, sh}), RectText(win.Rect()));
 
     EXPECT_EQ(0, CenterWindowOnScreen(NULL));
     EXPECT_EQ(0, FillScreenWindow(NULL));
