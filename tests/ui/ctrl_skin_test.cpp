@@ -45,48 +45,45 @@ TEST(SetWindowFrameRgn, FreesOnlyWhatItLoaded)
 
 TEST(SetWindowFrameRgn, ZerosLoadTheDefaultCorners)
 {
-    GdiCount gdi;
-    {
-        TestWindow win(200, 100);
-        BlockWatch blocks;
-        SetWindowFrameRgn(win.hwnd(), 0, 0, 0, 0);
-        EXPECT_EQ(4u, blocks.Loaded().size()) << "the four default masks are loaded";
-        EXPECT_TRUE(blocks.AllLoadedFreed()) << "and freed by the call that loaded them";
+    NoRegionLeft leaks;
+    TestWindow win(200, 100);
+    BlockWatch blocks;
+    SetWindowFrameRgn(win.hwnd(), 0, 0, 0, 0);
+    EXPECT_EQ(4u, blocks.Loaded().size()) << "the four default masks are loaded";
+    EXPECT_TRUE(blocks.AllLoadedFreed()) << "and freed by the call that loaded them";
 
-        // Expected: the rectangle (one wider and taller) less each default mask at its corner.
-        static const char *const names[4] = {"WndFrmMask_lt.bmp", "WndFrmMask_rt.bmp", "WndFrmMask_rb.bmp",
-                                             "WndFrmMask_lb.bmp"};
-        HRGN want = CreateRectRgn(0, 0, 201, 101);
-        for (int i = 0; i < 4; ++i) {
-            HGLOBAL m = LoadUI(names[i]);
-            ASSERT_TRUE(m);
-            int w = 0, h = 0;
-            PxDibGetSize(m, &w, &h);
-            HRGN cut = MaskRegionSquareBySquare(BaseMemLock(m), 255);
-            BaseMemUnlock(m);
-            ASSERT_TRUE(cut) << names[i] << " selects some pixels";
-            POINT at = UiCornerOffset(i, 200, 100, w, h);
-            OffsetRgn(cut, at.x, at.y);
-            CombineRgn(want, want, cut, RGN_DIFF);
-            DeleteObject(cut);
-            BaseMemFree(m);
-        }
-        HRGN got = WindowRegion(win.hwnd());
-        ASSERT_TRUE(got);
-        EXPECT_TRUE(EqualRgn(got, want));
-        EXPECT_EQ("", PixelDifference(got, want, 200, 100));
-        for (POINT p : {POINT{0, 0}, POINT{199, 0}, POINT{199, 99}, POINT{0, 99}})
-            EXPECT_FALSE(PtInRegion(got, p.x, p.y)) << "corner " << p.x << "," << p.y << " is cut";
-        EXPECT_TRUE(PtInRegion(got, 100, 50));
-        DeleteObject(got);
-        DeleteObject(want);
+    // Expected: the rectangle (one wider and taller) less each default mask at its corner.
+    static const char *const names[4] = {"WndFrmMask_lt.bmp", "WndFrmMask_rt.bmp", "WndFrmMask_rb.bmp",
+                                         "WndFrmMask_lb.bmp"};
+    HRGN want = CreateRectRgn(0, 0, 201, 101);
+    for (int i = 0; i < 4; ++i) {
+        HGLOBAL m = LoadUI(names[i]);
+        ASSERT_TRUE(m);
+        int w = 0, h = 0;
+        PxDibGetSize(m, &w, &h);
+        HRGN cut = MaskRegionSquareBySquare(BaseMemLock(m), 255);
+        BaseMemUnlock(m);
+        ASSERT_TRUE(cut) << names[i] << " selects some pixels";
+        POINT at = UiCornerOffset(i, 200, 100, w, h);
+        OffsetRgn(cut, at.x, at.y);
+        CombineRgn(want, want, cut, RGN_DIFF);
+        DeleteObject(cut);
+        BaseMemFree(m);
     }
-    EXPECT_EQ(0, gdi.Regions());
+    HRGN got = WindowRegion(win.hwnd());
+    ASSERT_TRUE(got);
+    EXPECT_TRUE(EqualRgn(got, want));
+    EXPECT_EQ("", PixelDifference(got, want, 200, 100));
+    for (POINT p : {POINT{0, 0}, POINT{199, 0}, POINT{199, 99}, POINT{0, 99}})
+        EXPECT_FALSE(PtInRegion(got, p.x, p.y)) << "corner " << p.x << "," << p.y << " is cut";
+    EXPECT_TRUE(PtInRegion(got, 100, 50));
+    DeleteObject(got);
+    DeleteObject(want);
 }
 
 TEST(SetCtrlSkin, ImagesSizeAndShapeFromUIFiles)
 {
-    GdiCount gdi;
+    NoRegionLeft leaks;
     TestWindow screen(300, 200, 50, 40);
     GUI::CSKUICtrl ctrl;
     ASSERT_TRUE(ctrl.Create("b_Send", screen.hwnd(), RECT{20, 30, 60, 50}, 100));
@@ -106,7 +103,6 @@ TEST(SetCtrlSkin, ImagesSizeAndShapeFromUIFiles)
     EXPECT_FALSE(PtInRegion(got, 7, 7));
     EXPECT_FALSE(PtInRegion(got, 40, 10));
     DeleteObject(got);
-    EXPECT_EQ(0, gdi.Regions());
 }
 
 TEST(SetCtrlSkin, WithoutStateZeroImageOrMask)

@@ -61,8 +61,8 @@ std::vector<std::string> Triangle()
 
 TEST(CreateMaskRgn, EqualsTheSquareBySquareRegion)
 {
+    NoRegionLeft leaks;
     srand(61);
-    GdiCount gdi;
     auto check = [](const std::vector<std::string> &rows, int nColours, const std::string &what) {
         std::vector<BYTE> bytes = MaskBytes(rows, nColours);
         HRGN got = CreateMaskRgn(bytes.data(), 255), want = MaskRegionSquareBySquare(bytes.data(), 255);
@@ -100,64 +100,57 @@ TEST(CreateMaskRgn, EqualsTheSquareBySquareRegion)
             if (ring[y][x] == '#' || rand() % 50 == 0)
                 rows[y][x] = '#';
     check(rows, 256, "disc, ring and noise");
-    EXPECT_EQ(0, gdi.Regions()) << "every region made was deleted";
 }
 
 TEST(SetWindowMask, VisiblePartIsTheMaskWithinTheWindow)
 {
-    GdiCount gdi;
-    {
-        TestWindow win(30, 20);
-        ASSERT_TRUE(win.hwnd());
-        std::vector<std::string> rows = Disc(40, 10, 0, 19);  // wider than the window
-        HGLOBAL mask = MaskBlock(rows);
-        SetWindowMask(win.hwnd(), mask);
-        EXPECT_FALSE(BlockAlive(mask)) << "the mask block is freed";
+    NoRegionLeft leaks;
+    TestWindow win(30, 20);
+    ASSERT_TRUE(win.hwnd());
+    std::vector<std::string> rows = Disc(40, 10, 0, 19);  // wider than the window
+    HGLOBAL mask = MaskBlock(rows);
+    SetWindowMask(win.hwnd(), mask);
+    EXPECT_FALSE(BlockAlive(mask)) << "the mask block is freed";
 
-        std::vector<BYTE> bytes = MaskBytes(rows);
-        HRGN want = MaskRegionSquareBySquare(bytes.data(), 255), clip = CreateRectRgn(0, 0, 30, 20);
-        CombineRgn(want, want, clip, RGN_AND);
-        HRGN got = WindowRegion(win.hwnd());
-        ExpectSameRegion(got, want, 30, 20, "window region");
-        for (HRGN r : {want, clip, got})
-            DeleteObject(r);
-    }
-    EXPECT_EQ(0, gdi.Regions());
+    std::vector<BYTE> bytes = MaskBytes(rows);
+    HRGN want = MaskRegionSquareBySquare(bytes.data(), 255), clip = CreateRectRgn(0, 0, 30, 20);
+    CombineRgn(want, want, clip, RGN_AND);
+    HRGN got = WindowRegion(win.hwnd());
+    ExpectSameRegion(got, want, 30, 20, "window region");
+    for (HRGN r : {want, clip, got})
+        DeleteObject(r);
 }
 
 TEST(SetWindowMask, MasksThatSelectNothingLeaveTheRectangle)
 {
-    GdiCount gdi;
-    {
-        TestWindow win(30, 20);
-        HGLOBAL tall = MaskBlock({"##", "##"});
-        ((BITMAPINFOHEADER *)BaseMemLock(tall))->biHeight = 4000;
-        BaseMemUnlock(tall);
-        const struct Row {
-            const char *what;
-            HGLOBAL mask;
-        } rows[] = {
-            {"another depth", MaskBlock({"##", "##"}, 0, 24)},
-            {"no pixel 255", MaskBlock({"..", ".."})},
-            {"rows past the block's end", tall},
-            {"a block of no bytes, which cannot be locked", GlobalAlloc(GMEM_MOVEABLE, 0)},
-        };
-        EXPECT_EQ(nullptr, GlobalLock(rows[3].mask));
-        for (const Row &r : rows) {
-            SetWindowMask(win.hwnd(), r.mask);
-            EXPECT_FALSE(BlockAlive(r.mask)) << r.what << ": taken and freed all the same";
-            HRGN got = WindowRegion(win.hwnd());
-            EXPECT_EQ("(0,0,30,20)", RegionRects(got)) << r.what;
-            if (got)
-                DeleteObject(got);
-        }
+    NoRegionLeft leaks;
+    TestWindow win(30, 20);
+    HGLOBAL tall = MaskBlock({"##", "##"});
+    ((BITMAPINFOHEADER *)BaseMemLock(tall))->biHeight = 4000;
+    BaseMemUnlock(tall);
+    const struct Row {
+        const char *what;
+        HGLOBAL mask;
+    } rows[] = {
+        {"another depth", MaskBlock({"##", "##"}, 0, 24)},
+        {"no pixel 255", MaskBlock({"..", ".."})},
+        {"rows past the block's end", tall},
+        {"a block of no bytes, which cannot be locked", GlobalAlloc(GMEM_MOVEABLE, 0)},
+    };
+    EXPECT_EQ(nullptr, GlobalLock(rows[3].mask));
+    for (const Row &r : rows) {
+        SetWindowMask(win.hwnd(), r.mask);
+        EXPECT_FALSE(BlockAlive(r.mask)) << r.what << ": taken and freed all the same";
+        HRGN got = WindowRegion(win.hwnd());
+        EXPECT_EQ("(0,0,30,20)", RegionRects(got)) << r.what;
+        if (got)
+            DeleteObject(got);
     }
-    EXPECT_EQ(0, gdi.Regions());
 }
 
 TEST(SetWindowMask, NullWindowOrMaskDoesNothing)
 {
-    GdiCount gdi;
+    NoRegionLeft leaks;
     TestWindow win(30, 20);
     HGLOBAL mask = MaskBlock({"#"});
     SetWindowMask(NULL, mask);
@@ -173,89 +166,82 @@ TEST(SetWindowMask, NullWindowOrMaskDoesNothing)
     }
     SetWindowMask(gone, mask);
     EXPECT_FALSE(BlockAlive(mask));
-    EXPECT_EQ(0, gdi.Regions());
 }
 
 TEST(WindowCorners, CornerMasksSitAtTheirCorners)
 {
-    GdiCount gdi;
-    {
-        TestWindow win(200, 100);
-        HGLOBAL tr = MaskBlock(Triangle()), bl = MaskBlock(Triangle());
-        SetWindowCornerRgn(win.hwnd(), 0, tr, 0, bl);
-        EXPECT_TRUE(BlockAlive(tr) && BlockAlive(bl)) << "the caller's masks stay the caller's";
+    NoRegionLeft leaks;
+    TestWindow win(200, 100);
+    HGLOBAL tr = MaskBlock(Triangle()), bl = MaskBlock(Triangle());
+    SetWindowCornerRgn(win.hwnd(), 0, tr, 0, bl);
+    EXPECT_TRUE(BlockAlive(tr) && BlockAlive(bl)) << "the caller's masks stay the caller's";
 
-        // Expected: the window rectangle (one wider and taller) less the triangle at (192, 0)
-        // and at (0, 92).
-        std::vector<BYTE> bytes = MaskBytes(Triangle());
-        HRGN want = CreateRectRgn(0, 0, 201, 101);
-        for (POINT at : {POINT{192, 0}, POINT{0, 92}}) {
-            HRGN cut = MaskRegionSquareBySquare(bytes.data(), 255);
-            OffsetRgn(cut, at.x, at.y);
-            CombineRgn(want, want, cut, RGN_DIFF);
-            DeleteObject(cut);
-        }
-        HRGN got = WindowRegion(win.hwnd());
-        ExpectSameRegion(got, want, 200, 100, "two corners");
-        DeleteObject(got);
-
-        SetWindowFrameRgn(win.hwnd(), tr, tr, bl, bl);
-        EXPECT_TRUE(BlockAlive(tr) && BlockAlive(bl)) << "the frame frees none of its caller's masks";
-        got = WindowRegion(win.hwnd());
-        for (POINT p : {POINT{0, 0}, POINT{192, 0}, POINT{192, 92}, POINT{0, 92}})
-            EXPECT_FALSE(PtInRegion(got, p.x, p.y)) << p.x << "," << p.y;
-        EXPECT_TRUE(PtInRegion(got, 100, 50));
-        for (HRGN r : {want, got})
-            DeleteObject(r);
-
-        // A 24-bit corner mask cuts nothing.
-        HGLOBAL rgb = MaskBlock({"##", "##"}, 0, 24);
-        SetWindowCornerRgn(win.hwnd(), rgb, 0, 0, 0);
-        got = WindowRegion(win.hwnd());
-        EXPECT_EQ("(0,0,201,101)", RegionRects(got));
-        DeleteObject(got);
-        // No window: reported, nothing done, the masks untouched.
-        testkit::AssertCapture asserts;
-        SetWindowCornerRgn(NULL, tr, tr, bl, bl);
-        SetWindowFrameRgn(NULL, 0, 0, 0, 0);
-        EXPECT_EQ(2u, asserts.reports().size());
-        EXPECT_TRUE(asserts.Saw("hWnd"));
-        EXPECT_TRUE(BlockAlive(tr) && BlockAlive(bl));
-        for (HGLOBAL h : {tr, bl, rgb})
-            BaseMemFree(h);
+    // Expected: the window rectangle (one wider and taller) less the triangle at (192, 0)
+    // and at (0, 92).
+    std::vector<BYTE> bytes = MaskBytes(Triangle());
+    HRGN want = CreateRectRgn(0, 0, 201, 101);
+    for (POINT at : {POINT{192, 0}, POINT{0, 92}}) {
+        HRGN cut = MaskRegionSquareBySquare(bytes.data(), 255);
+        OffsetRgn(cut, at.x, at.y);
+        CombineRgn(want, want, cut, RGN_DIFF);
+        DeleteObject(cut);
     }
-    EXPECT_EQ(0, gdi.Regions());
+    HRGN got = WindowRegion(win.hwnd());
+    ExpectSameRegion(got, want, 200, 100, "two corners");
+    DeleteObject(got);
+
+    SetWindowFrameRgn(win.hwnd(), tr, tr, bl, bl);
+    EXPECT_TRUE(BlockAlive(tr) && BlockAlive(bl)) << "the frame frees none of its caller's masks";
+    got = WindowRegion(win.hwnd());
+    for (POINT p : {POINT{0, 0}, POINT{192, 0}, POINT{192, 92}, POINT{0, 92}})
+        EXPECT_FALSE(PtInRegion(got, p.x, p.y)) << p.x << "," << p.y;
+    EXPECT_TRUE(PtInRegion(got, 100, 50));
+    for (HRGN r : {want, got})
+        DeleteObject(r);
+
+    // A 24-bit corner mask cuts nothing.
+    HGLOBAL rgb = MaskBlock({"##", "##"}, 0, 24);
+    SetWindowCornerRgn(win.hwnd(), rgb, 0, 0, 0);
+    got = WindowRegion(win.hwnd());
+    EXPECT_EQ("(0,0,201,101)", RegionRects(got));
+    DeleteObject(got);
+    // No window: reported, nothing done, the masks untouched.
+    testkit::AssertCapture asserts;
+    SetWindowCornerRgn(NULL, tr, tr, bl, bl);
+    SetWindowFrameRgn(NULL, 0, 0, 0, 0);
+    EXPECT_EQ(2u, asserts.reports().size());
+    EXPECT_TRUE(asserts.Saw("hWnd"));
+    EXPECT_TRUE(BlockAlive(tr) && BlockAlive(bl));
+    for (HGLOBAL h : {tr, bl, rgb})
+        BaseMemFree(h);
 }
 
 TEST(SetWindowBevelRgn, AngleAndFlags)
 {
-    GdiCount gdi;
-    {
-        TestWindow win(300, 100);
-        EXPECT_NE(0, SetWindowBevelRgn(win.hwnd(), 0.0, 15));
-        HRGN got = WindowRegion(win.hwnd());
-        EXPECT_EQ("(0,0,300,100)", RegionRects(got)) << "angle 0: the plain rectangle";
-        DeleteObject(got);
+    NoRegionLeft leaks;
+    TestWindow win(300, 100);
+    EXPECT_NE(0, SetWindowBevelRgn(win.hwnd(), 0.0, 15));
+    HRGN got = WindowRegion(win.hwnd());
+    EXPECT_EQ("(0,0,300,100)", RegionRects(got)) << "angle 0: the plain rectangle";
+    DeleteObject(got);
 
-        // Height 100 at pi/4, top corners: the top edge runs from (100, 0) to (200, 0), the
-        // bottom is whole, the slant runs over the full height.  Flag 4: the bottom-right only.
-        const struct Row {
-            int flags;
-            std::vector<POINT> in, out;
-        } rows[] = {{1 | 2, {{100, 0}, {199, 0}, {1, 99}, {298, 99}, {60, 50}}, {{99, 0}, {200, 0}, {0, 50}}},
-                    {4, {{0, 0}, {299, 0}, {0, 99}}, {{299, 99}}}};
-        for (const Row &r : rows) {
-            EXPECT_NE(0, SetWindowBevelRgn(win.hwnd(), kPi / 4, r.flags));
-            got = WindowRegion(win.hwnd());
-            for (const POINT &p : r.in)
-                EXPECT_TRUE(PtInRegion(got, p.x, p.y)) << r.flags << ": " << p.x << "," << p.y;
-            for (const POINT &p : r.out)
-                EXPECT_FALSE(PtInRegion(got, p.x, p.y)) << r.flags << ": " << p.x << "," << p.y;
-            DeleteObject(got);
-        }
+    // Height 100 at pi/4, top corners: the top edge runs from (100, 0) to (200, 0), the
+    // bottom is whole, the slant runs over the full height.  Flag 4: the bottom-right only.
+    const struct Row {
+        int flags;
+        std::vector<POINT> in, out;
+    } rows[] = {{1 | 2, {{100, 0}, {199, 0}, {1, 99}, {298, 99}, {60, 50}}, {{99, 0}, {200, 0}, {0, 50}}},
+                {4, {{0, 0}, {299, 0}, {0, 99}}, {{299, 99}}}};
+    for (const Row &r : rows) {
+        EXPECT_NE(0, SetWindowBevelRgn(win.hwnd(), kPi / 4, r.flags));
+        got = WindowRegion(win.hwnd());
+        for (const POINT &p : r.in)
+            EXPECT_TRUE(PtInRegion(got, p.x, p.y)) << r.flags << ": " << p.x << "," << p.y;
+        for (const POINT &p : r.out)
+            EXPECT_FALSE(PtInRegion(got, p.x, p.y)) << r.flags << ": " << p.x << "," << p.y;
+        DeleteObject(got);
     }
     EXPECT_EQ(0, SetWindowBevelRgn(NULL, 0.5, 1));
-    EXPECT_EQ(0, gdi.Regions());
 }
 
 TEST(ScreenToClientRect, BothCornersTopLeftFirst)
@@ -293,27 +279,24 @@ TEST(GdiCount, CountsMadeDeletedAndHandedOver)
 
 TEST(WindowShaping, UnlockableMasksAndZeroSizedWindows)
 {
-    GdiCount gdi;
-    {
-        // A movable block of no bytes cannot be locked: it cuts no corner.
-        TestWindow win(40, 30);
-        HGLOBAL empty = GlobalAlloc(GMEM_MOVEABLE, 0);
-        SetWindowCornerRgn(win.hwnd(), empty, empty, empty, empty);
-        HRGN got = WindowRegion(win.hwnd());
-        EXPECT_EQ("(0,0,41,31)", RegionRects(got)) << "no corner cut";
-        DeleteObject(got);
-        EXPECT_TRUE(BlockAlive(empty));
-        GlobalFree(empty);
+    NoRegionLeft leaks;
+    // A movable block of no bytes cannot be locked: it cuts no corner.
+    TestWindow win(40, 30);
+    HGLOBAL empty = GlobalAlloc(GMEM_MOVEABLE, 0);
+    SetWindowCornerRgn(win.hwnd(), empty, empty, empty, empty);
+    HRGN got = WindowRegion(win.hwnd());
+    EXPECT_EQ("(0,0,41,31)", RegionRects(got)) << "no corner cut";
+    DeleteObject(got);
+    EXPECT_TRUE(BlockAlive(empty));
+    GlobalFree(empty);
 
-        TestWindow zero(0, 0);
-        ASSERT_TRUE(zero.hwnd());
-        HGLOBAL m = MaskBlock(Triangle());
-        SetWindowMask(zero.hwnd(), m);
-        SetWindowCornerRgn(zero.hwnd(), 0, 0, 0, 0);
-        SetWindowFrameRgn(zero.hwnd(), 0, 0, 0, 0);
-        EXPECT_NE(0, SetWindowBevelRgn(zero.hwnd(), kPi / 4, 15));
-    }
-    EXPECT_EQ(0, gdi.Regions());
+    TestWindow zero(0, 0);
+    ASSERT_TRUE(zero.hwnd());
+    HGLOBAL m = MaskBlock(Triangle());
+    SetWindowMask(zero.hwnd(), m);
+    SetWindowCornerRgn(zero.hwnd(), 0, 0, 0, 0);
+    SetWindowFrameRgn(zero.hwnd(), 0, 0, 0, 0);
+    EXPECT_NE(0, SetWindowBevelRgn(zero.hwnd(), kPi / 4, 15));
 }
 
 TEST(CreateMaskRgn, BoundedAndNeverThrows)
