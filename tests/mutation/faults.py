@@ -513,6 +513,50 @@ FAULTS += [
     fault('ui', 'box-no-keys', 'the skinned box\'s loop does no dialog keyboard handling', 'platform/skui/skui_message.cpp',
           'if (IsDialogMessageA(box.hwnd, &msg))\n                continue;', '', 'test_ui', 'SkinnedBox.DrivenFromTheKeyboard'),
 ]
+# ---- The UI tests' folded rules: shaping, the confirmation's styles, the skinned box's Cancel
+MRG = 'libbase/ui/mask_region.cpp'
+CDL = 'libbase/ui/confirm_dlg.cpp'
+SKM = 'platform/skui/skui_message.cpp'
+FAULTS += [
+    fault('ui', 'mask-null-window-frees', 'SetWindowMask takes and frees the mask of no window', MRG,
+          'if (!hWnd || !hMask)\n        return;\n    int width', 'if (!hMask)\n        return;\n    int width',
+          'test_ui', 'SetWindowMask.*'),
+    fault('ui', 'mask-rect-one-wider', 'a whole-window mask is clipped one pixel past the window', MRG,
+          'HRGN rgn = CreateRectRgn(0, 0, width, height);', 'HRGN rgn = CreateRectRgn(0, 0, width + 1, height + 1);',
+          'test_ui', 'SetWindowMask.*'),
+    fault('ui', 'refused-region-kept', 'a region the window refuses is left undeleted', MRG,
+          'if (!result && hRgn)\n        DeleteObject(hRgn);', '', 'test_ui', 'SetWindowMask.*'),
+    fault('ui', 'frame-frees-callers-masks', 'the frame frees the caller\'s corner masks too', MRG,
+          'for (HGLOBAL h : loaded)', 'for (HGLOBAL h : masks)', 'test_ui', 'WindowCorners.*:SetWindowFrameRgn.*'),
+    fault('ui', 'confirm-style-one-reloads', 'the Yes/No pictures are loaded again at every showing', CDL,
+          'if (m_nStyle == CONFIRM_STYLE_YESNO) {', 'if (m_nStyle == CONFIRM_STYLE_YESNO || m_nStyle == 1) {',
+          'test_ui', 'ConfirmDlg.*'),
+    fault('ui', 'confirm-ok-style-enables', 'the paint enables b_OK whatever the style', CDL,
+          'if (m_nStyle == 1)\n        m_button[2].EnableWindow(TRUE);', 'm_button[2].EnableWindow(TRUE);',
+          'test_ui', 'ConfirmDlg.*'),
+    fault('ui', 'confirm-lines-centred', 'a message of several lines is centred on one', CDL,
+          "if (strchr(m_szText[0], '\\n'))", 'if (false)', 'test_ui', 'ConfirmDlg.MessageDrawn*'),
+    fault('ui', 'confirm-text-cut-short', 'a message is cut one character before the buffer\'s end', CDL,
+          'text.size() < sizeof dest - 1 ? text.size() : sizeof dest - 1;',
+          'text.size() < sizeof dest - 2 ? text.size() : sizeof dest - 2;', 'test_ui', 'ConfirmDlg.*'),
+    fault('ui', 'confirm-exit-case', 'the close command is matched with its case', CDL,
+          'if (lstrcmpiA(lpszCtrlName, kExit) == 0) {', 'if (lstrcmpA(lpszCtrlName, kExit) == 0) {', 'test_ui',
+          'ConfirmDlg.*'),
+    fault('ui', 'ctrl-skin-no-mask-dresses', 'a control whose mask does not load is dressed all the same',
+          'libbase/ui/ctrl_skin.cpp', '    if (!mask)\n        return;  // without its mask', '    if (false)\n        return;  // without its mask',
+          'test_ui', 'SetCtrlSkin.*'),
+    fault('ui', 'ctrl-skin-size-swapped', 'a skinned control takes its picture\'s size the wrong way round',
+          'libbase/ui/ctrl_skin.cpp', 'MoveWindow(hWnd, at.x, at.y, w, h, TRUE);', 'MoveWindow(hWnd, at.x, at.y, h, w, TRUE);',
+          'test_ui', 'SetCtrlSkin.*'),
+    fault('ui', 'view-mouse-screen-coords', 'the view passes the mouse to its parent in screen coordinates',
+          'libbase/ui/img_view.cpp', '            ScreenToClient(parent, &pt);\n', '', 'test_ui', 'ImgView.*'),
+    fault('ui', 'box-close-answers-nothing', 'closing a box without Cancel ends it with no button', SKM,
+          'case WM_CLOSE:\n        if (box && box->escapeId)', 'case WM_CLOSE:\n        if (box)', 'test_ui', 'SkinnedBox.*'),
+    fault('ui', 'box-cancel-without-button', 'Cancel ends a box that has no Cancel button', SKM,
+          'if (id == IDCANCEL && box->escapeId)', 'if (id == IDCANCEL)', 'test_ui', 'SkinnedBox.*'),
+    fault('ui', 'box-ok-only-no-escape', 'Escape does not answer an OK-only box', SKM,
+          'if (box.buttons.size() == 1)\n        box.escapeId = IDOK;', '', 'test_ui', 'SkinnedBox.*'),
+]
 # ---- A shared machine: private folders, walks that stay inside, replacing files, the link's peer
 PF = 'compat/private_folder.cpp'
 FAULTS += [

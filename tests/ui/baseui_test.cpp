@@ -33,14 +33,8 @@ HGLOBAL MakeDib(int w, int h, int bits, int base)
 /* Pixel (x, y from the top), first byte. */
 int PixelAt(HGLOBAL hb, int x, int y)
 {
-    BYTE *p = (BYTE *)BaseMemLock(hb);
-    BITMAPINFOHEADER bih;
-    memcpy(&bih, p, sizeof bih);
-    const size_t bpp = bih.biBitCount == 8 ? 1 : 3, offset = bih.biBitCount == 8 ? 1064 : 40;
-    const size_t stride = ((size_t)bih.biWidth * bpp + 3) / 4 * 4;
-    int v = p[offset + (size_t)(bih.biHeight - 1 - y) * stride + (size_t)x * bpp];
-    BaseMemUnlock(hb);
-    return v;
+    testkit::DibView v(hb);
+    return v.row(y)[(size_t)x * (v.bih()->biBitCount / 8)];
 }
 
 std::vector<BYTE> Bytes(HGLOBAL hb)
@@ -91,10 +85,8 @@ TEST(PasteDib, WholeFitOnlyAndYFromTheTop)
         EXPECT_EQ(1, PasteDib(dst, src, 0, 0)) << bits;
         EXPECT_EQ(Bytes(src), Bytes(dst)) << "a same-size paste copies every pixel";
         std::vector<BYTE> before = Bytes(dst);
-        EXPECT_EQ(0, PasteDib(dst, src, 1, 0)) << bits;
-        EXPECT_EQ(0, PasteDib(dst, src, 0, 1)) << bits;
-        EXPECT_EQ(0, PasteDib(dst, src, -1, 0)) << bits;
-        EXPECT_EQ(0, PasteDib(dst, src, 0, -1)) << bits;
+        for (POINT at : {POINT{1, 0}, POINT{0, 1}, POINT{-1, 0}, POINT{0, -1}})
+            EXPECT_EQ(0, PasteDib(dst, src, at.x, at.y)) << bits << ": " << at.x << "," << at.y;
         EXPECT_EQ(before, Bytes(dst));
         BaseMemFree(src);
 
@@ -108,9 +100,8 @@ TEST(PasteDib, WholeFitOnlyAndYFromTheTop)
         EXPECT_EQ(100 + 3 + 0, PixelAt(dst, 3, 0)) << "left of the paste untouched";
         EXPECT_EQ(1, PasteDib(dst, src, 7, 8)) << "bottom-right corner, exact fit";
         EXPECT_EQ(200, PixelAt(dst, 7, 8));
-        EXPECT_EQ(0, PasteDib(dst, src, 8, 8));
-        EXPECT_EQ(0, PasteDib(dst, src, 7, 9));
-        EXPECT_EQ(0, PasteDib(dst, src, 0x7FFFFFFF, 0)) << "no wrap-around";
+        for (POINT at : {POINT{8, 8}, POINT{7, 9}, POINT{0x7FFFFFFF, 0}})  // the last: no wrap-around
+            EXPECT_EQ(0, PasteDib(dst, src, at.x, at.y)) << bits << ": " << at.x << "," << at.y;
         BaseMemFree(src);
         BaseMemFree(dst);
     }

@@ -1,8 +1,8 @@
 /*
  * The confirmation dialog, driven by posted input inside its own loop: pictures per style and
  * when they are set, which button is usable, command names in any case, the message drawn into
- * its area (pixels read back), the result of each ending, and nothing leaked when pictures,
- * template or strings are missing.
+ * its area (pixels read back), the result of each ending, and nothing leaked when pictures or
+ * strings are missing (a dialog without its template: skuilib_test).
  */
 #include <gtest/gtest.h>
 
@@ -16,7 +16,6 @@
 #include "gdi_count.h"
 #include "pixkit.h"
 #include "skui_template.h"
-#include "testkit.h"
 #include "ui_fixture.h"
 #include "ui_modal.h"
 #include "ui_window.h"
@@ -111,16 +110,6 @@ HGLOBAL CtrlPicture(const CConfirmDlg &dlg, const char *name, int state)
 }
 
 }  // namespace
-
-TEST(ConfirmDlg, ConstructedReadsTheTemplate)
-{
-    CConfirmDlg dlg;
-    EXPECT_TRUE(dlg.GetUITemplate()) << dlg.GetUITemplateError();
-    EXPECT_STREQ("zelkova_mms", dlg.GetUITemplateName());
-    EXPECT_EQ(0u, dlg.GetStyle());
-    EXPECT_STREQ("", dlg.GetText(0));
-    EXPECT_STREQ("", dlg.GetText(1));
-}
 
 TEST(ConfirmDlg, OkStyleDressesCancelAndNeverEnablesOk)
 {
@@ -268,24 +257,6 @@ TEST(ConfirmDlg, MessageDrawnCentredOrFromTheTopLeft)
     EXPECT_TRUE(IsRectEmpty(&none)) << "an empty message draws nothing";
 }
 
-TEST(ConfirmDlg, EmptyMessageStillEnablesYesInStyleOne)
-{
-    Strings s;
-    PictureWatch pics;
-    CConfirmDlg dlg;
-    dlg.SetMessage(kEmpty, 1);
-    EXPECT_STREQ("", dlg.GetText(0)) << "a string id without text";
-    bool okEnabled = false;
-    ModalDriver drive(&dlg, {[&] {
-                                 UpdateWindow(dlg.GetFrameHwnd());
-                                 okEnabled = IsWindowEnabled(Ctrl(dlg, "b_OK"));
-                             },
-                             [&] { dlg.OnOK(); }});
-    EXPECT_EQ(SKUI_RESULT_OK, dlg.DoModal(NULL));
-    EXPECT_TRUE(okEnabled);
-    EXPECT_TRUE(pics.Asked().empty()) << "style 1 given directly sets no pictures";
-}
-
 TEST(ConfirmDlg, BoxesAndTheSecondText)
 {
     Strings s;
@@ -306,7 +277,7 @@ TEST(ConfirmDlg, BoxesAndTheSecondText)
     EXPECT_TRUE(IsWindowEnabled(parent.hwnd()));
 }
 
-TEST(ConfirmDlg, MissingPicturesTemplateAndStringsLeakNothing)
+TEST(ConfirmDlg, MissingPicturesAndStringsLeakNothing)
 {
     GdiCount gdi;
     BlockWatch blocks;
@@ -333,19 +304,6 @@ TEST(ConfirmDlg, MissingPicturesTemplateAndStringsLeakNothing)
         EXPECT_EQ(3u, pics.Given().size());
         for (HGLOBAL h : pics.Given())
             EXPECT_TRUE(blocks.Freed(h)) << "every loaded picture is freed";
-    }
-    {
-        // A damaged template: the dialog still runs (default size, no controls) and ends.
-        testkit::TempDir dir;
-        std::string bad = dir.file("bad.ui");
-        testkit::WriteFileText(bad, "medley-ui 1\ntemplate zelkova_mms\nsize 300 140\nbutton b_OK 0 0 400 10\nend\n");
-        CConfirmDlg dlg;
-        EXPECT_FALSE(dlg.SetUITemplate("zelkova_mms", bad.c_str(), bad.c_str()));
-        dlg.SetMessage(kTwoLines, CONFIRM_STYLE_YESNO);
-        ModalDriver drive(&dlg, {[&] { UpdateWindow(dlg.GetFrameHwnd()); },
-                                 [&] { PostMessageA(dlg.GetFrameHwnd(), WM_CLOSE, 0, 0); }});
-        EXPECT_EQ(SKUI_RESULT_CLOSE, dlg.DoModal(NULL));
-        EXPECT_FALSE(drive.stuck());
     }
     EXPECT_EQ(0, gdi.Regions());
     EXPECT_EQ(0, gdi.Fonts());

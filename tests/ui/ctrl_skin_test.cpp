@@ -24,28 +24,7 @@ HGLOBAL LoadUI(const char *name)
     return GetUIPath(name, path) ? PxOpenFile(path, 0, 0) : 0;
 }
 
-RECT PlaceInParent(HWND ctrl)
-{
-    RECT rc;
-    GetWindowRect(ctrl, &rc);
-    POINT a = {rc.left, rc.top}, b = {rc.right, rc.bottom};
-    ScreenToClient(GetParent(ctrl), &a);
-    ScreenToClient(GetParent(ctrl), &b);
-    return RECT{a.x, a.y, b.x, b.y};
-}
-
 }  // namespace
-
-TEST(UiFolder, HoldsTheDefaultMasksAndButtons)
-{
-    for (const char *name : {"WndFrmMask_lt.bmp", "WndFrmMask_rt.bmp", "WndFrmMask_rb.bmp", "WndFrmMask_lb.bmp",
-                             "SkinBtn_normal.bmp", "SkinBtn_down.bmp"}) {
-        HGLOBAL h = LoadUI(name);
-        EXPECT_TRUE(h) << name;
-        if (h)
-            BaseMemFree(h);
-    }
-}
 
 TEST(SetWindowFrameRgn, FreesOnlyWhatItLoaded)
 {
@@ -66,48 +45,45 @@ TEST(SetWindowFrameRgn, FreesOnlyWhatItLoaded)
 
 TEST(SetWindowFrameRgn, ZerosLoadTheDefaultCorners)
 {
-    GdiCount gdi;
-    {
-        TestWindow win(200, 100);
-        BlockWatch blocks;
-        SetWindowFrameRgn(win.hwnd(), 0, 0, 0, 0);
-        EXPECT_EQ(4u, blocks.Loaded().size()) << "the four default masks are loaded";
-        EXPECT_TRUE(blocks.AllLoadedFreed()) << "and freed by the call that loaded them";
+    NoRegionLeft leaks;
+    TestWindow win(200, 100);
+    BlockWatch blocks;
+    SetWindowFrameRgn(win.hwnd(), 0, 0, 0, 0);
+    EXPECT_EQ(4u, blocks.Loaded().size()) << "the four default masks are loaded";
+    EXPECT_TRUE(blocks.AllLoadedFreed()) << "and freed by the call that loaded them";
 
-        // Expected: the rectangle (one wider and taller) less each default mask at its corner.
-        static const char *const names[4] = {"WndFrmMask_lt.bmp", "WndFrmMask_rt.bmp", "WndFrmMask_rb.bmp",
-                                             "WndFrmMask_lb.bmp"};
-        HRGN want = CreateRectRgn(0, 0, 201, 101);
-        for (int i = 0; i < 4; ++i) {
-            HGLOBAL m = LoadUI(names[i]);
-            ASSERT_TRUE(m);
-            int w = 0, h = 0;
-            PxDibGetSize(m, &w, &h);
-            HRGN cut = MaskRegionSquareBySquare(BaseMemLock(m), 255);
-            BaseMemUnlock(m);
-            ASSERT_TRUE(cut) << names[i] << " selects some pixels";
-            POINT at = UiCornerOffset(i, 200, 100, w, h);
-            OffsetRgn(cut, at.x, at.y);
-            CombineRgn(want, want, cut, RGN_DIFF);
-            DeleteObject(cut);
-            BaseMemFree(m);
-        }
-        HRGN got = WindowRegion(win.hwnd());
-        ASSERT_TRUE(got);
-        EXPECT_TRUE(EqualRgn(got, want));
-        EXPECT_EQ("", PixelDifference(got, want, 200, 100));
-        for (POINT p : {POINT{0, 0}, POINT{199, 0}, POINT{199, 99}, POINT{0, 99}})
-            EXPECT_FALSE(PtInRegion(got, p.x, p.y)) << "corner " << p.x << "," << p.y << " is cut";
-        EXPECT_TRUE(PtInRegion(got, 100, 50));
-        DeleteObject(got);
-        DeleteObject(want);
+    // Expected: the rectangle (one wider and taller) less each default mask at its corner.
+    static const char *const names[4] = {"WndFrmMask_lt.bmp", "WndFrmMask_rt.bmp", "WndFrmMask_rb.bmp",
+                                         "WndFrmMask_lb.bmp"};
+    HRGN want = CreateRectRgn(0, 0, 201, 101);
+    for (int i = 0; i < 4; ++i) {
+        HGLOBAL m = LoadUI(names[i]);
+        ASSERT_TRUE(m);
+        int w = 0, h = 0;
+        PxDibGetSize(m, &w, &h);
+        HRGN cut = MaskRegionSquareBySquare(BaseMemLock(m), 255);
+        BaseMemUnlock(m);
+        ASSERT_TRUE(cut) << names[i] << " selects some pixels";
+        POINT at = UiCornerOffset(i, 200, 100, w, h);
+        OffsetRgn(cut, at.x, at.y);
+        CombineRgn(want, want, cut, RGN_DIFF);
+        DeleteObject(cut);
+        BaseMemFree(m);
     }
-    EXPECT_EQ(0, gdi.Regions());
+    HRGN got = WindowRegion(win.hwnd());
+    ASSERT_TRUE(got);
+    EXPECT_TRUE(EqualRgn(got, want));
+    EXPECT_EQ("", PixelDifference(got, want, 200, 100));
+    for (POINT p : {POINT{0, 0}, POINT{199, 0}, POINT{199, 99}, POINT{0, 99}})
+        EXPECT_FALSE(PtInRegion(got, p.x, p.y)) << "corner " << p.x << "," << p.y << " is cut";
+    EXPECT_TRUE(PtInRegion(got, 100, 50));
+    DeleteObject(got);
+    DeleteObject(want);
 }
 
 TEST(SetCtrlSkin, ImagesSizeAndShapeFromUIFiles)
 {
-    GdiCount gdi;
+    NoRegionLeft leaks;
     TestWindow screen(300, 200, 50, 40);
     GUI::CSKUICtrl ctrl;
     ASSERT_TRUE(ctrl.Create("b_Send", screen.hwnd(), RECT{20, 30, 60, 50}, 100));
@@ -115,11 +91,8 @@ TEST(SetCtrlSkin, ImagesSizeAndShapeFromUIFiles)
     SetCtrlSkin(&ctrl, "SkinBtn_normal.bmp", "SkinBtn_down.bmp", NULL, "WndFrmMask_lt.bmp", "missing.bmp");
     EXPECT_EQ(3u, blocks.Loaded().size()) << "the mask and two state images";
     EXPECT_TRUE(blocks.AllLoadedFreed()) << "images freed after the control copied them, the mask by SetWindowMask";
-    RECT rc = PlaceInParent(ctrl.GetSafeHwnd());
-    EXPECT_EQ(20, rc.left) << "keeps its place";
-    EXPECT_EQ(30, rc.top);
-    EXPECT_EQ(72, rc.right - rc.left) << "takes its state-0 image's size";
-    EXPECT_EQ(24, rc.bottom - rc.top);
+    EXPECT_EQ("(20,30,92,54)", RectText(RectInParent(ctrl.GetSafeHwnd())))
+        << "keeps its place, takes its state-0 image's size (72 x 24)";
     EXPECT_TRUE(ctrl.GetControlDib(0));
     EXPECT_TRUE(ctrl.GetControlDib(1));
     EXPECT_FALSE(ctrl.GetControlDib(2)) << "no name";
@@ -130,37 +103,32 @@ TEST(SetCtrlSkin, ImagesSizeAndShapeFromUIFiles)
     EXPECT_FALSE(PtInRegion(got, 7, 7));
     EXPECT_FALSE(PtInRegion(got, 40, 10));
     DeleteObject(got);
-    EXPECT_EQ(0, gdi.Regions());
 }
 
-TEST(SetCtrlSkin, WithoutStateZeroImageTheControlStaysPut)
+TEST(SetCtrlSkin, WithoutStateZeroImageOrMask)
 {
+    const struct Row {
+        const char *what, *state0, *mask;
+        bool dressed;  // its other images set and shaped by the mask
+    } rows[] = {
+        {"no state-0 image: dressed, not resized", NULL, "WndFrmMask_rb.bmp", true},
+        {"no mask: nothing at all", "SkinBtn_normal.bmp", NULL, false},
+        {"a mask that does not load: nothing at all", "SkinBtn_normal.bmp", "no_such_mask.bmp", false},
+    };
     TestWindow screen(300, 200);
-    GUI::CSKUICtrl ctrl;
-    ASSERT_TRUE(ctrl.Create("b_Other", screen.hwnd(), RECT{20, 30, 60, 50}, 101));
-    SetCtrlSkin(&ctrl, NULL, "SkinBtn_down.bmp", NULL, "WndFrmMask_rb.bmp", NULL);
-    RECT rc = PlaceInParent(ctrl.GetSafeHwnd());
-    EXPECT_EQ(20, rc.left);
-    EXPECT_EQ(40, rc.right - rc.left) << "not resized";
-    EXPECT_EQ(20, rc.bottom - rc.top);
-    EXPECT_TRUE(ctrl.GetControlDib(1));
-    HRGN got = WindowRegion(ctrl.GetSafeHwnd());
-    EXPECT_TRUE(got) << "still shaped";
-    if (got)
-        DeleteObject(got);
-}
-
-TEST(SetCtrlSkin, WithoutMaskNothingAtAll)
-{
-    TestWindow screen(300, 200);
-    GUI::CSKUICtrl ctrl;
-    ASSERT_TRUE(ctrl.Create("b_Third", screen.hwnd(), RECT{20, 30, 60, 50}, 102));
-    SetCtrlSkin(&ctrl, "SkinBtn_normal.bmp", "SkinBtn_down.bmp", NULL, NULL, NULL);
-    SetCtrlSkin(&ctrl, "SkinBtn_normal.bmp", "SkinBtn_down.bmp", NULL, "no_such_mask.bmp", NULL);
-    EXPECT_EQ(40, PlaceInParent(ctrl.GetSafeHwnd()).right - 20);
-    EXPECT_FALSE(ctrl.GetControlDib(0)) << "not even the state images are loaded";
-    EXPECT_FALSE(ctrl.GetControlDib(1));
-    EXPECT_EQ("null", RegionRects(WindowRegion(ctrl.GetSafeHwnd())));
+    for (const Row &r : rows) {
+        SCOPED_TRACE(r.what);
+        GUI::CSKUICtrl ctrl;
+        ASSERT_TRUE(ctrl.Create("b_Other", screen.hwnd(), RECT{20, 30, 60, 50}, 101));
+        SetCtrlSkin(&ctrl, r.state0, "SkinBtn_down.bmp", NULL, r.mask, NULL);
+        EXPECT_EQ("(20,30,60,50)", RectText(RectInParent(ctrl.GetSafeHwnd())));
+        EXPECT_FALSE(ctrl.GetControlDib(0));
+        EXPECT_EQ(r.dressed, ctrl.GetControlDib(1) != 0);
+        HRGN got = WindowRegion(ctrl.GetSafeHwnd());
+        EXPECT_EQ(r.dressed, got != NULL);
+        if (got)
+            DeleteObject(got);
+    }
     SetCtrlSkin(nullptr, "a", "b", "c", "d", "e");  // no control: nothing
 }
 

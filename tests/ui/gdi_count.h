@@ -8,6 +8,7 @@
  * SetWindowRgn belongs to the window and counts as released.
  */
 #pragma once
+#include <gtest/gtest.h>
 #include <windows.h>
 
 #include <string>
@@ -21,6 +22,16 @@ public:
     long Regions() const;  // made - released since construction
     long Fonts() const;
     long RegionsMade() const;
+};
+
+/* Checks, as it goes, that every region made since it was made is deleted or handed over:
+ * declared first in a test, it goes last, after the test's windows. */
+class NoRegionLeft {
+public:
+    ~NoRegionLeft() { EXPECT_EQ(0, m_gdi.Regions()) << "regions left undeleted"; }
+
+private:
+    GdiCount m_gdi;
 };
 
 /* Watches the memory blocks that the base library (linked into the test program) loads with

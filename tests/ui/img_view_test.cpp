@@ -18,41 +18,6 @@
 
 using namespace uitest;
 
-namespace {
-
-/* A parent that records the mouse messages it gets. */
-struct Recorder {
-    static std::vector<std::pair<UINT, LPARAM>> &Seen()
-    {
-        static std::vector<std::pair<UINT, LPARAM>> s;
-        return s;
-    }
-    static LRESULT CALLBACK Proc(HWND h, UINT m, WPARAM w, LPARAM l)
-    {
-        if (m == WM_LBUTTONDOWN || m == WM_MOUSEMOVE || m == WM_LBUTTONDBLCLK)
-            Seen().push_back({m, l});
-        return DefWindowProcA(h, m, w, l);
-    }
-    HWND hwnd;
-    Recorder()
-    {
-        static bool reg = false;
-        if (!reg) {
-            WNDCLASSA wc = {};
-            wc.lpfnWndProc = Proc;
-            wc.hInstance = GetModuleHandleA(NULL);
-            wc.lpszClassName = "ImgViewRecorder";
-            reg = RegisterClassA(&wc) != 0;
-        }
-        hwnd = CreateWindowExA(0, "ImgViewRecorder", "", WS_POPUP | WS_VISIBLE, 30, 40, 300, 200, NULL, NULL,
-                               GetModuleHandleA(NULL), NULL);
-        Seen().clear();
-    }
-    ~Recorder() { DestroyWindow(hwnd); }
-};
-
-}  // namespace
-
 TEST(ImgView, ClassRegisteredOnceWithStyle11)
 {
     HINSTANCE inst = GetModuleHandleA(NULL);
@@ -74,7 +39,7 @@ TEST(ImgView, ClassRegisteredOnceWithStyle11)
 
 TEST(ImgView, PaintsBackgroundThenImage)
 {
-    GdiCount gdi;
+    NoRegionLeft leaks;
     TestWindow parent(200, 100);  // paints itself RGB(40, 90, 200)
     UpdateWindow(parent.hwnd());
     const COLORREF parentBlue = RGB(40, 90, 200);
@@ -108,7 +73,6 @@ TEST(ImgView, PaintsBackgroundThenImage)
     EXPECT_EQ(RGB(0, 0, 0), PixelOf(v.GetSafeHwnd(), 5, 5)) << "no fill under an image that does not draw";
     v.SetDib(SolidDib(2, 2, 0x0000FF), 0);
     EXPECT_EQ(RGB(0, 0, 255), PixelOf(v.GetSafeHwnd(), 20, 15));
-    EXPECT_EQ(0, gdi.Regions());
 }
 
 TEST(ImgView, ImageOwnership)
@@ -123,10 +87,7 @@ TEST(ImgView, ImageOwnership)
     HGLOBAL copy = v.GetDib(1);
     ASSERT_TRUE(copy);
     EXPECT_NE(a, copy) << "a distinct block";
-    EXPECT_EQ(BaseMemSize(a), BaseMemSize(copy));
-    EXPECT_EQ(0, memcmp(BaseMemLock(a), BaseMemLock(copy), BaseMemSize(a)));
-    BaseMemUnlock(a);
-    BaseMemUnlock(copy);
+    EXPECT_EQ(BlockBytes(a, false), BlockBytes(copy, false));
     BaseMemFree(copy);
 
     EXPECT_EQ(a, v.SetDib(b, 1)) << "keep: the previous image comes back to the caller";
@@ -149,15 +110,16 @@ TEST(ImgView, ImageOwnership)
 
 TEST(ImgView, MouseReachesTheParentInItsCoordinates)
 {
-    Recorder parent;
+    TestWindow parent(300, 200, 30, 40);
     CImgView v;
     RECT rc = {100, 50, 120, 70};
-    ASSERT_TRUE(v.Create(GetModuleHandleA(NULL), parent.hwnd, &rc));
+    ASSERT_TRUE(v.Create(GetModuleHandleA(NULL), parent.hwnd(), &rc));
+    TestWindow::MouseSeen().clear();
     EXPECT_EQ(0, SendMessageA(v.GetSafeHwnd(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 3)));
     SendMessageA(v.GetSafeHwnd(), WM_MOUSEMOVE, 0, MAKELPARAM(-2, -3));
     SendMessageA(v.GetSafeHwnd(), WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(0, 0));
     SendMessageA(v.GetSafeHwnd(), WM_RBUTTONDOWN, 0, MAKELPARAM(1, 1));  // not forwarded
-    const auto &seen = Recorder::Seen();
+    const auto &seen = TestWindow::MouseSeen();
     ASSERT_EQ(3u, seen.size());
     EXPECT_EQ((UINT)WM_LBUTTONDOWN, seen[0].first);
     EXPECT_EQ(102, (short)LOWORD(seen[0].second));
@@ -214,10 +176,7 @@ TEST(OnFrameSize, RaisesSmallFramesAndPlacesTheGrip)
     CImgView &grip = FrameGrip();
     ASSERT_TRUE(IsWindow(grip.GetSafeHwnd()));
     EXPECT_EQ(frame.hwnd(), GetParent(grip.GetSafeHwnd()));
-    RECT g;
-    GetWindowRect(grip.GetSafeHwnd(), &g);
-    MapWindowPoints(NULL, frame.hwnd(), (POINT *)&g, 2);
-    EXPECT_EQ("(779,579,795,595)", RectText(g));
+    EXPECT_EQ("(779,579,795,595)", RectText(RectInParent(grip.GetSafeHwnd())));
     EXPECT_TRUE(IsWindowVisible(grip.GetSafeHwnd()));
 
     // Again: the grip's window is made anew, the frame of exactly 800 x 600 is not moved.
@@ -286,9 +245,7 @@ TEST(OnFrameSize, WithoutGripPicture)
 
         FrameGrip().FreeDib();  // as on the first call: no image at all
         OnFrameSize(frame.hwnd(), SIZE_RESTORED, 0);
-        RECT g;
-        GetWindowRect(FrameGrip().GetSafeHwnd(), &g);
-        MapWindowPoints(NULL, frame.hwnd(), (POINT *)&g, 2);
+        const RECT g = RectInParent(FrameGrip().GetSafeHwnd());
         EXPECT_TRUE(IsRectEmpty(&g));
         EXPECT_EQ(0, g.left) << "neither placed: it stays as made, at (0, 0)";
         EXPECT_EQ(0, g.top);

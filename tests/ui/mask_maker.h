@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "basemem.h"
+#include "picture_files.h"
 
 namespace uitest {
 
@@ -19,14 +20,9 @@ namespace uitest {
 inline std::vector<BYTE> MaskBytes(const std::vector<std::string> &rows, int nColours = 256, int nBits = 8)
 {
     const int h = (int)rows.size(), w = h ? (int)rows[0].size() : 0;
-    const size_t stride = ((size_t)w * (size_t)nBits + 31) / 32 * 4;
+    const size_t stride = testkit::DibStride(w, nBits);
     std::vector<BYTE> bytes(40 + 4 * (size_t)nColours + stride * (size_t)h, 0);
-    BITMAPINFOHEADER bih = {};
-    bih.biSize = 40;
-    bih.biWidth = w;
-    bih.biHeight = h;
-    bih.biPlanes = 1;
-    bih.biBitCount = (WORD)nBits;
+    BITMAPINFOHEADER bih = testkit::InfoHeader(w, h, nBits);
     bih.biClrUsed = (DWORD)nColours;
     memcpy(bytes.data(), &bih, sizeof bih);
     BYTE *pixels = bytes.data() + 40 + 4 * (size_t)nColours;

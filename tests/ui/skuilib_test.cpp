@@ -179,8 +179,7 @@ TEST(SkuiDialog, ControlsFromTheTemplate)
                                  name = dlg.ok.GetName();
                                  okPicture = dlg.ok.GetControlDib(0) != 0;
                                  cancelPicture = dlg.cancel.GetControlDib(0) != 0;
-                                 GetWindowRect(ok, &okRect);
-                                 MapWindowPoints(NULL, dlg.GetSafeHwnd(), (POINT *)&okRect, 2);
+                                 okRect = RectInParent(ok);
                                  enabledState = dlg.ok.GetState();
                                  dlg.ok.EnableWindow(FALSE);
                                  disabledState = dlg.ok.GetState();

@@ -43,22 +43,16 @@ TEST(Placement, CentredOnTheScreen)
 {
     const int sw = GetSystemMetrics(SM_CXSCREEN), sh = GetSystemMetrics(SM_CYSCREEN);
     TestWindow win(301, 120, 3, 4);
+    const RECT centred = {(sw - 301) / 2, (sh - 120) / 2, (sw - 301) / 2 + 301, (sh - 120) / 2 + 120};
     EXPECT_EQ(1, CenterWindowOnScreen(win.hwnd()));
-    RECT rc = win.Rect();
-    EXPECT_EQ((sw - 301) / 2, rc.left) << "screen " << sw << " wide";
-    EXPECT_EQ((sh - 120) / 2, rc.top);
-    EXPECT_EQ(301, rc.right - rc.left) << "size kept";
-    EXPECT_EQ(120, rc.bottom - rc.top);
+    EXPECT_EQ(RectText(centred), RectText(win.Rect())) << "screen " << sw << " x " << sh << ", size kept";
 
+    MoveWindow(win.hwnd(), 3, 4, 301, 120, FALSE);
     EXPECT_EQ(1, CenterWindow(NULL, win.hwnd())) << "no parent: on the screen";
-    EXPECT_EQ((sw - 301) / 2, win.Rect().left);
+    EXPECT_EQ(RectText(centred), RectText(win.Rect()));
 
     EXPECT_EQ(1, FillScreenWindow(win.hwnd()));
-    rc = win.Rect();
-    EXPECT_EQ(0, rc.left);
-    EXPECT_EQ(0, rc.top);
-    EXPECT_EQ(sw, rc.right);
-    EXPECT_EQ(sh, rc.bottom);
+    EXPECT_EQ(RectText({0, 0, sw, sh}), RectText(win.Rect()));
 
     EXPECT_EQ(0, CenterWindowOnScreen(NULL));
     EXPECT_EQ(0, FillScreenWindow(NULL));
@@ -69,12 +63,9 @@ TEST(Placement, CentredOverTheParentInItsOwnCoordinates)
     TestWindow parent(400, 300, 100, 50);
     TestWindow child(101, 60, 0, 0, parent.hwnd(), WS_CHILD | WS_VISIBLE);
     EXPECT_EQ(1, CenterWindow(parent.hwnd(), child.hwnd()));
-    RECT rc = child.Rect();
     // Offsets (149, 120) from the parent's origin: on the screen, at the parent's place plus
     // those.
-    EXPECT_EQ(100 + 149, rc.left);
-    EXPECT_EQ(50 + 120, rc.top);
-    EXPECT_EQ(101, rc.right - rc.left);
+    EXPECT_EQ("(249,170,350,230)", RectText(child.Rect()));
 
     // An owned popup is moved to the same offsets, on the screen: not added to the parent's
     // place.

@@ -7,6 +7,7 @@
 #include <new>
 
 #include "basemem.h"
+#include "picture_files.h"
 
 namespace uitest {
 
@@ -25,6 +26,8 @@ static LRESULT CALLBACK TestWndProc(HWND hWnd, UINT msg, WPARAM wp, LPARAM lp)
         EndPaint(hWnd, &ps);
         return 0;
     }
+    if (msg == WM_LBUTTONDOWN || msg == WM_MOUSEMOVE || msg == WM_LBUTTONDBLCLK)
+        TestWindow::MouseSeen().push_back({msg, lp});
     return DefWindowProcA(hWnd, msg, wp, lp);
 }
 
@@ -55,6 +58,12 @@ RECT TestWindow::Rect() const
     return rc;
 }
 
+std::vector<std::pair<UINT, LPARAM>> &TestWindow::MouseSeen()
+{
+    static std::vector<std::pair<UINT, LPARAM>> seen;
+    return seen;
+}
+
 std::string RegionRects(HRGN hRgn)
 {
     if (!hRgn)
@@ -76,6 +85,14 @@ std::string RectText(const RECT &r)
     char s[64];
     snprintf(s, sizeof s, "(%ld,%ld,%ld,%ld)", (long)r.left, (long)r.top, (long)r.right, (long)r.bottom);
     return s;
+}
+
+RECT RectInParent(HWND hWnd)
+{
+    RECT rc = {};
+    GetWindowRect(hWnd, &rc);
+    MapWindowPoints(NULL, GetParent(hWnd), (POINT *)&rc, 2);
+    return rc;
 }
 
 COLORREF PixelOf(HWND hWnd, int x, int y)
@@ -111,36 +128,14 @@ std::string PixelDifference(HRGN a, HRGN b, int w, int h)
     return "";
 }
 
-HRGN RegionOf(const std::vector<RECT> &rects)
-{
-    HRGN rgn = NULL;
-    for (const RECT &r : rects) {
-        HRGN one = CreateRectRgn(r.left, r.top, r.right, r.bottom);
-        if (!rgn) {
-            rgn = one;
-        } else {
-            CombineRgn(rgn, rgn, one, RGN_OR);
-            DeleteObject(one);
-        }
-    }
-    return rgn;
-}
-
 HGLOBAL SolidDib(int w, int h, DWORD rgb, WORD bits)
 {
-    const size_t stride = ((size_t)w * 3 + 3) / 4 * 4;
-    HGLOBAL hb = BaseMemAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, (DWORD)(40 + stride * (size_t)h));
-    BYTE *p = (BYTE *)BaseMemLock(hb);
-    BITMAPINFOHEADER bih = {};
-    bih.biSize = 40;
-    bih.biWidth = w;
-    bih.biHeight = h;
-    bih.biPlanes = 1;
-    bih.biBitCount = bits;
-    memcpy(p, &bih, sizeof bih);
+    BYTE *p;
+    HGLOBAL hb = testkit::DibBlock(w, h, 24, 0, &p);
+    ((BITMAPINFOHEADER *)p)->biBitCount = bits;
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) {
-            BYTE *px = p + 40 + (size_t)y * stride + 3 * (size_t)x;
+            BYTE *px = p + 40 + (size_t)y * testkit::DibStride(w, 24) + 3 * (size_t)x;
             px[0] = (BYTE)rgb;
             px[1] = (BYTE)(rgb >> 8);
             px[2] = (BYTE)(rgb >> 16);

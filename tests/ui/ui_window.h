@@ -19,6 +19,8 @@ public:
     TestWindow &operator=(const TestWindow &) = delete;
     HWND hwnd() const { return m_hWnd; }
     RECT Rect() const;  // window rectangle, screen coordinates
+    /* The mouse messages (button down, move, double click) test windows got, oldest first. */
+    static std::vector<std::pair<UINT, LPARAM>> &MouseSeen();
 
 private:
     HWND m_hWnd;
@@ -27,14 +29,14 @@ private:
 /* The rectangles of a region as "(l,t,r,b)..." ("null" for no region); one rectangle alike. */
 std::string RegionRects(HRGN hRgn);
 std::string RectText(const RECT &r);
+/* A child window's rectangle in its parent's client coordinates. */
+RECT RectInParent(HWND hWnd);
 /* The pixel at (x, y) of a window's client area as drawn now. */
 COLORREF PixelOf(HWND hWnd, int x, int y);
 /* The window's region (GetWindowRgn) as a new region, or null when it has none. */
 HRGN WindowRegion(HWND hWnd);
 /* Describes the first pixel of [0,w) x [0,h) whose membership differs, or "" when none. */
 std::string PixelDifference(HRGN a, HRGN b, int w, int h);
-/* A region from rectangles (null for none). */
-HRGN RegionOf(const std::vector<RECT> &rects);
 /* Pumps the thread's pending messages. */
 void Pump();
 /* Posts a key press (kAltF4: F4 with Alt held) to the window with the keyboard focus, as the
