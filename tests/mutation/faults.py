@@ -439,6 +439,8 @@ FAULTS += [
     fault('budget', 'preview-parses-deep', 'the preview parses a presentation before its depth is checked',
           'tools/preview/preview_model.cpp', 'if (!mmsCheckSmilDepth(smil.data(), (DWORD)smil.size())) {',
           'if (false) {', 'test_tools', 'PreviewModel.Broken*'),
+    fault('budget', 'storyboard-fill-channel', 'the storyboard\'s opaque fills write blue for red',
+          'tools/preview/storyboard.cpp', 'p[0] = col.r;', 'p[0] = col.b;', 'test_tools', 'Storyboard.*'),
 ]
 # ---- Contracts kept, input refused, the dialog keys
 GF = 'libbase/imaging/gif_frames.cpp'
