@@ -167,7 +167,7 @@ Rgb ParseColour(const std::string &s, Rgb fallback)
 
 class Painter {
 public:
-    explicit Painter(Canvas &c) : m_c(c) {}
+    explicit Painter(Canvas &c) : m_c(c) { ClearClip(); }
 
     void Fill(Rect r, Rgb col)
     {
@@ -201,7 +201,7 @@ public:
     void Put(int x, int y, Rgb col) { Blend(x, y, col, 255); }
     void SetClip(Rect r) { m_clip = Intersect(r, {0, 0, m_c.w, m_c.h}); }
     void ClearClip() { m_clip = {0, 0, m_c.w, m_c.h}; }
-    Rect Clip(Rect r) const { return Intersect(Intersect(r, m_clip), {0, 0, m_c.w, m_c.h}); }
+    Rect Clip(Rect r) const { return Intersect(r, m_clip); }
     Canvas &canvas() { return m_c; }
 
 private:
@@ -212,7 +212,7 @@ private:
         return {x0, y0, std::max(0, x1 - x0), std::max(0, y1 - y0)};
     }
     Canvas &m_c;
-    Rect m_clip{0, 0, 1 << 30, 1 << 30};
+    Rect m_clip;
 };
 
 /* UTF-8 to code points; a malformed octet gives U+FFFD. */
