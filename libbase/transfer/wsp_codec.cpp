@@ -404,27 +404,30 @@ int WspReadContentType(WSP_FILE *fp, char *lpszType, char *lpszTypeParam, char *
     int32_t p1 = WspFileTell(fp);
     if (len < 0 || p1 < 0 || len > size - p1)
         return 0;
+    /* The Value-length bounds the field: every text in it ends inside it, and the next field
+     * starts where it ends, whatever parameters were left unread. */
+    int32_t end = p1 + len;
     int m = WspFileReadByte(fp);
     if (m < 0x80) {
         WspFileSeek(fp, WSP_SEEK_SET, p1);
-        if (WspFileReadText(fp, lpszType, WSP_TEXT_MAX) < 0)
+        if (WspFileReadText(fp, lpszType, WSP_TEXT_MAX) < 0 || WspFileTell(fp) > end)
             return 0;
-        return WspFileSeek(fp, WSP_SEEK_SET, p1 + len) == 0;
+        return WspFileSeek(fp, WSP_SEEK_SET, end) == 0;
     }
     WspContentTypeName(m & 0x7F, lpszType);
     if (strcmp(lpszType, MIME_TYPE_RELATED) != 0)
-        return 1;
+        return WspFileSeek(fp, WSP_SEEK_SET, end) == 0;
     char text[WSP_TEXT_MAX];
     for (;;) {
         int32_t pos = WspFileTell(fp);
         if (pos < 0)
             return 0;
-        if (pos - p1 >= len)
+        if (pos >= end)
             break;
         int param = WspFileReadByte(fp) & 0x7F;
         if (param != kParamType && param != kParamStart)
             return 0;
-        if (WspFileReadText(fp, text, sizeof text) < 0)
+        if (WspFileReadText(fp, text, sizeof text) < 0 || WspFileTell(fp) > end)
             return 0;
         char *out = param == kParamType ? lpszTypeParam : lpszStartParam;
         if (out)

@@ -47,7 +47,7 @@ inline Bytes Message(bool related, const Bytes &start, const std::vector<Part> &
     if (related && start.empty()) {
         b.push_back(0xB3);
     } else if (related) {
-        b = Cat(Cat(b, {(unsigned char)(start.size() + 2), 0xB3, 0x8A}), start);
+        b = Cat(Cat(b, {(unsigned char)(start.size() + 3), 0xB3, 0x8A}), start);
         b.push_back(0);
     } else {
         b.push_back(0xA3);

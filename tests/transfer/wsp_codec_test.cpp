@@ -477,6 +477,41 @@ TEST_F(WspFile, StreamPrimitives)
     EXPECT_EQ(testkit::ReadFileBytes(dir.file("u")), (Bytes{0x81, 0x80, 0x00}));
 }
 
+/* A content type read from a stream: the next field starts where the Value-length says, and a
+ * text that runs past it is refused. */
+TEST_F(WspFile, ContentTypeFieldEndsWhereItsLengthSays)
+{
+    const int kNext = 0x42;
+    struct {
+        Bytes in;
+        const char *type, *typeParam, *start;  // type null: refused
+    } cases[] = {
+        {{0x9E, kNext}, "image/jpeg", "", ""},
+        {{'a', '/', 'b', 0, kNext}, "a/b", "", ""},
+        {{0x03, 0xA3, 0x81, 0x83, kNext}, MIME_TYPE_MIXED, "", ""},  // parameters left unread
+        {{0x04, 'a', 0, 0x81, 0x83, kNext}, "a", "", ""},
+        {{0x09, 0xB3, 0x89, 't', 0, 0x8A, '<', 's', '>', 0, kNext}, MIME_TYPE_RELATED, "t", "<s>"},
+        {{0x04, 0xB3, 0x8A, '<', 's', '>', 0, kNext}, nullptr, "", ""},  // Start runs past the field
+        {{0x02, 'a', 'b', 0, kNext}, nullptr, "", ""},
+        {{0x03, 0xB3, 0x81, 0x83, kNext}, nullptr, "", ""},  // not a parameter of a related type
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.in));
+        ASSERT_TRUE(testkit::WriteFileBytes(dir.file("t"), c.in));
+        WSP_FILE *fp = WspFileOpen(folder.c_str(), "t", WSP_RB);
+        ASSERT_NE(fp, nullptr);
+        char type[WSP_TEXT_MAX] = "", typeParam[WSP_TEXT_MAX] = "", start[WSP_TEXT_MAX] = "";
+        EXPECT_EQ(WspReadContentType(fp, type, typeParam, start), c.type ? 1 : 0);
+        if (c.type) {
+            EXPECT_STREQ(type, c.type);
+            EXPECT_STREQ(typeParam, c.typeParam);
+            EXPECT_STREQ(start, c.start);
+            EXPECT_EQ(WspFileReadByte(fp), kNext);
+        }
+        WspFileClose(fp);
+    }
+}
+
 TEST(WspMessageType, MixedRelatedAndPartialStartParameters)
 {
     using namespace std::string_literals;
