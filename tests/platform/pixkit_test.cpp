@@ -599,11 +599,24 @@ TEST_F(PixKit, ReducedOpeningOfOtherPicturesIsTheFullOne)
     }
     oneBit[acTable + 5] = BYTE(codeCount);
     refused("every AC code one bit long", oneBit);
-    // More than 256 codes in a table: refused before the full decoder would write past it.
-    Bytes many = jpg;
-    many[dht + 4 + 16] = 200;
-    many[dht + 4 + 15] = 100;
-    refused("more than 256 codes", many);
+    // A table no scan uses: 256 codes are taken, 257 refused (the full decoder would take
+    // those, write past the end of its table and go on).
+    for (int total : {256, 257}) {
+        const int length = 2 + 1 + 16 + total;
+        Bytes spare(jpg.begin(), jpg.begin() + sos);
+        Bytes head = {0xFF, 0xC4, BYTE(length >> 8), BYTE(length), 0x02};
+        spare.insert(spare.end(), head.begin(), head.end());
+        spare.insert(spare.end(), 14, 0);
+        spare.push_back(BYTE(total - 255));  // codes of 15 bits
+        spare.push_back(255);                // and of 16
+        for (int v = 0; v < total; ++v)
+            spare.push_back(BYTE(v));
+        spare.insert(spare.end(), jpg.begin() + sos, jpg.end());
+        if (total > 256)
+            refused("more than 256 codes in a table no scan uses", spare);
+        else
+            EXPECT_NE(nullptr, Dib(PxOpenFile(Put("spare.jpg", spare).c_str(), 0, 0)).get());
+    }
 }
 
 TEST_F(PixKit, BadInputFailsCleanly)
