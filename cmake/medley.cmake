@@ -58,7 +58,7 @@ function(medley_test area)
   target_include_directories(${t} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
   target_link_libraries(${t} PRIVATE medley_testkit ${A_LIBS} GTest::gmock GTest::gtest_main)
   add_test(NAME ${area} COMMAND ${t} WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
-  set_tests_properties(${area} PROPERTIES ENVIRONMENT "MEDLEY_SOURCE_DIR=${CMAKE_SOURCE_DIR};MEDLEY_BIN_DIR=${CMAKE_BINARY_DIR}/bin")
+  set_tests_properties(${area} PROPERTIES ENVIRONMENT "MEDLEY_SOURCE_DIR=${CMAKE_SOURCE_DIR};MEDLEY_BIN_DIR=${CMAKE_BINARY_DIR}/bin;MEDLEY_GTEST=1")
 endfunction()
 
 # Gives a program the medleystudio version block: compiled into it on Windows, embedded and

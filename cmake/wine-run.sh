@@ -40,4 +40,17 @@ if [ ! -f "$WINEPREFIX/.medley-ready" ]; then
 fi
 wineserver -p30 >/dev/null 2>&1 </dev/null
 $wine cmd /c exit >/dev/null 2>&1 </dev/null
+if [ "${MEDLEY_GTEST:-}" = 1 ]; then
+  # A test program has passed only when it also printed its summary: a stack overflow can end
+  # a process under Wine with status 0 before the summary (and before its failures are counted).
+  out=$(mktemp -d) || exit 1
+  trap 'rm -rf "$out"' EXIT
+  { $wine "$@"; echo $? >"$out/status"; } | tee "$out/log"
+  status=$(cat "$out/status" 2>/dev/null) || status=1
+  if [ "$status" = 0 ] && ! grep -q '^\[==========\] .* ran\.' "$out/log"; then
+    echo "wine-run: $1 ended without its test summary (it crashed, or was ended)" >&2
+    status=1
+  fi
+  exit "$status"
+fi
 exec $wine "$@"

@@ -66,7 +66,7 @@ def emulator(build):
 
 def run_test(build, kind, target, gtest_filter):
     exe = os.path.join(build, 'bin', target + ('.exe' if kind == 'win64' else ''))
-    env = dict(os.environ, MEDLEY_SOURCE_DIR=SRC, MEDLEY_BIN_DIR=os.path.join(build, 'bin'))
+    env = dict(os.environ, MEDLEY_SOURCE_DIR=SRC, MEDLEY_BIN_DIR=os.path.join(build, 'bin'), MEDLEY_GTEST='1')
     env.setdefault('ASAN_OPTIONS', 'detect_leaks=1:abort_on_error=1')
     env.setdefault('UBSAN_OPTIONS', 'print_stacktrace=1:halt_on_error=1')
     if kind == 'win64':
