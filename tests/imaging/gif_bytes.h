@@ -39,24 +39,16 @@ protected:
 
 using Frame = testkit::DibView;
 
-/* A new DIB block of width x height at `bits` with `colours` palette entries and the pixels
- * given row by row from the top. */
+/* A new DIB block of width x height at `bits` with `colours` palette entries (`rgb`, else
+ * Table's) and the pixels given row by row from the top (at 24 bits as 0xRRGGBB). */
 inline HGLOBAL MakeDib(int w, int h, int bits, int colours, const std::vector<int> &px, const Bytes &rgb = {}) {
     const size_t stride = testkit::DibStride(w, bits), head = 40 + 4 * size_t(colours);
     BYTE *p;
     HGLOBAL hDib = testkit::DibBlock(w, h, bits, colours, &p);
     RGBQUAD *q = reinterpret_cast<RGBQUAD *>(p + 40);
-    for (int i = 0; i < colours; ++i) {
-        if (rgb.size() >= size_t(3 * colours)) {
-            q[i].rgbRed = rgb[3 * i];
-            q[i].rgbGreen = rgb[3 * i + 1];
-            q[i].rgbBlue = rgb[3 * i + 2];
-        } else {
-            q[i].rgbRed = BYTE(i * 3);
-            q[i].rgbGreen = BYTE(255 - i);
-            q[i].rgbBlue = BYTE(i * 7);
-        }
-    }
+    const Bytes t = rgb.size() >= size_t(3 * colours) ? rgb : Table(colours);
+    for (int i = 0; i < colours; ++i)
+        q[i] = RGBQUAD{t[3 * i + 2], t[3 * i + 1], t[3 * i], 0};
     for (int y = 0; y < h && !px.empty(); ++y) {
         BYTE *row = p + head + size_t(h - 1 - y) * stride;
         for (int x = 0; x < w; ++x) {
@@ -68,7 +60,8 @@ inline HGLOBAL MakeDib(int w, int h, int bits, int colours, const std::vector<in
             else if (bits == 1)
                 row[x >> 3] |= BYTE((v & 1) << (7 - (x & 7)));
             else
-                memset(row + 3 * x, v, 3);
+                for (int k = 0; k < 3; ++k)
+                    row[3 * x + k] = BYTE(v >> (8 * k));
         }
     }
     BaseMemUnlock(hDib);
