@@ -9,6 +9,7 @@
 
 #include "basemem.h"
 #include "dib.h"
+#include "gif_bytes.h"
 #include "picture_files.h"
 #include "testkit.h"
 
@@ -17,23 +18,14 @@ namespace {
 const uint32_t kUntouched = 0x123456;
 
 /* A packed 24-bit DIB in memory, pixel (x, y from the top) = colour(x, y) as 0x00RRGGBB. */
-template <class F>
-std::vector<BYTE> MakeDib24(int w, int h, F colour)
+std::vector<BYTE> MakeDib24(int w, int h, uint32_t (*colour)(int x, int y))
 {
-    size_t stride = (size_t(w) * 3 + 3) & ~size_t(3);
-    std::vector<BYTE> d(40 + stride * size_t(h), 0);
-    BITMAPINFOHEADER bih = testkit::InfoHeader(w, h, 24);
-    bih.biSizeImage = DWORD(stride * size_t(h));
-    memcpy(d.data(), &bih, 40);
+    std::vector<int> px;
     for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) {
-            uint32_t c = colour(x, y);
-            BYTE *p = d.data() + 40 + size_t(h - 1 - y) * stride + 3 * size_t(x);
-            p[0] = BYTE(c);
-            p[1] = BYTE(c >> 8);
-            p[2] = BYTE(c >> 16);
-        }
-    return d;
+        for (int x = 0; x < w; ++x)
+            px.push_back(int(colour(x, y)));
+    testkit::DibView d(giftest::MakeDib(w, h, 24, 0, px), true);
+    return std::vector<BYTE>(d.p, d.p + BaseMemSize(d.h));
 }
 
 uint32_t Pattern(int x, int y) { return uint32_t(0x40 + x) << 16 | uint32_t(0x80 + y) << 8 | 0x20; }
@@ -220,21 +212,18 @@ TEST(GetFileIconDib, ThirtyTwoSquareTrueColourOnTheButtonFace)
     testkit::TempDir dir;
     std::string file = dir.file("note.txt");
     ASSERT_TRUE(testkit::WriteFileText(file, "hello"));
-    HGLOBAL h = GetFileIconDib(file.c_str());
-    ASSERT_TRUE(h);
-    BYTE *p = static_cast<BYTE *>(BaseMemLock(h));
-    ASSERT_TRUE(p);
-    BITMAPINFOHEADER bih;
-    memcpy(&bih, p, 40);
-    EXPECT_EQ(40u, bih.biSize);
-    EXPECT_EQ(32, bih.biWidth);
-    EXPECT_EQ(32, bih.biHeight);
-    EXPECT_EQ(24, bih.biBitCount);
-    ASSERT_GE(BaseMemSize(h), SIZE_T(40 + 4 * bih.biClrUsed + 96 * 32));
+    testkit::DibView icon(GetFileIconDib(file.c_str()), true);
+    ASSERT_TRUE(icon.p);
+    const BITMAPINFOHEADER *bih = icon.bih();
+    EXPECT_EQ(40u, bih->biSize);
+    EXPECT_EQ(32, bih->biWidth);
+    EXPECT_EQ(32, bih->biHeight);
+    EXPECT_EQ(24, bih->biBitCount);
+    ASSERT_GE(BaseMemSize(icon.h), SIZE_T(40 + 4 * bih->biClrUsed + 96 * 32));
     // Part of the square shows the button face around the icon, part the icon itself.
     DWORD face = GetSysColor(COLOR_BTNFACE);
     uint32_t faceRgb = (face & 0xFF) << 16 | (face & 0xFF00) | ((face >> 16) & 0xFF);
-    const BYTE *px = p + 40 + 4 * bih.biClrUsed;
+    const BYTE *px = icon.p + 40 + 4 * bih->biClrUsed;
     int faceCount = 0;
     for (int i = 0; i < 32 * 32; ++i) {
         uint32_t c = uint32_t(px[3 * i + 2]) << 16 | uint32_t(px[3 * i + 1]) << 8 | px[3 * i];
@@ -242,8 +231,6 @@ TEST(GetFileIconDib, ThirtyTwoSquareTrueColourOnTheButtonFace)
     }
     EXPECT_GT(faceCount, 0);
     EXPECT_LT(faceCount, 32 * 32);
-    BaseMemUnlock(h);
-    BaseMemFree(h);
 
     EXPECT_EQ(HGLOBAL(0), GetFileIconDib(dir.file("missing.txt").c_str()));
     EXPECT_EQ(HGLOBAL(0), GetFileIconDib(NULL));

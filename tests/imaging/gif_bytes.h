@@ -39,6 +39,16 @@ protected:
 
 using Frame = testkit::DibView;
 
+/* A frame bitmap's palette indices, row by row from the top. */
+inline std::vector<int> Pixels(HGLOBAL hDib) {
+    Frame f(hDib);
+    std::vector<int> px;
+    for (int y = 0; f.p && y < f.bih()->biHeight; ++y)
+        for (int x = 0; x < f.bih()->biWidth; ++x)
+            px.push_back(f.pixel(x, y));
+    return px;
+}
+
 /* A new DIB block of width x height at `bits` with `colours` palette entries (`rgb`, else
  * Table's) and the pixels given row by row from the top (at 24 bits as 0xRRGGBB). */
 inline HGLOBAL MakeDib(int w, int h, int bits, int colours, const std::vector<int> &px, const Bytes &rgb = {}) {

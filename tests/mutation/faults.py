@@ -847,8 +847,6 @@ FAULTS += [
          '((pInfo->disposal & 7) << 2)', '((pInfo->disposal & 7) << 1)'),
     img2('enc-interlace-flag', 'an interlaced frame is written without its flag', GEN,
          '(pInfo->interlaced ? 0x40 : 0)', '(pInfo->interlaced ? 0 : 0)'),
-    img2('tile-step-four', 'a stepped tiling puts the tiles side by side', DRW,
-         'long long stepW = nStep ? 4LL * width : width', 'long long stepW = width', 'TileDib.*:DrawDibBar.*'),
     img2('tile-mode-one-column', 'mode 1 draws the first column', DRW,
          'if (nMode == 1)\n        rows = 1;', 'if (nMode == 1)\n        cols = 1;', 'TileDib.*:DrawDibBar.*'),
     img2('tile-cut-shows-bottom', 'a tile cut at the bottom shows the bitmap\'s bottom', DRW,
