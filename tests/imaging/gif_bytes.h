@@ -4,6 +4,7 @@
  */
 #pragma once
 #include <gtest/gtest.h>
+#include <stdlib.h>
 
 #include "gif_files.h"
 #include "picture_files.h"
@@ -38,6 +39,22 @@ protected:
 };
 
 using Frame = testkit::DibView;
+
+/* Create with the global table `t` (red, green, blue entries) and background 0. */
+inline int CreateWith(CGifFile &gif, int w, int h, const Bytes &t) {
+    GIFPALETTE pal{int32_t(t.size() / 3), const_cast<BYTE *>(t.data())};
+    return gif.Create(w, h, 0, &pal);
+}
+
+/* The container's global table (empty without one). */
+inline Bytes GlobalTable(const CGifFile &gif) {
+    GIFPALETTE p;
+    if (!gif.GetGlobalPalette(&p))
+        return {};
+    Bytes b(p.entries, p.entries + 3 * p.count);
+    free(p.entries);
+    return b;
+}
 
 /* A frame bitmap's palette indices, row by row from the top. */
 inline std::vector<int> Pixels(HGLOBAL hDib) {

@@ -142,8 +142,7 @@ TEST_F(GifWrite, StreamOf255BytesIsOneFullSubBlock) {
         ASSERT_NE(0, width) << want;
         CGifFile gif;
         Bytes table = Table(256);
-        GIFPALETTE pal{256, table.data()};
-        ASSERT_EQ(1, gif.Create(width, 1, 0, &pal));
+        ASSERT_EQ(1, CreateWith(gif, width, 1, table));
         GIFFRAMEINFO info = Info();
         ASSERT_EQ(0, gif.AddDecodedFrame(MakeDib(width, 1, 8, 256, px, table), &info, 0));
         std::string out = dir.file("row.gif");

@@ -35,13 +35,9 @@ Bytes GreyTable() {
 TEST(GifFrames, CountGlobalColorsDropsTheRepeatedTail) {
     CGifFile gif;
     EXPECT_EQ(-1, gif.CountGlobalColors());
-    Bytes t = GreyTable();
-    GIFPALETTE pal{256, t.data()};
-    ASSERT_EQ(1, gif.Create(8, 8, 0, &pal));
+    ASSERT_EQ(1, CreateWith(gif, 8, 8, GreyTable()));
     EXPECT_EQ(200, gif.CountGlobalColors());
-    Bytes same(3 * 4, 7);
-    GIFPALETTE flat{4, same.data()};
-    ASSERT_EQ(1, gif.Create(8, 8, 0, &flat));
+    ASSERT_EQ(1, CreateWith(gif, 8, 8, Bytes(3 * 4, 7)));
     EXPECT_EQ(1, gif.CountGlobalColors());
     ASSERT_EQ(1, gif.Create(8, 8, 0, nullptr));
     EXPECT_EQ(-1, gif.CountGlobalColors());
@@ -71,8 +67,7 @@ TEST(GifFrames, InsertFrameMapsEachColourOntoTheFirstNearestEntry) {
     };
     for (const Case &c : cases) {
         CGifFile gif;
-        GIFPALETTE pal{int32_t(c.table.size() / 3), const_cast<BYTE *>(c.table.data())};
-        ASSERT_EQ(1, gif.Create(4, 1, 0, &pal));
+        ASSERT_EQ(1, CreateWith(gif, 4, 1, c.table));
         const int n = int(c.colours.size() / 3);
         std::vector<int> px;
         for (int i = 0; i < 4; ++i)
@@ -83,10 +78,7 @@ TEST(GifFrames, InsertFrameMapsEachColourOntoTheFirstNearestEntry) {
         info.hasLocalTable = c.local;
         info.localBits = c.local ? 8 : 0;
         ASSERT_EQ(0, gif.InsertFrame(MakeDib(4, 1, 8, n, px, c.colours), &info, -1, nullptr)) << c.what;
-        GIFPALETTE got;
-        ASSERT_EQ(1, gif.GetGlobalPalette(&got));
-        EXPECT_EQ(Bytes(got.entries, got.entries + 3 * got.count), c.after) << c.what;
-        free(got.entries);
+        EXPECT_EQ(c.after, GlobalTable(gif)) << c.what;
         Frame f(gif.GetFrameDib(0));
         for (int i = 0; i < 4; ++i)
             EXPECT_EQ(c.indices[size_t(i % n)], f.pixel(i, 0)) << c.what << " pixel " << i;
@@ -119,20 +111,14 @@ TEST(GifFrames, MergeGlobalColors) {
     for (const Case &c : cases) {
         CGifFile gif;
         Bytes t = GreyTable();
-        GIFPALETTE pal{256, t.data()};
-        ASSERT_EQ(1, gif.Create(4, 4, 0, &pal));
+        ASSERT_EQ(1, CreateWith(gif, 4, 4, t));
         EXPECT_EQ(c.result, gif.MergeGlobalColors(c.start, c.colours.data(), int(c.colours.size()))) << c.start;
         for (const auto &e : c.changed)
             std::copy(e.second.begin(), e.second.end(), t.begin() + 3 * e.first);
-        GIFPALETTE after;
-        ASSERT_EQ(1, gif.GetGlobalPalette(&after));
-        EXPECT_EQ(t, Bytes(after.entries, after.entries + 3 * 256)) << c.start;
-        free(after.entries);
+        EXPECT_EQ(t, GlobalTable(gif)) << c.start;
     }
     CGifFile gif;
-    Bytes t = GreyTable();
-    GIFPALETTE pal{256, t.data()};
-    ASSERT_EQ(1, gif.Create(4, 4, 0, &pal));
+    ASSERT_EQ(1, CreateWith(gif, 4, 4, GreyTable()));
     EXPECT_EQ(0, gif.MergeGlobalColors(10, nullptr, 2));
 }
 
@@ -227,8 +213,7 @@ TEST(GifFrames, FailedInsertFrameChangesNothing) {
         int failures = 0;
         for (unsigned n = 1;; ++n) {
             CGifFile gif;
-            GIFPALETTE table{256, t.data()};
-            ASSERT_EQ(1, gif.Create(8, 8, 0, &table));
+            ASSERT_EQ(1, CreateWith(gif, 8, 8, t));
             HGLOBAL dib = MakeDib(8, 8, 4, 16, Pattern(8, 8, 16));
             const Bytes before = BlockBytes(dib);
             GIFFRAMEINFO info = Info();
@@ -241,10 +226,7 @@ TEST(GifFrames, FailedInsertFrameChangesNothing) {
             ASSERT_EQ(-1, r) << n;
             EXPECT_EQ(before, BlockBytes(dib)) << n;
             EXPECT_EQ(200, gif.CountGlobalColors()) << n;
-            GIFPALETTE after;
-            ASSERT_EQ(1, gif.GetGlobalPalette(&after));
-            EXPECT_EQ(0, memcmp(after.entries, t.data(), t.size())) << n;
-            free(after.entries);
+            EXPECT_EQ(t, GlobalTable(gif)) << n;
             EXPECT_EQ(0, gif.GetFrameCount()) << n;
             BaseMemFree(dib);
         }
