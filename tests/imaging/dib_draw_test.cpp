@@ -9,6 +9,7 @@
 
 #include "basemem.h"
 #include "dib.h"
+#include "gif_bytes.h"
 #include "picture_files.h"
 #include "testkit.h"
 
@@ -17,23 +18,14 @@ namespace {
 const uint32_t kUntouched = 0x123456;
 
 /* A packed 24-bit DIB in memory, pixel (x, y from the top) = colour(x, y) as 0x00RRGGBB. */
-template <class F>
-std::vector<BYTE> MakeDib24(int w, int h, F colour)
+std::vector<BYTE> MakeDib24(int w, int h, uint32_t (*colour)(int x, int y))
 {
-    size_t stride = (size_t(w) * 3 + 3) & ~size_t(3);
-    std::vector<BYTE> d(40 + stride * size_t(h), 0);
-    BITMAPINFOHEADER bih = testkit::InfoHeader(w, h, 24);
-    bih.biSizeImage = DWORD(stride * size_t(h));
-    memcpy(d.data(), &bih, 40);
+    std::vector<int> px;
     for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) {
-            uint32_t c = colour(x, y);
-            BYTE *p = d.data() + 40 + size_t(h - 1 - y) * stride + 3 * size_t(x);
-            p[0] = BYTE(c);
-            p[1] = BYTE(c >> 8);
-            p[2] = BYTE(c >> 16);
-        }
-    return d;
+        for (int x = 0; x < w; ++x)
+            px.push_back(int(colour(x, y)));
+    testkit::DibView d(giftest::MakeDib(w, h, 24, 0, px), true);
+    return std::vector<BYTE>(d.p, d.p + BaseMemSize(d.h));
 }
 
 uint32_t Pattern(int x, int y) { return uint32_t(0x40 + x) << 16 | uint32_t(0x80 + y) << 8 | 0x20; }
@@ -68,65 +60,43 @@ struct Canvas {
     uint32_t At(int x, int y) const { return bits[size_t(y) * size_t(w) + size_t(x)] & 0xFFFFFF; }
 };
 
-TEST(TileDib, RowOfTilesIsCutAtTheRightEdge)
+/* Every pixel of the canvas against want(x, y). */
+void ExpectCanvas(const Canvas &c, uint32_t (*want)(int x, int y))
 {
-    std::vector<BYTE> tile = MakeDib24(10, 10, Pattern);
-    Canvas c(40, 20);
     ASSERT_TRUE(c.bits);
-    RECT r = {0, 0, 25, 10};
-    EXPECT_EQ(1, TileDib(c.dc, tile.data(), &r, 0, NULL, 1));
-    // Tiles of widths 10, 10 and 5.
-    for (int y = 0; y < 10; ++y)
-        for (int x = 0; x < 25; ++x)
-            ASSERT_EQ(Pattern(x % 10, y), c.At(x, y)) << x << "," << y;
-    for (int y = 0; y < 20; ++y)
-        for (int x = 0; x < 40; ++x) {
-            if (x >= 25 || y >= 10) {
-                ASSERT_EQ(kUntouched, c.At(x, y)) << x << "," << y;
-            }
-        }
+    for (int y = 0; y < c.h; ++y)
+        for (int x = 0; x < c.w; ++x)
+            ASSERT_EQ(want(x, y), c.At(x, y)) << x << "," << y;
 }
 
 TEST(TileDib, ModesCutTilesAndClip)
 {
     std::vector<BYTE> tile = MakeDib24(10, 10, Pattern);
-    {
-        // Mode 1 over a taller rectangle still draws one row; mode 2 one column.
+    static const RECT clip = {12, 3, 15, 4};
+    struct Case {
+        const char *what;
+        RECT r;
+        const RECT *clip;
+        int mode;
+        uint32_t (*want)(int x, int y);  // on a 30 x 30 canvas
+    } cases[] = {
+        // Tiles of 10 from the rectangle's corner, cut at its right and bottom edges.
+        {"mode 1: the first row only", {0, 0, 25, 25}, nullptr, 1,
+         [](int x, int y) { return x < 25 && y < 10 ? Pattern(x % 10, y) : kUntouched; }},
+        {"mode 2: the first column only", {0, 0, 25, 25}, nullptr, 2,
+         [](int x, int y) { return x < 10 && y < 25 ? Pattern(x, y % 10) : kUntouched; }},
+        {"any other mode: the whole rectangle", {0, 0, 25, 25}, nullptr, 0,
+         [](int x, int y) { return x < 25 && y < 25 ? Pattern(x % 10, y % 10) : kUntouched; }},
+        {"a tile cut at the bottom shows the bitmap's top", {1, 2, 11, 6}, nullptr, 0,
+         [](int x, int y) { return x >= 1 && x < 11 && y >= 2 && y < 6 ? Pattern(x - 1, y - 2) : kUntouched; }},
+        {"only tiles that meet the clip, drawn whole", {0, 0, 30, 10}, &clip, 1,
+         [](int x, int y) { return x >= 10 && x < 20 && y < 10 ? Pattern(x - 10, y) : kUntouched; }},
+    };
+    for (const Case &k : cases) {
+        SCOPED_TRACE(k.what);
         Canvas c(30, 30);
-        RECT r = {0, 0, 25, 25};
-        EXPECT_EQ(1, TileDib(c.dc, tile.data(), &r, 0, NULL, 1));
-        EXPECT_EQ(Pattern(4, 9), c.At(24, 9));
-        EXPECT_EQ(kUntouched, c.At(0, 10));
-        Canvas d(30, 30);
-        EXPECT_EQ(1, TileDib(d.dc, tile.data(), &r, 0, NULL, 2));
-        EXPECT_EQ(Pattern(9, 4), d.At(9, 24));
-        EXPECT_EQ(kUntouched, d.At(10, 0));
-        EXPECT_EQ(kUntouched, d.At(9, 25));
-        // Any other mode fills the whole rectangle.
-        Canvas e(30, 30);
-        EXPECT_EQ(1, TileDib(e.dc, tile.data(), &r, 0, NULL, 0));
-        EXPECT_EQ(Pattern(4, 4), e.At(24, 24));
-        EXPECT_EQ(kUntouched, e.At(25, 24));
-    }
-    {
-        // A tile cut at the bottom shows the top part of the bitmap.
-        Canvas c(12, 12);
-        RECT r = {1, 2, 11, 6};
-        EXPECT_EQ(1, TileDib(c.dc, tile.data(), &r, 0, NULL, 0));
-        for (int y = 2; y < 6; ++y)
-            EXPECT_EQ(Pattern(0, y - 2), c.At(1, y));
-        EXPECT_EQ(kUntouched, c.At(1, 6));
-        EXPECT_EQ(kUntouched, c.At(0, 2));
-    }
-    {
-        // Only tiles that meet the clip rectangle are drawn, and drawn whole.
-        Canvas c(30, 10);
-        RECT r = {0, 0, 30, 10}, clip = {12, 3, 15, 4};
-        EXPECT_EQ(1, TileDib(c.dc, tile.data(), &r, 0, &clip, 1));
-        EXPECT_EQ(kUntouched, c.At(9, 0));
-        EXPECT_EQ(Pattern(0, 0), c.At(10, 0));
-        EXPECT_EQ(Pattern(9, 9), c.At(19, 9));
-        EXPECT_EQ(kUntouched, c.At(20, 0));
+        EXPECT_EQ(1, TileDib(c.dc, tile.data(), &k.r, 0, k.clip, k.mode));
+        ExpectCanvas(c, k.want);
     }
 }
 
@@ -160,60 +130,53 @@ uint32_t Head(int x, int y) { return 0xF00000 | uint32_t(x) << 8 | uint32_t(y); 
 uint32_t Middle(int x, int y) { return 0x00F000 | uint32_t(x) << 16 | uint32_t(y); }
 uint32_t Tail(int x, int y) { return 0x0000F0 | uint32_t(x) << 16 | uint32_t(y) << 8; }
 
-TEST(DrawDibBar, HorizontalHeadMiddleTail)
+TEST(DrawDibBar, PiecesAlongTheBar)
 {
-    std::vector<BYTE> head = MakeDib24(3, 6, Head), middle = MakeDib24(4, 6, Middle), tail = MakeDib24(2, 6, Tail);
-    Canvas c(24, 8);
-    DrawDibBar(c.dc, head.data(), middle.data(), tail.data(), 1, 1, 21, 7, 1, NULL);
-    for (int y = 1; y < 7; ++y) {
-        for (int x = 1; x < 4; ++x)
-            ASSERT_EQ(Head(x - 1, y - 1), c.At(x, y)) << x << "," << y;
-        for (int x = 4; x < 19; ++x)
-            ASSERT_EQ(Middle((x - 4) % 4, y - 1), c.At(x, y)) << x << "," << y;
-        for (int x = 19; x < 21; ++x)
-            ASSERT_EQ(Tail(x - 19, y - 1), c.At(x, y)) << x << "," << y;
-        EXPECT_EQ(kUntouched, c.At(0, y));
-        EXPECT_EQ(kUntouched, c.At(21, y));
+    // Horizontal pieces 4 high, vertical ones 4 wide, on a bar one pixel larger across: the
+    // pieces are drawn on the first row (column) of tiles only.
+    std::vector<BYTE> hh = MakeDib24(3, 4, Head), hm = MakeDib24(4, 4, Middle), ht = MakeDib24(2, 4, Tail);
+    std::vector<BYTE> vh = MakeDib24(4, 2, Head), vm = MakeDib24(4, 3, Middle), vt = MakeDib24(4, 5, Tail);
+    static const RECT tailOnly = {0, 15, 5, 16};
+    struct Case {
+        const char *what;
+        const BYTE *head, *middle, *tail;
+        bool horizontal;
+        const RECT *clip;
+        uint32_t (*want)(int x, int y);  // on a 24 x 20 canvas
+    } cases[] = {
+        {"horizontal: head, tiled middle, tail", hh.data(), hm.data(), ht.data(), true, nullptr, [](int x, int y) {
+             return y < 1 || y >= 5 || x < 1 || x >= 21 ? kUntouched
+                    : x < 4                              ? Head(x - 1, y - 1)
+                    : x < 19                             ? Middle((x - 4) % 4, y - 1)
+                                                         : Tail(x - 19, y - 1);
+         }},
+        {"without a head the middle starts at the bar's edge", nullptr, hm.data(), ht.data(), true, nullptr,
+         [](int x, int y) {
+             return y < 1 || y >= 5 || x < 1 || x >= 21 ? kUntouched
+                    : x < 19 ? Middle((x - 1) % 4, y - 1) : Tail(x - 19, y - 1);
+         }},
+        {"without a middle its span stays empty", hh.data(), nullptr, ht.data(), true, nullptr, [](int x, int y) {
+             return y < 1 || y >= 5 || x < 1 || x >= 21 ? kUntouched
+                    : x < 4 ? Head(x - 1, y - 1) : x < 19 ? kUntouched : Tail(x - 19, y - 1);
+         }},
+        {"vertical", vh.data(), vm.data(), vt.data(), false, nullptr, [](int x, int y) {
+             return x >= 4 || y < 1 || y >= 18 ? kUntouched
+                    : y < 3                     ? Head(x, y - 1)
+                    : y < 13                    ? Middle(x, (y - 3) % 3)
+                                                : Tail(x, y - 13);
+         }},
+        {"a clip over the tail leaves head and middle undrawn", vh.data(), vm.data(), vt.data(), false, &tailOnly,
+         [](int x, int y) { return x >= 4 || y < 13 || y >= 18 ? kUntouched : Tail(x, y - 13); }},
+    };
+    for (const Case &k : cases) {
+        SCOPED_TRACE(k.what);
+        Canvas c(24, 20);
+        if (k.horizontal)
+            DrawDibBar(c.dc, k.head, k.middle, k.tail, 1, 1, 21, 6, 1, k.clip);
+        else
+            DrawDibBar(c.dc, k.head, k.middle, k.tail, 0, 1, 5, 18, 0, k.clip);
+        ExpectCanvas(c, k.want);
     }
-    EXPECT_EQ(kUntouched, c.At(5, 0));
-    EXPECT_EQ(kUntouched, c.At(5, 7));
-
-    // Without a head the middle starts at the left edge; without a middle its span stays empty.
-    Canvas d(24, 8);
-    DrawDibBar(d.dc, NULL, middle.data(), tail.data(), 1, 1, 21, 7, 1, NULL);
-    EXPECT_EQ(Middle(0, 0), d.At(1, 1));
-    EXPECT_EQ(Tail(0, 0), d.At(19, 1));
-    Canvas e(24, 8);
-    DrawDibBar(e.dc, head.data(), NULL, tail.data(), 1, 1, 21, 7, 1, NULL);
-    EXPECT_EQ(Head(2, 0), e.At(3, 1));
-    EXPECT_EQ(kUntouched, e.At(10, 1));
-    EXPECT_EQ(Tail(1, 0), e.At(20, 1));
-}
-
-TEST(DrawDibBar, VerticalAndClipped)
-{
-    std::vector<BYTE> head = MakeDib24(5, 2, Head), middle = MakeDib24(5, 3, Middle), tail = MakeDib24(5, 4, Tail);
-    Canvas c(6, 20);
-    DrawDibBar(c.dc, head.data(), middle.data(), tail.data(), 0, 1, 5, 18, 0, NULL);
-    for (int x = 0; x < 5; ++x) {
-        for (int y = 1; y < 3; ++y)
-            ASSERT_EQ(Head(x, y - 1), c.At(x, y));
-        for (int y = 3; y < 14; ++y)
-            ASSERT_EQ(Middle(x, (y - 3) % 3), c.At(x, y)) << x << "," << y;
-        for (int y = 14; y < 18; ++y)
-            ASSERT_EQ(Tail(x, y - 14), c.At(x, y));
-        EXPECT_EQ(kUntouched, c.At(x, 0));
-        EXPECT_EQ(kUntouched, c.At(x, 18));
-    }
-    EXPECT_EQ(kUntouched, c.At(5, 5));
-
-    // A clip rectangle over the tail only leaves head and middle undrawn.
-    Canvas d(6, 20);
-    RECT clip = {0, 15, 5, 16};
-    DrawDibBar(d.dc, head.data(), middle.data(), tail.data(), 0, 1, 5, 18, 0, &clip);
-    EXPECT_EQ(kUntouched, d.At(0, 1));
-    EXPECT_EQ(kUntouched, d.At(0, 13));
-    EXPECT_EQ(Tail(0, 0), d.At(0, 14));
 }
 
 TEST(DrawDibBar, HandlesAreLockedForTheCallOnly)
@@ -249,21 +212,18 @@ TEST(GetFileIconDib, ThirtyTwoSquareTrueColourOnTheButtonFace)
     testkit::TempDir dir;
     std::string file = dir.file("note.txt");
     ASSERT_TRUE(testkit::WriteFileText(file, "hello"));
-    HGLOBAL h = GetFileIconDib(file.c_str());
-    ASSERT_TRUE(h);
-    BYTE *p = static_cast<BYTE *>(BaseMemLock(h));
-    ASSERT_TRUE(p);
-    BITMAPINFOHEADER bih;
-    memcpy(&bih, p, 40);
-    EXPECT_EQ(40u, bih.biSize);
-    EXPECT_EQ(32, bih.biWidth);
-    EXPECT_EQ(32, bih.biHeight);
-    EXPECT_EQ(24, bih.biBitCount);
-    ASSERT_GE(BaseMemSize(h), SIZE_T(40 + 4 * bih.biClrUsed + 96 * 32));
+    testkit::DibView icon(GetFileIconDib(file.c_str()), true);
+    ASSERT_TRUE(icon.p);
+    const BITMAPINFOHEADER *bih = icon.bih();
+    EXPECT_EQ(40u, bih->biSize);
+    EXPECT_EQ(32, bih->biWidth);
+    EXPECT_EQ(32, bih->biHeight);
+    EXPECT_EQ(24, bih->biBitCount);
+    ASSERT_GE(BaseMemSize(icon.h), SIZE_T(40 + 4 * bih->biClrUsed + 96 * 32));
     // Part of the square shows the button face around the icon, part the icon itself.
     DWORD face = GetSysColor(COLOR_BTNFACE);
     uint32_t faceRgb = (face & 0xFF) << 16 | (face & 0xFF00) | ((face >> 16) & 0xFF);
-    const BYTE *px = p + 40 + 4 * bih.biClrUsed;
+    const BYTE *px = icon.p + 40 + 4 * bih->biClrUsed;
     int faceCount = 0;
     for (int i = 0; i < 32 * 32; ++i) {
         uint32_t c = uint32_t(px[3 * i + 2]) << 16 | uint32_t(px[3 * i + 1]) << 8 | px[3 * i];
@@ -271,8 +231,6 @@ TEST(GetFileIconDib, ThirtyTwoSquareTrueColourOnTheButtonFace)
     }
     EXPECT_GT(faceCount, 0);
     EXPECT_LT(faceCount, 32 * 32);
-    BaseMemUnlock(h);
-    BaseMemFree(h);
 
     EXPECT_EQ(HGLOBAL(0), GetFileIconDib(dir.file("missing.txt").c_str()));
     EXPECT_EQ(HGLOBAL(0), GetFileIconDib(NULL));

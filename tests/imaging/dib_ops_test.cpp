@@ -19,21 +19,14 @@ namespace {
 using testkit::DibView;
 
 TEST(DibColors, CountsFromHeader) {
-    BITMAPINFOHEADER h;
-    memset(&h, 0, sizeof(h));
-    h.biSize = 40;
-    h.biBitCount = 8;
-    EXPECT_EQ(256, DibNumColors(&h));
-    EXPECT_EQ(1024, DibPaletteSize(&h));
-    h.biClrUsed = 16;
-    EXPECT_EQ(16, DibNumColors(&h));
-    h.biBitCount = 24;
-    EXPECT_EQ(0, DibNumColors(&h));
-    h.biClrUsed = 0;
-    h.biBitCount = 1;
-    EXPECT_EQ(2, DibNumColors(&h));
-    h.biBitCount = 4;
-    EXPECT_EQ(16, DibNumColors(&h));
+    // {bits, biClrUsed, colours}: biClrUsed counts up to 8 bits only.
+    const int cases[][3] = {{8, 0, 256}, {8, 16, 16}, {24, 16, 0}, {1, 0, 2}, {4, 0, 16}};
+    for (const auto &c : cases) {
+        BITMAPINFOHEADER h = testkit::InfoHeader(1, 1, c[0]);
+        h.biClrUsed = DWORD(c[1]);
+        EXPECT_EQ(c[2], DibNumColors(&h)) << c[0] << "-bit, " << c[1] << " used";
+        EXPECT_EQ(4 * c[2], DibPaletteSize(&h)) << c[0] << "-bit, " << c[1] << " used";
+    }
     // A core header: size 12, bit count at offset 10, 3-byte entries.
     BYTE core[12] = {12, 0, 0, 0, 4, 0, 4, 0, 1, 0, 4, 0};
     EXPECT_EQ(16, DibNumColors(core));

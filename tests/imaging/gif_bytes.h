@@ -4,6 +4,7 @@
  */
 #pragma once
 #include <gtest/gtest.h>
+#include <stdlib.h>
 
 #include "gif_files.h"
 #include "picture_files.h"
@@ -39,24 +40,42 @@ protected:
 
 using Frame = testkit::DibView;
 
-/* A new DIB block of width x height at `bits` with `colours` palette entries and the pixels
- * given row by row from the top. */
+/* Create with the global table `t` (red, green, blue entries) and background 0. */
+inline int CreateWith(CGifFile &gif, int w, int h, const Bytes &t) {
+    GIFPALETTE pal{int32_t(t.size() / 3), const_cast<BYTE *>(t.data())};
+    return gif.Create(w, h, 0, &pal);
+}
+
+/* The container's global table (empty without one). */
+inline Bytes GlobalTable(const CGifFile &gif) {
+    GIFPALETTE p;
+    if (!gif.GetGlobalPalette(&p))
+        return {};
+    Bytes b(p.entries, p.entries + 3 * p.count);
+    free(p.entries);
+    return b;
+}
+
+/* A frame bitmap's palette indices, row by row from the top. */
+inline std::vector<int> Pixels(HGLOBAL hDib) {
+    Frame f(hDib);
+    std::vector<int> px;
+    for (int y = 0; f.p && y < f.bih()->biHeight; ++y)
+        for (int x = 0; x < f.bih()->biWidth; ++x)
+            px.push_back(f.pixel(x, y));
+    return px;
+}
+
+/* A new DIB block of width x height at `bits` with `colours` palette entries (`rgb`, else
+ * Table's) and the pixels given row by row from the top (at 24 bits as 0xRRGGBB). */
 inline HGLOBAL MakeDib(int w, int h, int bits, int colours, const std::vector<int> &px, const Bytes &rgb = {}) {
     const size_t stride = testkit::DibStride(w, bits), head = 40 + 4 * size_t(colours);
     BYTE *p;
     HGLOBAL hDib = testkit::DibBlock(w, h, bits, colours, &p);
     RGBQUAD *q = reinterpret_cast<RGBQUAD *>(p + 40);
-    for (int i = 0; i < colours; ++i) {
-        if (rgb.size() >= size_t(3 * colours)) {
-            q[i].rgbRed = rgb[3 * i];
-            q[i].rgbGreen = rgb[3 * i + 1];
-            q[i].rgbBlue = rgb[3 * i + 2];
-        } else {
-            q[i].rgbRed = BYTE(i * 3);
-            q[i].rgbGreen = BYTE(255 - i);
-            q[i].rgbBlue = BYTE(i * 7);
-        }
-    }
+    const Bytes t = rgb.size() >= size_t(3 * colours) ? rgb : Table(colours);
+    for (int i = 0; i < colours; ++i)
+        q[i] = RGBQUAD{t[3 * i + 2], t[3 * i + 1], t[3 * i], 0};
     for (int y = 0; y < h && !px.empty(); ++y) {
         BYTE *row = p + head + size_t(h - 1 - y) * stride;
         for (int x = 0; x < w; ++x) {
@@ -68,7 +87,8 @@ inline HGLOBAL MakeDib(int w, int h, int bits, int colours, const std::vector<in
             else if (bits == 1)
                 row[x >> 3] |= BYTE((v & 1) << (7 - (x & 7)));
             else
-                memset(row + 3 * x, v, 3);
+                for (int k = 0; k < 3; ++k)
+                    row[3 * x + k] = BYTE(v >> (8 * k));
         }
     }
     BaseMemUnlock(hDib);

@@ -3,7 +3,6 @@
  * table, the global table's used count and its growth.
  */
 #include <gtest/gtest.h>
-#include <math.h>
 #include <string.h>
 
 #include <algorithm>
@@ -23,11 +22,6 @@ namespace {
 
 using namespace giftest;
 
-int Dist(const BYTE *a, const BYTE *b) {
-    int dr = a[0] - b[0], dg = a[1] - b[1], db = a[2] - b[2];
-    return int(sqrt(double(dr * dr + dg * dg + db * db)));
-}
-
 /* Greys 0..199 and then entry 199 repeated up to 256 entries. */
 Bytes GreyTable() {
     Bytes t;
@@ -41,79 +35,12 @@ Bytes GreyTable() {
 TEST(GifFrames, CountGlobalColorsDropsTheRepeatedTail) {
     CGifFile gif;
     EXPECT_EQ(-1, gif.CountGlobalColors());
-    Bytes t = GreyTable();
-    GIFPALETTE pal{256, t.data()};
-    ASSERT_EQ(1, gif.Create(8, 8, 0, &pal));
+    ASSERT_EQ(1, CreateWith(gif, 8, 8, GreyTable()));
     EXPECT_EQ(200, gif.CountGlobalColors());
-    Bytes same(3 * 4, 7);
-    GIFPALETTE flat{4, same.data()};
-    ASSERT_EQ(1, gif.Create(8, 8, 0, &flat));
+    ASSERT_EQ(1, CreateWith(gif, 8, 8, Bytes(3 * 4, 7)));
     EXPECT_EQ(1, gif.CountGlobalColors());
     ASSERT_EQ(1, gif.Create(8, 8, 0, nullptr));
     EXPECT_EQ(-1, gif.CountGlobalColors());
-}
-
-TEST(GifFrames, InsertingIntoTwoHundredUsedEntriesAddsOnlyFarColours) {
-    CGifFile gif;
-    Bytes t = GreyTable();
-    GIFPALETTE pal{256, t.data()};
-    ASSERT_EQ(1, gif.Create(16, 16, 0, &pal));
-    // The frame's palette: odd entries below 200 far from every grey, the others within 10
-    // of one (a grey with 3 more red).
-    Bytes fp;
-    std::vector<int> farEntries;
-    for (int i = 0; i < 256; ++i) {
-        if (i % 2 && i < 200) {
-            fp.insert(fp.end(), {255, BYTE(i), 0});
-            farEntries.push_back(i);
-        } else {
-            int g = i % 190;
-            fp.insert(fp.end(), {BYTE(g + 3), BYTE(g), BYTE(g)});
-        }
-    }
-    std::vector<int> px = Pattern(16, 16, 256);
-    HGLOBAL dib = MakeDib(16, 16, 8, 256, px, fp);
-    GIFFRAMEINFO info = Info();
-    info.width = 16;
-    info.height = 16;
-    ASSERT_EQ(0, gif.InsertFrame(dib, &info, -1, nullptr));
-    GIFPALETTE after;
-    ASSERT_EQ(1, gif.GetGlobalPalette(&after));
-    ASSERT_EQ(256, after.count);
-    EXPECT_EQ(0, memcmp(after.entries, t.data(), 3 * 200));
-    // 56 places: the first 56 far colours, in order, each more than 10 from all 200.
-    for (int k = 0; k < 56; ++k) {
-        EXPECT_EQ(0, memcmp(after.entries + 3 * (200 + k), fp.data() + 3 * farEntries[size_t(k)], 3)) << k;
-        for (int j = 0; j < 200; ++j)
-            ASSERT_GT(Dist(after.entries + 3 * (200 + k), t.data() + 3 * j), 10);
-    }
-    EXPECT_EQ(256, gif.CountGlobalColors());
-    // Every pixel now holds the nearest global entry of its colour.
-    Frame f(gif.GetFrameDib(0));
-    EXPECT_EQ(8, f.bih()->biBitCount);
-    for (int i = 0; i < 256; ++i) {
-        const BYTE *want = fp.data() + 3 * px[size_t(i)];
-        int got = f.pixel(i % 16, i / 16);
-        int best = 1 << 30;
-        for (int j = 0; j < 256; ++j)
-            best = std::min(best, Dist(want, after.entries + 3 * j));
-        ASSERT_EQ(best, Dist(want, after.entries + 3 * got)) << i;
-    }
-    free(after.entries);
-
-    // A second frame finds no room left: the table stays as it is.
-    GIFPALETTE first;
-    ASSERT_EQ(1, gif.GetGlobalPalette(&first));
-    HGLOBAL dib2 = MakeDib(16, 16, 8, 256, px, fp);
-    GIFFRAMEINFO info2 = Info();
-    info2.width = 16;
-    info2.height = 16;
-    ASSERT_EQ(1, gif.InsertFrame(dib2, &info2, 5, nullptr));
-    GIFPALETTE again;
-    ASSERT_EQ(1, gif.GetGlobalPalette(&again));
-    EXPECT_EQ(0, memcmp(again.entries, first.entries, 3 * 256));
-    free(again.entries);
-    free(first.entries);
 }
 
 TEST(GifFrames, InsertFrameMapsEachColourOntoTheFirstNearestEntry) {
@@ -140,8 +67,7 @@ TEST(GifFrames, InsertFrameMapsEachColourOntoTheFirstNearestEntry) {
     };
     for (const Case &c : cases) {
         CGifFile gif;
-        GIFPALETTE pal{int32_t(c.table.size() / 3), const_cast<BYTE *>(c.table.data())};
-        ASSERT_EQ(1, gif.Create(4, 1, 0, &pal));
+        ASSERT_EQ(1, CreateWith(gif, 4, 1, c.table));
         const int n = int(c.colours.size() / 3);
         std::vector<int> px;
         for (int i = 0; i < 4; ++i)
@@ -152,10 +78,7 @@ TEST(GifFrames, InsertFrameMapsEachColourOntoTheFirstNearestEntry) {
         info.hasLocalTable = c.local;
         info.localBits = c.local ? 8 : 0;
         ASSERT_EQ(0, gif.InsertFrame(MakeDib(4, 1, 8, n, px, c.colours), &info, -1, nullptr)) << c.what;
-        GIFPALETTE got;
-        ASSERT_EQ(1, gif.GetGlobalPalette(&got));
-        EXPECT_EQ(Bytes(got.entries, got.entries + 3 * got.count), c.after) << c.what;
-        free(got.entries);
+        EXPECT_EQ(c.after, GlobalTable(gif)) << c.what;
         Frame f(gif.GetFrameDib(0));
         for (int i = 0; i < 4; ++i)
             EXPECT_EQ(c.indices[size_t(i % n)], f.pixel(i, 0)) << c.what << " pixel " << i;
@@ -188,20 +111,14 @@ TEST(GifFrames, MergeGlobalColors) {
     for (const Case &c : cases) {
         CGifFile gif;
         Bytes t = GreyTable();
-        GIFPALETTE pal{256, t.data()};
-        ASSERT_EQ(1, gif.Create(4, 4, 0, &pal));
+        ASSERT_EQ(1, CreateWith(gif, 4, 4, t));
         EXPECT_EQ(c.result, gif.MergeGlobalColors(c.start, c.colours.data(), int(c.colours.size()))) << c.start;
         for (const auto &e : c.changed)
             std::copy(e.second.begin(), e.second.end(), t.begin() + 3 * e.first);
-        GIFPALETTE after;
-        ASSERT_EQ(1, gif.GetGlobalPalette(&after));
-        EXPECT_EQ(t, Bytes(after.entries, after.entries + 3 * 256)) << c.start;
-        free(after.entries);
+        EXPECT_EQ(t, GlobalTable(gif)) << c.start;
     }
     CGifFile gif;
-    Bytes t = GreyTable();
-    GIFPALETTE pal{256, t.data()};
-    ASSERT_EQ(1, gif.Create(4, 4, 0, &pal));
+    ASSERT_EQ(1, CreateWith(gif, 4, 4, GreyTable()));
     EXPECT_EQ(0, gif.MergeGlobalColors(10, nullptr, 2));
 }
 
@@ -223,9 +140,9 @@ TEST(GifFrames, FirstFrameGivesTheGlobalTableAndTheFileReadsBack) {
     info2.width = 6;
     info2.height = 5;
     ASSERT_EQ(1, gif.InsertFrame(MakeDib(6, 5, 1, 2, bits, two), &info2, 9, nullptr));
-    Frame f(gif.GetFrameDib(1));
-    for (int i = 0; i < 30; ++i)
-        EXPECT_EQ(bits[size_t(i)] ? 5 : 0, f.pixel(i % 6, i / 6)) << i;
+    for (int &v : bits)
+        v *= 5;
+    EXPECT_EQ(bits, Pixels(gif.GetFrameDib(1)));
 
     std::string out = dir.file("made.gif");
     ASSERT_EQ(1, gif.Save(out.c_str()));
@@ -238,46 +155,29 @@ TEST(GifFrames, FirstFrameGivesTheGlobalTableAndTheFileReadsBack) {
     EXPECT_EQ(12, a.delay);
     EXPECT_EQ(3, a.transparentIndex);
     EXPECT_EQ(3, b.delay);
-    for (int k = 0; k < 2; ++k) {
-        Frame orig(gif.GetFrameDib(k)), read(back.GetFrameDib(k));
-        for (int i = 0; i < 30; ++i)
-            EXPECT_EQ(orig.pixel(i % 6, i / 6), read.pixel(i % 6, i / 6)) << k << "," << i;
-    }
+    for (int k = 0; k < 2; ++k)
+        EXPECT_EQ(Pixels(gif.GetFrameDib(k)), Pixels(back.GetFrameDib(k))) << k;
 }
 
 TEST(GifFrames, FitFrameDibKeepsProportionsAndReduces) {
-    std::vector<int> px = Pattern(200, 100, 200);
-    HGLOBAL eight = MakeDib(200, 100, 8, 256, px);
-    HGLOBAL fit = FitFrameDib(eight, 100, 100);
-    ASSERT_NE(nullptr, fit);
-    int w = 0, h = 0;
-    PxDibGetSize(fit, &w, &h);
-    EXPECT_EQ(100, w);
-    EXPECT_EQ(50, h);
-    Frame f(fit);
-    EXPECT_EQ(8, f.bih()->biBitCount);
-    BaseMemFree(fit);
-    HGLOBAL tall = FitFrameDib(eight, 400, 100);  // height-limited
-    PxDibGetSize(tall, &w, &h);
-    EXPECT_EQ(200, w);
-    EXPECT_EQ(100, h);
-    BaseMemFree(tall);
-    // Exactly the box: nothing to do for a palette bitmap, a reduction for true colour.
-    EXPECT_EQ(nullptr, FitFrameDib(eight, 200, 100));
-    HGLOBAL four = MakeDib(10, 10, 4, 16, Pattern(10, 10, 16));
-    EXPECT_EQ(nullptr, FitFrameDib(four, 10, 10));
-    HGLOBAL scaled4 = FitFrameDib(four, 5, 5);
-    ASSERT_NE(nullptr, scaled4);
-    EXPECT_EQ(PX_TYPE_8BIT, PxDibGetType(scaled4));
-    BaseMemFree(scaled4);
-    HGLOBAL tc = MakeDib(10, 10, 24, 0, Pattern(10, 10, 256));
-    HGLOBAL reduced = FitFrameDib(tc, 10, 10);
-    ASSERT_NE(nullptr, reduced);
-    EXPECT_EQ(PX_TYPE_8BIT, PxDibGetType(reduced) == PX_TYPE_8BIT_GREY ? PX_TYPE_8BIT : PxDibGetType(reduced));
-    BaseMemFree(reduced);
-    BaseMemFree(tc);
-    BaseMemFree(four);
-    BaseMemFree(eight);
+    // A new 8-bit bitmap of the size that fits the box, or none for a palette bitmap that fits
+    // it exactly; true colour is reduced even then.
+    const struct {
+        int w, h, bits, boxW, boxH, wantW, wantH;
+    } cases[] = {
+        {200, 100, 8, 100, 100, 100, 50}, {200, 100, 8, 400, 100, 200, 100}, {200, 100, 8, 200, 100, 0, 0},
+        {10, 10, 4, 10, 10, 0, 0},        {10, 10, 4, 5, 5, 5, 5},           {10, 10, 24, 10, 10, 10, 10},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(testing::Message() << c.bits << "-bit " << c.w << "x" << c.h << " into " << c.boxW << "x" << c.boxH);
+        const int colours = c.bits == 24 ? 0 : 1 << c.bits;
+        HGLOBAL src = MakeDib(c.w, c.h, c.bits, colours, Pattern(c.w, c.h, c.bits == 4 ? 16 : 200));
+        Frame f(FitFrameDib(src, c.boxW, c.boxH), true);
+        EXPECT_EQ(c.wantW, f.p ? f.bih()->biWidth : 0);
+        EXPECT_EQ(c.wantH, f.p ? f.bih()->biHeight : 0);
+        EXPECT_EQ(c.wantW ? 8 : 0, f.p ? f.bih()->biBitCount : 0);
+        BaseMemFree(src);
+    }
 }
 
 TEST(GifFrames, InsertFrameWritesTheFittedSizeBack) {
@@ -313,8 +213,7 @@ TEST(GifFrames, FailedInsertFrameChangesNothing) {
         int failures = 0;
         for (unsigned n = 1;; ++n) {
             CGifFile gif;
-            GIFPALETTE table{256, t.data()};
-            ASSERT_EQ(1, gif.Create(8, 8, 0, &table));
+            ASSERT_EQ(1, CreateWith(gif, 8, 8, t));
             HGLOBAL dib = MakeDib(8, 8, 4, 16, Pattern(8, 8, 16));
             const Bytes before = BlockBytes(dib);
             GIFFRAMEINFO info = Info();
@@ -327,10 +226,7 @@ TEST(GifFrames, FailedInsertFrameChangesNothing) {
             ASSERT_EQ(-1, r) << n;
             EXPECT_EQ(before, BlockBytes(dib)) << n;
             EXPECT_EQ(200, gif.CountGlobalColors()) << n;
-            GIFPALETTE after;
-            ASSERT_EQ(1, gif.GetGlobalPalette(&after));
-            EXPECT_EQ(0, memcmp(after.entries, t.data(), t.size())) << n;
-            free(after.entries);
+            EXPECT_EQ(t, GlobalTable(gif)) << n;
             EXPECT_EQ(0, gif.GetFrameCount()) << n;
             BaseMemFree(dib);
         }
@@ -359,29 +255,18 @@ TEST(GifFrames, SetFrameChecksTheIndexFirstAndReducesTrueColour) {
     BaseMemFree(spare);  // still ours
     // A true-colour bitmap of red and blue squares becomes an 8-bit frame with its own table.
     std::vector<int> px;
-    HGLOBAL tc = MakeDib(4, 4, 24, 0, {});
-    {
-        BYTE *p = static_cast<BYTE *>(BaseMemLock(tc));
-        for (int i = 0; i < 16; ++i) {
-            BYTE *q = p + 40 + size_t(i / 4) * 12 + 3 * size_t(i % 4);
-            bool red = (i % 4) < 2;
-            q[0] = red ? 0 : 255;
-            q[2] = red ? 255 : 0;
-        }
-        BaseMemUnlock(tc);
-    }
+    for (int i = 0; i < 16; ++i)
+        px.push_back((i % 4) < 2 ? 0xFF0000 : 0x0000FF);
+    HGLOBAL tc = MakeDib(4, 4, 24, 0, px);
     ASSERT_EQ(1, gif.SetFrame(tc, &info, 0));
     std::string out = dir.file("out.gif");
     ASSERT_EQ(1, gif.Save(out.c_str()));
-    HGLOBAL thumb = LoadGifThumbnail(out.c_str());
-    ASSERT_NE(nullptr, thumb);
-    const BYTE *t = static_cast<const BYTE *>(BaseMemLock(thumb));
-    const BYTE *row = t + 40;
+    Frame thumb(LoadGifThumbnail(out.c_str()), true);
+    ASSERT_NE(nullptr, thumb.p);
+    const BYTE *row = thumb.p + 40;
     EXPECT_EQ(0, row[0]);
     EXPECT_EQ(248, row[2] & 0xF8);  // red, as the 5-bit cell gives it back
     EXPECT_EQ(248, row[3 * 2] & 0xF8);  // blue
-    BaseMemUnlock(thumb);
-    BaseMemFree(thumb);
     CGifFile back;
     ASSERT_EQ(1, back.Load(out.c_str()));
     GIFFRAMEINFO got;
