@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "fileio.h"
 #include "mime.h"
 #include "mms.h"
 #include "testkit.h"
@@ -216,6 +217,7 @@ TEST(MmsPdu, WriterLeavesFilesAlone)
     EXPECT_FALSE(MailExport(m.folder.c_str(), "bad.dat", h, m.folder.c_str(), "old.mms", &why));
     Bytes dat = testkit::ReadFileBytes(m.dir.file("msg.dat"));
     EXPECT_FALSE(MmsWriteSendReq(m.folder.c_str(), "msg.dat", h, m.folder.c_str(), "msg.dat", &why));
+    EXPECT_EQ((DWORD)FIO_ERROR_OUTPUT_IS_INPUT, GetLastError()) << "refused as its own input, before anything is written";
     EXPECT_EQ(testkit::ReadFileBytes(m.dir.file("old.mms")), B("before"));
     EXPECT_EQ(testkit::ReadFileBytes(m.dir.file("msg.dat")), dat);
     size_t files = 0;
