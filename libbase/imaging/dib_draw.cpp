@@ -49,9 +49,10 @@ int DibHeight(const void *pDib)
 
 /*
  * TileDib: lays the bitmap over *pRect from its top-left corner, a tile every step (the
- * bitmap's size, four times it with nStep non-zero); mode 1 draws the first row only, mode 2
- * the first column only.  Tiles are cut at the rectangle's right and bottom edges and show the
- * top part of the bitmap; with pClip, only tiles that meet it are drawn.
+ * bitmap's size, four times it with nStep non-zero, the rest of each step left as it was);
+ * mode 1 draws the first row only, mode 2 the first column only.  Tiles are cut at the
+ * rectangle's right and bottom edges and show the top part of the bitmap; with pClip, only
+ * tiles that meet it are drawn.
  * RETURNS 1, or 0 for an empty rectangle, a null argument or a bitmap it cannot draw.
  */
 int TileDib(HDC hDC, const void *pDibData, const RECT *pRect, int nStep, const RECT *pClip, int nMode)
@@ -76,13 +77,14 @@ int TileDib(HDC hDC, const void *pDibData, const RECT *pRect, int nStep, const R
         cols = 1;
     for (long long r = 0; r < rows; ++r) {
         long long y = pRect->top + r * stepH;
-        long long cutH = pRect->bottom - y < stepH ? pRect->bottom - y : stepH;
+        long long cutH = pRect->bottom - y < height ? pRect->bottom - y : height;
         for (long long c = 0; c < cols; ++c) {
             long long x = pRect->left + c * stepW;
-            long long cutW = pRect->right - x < stepW ? pRect->right - x : stepW;
+            long long cutW = pRect->right - x < width ? pRect->right - x : width;
             if (pClip && !(pClip->left < x + cutW && pClip->right > x && pClip->top < y + cutH && pClip->bottom > y))
                 continue;
-            SetDIBitsToDevice(hDC, (int)x, (int)y, (DWORD)cutW, (DWORD)cutH, 0, (int)(stepH - cutH), 0,
+            /* The source rows count from the bitmap's bottom: a cut tile shows its top part. */
+            SetDIBitsToDevice(hDC, (int)x, (int)y, (DWORD)cutW, (DWORD)cutH, 0, (int)(height - cutH), 0,
                               (UINT)height, pixels, static_cast<const BITMAPINFO *>(pDibData), DIB_RGB_COLORS);
         }
     }

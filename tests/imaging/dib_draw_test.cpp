@@ -77,8 +77,8 @@ TEST(TileDib, ModesCutTilesAndClip)
         const char *what;
         RECT r;
         const RECT *clip;
-        int mode;
-        uint32_t (*want)(int x, int y);  // on a 30 x 30 canvas
+        int mode;  // -1: mode 0 with a step
+        uint32_t (*want)(int x, int y);  // on a 50 x 50 canvas
     } cases[] = {
         // Tiles of 10 from the rectangle's corner, cut at its right and bottom edges.
         {"mode 1: the first row only", {0, 0, 25, 25}, nullptr, 1,
@@ -91,11 +91,15 @@ TEST(TileDib, ModesCutTilesAndClip)
          [](int x, int y) { return x >= 1 && x < 11 && y >= 2 && y < 6 ? Pattern(x - 1, y - 2) : kUntouched; }},
         {"only tiles that meet the clip, drawn whole", {0, 0, 30, 10}, &clip, 1,
          [](int x, int y) { return x >= 10 && x < 20 && y < 10 ? Pattern(x - 10, y) : kUntouched; }},
+        {"a step: a tile every 40, the last ones cut", {0, 0, 45, 45}, nullptr, -1,
+         [](int x, int y) {
+             return x < 45 && y < 45 && x % 40 < 10 && y % 40 < 10 ? Pattern(x % 40, y % 40) : kUntouched;
+         }},
     };
     for (const Case &k : cases) {
         SCOPED_TRACE(k.what);
-        Canvas c(30, 30);
-        EXPECT_EQ(1, TileDib(c.dc, tile.data(), &k.r, 0, k.clip, k.mode));
+        Canvas c(50, 50);
+        EXPECT_EQ(1, TileDib(c.dc, tile.data(), &k.r, k.mode < 0, k.clip, k.mode < 0 ? 0 : k.mode));
         ExpectCanvas(c, k.want);
     }
 }
