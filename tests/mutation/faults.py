@@ -874,3 +874,28 @@ FAULTS += [
           'REGION rt = {text, 0, COMPOSE_IMAGE_HEIGHT,', 'REGION rt = {text, 0, COMPOSE_IMAGE_HEIGHT + 1,',
           'test_tools', 'Compose.*'),
 ]
+
+# ---- The message-document library: SMIL text, loading, the container and the message writer
+MDS = 'platform/mdoc/smil_doc.cpp'
+FAULTS += [
+    fault('mdoc', 'smil-escape-lt', 'a "<" in a value is written as it is', MDS,
+          'case \'<\': out += "&lt;"; break;', 'case \'<\': out += "<"; break;', 'test_platform', 'Mdoc*'),
+    fault('mdoc', 'smil-escape-amp', 'an "&" in a value is written as it is', MDS,
+          'case \'&\': out += "&amp;"; break;', 'case \'&\': out += "&"; break;', 'test_platform', 'Mdoc*'),
+    fault('mdoc', 'smil-escape-apos', 'a "\'" in a value is written as it is', MDS,
+          'case \'\\\'\': out += "&apos;"; break;', 'case \'\\\'\': out += "\'"; break;', 'test_platform', 'Mdoc*'),
+    fault('mdoc', 'smil-control-kept', 'a control character in a value is written as it is', MDS,
+          "out += '?';", 'out += (char)c;', 'test_platform', 'Mdoc*'),
+    fault('mdoc', 'smil-latin1-named-1252', 'a text without 0x80-0x9F declared windows-1252', MDS,
+          'return c1 ? "<?xml version=\\"1.0\\" encoding=\\"windows-1252\\"?>\\n"',
+          'return (c1 || true) ? "<?xml version=\\"1.0\\" encoding=\\"windows-1252\\"?>\\n"', 'test_platform', 'Mdoc*'),
+    fault('mdoc', 'smil-seconds-as-ms', 'a time without a unit read as milliseconds', 'platform/mdoc/smil_load.cpp',
+          'double scale = 1000.0;\n    if (!strncmp(end, "ms", 2))', 'double scale = 1.0;\n    if (!strncmp(end, "ms", 2))',
+          'test_platform', 'Mdoc*'),
+    fault('mdoc', 'timeline-past-end', 'a timeline inserted past the end is taken', 'platform/mdoc/container.cpp',
+          'if (!hCont || nPos < -1 || nPos > (int)hCont->timelines.size())',
+          'if (!hCont || nPos < -1 || nPos > (int)hCont->timelines.size() + 5)', 'test_platform', 'Mdoc*'),
+    fault('mdoc', 'entry-quote-high', 'a name starting with 0x80-0xEF goes without its quote', 'platform/mdoc/message_writer.cpp',
+          'if (!name.empty() && (unsigned char)name[0] >= 0x80)', 'if (!name.empty() && (unsigned char)name[0] >= 0xF0)',
+          'test_platform', 'Mdoc*'),
+]
