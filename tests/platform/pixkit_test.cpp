@@ -49,35 +49,19 @@ std::ostream &operator<<(std::ostream &os, const Rgb &c)
     return os << buf;
 }
 
-/* A DIB block that frees itself; pixels counted from its top-left. */
-class Dib {
-public:
-    explicit Dib(HGLOBAL h) : m_h(h) {}
-    ~Dib()
-    {
-        if (m_h)
-            BaseMemFree(m_h);
-    }
-    Dib(const Dib &) = delete;
-    Dib &operator=(const Dib &) = delete;
-    HGLOBAL get() const { return m_h; }
-    explicit operator bool() const { return m_h != 0; }
-    Bytes bytes() const
-    {
-        testkit::DibView v(m_h);
-        return v.p ? Bytes(v.p, v.p + BaseMemSize(m_h)) : Bytes();
-    }
-    BITMAPINFOHEADER header() const { return *testkit::DibView(m_h).bih(); }
+/* A DIB block, locked while it lives and freed after; pixels counted from its top-left. */
+struct Dib : testkit::DibView {
+    explicit Dib(HGLOBAL hDib) : DibView(hDib, true) {}
+    HGLOBAL get() const { return h; }
+    explicit operator bool() const { return h != 0; }
+    Bytes bytes() const { return p ? Bytes(p, p + BaseMemSize(h)) : Bytes(); }
+    BITMAPINFOHEADER header() const { return *bih(); }
     Rgb at(int x, int y) const  // of a 24-bit bitmap
     {
-        testkit::DibView v(m_h);
-        const BYTE *p = v.row(y) + 3 * x;
-        return Rgb{p[2], p[1], p[0]};
+        const BYTE *q = row(y) + 3 * x;
+        return Rgb{q[2], q[1], q[0]};
     }
-    int index(int x, int y) const { return testkit::DibView(m_h).pixel(x, y); }
-
-private:
-    HGLOBAL m_h;
+    int index(int x, int y) const { return pixel(x, y); }
 };
 
 /* A bitmap's size as "WxH" ("none" when it has none). */
