@@ -899,3 +899,11 @@ FAULTS += [
           'if (!name.empty() && (unsigned char)name[0] >= 0x80)', 'if (!name.empty() && (unsigned char)name[0] >= 0xF0)',
           'test_platform', 'Mdoc*'),
 ]
+
+# ---- Message extraction: a part never lands on its own message
+FAULTS += [
+    fault('extract', 'part-over-its-message', 'a part named like its message may be extracted over it',
+          'libbase/message/mime_message.cpp', 'return FioSameFile((folder + name).c_str(), message_path(pMsg).c_str()) == 1;',
+          'return FioSameFile((folder + name).c_str(), message_path(pMsg).c_str()) == 2;', 'test_message',
+          'FileFaults.*:Mime*'),
+]
