@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <string.h>
 
+#include <filesystem>
 #include <map>
 #include <string>
 #include <vector>
@@ -141,18 +142,9 @@ protected:
     /* Only what the caller put there is left in the work folder. */
     void ExpectWorkEmpty()
     {
-        WIN32_FIND_DATAA fd;
-        HANDLE h = FindFirstFileA((work + "\\*").c_str(), &fd);
-        ASSERT_NE(INVALID_HANDLE_VALUE, h);
-        int files = 0;
-        do {
-            if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
-                ++files;
-                ADD_FAILURE() << "left in the work folder: " << fd.cFileName;
-            }
-        } while (FindNextFileA(h, &fd));
-        FindClose(h);
-        EXPECT_EQ(0, files);
+        for (const auto &e : std::filesystem::directory_iterator(work))
+            if (!e.is_directory())
+                ADD_FAILURE() << "left in the work folder: " << e.path().filename().string();
     }
     testkit::TempDir dir;
     std::string folder, work, out;

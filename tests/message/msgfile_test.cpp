@@ -91,14 +91,11 @@ TEST(MimeFromFolder, ListedMediaBecomeParts)
     ASSERT_GE(bytes.size(), 3u);
     EXPECT_EQ(0x84, bytes[0]);
     EXPECT_EQ(0xA3, bytes[1]);  // mixed, even though a presentation could be among the parts
-}
 
-TEST(MimeFromFolder, EmptyFolderWritesZeroParts)
-{
-    testkit::TempDir src, out;
-    testkit::WriteFileText(src.file("notes.txt"), "x");
-    char folder[MAX_PATH];
-    strcpy(folder, src.path().c_str());
+    // A folder of no listed media: a message of no parts.
+    testkit::TempDir none;
+    testkit::WriteFileText(none.file("notes.txt"), "x");
+    strcpy(folder, none.path().c_str());
     ASSERT_EQ(1, MakeMimeFromFolder(folder, Slash(out).c_str(), "e.dat"));
     std::vector<unsigned char> want = {0x84, 0xA3, 0x00};
     EXPECT_EQ(want, testkit::ReadFileBytes(out.file("e.dat")));
@@ -219,14 +216,7 @@ TEST(SingleItem, PresentationKeepsItsFirstObject)
         testkit::WriteFileText(d.file("a" + n + ".wav"), "W" + n);
     }
     smil += "</body></smil>";
-    testkit::WriteFileText(d.file("show.smil"), smil);
-    // Three timelines of four objects each.
-    HMMSCONTAINER c = mmsContainerCreate();
-    ASSERT_TRUE(mmsContainerLoad(c, d.file("show.smil").c_str()));
-    EXPECT_EQ(3, mmsGetTimeLineCount(c));
-    EXPECT_EQ(4, mmsGetObjectCountByTimeLine(c, 2));
-    mmsContainerDestroy(c);
-
+    testkit::WriteFileText(d.file("show.smil"), smil);  // three timelines of four objects
     testkit::TempDir out;
     char folder[MAX_PATH];
     strcpy(folder, out.path().c_str());

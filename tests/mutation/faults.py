@@ -892,6 +892,106 @@ FAULTS += [
          'if (sqrt(double(dx * dx + dy * dy)) <= nRadius)', 'if (sqrt(double(dx * dx + dy * dy)) < nRadius)', 'Dib*'),
 ]
 
+# ---- PixKit, the imaging library's stand-in: BMP and GIF reading, type codes, conversions, blank
+# bitmaps, resampling, cropping and the flattening of transparency
+PXD = 'platform/pixkit/pixkit_dib.cpp'
+PXF = 'platform/pixkit/pixkit_decode.cpp'
+FAULTS += [
+    fault('pixkit', 'bmp-top-down-ignored', 'a top-down BMP comes out upside down', PXF,
+          'size_t(topDown ? height - 1 - s : s) * srcStride', 'size_t(s) * srcStride', 'test_platform', 'PixKit.*'),
+    fault('pixkit', 'bmp-compressed-taken', 'a run-length BMP is read as plain rows', PXF,
+          'if (compression != BI_RGB || (bits != 1', 'if ((compression != BI_RGB && compression != 1) || (bits != 1',
+          'test_platform', 'PixKit.*'),
+    fault('pixkit', 'bmp-short-rows', 'a BMP one row short of its height is read', PXF,
+          'size_t(height) > (size - offBits) / srcStride)', 'size_t(height) > (size - offBits) / srcStride + 1)',
+          'test_platform', 'PixKit.*'),
+    fault('pixkit', 'bmp-colours-used-ignored', 'a BMP palette is always taken as 2^bits entries', PXF,
+          'clrUsed && clrUsed <= (1u << bits) ? int(clrUsed) : 1 << bits', 'clrUsed && clrUsed <= (1u << bits) ? 1 << bits : 1 << bits',
+          'test_platform', 'PixKit.*'),
+    fault('pixkit', 'gif-global-table-half', 'a GIF global table is taken as half its size', PXF,
+          'globalCount = 1 << ((data[10] & 7) + 1);', 'globalCount = 1 << (data[10] & 7);', 'test_platform', 'PixKit.*'),
+    fault('pixkit', 'grey-ignores-green', 'a palette off the grey ramp in green alone counts as grey', PXD,
+          'v.palette[i].rgbRed == i && v.palette[i].rgbGreen == i &&', 'v.palette[i].rgbRed == i &&',
+          'test_platform', 'PixKit.*'),
+    fault('pixkit', 'convert-any-depth', 'a conversion takes any depth above its own', PXD,
+          'if (!v.Open(hDib) || v.bits != bits)', 'if (!v.Open(hDib) || v.bits < bits)', 'test_platform', 'PixKit.*'),
+    fault('pixkit', 'pixel-nibbles-swapped', 'a 4-bit pixel reads the other half of its byte', PXD,
+          'index = (x & 1) ? (row[x >> 1] & 0x0F) : (row[x >> 1] >> 4);',
+          'index = (x & 1) ? (row[x >> 1] >> 4) : (row[x >> 1] & 0x0F);', 'test_platform', 'PixKit.*'),
+    fault('pixkit', 'dib-rows-unchecked', 'a block holding fewer rows than its header says is taken', PXD,
+          'if (headBytes > size || size_t(height) > (size - headBytes) / stride) {', 'if (headBytes > size) {',
+          'test_platform', 'PixKit.*'),
+    fault('pixkit', 'new-luma-weights', 'the blank grey bitmap weighs red as blue', PXD,
+          '(r * 299 + g * 587 + b * 114 + 500) / 1000', '(r * 114 + g * 587 + b * 299 + 500) / 1000',
+          'test_platform', 'PixKit.*'),
+    fault('pixkit', 'new-dpi-truncated', 'dots per inch to pixels per metre truncated', PXD,
+          'LONG(nResolution * 10000.0 / 254.0 + 0.5)', 'LONG(nResolution * 10000.0 / 254.0)', 'test_platform', 'PixKit.*'),
+    fault('pixkit', 'new-4bit-taken', 'a blank 4-bit bitmap is made', PXD,
+          'if (nBitCount != 8 && nBitCount != 24)', 'if (nBitCount != 8 && nBitCount != 24 && nBitCount != 4)',
+          'test_platform', 'PixKit.*'),
+    fault('pixkit', 'resample-palette-lost', 'the plain resampler makes palette bitmaps true colour', PXD,
+          'int bits = palette ? 8 : 24;\n    BYTE *base;\n    HGLOBAL h = NewDibBlock(nWidth, nHeight, bits, palette ? v.colours : 0, &base);',
+          'int bits = palette ? 8 : 24;\n    BYTE *base;\n    HGLOBAL h = NewDibBlock(nWidth, nHeight, 24, 0, &base);',
+          'test_platform', 'PixKit.*'),
+    fault('pixkit', 'resample-nearest-column', 'the palette resampler takes every pixel from the first column', PXD,
+          'int sx = int((long long)x * v.width / nWidth);', 'int sx = 0;', 'test_platform', 'PixKit.*'),
+    fault('pixkit', 'crop-not-clipped', 'a crop running off the right edge is not cut to the bitmap', PXD,
+          'if (x1 > v.width)\n        x1 = v.width;', '', 'test_platform', 'PixKit.*'),
+    fault('pixkit', 'crop-rows-from-bottom', 'a crop counts its rows from the bottom', PXD,
+          'const BYTE *srow = v.Row(int(y0) + r);', 'const BYTE *srow = v.Row(v.height - 1 - int(y0) - r);',
+          'test_platform', 'PixKit.*'),
+    fault('pixkit', 'crop-4bit-nibbles', 'a 4-bit crop writes its pixels to the wrong halves', PXD,
+          '((i & 1) ? val : val << 4)', '((i & 1) ? val << 4 : val)', 'test_platform', 'PixKit.*'),
+    fault('pixkit', 'crop-1bit-order', 'a 1-bit crop writes its pixels from the low bit', PXD,
+          '(0x80 >> (i & 7))', '(0x01 << (i & 7))', 'test_platform', 'PixKit.*'),
+    fault('pixkit', 'flatten-onto-black', 'transparency is flattened onto black', 'platform/pixkit/pixkit_stb.cpp',
+          'BYTE((c * a + 255 * (255 - a) + 127) / 255)', 'BYTE((c * a + 127) / 255)', 'test_platform', 'PixKit.*'),
+]
+
+# ---- Tools: a folder composed into a presentation-led message
+CMP = 'libbase/message/compose.cpp'
+FAULTS += [
+    fault('tools', 'compose-1252-as-is', 'a Windows-1252 text goes unconverted', CMP,
+          'if (charset == "windows-1252") {', 'if (false) {', 'test_tools', 'Compose.*'),
+    fault('tools', 'compose-case-order', 'the folder is ordered with capitals first', CMP,
+          'return la != lb ? la < lb : a.name < b.name;', 'return a.name < b.name;', 'test_tools', 'Compose.*'),
+    fault('tools', 'compose-slide-default', 'a slide without a sound lasts 4 s', CMP,
+          'DWORD dur = COMPOSE_DEFAULT_SLIDE_MS;', 'DWORD dur = 4000;', 'test_tools', 'Compose.*'),
+    fault('tools', 'compose-text-height', 'the text region starts one pixel low', CMP,
+          'REGION rt = {text, 0, COMPOSE_IMAGE_HEIGHT,', 'REGION rt = {text, 0, COMPOSE_IMAGE_HEIGHT + 1,',
+          'test_tools', 'Compose.*'),
+]
+
+# ---- The message-document library: SMIL text, loading, the container and the message writer
+MDS = 'platform/mdoc/smil_doc.cpp'
+FAULTS += [
+    fault('mdoc', 'smil-escape-lt', 'a "<" in a value is written as it is', MDS,
+          'case \'<\': out += "&lt;"; break;', 'case \'<\': out += "<"; break;', 'test_platform', 'Mdoc*'),
+    fault('mdoc', 'smil-escape-amp', 'an "&" in a value is written as it is', MDS,
+          'case \'&\': out += "&amp;"; break;', 'case \'&\': out += "&"; break;', 'test_platform', 'Mdoc*'),
+    fault('mdoc', 'smil-escape-apos', 'a "\'" in a value is written as it is', MDS,
+          'case \'\\\'\': out += "&apos;"; break;', 'case \'\\\'\': out += "\'"; break;', 'test_platform', 'Mdoc*'),
+    fault('mdoc', 'smil-control-kept', 'a control character in a value is written as it is', MDS,
+          "out += '?';", 'out += (char)c;', 'test_platform', 'Mdoc*'),
+    fault('mdoc', 'smil-seconds-as-ms', 'a time without a unit read as milliseconds', 'platform/mdoc/smil_load.cpp',
+          'double scale = 1000.0;\n    if (!strncmp(end, "ms", 2))', 'double scale = 1.0;\n    if (!strncmp(end, "ms", 2))',
+          'test_platform', 'Mdoc*'),
+    fault('mdoc', 'timeline-past-end', 'a timeline inserted past the end is taken', 'platform/mdoc/container.cpp',
+          'if (!hCont || nPos < -1 || nPos > (int)hCont->timelines.size())',
+          'if (!hCont || nPos < -1 || nPos > (int)hCont->timelines.size() + 5)', 'test_platform', 'Mdoc*'),
+    fault('mdoc', 'entry-quote-high', 'a name starting with 0x80-0xEF goes without its quote', 'platform/mdoc/message_writer.cpp',
+          'if (!name.empty() && (unsigned char)name[0] >= 0x80)', 'if (!name.empty() && (unsigned char)name[0] >= 0xF0)',
+          'test_platform', 'Mdoc*'),
+]
+
+# ---- Message extraction: a part never lands on its own message
+FAULTS += [
+    fault('extract', 'part-over-its-message', 'a part named like its message may be extracted over it',
+          'libbase/message/mime_message.cpp', 'return FioSameFile((folder + name).c_str(), message_path(pMsg).c_str()) == 1;',
+          'return FioSameFile((folder + name).c_str(), message_path(pMsg).c_str()) == 2;', 'test_message',
+          'FileFaults.*:Mime*'),
+]
+
 # Faults the Windows build cannot show, and why (the check lists them as not run there).
 NATIVE_ONLY = {
     'scratch-link-cleared': 'Wine reports symbolic links made and makes none: the test skips there',

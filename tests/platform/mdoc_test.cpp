@@ -1,7 +1,6 @@
 /* The message-document library: containers, SMIL documents, loading and the message file. */
 #include <windows.h>
 
-#include <stdlib.h>
 #include <string.h>
 
 #include <string>
@@ -118,7 +117,7 @@ TEST(MdocSmil, DocumentText)
     a.lpszRegion = AllocSMILStr("Image");
     EXPECT_TRUE(SMIL_TC_InsertMediaObject(tc, MDOC_TYPE_IMAGE, &a, -1));
     MEDIA_ATT t = Att(0);
-    t.lpszSrc = AllocSMILStr("say \"hi\".txt");
+    t.lpszSrc = AllocSMILStr("say \"hi\" <it's>\x01.txt");  // markup, and a control character XML cannot carry
     EXPECT_TRUE(SMIL_TC_InsertMediaObject(tc, MDOC_TYPE_TEXT, &t, -1));
     MEDIA_ATT s = Att(0);
     s.lpszSrc = AllocSMILStr("tune.mid");
@@ -140,7 +139,7 @@ TEST(MdocSmil, DocumentText)
         "  </layout>\n </head>\n <body>\n  <par dur=\"4000ms\">\n"
         "   <audio src=\"tune.mid\"/>\n"
         "   <img src=\"a&amp;b.jpg\" region=\"Image\"/>\n"
-        "   <text src=\"say &quot;hi&quot;.txt\"/>\n"
+        "   <text src=\"say &quot;hi&quot; &lt;it&apos;s&gt;?.txt\"/>\n"
         "  </par>\n </body>\n</smil>\n",
         text);
     SMIL_Destory(doc);
@@ -320,26 +319,6 @@ TEST(MdocMessage, FailuresLeaveNoFile)
     ASSERT_TRUE(DeleteFileA(a.c_str()));
     EXPECT_EQ(0, mmsGenerateMessage(c.h, "", "", "", dat.c_str(), 1));
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(dat.c_str()));
-}
-
-TEST(MdocSmil, WrittenFilesAreWellFormedXml)
-{
-    if (testkit::kRealWin32)
-        GTEST_SKIP() << "xmllint is a host tool, not reachable from Wine";
-    if (system("xmllint --version > /dev/null 2>&1") != 0)
-        GTEST_SKIP() << "xmllint not installed";
-    Media m;
-    std::string smil = ShowIn(m);
-    Cont c;
-    ASSERT_TRUE(mmsContainerLoad(c.h, smil.c_str()));
-    MEDIA_ATT info;
-    ASSERT_TRUE(mmsGetObjectInfo(c.h, 0, 0, &info));
-    info.lpszAlt = (LPSTR) "<caf\xE9 & \"bar\">";  // markup and a Latin-1 byte
-    ASSERT_TRUE(mmsSetObjectInfo(c.h, 0, 0, &info));
-    std::string out = m.dir.file("out.smil");
-    ASSERT_TRUE(mmsContainerSave(c.h, out.c_str()));
-    std::string cmd = "xmllint --noout '" + out + "'";
-    EXPECT_EQ(0, system(cmd.c_str())) << ReadText(out);
 }
 
 TEST(MdocLoad, DeepNestingIsRefusedWithoutDescending)

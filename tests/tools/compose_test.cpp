@@ -37,14 +37,6 @@ const std::map<std::string, testkit::Bytes> &Samples()
     return files;
 }
 
-/* A GIF of one 2x2 frame. */
-testkit::Bytes TinyGif()
-{
-    const unsigned char g[] = {'G', 'I', 'F', '8', '9', 'a', 2, 0, 2, 0, 0x80, 0, 0, 0, 0, 0, 255, 255, 255, 0x2C,
-                               0, 0, 0, 0, 2, 0, 2, 0, 0, 2, 2, 0x84, 0x51, 0, 0x3B};
-    return testkit::Bytes(g, g + sizeof g);
-}
-
 struct Folder {
     testkit::TempDir dir;
     void Put(const std::string &name, const testkit::Bytes &b) { ASSERT_TRUE(testkit::WriteFileBytes(dir.file(name), b)); }
@@ -92,21 +84,6 @@ const Part *FindPart(const std::vector<Part> &parts, const std::string &name)
     return nullptr;
 }
 
-std::vector<std::string> Listing(const std::string &dir)
-{
-    std::vector<std::string> names;
-    WIN32_FIND_DATAA fd;
-    HANDLE h = FindFirstFileA((dir + "\\*.*").c_str(), &fd);
-    if (h != INVALID_HANDLE_VALUE) {
-        do
-            names.push_back(fd.cFileName);
-        while (FindNextFileA(h, &fd));
-        FindClose(h);
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 /* Two slides: the photo with the text, then the GIF with the sound. */
 const char kShow[] =
     "<smil><head><layout><root-layout width=\"176\" height=\"208\"/>"
@@ -116,33 +93,14 @@ const char kShow[] =
     "<par dur=\"3000ms\"><img src=\"a.GIF\" region=\"Image\"/><audio src=\"tone.wav\"/></par>"
     "</body></smil>";
 
-/* The presentation kShow with its four media. */
-void PutShow(Folder &f, const std::string &text)
-{
-    f.Sample("photo.jpg", "photo.jpg");
-    f.Put("a.GIF", TinyGif());
-    f.Put("c.txt", text);
-    f.Sample("tone.wav", "tone.wav");
-    f.Put("show.smil", std::string(kShow));
-}
-
 /* Loose media without a presentation: two photos, a GIF, a text and a sound. */
 void PutLoose(Folder &f)
 {
     f.Sample("photo.jpg", "photo.jpg");
-    f.Sample("d.jpeg", "photo.jpg");
-    f.Put("a.GIF", TinyGif());
+    f.Sample("D.jpeg", "photo.jpg");
+    f.Put("a.GIF", preview_test::TinyGif());
     f.Put("c.txt", "hello\r\n");
     f.Sample("tone.wav", "tone.wav");
-}
-
-/* The demo over the folder; its report lines. */
-std::vector<std::string> RunDemo(Folder &f, testkit::TempDir &work, demo::Report *r)
-{
-    demo::Options o;
-    o.userFolder = f.dir.path();
-    o.workFolder = work.path();
-    return preview_test::RunDemo(o, r);
 }
 
 }  // namespace
@@ -161,7 +119,7 @@ TEST(Compose, SlidesFromAFolderWithoutPresentation)
     EXPECT_EQ(r.pictures, 3);
     EXPECT_EQ(r.texts, 2);
     EXPECT_EQ(r.sounds, 1);
-    EXPECT_EQ(r.slides, 5);  // a.GIF + A.txt, d.jpeg, photo.jpg, c.txt, tone.wav
+    EXPECT_EQ(r.slides, 5);  // a.GIF + A.txt, D.jpeg, photo.jpg, c.txt, tone.wav
     EXPECT_TRUE(r.presentation.empty());
     ASSERT_NE(Find(r, "readme.doc"), nullptr);
     EXPECT_FALSE(Find(r, "readme.doc")->carried);
@@ -171,14 +129,14 @@ TEST(Compose, SlidesFromAFolderWithoutPresentation)
     auto parts = PartsOf(out.path(), "m.dat", &smil);
     ASSERT_EQ(parts.size(), 7u);
     EXPECT_EQ(parts[0].name, "mms.smil");
-    for (const char *n : {"a.GIF", "A.txt", "c.txt", "d.jpeg", "photo.jpg", "tone.wav"}) {
+    for (const char *n : {"a.GIF", "A.txt", "c.txt", "D.jpeg", "photo.jpg", "tone.wav"}) {
         const Part *p = FindPart(parts, n);
         ASSERT_NE(p, nullptr) << n;
         EXPECT_EQ(p->data, testkit::ReadFileBytes(f.dir.file(n))) << n;  // byte for byte
         EXPECT_NE(smil.find(std::string("src=\"") + n + "\""), std::string::npos) << n;
     }
     EXPECT_EQ(FindPart(parts, "c.txt")->type, "text/plain;charset=us-ascii");
-    EXPECT_EQ(FindPart(parts, "d.jpeg")->type, "image/jpeg");
+    EXPECT_EQ(FindPart(parts, "D.jpeg")->type, "image/jpeg");
     // The layout phones expect, and the picture's text on its slide.
     EXPECT_NE(smil.find("<root-layout width=\"176\" height=\"208\""), std::string::npos) << smil;
     EXPECT_NE(smil.find("id=\"Image\" left=\"0\" top=\"0\" width=\"176\" height=\"144\""), std::string::npos) << smil;
@@ -186,9 +144,10 @@ TEST(Compose, SlidesFromAFolderWithoutPresentation)
     size_t gif = smil.find("src=\"a.GIF\""), caption = smil.find("src=\"A.txt\""), next = smil.find("<par", gif);
     EXPECT_LT(gif, caption);
     EXPECT_LT(caption, next);
-    EXPECT_LT(smil.find("src=\"d.jpeg\""), smil.find("src=\"photo.jpg\""));
+    EXPECT_LT(next, smil.find("src=\"D.jpeg\""));  // names in order whatever their case
+    EXPECT_LT(smil.find("src=\"D.jpeg\""), smil.find("src=\"photo.jpg\""));
     // Nothing was written into the folder.
-    EXPECT_EQ(Listing(f.dir.path()).size(), 9u);  // 7 files, "." and ".."
+    EXPECT_EQ(preview_test::FilesIn(f.dir.path()).size(), 7u);
 }
 
 /* A picture's sound sets its slide's duration; without one the slide lasts the default. */
@@ -260,7 +219,11 @@ TEST(Compose, TextsByCharset)
 TEST(Compose, TheFoldersOwnPresentation)
 {
     Folder f;
-    PutShow(f, "hello\r\n");
+    f.Sample("photo.jpg", "photo.jpg");
+    f.Put("a.GIF", preview_test::TinyGif());
+    f.Put("c.txt", "hello\r\n");
+    f.Sample("tone.wav", "tone.wav");
+    f.Put("show.smil", std::string(kShow));
     f.Sample("extra.jpg", "photo.jpg");
     f.Put("zz.smil", kShow);
     testkit::TempDir work, out;
@@ -300,7 +263,7 @@ TEST(Compose, FoldersThatGiveNoMessage)
     {
         Folder f;
         f.Put("show.smil", "<smil><body><par><img src=\"a.gif\"/></par>");  // not closed
-        f.Put("a.gif", TinyGif());
+        f.Put("a.gif", preview_test::TinyGif());
         expectFailure(f, "not a well-formed SMIL presentation");
     }
     {
@@ -322,41 +285,33 @@ TEST(Compose, FoldersThatGiveNoMessage)
     }
 }
 
-/* The two folders of a real person, through the demo: everything arrives at the phone; a
- * damaged picture is reported and the rest goes on. */
+/* A person's folder of loose media, through the demo (a folder with its own presentation goes
+ * through it in the Demo tests): everything arrives at the phone; a damaged picture is
+ * reported and the rest goes on. */
 TEST(Compose, PersonsFoldersArriveWhole)
 {
-    {
-        Folder f;
-        PutShow(f, "hello from the lake\r\n");
-        testkit::TempDir work;
-        demo::Report r;
-        RunDemo(f, work, &r);
-        ASSERT_TRUE(r.ok) << r.failedStep << ": " << r.reason;
-        EXPECT_EQ(r.partsChecked, 5);  // the presentation and its four media, byte for byte
-        EXPECT_EQ(r.texts, 1);
-    }
-    {
-        Folder f;
-        PutLoose(f);
-        f.Put("broken.jpg", "this is not a JPEG at all");
-        f.Put("readme.doc", "not media");
-        testkit::TempDir work;
-        ASSERT_TRUE(testkit::WriteFileText(work.file("mine.txt"), "the user's own file"));
-        demo::Report r;
-        std::vector<std::string> lines = RunDemo(f, work, &r);
-        ASSERT_TRUE(r.ok) << r.failedStep << ": " << r.reason;
-        EXPECT_EQ(r.partsChecked, 6);
-        EXPECT_EQ(r.pictures, 3);
-        EXPECT_EQ(r.texts, 1);
-        EXPECT_EQ(r.sounds, 1);
-        ASSERT_EQ(r.damaged.size(), 1u);
-        EXPECT_EQ(r.damaged[0].rfind("broken.jpg", 0), 0u);
-        EXPECT_TRUE(Mentions(lines, "broken.jpg - DAMAGED"));
-        EXPECT_TRUE(Mentions(lines, "readme.doc - left out"));
-        EXPECT_TRUE(Mentions(lines, "d.jpeg - not in the mixed message (its folder table has no .jpeg row); in the presentation-led message"));
-        EXPECT_TRUE(Mentions(lines, "c.txt - not in the mixed message (its folder table has no .txt row); in the presentation-led message"));
-        // The work folder's other files are left alone.
-        EXPECT_EQ(testkit::ReadFileBytes(work.file("mine.txt")).size(), 19u);
-    }
+    Folder f;
+    PutLoose(f);
+    f.Put("broken.jpg", "this is not a JPEG at all");
+    f.Put("readme.doc", "not media");
+    testkit::TempDir work;
+    ASSERT_TRUE(testkit::WriteFileText(work.file("mine.txt"), "the user's own file"));
+    demo::Options o;
+    o.userFolder = f.dir.path();
+    o.workFolder = work.path();
+    demo::Report r;
+    std::vector<std::string> lines = preview_test::RunDemo(o, &r);
+    ASSERT_TRUE(r.ok) << r.failedStep << ": " << r.reason;
+    EXPECT_EQ(r.partsChecked, 6);
+    EXPECT_EQ(r.pictures, 3);
+    EXPECT_EQ(r.texts, 1);
+    EXPECT_EQ(r.sounds, 1);
+    ASSERT_EQ(r.damaged.size(), 1u);
+    EXPECT_EQ(r.damaged[0].rfind("broken.jpg", 0), 0u);
+    EXPECT_TRUE(Mentions(lines, "broken.jpg - DAMAGED"));
+    EXPECT_TRUE(Mentions(lines, "readme.doc - left out"));
+    EXPECT_TRUE(Mentions(lines, "D.jpeg - not in the mixed message (its folder table has no .jpeg row); in the presentation-led message"));
+    EXPECT_TRUE(Mentions(lines, "c.txt - not in the mixed message (its folder table has no .txt row); in the presentation-led message"));
+    // The work folder's other files are left alone.
+    EXPECT_EQ(testkit::ReadFileBytes(work.file("mine.txt")).size(), 19u);
 }

@@ -30,23 +30,28 @@ int Count(const std::string &s, const std::string &what)
     return n;
 }
 
+/* A folder for the message and the page, and what writing the page gives. */
+class HtmlPage : public ::testing::Test {
+protected:
+    testkit::TempDir dir;
+    preview::HtmlResult r;
+    std::string err;
+};
+
 }  // namespace
 
-TEST(HtmlPage, EscapesEveryMarkupCharacter)
+TEST_F(HtmlPage, EscapesEveryMarkupCharacter)
 {
     EXPECT_EQ(preview::HtmlEscape("<a href=\"x\" title='y'>&amp;</a>"),
               "&lt;a href=&quot;x&quot; title=&#39;y&#39;&gt;&amp;amp;&lt;/a&gt;");
     EXPECT_EQ(preview::HtmlEscape("plain caf\xC3\xA9"), "plain caf\xC3\xA9");
 }
 
-TEST(HtmlPage, DemoMessagePlaysItsSlidesFromTheFolder)
+TEST_F(HtmlPage, DemoMessagePlaysItsSlidesFromTheFolder)
 {
-    testkit::TempDir dir;
     std::string msg = preview_test::DemoMessage(dir);
     ASSERT_FALSE(msg.empty());
     std::string out = dir.file("page");
-    preview::HtmlResult r;
-    std::string err;
     ASSERT_TRUE(preview::WriteHtmlPreview(msg, out, &r, &err)) << err;
     std::string page = ReadText(r.indexPath);
     EXPECT_EQ(Count(page, "<div class=\"slide\""), 2);
@@ -76,16 +81,13 @@ TEST(HtmlPage, DemoMessagePlaysItsSlidesFromTheFolder)
     EXPECT_EQ(ReadText(again.indexPath), page);
 }
 
-TEST(HtmlPage, HostileNamesAndTextsStayText)
+TEST_F(HtmlPage, HostileNamesAndTextsStayText)
 {
-    testkit::TempDir dir;
     const std::vector<std::string> names = {"<img src=x onerror=alert(1)>.jpg", "x\"><script>alert(2)</script>.gif",
                                             "..\\..\\..\\escape.gif"};
     std::string msg = preview_test::MessageWithNames(dir, names);
     ASSERT_FALSE(msg.empty());
     std::string out = dir.file("out");
-    preview::HtmlResult r;
-    std::string err;
     ASSERT_TRUE(preview::WriteHtmlPreview(msg, out, &r, &err)) << err;
     std::string page = ReadText(r.indexPath);
     EXPECT_EQ(page.find("<img src=x"), std::string::npos);
@@ -101,14 +103,11 @@ TEST(HtmlPage, HostileNamesAndTextsStayText)
     EXPECT_EQ(std::count(beside.begin(), beside.end(), "escape.gif"), 0);
 }
 
-TEST(HtmlPage, RefusesToReplaceTheMessageOrAFile)
+TEST_F(HtmlPage, RefusesToReplaceTheMessageOrAFile)
 {
-    testkit::TempDir dir;
     std::string msg = preview_test::DemoMessage(dir);
     ASSERT_FALSE(msg.empty());
     std::vector<unsigned char> bytes = testkit::ReadFileBytes(msg);
-    preview::HtmlResult r;
-    std::string err;
     // The output "folder" is a file.
     SetLastError(0xdeadbeef);
     EXPECT_FALSE(preview::WriteHtmlPreview(msg, msg, &r, &err));

@@ -25,15 +25,20 @@ std::vector<std::string> UnusedNames(const preview::Presentation &p)
     return names;
 }
 
-}  // namespace
-
-TEST(PreviewModel, DemoMessageGivesItsTwoSlides)
-{
+/* A folder for the messages, one the parts are staged in, and what a load gives. */
+class PreviewModel : public ::testing::Test {
+protected:
     testkit::TempDir dir, stage;
-    std::string msg = preview_test::DemoMessage(dir);
-    ASSERT_FALSE(msg.empty());
     preview::Presentation p;
     std::string err;
+};
+
+}  // namespace
+
+TEST_F(PreviewModel, DemoMessageGivesItsTwoSlides)
+{
+    std::string msg = preview_test::DemoMessage(dir);
+    ASSERT_FALSE(msg.empty());
     ASSERT_TRUE(preview::Load(msg, stage.path(), &p, &err)) << err;
     EXPECT_TRUE(p.fromSmil);
     EXPECT_EQ(p.width, 176);
@@ -63,9 +68,8 @@ TEST(PreviewModel, DemoMessageGivesItsTwoSlides)
     EXPECT_EQ((long long)staged.size(), p.parts[a.image.part].length);
 }
 
-TEST(PreviewModel, MissingMediaKeepTheirSlideAndUnusedPartsAreNamed)
+TEST_F(PreviewModel, MissingMediaKeepTheirSlideAndUnusedPartsAreNamed)
 {
-    testkit::TempDir dir, stage;
     std::string msg = preview_test::BuildMessage(
         dir, "msg.dat",
         {{"words.txt", "text/plain;charset=utf_8", Bytes("Hello there"), "<t1>"},
@@ -81,8 +85,6 @@ TEST(PreviewModel, MissingMediaKeepTheirSlideAndUnusedPartsAreNamed)
         "</body></smil>");
     ASSERT_FALSE(msg.empty());
 
-    preview::Presentation p;
-    std::string err;
     ASSERT_TRUE(preview::Load(msg, stage.path(), &p, &err)) << err;
     ASSERT_TRUE(p.fromSmil);
     ASSERT_EQ(p.slides.size(), 3u);
@@ -105,9 +107,8 @@ TEST(PreviewModel, MissingMediaKeepTheirSlideAndUnusedPartsAreNamed)
               (std::vector<std::string>{"part1.txt", "part2.gif", "part3.wav", "presentation.smil"}));
 }
 
-TEST(PreviewModel, MixedMessageGivesOneSlidePerPictureWithItsText)
+TEST_F(PreviewModel, MixedMessageGivesOneSlidePerPictureWithItsText)
 {
-    testkit::TempDir dir, stage;
     std::string mixed = preview_test::BuildMessage(dir, "mixed.dat",
                                                    {{"a.gif", "image/gif", preview_test::TinyGif()},
                                                     {"b.gif", "image/gif", preview_test::TinyGif()},
@@ -115,8 +116,6 @@ TEST(PreviewModel, MixedMessageGivesOneSlidePerPictureWithItsText)
                                                     {"intro.txt", "text/plain", Bytes("first words")},
                                                     {"song.wav", "audio/wav", Bytes("RIFF....WAVE")},
                                                     {"data.bin", "application/octet-stream", Bytes("xyz")}});
-    preview::Presentation p;
-    std::string err;
     ASSERT_TRUE(preview::Load(mixed, stage.path(), &p, &err)) << err;
     EXPECT_FALSE(p.fromSmil);
     EXPECT_EQ(p.width, preview::kDefaultWidth);
@@ -141,9 +140,8 @@ TEST(PreviewModel, MixedMessageGivesOneSlidePerPictureWithItsText)
     EXPECT_EQ(p.slides[1].text.region.h, preview::kDefaultHeight);
 }
 
-TEST(PreviewModel, BrokenPresentationFallsBackAndBadFilesFail)
+TEST_F(PreviewModel, BrokenPresentationFallsBackAndBadFilesFail)
 {
-    testkit::TempDir dir, stage;
     // Not well-formed, and nested deeper than any reader may descend (70 000 levels would
     // overflow the parser's stack: the depth is checked before it runs).
     std::string deep = "<smil><body>";
@@ -158,8 +156,6 @@ TEST(PreviewModel, BrokenPresentationFallsBackAndBadFilesFail)
         const char *note;
     } kCases[] = {{"<smil><body><par><img src=\"a.gif\"></par></smil>", "not well-formed"},
                   {deep, "nests elements more than 32 deep"}};
-    preview::Presentation p;
-    std::string err;
     for (const auto &c : kCases) {
         std::string msg = preview_test::BuildMessage(dir, "msg.dat", {{"a.gif", "image/gif", preview_test::TinyGif()}}, c.smil);
         p = preview::Presentation();
@@ -176,13 +172,10 @@ TEST(PreviewModel, BrokenPresentationFallsBackAndBadFilesFail)
     EXPECT_FALSE(preview::Load(dir.file("absent.dat"), stage.path(), &p, &err));
 }
 
-TEST(PreviewModel, HostilePartNamesAreNeverPaths)
+TEST_F(PreviewModel, HostilePartNamesAreNeverPaths)
 {
-    testkit::TempDir dir, stage;
     std::string msg = preview_test::MessageWithNames(dir, {"<img src=x onerror=alert(1)>.jpg", "..\\..\\evil.txt"});
     ASSERT_FALSE(msg.empty());
-    preview::Presentation p;
-    std::string err;
     ASSERT_TRUE(preview::Load(msg, stage.path(), &p, &err)) << err;
     ASSERT_EQ(p.parts.size(), 2u);
     EXPECT_EQ(p.parts[0].name, "<img src=x onerror=alert(1)>.jpg");
@@ -197,7 +190,7 @@ TEST(PreviewModel, HostilePartNamesAreNeverPaths)
     EXPECT_EQ(p.slides[0].image.region.w, preview::kDefaultWidth);
 }
 
-TEST(PreviewModel, TextsDecodeByTheirCharset)
+TEST_F(PreviewModel, TextsDecodeByTheirCharset)
 {
     const struct {
         std::string bytes, charset, text;

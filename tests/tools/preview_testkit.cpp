@@ -17,16 +17,6 @@ namespace preview_test {
 
 std::vector<unsigned char> Bytes(const std::string &s) { return std::vector<unsigned char>(s.begin(), s.end()); }
 
-bool AddPart(MIME_MESSAGE *m, const testkit::TempDir &dir, const std::string &name, const std::string &type,
-             const std::vector<unsigned char> &data, const char *contentId)
-{
-    if (!testkit::WriteFileBytes(dir.file(name), data))
-        return false;
-    std::string folder = dir.path() + "/";
-    MIME_PART_INFO info = {type.c_str(), folder.c_str(), name.c_str(), contentId};
-    return MimeAddPart(m, &info) != 0;
-}
-
 std::string BuildMessage(const testkit::TempDir &dir, const std::string &file, const std::vector<PartSpec> &parts,
                          const std::string &smil)
 {
@@ -34,8 +24,10 @@ std::string BuildMessage(const testkit::TempDir &dir, const std::string &file, c
     std::string folder = dir.path() + "/";
     bool ok = m && (smil.empty() || (testkit::WriteFileText(dir.file("s.smil"), smil) &&
                                      MimeAddSmilPart(m, folder.c_str(), "s.smil")));
-    for (const PartSpec &p : parts)
-        ok = ok && AddPart(m, dir, p.name, p.type, p.data, p.contentId);
+    for (const PartSpec &p : parts) {
+        MIME_PART_INFO info = {p.type.c_str(), folder.c_str(), p.name.c_str(), p.contentId};
+        ok = ok && testkit::WriteFileBytes(dir.file(p.name), p.data) && MimeAddPart(m, &info);
+    }
     ok = ok && MimeWriteFile(m, folder.c_str(), file.c_str());
     if (m)
         MimeDestroy(m);
@@ -84,24 +76,17 @@ std::string DemoMessage(const testkit::TempDir &dir)
 
 std::string MessageWithNames(const testkit::TempDir &dir, const std::vector<std::string> &names)
 {
-    MIME_MESSAGE *m = MimeCreate();
-    std::vector<std::string> stand;
-    bool ok = m != nullptr;
-    for (size_t i = 0; ok && i < names.size(); ++i) {
-        // The harmless name has the hostile one's length, so the file's lengths stay right.
-        std::string s(names[i].size(), (char)('a' + i));
-        stand.push_back(s);
-        ok = AddPart(m, dir, s, "image/gif", TinyGif(), nullptr);
-    }
-    ok = ok && MimeWriteFile(m, (dir.path() + "/").c_str(), "names.dat");
-    MimeDestroy(m);
-    if (!ok)
+    // Harmless names of the hostile ones' lengths, so that the file's lengths stay right.
+    std::vector<PartSpec> parts;
+    for (size_t i = 0; i < names.size(); ++i)
+        parts.push_back({std::string(names[i].size(), (char)('a' + i)), "image/gif", TinyGif()});
+    if (BuildMessage(dir, "names.dat", parts).empty())
         return "";
     std::vector<unsigned char> bytes = testkit::ReadFileBytes(dir.file("names.dat"));
     for (size_t i = 0; i < names.size(); ++i) {
         auto at = bytes.begin();
         int found = 0;
-        while ((at = std::search(at, bytes.end(), stand[i].begin(), stand[i].end())) != bytes.end()) {
+        while ((at = std::search(at, bytes.end(), parts[i].name.begin(), parts[i].name.end())) != bytes.end()) {
             std::copy(names[i].begin(), names[i].end(), at);
             ++found;
         }

@@ -10,9 +10,6 @@
 namespace preview_test {
 
 std::vector<unsigned char> Bytes(const std::string &s);
-/* Writes dir/name and adds it to the composing message m as a part of that type. */
-bool AddPart(MIME_MESSAGE *m, const testkit::TempDir &dir, const std::string &name, const std::string &type,
-             const std::vector<unsigned char> &data, const char *contentId);
 /* A part of a message to build: its name, content type, bytes and Content-ID (or null). */
 struct PartSpec {
     std::string name, type;
