@@ -26,8 +26,9 @@ HGLOBAL LoadUI(const char *name)
 
 }  // namespace
 
-TEST(SetWindowFrameRgn, FreesOnlyWhatItLoaded)
+TEST(SetWindowFrameRgn, LoadsTheDefaultCornersAndFreesOnlyThose)
 {
+    NoGdiLeft leaks;
     TestWindow win(200, 100);
     HGLOBAL lt = LoadUI("WndFrmMask_lt.bmp"), lb = LoadUI("WndFrmMask_lb.bmp");
     BlockWatch blocks;
@@ -41,15 +42,9 @@ TEST(SetWindowFrameRgn, FreesOnlyWhatItLoaded)
     EXPECT_FALSE(blocks.Freed(lt));
     BaseMemFree(lt);
     BaseMemFree(lb);
-}
 
-TEST(SetWindowFrameRgn, ZerosLoadTheDefaultCorners)
-{
-    NoRegionLeft leaks;
-    TestWindow win(200, 100);
-    BlockWatch blocks;
     SetWindowFrameRgn(win.hwnd(), 0, 0, 0, 0);
-    EXPECT_EQ(4u, blocks.Loaded().size()) << "the four default masks are loaded";
+    EXPECT_EQ(6u, blocks.Loaded().size()) << "the four default masks are loaded";
     EXPECT_TRUE(blocks.AllLoadedFreed()) << "and freed by the call that loaded them";
 
     // Expected: the rectangle (one wider and taller) less each default mask at its corner.
@@ -83,7 +78,7 @@ TEST(SetWindowFrameRgn, ZerosLoadTheDefaultCorners)
 
 TEST(SetCtrlSkin, ImagesSizeAndShapeFromUIFiles)
 {
-    NoRegionLeft leaks;
+    NoGdiLeft leaks;
     TestWindow screen(300, 200, 50, 40);
     GUI::CSKUICtrl ctrl;
     ASSERT_TRUE(ctrl.Create("b_Send", screen.hwnd(), RECT{20, 30, 60, 50}, 100));
@@ -130,13 +125,8 @@ TEST(SetCtrlSkin, WithoutStateZeroImageOrMask)
             DeleteObject(got);
     }
     SetCtrlSkin(nullptr, "a", "b", "c", "d", "e");  // no control: nothing
-}
-
-TEST(SetCtrlSkin, AControlWithoutWindowLoadsNothing)
-{
     BlockWatch blocks;
     GUI::CSKUICtrl none;
     SetCtrlSkin(&none, "SkinBtn_normal.bmp", "SkinBtn_down.bmp", NULL, "WndFrmMask_rb.bmp", NULL);
-    EXPECT_TRUE(blocks.AllLoadedFreed());
-    EXPECT_TRUE(blocks.Loaded().empty());
+    EXPECT_TRUE(blocks.Loaded().empty()) << "a control without window loads nothing";
 }

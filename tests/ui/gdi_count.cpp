@@ -134,15 +134,23 @@ void *PatchImport(HMODULE m, const char *dll, const char *name, void *hook)
 
 namespace {
 
-void HookModule(HMODULE m)
-{
-    PatchImport(m, "gdi32.dll", "CreateRectRgn", (void *)my_CreateRectRgn);
-    PatchImport(m, "gdi32.dll", "ExtCreateRegion", (void *)my_ExtCreateRegion);
-    PatchImport(m, "gdi32.dll", "CreatePolygonRgn", (void *)my_CreatePolygonRgn);
-    PatchImport(m, "gdi32.dll", "CreateFontA", (void *)my_CreateFontA);
-    PatchImport(m, "gdi32.dll", "DeleteObject", (void *)my_DeleteObject);
-    PatchImport(m, "user32.dll", "SetWindowRgn", (void *)my_SetWindowRgn);
-}
+/* Each watched call: its DLL, its name, its wrapper and where the real one is kept; `all`: watched
+ * in the test program and the stand-in DLLs, else (the base library's block traffic) in the test
+ * program only. */
+#define HOOK(dll, name, all) {dll, #name, (void *)my_##name, (void **)&real_##name, all}
+const struct {
+    const char *dll, *name;
+    void *hook;
+    void **real;
+    bool all;
+} kHooks[] = {
+    HOOK("gdi32.dll", CreateRectRgn, true),     HOOK("gdi32.dll", ExtCreateRegion, true),
+    HOOK("gdi32.dll", CreatePolygonRgn, true),  HOOK("gdi32.dll", CreateFontA, true),
+    HOOK("gdi32.dll", DeleteObject, true),      HOOK("user32.dll", SetWindowRgn, true),
+    HOOK("PixKit.dll", PxOpenFile, false),      HOOK("kernel32.dll", GlobalFree, false),
+    HOOK("PixKit.dll", PxLoadBmpFileThumbnail, false),
+};
+#undef HOOK
 
 void HookOnce()
 {
@@ -150,24 +158,13 @@ void HookOnce()
     if (done)
         return;
     done = true;
-    // Taken before any import is patched: these read the real entry points.
-    real_CreateRectRgn = &CreateRectRgn;
-    real_ExtCreateRegion = &ExtCreateRegion;
-    real_CreatePolygonRgn = &CreatePolygonRgn;
-    real_CreateFontA = &CreateFontA;
-    real_DeleteObject = &DeleteObject;
-    real_SetWindowRgn = &SetWindowRgn;
-    real_PxOpenFile = &PxOpenFile;
-    real_GlobalFree = &GlobalFree;
-    real_PxLoadBmpFileThumbnail = &PxLoadBmpFileThumbnail;
-    HookModule(GetModuleHandleA(NULL));
-    // The base library's block traffic: only the test program's own imports.
-    PatchImport(GetModuleHandleA(NULL), "PixKit.dll", "PxOpenFile", (void *)my_PxOpenFile);
-    PatchImport(GetModuleHandleA(NULL), "kernel32.dll", "GlobalFree", (void *)my_GlobalFree);
-    PatchImport(GetModuleHandleA(NULL), "PixKit.dll", "PxLoadBmpFileThumbnail", (void *)my_PxLoadBmpFileThumbnail);
-    for (const char *dll : {"SKUI.dll", "SKUILib.dll"})
-        if (HMODULE m = GetModuleHandleA(dll))
-            HookModule(m);
+    for (const auto &h : kHooks)
+        *h.real = (void *)GetProcAddress(GetModuleHandleA(h.dll), h.name);
+    for (const char *module : {(const char *)NULL, "SKUI.dll", "SKUILib.dll"})
+        if (HMODULE m = GetModuleHandleA(module))
+            for (const auto &h : kHooks)
+                if (h.all || !module)
+                    PatchImport(m, h.dll, h.name, h.hook);
 }
 
 }  // namespace
@@ -223,14 +220,5 @@ PictureWatch::~PictureWatch() { g_failing.clear(); }
 const std::vector<std::string> &PictureWatch::Asked() const { return g_asked; }
 const std::vector<HGLOBAL> &PictureWatch::Given() const { return g_pictures; }
 void PictureWatch::Fail(const std::string &fileName) { g_failing.push_back(fileName); }
-
-bool GuiResourcesWork()
-{
-    DWORD before = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
-    HRGN r = CreateRectRgn(0, 0, 1, 1);
-    DWORD during = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
-    DeleteObject(r);
-    return during == before + 1;
-}
 
 }  // namespace uitest

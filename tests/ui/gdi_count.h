@@ -24,11 +24,15 @@ public:
     long RegionsMade() const;
 };
 
-/* Checks, as it goes, that every region made since it was made is deleted or handed over:
- * declared first in a test, it goes last, after the test's windows. */
-class NoRegionLeft {
+/* Checks, as it goes, that every region and font made since it was made is deleted or handed
+ * over: declared first in a test, it goes last, after the test's windows. */
+class NoGdiLeft {
 public:
-    ~NoRegionLeft() { EXPECT_EQ(0, m_gdi.Regions()) << "regions left undeleted"; }
+    ~NoGdiLeft()
+    {
+        EXPECT_EQ(0, m_gdi.Regions()) << "regions left undeleted";
+        EXPECT_EQ(0, m_gdi.Fonts()) << "fonts left undeleted";
+    }
 
 private:
     GdiCount m_gdi;
@@ -61,8 +65,5 @@ public:
 /* Points module m's import of `name` (from `dll`, or from any DLL when dll is null) at hook;
  * returns the entry it held (null when m does not import it). */
 void *PatchImport(HMODULE m, const char *dll, const char *name, void *hook);
-
-/* True when GetGuiResources answers real counts (it does on Windows; Wine answers 0). */
-bool GuiResourcesWork();
 
 }  // namespace uitest

@@ -18,28 +18,9 @@
 
 using namespace uitest;
 
-TEST(ImgView, ClassRegisteredOnceWithStyle11)
-{
-    HINSTANCE inst = GetModuleHandleA(NULL);
-    TestWindow parent(200, 100);
-    CImgView a, b;
-    RECT rc = {0, 0, 10, 10};
-    ASSERT_TRUE(a.Create(inst, parent.hwnd(), &rc));
-    ASSERT_TRUE(b.Create(inst, parent.hwnd(), &rc)) << "the second view does not register again";
-    EXPECT_TRUE(CImgView::RegisterViewClass(inst));
-    WNDCLASSEXA wc = {};
-    wc.cbSize = sizeof wc;
-    ASSERT_TRUE(GetClassInfoExA(inst, IMGVIEW_CLASS, &wc));
-    EXPECT_EQ(11u, wc.style);
-    EXPECT_EQ(NULL, wc.hbrBackground);
-    EXPECT_EQ(NULL, wc.hIcon);
-    EXPECT_EQ(0x52000000u, (DWORD)GetWindowLongA(a.GetSafeHwnd(), GWL_STYLE));
-    EXPECT_EQ(parent.hwnd(), GetParent(a.GetSafeHwnd()));
-}
-
 TEST(ImgView, PaintsBackgroundThenImage)
 {
-    NoRegionLeft leaks;
+    NoGdiLeft leaks;
     TestWindow parent(200, 100);  // paints itself RGB(40, 90, 200)
     UpdateWindow(parent.hwnd());
     const COLORREF parentBlue = RGB(40, 90, 200);
@@ -82,6 +63,7 @@ TEST(ImgView, ImageOwnership)
     EXPECT_EQ(0, v.GetDib(1)) << "no image: no copy";
     EXPECT_EQ(0, v.GetDib(0));
     HGLOBAL a = SolidDib(3, 3, 0x123456), b = SolidDib(3, 3, 0x654321), c = SolidDib(3, 3, 0);
+    EXPECT_EQ(NULL, v.Create(GetModuleHandleA(NULL), NULL, nullptr)) << "no rectangle";
     EXPECT_EQ(0, v.SetDib(a, 0)) << "without window: only stored";
     EXPECT_EQ(a, v.GetDib(0));
     HGLOBAL copy = v.GetDib(1);
@@ -131,21 +113,25 @@ TEST(ImgView, MouseReachesTheParentInItsCoordinates)
     EXPECT_EQ(1, SendMessageA(v.GetSafeHwnd(), WM_ERASEBKGND, 0, 0));
 }
 
-TEST(ImgView, ViewWithoutWindow)
+TEST(ImgView, ClassRegisteredOnceWithStyle11AndEverySlotByIndex)
 {
-    CImgView v;
-    v.SetDib(SolidDib(1, 1, 0), 0);
-    EXPECT_EQ(NULL, v.Create(GetModuleHandleA(NULL), NULL, nullptr)) << "no rectangle";
-    EXPECT_EQ(NULL, v.GetSafeHwnd());
-}
-
-TEST(ImgView, EverySlotByIndex)
-{
+    HINSTANCE inst = GetModuleHandleA(NULL);
     TestWindow parent(100, 100);
     auto *v = new CImgView;
+    CImgView other;
     RECT rc = {0, 0, 10, 10};
-    ASSERT_TRUE(v->Create(GetModuleHandleA(NULL), parent.hwnd(), &rc));
+    ASSERT_TRUE(v->Create(inst, parent.hwnd(), &rc));
+    ASSERT_TRUE(other.Create(inst, parent.hwnd(), &rc)) << "the second view does not register again";
+    EXPECT_TRUE(CImgView::RegisterViewClass(inst));
+    WNDCLASSEXA wc = {};
+    wc.cbSize = sizeof wc;
+    ASSERT_TRUE(GetClassInfoExA(inst, IMGVIEW_CLASS, &wc));
+    EXPECT_EQ(11u, wc.style);
+    EXPECT_EQ(NULL, wc.hbrBackground);
+    EXPECT_EQ(NULL, wc.hIcon);
     HWND h = v->GetSafeHwnd();
+    EXPECT_EQ(0x52000000u, (DWORD)GetWindowLongA(h, GWL_STYLE));
+    EXPECT_EQ(parent.hwnd(), GetParent(h));
     EXPECT_EQ(h, CallSlot<HWND>(v, 1)) << "slot 1: Detech";
     EXPECT_TRUE(CallSlot<BOOL>(v, 0, h)) << "slot 0: Attach";
     CallSlot<BOOL>(v, 2, SW_HIDE);
@@ -227,7 +213,7 @@ TEST(OnFrameSize, MaximisedTakesTheWorkArea)
 
 TEST(OnFrameSize, WithoutGripPicture)
 {
-    GdiCount gdi;
+    NoGdiLeft leaks;
     BlockWatch blocks;
     TestWindow frame(640, 480);
     OnFrameSize(frame.hwnd(), SIZE_RESTORED, 0);
@@ -253,6 +239,4 @@ TEST(OnFrameSize, WithoutGripPicture)
     }
     OnFrameSize(frame.hwnd(), SIZE_RESTORED, 0);
     EXPECT_TRUE(FrameGrip().GetDib(0)) << "back again once it loads";
-    EXPECT_EQ(0, gdi.Regions());
-    EXPECT_EQ(0, gdi.Fonts());
 }
