@@ -67,8 +67,7 @@ TEST(SetWindowFrameRgn, LoadsTheDefaultCornersAndFreesOnlyThose)
     }
     HRGN got = WindowRegion(win.hwnd());
     ASSERT_TRUE(got);
-    EXPECT_TRUE(EqualRgn(got, want));
-    EXPECT_EQ("", PixelDifference(got, want, 200, 100));
+    EXPECT_EQ(RegionRects(want), RegionRects(got));
     for (POINT p : {POINT{0, 0}, POINT{199, 0}, POINT{199, 99}, POINT{0, 99}})
         EXPECT_FALSE(PtInRegion(got, p.x, p.y)) << "corner " << p.x << "," << p.y << " is cut";
     EXPECT_TRUE(PtInRegion(got, 100, 50));

@@ -169,19 +169,17 @@ void HookOnce()
 
 }  // namespace
 
-static long g_baseRegions, g_baseFonts, g_baseMade;
+static long g_baseRegions, g_baseFonts;
 
 GdiCount::GdiCount()
 {
     HookOnce();
     g_baseRegions = g_regionsMade - g_regionsGone;
     g_baseFonts = g_fontsMade - g_fontsGone;
-    g_baseMade = g_regionsMade;
 }
 
 long GdiCount::Regions() const { return g_regionsMade - g_regionsGone - g_baseRegions; }
 long GdiCount::Fonts() const { return g_fontsMade - g_fontsGone - g_baseFonts; }
-long GdiCount::RegionsMade() const { return g_regionsMade - g_baseMade; }
 
 BlockWatch::BlockWatch()
 {

@@ -21,7 +21,6 @@ public:
     GdiCount();   // starts counting from zero (hooks once per process)
     long Regions() const;  // made - released since construction
     long Fonts() const;
-    long RegionsMade() const;
 };
 
 /* Checks, as it goes, that every region and font made since it was made is deleted or handed
