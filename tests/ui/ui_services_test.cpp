@@ -17,14 +17,6 @@ using namespace uitest;
 
 namespace {
 
-LOGFONTA FontOf(HFONT f)
-{
-    LOGFONTA lf;
-    memset(&lf, 0xCC, sizeof lf);
-    EXPECT_EQ((int)sizeof lf, GetObjectA(f, sizeof lf, &lf));
-    return lf;
-}
-
 /* The provider of these tests: product caption, a message, a question. */
 TestProvider &Provider()
 {
@@ -99,9 +91,11 @@ TEST(DialogFonts, FromTheProvidersSettings)
         UseProvider(r.language ? &provider : nullptr);
         HFONT f = r.make(r.size);
         ASSERT_TRUE(f);
-        LOGFONTA lf = FontOf(f);
-        DeleteObject(f);
         SCOPED_TRACE(r.face);
+        LOGFONTA lf;
+        memset(&lf, 0xCC, sizeof lf);
+        EXPECT_EQ((int)sizeof lf, GetObjectA(f, sizeof lf, &lf));
+        DeleteObject(f);
         EXPECT_EQ(r.height, lf.lfHeight);
         EXPECT_EQ(r.weight, lf.lfWeight);
         EXPECT_EQ(r.charset, lf.lfCharSet);
