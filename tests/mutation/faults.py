@@ -1025,6 +1025,10 @@ FAULTS += [
           'if (font)\n        DeleteObject(font);', '', 'test_ui', 'ConfirmDlg.*'),
     fault('ui2', 'box-font-kept', 'the skinned box\'s font is left undeleted', SKM,
           '    DeleteObject(box.font);\n', '', 'test_ui', 'MessageBoxes.*'),
+    fault('ui2', 'ui-path-one-over', 'GetUIPath writes a path of 260 characters', 'libbase/BaseUI.cpp',
+          '+ nName >= MAX_PATH) {', '+ nName > MAX_PATH) {', 'test_ui', 'GetUIPath.*'),
+    fault('ui2', 'ui-path-name-unreported', 'GetUIPath does not report a missing name', 'libbase/BaseUI.cpp',
+          '    MD_ASSERT(sUIName);\n', '', 'test_ui', 'GetUIPath.*'),
 ]
 
 # Faults the Windows build cannot show, and why (the check lists them as not run there).

@@ -100,7 +100,7 @@ TEST(ConfirmDlg, OkStyleDressesCancelAndNeverEnablesOk)
 {
     Strings s;
     NoGdiLeft leaks;
-    PictureWatch pics;
+    BlockWatch pics;
     CConfirmDlg dlg;
     dlg.SetMessage(kOneLine, CONFIRM_STYLE_OK);
     EXPECT_STREQ("Delete it?", dlg.GetText(0));
@@ -141,7 +141,7 @@ TEST(ConfirmDlg, OkStyleDressesCancelAndNeverEnablesOk)
 TEST(ConfirmDlg, YesNoStyleSetsPicturesOnceAndEnablesYesOnPaint)
 {
     Strings s;
-    PictureWatch pics;
+    BlockWatch pics;
     CConfirmDlg dlg;
     dlg.SetMessage(kOneLine, CONFIRM_STYLE_YESNO);
     bool okEnabled = false;
@@ -264,9 +264,8 @@ TEST(ConfirmDlg, BoxesAndTheSecondText)
 TEST(ConfirmDlg, MissingPicturesAndStringsLeakNothing)
 {
     NoGdiLeft leaks;
-    BlockWatch blocks;
     {
-        PictureWatch pics;
+        BlockWatch pics;
         pics.Fail("ok1.bmp");
         pics.Fail("ok5.bmp");
         CConfirmDlg dlg;
@@ -287,7 +286,7 @@ TEST(ConfirmDlg, MissingPicturesAndStringsLeakNothing)
         EXPECT_EQ(5u, pics.Asked().size());
         EXPECT_EQ(3u, pics.Given().size());
         for (HGLOBAL h : pics.Given())
-            EXPECT_TRUE(blocks.Freed(h)) << "every loaded picture is freed";
+            EXPECT_TRUE(pics.Freed(h)) << "every loaded picture is freed";
     }
 }
 

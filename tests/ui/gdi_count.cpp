@@ -74,7 +74,7 @@ bool Failing(LPCSTR path)
     return false;
 }
 
-/* A load through `real` that fails for the names given to PictureWatch::Fail; kept in made. */
+/* A load through `real` that fails for the names given to BlockWatch::Fail; kept in made. */
 template <typename Load>
 HGLOBAL Loaded(Load real, LPCSTR path, int a, int b, std::vector<HGLOBAL> &made)
 {
@@ -186,8 +186,12 @@ BlockWatch::BlockWatch()
     HookOnce();
     g_loaded.clear();
     g_freed.clear();
+    g_pictures.clear();
+    g_asked.clear();
+    g_failing.clear();
 }
 
+BlockWatch::~BlockWatch() { g_failing.clear(); }
 const std::vector<HGLOBAL> &BlockWatch::Loaded() const { return g_loaded; }
 
 bool BlockWatch::Freed(HGLOBAL h) const
@@ -206,17 +210,8 @@ bool BlockWatch::AllLoadedFreed() const
     return true;
 }
 
-PictureWatch::PictureWatch()
-{
-    HookOnce();
-    g_asked.clear();
-    g_pictures.clear();
-    g_failing.clear();
-}
-
-PictureWatch::~PictureWatch() { g_failing.clear(); }
-const std::vector<std::string> &PictureWatch::Asked() const { return g_asked; }
-const std::vector<HGLOBAL> &PictureWatch::Given() const { return g_pictures; }
-void PictureWatch::Fail(const std::string &fileName) { g_failing.push_back(fileName); }
+const std::vector<std::string> &BlockWatch::Asked() const { return g_asked; }
+const std::vector<HGLOBAL> &BlockWatch::Given() const { return g_pictures; }
+void BlockWatch::Fail(const std::string &fileName) { g_failing.push_back(fileName); }
 
 }  // namespace uitest

@@ -39,23 +39,17 @@ private:
 
 /* Watches the memory blocks that the base library (linked into the test program) loads with
  * PxOpenFile and frees with GlobalFree (its blocks are global ones outside large-memory mode),
- * to tell who frees which mask. */
+ * to tell who frees which mask; and the pictures it loads with PxLoadBmpFileThumbnail: the file
+ * names asked for, in order, and the blocks given.  A file name passed to Fail loads as a
+ * missing file (through either) while the watch lives.  There is one record: a new watch
+ * starts it afresh. */
 class BlockWatch {
 public:
-    BlockWatch();  // starts a fresh record
+    BlockWatch();
+    ~BlockWatch();
     const std::vector<HGLOBAL> &Loaded() const;
     bool Freed(HGLOBAL h) const;
     bool AllLoadedFreed() const;
-};
-
-/* Watches the pictures the base library (in the test program) loads with
- * PxLoadBmpFileThumbnail: the file names asked for, in order, and the blocks given.  A file
- * name passed to Fail loads as a missing file (there and through PxOpenFile) while the watch
- * lives. */
-class PictureWatch {
-public:
-    PictureWatch();  // starts a fresh record
-    ~PictureWatch();
     const std::vector<std::string> &Asked() const;  // file names (without folder)
     const std::vector<HGLOBAL> &Given() const;
     void Fail(const std::string &fileName);

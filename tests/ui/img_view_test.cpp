@@ -160,20 +160,19 @@ TEST(OnFrameSize, RaisesSmallFramesAndPlacesTheGrip)
     EXPECT_EQ("(779,579,795,595)", RectText(RectInParent(grip.GetSafeHwnd())));
     EXPECT_TRUE(IsWindowVisible(grip.GetSafeHwnd()));
 
-    // Again: the grip's window is made anew, the frame of exactly 800 x 600 is not moved.
+    // Again: the grip's window is made anew; a frame of exactly 800 x 600 is not moved, one wider
+    // than 800 but too low has only its height raised, and the other way round.
     HWND first = grip.GetSafeHwnd();
-    SetWindowPos(frame.hwnd(), NULL, 30, 40, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
-    OnFrameSize(frame.hwnd(), SIZE_RESTORED, 0);
+    const struct {
+        int x, y, w, h;
+        const char *want;
+    } frames[] = {{30, 40, 800, 600, "(30,40,830,640)"}, {0, 0, 900, 300, "(0,0,900,600)"}, {0, 0, 700, 650, "(0,0,800,650)"}};
+    for (const auto &f : frames) {
+        MoveWindow(frame.hwnd(), f.x, f.y, f.w, f.h, FALSE);
+        OnFrameSize(frame.hwnd(), SIZE_RESTORED, 0);
+        EXPECT_EQ(f.want, RectText(frame.Rect()));
+    }
     EXPECT_FALSE(IsWindow(first));
-    EXPECT_EQ("(30,40,830,640)", RectText(frame.Rect()));
-
-    // Wider than 800 but too low: only the height is raised; and the other way round.
-    MoveWindow(frame.hwnd(), 0, 0, 900, 300, FALSE);
-    OnFrameSize(frame.hwnd(), SIZE_RESTORED, 0);
-    EXPECT_EQ("(0,0,900,600)", RectText(frame.Rect()));
-    MoveWindow(frame.hwnd(), 0, 0, 700, 650, FALSE);
-    OnFrameSize(frame.hwnd(), SIZE_RESTORED, 0);
-    EXPECT_EQ("(0,0,800,650)", RectText(frame.Rect()));
 }
 
 TEST(OnFrameSize, MaximisedTakesTheWorkArea)
@@ -217,7 +216,7 @@ TEST(OnFrameSize, WithoutGripPicture)
     OnFrameSize(frame.hwnd(), SIZE_RESTORED, 0);
     EXPECT_TRUE(blocks.Freed(first)) << "each call reloads the picture and frees the one before";
     {
-        PictureWatch pics;
+        BlockWatch pics;  // a fresh record
         pics.Fail("resize.bmp");
         HGLOBAL kept = FrameGrip().GetDib(0);
         OnFrameSize(frame.hwnd(), SIZE_RESTORED, 0);

@@ -136,7 +136,7 @@ TEST(SetWindowMask, MasksThatSelectNothingLeaveTheRectangle)
     }
 }
 
-TEST(SetWindowMask, NullWindowOrMaskDoesNothing)
+TEST(SetWindowMask, NoWindowNoMaskOrNoSize)
 {
     NoGdiLeft leaks;
     TestWindow win(30, 20);
@@ -154,6 +154,14 @@ TEST(SetWindowMask, NullWindowOrMaskDoesNothing)
     }
     SetWindowMask(gone, mask);
     EXPECT_FALSE(BlockAlive(mask));
+
+    // A window of no size: every kind of shaping runs and leaves nothing behind.
+    TestWindow zero(0, 0);
+    ASSERT_TRUE(zero.hwnd());
+    SetWindowMask(zero.hwnd(), MaskBlock(Triangle()));
+    SetWindowCornerRgn(zero.hwnd(), 0, 0, 0, 0);
+    SetWindowFrameRgn(zero.hwnd(), 0, 0, 0, 0);
+    EXPECT_NE(0, SetWindowBevelRgn(zero.hwnd(), kPi / 4, 15));
 }
 
 TEST(WindowCorners, CornerMasksSitAtTheirCorners)
@@ -250,18 +258,6 @@ TEST(ScreenToClientRect, BothCornersTopLeftFirst)
     ScreenToClientRect(NULL, &same);
     EXPECT_TRUE(asserts.Saw("hWnd"));
     EXPECT_EQ("(1,2,3,4)", RectText(same));
-}
-
-TEST(WindowShaping, ZeroSizedWindows)
-{
-    NoGdiLeft leaks;
-    TestWindow zero(0, 0);
-    ASSERT_TRUE(zero.hwnd());
-    HGLOBAL m = MaskBlock(Triangle());
-    SetWindowMask(zero.hwnd(), m);
-    SetWindowCornerRgn(zero.hwnd(), 0, 0, 0, 0);
-    SetWindowFrameRgn(zero.hwnd(), 0, 0, 0, 0);
-    EXPECT_NE(0, SetWindowBevelRgn(zero.hwnd(), kPi / 4, 15));
 }
 
 TEST(CreateMaskRgn, BoundedAndNeverThrows)
