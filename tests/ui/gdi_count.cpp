@@ -1,5 +1,7 @@
 #include "gdi_count.h"
 
+#include <gtest/gtest.h>
+
 #include "pixkit.h"
 
 #include <string.h>
@@ -10,7 +12,7 @@
 namespace uitest {
 namespace {
 
-std::atomic<long> g_regionsMade{0}, g_regionsGone{0}, g_fontsMade{0}, g_fontsGone{0};
+std::atomic<long> g_regions{0}, g_fonts{0};  // alive
 
 decltype(&CreateRectRgn) real_CreateRectRgn;
 decltype(&ExtCreateRegion) real_ExtCreateRegion;
@@ -27,7 +29,7 @@ std::vector<std::string> g_asked, g_failing;  // g_failing: names that load as m
 HRGN Made(HRGN h)
 {
     if (h)
-        ++g_regionsMade;
+        ++g_regions;
     return h;
 }
 
@@ -39,7 +41,7 @@ HFONT WINAPI my_CreateFontA(int h, int w, int e, int o, int wt, DWORD i, DWORD u
 {
     HFONT f = real_CreateFontA(h, w, e, o, wt, i, u, s, cs, op, cp, q, pf, face);
     if (f)
-        ++g_fontsMade;
+        ++g_fonts;
     return f;
 }
 BOOL WINAPI my_DeleteObject(HGDIOBJ h)
@@ -47,16 +49,16 @@ BOOL WINAPI my_DeleteObject(HGDIOBJ h)
     DWORD type = h ? GetObjectType(h) : 0;
     BOOL ok = real_DeleteObject(h);
     if (ok && type == OBJ_REGION)
-        ++g_regionsGone;
+        --g_regions;
     if (ok && type == OBJ_FONT)
-        ++g_fontsGone;
+        --g_fonts;
     return ok;
 }
 int WINAPI my_SetWindowRgn(HWND w, HRGN r, BOOL redraw)
 {
     int ok = real_SetWindowRgn(w, r, redraw);
     if (ok && r)
-        ++g_regionsGone;
+        --g_regions;
     return ok;
 }
 
@@ -169,17 +171,18 @@ void HookOnce()
 
 }  // namespace
 
-static long g_baseRegions, g_baseFonts;
-
-GdiCount::GdiCount()
+NoGdiLeft::NoGdiLeft()
 {
     HookOnce();
-    g_baseRegions = g_regionsMade - g_regionsGone;
-    g_baseFonts = g_fontsMade - g_fontsGone;
+    m_regions = g_regions;
+    m_fonts = g_fonts;
 }
 
-long GdiCount::Regions() const { return g_regionsMade - g_regionsGone - g_baseRegions; }
-long GdiCount::Fonts() const { return g_fontsMade - g_fontsGone - g_baseFonts; }
+NoGdiLeft::~NoGdiLeft()
+{
+    EXPECT_EQ(m_regions, g_regions.load()) << "regions left undeleted";
+    EXPECT_EQ(m_fonts, g_fonts.load()) << "fonts left undeleted";
+}
 
 BlockWatch::BlockWatch()
 {
