@@ -481,7 +481,7 @@ FAULTS += [
           '} catch (const std::bad_array_new_length &) {\n        pRects->resize(before);', 'test_ui', 'CreateMaskRgn.BoundedAndNeverThrows'),
     fault('ui', 'ui-exceptions-escape', 'an exception leaves the confirmation box', 'libbase/inc/ui_blocks.h',
           '} catch (const std::exception &) {', '} catch (const std::bad_exception &) {', 'test_ui',
-          'ConfirmDlg.MemoryRunningShortFailsTheBox'),
+          'ConfirmDlg.BoxesTheSecondTextAndMemoryRunningShort'),
     fault('ui', 'dib-any-compression', 'a DIB block of any compression is copied and drawn', UIB,
           'bih.biCompression != BI_RGB || ', '', 'test_ui', 'SetCtrlImage.*'),
     fault('ui', 'dib-any-header', 'a DIB block with any header size is copied and drawn', UIB,
@@ -1029,6 +1029,8 @@ FAULTS += [
           '+ nName >= MAX_PATH) {', '+ nName > MAX_PATH) {', 'test_ui', 'GetUIPath.*'),
     fault('ui2', 'ui-path-name-unreported', 'GetUIPath does not report a missing name', 'libbase/BaseUI.cpp',
           '    MD_ASSERT(sUIName);\n', '', 'test_ui', 'GetUIPath.*'),
+    fault('ui2', 'view-image-kept', 'a view that goes keeps its image', IMV,
+          'CImgView::~CImgView()\n{\n    if (m_hDib)', 'CImgView::~CImgView()\n{\n    if (false)', 'test_ui', 'ImgView.*'),
 ]
 
 # Faults the Windows build cannot show, and why (the check lists them as not run there).

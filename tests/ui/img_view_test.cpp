@@ -81,13 +81,6 @@ TEST(ImgView, ImageOwnership)
     EXPECT_TRUE(blocks.Freed(c));
     EXPECT_EQ(0, v.GetDib(0));
     v.FreeDib();  // twice: nothing left to free
-
-    HGLOBAL d = SolidDib(1, 1, 0);
-    {
-        CImgView w;
-        w.SetDib(d, 0);
-    }
-    EXPECT_TRUE(blocks.Freed(d)) << "the view frees its image when it goes";
 }
 
 TEST(ImgView, MouseReachesTheParentInItsCoordinates)
