@@ -156,17 +156,17 @@ const struct {
 
 void HookOnce()
 {
-    static bool done = false;
-    if (done)
-        return;
-    done = true;
-    for (const auto &h : kHooks)
-        *h.real = (void *)GetProcAddress(GetModuleHandleA(h.dll), h.name);
-    for (const char *module : {(const char *)NULL, "SKUI.dll", "SKUILib.dll"})
-        if (HMODULE m = GetModuleHandleA(module))
-            for (const auto &h : kHooks)
-                if (h.all || !module)
-                    PatchImport(m, h.dll, h.name, h.hook);
+    static const bool hooked = [] {
+        for (const auto &h : kHooks)
+            *h.real = (void *)GetProcAddress(GetModuleHandleA(h.dll), h.name);
+        for (const char *module : {(const char *)NULL, "SKUI.dll", "SKUILib.dll"})
+            if (HMODULE m = GetModuleHandleA(module))
+                for (const auto &h : kHooks)
+                    if (h.all || !module)
+                        PatchImport(m, h.dll, h.name, h.hook);
+        return true;
+    }();
+    (void)hooked;
 }
 
 }  // namespace
