@@ -47,7 +47,7 @@ std::vector<BYTE> Bytes(HGLOBAL hb)
 
 }  // namespace
 
-TEST(GetUIPath, FolderOfTheProgramThenUI)
+TEST(GetUIPath, FolderOfTheProgramThenUIAndNullArguments)
 {
     char folder[MAX_PATH];
     GetAppFolder(folder);
@@ -66,12 +66,8 @@ TEST(GetUIPath, FolderOfTheProgramThenUI)
     memset(path, 0xCC, sizeof path);
     EXPECT_EQ(0, GetUIPath(name.c_str(), path));
     EXPECT_EQ(0, path[0]);
-}
 
-TEST(GetUIPath, NullArgumentsAreReported)
-{
-    testkit::AssertCapture asserts;
-    char path[MAX_PATH] = "unchanged";
+    testkit::AssertCapture asserts;  // null arguments are reported
     EXPECT_EQ(0, GetUIPath(nullptr, path));
     EXPECT_TRUE(asserts.Saw("sUIName"));
     EXPECT_EQ(0, GetUIPath("x.bmp", nullptr));

@@ -1,5 +1,7 @@
 #include "gdi_count.h"
 
+#include <gtest/gtest.h>
+
 #include "pixkit.h"
 
 #include <string.h>
@@ -10,7 +12,7 @@
 namespace uitest {
 namespace {
 
-std::atomic<long> g_regionsMade{0}, g_regionsGone{0}, g_fontsMade{0}, g_fontsGone{0};
+std::atomic<long> g_regions{0}, g_fonts{0};  // alive
 
 decltype(&CreateRectRgn) real_CreateRectRgn;
 decltype(&ExtCreateRegion) real_ExtCreateRegion;
@@ -27,7 +29,7 @@ std::vector<std::string> g_asked, g_failing;  // g_failing: names that load as m
 HRGN Made(HRGN h)
 {
     if (h)
-        ++g_regionsMade;
+        ++g_regions;
     return h;
 }
 
@@ -39,7 +41,7 @@ HFONT WINAPI my_CreateFontA(int h, int w, int e, int o, int wt, DWORD i, DWORD u
 {
     HFONT f = real_CreateFontA(h, w, e, o, wt, i, u, s, cs, op, cp, q, pf, face);
     if (f)
-        ++g_fontsMade;
+        ++g_fonts;
     return f;
 }
 BOOL WINAPI my_DeleteObject(HGDIOBJ h)
@@ -47,16 +49,16 @@ BOOL WINAPI my_DeleteObject(HGDIOBJ h)
     DWORD type = h ? GetObjectType(h) : 0;
     BOOL ok = real_DeleteObject(h);
     if (ok && type == OBJ_REGION)
-        ++g_regionsGone;
+        --g_regions;
     if (ok && type == OBJ_FONT)
-        ++g_fontsGone;
+        --g_fonts;
     return ok;
 }
 int WINAPI my_SetWindowRgn(HWND w, HRGN r, BOOL redraw)
 {
     int ok = real_SetWindowRgn(w, r, redraw);
     if (ok && r)
-        ++g_regionsGone;
+        --g_regions;
     return ok;
 }
 
@@ -74,7 +76,7 @@ bool Failing(LPCSTR path)
     return false;
 }
 
-/* A load through `real` that fails for the names given to PictureWatch::Fail; kept in made. */
+/* A load through `real` that fails for the names given to BlockWatch::Fail; kept in made. */
 template <typename Load>
 HGLOBAL Loaded(Load real, LPCSTR path, int a, int b, std::vector<HGLOBAL> &made)
 {
@@ -134,65 +136,65 @@ void *PatchImport(HMODULE m, const char *dll, const char *name, void *hook)
 
 namespace {
 
-void HookModule(HMODULE m)
-{
-    PatchImport(m, "gdi32.dll", "CreateRectRgn", (void *)my_CreateRectRgn);
-    PatchImport(m, "gdi32.dll", "ExtCreateRegion", (void *)my_ExtCreateRegion);
-    PatchImport(m, "gdi32.dll", "CreatePolygonRgn", (void *)my_CreatePolygonRgn);
-    PatchImport(m, "gdi32.dll", "CreateFontA", (void *)my_CreateFontA);
-    PatchImport(m, "gdi32.dll", "DeleteObject", (void *)my_DeleteObject);
-    PatchImport(m, "user32.dll", "SetWindowRgn", (void *)my_SetWindowRgn);
-}
+/* Each watched call: its DLL, its name, its wrapper and where the real one is kept; `all`: watched
+ * in the test program and the stand-in DLLs, else (the base library's block traffic) in the test
+ * program only. */
+#define HOOK(dll, name, all) {dll, #name, (void *)my_##name, (void **)&real_##name, all}
+const struct {
+    const char *dll, *name;
+    void *hook;
+    void **real;
+    bool all;
+} kHooks[] = {
+    HOOK("gdi32.dll", CreateRectRgn, true),     HOOK("gdi32.dll", ExtCreateRegion, true),
+    HOOK("gdi32.dll", CreatePolygonRgn, true),  HOOK("gdi32.dll", CreateFontA, true),
+    HOOK("gdi32.dll", DeleteObject, true),      HOOK("user32.dll", SetWindowRgn, true),
+    HOOK("PixKit.dll", PxOpenFile, false),      HOOK("kernel32.dll", GlobalFree, false),
+    HOOK("PixKit.dll", PxLoadBmpFileThumbnail, false),
+};
+#undef HOOK
 
 void HookOnce()
 {
-    static bool done = false;
-    if (done)
-        return;
-    done = true;
-    // Taken before any import is patched: these read the real entry points.
-    real_CreateRectRgn = &CreateRectRgn;
-    real_ExtCreateRegion = &ExtCreateRegion;
-    real_CreatePolygonRgn = &CreatePolygonRgn;
-    real_CreateFontA = &CreateFontA;
-    real_DeleteObject = &DeleteObject;
-    real_SetWindowRgn = &SetWindowRgn;
-    real_PxOpenFile = &PxOpenFile;
-    real_GlobalFree = &GlobalFree;
-    real_PxLoadBmpFileThumbnail = &PxLoadBmpFileThumbnail;
-    HookModule(GetModuleHandleA(NULL));
-    // The base library's block traffic: only the test program's own imports.
-    PatchImport(GetModuleHandleA(NULL), "PixKit.dll", "PxOpenFile", (void *)my_PxOpenFile);
-    PatchImport(GetModuleHandleA(NULL), "kernel32.dll", "GlobalFree", (void *)my_GlobalFree);
-    PatchImport(GetModuleHandleA(NULL), "PixKit.dll", "PxLoadBmpFileThumbnail", (void *)my_PxLoadBmpFileThumbnail);
-    for (const char *dll : {"SKUI.dll", "SKUILib.dll"})
-        if (HMODULE m = GetModuleHandleA(dll))
-            HookModule(m);
+    static const bool hooked = [] {
+        for (const auto &h : kHooks)
+            *h.real = (void *)GetProcAddress(GetModuleHandleA(h.dll), h.name);
+        for (const char *module : {(const char *)NULL, "SKUI.dll", "SKUILib.dll"})
+            if (HMODULE m = GetModuleHandleA(module))
+                for (const auto &h : kHooks)
+                    if (h.all || !module)
+                        PatchImport(m, h.dll, h.name, h.hook);
+        return true;
+    }();
+    (void)hooked;
 }
 
 }  // namespace
 
-static long g_baseRegions, g_baseFonts, g_baseMade;
-
-GdiCount::GdiCount()
+NoGdiLeft::NoGdiLeft()
 {
     HookOnce();
-    g_baseRegions = g_regionsMade - g_regionsGone;
-    g_baseFonts = g_fontsMade - g_fontsGone;
-    g_baseMade = g_regionsMade;
+    m_regions = g_regions;
+    m_fonts = g_fonts;
 }
 
-long GdiCount::Regions() const { return g_regionsMade - g_regionsGone - g_baseRegions; }
-long GdiCount::Fonts() const { return g_fontsMade - g_fontsGone - g_baseFonts; }
-long GdiCount::RegionsMade() const { return g_regionsMade - g_baseMade; }
+NoGdiLeft::~NoGdiLeft()
+{
+    EXPECT_EQ(m_regions, g_regions.load()) << "regions left undeleted";
+    EXPECT_EQ(m_fonts, g_fonts.load()) << "fonts left undeleted";
+}
 
 BlockWatch::BlockWatch()
 {
     HookOnce();
     g_loaded.clear();
     g_freed.clear();
+    g_pictures.clear();
+    g_asked.clear();
+    g_failing.clear();
 }
 
+BlockWatch::~BlockWatch() { g_failing.clear(); }
 const std::vector<HGLOBAL> &BlockWatch::Loaded() const { return g_loaded; }
 
 bool BlockWatch::Freed(HGLOBAL h) const
@@ -211,26 +213,8 @@ bool BlockWatch::AllLoadedFreed() const
     return true;
 }
 
-PictureWatch::PictureWatch()
-{
-    HookOnce();
-    g_asked.clear();
-    g_pictures.clear();
-    g_failing.clear();
-}
-
-PictureWatch::~PictureWatch() { g_failing.clear(); }
-const std::vector<std::string> &PictureWatch::Asked() const { return g_asked; }
-const std::vector<HGLOBAL> &PictureWatch::Given() const { return g_pictures; }
-void PictureWatch::Fail(const std::string &fileName) { g_failing.push_back(fileName); }
-
-bool GuiResourcesWork()
-{
-    DWORD before = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
-    HRGN r = CreateRectRgn(0, 0, 1, 1);
-    DWORD during = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
-    DeleteObject(r);
-    return during == before + 1;
-}
+const std::vector<std::string> &BlockWatch::Asked() const { return g_asked; }
+const std::vector<HGLOBAL> &BlockWatch::Given() const { return g_pictures; }
+void BlockWatch::Fail(const std::string &fileName) { g_failing.push_back(fileName); }
 
 }  // namespace uitest

@@ -4,11 +4,11 @@
  * Wine's GetGuiResources is a stub that answers 0, so objects are counted at the source: the
  * import table entries of the watched modules (the test program itself, which links the base
  * library statically, and the stand-in DLLs) for the region and font creators, DeleteObject and
- * SetWindowRgn are pointed at counting wrappers (and PxOpenFile and GlobalFree, for BlockWatch).  A region handed to a window by a successful
- * SetWindowRgn belongs to the window and counts as released.
+ * SetWindowRgn are pointed at counting wrappers (and PxOpenFile and GlobalFree, for BlockWatch).
+ * A region handed to a window by a successful SetWindowRgn belongs to the window and counts as
+ * released.
  */
 #pragma once
-#include <gtest/gtest.h>
 #include <windows.h>
 
 #include <string>
@@ -16,43 +16,30 @@
 
 namespace uitest {
 
-class GdiCount {
+/* Checks, as it goes, that every region and font made since it was made is deleted or handed
+ * over: declared first in a test, it goes last, after the test's windows. */
+class NoGdiLeft {
 public:
-    GdiCount();   // starts counting from zero (hooks once per process)
-    long Regions() const;  // made - released since construction
-    long Fonts() const;
-    long RegionsMade() const;
-};
-
-/* Checks, as it goes, that every region made since it was made is deleted or handed over:
- * declared first in a test, it goes last, after the test's windows. */
-class NoRegionLeft {
-public:
-    ~NoRegionLeft() { EXPECT_EQ(0, m_gdi.Regions()) << "regions left undeleted"; }
+    NoGdiLeft();  // hooks once per process
+    ~NoGdiLeft();
 
 private:
-    GdiCount m_gdi;
+    long m_regions, m_fonts;  // alive when it was made
 };
 
 /* Watches the memory blocks that the base library (linked into the test program) loads with
  * PxOpenFile and frees with GlobalFree (its blocks are global ones outside large-memory mode),
- * to tell who frees which mask. */
+ * to tell who frees which mask; and the pictures it loads with PxLoadBmpFileThumbnail: the file
+ * names asked for, in order, and the blocks given.  A file name passed to Fail loads as a
+ * missing file (through either) while the watch lives.  There is one record: a new watch
+ * starts it afresh. */
 class BlockWatch {
 public:
-    BlockWatch();  // starts a fresh record
+    BlockWatch();
+    ~BlockWatch();
     const std::vector<HGLOBAL> &Loaded() const;
     bool Freed(HGLOBAL h) const;
     bool AllLoadedFreed() const;
-};
-
-/* Watches the pictures the base library (in the test program) loads with
- * PxLoadBmpFileThumbnail: the file names asked for, in order, and the blocks given.  A file
- * name passed to Fail loads as a missing file (there and through PxOpenFile) while the watch
- * lives. */
-class PictureWatch {
-public:
-    PictureWatch();  // starts a fresh record
-    ~PictureWatch();
     const std::vector<std::string> &Asked() const;  // file names (without folder)
     const std::vector<HGLOBAL> &Given() const;
     void Fail(const std::string &fileName);
@@ -61,8 +48,5 @@ public:
 /* Points module m's import of `name` (from `dll`, or from any DLL when dll is null) at hook;
  * returns the entry it held (null when m does not import it). */
 void *PatchImport(HMODULE m, const char *dll, const char *name, void *hook);
-
-/* True when GetGuiResources answers real counts (it does on Windows; Wine answers 0). */
-bool GuiResourcesWork();
 
 }  // namespace uitest

@@ -50,7 +50,7 @@ class Probe : public CSKUIDialogBox {
 public:
     SKUI_DECLARE_DESTROY(Probe)
     ~Probe() { ++g_probesGone; }
-    std::vector<std::string> calls;
+    std::string calls;  // "hook; hook; ..."
     GUI::CButton ok, cancel;
     GUI::CSKUIUserDefineArea text;
     int paints = 0;
@@ -58,14 +58,14 @@ public:
 
     BOOL OnInit(LPCSTR lpszTemplate, HWND hWnd) override
     {
-        calls.push_back(std::string("OnInit ") + (lpszTemplate ? lpszTemplate : "(null)"));
+        calls += std::string("OnInit ") + (lpszTemplate ? lpszTemplate : "(null)") + "; ";
         BOOL r = CSKUIDialogBox::OnInit(lpszTemplate, hWnd);
-        calls.push_back("OnInit base done");
+        calls += "OnInit base done; ";
         return r;
     }
     BOOL DoAttachCtrl() override
     {
-        calls.push_back("DoAttachCtrl");
+        calls += "DoAttachCtrl; ";
         CSKUIDialogBox::DoAttachCtrl();
         ok.AttachCtrl(GetSafeHwnd(), "b_OK");
         cancel.AttachCtrl(GetSafeHwnd(), "b_Cancel");
@@ -74,31 +74,23 @@ public:
     }
     void OnShapeFrame() override
     {
-        calls.push_back("OnShapeFrame");
+        calls += "OnShapeFrame; ";
         frameAtShape = IsWindow(GetFrameHwnd()) && GetParent() && GetParent()->GetSafeHwnd() == GetFrameHwnd();
         frameHiddenAtShape = !::IsWindowVisible(GetFrameHwnd());
     }
     BOOL SKUIWndMsgProc(UINT uMsg, WPARAM wParam, LPARAM lParam, LRESULT *pResult) override
     {
         if (uMsg == WM_SHOWWINDOW)
-            calls.push_back(wParam ? "shown" : "hidden");
+            calls += wParam ? "shown; " : "hidden; ";
         return CSKUIDialogBox::SKUIWndMsgProc(uMsg, wParam, lParam, pResult);
     }
     BOOL OnSKUI_Command(LPCSTR lpszCtrlName, LPARAM lValue) override
     {
-        calls.push_back(std::string("command ") + lpszCtrlName + " " + std::to_string((long)lValue));
+        calls += std::string("command ") + lpszCtrlName + " " + std::to_string((long)lValue) + "; ";
         return CSKUIDialogBox::OnSKUI_Command(lpszCtrlName, lValue);
     }
     void OnSKUI_OwnerDrawTemplate(HDC) override { ++paints; }
 };
-
-std::string Calls(const Probe &p)
-{
-    std::string s;
-    for (const std::string &c : p.calls)
-        s += c + "; ";
-    return s;
-}
 
 }  // namespace
 
@@ -125,7 +117,7 @@ TEST(SkuiDialog, OrderOfHooks)
     INT_PTR r = dlg.DoModal(parent.hwnd());
     EXPECT_FALSE(drive.stuck());
     EXPECT_EQ(SKUI_RESULT_CLOSE, r) << "WM_CLOSE of the holder is OnClose";
-    EXPECT_EQ("OnInit probe; DoAttachCtrl; OnInit base done; OnShapeFrame; shown; command b_Cancel 0; ", Calls(dlg));
+    EXPECT_EQ("OnInit probe; DoAttachCtrl; OnInit base done; OnShapeFrame; shown; command b_Cancel 0; ", dlg.calls);
     EXPECT_TRUE(dlg.frameAtShape) << "the frame hook runs once the holding window exists";
     EXPECT_TRUE(dlg.frameHiddenAtShape) << "and before it is shown";
     EXPECT_GE(dlg.paints, 1);
@@ -140,23 +132,17 @@ TEST(SkuiDialog, ThreeDistinctEndingsAndEndDialog)
 {
     Template t;
     struct Ending {
-        int slot;
+        int slot;  // 0: EndDialog(1234)
         INT_PTR want;
-    } endings[] = {{11, SKUI_RESULT_OK}, {12, SKUI_RESULT_CANCEL}, {13, SKUI_RESULT_CLOSE}};
+    } endings[] = {{11, SKUI_RESULT_OK}, {12, SKUI_RESULT_CANCEL}, {13, SKUI_RESULT_CLOSE}, {0, 1234}};
     Probe dlg;
     ASSERT_TRUE(dlg.SetUITemplate("probe", t.layout.c_str(), t.images.c_str()));
-    for (const Ending &e : endings) {
-        ModalDriver drive(&dlg, {[&] { CallSlot<void>(&dlg, e.slot); }});
+    dlg.EndDialog(5);  // not running: ignored
+    for (const Ending &e : endings) {  // the same object runs again each time
+        ModalDriver drive(&dlg, {[&] { e.slot ? CallSlot<void>(&dlg, e.slot) : dlg.EndDialog(1234); }});
         EXPECT_EQ(e.want, dlg.DoModal(NULL)) << "slot " << e.slot;
         EXPECT_FALSE(drive.stuck());
     }
-    ModalDriver drive(&dlg, {[&] { dlg.EndDialog(1234); }});
-    EXPECT_EQ(1234, dlg.DoModal(NULL)) << "the same object runs again";
-    dlg.EndDialog(5);  // not running: ignored
-    EXPECT_EQ(SKUI_RESULT_CLOSE, [&] {
-        ModalDriver d(&dlg, {[&] { PostMessageA(dlg.GetFrameHwnd(), WM_CLOSE, 0, 0); }});
-        return dlg.DoModal(NULL);
-    }());
 }
 
 TEST(SkuiDialog, ControlsFromTheTemplate)
@@ -212,7 +198,7 @@ TEST(SkuiDialog, ControlsFromTheTemplate)
     EXPECT_EQ(RGB(255, 0, 0), okPixel) << "the control draws its picture";
     EXPECT_EQ(RGB(0x10, 0x20, 0x30), back) << "the screen paints the template's background";
     EXPECT_FALSE(crossBound) << "an area binds only an area, a button only a control (and one wrapper each)";
-    EXPECT_EQ("OnInit probe; DoAttachCtrl; OnInit base done; OnShapeFrame; shown; command b_OK 0; ", Calls(dlg))
+    EXPECT_EQ("OnInit probe; DoAttachCtrl; OnInit base done; OnShapeFrame; shown; command b_OK 0; ", dlg.calls)
         << "a disabled control is not clicked";
 }
 
@@ -229,15 +215,13 @@ TEST(SkuiDialog, WithoutTemplateStillRunsAndEnds)
     SIZE sz = dlg.GetScreenSize();
     EXPECT_EQ(320, sz.cx);
     EXPECT_EQ(160, sz.cy);
-    GdiCount gdi;
+    NoGdiLeft leaks;
     ModalDriver drive(&dlg, {[&] { PostMessageA(dlg.GetFrameHwnd(), WM_CLOSE, 0, 0); }});
     EXPECT_EQ(SKUI_RESULT_CLOSE, dlg.DoModal(NULL));
     EXPECT_EQ(NULL, dlg.ok.GetSafeHwnd()) << "no control to bind";
     RECT r = {1, 1, 1, 1};
     dlg.text.GetRect(&r);
     EXPECT_TRUE(IsRectEmpty(&r));
-    EXPECT_EQ(0, gdi.Regions());
-    EXPECT_EQ(0, gdi.Fonts());
 }
 
 TEST(SkuiDialog, QuitEndsTheLoopAndIsPostedAgain)
@@ -277,11 +261,11 @@ TEST(SkuiLayout, EverySlotByIndex)
     EXPECT_FALSE(CallSlot<BOOL>(p, 7, (UINT)WM_SHOWWINDOW, (WPARAM)1, (LPARAM)0, &res));
     CallSlot<BOOL>(p, 9, "b_X", (LPARAM)5);
     CallSlot<void>(p, 10, (HDC)NULL);
-    EXPECT_EQ("OnInit name; DoAttachCtrl; OnInit base done; DoAttachCtrl; OnShapeFrame; shown; command b_X 5; ", Calls(*p));
+    EXPECT_EQ("OnInit name; DoAttachCtrl; OnInit base done; DoAttachCtrl; OnShapeFrame; shown; command b_X 5; ", p->calls);
     EXPECT_EQ(1, p->paints);
     TestWindow holder(60, 60);
     EXPECT_EQ(0, CallSlot<LRESULT>(p, 8, holder.hwnd(), (UINT)WM_SHOWWINDOW, (WPARAM)0, (LPARAM)0));
-    EXPECT_EQ("hidden; ", Calls(*p).substr(Calls(*p).size() - 8)) << "the procedure asks SKUIWndMsgProc first";
+    EXPECT_EQ("hidden; ", p->calls.substr(p->calls.size() - 8)) << "the procedure asks SKUIWndMsgProc first";
     int gone = g_probesGone;
     CallSlot<void *>(p, 3, (uint32_t)1);
     EXPECT_EQ(gone + 1, g_probesGone) << "slot 3 runs the most derived destructor";

@@ -113,21 +113,6 @@ HRGN WindowRegion(HWND hWnd)
     return r;
 }
 
-std::string PixelDifference(HRGN a, HRGN b, int w, int h)
-{
-    for (int y = -1; y <= h; ++y)
-        for (int x = -1; x <= w; ++x) {
-            bool inA = a && PtInRegion(a, x, y), inB = b && PtInRegion(b, x, y);
-            if (inA != inB) {
-                char s[96];
-                snprintf(s, sizeof s, "pixel (%d, %d): %s in the first, %s in the second", x, y, inA ? "" : "not",
-                         inB ? "" : "not");
-                return s;
-            }
-        }
-    return "";
-}
-
 HGLOBAL SolidDib(int w, int h, DWORD rgb, WORD bits)
 {
     BYTE *p;

@@ -35,8 +35,6 @@ RECT RectInParent(HWND hWnd);
 COLORREF PixelOf(HWND hWnd, int x, int y);
 /* The window's region (GetWindowRgn) as a new region, or null when it has none. */
 HRGN WindowRegion(HWND hWnd);
-/* Describes the first pixel of [0,w) x [0,h) whose membership differs, or "" when none. */
-std::string PixelDifference(HRGN a, HRGN b, int w, int h);
 /* Pumps the thread's pending messages. */
 void Pump();
 /* Posts a key press (kAltF4: F4 with Alt held) to the window with the keyboard focus, as the
