@@ -28,27 +28,20 @@ SECONDS = 20
 # ---- The files ---------------------------------------------------------------------------
 
 def lzw_run(length):
-    """A valid LZW stream (code size 2) of `length` codes making ever longer runs of 0."""
-    codes, size, nxt = [4, 0], 3, 6
-    for _ in range(length):
-        codes.append(nxt)
-        nxt += 1
-        if nxt == 1 << size and size < 12:
-            size += 1
+    """A valid LZW stream (code size 2) of `length` codes making ever longer runs of 0: a clear,
+    a 0, then each new code naming the run before it and one more 0."""
     acc = bits = 0
     out = bytearray()
-    size, nxt = 3, 6
-    for i, c in enumerate(codes):
+    size = 3
+    for c in [4, 0] + list(range(6, 6 + length)):
         acc |= c << bits
         bits += size
         while bits >= 8:
             out.append(acc & 255)
             acc >>= 8
             bits -= 8
-        if i >= 2:
-            nxt += 1
-            if nxt == 1 << size and size < 12:
-                size += 1
+        if c >= 6 and c + 1 == 1 << size and size < 12:
+            size += 1
     if bits:
         out.append(acc & 255)
     return bytes(out)
@@ -123,34 +116,28 @@ CASES = [
 
 
 def write_files(folder, medley=None, run=()):
+    def put(name, data):
+        with open(os.path.join(folder, name), 'wb') as f:
+            f.write(data)
+        return os.path.join(folder, name)
+
     for name, content in FILES.items():
-        path = os.path.join(folder, name)
         if isinstance(content, bytes):
-            with open(path, 'wb') as f:
-                f.write(content)
-            continue
-        if not medley:
-            continue
-        smil, parts = content
-        args = [medley, 'mime', 'build', path]
-        with open(path + '.smil', 'w') as f:
-            f.write(smil)
-        args += ['--smil', path + '.smil']
-        for file, (kind, data) in parts.items():
-            with open(os.path.join(folder, file), 'wb') as f:
-                f.write(data)
-            args += ['--part', kind + ':' + os.path.join(folder, file)]
-        subprocess.run(list(run) + args, check=True, capture_output=True)
+            put(name, content)
+        elif medley:
+            smil, parts = content
+            args = [medley, 'mime', 'build', os.path.join(folder, name), '--smil', put(name + '.smil', smil.encode())]
+            args += [a for file, (kind, data) in parts.items() for a in ('--part', kind + ':' + put(file, data))]
+            subprocess.run(list(run) + args, check=True, capture_output=True)
 
 
 def measure(argv, address_limit):
     """Runs argv; returns (exit status or None when stopped, peak MB, seconds, stderr)."""
     def limit():
-        if address_limit:
-            resource.setrlimit(resource.RLIMIT_AS, (LIMIT_MB << 20, LIMIT_MB << 20))
+        resource.setrlimit(resource.RLIMIT_AS, (LIMIT_MB << 20, LIMIT_MB << 20))
     out = tempfile.TemporaryFile()
     start = time.monotonic()
-    p = subprocess.Popen(argv, stdout=out, stderr=subprocess.STDOUT, preexec_fn=limit)
+    p = subprocess.Popen(argv, stdout=out, stderr=subprocess.STDOUT, preexec_fn=limit if address_limit else None)
     status = None
     while True:
         pid, st, ru = os.wait4(p.pid, os.WNOHANG)

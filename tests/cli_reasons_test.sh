@@ -5,24 +5,7 @@
 # Usage: cli_reasons_test.sh [EMULATOR] MEDLEY
 set -u
 if [ $# -ge 2 ]; then run="$1"; medley=$2; else run=""; medley=$1; fi
-work=$(mktemp -d)
-pid=""
-trap '[ -n "$pid" ] && kill "$pid" 2>/dev/null; rm -rf "$work"' EXIT
-failures=0
-
-# expect WORDS COMMAND...: the command fails with status 1 and a message holding WORDS.
-expect() {
-  words=$1; shift
-  $run "$medley" "$@" > "$work/out" 2> "$work/err"
-  status=$?
-  if [ $status -ne 1 ] || ! grep -qF -- "$words" "$work/err"; then
-    echo "FAIL: medley $*: status $status, wanted 1 and \"$words\"; said:" >&2
-    cat "$work/err" >&2
-    failures=$((failures + 1))
-  else
-    echo "ok: medley $1 $2 ... -> $(head -n 1 "$work/err")"
-  fi
-}
+. "$(dirname "$0")/script_kit.sh"
 
 mkdir -p "$work/media" "$work/folder" "$work/sub/deep"
 head -c 2000 /dev/urandom > "$work/media/photo.jpg"
@@ -49,7 +32,7 @@ expect "install Debian's fonts-dejavu-core" preview "$work/junk.dat" "$work/boar
 unset MEDLEY_FONT
 cp "$work/media/photo.jpg" "$work/keep.jpg"
 expect "would replace one of the inputs" mime build "$work/keep.jpg" --part "image/jpeg:$work/keep.jpg"
-cmp -s "$work/keep.jpg" "$work/media/photo.jpg" || { echo "FAIL: mime build destroyed its input" >&2; failures=$((failures + 1)); }
+cmp -s "$work/keep.jpg" "$work/media/photo.jpg" || fail "mime build destroyed its input"
 expect "the file does not exist" mime build "$work/out.dat" --part "image/jpeg:$work/nothing.jpg"
 long=$(printf 'd%.0s' $(seq 130))
 name=$(printf 'n%.0s' $(seq 123)).jpg
@@ -67,7 +50,7 @@ expect "not an MMS PDU" mms decode "$work/junk.dat" "$work/decoded"
 printf '\214\202\204\243' > "$work/notify.mms"
 expect "message type 0x82" mms decode "$work/notify.mms" "$work/decoded"
 expect "is not an e-mail address" export "$work/ok.dat" "$work/ok.eml" --to +4712345678
-[ -e "$work/ok.mms" ] || [ -e "$work/ok.eml" ] && { echo "FAIL: a refused PDU or e-mail was written" >&2; failures=$((failures + 1)); }
+[ -e "$work/ok.mms" ] || [ -e "$work/ok.eml" ] && fail "a refused PDU or e-mail was written"
 mkdir -p "$work/many"
 for i in $(seq 128); do printf 'GIF89a' > "$work/many/p$i.gif"; done
 expect "at most 127 parts" pack "$work/many" "$work/many.dat"
@@ -95,24 +78,18 @@ expect "the file does not exist" smil "$work/media/gone.smil" "$work/out4.smil"
 evil="$work/$(printf 'x\033]0;owned\007').dat"
 $run "$medley" mime build "$evil" --part "image/jpeg:$work/media/photo.jpg" > /dev/null 2>&1
 $run "$medley" mime info "$evil" > "$work/info" 2>&1
-if grep -q "$(printf '\033')" "$work/info" || ! grep -qF 'x\x1b]0;owned\x07.dat' "$work/info"; then
-  echo "FAIL: mime info printed a control character raw:" >&2; cat -v "$work/info" >&2; failures=$((failures + 1))
-else
-  echo "ok: mime info escapes control characters"
-fi
+grep -q "$(printf '\033')" "$work/info" || ! grep -qF 'x\x1b]0;owned\x07.dat' "$work/info" &&
+  fail "mime info printed a control character raw: $(cat -v "$work/info")"
 
 # Every program sets up the base library first: with the large-block allocator switched on, the
 # picture verbs work as they do without it.
 printf 'GIF89a\001\000\001\000\200\000\000\377\377\377\000\000\000,\000\000\000\000\001\000\001\000\000\002\002D\001\000;' > "$work/one.gif"
-if MEDLEY_PIXKIT_HUGE=1 $run "$medley" thumb "$work/one.gif" "$work/one.png" && [ -s "$work/one.png" ]; then
-  echo "ok: thumb with the large-block allocator"
-else
-  echo "FAIL: medley thumb with MEDLEY_PIXKIT_HUGE=1" >&2; failures=$((failures + 1))
-fi
+MEDLEY_PIXKIT_HUGE=1 $run "$medley" thumb "$work/one.gif" "$work/one.png" && [ -s "$work/one.png" ] ||
+  fail "medley thumb with MEDLEY_PIXKIT_HUGE=1"
 
 # Every program has a version: the whole of it.
-if $run "$medley" --version | tr -d '\r' | grep -qx "medleystudio [0-9]*\.[0-9]*\.[0-9]*\.[0-9]*"; then echo "ok: --version"; else
-  echo "FAIL: medley --version" >&2; failures=$((failures + 1)); fi
+m --version
+grep -qx "medleystudio [0-9]*\.[0-9]*\.[0-9]*\.[0-9]*" "$work/out" || fail "medley --version: $(cat "$work/out")"
 
 # Phones that cannot take the file, and one that does, each a `medley phone` process (native
 # only: the platform's IrDA layer is ours there).
@@ -122,11 +99,11 @@ if [ -z "$run" ]; then
   phone() {
     rm -rf "$work/link"/* "$work/inbox"/*
     "$medley" phone --inbox "$work/inbox" --count 1 --seconds 20 "$@" > "$work/phone.log" 2>&1 &
-    pid=$!
+    pid=$!; pids=$pid
     for _ in $(seq 100); do [ -n "$(ls "$work/link")" ] && return 0; sleep 0.1; done
-    echo "FAIL: the phone never came into range" >&2; failures=$((failures + 1))
+    fail "the phone never came into range"
   }
-  done_phone() { kill "$pid" 2>/dev/null; wait "$pid" 2>/dev/null; pid=""; }
+  done_phone() { kill "$pid" 2>/dev/null; wait "$pid" 2>/dev/null; pids=""; }
   head -c 300000 /dev/urandom > "$work/big.jpg"
   expect "no phone in range" send "$work/big.jpg"
   phone --hidden; expect "no phone in range" send "$work/big.jpg"; done_phone
@@ -134,18 +111,14 @@ if [ -z "$run" ]; then
   phone --refuse 4; expect "refused the connection 4 times" send "$work/big.jpg"; done_phone
   phone --stall-after 100000; expect "timed out" send "$work/big.jpg"; done_phone
   phone --drop-after 100000; expect "broke off after" send "$work/big.jpg"; done_phone
-  [ -e "$work/inbox/big.jpg" ] && { echo "FAIL: a broken-off transfer was stored" >&2; failures=$((failures + 1)); }
+  [ -e "$work/inbox/big.jpg" ] && fail "a broken-off transfer was stored"
   # And a phone that takes the file: it arrives byte-identical.
   phone
-  if "$medley" send "$work/big.jpg" > /dev/null 2>&1 && wait "$pid" && cmp -s "$work/big.jpg" "$work/inbox/big.jpg"; then
-    echo "ok: medley send to a phone process -> received byte-identical"
-  else
-    echo "FAIL: medley send to a phone process: $(cat "$work/phone.log")" >&2; failures=$((failures + 1))
-  fi
-  pid=""
+  "$medley" send "$work/big.jpg" > /dev/null 2>&1 && wait "$pid" && cmp -s "$work/big.jpg" "$work/inbox/big.jpg" ||
+    fail "medley send to a phone process: $(cat "$work/phone.log")"
+  pids=""
   truncate -s 2200000000 "$work/huge.bin"
   phone; expect "is over 2 GB" send "$work/huge.bin"; done_phone
 fi
 
-[ $failures -eq 0 ] || { echo "$failures row(s) failed" >&2; exit 1; }
-echo "every cause reported"
+finish "every cause reported"

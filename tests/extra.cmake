@@ -7,10 +7,6 @@ if(NOT WIN32)
     add_executable(gif_giflib_compare ${CMAKE_CURRENT_SOURCE_DIR}/giflib_check/gif_giflib_compare.cpp)
     target_include_directories(gif_giflib_compare PRIVATE ${GIFLIB_INCLUDE} ${CMAKE_CURRENT_SOURCE_DIR}/testkit)
     target_link_libraries(gif_giflib_compare PRIVATE libbase pixkit ${GIFLIB_LIBRARY})
-    # Frame counts and durations as giflib reads them (the fitted-message corpus).
-    add_executable(gif_facts ${CMAKE_CURRENT_SOURCE_DIR}/giflib_check/gif_facts.cpp)
-    target_include_directories(gif_facts PRIVATE ${GIFLIB_INCLUDE})
-    target_link_libraries(gif_facts PRIVATE ${GIFLIB_LIBRARY})
     add_test(NAME imaging_giflib_corpus COMMAND gif_giflib_compare --at-least 40 ${CMAKE_SOURCE_DIR}/fuzz/corpus/gif)
     # What our writer makes of that corpus, read by giflib, Pillow and gifsicle.
     find_program(GIFSICLE gifsicle)
@@ -41,9 +37,9 @@ if(TSHARK_FIT AND no_pil_fit EQUAL 0)
   if(WIN32)
     add_test(NAME fit_budget COMMAND /usr/bin/python3 ${CMAKE_CURRENT_SOURCE_DIR}/fit_budget_test.py
              $<TARGET_FILE:medley> - ${CMAKE_CROSSCOMPILING_EMULATOR})
-  elseif(TARGET gif_facts)
+  elseif(TARGET gif_giflib_compare)
     add_test(NAME fit_budget COMMAND /usr/bin/python3 ${CMAKE_CURRENT_SOURCE_DIR}/fit_budget_test.py
-             $<TARGET_FILE:medley> $<TARGET_FILE:gif_facts>)
+             $<TARGET_FILE:medley> $<TARGET_FILE:gif_giflib_compare>)
   endif()
   if(TEST fit_budget)
     set_tests_properties(fit_budget PROPERTIES TIMEOUT 2400)

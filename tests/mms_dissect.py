@@ -1,4 +1,3 @@
-#!/usr/bin/env python3
 """Hands message files to Wireshark's MMS dissector and says whether each dissects cleanly.
 
 Each message file becomes the body of an MMS m-retrieve-conf PDU (message type, transaction
@@ -6,14 +5,11 @@ id, version, then the file's own Content-Type header and multipart body), carrie
 response over one TCP connection in a capture file that tshark reads.  A message dissects
 cleanly when tshark reports no malformed packet and no expert error, and finds as many
 multipart entries as the file says it has.
-
-Usage: mms_dissect.py MESSAGE.dat...   (exit status 0 when every file is clean)
 """
 import os
 import re
 import struct
 import subprocess
-import sys
 import tempfile
 
 
@@ -39,15 +35,12 @@ def capture(body):
     """A pcap (raw IPv4) of a GET answered with `body` as an MMS PDU."""
     client, server = bytes([10, 0, 0, 1]), bytes([10, 0, 0, 2])
     cport, sport = 40000, 80
-    c_seq, s_seq = 1000, 5000
-    frames = []
-    frames.append(packet(client, server, cport, sport, c_seq, 0, 0x02, b""))
-    frames.append(packet(server, client, sport, cport, s_seq, c_seq + 1, 0x12, b""))
-    c_seq += 1
-    s_seq += 1
-    frames.append(packet(client, server, cport, sport, c_seq, s_seq, 0x10, b""))
+    c_seq, s_seq = 1001, 5001  # after the handshake
     request = b"GET /mms HTTP/1.1\r\nHost: mmsc\r\n\r\n"
-    frames.append(packet(client, server, cport, sport, c_seq, s_seq, 0x18, request))
+    frames = [packet(client, server, cport, sport, c_seq - 1, 0, 0x02, b""),
+              packet(server, client, sport, cport, s_seq - 1, c_seq, 0x12, b""),
+              packet(client, server, cport, sport, c_seq, s_seq, 0x10, b""),
+              packet(client, server, cport, sport, c_seq, s_seq, 0x18, request)]
     c_seq += len(request)
     head = ("HTTP/1.1 200 OK\r\nContent-Type: application/vnd.wap.mms-message\r\n"
             "Content-Length: %d\r\n\r\n" % len(body)).encode()
@@ -68,24 +61,21 @@ def mms_pdu(message):
 
 
 def entry_count(message):
-    """The entry count that follows the file's Content-Type value."""
-    pos = 1
-    b = message[pos]
-    if b >= 0x80:
-        pos += 1
-    elif b <= 30 or b == 31:
-        if b == 31:
-            length, pos = 0, pos + 1
-            while True:
-                length = (length << 7) | (message[pos] & 0x7F)
-                pos += 1
-                if not message[pos - 1] & 0x80:
-                    break
-        else:
-            length, pos = b, pos + 1
+    """The entry count that follows the file's Content-Type value: a short integer, a text, or
+    a length (short, or 31 and a uintvar) and that many octets."""
+    b, pos = message[1], 2
+    if b == 31:
+        length = 0
+        while True:
+            length = (length << 7) | (message[pos] & 0x7F)
+            pos += 1
+            if not message[pos - 1] & 0x80:
+                break
         pos += length
-    else:
-        pos = message.index(b"\0", pos) + 1
+    elif b < 31:
+        pos += b
+    elif b < 0x80:
+        pos = message.index(b"\0", 1) + 1
     return message[pos]
 
 
@@ -151,19 +141,3 @@ def check_send_req(path, message_path, to, cc, subject):
     if parts_of(out) != given or not given:
         problems.append("parts %s, the message has %s" % (parts_of(out), given))
     return problems
-
-
-def main():
-    bad = 0
-    for path in sys.argv[1:]:
-        problems = check(path)
-        if problems:
-            bad += 1
-            print("NOT CLEAN %s: %s" % (path, "; ".join(problems)))
-        else:
-            print("clean %s" % path)
-    return 1 if bad else 0
-
-
-if __name__ == "__main__":
-    sys.exit(main())

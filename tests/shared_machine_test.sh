@@ -8,9 +8,7 @@ set -u
 medley=$1
 [ "$(id -u)" -eq 0 ] && command -v setpriv > /dev/null || { echo "skipped: needs root and setpriv"; exit 77; }
 V=40001 A=40002
-work=$(mktemp -d)
-pids=""
-trap 'for p in $pids; do kill "$p" 2>/dev/null; done; rm -rf "$work"' EXIT
+. "$(dirname "$0")/script_kit.sh"
 chmod 755 "$work"
 # The program, its libraries and the module where both users can run them (a checkout under
 # root's home is closed to them).
@@ -22,12 +20,8 @@ mkdir -m 1777 "$work/shared"
 mkdir -m 700 "$work/victim"
 mkdir -m 755 "$work/attacker"   # the attacker's folders are for the victim to find
 chown $V:$V "$work/victim"; chown $A:$A "$work/attacker"
-failures=0
-fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
 as() { who=$1; shift; setpriv --reuid="$who" --regid="$who" --clear-groups env HOME="$work/$( [ "$who" = $V ] && echo victim || echo attacker)" "$@"; }
-# victim ENV... -- ARGS: medley as the victim; status, output and errors kept.
-victim() { as $V env "$@" > "$work/out" 2> "$work/err"; status=$?; }
-said() { grep -qF -- "$1" "$work/err" || fail "$2: wanted \"$1\", said: $(cat "$work/err")"; }
+run="as $V"   # m runs medley as the victim
 # The victim's photos, which no row may touch.
 as $V mkdir "$work/victim/photos"
 as $V sh -c "printf precious > '$work/victim/photos/p.jpg'"
@@ -40,9 +34,8 @@ as $A mkdir -m 777 "$work/shared/t2"; as $A ln -s "$work/victim/photos" "$work/s
 as $V mkdir -m 755 "$work/shared/t3" "$work/shared/t3/medley-$V"
 for row in "t1 belongs to another user" "t2 is a link" "t3 is open to other users"; do
   t=${row%% *}; why=${row#* }
-  victim TMPDIR="$work/shared/$t" "$medley" clean-temp
-  [ $status -eq 1 ] || fail "temporary folder $t: status $status"
-  said "the private folder $work/shared/$t/medley-$V $why" "temporary folder $t"
+  TMPDIR="$work/shared/$t" m clean-temp
+  refused "the private folder $work/shared/$t/medley-$V $why" "temporary folder $t"
 done
 intact "temporary folder refused"
 
@@ -51,22 +44,20 @@ intact "temporary folder refused"
 as $A mkdir -m 777 "$work/shared/t4"
 as $A ln -s "$work/victim/photos" "$work/shared/t4/MMSTemp"
 as $A sh -c "printf x > '$work/shared/t4/abmTemp.abm'; chmod 600 '$work/shared/t4/abmTemp.abm'"
-victim TMPDIR="$work/shared/t4" "$medley" clean-temp
-[ $status -eq 0 ] || fail "clean-temp: status $status: $(cat "$work/err")"
+TMPDIR="$work/shared/t4" succeed clean-temp
 intact "clean-temp beside a planted MMSTemp link"
 as $V mkdir -p "$work/victim/Trip/o1"
 as $V sh -c "printf GIF89a > '$work/victim/Trip/o1/a.gif'"
-victim TMPDIR="$work/shared/t4" "$medley" album insert "$work/victim/Trip/Trip.abm" "$work/victim/Trip/o1/a.gif"
-[ $status -eq 0 ] || fail "album insert beside a planted abmTemp.abm: status $status: $(cat "$work/err")"
+TMPDIR="$work/shared/t4" succeed album insert "$work/victim/Trip/Trip.abm" "$work/victim/Trip/o1/a.gif"
 
 # 3. Scratch work (fit, compose) leaves nothing in the shared folder but the victim's own
 #    private folder.
 as $V mkdir "$work/victim/media"
 as $V sh -c "head -c 3000 /dev/urandom > '$work/victim/media/noise.txt'"
-victim TMPDIR="$work/shared/t4" "$medley" compose "$work/victim/media" "$work/victim/out.dat"
-victim TMPDIR="$work/shared/t4" "$medley" pack --max-size 100000 "$work/victim/media" "$work/victim/fit.dat"
+TMPDIR="$work/shared/t4" m compose "$work/victim/media" "$work/victim/out.dat"
+TMPDIR="$work/shared/t4" m pack --max-size 100000 "$work/victim/media" "$work/victim/fit.dat"
 as $V ln -s "$work/victim/photos/p.jpg" "$work/victim/media/leak.jpg"
-victim TMPDIR="$work/shared/t4" "$medley" pack "$work/victim/media" "$work/victim/packed.dat"
+TMPDIR="$work/shared/t4" m pack "$work/victim/media" "$work/victim/packed.dat"
 said "left out leak.jpg: it is a link" "pack of a folder with a link out of it"
 grep -q precious "$work/victim/packed.dat" && fail "pack put the file a link leads to into the message"
 left=$(find "$work/shared/t4" -mindepth 1 -maxdepth 1 -user $V ! -name "medley-$V")
@@ -99,15 +90,14 @@ while True:
 pids="$pids $!"
 for _ in $(seq 100); do [ -S "$work/attacker/link/0badbeef.sock" ] && break; sleep 0.1; done
 as $A chmod 755 "$work/attacker/link"   # open now that the phone listens
-victim MEDLEY_IRDA_DIR="$work/attacker/link" MEDLEY_IRDA_TIMEOUT_MS=800 "$medley" send "$work/victim/secret.dat"
-[ $status -eq 1 ] || fail "send into the attacker's link folder: status $status"
-said "the private folder $work/attacker/link belongs to another user" "send into the attacker's link folder"
-victim "$medley" phone --link-dir "$work/attacker/link" --inbox "$work/victim" --seconds 1
+MEDLEY_IRDA_DIR="$work/attacker/link" MEDLEY_IRDA_TIMEOUT_MS=800 m send "$work/victim/secret.dat"
+refused "the private folder $work/attacker/link belongs to another user" "send into the attacker's link folder"
+m phone --link-dir "$work/attacker/link" --inbox "$work/victim" --seconds 1
 said "the link folder $work/attacker/link belongs to another user" "phone in the attacker's link folder"
 as $V mkdir -m 700 "$work/victim/link"
 mv "$work/attacker/link/0badbeef.sock" "$work/victim/link/"   # however it got there
-victim MEDLEY_IRDA_DIR="$work/victim/link" MEDLEY_IRDA_TIMEOUT_MS=800 "$medley" send "$work/victim/secret.dat"
-[ $status -eq 1 ] || fail "send to the attacker's phone: status $status"
+MEDLEY_IRDA_DIR="$work/victim/link" MEDLEY_IRDA_TIMEOUT_MS=800 m send "$work/victim/secret.dat"
+refused "medley: " "send to the attacker's phone"
 [ -z "$(ls "$work/attacker/inbox")" ] || fail "the attacker's phone received the victim's file"
 rm -f "$work/victim/link/0badbeef.sock"
 as $V env MEDLEY_IRDA_DIR="$work/victim/link" "$medley" phone --inbox "$work/victim" --id 0000cafe --seconds 30 > /dev/null 2>&1 &
@@ -127,10 +117,8 @@ except OSError: pass" "$work/shared/cafe.sock")
 #    written through.
 as $A mkdir -m 777 "$work/shared/w" "$work/shared/w/media"
 for f in logo.png note.txt photo.jpg tone.wav; do as $A ln -s "$work/victim/photos/p.jpg" "$work/shared/w/media/$f"; done
-victim "$medley" demo --work "$work/shared/w"
-[ $status -eq 1 ] || fail "demo in a work folder with another user's media: status $status"
-said "was not made by the demo" "demo --work"
+m demo --work "$work/shared/w"
+refused "was not made by the demo" "demo --work in a folder with another user's media"
 intact "demo --work"
 
-[ $failures -eq 0 ] || { echo "$failures row(s) failed" >&2; exit 1; }
-echo "no other user reached the victim's files"
+finish "no other user reached the victim's files"

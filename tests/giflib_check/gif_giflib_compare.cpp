@@ -12,6 +12,9 @@
  *       blue triples, and the width * height palette indices).
  *   gif_giflib_compare --same A B
  *       exit code 0 when both files decode to the same frames (information and bitmaps).
+ *   gif_giflib_compare --facts FILE...
+ *       what giflib reads of each file, a line each: "FILE frames=N duration=MS", the duration
+ *       the sum of the frames' delays in milliseconds; exit code 1 when a file does not decode.
  */
 #include <dirent.h>
 #include <gif_lib.h>
@@ -20,7 +23,6 @@
 #include <string.h>
 
 #include <string>
-#include <vector>
 
 #include "basemem.h"
 #include "gif.h"
@@ -44,10 +46,7 @@ void Put16(FILE *f, int v) {
 }
 
 /* Our decode of a file as colours, for decoders outside this program. */
-void Dump(const std::string &path) {
-    CGifFile gif;
-    if (!gif.Load(path.c_str()))
-        return;
+void Dump(CGifFile &gif, const std::string &path) {
     FILE *f = fopen((path + ".ours").c_str(), "wb");
     if (!f)
         return;
@@ -90,6 +89,28 @@ int Same(const char *a, const char *b) {
     return 1;
 }
 
+int Facts(int count, char **files) {
+    int bad = 0;
+    for (int i = 0; i < count; ++i) {
+        int err = 0;
+        GifFileType *gif = DGifOpenFileName(files[i], &err);
+        if (!gif || DGifSlurp(gif) != GIF_OK) {
+            printf("%s error=%s\n", files[i], GifErrorString(gif ? gif->Error : err));
+            bad = 1;
+        } else {
+            long duration = 0;
+            GraphicsControlBlock gcb;
+            for (int f = 0; f < gif->ImageCount; ++f)
+                if (DGifSavedExtensionToGCB(gif, f, &gcb) == GIF_OK)
+                    duration += 10L * gcb.DelayTime;
+            printf("%s frames=%d duration=%ld\n", files[i], gif->ImageCount, duration);
+        }
+        if (gif)
+            DGifCloseFile(gif, &err);
+    }
+    return bad;
+}
+
 void CompareFile(const std::string &path) {
     int err = 0;
     GifFileType *gif = DGifOpenFileName(path.c_str(), &err);
@@ -105,14 +126,14 @@ void CompareFile(const std::string &path) {
         return;
     }
     ++g_compared;
-    if (g_dump)
-        Dump(path);
     CGifFile ours;
     if (!ours.Load(path.c_str())) {
         Fail(path, "Load failed");
         DGifCloseFile(gif, &err);
         return;
     }
+    if (g_dump)
+        Dump(ours, path);
     if (ours.GetFrameCount() != gif->ImageCount)
         Fail(path, "frame count " + std::to_string(ours.GetFrameCount()) + " != giflib " +
                        std::to_string(gif->ImageCount));
@@ -189,6 +210,8 @@ int main(int argc, char **argv) {
     int minimum = 1;
     if (argc == 4 && strcmp(argv[1], "--same") == 0)
         return Same(argv[2], argv[3]);
+    if (argc > 1 && strcmp(argv[1], "--facts") == 0)
+        return Facts(argc - 2, argv + 2);
     if (argc > 2 && strcmp(argv[1], "--at-least") == 0) {
         minimum = atoi(argv[2]);
         argv += 2;
@@ -207,17 +230,14 @@ int main(int argc, char **argv) {
             ++files;
             continue;
         }
-        std::vector<std::string> names;
         while (dirent *e = readdir(dir)) {
             std::string n = e->d_name;
-            if (n.size() > 4 && n.compare(n.size() - 4, 4, ".gif") == 0)
-                names.push_back(arg + "/" + n);
+            if (n.size() > 4 && n.compare(n.size() - 4, 4, ".gif") == 0) {
+                CompareFile(arg + "/" + n);
+                ++files;
+            }
         }
         closedir(dir);
-        for (const std::string &n : names) {
-            CompareFile(n);
-            ++files;
-        }
     }
     printf("%d files, %d compared with giflib, %d differences\n", files, g_compared, g_failures);
     return g_failures == 0 && g_compared >= minimum ? 0 : 1;

@@ -22,21 +22,15 @@ import sys
 
 from PIL import GifImagePlugin, Image
 
+sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+from media_corpus import Checks  # noqa: E402
+
 MEDLEY, COMPARE, CORPUS, WORK = sys.argv[1:5]
 GIFSICLE = shutil.which("gifsicle") or "gifsicle"
 GifImagePlugin.LOADING_STRATEGY = GifImagePlugin.LoadingStrategy.RGB_ALWAYS
-failures = []
-
-
-def fail(what):
-    failures.append(what)
-    print("FAIL " + what)
-
-
-def medley(*args):
-    r = subprocess.run([MEDLEY, *args], capture_output=True, text=True,
-                       env=dict(os.environ, MEDLEY_PROGRESS="0"))
-    return r.returncode, r.stderr.strip()
+os.environ["MEDLEY_PROGRESS"] = "0"
+checks = Checks(MEDLEY)
+check = checks.check
 
 
 def read_ours(path):
@@ -58,8 +52,7 @@ def check_pillow(path):
     ours = read_ours(path)
     with Image.open(path) as im:
         n = getattr(im, "n_frames", 1)
-        if n != len(ours):
-            fail("%s: Pillow reads %d frames, we %d" % (path, n, len(ours)))
+        if not check(n == len(ours), "%s: Pillow reads %d frames, we %d" % (path, n, len(ours))):
             return
         sw, sh = im.size
         for i, (left, top, w, h, t, rgb, idx) in enumerate(ours):
@@ -77,8 +70,7 @@ def check_pillow(path):
                     k = 3 * (y * w + x)
                     if px[sx, sy] != tuple(rgb[k:k + 3]):
                         bad += 1
-            if bad:
-                fail("%s: frame %d: %d pixels differ from Pillow" % (path, i, bad))
+            check(not bad, "%s: frame %d: %d pixels differ from Pillow" % (path, i, bad))
 
 
 def main():
@@ -104,26 +96,20 @@ def main():
         for d in ("none", "ordered", "diffusion"):
             jobs.append(("quantize " + d, ["gif", "quantize", src, base + ".q-" + d + ".gif", "--dither", d]))
         for what, args in jobs:
-            rc, err = medley(*args)
-            out = args[3]
-            if rc != 0:
-                fail("%s: %s failed: %s" % (name, what, err))
-                continue
-            outputs.append(out)
+            rc, _, err = checks.medley(*args)
+            if check(rc == 0, "%s: %s failed: %s" % (name, what, err.strip())):
+                outputs.append(args[3])
         rc = subprocess.run([COMPARE, "--same", src, base + ".resave.gif"]).returncode
-        if rc != 0:
-            fail("%s: the resaved file decodes differently" % name)
+        check(rc == 0, "%s: the resaved file decodes differently" % name)
     r = subprocess.run([COMPARE, "--at-least", str(len(outputs)), "--dump", *outputs])
-    if r.returncode != 0:
-        fail("giflib and our reader disagree on an output (see above)")
+    check(r.returncode == 0, "giflib and our reader disagree on an output (see above)")
     for out in outputs:
         if os.path.exists(out + ".ours"):
             check_pillow(out)
         g = subprocess.run([GIFSICLE, "--info", out], capture_output=True, text=True)
-        if g.returncode != 0 or g.stderr.strip():
-            fail("%s: gifsicle: %s" % (out, g.stderr.strip() or "exit %d" % g.returncode))
-    print("%d outputs checked, %d failures" % (len(outputs), len(failures)))
-    return 1 if failures else 0
+        check(g.returncode == 0 and not g.stderr.strip(),
+              "%s: gifsicle: %s" % (out, g.stderr.strip() or "exit %d" % g.returncode))
+    return checks.verdict("%d outputs checked" % len(outputs))
 
 
 if __name__ == "__main__":

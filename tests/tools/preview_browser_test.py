@@ -28,9 +28,10 @@ window.addEventListener('load', function () {
 """
 
 
-def fail(why):
-    print("FAILED: " + why)
-    sys.exit(1)
+def need(ok, why):
+    if not ok:
+        print("FAILED: " + why)
+        sys.exit(1)
 
 
 def chromium(browser, *args):
@@ -45,13 +46,11 @@ def main():
     shutil.rmtree(work, ignore_errors=True)
     os.makedirs(work)
     demo = subprocess.run([medley, "demo", "--work", os.path.join(work, "demo")], stdout=subprocess.PIPE, text=True)
-    if demo.returncode != 0:
-        fail("medley demo: " + demo.stdout[-500:])
+    need(demo.returncode == 0, "medley demo: " + demo.stdout[-500:])
     msg = os.path.join(work, "demo", "phone-inbox", "message.dat")
     out = os.path.join(work, "page")
     run = subprocess.run([medley, "preview", msg, out, "--html"], stdout=subprocess.PIPE, text=True)
-    if run.returncode != 0:
-        fail("medley preview --html failed")
+    need(run.returncode == 0, "medley preview --html failed")
     slides = int(re.search(r"^(\d+) slides?", run.stdout, re.M).group(1))
 
     page = open(os.path.join(out, "index.html"), encoding="utf-8").read()
@@ -62,22 +61,18 @@ def main():
 
     dom = chromium(browser, "--dump-dom", url)
     m = re.search(r"RESULT imgs=(\d+)/(\d+) slides=(\d+) shown=(\d+) first=(\S*) rect=(\d+),(\d+),(\d+),(\d+)", dom)
-    if not m:
-        fail("the check script did not run (no result in the page's title)")
+    need(m, "the check script did not run (no result in the page's title)")
     loaded, imgs, counted, shown = (int(m.group(i)) for i in range(1, 5))
     first = m.group(5)
     left, top, width, height = (int(m.group(i)) for i in range(6, 10))
     print("browser: %d of %d pictures loaded, %d slides (%d shown), first picture %s at %d,%d %dx%d"
           % (loaded, imgs, counted, shown, first, left, top, width, height))
-    if imgs == 0 or loaded != imgs:
-        fail("not every picture loaded")
-    if counted != slides or shown != 1:
-        fail("the page has %d slides (%d shown), medley reported %d" % (counted, shown, slides))
+    need(imgs > 0 and loaded == imgs, "not every picture loaded")
+    need(counted == slides and shown == 1, "the page has %d slides (%d shown), medley reported %d" % (counted, shown, slides))
 
     shot = os.path.join(work, "screenshot.png")
     chromium(browser, "--screenshot=" + shot, url)
-    if not os.path.exists(shot):
-        fail("no screenshot")
+    need(os.path.exists(shot), "no screenshot")
     # Where the page shows the first picture: fitted into its box, centred.
     src = Image.open(os.path.join(out, first)).convert("RGB")
     scale = min(width / src.width, height / src.height)
@@ -90,10 +85,8 @@ def main():
     spread = max(a.stddev)
     print("screenshot: picture region mean %s, source mean %s, largest difference %.1f, spread %.1f"
           % ([round(v) for v in a.mean], [round(v) for v in b.mean], diff, spread))
-    if spread < 10:
-        fail("the picture region of the screenshot is blank")
-    if diff > 12:
-        fail("the screenshot does not show the first slide's picture there")
+    need(spread >= 10, "the picture region of the screenshot is blank")
+    need(diff <= 12, "the screenshot does not show the first slide's picture there")
     print("preview page OK in the browser")
 
 

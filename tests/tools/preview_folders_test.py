@@ -6,58 +6,33 @@ texts are, the frame-count badge on the animation only.
 
 usage: preview_folders_test.py [EMULATOR] MEDLEY WORKDIR
 """
-import math
 import os
 import re
 import shutil
-import subprocess
 import sys
-import wave
 
 from PIL import Image, ImageDraw
+
+sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+from media_corpus import Checks, animation, make_folder, photo, sound, text  # noqa: E402
 
 BOARD = (0xE8, 0xE8, 0xE8)
 FRAME = (0x70, 0x70, 0x70)
 BADGE = (0x30, 0x30, 0x30)
-failures = []
 
 
-def check(ok, what):
-    print(("ok: " if ok else "FAIL: ") + what)
-    if not ok:
-        failures.append(what)
-
-
-def make_folder(d):
-    os.makedirs(d)
-    photo = Image.new("RGB", (320, 240))
-    px = photo.load()
-    for y in range(240):
-        for x in range(320):
-            px[x, y] = (x * 255 // 320, y * 255 // 240, 160)
-    photo.save(os.path.join(d, "a_photo.jpg"), quality=85)
-    frames = []
-    for i, col in enumerate([(200, 30, 30), (30, 200, 30), (30, 30, 200)]):
-        f = Image.new("RGB", (64, 48), col)
-        ImageDraw.Draw(f).ellipse((8 + i * 8, 8, 40 + i * 8, 40), fill=(250, 250, 250))
-        frames.append(f)
-    frames[0].save(os.path.join(d, "b_anim.gif"), save_all=True, append_images=frames[1:], duration=200, loop=0)
-    bmp = Image.new("RGB", (100, 80), (40, 90, 200))
-    ImageDraw.Draw(bmp).rectangle((20, 20, 80, 60), fill=(250, 220, 40))
-    bmp.save(os.path.join(d, "c_badge.bmp"))
-    png = Image.new("RGBA", (90, 90), (0, 0, 0, 0))
-    ImageDraw.Draw(png).ellipse((5, 5, 85, 85), fill=(20, 160, 60, 255))
-    png.save(os.path.join(d, "d_logo.png"))
-    with open(os.path.join(d, "a_photo.txt"), "w", encoding="ascii") as f:
-        f.write("Sunset over the bay, taken from the pier.")
-    with open(os.path.join(d, "c_badge.txt"), "wb") as f:
-        f.write("Caf\u00e9 cr\u00e8me \u2013 Windows-1252 text".encode("cp1252"))
-    with wave.open(os.path.join(d, "b_anim.wav"), "wb") as w:
-        w.setnchannels(1)
-        w.setsampwidth(2)
-        w.setframerate(8000)
-        w.writeframes(b"".join(int(8000 * math.sin(i / 8000 * 2 * math.pi * 440)).to_bytes(2, "little", signed=True)
-                               for i in range(8000)))
+def media(d):
+    """A photo with an ASCII text, an animation with a sound, a bitmap with a Windows-1252 text
+    and a PNG whose background is transparent."""
+    def logo(path):
+        png = Image.new("RGBA", (90, 90), (0, 0, 0, 0))
+        ImageDraw.Draw(png).ellipse((5, 5, 85, 85), fill=(20, 160, 60, 255))
+        png.save(path)
+    return make_folder(d, {
+        "a_photo.jpg": lambda p: photo(p, (320, 240), 1), "b_anim.gif": lambda p: animation(p, (64, 48), 3, 2),
+        "c_badge.bmp": lambda p: photo(p, (100, 80), 3, "BMP"), "d_logo.png": logo, "b_anim.wav": sound,
+        "a_photo.txt": lambda p: text(p, "Sunset over the bay, taken from the pier.", "ascii"),
+        "c_badge.txt": lambda p: text(p, "Caf\u00e9 cr\u00e8me \u2013 Windows-1252 text", "cp1252")})
 
 
 def cells_of(img):
@@ -88,28 +63,19 @@ def survey(img, box):
 
 
 def main():
-    args = sys.argv[1:]
-    run = [args.pop(0)] if len(args) == 3 else []
-    medley, work = args
+    checks = Checks(sys.argv[-2], sys.argv[1:-2])
+    check, work = checks.check, sys.argv[-1]
     shutil.rmtree(work, ignore_errors=True)
-    folder = os.path.join(work, "media")
-    make_folder(folder)
     msg = os.path.join(work, "folder.dat")
-    out = subprocess.run(run + [medley, "compose", folder, msg], stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
-                         text=True)
-    check(out.returncode == 0, "medley compose of the folder")
-    if out.returncode:
-        print(out.stdout)
-        sys.exit(1)
+    status, out, err = checks.medley("compose", media(os.path.join(work, "media")), msg)
+    if not check(status == 0, "medley compose of the folder: " + out + err):
+        return 1
     board = os.path.join(work, "board.png")
-    out = subprocess.run(run + [medley, "preview", msg, board], stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
-                         text=True)
-    print(out.stdout.strip())
-    check(out.returncode == 0, "medley preview")
-    if out.returncode:
-        sys.exit(1)
-    m = re.search(r"^(\d+) slides?, screen (\d+) x (\d+)", out.stdout, re.M)
-    slides, sw, sh = int(m.group(1)), int(m.group(2)), int(m.group(3))
+    status, out, err = checks.medley("preview", msg, board)
+    print(out.strip())
+    if not check(status == 0, "medley preview: " + err):
+        return 1
+    slides, sw, sh = map(int, re.search(r"^(\d+) slides?, screen (\d+) x (\d+)", out, re.M).groups())
     check(slides == 4, "four pictures give four slides (%d)" % slides)
 
     img = Image.open(board).convert("RGB")
@@ -120,22 +86,18 @@ def main():
         pic = survey(img, (x, y, x + sw, y + image_h))
         check(pic["colour"] > pic["total"] // 8, "slide %d: its picture region holds a picture (%d of %d coloured)"
               % (i + 1, pic["colour"], pic["total"]))
-        text = survey(img, (x, y + image_h, x + sw, y + sh))
-        has_text = i in (0, 2)  # a_photo.txt and c_badge.txt share their pictures' names
-        if has_text:
-            check(text["dark"] > 60 and text["white"] > text["total"] // 2,
-                  "slide %d: dark text on the screen (%d dark pixels)" % (i + 1, text["dark"]))
+        below = survey(img, (x, y + image_h, x + sw, y + sh))
+        if i in (0, 2):  # a_photo.txt and c_badge.txt share their pictures' names
+            check(below["dark"] > 60 and below["white"] > below["total"] // 2,
+                  "slide %d: dark text on the screen (%d dark pixels)" % (i + 1, below["dark"]))
         else:
-            check(text["dark"] == 0, "slide %d: no text, no dark pixels below the picture" % (i + 1))
+            check(below["dark"] == 0, "slide %d: no text, no dark pixels below the picture" % (i + 1))
         badge = survey(img, (x + sw - 60, y, x + sw, y + 24))["badge"]
         check((badge > 50) == (i == 1), "slide %d: frame-count badge %s" % (i + 1, "shown" if badge > 50 else "absent"))
     caption = survey(img, (cells[1][0], cells[1][1] + sh + 2, cells[1][0] + sw, cells[1][1] + sh + 32))
     check(caption["dark"] > 30, "captions written under the cells")
-    if failures:
-        print("FAILED: %d check(s)" % len(failures))
-        sys.exit(1)
-    print("storyboards of other encoders' media OK")
+    return checks.verdict("storyboards of other encoders' media OK")
 
 
 if __name__ == "__main__":
-    main()
+    sys.exit(main())
