@@ -54,6 +54,9 @@ expect "is not an e-mail address" export "$work/ok.dat" "$work/ok.eml" --to +471
 mkdir -p "$work/many"
 for i in $(seq 128); do printf 'GIF89a' > "$work/many/p$i.gif"; done
 expect "at most 127 parts" pack "$work/many" "$work/many.dat"
+rm "$work/many/p1.gif" "$work/many/p2.gif"; : > "$work/many/p1.gif"
+succeed pack "$work/many" "$work/many.dat"
+said "left out p1.gif: the file is empty" "pack of a folder with an empty picture"
 
 # Pictures that cannot be read, and a message whose folder is missing.
 expect "the file does not exist" thumb "$work/missing.jpg" "$work/t.png"

@@ -960,6 +960,9 @@ FAULTS += [
     fault('tools', 'compose-text-height', 'the text region starts one pixel low', CMP,
           'REGION rt = {text, 0, COMPOSE_IMAGE_HEIGHT,', 'REGION rt = {text, 0, COMPOSE_IMAGE_HEIGHT + 1,',
           'test_tools', 'Compose.*'),
+    fault('tools', 'pack-leaves-out-silently', 'pack leaves a file out without a word',
+          'tools/medley/pack_verbs.cpp', 'fprintf(stderr, "medley: warning: left out %s: %s\\n"',
+          'if (false) fprintf(stderr, "medley: warning: left out %s: %s\\n"', 'medley', 'cli_reasons_test.sh'),
 ]
 
 # ---- The message-document library: SMIL text, loading, the container and the message writer
