@@ -510,10 +510,12 @@ TEST(GdiBitmap, CreateDIBitmapTakesTheDepthOfTheDc)
         EXPECT_EQ(0xFF, px[3]);
         DeleteObject(bm);
     }
-    // Without CBM_INIT the bits are not read.
+    // Without CBM_INIT the bits are not read; an empty size gives the stock bitmap.
     HBITMAP bm = CreateDIBitmap(NULL, &d.h, 0, NULL, NULL, DIB_RGB_COLORS);
     EXPECT_NE(nullptr, bm);
     DeleteObject(bm);
+    d.h.biWidth = 0;
+    EXPECT_EQ(CreateBitmap(0, 0, 1, 1, NULL), CreateDIBitmap(NULL, &d.h, 0, NULL, NULL, DIB_RGB_COLORS));
     EXPECT_EQ(nullptr, CreateDIBitmap(NULL, NULL, 0, NULL, NULL, DIB_RGB_COLORS));
 }
 

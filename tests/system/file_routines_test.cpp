@@ -323,8 +323,9 @@ TEST(FileRoutines, MediaLengthByExtension)
     };
     for (const auto &r : rows) {
         std::string f = dir.file(r.name);
-        if (!r.bytes.empty())
+        if (!r.bytes.empty()) {
             ASSERT_TRUE(Put(f, r.bytes));
+        }
         EXPECT_NEAR(GetMediaLength(f.c_str()), r.ms, 0.5) << r.name;
     }
     EXPECT_EQ(GetMediaLength(NULL), -1.0);
