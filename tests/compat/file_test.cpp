@@ -145,7 +145,7 @@ TEST(Files, TempFolderIsThisUsersOwn)
 }
 #endif
 
-TEST(Files, TempCurrentAndDrives)
+TEST(Files, TempAndCurrentFolders)
 {
     char buf[MAX_PATH];
     DWORD n = GetTempPathA(sizeof buf, buf);
@@ -162,13 +162,7 @@ TEST(Files, TempCurrentAndDrives)
     n = GetCurrentDirectoryA(sizeof buf, buf);
     ASSERT_GT(n, 0u);
     EXPECT_EQ(strlen(buf), n);
-    DWORD drives = GetLogicalDrives();
-    EXPECT_NE(drives & (1u << 2), 0u);
-    EXPECT_EQ(GetDriveTypeA("c:\\"), (UINT)DRIVE_FIXED);
-    ULARGE_INTEGER avail, total, freeb;
-    ASSERT_TRUE(GetDiskFreeSpaceExA("c:\\", &avail, &total, &freeb));
-    EXPECT_GT(total.QuadPart, 0u);
-    EXPECT_LE(avail.QuadPart, total.QuadPart);
+    // (Drive C:, fixed and with room, is the Machine tests' through the system information.)
 }
 
 TEST(Files, ReadOnlyFilesStay)

@@ -106,47 +106,35 @@ TEST(Dc, ScreenDcAnswersTheScreen)
 
 TEST(Dc, DibSectionLayouts)
 {
-    // Bottom-up: line 0 of the picture is the last row in memory.
-    Dib bi = Header(3, 2, 24);
+    // Bottom-up, line 0 of the picture is the last row in memory; top-down, the first.
     HDC dc = CreateCompatibleDC(NULL);
-    void *p = (void *)1;
-    HBITMAP up = CreateDIBSection(dc, bi.info(), DIB_RGB_COLORS, &p, NULL, 0);
-    ASSERT_TRUE(up);
-    ASSERT_TRUE(p);
-    BYTE *bits = static_cast<BYTE *>(p);
-    for (int i = 0; i < 24; ++i)
-        EXPECT_EQ(0, bits[i]) << "a new section is zero-filled";
-    BITMAP bm;
-    ASSERT_EQ(int(sizeof bm), GetObjectA(up, sizeof bm, &bm));
-    EXPECT_EQ(3, bm.bmWidth);
-    EXPECT_EQ(2, bm.bmHeight);
-    EXPECT_EQ(12, bm.bmWidthBytes);
-    EXPECT_EQ(24, bm.bmBitsPixel);
-    EXPECT_EQ(p, bm.bmBits);
-    HGDIOBJ old = SelectObject(dc, up);
-    ASSERT_TRUE(old);
-    EXPECT_EQ(DWORD(OBJ_BITMAP), GetObjectType(old));
-    EXPECT_EQ(RGB(1, 2, 3), SetPixel(dc, 0, 0, RGB(1, 2, 3)));
-    EXPECT_EQ(3, bits[12]);
-    EXPECT_EQ(2, bits[13]);
-    EXPECT_EQ(1, bits[14]);
-    bits[3] = 0x30;  // picture (1, 1), blue
-    EXPECT_EQ(RGB(0, 0, 0x30), GetPixel(dc, 1, 1));
-    SelectObject(dc, old);
-    DeleteObject(up);
-
-    // Top-down: line 0 first.
-    bi = Header(3, -2, 24);
-    HBITMAP down = CreateDIBSection(dc, bi.info(), DIB_RGB_COLORS, &p, NULL, 0);
-    ASSERT_TRUE(down);
-    bits = static_cast<BYTE *>(p);
-    old = SelectObject(dc, down);
-    SetPixel(dc, 0, 0, RGB(1, 2, 3));
-    EXPECT_EQ(3, bits[0]);
-    EXPECT_EQ(1, bits[2]);
-    EXPECT_EQ(0, bits[14]);
-    SelectObject(dc, old);
-    DeleteObject(down);
+    void *p;
+    for (int height : {2, -2}) {
+        SCOPED_TRACE(height);
+        Dib bi = Header(3, height, 24);
+        p = (void *)1;
+        HBITMAP bm = CreateDIBSection(dc, bi.info(), DIB_RGB_COLORS, &p, NULL, 0);
+        ASSERT_TRUE(bm);
+        ASSERT_TRUE(p);
+        BYTE *bits = static_cast<BYTE *>(p);
+        EXPECT_EQ(std::vector<BYTE>(bits, bits + 24), std::vector<BYTE>(24, 0)) << "a new section is zero-filled";
+        BITMAP info;
+        ASSERT_EQ(int(sizeof info), GetObjectA(bm, sizeof info, &info));
+        EXPECT_EQ((std::vector<LONG>{3, 2, 12, 24}),
+                  (std::vector<LONG>{info.bmWidth, info.bmHeight, info.bmWidthBytes, info.bmBitsPixel}));
+        EXPECT_EQ(p, info.bmBits);
+        HGDIOBJ old = SelectObject(dc, bm);
+        ASSERT_TRUE(old);
+        EXPECT_EQ(DWORD(OBJ_BITMAP), GetObjectType(old));
+        EXPECT_EQ(RGB(1, 2, 3), SetPixel(dc, 0, 0, RGB(1, 2, 3)));
+        int line0 = height > 0 ? 12 : 0, line1 = 12 - line0;
+        EXPECT_EQ((std::vector<BYTE>{3, 2, 1, 0}), std::vector<BYTE>(bits + line0, bits + line0 + 4));
+        EXPECT_EQ(0, bits[line1 + 2]);
+        bits[line1 + 3] = 0x30;  // picture (1, 1), blue
+        EXPECT_EQ(RGB(0, 0, 0x30), GetPixel(dc, 1, 1));
+        SelectObject(dc, old);
+        DeleteObject(bm);
+    }
 
     // An 8-bit section draws through its own colour table.
     Dib pal = Header(4, 1, 8);
@@ -154,7 +142,7 @@ TEST(Dc, DibSectionLayouts)
     pal.colors[1] = {0x10, 0x20, 0x30, 0};
     HBITMAP eight = CreateDIBSection(dc, pal.info(), DIB_RGB_COLORS, &p, NULL, 0);
     ASSERT_TRUE(eight);
-    old = SelectObject(dc, eight);
+    HGDIOBJ old = SelectObject(dc, eight);
     static_cast<BYTE *>(p)[2] = 1;
     EXPECT_EQ(RGB(0x30, 0x20, 0x10), GetPixel(dc, 2, 0));
     EXPECT_EQ(RGB(0, 0, 0), GetPixel(dc, 1, 0));
@@ -376,49 +364,36 @@ TEST(GdiBitmap, CreateBitmapAndGetObject)
     BITMAP info;
     memset(&info, 0xCC, sizeof info);
     EXPECT_EQ(0, GetObjectA(bm, sizeof info - 1, &info));
-    ASSERT_EQ((int)sizeof info, GetObjectA(bm, sizeof info, &info));
-    EXPECT_EQ(0, info.bmType);
-    EXPECT_EQ(13, info.bmWidth);
-    EXPECT_EQ(5, info.bmHeight);
-    EXPECT_EQ(2, info.bmWidthBytes);  // rows padded to 16 bits
-    EXPECT_EQ(1, info.bmPlanes);
-    EXPECT_EQ(1, info.bmBitsPixel);
-    EXPECT_EQ(nullptr, info.bmBits);
+    EXPECT_EQ(LONG(0xCCCCCCCC), info.bmWidth);
     EXPECT_TRUE(DeleteObject(bm));
     EXPECT_FALSE(DeleteObject(bm));
     EXPECT_EQ(0u, GetObjectType(bm));
     EXPECT_EQ(0, GetObjectA(bm, sizeof info, &info));
 
-    // Depths round up to the next kept one; rows stay 16-bit aligned.
+    // Depths round up to the next kept one; rows stay 16-bit aligned.  An empty size gives the
+    // stock bitmap, 1 x 1 of 1 bit, which survives its deletion.
     const struct {
+        int width, height;
         UINT asked;
         WORD kept;
         LONG widthBytes;
-    } depths[] = {{2, 4, 4}, {4, 4, 4}, {7, 8, 8}, {15, 16, 14}, {24, 24, 22}, {32, 32, 28}};
+    } depths[] = {{13, 5, 1, 1, 2}, {7, 2, 2, 4, 4},   {7, 2, 4, 4, 4},   {7, 2, 7, 8, 8}, {7, 2, 15, 16, 14},
+                  {7, 2, 24, 24, 22}, {7, 2, 32, 32, 28}, {0, 0, 32, 1, 2}, {0, 5, 1, 1, 2}};
     for (const auto &d : depths) {
-        bm = CreateBitmap(7, 2, 1, d.asked, NULL);
-        ASSERT_NE(nullptr, bm) << d.asked;
+        SCOPED_TRACE(testing::Message() << d.width << " x " << d.height << " of " << d.asked);
+        bm = CreateBitmap(d.width, d.height, 1, d.asked, NULL);
+        ASSERT_NE(nullptr, bm);
         ASSERT_EQ((int)sizeof info, GetObjectA(bm, sizeof info, &info));
-        EXPECT_EQ(d.kept, info.bmBitsPixel) << d.asked;
-        EXPECT_EQ(d.widthBytes, info.bmWidthBytes) << d.asked;
-        DeleteObject(bm);
+        EXPECT_EQ((std::vector<LONG>{0, d.width ? d.width : 1, d.width ? d.height : 1, d.widthBytes, 1, d.kept}),
+                  (std::vector<LONG>{info.bmType, info.bmWidth, info.bmHeight, info.bmWidthBytes, info.bmPlanes,
+                                     info.bmBitsPixel}));
+        EXPECT_EQ(nullptr, info.bmBits);
+        EXPECT_TRUE(DeleteObject(bm));
+        EXPECT_EQ(d.width ? 0u : (DWORD)OBJ_BITMAP, GetObjectType(bm));
     }
+    EXPECT_EQ(CreateBitmap(0, 0, 1, 32, NULL), CreateBitmap(0, 5, 1, 1, NULL));
     EXPECT_FAILS_WITH(CreateBitmap(4, 4, 1, 33, NULL), nullptr, ERROR_INVALID_PARAMETER);
     EXPECT_EQ(nullptr, CreateBitmap(4, 4, 2, 8, NULL));
-}
-
-TEST(GdiBitmap, EmptySizeGivesTheStockBitmap)
-{
-    HBITMAP stock = CreateBitmap(0, 0, 1, 32, NULL);
-    ASSERT_NE(nullptr, stock);
-    EXPECT_EQ(stock, CreateBitmap(0, 5, 1, 1, NULL));
-    BITMAP info;
-    ASSERT_EQ((int)sizeof info, GetObjectA(stock, sizeof info, &info));
-    EXPECT_EQ(1, info.bmWidth);
-    EXPECT_EQ(1, info.bmHeight);
-    EXPECT_EQ(1, info.bmBitsPixel);
-    EXPECT_TRUE(DeleteObject(stock));  // stock objects survive
-    EXPECT_EQ((DWORD)OBJ_BITMAP, GetObjectType(stock));
 }
 
 TEST(GdiBitmap, GetDIBitsInEveryDepth)
@@ -535,10 +510,12 @@ TEST(GdiBitmap, CreateDIBitmapTakesTheDepthOfTheDc)
         EXPECT_EQ(0xFF, px[3]);
         DeleteObject(bm);
     }
-    // Without CBM_INIT the bits are not read.
+    // Without CBM_INIT the bits are not read; an empty size gives the stock bitmap.
     HBITMAP bm = CreateDIBitmap(NULL, &d.h, 0, NULL, NULL, DIB_RGB_COLORS);
     EXPECT_NE(nullptr, bm);
     DeleteObject(bm);
+    d.h.biWidth = 0;
+    EXPECT_EQ(CreateBitmap(0, 0, 1, 1, NULL), CreateDIBitmap(NULL, &d.h, 0, NULL, NULL, DIB_RGB_COLORS));
     EXPECT_EQ(nullptr, CreateDIBitmap(NULL, NULL, 0, NULL, NULL, DIB_RGB_COLORS));
 }
 

@@ -111,66 +111,39 @@ TEST(Profile, TruncationRules)
     EXPECT_EQ(0, memcmp(buf, "k\0\0", 3));
 }
 
-TEST(Profile, WriteCreatesUpdatesAndDeletes)
-{
-    testkit::TempDir d;
-    std::string p = d.file("new.ini");
-    ASSERT_TRUE(WritePrivateProfileStringA("size0", "nWidth", "176", p.c_str()));
-    ASSERT_TRUE(WritePrivateProfileStringA("SIZE0", "nHeight", "208", p.c_str()));
-    ASSERT_TRUE(WritePrivateProfileStringA("other", "k", "v", p.c_str()));
-    EXPECT_EQ(176u, GetPrivateProfileIntA("size0", "nwidth", 0, p.c_str()));
-    EXPECT_EQ(208u, GetPrivateProfileIntA("size0", "nheight", 0, p.c_str()));
-
-    ASSERT_TRUE(WritePrivateProfileStringA("size0", "NWIDTH", "300", p.c_str()));
-    EXPECT_EQ(300u, GetPrivateProfileIntA("size0", "nWidth", 0, p.c_str()));
-
-    ASSERT_TRUE(WritePrivateProfileStringA("size0", "nWidth", nullptr, p.c_str()));
-    EXPECT_EQ(5u, GetPrivateProfileIntA("size0", "nWidth", 5, p.c_str()));
-    EXPECT_EQ(208u, GetPrivateProfileIntA("size0", "nHeight", 0, p.c_str()));
-
-    ASSERT_TRUE(WritePrivateProfileStringA("size0", nullptr, nullptr, p.c_str()));
-    EXPECT_EQ(5u, GetPrivateProfileIntA("size0", "nHeight", 5, p.c_str()));
-    EXPECT_EQ("v", GetStr("other", "k", "", p));
-}
-
-TEST(Profile, WriteKeepsCommentsAndOtherSections)
+/* Writes find sections and keys without regard to case or surrounding blanks (names are stored
+ * trimmed), a null value deletes the key, a null key the section; comments and other sections
+ * stay.  Each step writes, then reads a number back (5: not there). */
+TEST(Profile, WritesUpdateDeleteAndKeepTheRest)
 {
     ProfileFile f("; keep me\r\n[a]\r\nx=1\r\n\r\n[b]\r\ny=2\r\n");
-    ASSERT_TRUE(WritePrivateProfileStringA("a", "z", "3", f.path.c_str()));
+    const struct {
+        const char *section, *key, *value, *readSection, *readKey;
+        UINT want;
+    } steps[] = {
+        {"size0", "nWidth", "176", "size0", "nwidth", 176}, {"SIZE0", "nHeight", "208", "size0", "nheight", 208},
+        {"size0", "NWIDTH", "300", "size0", "nWidth", 300}, {"size0", "nWidth", nullptr, "size0", "nWidth", 5},
+        {"size0", "x", "7", "size0", "nHeight", 208},       {"size0", nullptr, nullptr, "size0", "nHeight", 5},
+        {"a", "z", "3", "a", "z", 3},                       {"a", "z", "4", "a", "x", 1},
+        {" padded ", " key ", "1", " padded ", " key ", 1}, {" padded", "key ", "2", "padded", "key", 2},
+    };
+    for (const auto &w : steps) {
+        ASSERT_TRUE(WritePrivateProfileStringA(w.section, w.key, w.value, f.path.c_str())) << w.section << "." << w.key;
+        EXPECT_EQ(w.want, GetPrivateProfileIntA(w.readSection, w.readKey, 5, f.path.c_str()))
+            << w.section << "." << w.key << " then " << w.readSection << "." << w.readKey;
+    }
     std::vector<unsigned char> bytes = testkit::ReadFileBytes(f.path);
-    std::string text(bytes.begin(), bytes.end());
-    EXPECT_NE(std::string::npos, text.find("; keep me"));
-    EXPECT_EQ(1u, GetPrivateProfileIntA("a", "x", 0, f.path.c_str()));
-    EXPECT_EQ(3u, GetPrivateProfileIntA("a", "z", 0, f.path.c_str()));
+    EXPECT_NE(std::string::npos, std::string(bytes.begin(), bytes.end()).find("; keep me"));
     EXPECT_EQ(2u, GetPrivateProfileIntA("b", "y", 0, f.path.c_str()));
-}
-
-TEST(Profile, NamesAskedForAreTrimmedLikeStoredOnes)
-{
-    // A section or key written with surrounding blanks is stored trimmed and found again under
-    // either spelling; it must not be created a second time.
-    testkit::TempDir d;
-    std::string p = d.file("blanks.ini");
-    ASSERT_TRUE(WritePrivateProfileStringA(" padded ", " key ", "1", p.c_str()));
-    EXPECT_EQ(1u, GetPrivateProfileIntA(" padded ", " key ", 0, p.c_str()));
-    EXPECT_EQ(1u, GetPrivateProfileIntA("padded", "key", 0, p.c_str()));
-    ASSERT_TRUE(WritePrivateProfileStringA(" padded", "key ", "2", p.c_str()));
-    EXPECT_EQ(2u, GetPrivateProfileIntA("padded", "key", 0, p.c_str()));
     char buf[64];
     memset(buf, 0xCC, sizeof buf);
-    DWORD n = GetPrivateProfileStringA(nullptr, nullptr, "", buf, sizeof buf, p.c_str());
-    EXPECT_EQ(7u, n);
-    EXPECT_EQ(0, memcmp(buf, "padded\0\0", 8));
-    ASSERT_TRUE(WritePrivateProfileStringA("padded", nullptr, nullptr, p.c_str()));
-    EXPECT_EQ(9u, GetPrivateProfileIntA("padded", "key", 9, p.c_str()));
-}
-
-TEST(Profile, WriteIntoMissingFolderFails)
-{
-    testkit::TempDir d;
-    std::string p = d.file("no\\such\\folder.ini");
+    EXPECT_EQ(11u, GetPrivateProfileStringA(nullptr, nullptr, "", buf, sizeof buf, f.path.c_str()));
+    EXPECT_EQ(0, memcmp(buf, "a\0b\0padded\0\0", 12));  // one section "padded"
+    // A file that is not there is made; in a folder that is not there, a failure, said.
+    ASSERT_TRUE(WritePrivateProfileStringA("s", "k", "v", f.dir.file("new.ini").c_str()));
+    EXPECT_EQ("v", GetStr("s", "k", "", f.dir.file("new.ini")));
     SetLastError(0xdeadbeef);
-    EXPECT_FALSE(WritePrivateProfileStringA("s", "k", "v", p.c_str()));
+    EXPECT_FALSE(WritePrivateProfileStringA("s", "k", "v", f.dir.file("no\\such\\folder.ini").c_str()));
     EXPECT_NE(0xdeadbeefu, GetLastError());
 }
 

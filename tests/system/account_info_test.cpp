@@ -65,8 +65,7 @@ TEST_F(Account, SavedWholeAndLoadedBack)
     EXPECT_EQ(GetLastError(), (DWORD)ERROR_FILE_NOT_FOUND);
     EXPECT_EQ(back, std::vector<unsigned char>(ACCTINFO_SIZE, 0));
     ASSERT_EQ(SaveAcctInfo(rec.data()), 1);
-    bool there = false;
-    EXPECT_EQ(Get(path, &there), rec);  // the record, as it is, and nothing else
+    EXPECT_EQ(Get(path), rec);  // the record, as it is, and nothing else
     ASSERT_EQ(LoadAcctInfo(back.data()), 1);
     EXPECT_EQ(back, rec);
     testkit::AssertCapture asserts;
@@ -86,8 +85,7 @@ TEST_F(Account, ShortFileFillsWhatItHas)
     std::vector<unsigned char> want(ACCTINFO_SIZE, 0);
     std::fill(want.begin(), want.begin() + 100, 0x5A);
     EXPECT_EQ(back, want);
-    bool there = false;
-    EXPECT_EQ(Get(path, &there), part);  // the file is as it was
+    EXPECT_EQ(Get(path), part);  // the file is as it was
 }
 
 TEST_F(Account, FailedSaveKeepsTheOldRecord)
@@ -97,9 +95,7 @@ TEST_F(Account, FailedSaveKeepsTheOldRecord)
     unsigned faults = testkit::ForEachFileFault(
         [&] { ASSERT_TRUE(Put(path, old)); }, [&] { return SaveAcctInfo(next.data()) == 1; },
         [&](bool ok, unsigned n) {
-            bool there = false;
-            std::vector<unsigned char> now = Get(path, &there);
-            EXPECT_EQ(now, ok ? next : old) << "fault " << n;
+            EXPECT_EQ(Get(path), ok ? next : old) << "fault " << n;
         });
     EXPECT_GT(faults, 0u);
 }

@@ -185,6 +185,7 @@ TEST_F(Albums, BadRecordsStopTheRunAndLeaveAlbumsAlone)
     // A missing first file: nothing is done.
     CONTINFO missing = Record(1, trip + "\\msg09\\none.smil");
     EXPECT_EQ(InsertIntoAlbums(0, &missing, 1), 0);
+    EXPECT_EQ(Get(abm), before);
     // A missing later file stops there; the records before it are stored.
     std::string m2 = Message(trip, 2);
     CONTINFO run[] = {Record(1, m2, "two"), Record(1, trip + "\\msg09\\none.smil"), Record(1, m1, "never")};
