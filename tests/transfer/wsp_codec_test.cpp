@@ -120,29 +120,25 @@ TEST(WspText, WriteAddsTerminatorReadDropsQuote)
     EXPECT_EQ(Of(buf), (Bytes{'a', 'b', 0, 0}));
     WspBufFree(buf);
 
-    Bytes in = {0x22, '<', 'a', '>', 0, 'x', 0x01, 'y'};
+    // From the quote the text and its 0 are stepped over; a non-printable octet ends a text and
+    // stays; a text with no 0 before the end is refused where it stands; a text longer than the
+    // output is cut and stepped over whole.
+    const Bytes in = {0x22, '<', 'a', '>', 0, 'x', 0x01, 'y'};
+    const struct {
+        int32_t from;
+        int cch;
+        int ok;
+        const char *text;
+        int32_t end;
+    } reads[] = {{0, 8, 1, "<a>", 5}, {5, 8, 1, "x", 6}, {7, 8, 0, "", 7}, {0, 3, 1, "<a", 5}};
     buf = WspBufFromBytes(in.data(), (int32_t)in.size());
-    char out[8];
-    int32_t pos = 0;
-    ASSERT_TRUE(WspBufReadText(buf, &pos, out, sizeof out));
-    EXPECT_STREQ(out, "<a>");
-    EXPECT_EQ(pos, 5);
-    // Stops at a non-printable octet without stepping over it.
-    ASSERT_TRUE(WspBufReadText(buf, &pos, out, sizeof out));
-    EXPECT_STREQ(out, "x");
-    EXPECT_EQ(pos, 6);
-    // Runs off the end: no terminator inside the buffer.
-    pos = 7;
-    memset(out, 0xCC, sizeof out);
-    EXPECT_FALSE(WspBufReadText(buf, &pos, out, sizeof out));
-    EXPECT_EQ(pos, 7);
-    EXPECT_STREQ(out, "");
-    // A text longer than the output is cut and stepped over whole.
-    char small[3];
-    pos = 0;
-    ASSERT_TRUE(WspBufReadText(buf, &pos, small, sizeof small));
-    EXPECT_STREQ(small, "<a");
-    EXPECT_EQ(pos, 5);
+    for (const auto &r : reads) {
+        std::vector<char> out((size_t)r.cch, '\xCC');
+        int32_t pos = r.from;
+        EXPECT_EQ(WspBufReadText(buf, &pos, out.data(), r.cch), r.ok) << r.from;
+        EXPECT_STREQ(out.data(), r.text) << r.from;
+        EXPECT_EQ(pos, r.end) << r.from;
+    }
     WspBufFree(buf);
 }
 
