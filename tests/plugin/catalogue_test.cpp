@@ -1,7 +1,6 @@
 /*
  * The module's string table as the host reads it: every id through the provider's slot 3, the
- * truncation rules of LoadStringA, the raw block layout, and the dialog-font settings that
- * depend on string 2.
+ * truncation rules of LoadStringA, and the dialog-font settings that depend on string 2.
  */
 #include <gtest/gtest.h>
 
@@ -276,8 +275,7 @@ TEST_F(Catalogue, EveryIdFrom0To300LoadsItsTextOrNothing)
 /* LoadStringA with short buffers, probed as Wine's conformance tests do. */
 TEST_F(Catalogue, LoadStringTruncatesAsWindows)
 {
-    HINSTANCE module = (HINSTANCE)MdCallSlot<void *>(s_host->provider(), RP_GETINSTANCE);
-    ASSERT_EQ((HINSTANCE)s_host->module(), module);
+    HINSTANCE module = (HINSTANCE)s_host->module();
     const std::string text = "Your message has been sent successfully!";
     const int len = (int)text.size();
     char buf[64];
@@ -303,36 +301,6 @@ TEST_F(Catalogue, LoadStringTruncatesAsWindows)
     EXPECT_EQ(4, n);
     // Only the low 16 bits of an id count.
     EXPECT_EQ(text, s_host->String(110 | 0x10000));
-}
-
-/* The raw string block: 16 counted UTF-16 strings, block n = ids 16(n-1) .. 16(n-1)+15. */
-TEST_F(Catalogue, StringBlockLayout)
-{
-    HMODULE module = s_host->module();
-    HRSRC res = FindResourceA(module, MAKEINTRESOURCEA(1), RT_STRING);
-    ASSERT_NE(nullptr, res);
-    const uint8_t *p = (const uint8_t *)LockResource(LoadResource(module, res));
-    DWORD size = SizeofResource(module, res);
-    ASSERT_NE(nullptr, p);
-    std::vector<uint8_t> want;
-    auto counted = [&](const char *s) {
-        size_t n = strlen(s);
-        want.push_back((uint8_t)n);
-        want.push_back((uint8_t)(n >> 8));
-        for (size_t i = 0; i < n; ++i) {
-            want.push_back((uint8_t)s[i]);
-            want.push_back(0);
-        }
-    };
-    for (uint32_t id = 0; id < 16; ++id)
-        counted(Text(id));
-    ASSERT_GE(size, want.size());
-    EXPECT_EQ(0, memcmp(want.data(), p, want.size()));
-    for (DWORD i = (DWORD)want.size(); i < size; ++i)
-        EXPECT_EQ(0, p[i]) << "padding at " << i;
-    // The last block holds ids 240..255, so nothing lies beyond id 255.
-    EXPECT_NE(nullptr, FindResourceA(module, MAKEINTRESOURCEA(16), RT_STRING));
-    EXPECT_FAILS_WITH(FindResourceA(module, MAKEINTRESOURCEA(17), RT_STRING), nullptr, ERROR_RESOURCE_NAME_NOT_FOUND);
 }
 
 TEST_F(Catalogue, FontSettingsThroughTheSlots)
@@ -377,27 +345,23 @@ private:
 
 TEST(AdjustFontSize, EastAsianLanguagesGetAtLeast12)
 {
-    for (const char *lang : {"JAPANESE", "japanese", "JaPaNeSe", "KOREAN", "Chinese", "tchinese"}) {
-        LanguageProvider p(lang);
-        EXPECT_EQ(12, p.AdjustFontSize(8)) << lang;
-        EXPECT_EQ(12, p.AdjustFontSize(-1)) << lang;
-        EXPECT_EQ(12, p.AdjustFontSize(11)) << lang;
+    // Below 12 the language (string 2) is read, in any case: an East-Asian one raises the size
+    // to 12, any other or none keeps it.  From 12 on nothing is read.
+    const struct {
+        const char *language;
+        int32_t size, want;
+        int loads;
+    } cases[] = {
+        {"JAPANESE", 8, 12, 1}, {"japanese", -1, 12, 1}, {"JaPaNeSe", 11, 12, 1}, {"KOREAN", 8, 12, 1},
+        {"Chinese", 11, 12, 1}, {"tchinese", 8, 12, 1},  {"ENGLISH", 8, 8, 1},    {"JAPANESE ", 8, 8, 1},
+        {"JAPAN", 11, 11, 1},   {"GERMAN", 8, 8, 1},     {"SCHINESE", 8, 8, 1},   {"", 8, 8, 1},
+        {nullptr, 10, 10, 1},   {"JAPANESE", 12, 12, 0}, {"JAPANESE", 20, 20, 0},
+    };
+    for (const auto &c : cases) {
+        LanguageProvider p(c.language);
+        EXPECT_EQ(c.want, p.AdjustFontSize(c.size)) << (c.language ? c.language : "none") << " " << c.size;
+        EXPECT_EQ(c.loads, p.m_loads) << (c.language ? c.language : "none") << " " << c.size;
     }
-    for (const char *lang : {"ENGLISH", "JAPANESE ", "JAPAN", "GERMAN", "SCHINESE", ""}) {
-        LanguageProvider p(lang);
-        EXPECT_EQ(8, p.AdjustFontSize(8)) << lang;
-    }
-}
-
-TEST(AdjustFontSize, LargeSizesLoadNothingAndMissingLanguageKeepsTheSize)
-{
-    LanguageProvider japanese("JAPANESE");
-    EXPECT_EQ(12, japanese.AdjustFontSize(12));
-    EXPECT_EQ(20, japanese.AdjustFontSize(20));
-    EXPECT_EQ(0, japanese.m_loads);
-    LanguageProvider none(nullptr);
-    EXPECT_EQ(10, none.AdjustFontSize(10));
-    EXPECT_EQ(1, none.m_loads);
 }
 
 }  // namespace

@@ -115,40 +115,33 @@ TEST(PlugInObject, ComponentArrayGrowsByTheAutomaticStep)
     EXPECT_EQ((int)g_deleted.size(), count + 1);
 }
 
-TEST(PlugInObject, FailedFactoryLeavesTheArrayUntouched)
+TEST(PlugInObject, ComponentThatCannotBeKeptLeavesTheArrayAsItWas)
 {
-    auto *p = new TestPlugIn();
-    p->CreateComponent();
-    p->m_failNext = true;
-    EXPECT_EQ(p->CreateComponent(), nullptr);
-    EXPECT_EQ(p->GetComponentCount(), 1);
-    EXPECT_EQ(p->GetComponentCapacity(), 1);
-    p->Destroy(1);
-}
-
-TEST(PlugInObject, ArrayThatCannotGrowDropsTheNewComponent)
-{
-    auto *p = new TestPlugIn();
-    g_deleted.clear();
-    IPlugInComponent *first = p->CreateComponent();  // capacity 1, full
-    ASSERT_NE(first, nullptr);
-    g_failNewArrayIn = 1;
-    EXPECT_EQ(p->CreateComponent(), nullptr);
-    g_failNewArrayIn = 0;
-    EXPECT_EQ(g_deleted, std::vector<int>{1});  // made, then let go: not leaked
-    EXPECT_EQ(p->GetComponentCount(), 1);
-    EXPECT_EQ(p->GetComponentCapacity(), 1);
-    EXPECT_EQ(p->QueryComponent(first, 42), (void *)first);
-    // The first array of all, too.
-    auto *q = new TestPlugIn();
-    g_failNewArrayIn = 1;
-    EXPECT_EQ(q->CreateComponent(), nullptr);
-    g_failNewArrayIn = 0;
-    EXPECT_EQ(q->GetComponentCount(), 0);
-    EXPECT_EQ(q->GetComponentCapacity(), 0);
-    EXPECT_EQ(g_deleted.size(), 2u);
-    q->Destroy(1);
-    p->Destroy(1);
+    // The factory makes nothing, the full array cannot grow, or the first array cannot be made:
+    // no entry is taken, and a component made is let go, not leaked.
+    const struct {
+        const char *what;
+        int before;  // components made first
+        bool factoryFails;
+        std::vector<int> deleted;
+    } cases[] = {{"factory", 1, true, {}}, {"growth", 1, false, {1}}, {"first array", 0, false, {0}}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        auto *p = new TestPlugIn();
+        IPlugInComponent *first = c.before ? p->CreateComponent() : nullptr;
+        g_deleted.clear();
+        p->m_failNext = c.factoryFails;
+        g_failNewArrayIn = c.factoryFails ? 0 : 1;
+        EXPECT_EQ(p->CreateComponent(), nullptr);
+        g_failNewArrayIn = 0;
+        EXPECT_EQ(g_deleted, c.deleted);
+        EXPECT_EQ(p->GetComponentCount(), c.before);
+        EXPECT_EQ(p->GetComponentCapacity(), c.before);
+        if (first) {
+            EXPECT_EQ(p->QueryComponent(first, 42), (void *)first);
+        }
+        p->Destroy(1);
+    }
 }
 
 TEST(PlugInObject, ProcessAttachFailsWhenThePlugInCannotBeMade)
@@ -160,7 +153,10 @@ TEST(PlugInObject, ProcessAttachFailsWhenThePlugInCannotBeMade)
     EXPECT_EQ(GetModulePlugIn(), nullptr);
     ASSERT_TRUE(PlugInProcessAttach((HINSTANCE)nullptr));
     EXPECT_NE(PlugInGetInterface(), nullptr);
-    PlugInProcessDetach();
+    EXPECT_NE(GetModulePlugIn(), nullptr);
+    PlugInProcessDetach();  // deletes the plug-in: nothing is handed out after it
+    EXPECT_EQ(PlugInGetInterface(), nullptr);
+    EXPECT_EQ(GetModulePlugIn(), nullptr);
 }
 
 TEST(PlugInObject, DestroyComponentFindsMovesAndDeletesOnce)
@@ -210,30 +206,6 @@ TEST(PlugInObject, DestroyComponentFindsMovesAndDeletesOnce)
     EXPECT_EQ(g_deleted, (std::vector<int>{1, 2}));
 }
 
-/* The queries the host does not make by slot (its identity is read by slot below). */
-TEST(PlugInObject, ResPlugInQueries)
-{
-    ASSERT_TRUE(PlugInProcessAttach((HINSTANCE)nullptr));
-    CPlugIn *p = PlugInGetInterface();
-    ASSERT_NE(p, nullptr);
-    EXPECT_EQ(p->Query(1), (void *)1);
-    IPlugInComponent *c = p->CreateComponent();
-    ASSERT_NE(c, nullptr);
-    void *provider = c->Query(6);
-    ASSERT_NE(provider, nullptr);
-    EXPECT_EQ(c->Query(1), provider);
-    EXPECT_EQ(c->Query(4), nullptr);
-    EXPECT_EQ(p->QueryComponent(c, 6), provider);
-    auto *rp = static_cast<IResProvider *>(provider);
-    EXPECT_EQ(rp->Query(6), (void *)1);
-    EXPECT_EQ(rp->Query(1), (void *)1);
-    EXPECT_EQ(rp->Query(4), nullptr);
-
-    PlugInProcessDetach();  // deletes the plug-in with its component
-    EXPECT_EQ(PlugInGetInterface(), nullptr);
-    EXPECT_EQ(GetModulePlugIn(), nullptr);
-}
-
 /* The module itself, loaded and driven the way the host application does it. */
 TEST(PlugInModule, HostReachesEverySlotByIndex)
 {
@@ -241,8 +213,8 @@ TEST(PlugInModule, HostReachesEverySlotByIndex)
     ASSERT_TRUE(h.Load(testkit::ProgramDir() + "redll.pll")) << h.error();
     void *p = h.plugin();
     EXPECT_EQ(MdCallSlot<int32_t>(p, PI_GETTYPE), 3);
-    EXPECT_EQ(MdCallSlot<void *>(p, PI_QUERY, (int32_t)4), (void *)1);
-    EXPECT_EQ(MdCallSlot<void *>(p, PI_QUERY, (int32_t)6), nullptr);
+    for (int32_t id : {1, 4, 6})  // the root and plug-in ids, not the provider's
+        EXPECT_EQ(MdCallSlot<void *>(p, PI_QUERY, id), (void *)(intptr_t)(id != 6)) << id;
     GUID g;
     EXPECT_EQ(MdCallSlot<int32_t>(p, PI_GETGUID, &g), 1);
     EXPECT_EQ(memcmp(&g, &kRedll, sizeof g), 0);
@@ -254,8 +226,10 @@ TEST(PlugInModule, HostReachesEverySlotByIndex)
     ASSERT_NE(c, nullptr);
     void *rp = MdCallSlot<void *>(p, PI_QUERYCOMPONENT, c, (int32_t)6);
     ASSERT_NE(rp, nullptr);
-    EXPECT_EQ(MdCallSlot<void *>(c, 1, (int32_t)1), rp);
-    EXPECT_EQ(MdCallSlot<void *>(rp, RP_QUERY, (int32_t)6), (void *)1);
+    for (int32_t id : {1, 4, 6}) {  // the component hands out its provider by the root and the provider id
+        EXPECT_EQ(MdCallSlot<void *>(c, 1, id), id == 4 ? nullptr : rp) << id;
+        EXPECT_EQ(MdCallSlot<void *>(rp, RP_QUERY, id), (void *)(intptr_t)(id != 4)) << id;
+    }
     EXPECT_EQ(MdCallSlot<HINSTANCE>(rp, RP_GETINSTANCE), (HINSTANCE)h.module());
 
     char buf[64];

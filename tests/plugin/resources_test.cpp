@@ -20,6 +20,8 @@ using namespace host;
 
 namespace {
 
+using Bytes = std::vector<uint8_t>;
+
 class Resources : public LoadedModule {
 protected:
     static std::vector<uint8_t> Raw(LPCSTR type, int id)
@@ -55,56 +57,77 @@ std::vector<uint32_t> Pixels(HBITMAP bm)
     return px;
 }
 
-struct CursorCase {
+/* The cursors and icons: a cursor's hot spot is drawn, an icon's is its centre; a picture of 16
+ * colours shows `colour` at `at`. */
+struct GroupCase {
     int id;
+    bool cursor;
     int x, y;
     int bits;
+    POINT at;
+    uint32_t colour;
 };
-const CursorCase kCursors[] = {{105, 8, 24, 1},  {106, 13, 9, 1},  {107, 4, 26, 1}, {108, 7, 24, 1},
-                               {111, 15, 15, 1}, {112, 16, 15, 1}, {113, 10, 5, 1}, {136, 16, 14, 4}};
+const GroupCase kGroups[] = {
+    {105, true, 8, 24, 1, {}, 0},  {106, true, 13, 9, 1, {}, 0},  {107, true, 4, 26, 1, {}, 0},
+    {108, true, 7, 24, 1, {}, 0},  {111, true, 15, 15, 1, {}, 0}, {112, true, 16, 15, 1, {}, 0},
+    {113, true, 10, 5, 1, {}, 0},
+    {136, true, 16, 14, 4, {12, 14}, 0xC0C0C0},   // the grabbing hand is shaded in silver
+    {125, false, 16, 16, 4, {11, 18}, 0x000080},  // a key of the phone
+    {126, false, 16, 16, 4, {2, 14}, 0xFFFFFF},
+    {127, false, 16, 16, 4, {5, 14}, 0x00FFFF},
+};
 
-/* Each cursor as the resource data holds it (one 32 x 32 image a group), then as the loader and
- * the provider's slot 4 hand it out. */
-TEST_F(Resources, CursorsFromTheirGroupsToTheirHotSpotsAndMasks)
+/* Each group as the resource data holds it (a cursor: one 32 x 32 image of one plane, its hot
+ * spot first; an icon: a 32 and a 16 pixel image of 16 colours), then as the loader and, for a
+ * cursor, the provider's slot 4 hand it out. */
+TEST_F(Resources, CursorsAndIconsFromTheirGroupsToTheirHotSpotsAndMasks)
 {
-    for (const CursorCase &c : kCursors) {
+    for (const GroupCase &c : kGroups) {
         SCOPED_TRACE(c.id);
-        std::vector<uint8_t> group = Raw(RT_GROUP_CURSOR, c.id);
-        ASSERT_EQ(6u + 14u, group.size());
-        EXPECT_EQ(0, rd16(&group[0]));
-        EXPECT_EQ(2, rd16(&group[2]));      // cursor
-        EXPECT_EQ(1, rd16(&group[4]));      // one image
-        EXPECT_EQ(32, rd16(&group[6]));     // width
-        EXPECT_EQ(64, rd16(&group[8]));     // height, doubled for the mask
-        EXPECT_EQ(1, rd16(&group[10]));     // planes
-        std::vector<uint8_t> image = Raw(RT_CURSOR, rd16(&group[18]));
-        ASSERT_GE(image.size(), 4u + 40u);
-        EXPECT_EQ(rd32(&group[14]), image.size());
-        EXPECT_EQ(c.x, rd16(&image[0]));    // hot spot
-        EXPECT_EQ(c.y, rd16(&image[2]));
-        EXPECT_EQ(32u, rd32(&image[8]));
-        EXPECT_EQ(64u, rd32(&image[12]));
-        EXPECT_EQ(c.bits, rd16(&image[18]));
+        const uint8_t images = c.cursor ? 1 : 2, x = (uint8_t)c.x, y = (uint8_t)c.y, bits = (uint8_t)c.bits;
+        Bytes group = Raw(c.cursor ? RT_GROUP_CURSOR : RT_GROUP_ICON, c.id);
+        ASSERT_EQ(6u + 14u * images, group.size());
+        EXPECT_EQ((Bytes{0, 0, (uint8_t)(c.cursor ? 2 : 1), 0, images, 0}), Bytes(group.begin(), group.begin() + 6));
+        std::set<int> sizes;
+        for (int i = 0; i < images; ++i) {
+            const uint8_t *e = &group[6 + 14 * i], side = c.cursor ? 32 : e[0];
+            sizes.insert(side);
+            // A cursor's entry: width, height doubled for the mask, planes; an icon's: width, height,
+            // colours, 0, planes, bits.
+            const Bytes entry = c.cursor ? Bytes{32, 0, 64, 0, 1, 0} : Bytes{side, side, 16, 0, 1, 0, 4, 0};
+            EXPECT_EQ(entry, Bytes(e, e + entry.size()));
+            Bytes image = Raw(c.cursor ? RT_CURSOR : RT_ICON, rd16(e + 12)),
+                  head = {40, 0, 0, 0, side, 0, 0, 0, (uint8_t)(2 * side), 0, 0, 0, 1, 0, bits, 0};
+            if (c.cursor)
+                head.insert(head.begin(), {x, 0, y, 0});
+            EXPECT_EQ(rd32(e + 8), image.size());
+            ASSERT_GE(image.size(), head.size());
+            EXPECT_EQ(head, Bytes(image.begin(), image.begin() + (long)head.size()));
+        }
+        EXPECT_EQ((c.cursor ? std::set<int>{32} : std::set<int>{16, 32}), sizes);
 
-        HCURSOR h = s_host->Cursor(c.id);
+        HICON h = c.cursor ? s_host->Cursor(c.id) : LoadIconA(module(), MAKEINTRESOURCEA(c.id));
         ASSERT_NE(nullptr, h);
-        EXPECT_EQ(h, LoadCursorA(module(), MAKEINTRESOURCEA(c.id)));  // loaded cursors are shared
-        EXPECT_EQ(h, s_host->Cursor(c.id | 0x10000));                  // only the low 16 bits count
+        if (c.cursor) {
+            EXPECT_EQ(h, LoadCursorA(module(), MAKEINTRESOURCEA(c.id)));  // loaded cursors are shared
+            EXPECT_EQ(h, s_host->Cursor(c.id | 0x10000));                  // only the low 16 bits count
+        }
         ICONINFO ii;
         memset(&ii, 0xCC, sizeof ii);
         ASSERT_TRUE(GetIconInfo(h, &ii));
-        EXPECT_FALSE(ii.fIcon);
+        EXPECT_EQ(!c.cursor, !!ii.fIcon);
         EXPECT_EQ((DWORD)c.x, ii.xHotspot);
         EXPECT_EQ((DWORD)c.y, ii.yHotspot);
         BITMAP mask;
         ASSERT_EQ((int)sizeof mask, GetObjectA(ii.hbmMask, sizeof mask, &mask));
-        EXPECT_EQ(32, mask.bmWidth);
+        EXPECT_EQ(32, mask.bmWidth);  // the system size is taken
         EXPECT_EQ(1, mask.bmBitsPixel);
         std::vector<uint32_t> m = Pixels(ii.hbmMask);
         ASSERT_FALSE(m.empty());
-        // Opaque at the hot spot: the point of the tool lies on the drawing; the corner is clear.
-        EXPECT_EQ(0u, m[(size_t)c.y * 32 + (size_t)c.x]);
-        EXPECT_EQ(0xFFFFFFu, m[0]);
+        EXPECT_EQ(0xFFFFFFu, m[0]);  // the corner is clear
+        if (c.cursor) {
+            EXPECT_EQ(0u, m[(size_t)c.y * 32 + (size_t)c.x]);  // the point of the tool lies on the drawing
+        }
         if (c.bits == 1) {
             // Monochrome: no colour bitmap, the mask carries AND over XOR.
             EXPECT_EQ(nullptr, ii.hbmColor);
@@ -119,73 +142,19 @@ TEST_F(Resources, CursorsFromTheirGroupsToTheirHotSpotsAndMasks)
             EXPECT_EQ(32, color.bmHeight);
             EXPECT_GE(color.bmBitsPixel, 4);
             std::vector<uint32_t> px = Pixels(ii.hbmColor);
-            ASSERT_FALSE(px.empty());
-            std::set<uint32_t> seen(px.begin(), px.end());
-            EXPECT_TRUE(seen.count(0xC0C0C0)) << "the grabbing hand is shaded in silver";
-            EXPECT_TRUE(seen.count(0xFFFFFF));
-            EXPECT_TRUE(seen.count(0x000000));
-        }
-        EXPECT_TRUE(DeleteObject(ii.hbmMask));
-        if (ii.hbmColor) {
+            ASSERT_EQ(m.size(), px.size());
+            std::set<uint32_t> colours;
+            for (size_t i = 0; i < px.size(); ++i)
+                if (!m[i])
+                    colours.insert(px[i]);
+            EXPECT_GE(colours.size(), c.cursor ? 3u : 4u);
+            EXPECT_EQ(c.colour, px[(size_t)c.at.y * 32 + (size_t)c.at.x]);
             EXPECT_TRUE(DeleteObject(ii.hbmColor));
         }
+        EXPECT_TRUE(DeleteObject(ii.hbmMask));
     }
     EXPECT_EQ(nullptr, s_host->Cursor(104));
     EXPECT_EQ(nullptr, s_host->Cursor(125));  // an icon group, not a cursor
-}
-
-TEST_F(Resources, IconGroupsHold32And16PixelImagesOf16Colours)
-{
-    for (int id : {125, 126, 127}) {
-        SCOPED_TRACE(id);
-        std::vector<uint8_t> group = Raw(RT_GROUP_ICON, id);
-        ASSERT_EQ(6u + 2 * 14u, group.size());
-        EXPECT_EQ(1, rd16(&group[2]));
-        ASSERT_EQ(2, rd16(&group[4]));
-        std::set<int> sizes;
-        for (int i = 0; i < 2; ++i) {
-            const uint8_t *e = &group[6 + 14 * i];
-            EXPECT_EQ(e[0], e[1]);
-            sizes.insert(e[0]);
-            EXPECT_EQ(16, e[2]);            // colours
-            EXPECT_EQ(1, rd16(e + 4));      // planes
-            EXPECT_EQ(4, rd16(e + 6));      // bits per pixel
-            std::vector<uint8_t> image = Raw(RT_ICON, rd16(e + 12));
-            EXPECT_EQ(rd32(e + 8), image.size());
-            ASSERT_GE(image.size(), 40u);
-            EXPECT_EQ((uint32_t)e[0], rd32(&image[4]));
-            EXPECT_EQ(2u * e[0], rd32(&image[8]));
-        }
-        EXPECT_EQ((std::set<int>{16, 32}), sizes);
-
-        HICON icon = LoadIconA(module(), MAKEINTRESOURCEA(id));
-        ASSERT_NE(nullptr, icon);
-        ICONINFO ii;
-        ASSERT_TRUE(GetIconInfo(icon, &ii));
-        EXPECT_TRUE(ii.fIcon);
-        EXPECT_EQ(16u, ii.xHotspot);
-        EXPECT_EQ(16u, ii.yHotspot);
-        ASSERT_NE(nullptr, ii.hbmColor);
-        BITMAP bm;
-        ASSERT_EQ((int)sizeof bm, GetObjectA(ii.hbmColor, sizeof bm, &bm));
-        EXPECT_EQ(32, bm.bmWidth);  // the system size is taken
-        ASSERT_EQ((int)sizeof bm, GetObjectA(ii.hbmMask, sizeof bm, &bm));
-        EXPECT_EQ(32, bm.bmHeight);
-        std::vector<uint32_t> px = Pixels(ii.hbmColor), mask = Pixels(ii.hbmMask);
-        ASSERT_EQ(px.size(), mask.size());
-        std::set<uint32_t> colours;
-        for (size_t i = 0; i < px.size(); ++i)
-            if (!mask[i])
-                colours.insert(px[i]);
-        EXPECT_GE(colours.size(), 4u);
-        if (id == 125) {
-            EXPECT_EQ(0x000080u, px[18 * 32 + 11]);  // a key of the phone
-            EXPECT_EQ(0xC0C0C0u, px[20 * 32 + 9]);   // its body
-            EXPECT_EQ(0xFFFFFFu, mask[0]);
-        }
-        DeleteObject(ii.hbmColor);
-        DeleteObject(ii.hbmMask);
-    }
 }
 
 TEST_F(Resources, BitmapsAre24BitPicturesOfTheirSize)
@@ -198,10 +167,8 @@ TEST_F(Resources, BitmapsAre24BitPicturesOfTheirSize)
         SCOPED_TRACE(c.id);
         std::vector<uint8_t> raw = Raw(RT_BITMAP, c.id);
         ASSERT_GE(raw.size(), 40u);
-        EXPECT_EQ(40u, rd32(&raw[0]));
-        EXPECT_EQ((uint32_t)c.size, rd32(&raw[4]));
-        EXPECT_EQ((uint32_t)c.size, rd32(&raw[8]));
-        EXPECT_EQ(24, rd16(&raw[14]));
+        const uint8_t n = (uint8_t)c.size;
+        EXPECT_EQ((Bytes{40, 0, 0, 0, n, 0, 0, 0, n, 0, 0, 0, 1, 0, 24, 0}), Bytes(raw.begin(), raw.begin() + 16));
         EXPECT_EQ(40u + (size_t)c.size * ((c.size * 3 + 3) & ~3), raw.size());
         HBITMAP bm = LoadBitmapA(module(), MAKEINTRESOURCEA(c.id));
         ASSERT_NE(nullptr, bm);
@@ -232,7 +199,9 @@ struct MenuEntry {
     int depth;
     std::string text;  // empty: separator
     UINT id;           // 0 for a pop-up
+    bool operator==(const MenuEntry &o) const { return depth == o.depth && text == o.text && id == o.id; }
 };
+void PrintTo(const MenuEntry &e, std::ostream *os) { *os << e.depth << " \"" << e.text << "\" " << e.id; }
 
 /* Walks a menu depth first into `out`. */
 void Walk(HMENU menu, int depth, std::vector<MenuEntry> &out)
@@ -260,11 +229,11 @@ void Walk(HMENU menu, int depth, std::vector<MenuEntry> &out)
     }
 }
 
-TEST_F(Resources, MainMenuTree)
+TEST_F(Resources, MenuTreesAndMenuBytes)
 {
     HMENU menu = LoadMenuA(module(), MAKEINTRESOURCEA(116));
     ASSERT_NE(nullptr, menu);
-    const MenuEntry want[] = {
+    const std::vector<MenuEntry> want = {
         {0, "&File", 0},
         {1, "Begin New Project...", 0},
         {2, "Photo Message", 40044},
@@ -293,13 +262,7 @@ TEST_F(Resources, MainMenuTree)
     };
     std::vector<MenuEntry> got;
     Walk(menu, 0, got);
-    ASSERT_EQ(sizeof want / sizeof want[0], got.size());
-    for (size_t i = 0; i < got.size(); ++i) {
-        SCOPED_TRACE(i);
-        EXPECT_EQ(want[i].depth, got[i].depth);
-        EXPECT_EQ(want[i].text, got[i].text);
-        EXPECT_EQ(want[i].id, got[i].id);
-    }
+    EXPECT_EQ(want, got);
     EXPECT_EQ(4, GetMenuItemCount(menu));
     EXPECT_EQ(nullptr, GetSubMenu(menu, 4));
 
@@ -338,23 +301,15 @@ TEST_F(Resources, MainMenuTree)
     EXPECT_FAILS_WITH(GetMenuItemInfoA(file, 0, TRUE, &mii), FALSE, ERROR_INVALID_PARAMETER);
 
     EXPECT_TRUE(DestroyMenu(menu));
-}
 
-TEST_F(Resources, SmallMenuAndMenuBytes)
-{
-    HMENU menu = LoadMenuA(module(), MAKEINTRESOURCEA(103));
+    // The small menu: one item, in bytes the header (version 0, no extra), then MF_END, id 0xFFFF, "aa".
+    menu = LoadMenuA(module(), MAKEINTRESOURCEA(103));
     ASSERT_NE(nullptr, menu);
-    EXPECT_EQ(1, GetMenuItemCount(menu));
-    EXPECT_EQ(65535u, GetMenuItemID(menu, 0));
-    char buf[8];
-    EXPECT_EQ(2, GetMenuStringA(menu, 0, buf, sizeof buf, MF_BYPOSITION));
-    EXPECT_STREQ("aa", buf);
+    got.clear();
+    Walk(menu, 0, got);
+    EXPECT_EQ((std::vector<MenuEntry>{{0, "aa", 65535}}), got);
     EXPECT_TRUE(DestroyMenu(menu));
-    // Header (version 0, no extra), then MF_END, id 0xFFFF, "aa".
-    const uint8_t want[] = {0, 0, 0, 0, 0x80, 0, 0xFF, 0xFF, 'a', 0, 'a', 0, 0, 0};
-    std::vector<uint8_t> raw = Raw(RT_MENU, 103);
-    ASSERT_EQ(sizeof want, raw.size());
-    EXPECT_EQ(0, memcmp(want, raw.data(), sizeof want));
+    EXPECT_EQ((Bytes{0, 0, 0, 0, 0x80, 0, 0xFF, 0xFF, 'a', 0, 'a', 0, 0, 0}), Raw(RT_MENU, 103));
     EXPECT_FAILS_WITH(LoadMenuA(module(), MAKEINTRESOURCEA(104)), nullptr, ERROR_RESOURCE_NAME_NOT_FOUND);
 }
 
@@ -363,9 +318,7 @@ TEST_F(Resources, AcceleratorTable)
     // 8-byte entries: flags (0x80 on the last), key, command, padding.
     const uint8_t want[] = {0x13, 0, 'F', 0, 0x75, 0x9C, 0, 0, 0x13, 0, 'H', 0, 0x78, 0x9C, 0, 0,
                             0x13, 0, 'I', 0, 0x77, 0x9C, 0, 0, 0x93, 0, 'T', 0, 0x76, 0x9C, 0, 0};
-    std::vector<uint8_t> raw = Raw(RT_ACCELERATOR, 135);
-    ASSERT_EQ(sizeof want, raw.size());
-    EXPECT_EQ(0, memcmp(want, raw.data(), sizeof want));
+    EXPECT_EQ(Bytes(want, want + sizeof want), Raw(RT_ACCELERATOR, 135));
 
     HACCEL accel = LoadAcceleratorsA(module(), MAKEINTRESOURCEA(135));
     ASSERT_NE(nullptr, accel);
@@ -373,13 +326,10 @@ TEST_F(Resources, AcceleratorTable)
     ACCEL entries[6];
     memset(entries, 0xCC, sizeof entries);
     ASSERT_EQ(4, CopyAcceleratorTableA(accel, entries, 6));
-    const struct {
-        WORD key, cmd;
-    } keys[] = {{'F', 40053}, {'H', 40056}, {'I', 40055}, {'T', 40054}};
-    for (int i = 0; i < 4; ++i) {
-        EXPECT_EQ(FVIRTKEY | FNOINVERT | FALT, entries[i].fVirt) << i;
-        EXPECT_EQ(keys[i].key, entries[i].key) << i;
-        EXPECT_EQ(keys[i].cmd, entries[i].cmd) << i;
+    for (int i = 0; i < 4; ++i) {  // as in the bytes, without the mark of the last
+        EXPECT_EQ(want[8 * i] & 0x7F, entries[i].fVirt) << i;
+        EXPECT_EQ(want[8 * i + 2], entries[i].key) << i;
+        EXPECT_EQ(rd16(&want[8 * i + 4]), entries[i].cmd) << i;
     }
     EXPECT_EQ(0xCC, entries[4].fVirt);
     memset(entries, 0xCC, sizeof entries);

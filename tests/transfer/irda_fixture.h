@@ -18,7 +18,7 @@ namespace irdatest {
  * there the phone is installed in process as the link's socket table: a known divergence. */
 class PhoneInRange {
 public:
-    explicit PhoneInRange(phone::Options o = phone::Options(), bool start = true)
+    explicit PhoneInRange(phone::Options o = phone::Options())
     {
         SetEnvironmentVariableA("MEDLEY_IRDA_DIR", m_link.path().c_str());
         SetEnvironmentVariableA("MEDLEY_IRDA_TIMEOUT_MS", "400");
@@ -26,14 +26,11 @@ public:
         o.linkFolder = m_link.path();
         o.stallMs = 50;
         m_sim.reset(new phone::PhoneSim(o));
-        if (!start)
-            return;
         if (testkit::kRealWin32) {
             m_previous = IrdaSetSocketApi(m_sim->InProcessApi());
         } else {
             std::string why;
-            m_started = m_sim->Start(&why);
-            EXPECT_TRUE(m_started) << why;
+            EXPECT_TRUE(m_sim->Start(&why)) << why;
         }
     }
     ~PhoneInRange()
@@ -50,7 +47,6 @@ private:
     testkit::TempDir m_link, m_inbox, m_files;
     std::unique_ptr<phone::PhoneSim> m_sim;
     const IRDA_SOCKET_API *m_previous = nullptr;
-    bool m_started = false;
 };
 
 /* File contents that differ from octet to octet and from seed to seed. */

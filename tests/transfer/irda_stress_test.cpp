@@ -31,14 +31,6 @@ size_t RandomSize(std::mt19937 &rng, int i)
     return rng() % 2049;
 }
 
-std::vector<unsigned char> RandomBytes(std::mt19937 &rng, size_t n)
-{
-    std::vector<unsigned char> v(n);
-    for (size_t i = 0; i < n; i++)
-        v[i] = (unsigned char)rng();
-    return v;
-}
-
 }  // namespace
 
 TEST(IrdaStress, ThousandRandomFilesArriveByteIdentical)
@@ -49,7 +41,7 @@ TEST(IrdaStress, ThousandRandomFilesArriveByteIdentical)
         size_t size = RandomSize(rng, i);
         std::string name = "msg" + std::to_string(i) + (i % 3 ? ".mms" : ".jpg");
         std::string path = phone.files().file(name);
-        std::vector<unsigned char> body = RandomBytes(rng, size);
+        std::vector<unsigned char> body = irdatest::Pattern(size, rng());
         ASSERT_TRUE(testkit::WriteFileBytes(path, body));
         ASSERT_EQ(1, SendFileByIrda(path.c_str())) << name << " of " << size;
         phone::Arrival a;
@@ -82,7 +74,7 @@ TEST(IrdaStress, FaultyLinksNeverReportSuccessWithMissingOctets)
         PhoneInRange phone(o);
         SetEnvironmentVariableA("MEDLEY_IRDA_TIMEOUT_MS", "100");
         std::string path = phone.files().file("f.bin");
-        std::vector<unsigned char> body = RandomBytes(rng, size);
+        std::vector<unsigned char> body = irdatest::Pattern(size, rng());
         ASSERT_TRUE(testkit::WriteFileBytes(path, body));
         int r = SendFileByIrda(path.c_str());
         std::vector<phone::Arrival> got = phone.sim().Drain(3000);

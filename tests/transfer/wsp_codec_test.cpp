@@ -120,29 +120,25 @@ TEST(WspText, WriteAddsTerminatorReadDropsQuote)
     EXPECT_EQ(Of(buf), (Bytes{'a', 'b', 0, 0}));
     WspBufFree(buf);
 
-    Bytes in = {0x22, '<', 'a', '>', 0, 'x', 0x01, 'y'};
+    // From the quote the text and its 0 are stepped over; a non-printable octet ends a text and
+    // stays; a text with no 0 before the end is refused where it stands; a text longer than the
+    // output is cut and stepped over whole.
+    const Bytes in = {0x22, '<', 'a', '>', 0, 'x', 0x01, 'y'};
+    const struct {
+        int32_t from;
+        int cch;
+        int ok;
+        const char *text;
+        int32_t end;
+    } reads[] = {{0, 8, 1, "<a>", 5}, {5, 8, 1, "x", 6}, {7, 8, 0, "", 7}, {0, 3, 1, "<a", 5}};
     buf = WspBufFromBytes(in.data(), (int32_t)in.size());
-    char out[8];
-    int32_t pos = 0;
-    ASSERT_TRUE(WspBufReadText(buf, &pos, out, sizeof out));
-    EXPECT_STREQ(out, "<a>");
-    EXPECT_EQ(pos, 5);
-    // Stops at a non-printable octet without stepping over it.
-    ASSERT_TRUE(WspBufReadText(buf, &pos, out, sizeof out));
-    EXPECT_STREQ(out, "x");
-    EXPECT_EQ(pos, 6);
-    // Runs off the end: no terminator inside the buffer.
-    pos = 7;
-    memset(out, 0xCC, sizeof out);
-    EXPECT_FALSE(WspBufReadText(buf, &pos, out, sizeof out));
-    EXPECT_EQ(pos, 7);
-    EXPECT_STREQ(out, "");
-    // A text longer than the output is cut and stepped over whole.
-    char small[3];
-    pos = 0;
-    ASSERT_TRUE(WspBufReadText(buf, &pos, small, sizeof small));
-    EXPECT_STREQ(small, "<a");
-    EXPECT_EQ(pos, 5);
+    for (const auto &r : reads) {
+        std::vector<char> out((size_t)r.cch, '\xCC');
+        int32_t pos = r.from;
+        EXPECT_EQ(WspBufReadText(buf, &pos, out.data(), r.cch), r.ok) << r.from;
+        EXPECT_STREQ(out.data(), r.text) << r.from;
+        EXPECT_EQ(pos, r.end) << r.from;
+    }
     WspBufFree(buf);
 }
 
@@ -230,15 +226,12 @@ TEST(WspContentTypes, WholeTableByteForByte)
     const std::string want(kTypeAndCharsetTable, sizeof kTypeAndCharsetTable - 1);
     ASSERT_EQ(table.size(), want.size());
     for (size_t i = 0; i < want.size(); ++i)
-        ASSERT_EQ((unsigned char)table[i], (unsigned char)want[i]) << "at byte " << i << ": ..." << want.substr(i > 20 ? i - 20 : 0, 40);
-}
-
-TEST(WspContentTypes, TableLookupsAreExactAndCaseSensitive)
-{
-    // Every name of the table finds its code (above); nothing else does.
+        ASSERT_EQ((unsigned char)table[i], (unsigned char)want[i])
+            << "at byte " << i << ": ..." << want.substr(i > 20 ? i - 20 : 0, 40);
+    // Every name of the table finds its code; nothing else does, and no code past it has a name.
     for (const char *other : {"IMAGE/JPEG", "*/*", "image/jpeg;x", "application/smil", (const char *)nullptr})
         EXPECT_EQ(WspContentTypeCode(other), 0) << (other ? other : "null");
-    char name[WSP_TEXT_MAX] = "keep";
+    strcpy(name, "keep");
     WspContentTypeName(0x37, name);
     WspContentTypeName(-1, name);
     EXPECT_STREQ(name, "keep");
@@ -330,6 +323,7 @@ TEST(WspBuffer, GrowthInsertAndAccess)
     char out[16] = {};
     EXPECT_EQ(WspBufCopyOut(out, buf, 3, 100), 5);
     EXPECT_STREQ(out, "held!");
+    EXPECT_EQ(WspBufCopyOut(out, buf, 3, 2), 2);
     EXPECT_EQ(WspBufCopyOut(out, buf, 8, 1), 0);
 
     WSP_BUFFER *other = WspBufFromString("++");
@@ -350,13 +344,13 @@ TEST(WspBuffer, GrowthInsertAndAccess)
     WspBufFree(made);
 
     EXPECT_EQ(WspBufNewSized(-1), nullptr);
-    WSP_BUFFER *sized = WspBufNewSized(100);
-    EXPECT_EQ(sized->capacity, 100);
-    EXPECT_EQ(sized->length, 0);
-    WspBufFree(sized);
-    WSP_BUFFER *empty = WspBufNewSized(0);
-    EXPECT_EQ(empty->data, nullptr);
-    WspBufFree(empty);
+    for (int32_t size : {0, 100}) {  // empty, with room for `size` octets and the 0 past them
+        WSP_BUFFER *sized = WspBufNewSized(size);
+        EXPECT_EQ(sized->capacity, size);
+        EXPECT_EQ(sized->length, 0);
+        EXPECT_EQ(sized->data == nullptr, size == 0);
+        WspBufFree(sized);
+    }
 }
 
 /* A fresh folder for the files of a test, named with its separator as the codec takes it. */
@@ -366,7 +360,7 @@ protected:
     std::string folder = dir.file("");
 };
 
-TEST_F(WspFile, ModesSeekOriginsAndSizes)
+TEST_F(WspFile, ModesSeekOriginsSizesMoveAndDelete)
 {
     EXPECT_EQ(WspFileOpen(folder.c_str(), "f.bin", 0), nullptr);
     EXPECT_EQ(WspFileOpen(folder.c_str(), "f.bin", 7), nullptr);
@@ -375,8 +369,6 @@ TEST_F(WspFile, ModesSeekOriginsAndSizes)
 
     WSP_FILE *fp = WspFileCreate(folder.c_str(), "f.bin");
     ASSERT_NE(fp, nullptr);
-    EXPECT_STREQ(WspFileName(fp), "f.bin");
-    EXPECT_STREQ(WspFileFolder(fp), folder.c_str());
     EXPECT_EQ(WspFileWrite(fp, "0123456789", 10), 10);
     EXPECT_TRUE(WspFileWriteByte(fp, 'A'));
     EXPECT_EQ(WspFileTell(fp), 11);
@@ -395,21 +387,19 @@ TEST_F(WspFile, ModesSeekOriginsAndSizes)
     EXPECT_EQ(WspFileSizeOf(folder.c_str(), "f.bin"), 11);
     EXPECT_EQ(WspFileSizeOf(folder.c_str(), "missing"), 0);
 
-    fp = WspFileOpen(folder.c_str(), "f.bin", WSP_AB);
-    ASSERT_NE(fp, nullptr);
-    EXPECT_EQ(WspFileWrite(fp, "BC", 2), 2);
-    EXPECT_TRUE(WspFileClose(fp));
-    EXPECT_EQ(testkit::ReadFileBytes(dir.file("f.bin")).size(), 13u);
-
-    fp = WspFileOpen(folder.c_str(), "f.bin", WSP_RBP);
-    ASSERT_NE(fp, nullptr);
-    EXPECT_TRUE(WspFileWriteByte(fp, 'z'));
-    EXPECT_TRUE(WspFileClose(fp));
-    EXPECT_EQ(testkit::ReadFileBytes(dir.file("f.bin"))[0], 'z');
-
-    fp = WspFileOpen(folder.c_str(), "f.bin", WSP_WB);
-    EXPECT_TRUE(WspFileClose(fp));
-    EXPECT_EQ(WspFileSizeOf(folder.c_str(), "f.bin"), 0);
+    // Appending writes at the end, "rb+" over the start, and "wb" empties the file first.
+    const struct {
+        int mode;
+        const char *put;
+        std::string after;
+    } modes[] = {{WSP_AB, "BC", "0123456789ABC"}, {WSP_RBP, "z", "z123456789ABC"}, {WSP_WB, "", ""}};
+    for (const auto &m : modes) {
+        fp = WspFileOpen(folder.c_str(), "f.bin", m.mode);
+        ASSERT_NE(fp, nullptr) << m.mode;
+        EXPECT_EQ(WspFileWrite(fp, m.put, (int32_t)strlen(m.put)), (int32_t)strlen(m.put));
+        EXPECT_TRUE(WspFileClose(fp));
+        EXPECT_EQ(testkit::ReadFileBytes(dir.file("f.bin")), Bytes(m.after.begin(), m.after.end())) << m.mode;
+    }
 
     EXPECT_EQ(WspFileRead(nullptr, nullptr, 1), -1);
     EXPECT_EQ(WspFileWrite(nullptr, "x", 1), -1);
@@ -417,10 +407,7 @@ TEST_F(WspFile, ModesSeekOriginsAndSizes)
     EXPECT_EQ(WspFileSize(nullptr), -1);
     EXPECT_EQ(WspFileClose(nullptr), 0);
     EXPECT_EQ(WspFileName(nullptr), nullptr);
-}
 
-TEST_F(WspFile, MoveAndDelete)
-{
     ASSERT_TRUE(testkit::WriteFileText(dir.file("a.txt"), "abc"));
     EXPECT_TRUE(WspMoveFile(folder.c_str(), "a.txt", folder.c_str(), "b.txt"));
     EXPECT_EQ(WspFileSizeOf(folder.c_str(), "b.txt"), 3);
