@@ -993,6 +993,9 @@ FAULTS += [
           'libbase/message/mime_message.cpp', 'return FioSameFile((folder + name).c_str(), message_path(pMsg).c_str()) == 1;',
           'return FioSameFile((folder + name).c_str(), message_path(pMsg).c_str()) == 2;', 'test_message',
           'FileFaults.*:Mime*'),
+    fault('extract', 'start-id-after-smil', 'a Start naming a part loses to a SMIL part before it',
+          'libbase/transfer/wsp_codec.cpp', 'if (lpszStartId && *lpszStartId && part->contentId',
+          'if (!pMsg->startPart && lpszStartId && *lpszStartId && part->contentId', 'test_message', 'MimeStart.*'),
 ]
 
 
