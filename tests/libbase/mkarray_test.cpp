@@ -30,7 +30,7 @@ TEST(MkArray, AddGrowsByTheStepRule)
         EXPECT_EQ(a[i], i * 3);
 }
 
-TEST(MkArray, SetAtGrowZeroFills)
+TEST(MkArray, SetAtGrowZeroFillsAndRemoveAtClosesTheGap)
 {
     CMkArray<int> a;
     a.SetAtGrow(10, 42);
@@ -38,6 +38,9 @@ TEST(MkArray, SetAtGrowZeroFills)
     for (int i = 0; i < 10; ++i)
         EXPECT_EQ(a[i], 0);
     EXPECT_EQ(a[10], 42);
+    a.RemoveAt(0, 10);
+    EXPECT_EQ(a.GetSize(), 1);
+    EXPECT_EQ(a[0], 42);
 }
 
 TEST(MkArray, SetSizeKeepsTheCapacityStoresTheStepAndZeroReleases)
