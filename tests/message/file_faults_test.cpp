@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include "fileio.h"
+#include "message/mime_bytes.h"
 #include "message.h"
 #include "mime.h"
 #include "testkit.h"
@@ -26,16 +27,7 @@ namespace {
 
 using Bytes = std::vector<unsigned char>;
 namespace fs = std::filesystem;
-
-/* Every regular file under a folder, by name, with its octets. */
-std::map<std::string, Bytes> Snapshot(const std::string &folder)
-{
-    std::map<std::string, Bytes> files;
-    for (const auto &e : fs::directory_iterator(folder))
-        if (e.is_regular_file())
-            files[e.path().filename().string()] = testkit::ReadFileBytes(e.path().string());
-    return files;
-}
+using mimetest::Files;
 
 void Empty(const std::string &folder)
 {
@@ -79,14 +71,14 @@ void CheckWriter(const Media &m, const std::function<bool(const std::string &out
     for (const auto &f : fixed)
         testkit::WriteFileBytes(out.file(f.first), f.second);
     ASSERT_TRUE(write(outFolder));
-    std::map<std::string, Bytes> good = Snapshot(out.path());
+    std::map<std::string, Bytes> good = Files(out.file(""));
     for (const auto &f : fixed)
         good.erase(f.first);
     ASSERT_EQ(1u, good.size());
     const std::string name = good.begin()->first;
     const Bytes expected = good.begin()->second;
     const Bytes previous = {'o', 'l', 'd'};
-    const std::map<std::string, Bytes> sources = Snapshot(m.src.path());
+    const std::map<std::string, Bytes> sources = Files(m.src.file(""));
 
     unsigned faults = testkit::ForEachFileFault(
         [&] {
@@ -97,7 +89,7 @@ void CheckWriter(const Media &m, const std::function<bool(const std::string &out
         },
         [&] { return write(outFolder); },
         [&](bool ok, unsigned n) {
-            std::map<std::string, Bytes> now = Snapshot(out.path());
+            std::map<std::string, Bytes> now = Files(out.file(""));
             for (const auto &f : fixed) {
                 EXPECT_EQ(f.second, now[f.first]) << "fault " << n << ": " << f.first << " changed";
                 now.erase(f.first);
@@ -108,7 +100,7 @@ void CheckWriter(const Media &m, const std::function<bool(const std::string &out
             } else {
                 EXPECT_EQ(previous, now[name]) << "fault " << n << ": the previous output was damaged";
             }
-            EXPECT_EQ(sources, Snapshot(m.src.path())) << "fault " << n << ": a source changed";
+            EXPECT_EQ(sources, Files(m.src.file(""))) << "fault " << n << ": a source changed";
         });
     EXPECT_GE(faults, 3u);  // at least: make the temporary file, write it, rename it
 }
@@ -217,8 +209,8 @@ TEST(FileFaults, MimeExtractAll)
     testkit::TempDir msgDir, out;
     std::string msgFolder = msgDir.path() + "\\", outFolder = out.path() + "\\";
     ASSERT_TRUE(m.WriteMessage(msgFolder, "in.dat"));
-    const std::map<std::string, Bytes> expected = Snapshot(m.src.path());
-    const std::map<std::string, Bytes> message = Snapshot(msgDir.path());
+    const std::map<std::string, Bytes> expected = Files(m.src.file(""));
+    const std::map<std::string, Bytes> message = Files(msgDir.file(""));
 
     unsigned faults = testkit::ForEachFileFault(
         [&] { Empty(out.path()); },
@@ -229,7 +221,7 @@ TEST(FileFaults, MimeExtractAll)
             return ok;
         },
         [&](bool ok, unsigned n) {
-            std::map<std::string, Bytes> now = Snapshot(out.path());
+            std::map<std::string, Bytes> now = Files(out.file(""));
             if (ok) {
                 EXPECT_EQ(expected, now) << "fault " << n;
             }
@@ -238,7 +230,7 @@ TEST(FileFaults, MimeExtractAll)
                 ASSERT_NE(want, expected.end()) << "fault " << n << ": stray file " << f.first;
                 EXPECT_EQ(want->second, f.second) << "fault " << n << ": " << f.first << " looks complete but is not";
             }
-            EXPECT_EQ(message, Snapshot(msgDir.path())) << "fault " << n << ": the message changed";
+            EXPECT_EQ(message, Files(msgDir.file(""))) << "fault " << n << ": the message changed";
         });
     EXPECT_GT(faults, 3u);
 }
@@ -282,7 +274,7 @@ TEST(FileFaults, ReplacingKeepsWhatWindowsKeeps)
         todo_wine_if(wineReplaces) EXPECT_EQ(ok, r.error == ERROR_SUCCESS);
         if (wineReplaces)
             continue;
-        EXPECT_EQ(Snapshot(out.path()).size(), 1u);  // no temporary file stays
+        EXPECT_EQ(Files(out.file("")).size(), 1u);  // no temporary file stays
         if (!ok) {
             EXPECT_EQ(error, r.error);
             EXPECT_EQ(testkit::ReadFileBytes(dest), old);

@@ -7,7 +7,6 @@
 #include <string.h>
 
 #include <filesystem>
-#include <map>
 #include <string>
 #include <vector>
 
@@ -15,18 +14,19 @@
 #include "fit.h"
 #include "gif.h"
 #include "imaging/gif_bytes.h"
+#include "message/mime_bytes.h"
 #include "media_files.h"
 #include "picture_files.h"
-#include "mime.h"
 #include "pixkit.h"
 #include "testkit.h"
-#include "wsp.h"
 
 namespace {
 
 using Bytes = std::vector<unsigned char>;
 
 using giftest::Animation;
+using mimetest::Named;
+using mimetest::PartsOf;
 using testkit::JpegOf;
 using testkit::Photo;
 using testkit::PhotoDib;
@@ -47,56 +47,19 @@ Bytes Bmp(int w, int h, bool flat = false)
     return b;
 }
 
-struct GifFacts {
-    int frames = 0, duration = 0, w = 0, h = 0;
-    std::vector<int> delays, disposals, transparency;
-};
-
-GifFacts FactsOf(const std::string &path)
+/* A GIF's frame count and duration, then each frame's delay, disposal and transparency. */
+std::vector<int> FactsOf(const std::string &path)
 {
-    GifFacts g;
     CGifFile gif;
     if (!gif.Load(path.c_str()))
-        return g;
-    g.frames = gif.GetFrameCount();
-    g.duration = gif.GetDuration();
-    gif.GetScreenSize(&g.w, &g.h);
-    for (int i = 0; i < g.frames; ++i) {
+        return {};
+    std::vector<int> facts = {gif.GetFrameCount(), gif.GetDuration()};
+    for (int i = 0; i < gif.GetFrameCount(); ++i) {
         GIFFRAMEINFO info;
         gif.GetFrameInfo(i, &info);
-        g.delays.push_back(info.delay);
-        g.disposals.push_back(info.disposal);
-        g.transparency.push_back(info.hasTransparency);
+        facts.insert(facts.end(), {info.delay, info.disposal, info.hasTransparency});
     }
-    return g;
-}
-
-/* The parts of a message file by name: type and data. */
-struct Part {
-    std::string type;
-    Bytes data;
-};
-
-std::map<std::string, Part> PartsOf(const std::string &path)
-{
-    std::map<std::string, Part> out;
-    size_t sep = path.find_last_of("\\/");
-    std::string folder = path.substr(0, sep + 1), name = path.substr(sep + 1);
-    MIME_MESSAGE *m = MimeOpenFile(folder.c_str(), name.c_str());
-    if (!m) {
-        ADD_FAILURE() << path << " does not open";
-        return out;
-    }
-    for (MIME_PART *p = m->firstPart; p; p = p->next) {
-        Part part;
-        part.type = p->contentType ? p->contentType : "";
-        part.data.resize(size_t(p->dataLength));
-        WspFileSeek(m->stream, WSP_SEEK_SET, p->dataOffset);
-        WspFileRead(m->stream, part.data.data(), p->dataLength);
-        out[p->name ? p->name : ""] = part;
-    }
-    MimeDestroy(m);
-    return out;
+    return facts;
 }
 
 long long SizeOf(const std::string &path)
@@ -104,14 +67,6 @@ long long SizeOf(const std::string &path)
     bool ok = false;
     Bytes b = testkit::ReadFileBytes(path, &ok);
     return ok ? (long long)b.size() : -1;
-}
-
-const FitPart *Find(const FitResult &r, const std::string &name)
-{
-    for (const FitPart &p : r.parts)
-        if (p.name == name)
-            return &p;
-    return nullptr;
 }
 
 class Fit : public ::testing::Test {
@@ -159,8 +114,8 @@ TEST_F(Fit, FolderFitsEachBudgetKeepingTextSoundAndEveryFrame)
     Put("c.gif", gif);
     PutText("a.txt", "A caption for the photo.\r\n");
     Put("a.wav", wav);
-    GifFacts before = FactsOf(dir.file("media/c.gif"));
-    ASSERT_EQ(12, before.frames);
+    std::vector<int> before = FactsOf(dir.file("media/c.gif"));
+    ASSERT_EQ(12, before.at(0));
     for (DWORD budget : {150000u, 60000u, 25000u}) {
         SCOPED_TRACE(budget);
         FitResult r;
@@ -180,18 +135,13 @@ TEST_F(Fit, FolderFitsEachBudgetKeepingTextSoundAndEveryFrame)
         EXPECT_EQ(0xFF, parts["b.bmp"].data[0]);
         EXPECT_EQ(0xD8, parts["b.bmp"].data[1]);
         EXPECT_EQ("image/jpeg", parts["b.bmp"].type);
-        const FitPart *fb = Find(r, "b.bmp");
+        const FitPart *fb = Named(r.parts, "b.bmp");
         ASSERT_TRUE(fb);
         EXPECT_EQ("image/jpeg", fb->typeAfter);
         EXPECT_GT(fb->quality, 0);
         // The animation keeps its frames, delays, disposal and transparency.
         ASSERT_TRUE(testkit::WriteFileBytes(dir.file("c-out.gif"), parts["c.gif"].data));
-        GifFacts after = FactsOf(dir.file("c-out.gif"));
-        EXPECT_EQ(before.frames, after.frames);
-        EXPECT_EQ(before.delays, after.delays);
-        EXPECT_EQ(before.disposals, after.disposals);
-        EXPECT_EQ(before.transparency, after.transparency);
-        EXPECT_EQ(before.duration, after.duration);
+        EXPECT_EQ(before, FactsOf(dir.file("c-out.gif")));
         // Every picture decodes.
         for (const char *name : {"a.jpg", "b.bmp"}) {
             std::string p = dir.file(std::string("x-") + name);
@@ -227,7 +177,7 @@ TEST_F(Fit, TheBudgetIsSharedByAreaUpToAScreenfulNotByOrder)
         Put("b.jpg", Photo(w.w2, w.h2, w.seed + 1, w.quality));
         FitResult r;
         ASSERT_EQ(1, Run(w.budget, &r)) << r.reason;
-        const FitPart *a = Find(r, "a.jpg"), *b = Find(r, "b.jpg");
+        const FitPart *a = Named(r.parts, "a.jpg"), *b = Named(r.parts, "b.jpg");
         ASSERT_TRUE(a && b);
         EXPECT_GT(b->after, a->after * w.least) << a->done << " / " << b->done;
         EXPECT_LT(b->after, a->after * w.most) << a->done << " / " << b->done;
@@ -247,7 +197,7 @@ TEST_F(Fit, WhatFitsIsKeptAndOnlyBitmapsAreConverted)
     EXPECT_EQ(photo, parts["a.jpg"].data);
     EXPECT_EQ(gif, parts["c.gif"].data);
     EXPECT_EQ(0xFF, parts["b.bmp"].data.at(0));
-    EXPECT_EQ(Find(r, "b.bmp")->newWidth, 64);
+    EXPECT_EQ(Named(r.parts, "b.bmp")->newWidth, 64);
 }
 
 TEST_F(Fit, APhotoIsDecodedAsLargeAsItsResultNeedsAndNoLarger)
@@ -259,7 +209,7 @@ TEST_F(Fit, APhotoIsDecodedAsLargeAsItsResultNeedsAndNoLarger)
         SCOPED_TRACE(budget);
         FitResult r;
         ASSERT_EQ(1, Run(budget, &r)) << r.reason;
-        const FitPart *p = Find(r, "a.jpg");
+        const FitPart *p = Named(r.parts, "a.jpg");
         ASSERT_TRUE(p);
         ASSERT_GT(p->quality, 0) << p->done;
         // Never enlarged from a smaller decoding.
@@ -286,7 +236,7 @@ TEST_F(Fit, AJpegThatFitsWhatOthersLeftIsKeptAsItIs)
     FitResult r;
     const DWORD budget = DWORD(photo.size() * 3 / 2 + 1500);
     ASSERT_EQ(1, Run(budget, &r)) << r.reason;
-    const FitPart *a = Find(r, "a.bmp"), *b = Find(r, "b.jpg");
+    const FitPart *a = Named(r.parts, "a.bmp"), *b = Named(r.parts, "b.jpg");
     ASSERT_TRUE(a && b);
     EXPECT_GT(a->quality, 0);
     EXPECT_LT(a->after * 4, (long long)photo.size());
@@ -390,15 +340,13 @@ TEST_F(Fit, DamagedPicturesAreLeftOutAndTheRestGoesOn)
     EXPECT_EQ(0u, parts.count("c.jpg"));
     EXPECT_EQ(0u, parts.count("d.jpg"));
     for (const char *name : {"b.jpg", "c.jpg", "d.jpg"}) {
-        const FitPart *p = Find(r, name);
+        const FitPart *p = Named(r.parts, name);
         ASSERT_TRUE(p) << name;
         EXPECT_FALSE(p->carried);
         EXPECT_NE(std::string::npos, p->done.find("damaged")) << p->done;
     }
-    bool reported = false;
-    for (const ComposeFile &f : r.files)
-        reported = reported || (f.name == "b.jpg" && !f.carried);
-    EXPECT_TRUE(reported);
+    ASSERT_TRUE(Named(r.files, "b.jpg"));
+    EXPECT_FALSE(Named(r.files, "b.jpg")->carried);
 
     // Only damaged pictures: nothing to send, and the file already there stays as it was.
     ASSERT_TRUE(DeleteFileA(dir.file("media/a.jpg").c_str()));
@@ -416,11 +364,7 @@ TEST_F(Fit, ProgressCountsEveryPictureAndTheWrite)
     };
     FitResult r;
     ASSERT_EQ(1, FitFolder(folder.c_str(), work.c_str(), dir.file("o.dat").c_str(), 20000, &r, record, &steps));
-    ASSERT_EQ(4u, steps.size());
-    for (size_t i = 0; i < steps.size(); ++i) {
-        EXPECT_EQ(int(i + 1), steps[i].first);
-        EXPECT_EQ(4, steps[i].second);
-    }
+    EXPECT_EQ(steps, (std::vector<std::pair<int, int>>{{1, 4}, {2, 4}, {3, 4}, {4, 4}}));
 }
 
 TEST(GifColours, FewerColoursKeepFramesAndExactTransparency)

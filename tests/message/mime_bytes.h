@@ -1,5 +1,5 @@
-/* Message files octet by octet for the tests: texts, entries, headers and whole files; and the
- * folders they are read from and extracted into. */
+/* Message files octet by octet for the tests: texts, entries, headers and whole files; the
+ * folders they are read from and extracted into, and the parts and texts read back. */
 #pragma once
 #include <windows.h>
 
@@ -94,6 +94,77 @@ inline std::map<std::string, Bytes> Files(const std::string &folder)
     } while (FindNextFileA(h, &fd));
     FindClose(h);
     return out;
+}
+
+/* A part read back from a message file. */
+struct ReadPart {
+    std::string type, name;
+    Bytes data;
+};
+
+/* The first element of a list whose name is `name`, or null. */
+template <class T>
+const T *Named(const std::vector<T> &list, const std::string &name)
+{
+    for (const T &e : list)
+        if (e.name == name)
+            return &e;
+    return nullptr;
+}
+
+/* The parts of a message file in file order, by index or by name (an empty part for a name
+ * that is not there). */
+struct ReadParts {
+    std::vector<ReadPart> list;
+    size_t size() const { return list.size(); }
+    const ReadPart &operator[](size_t i) const { return list.at(i); }
+    size_t count(const std::string &name) const
+    {
+        size_t n = 0;
+        for (const ReadPart &p : list)
+            n += p.name == name;
+        return n;
+    }
+    const ReadPart &operator[](const std::string &name) const
+    {
+        static const ReadPart none;
+        const ReadPart *p = Named(list, name);
+        return p ? *p : none;
+    }
+};
+
+/* The parts of the message file at path; none, and a failure, when it does not open. */
+inline ReadParts PartsOf(const std::string &path)
+{
+    ReadParts out;
+    size_t sep = path.find_last_of("\\/");
+    MIME_MESSAGE *m = MimeOpenFile(path.substr(0, sep + 1).c_str(), path.substr(sep + 1).c_str());
+    if (!m) {
+        ADD_FAILURE() << path << " does not open";
+        return out;
+    }
+    Bytes all = testkit::ReadFileBytes(path);
+    for (MIME_PART *p = m->firstPart; p; p = p->next)
+        out.list.push_back({p->contentType ? p->contentType : "", p->name ? p->name : "",
+                            Bytes(all.begin() + p->dataOffset, all.begin() + p->dataOffset + p->dataLength)});
+    MimeDestroy(m);
+    return out;
+}
+
+/* A file's octets as a text ("" when it cannot be read). */
+inline std::string ReadText(const std::string &path)
+{
+    Bytes b = testkit::ReadFileBytes(path);
+    return std::string(b.begin(), b.end());
+}
+
+/* How often a text holds another. */
+inline size_t Count(const std::string &hay, const std::string &needle)
+{
+    size_t n = 0;
+    for (size_t at = hay.find(needle); at != std::string::npos; at = hay.find(needle, at + 1))
+        ++n;
+    return n;
 }
 
 /* Writes a file of octets into the folder and opens it as a message. */

@@ -4,11 +4,11 @@
 
 #include <string.h>
 
-#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "fileio.h"
+#include "message/mime_bytes.h"
 #include "mime.h"
 #include "mms.h"
 #include "testkit.h"
@@ -220,10 +220,7 @@ TEST(MmsPdu, WriterLeavesFilesAlone)
     EXPECT_EQ((DWORD)FIO_ERROR_OUTPUT_IS_INPUT, GetLastError()) << "refused as its own input, before anything is written";
     EXPECT_EQ(testkit::ReadFileBytes(m.dir.file("old.mms")), B("before"));
     EXPECT_EQ(testkit::ReadFileBytes(m.dir.file("msg.dat")), dat);
-    size_t files = 0;
-    for (const auto &e : std::filesystem::directory_iterator(m.folder))
-        files += e.is_regular_file() ? 1 : 0;
-    EXPECT_EQ(files, 6u); /* no temporary file left */
+    EXPECT_EQ(mimetest::Files(m.folder).size(), 6u); /* no temporary file left */
 }
 
 TEST(MailExport, Parameters)

@@ -14,8 +14,11 @@
 #include "sample_media.h"
 #include "media_files.h"
 #include "testkit.h"
+#include "message/mime_bytes.h"
 #include "tools/preview_testkit.h"
 
+using mimetest::Named;
+using mimetest::PartsOf;
 using preview_test::Mentions;
 
 namespace {
@@ -43,46 +46,6 @@ struct Folder {
     void Put(const std::string &name, const std::string &text) { ASSERT_TRUE(testkit::WriteFileText(dir.file(name), text)); }
     void Sample(const std::string &as, const std::string &sample) { Put(as, Samples().at(sample)); }
 };
-
-struct Part {
-    std::string type, name;
-    testkit::Bytes data;
-};
-
-/* The parts of a message file, the start part first. */
-std::vector<Part> PartsOf(const std::string &folder, const std::string &file, std::string *smil = nullptr)
-{
-    std::vector<Part> out;
-    MIME_MESSAGE *m = MimeOpenFile((folder + kSep).c_str(), file.c_str());
-    if (!m)
-        return out;
-    testkit::Bytes all = testkit::ReadFileBytes(folder + kSep + file);
-    for (MIME_PART *p = m->firstPart; p; p = p->next) {
-        Part q{p->contentType ? p->contentType : "", p->name ? p->name : "", {}};
-        q.data.assign(all.begin() + p->dataOffset, all.begin() + p->dataOffset + p->dataLength);
-        if (p == m->startPart && smil)
-            *smil = std::string(q.data.begin(), q.data.end());
-        out.push_back(q);
-    }
-    MimeDestroy(m);
-    return out;
-}
-
-const ComposeFile *Find(const ComposeResult &r, const std::string &name)
-{
-    for (const auto &f : r.files)
-        if (f.name == name)
-            return &f;
-    return nullptr;
-}
-
-const Part *FindPart(const std::vector<Part> &parts, const std::string &name)
-{
-    for (const auto &p : parts)
-        if (p.name == name)
-            return &p;
-    return nullptr;
-}
 
 /* Two slides: the photo with the text, then the GIF with the sound. */
 const char kShow[] =
@@ -121,22 +84,21 @@ TEST(Compose, SlidesFromAFolderWithoutPresentation)
     EXPECT_EQ(r.sounds, 1);
     EXPECT_EQ(r.slides, 5);  // a.GIF + A.txt, D.jpeg, photo.jpg, c.txt, tone.wav
     EXPECT_TRUE(r.presentation.empty());
-    ASSERT_NE(Find(r, "readme.doc"), nullptr);
-    EXPECT_FALSE(Find(r, "readme.doc")->carried);
-    EXPECT_EQ(Find(r, "readme.doc")->note, "not a picture, text or sound");
+    ASSERT_NE(Named(r.files, "readme.doc"), nullptr);
+    EXPECT_FALSE(Named(r.files, "readme.doc")->carried);
+    EXPECT_EQ(Named(r.files, "readme.doc")->note, "not a picture, text or sound");
 
-    std::string smil;
-    auto parts = PartsOf(out.path(), "m.dat", &smil);
+    auto parts = PartsOf(out.file("m.dat"));
     ASSERT_EQ(parts.size(), 7u);
     EXPECT_EQ(parts[0].name, "mms.smil");
+    std::string smil(parts[0].data.begin(), parts[0].data.end());
     for (const char *n : {"a.GIF", "A.txt", "c.txt", "D.jpeg", "photo.jpg", "tone.wav"}) {
-        const Part *p = FindPart(parts, n);
-        ASSERT_NE(p, nullptr) << n;
-        EXPECT_EQ(p->data, testkit::ReadFileBytes(f.dir.file(n))) << n;  // byte for byte
+        ASSERT_EQ(parts.count(n), 1u) << n;
+        EXPECT_EQ(parts[n].data, testkit::ReadFileBytes(f.dir.file(n))) << n;  // byte for byte
         EXPECT_NE(smil.find(std::string("src=\"") + n + "\""), std::string::npos) << n;
     }
-    EXPECT_EQ(FindPart(parts, "c.txt")->type, "text/plain;charset=us-ascii");
-    EXPECT_EQ(FindPart(parts, "D.jpeg")->type, "image/jpeg");
+    EXPECT_EQ(parts["c.txt"].type, "text/plain;charset=us-ascii");
+    EXPECT_EQ(parts["D.jpeg"].type, "image/jpeg");
     // The layout phones expect, and the picture's text on its slide.
     EXPECT_NE(smil.find("<root-layout width=\"176\" height=\"208\""), std::string::npos) << smil;
     EXPECT_NE(smil.find("id=\"Image\" left=\"0\" top=\"0\" width=\"176\" height=\"144\""), std::string::npos) << smil;
@@ -161,8 +123,8 @@ TEST(Compose, SlideDurationFromItsSound)
     ComposeResult r;
     ASSERT_EQ(ComposeFolder(f.dir.path().c_str(), work.path().c_str(), out.file("m.dat").c_str(), &r), 1) << r.reason;
     EXPECT_EQ(r.slides, 2);
-    std::string smil;
-    PartsOf(out.path(), "m.dat", &smil);
+    testkit::Bytes start = PartsOf(out.file("m.dat"))["mms.smil"].data;
+    std::string smil(start.begin(), start.end());
     size_t first = smil.find("<par"), second = smil.find("<par", first + 1);
     ASSERT_NE(second, std::string::npos) << smil;
     EXPECT_NE(smil.find("dur=\"5000ms\"", second), std::string::npos) << smil;
@@ -190,26 +152,23 @@ TEST(Compose, TextsByCharset)
     ASSERT_EQ(ComposeFolder(f.dir.path().c_str(), work.path().c_str(), out.file("m.dat").c_str(), &r), 1) << r.reason;
     EXPECT_EQ(r.texts, 3);
     for (const char *n : {"undef.txt", "binary.txt", "empty.txt", "big.txt", "broken.jpg"}) {
-        ASSERT_NE(Find(r, n), nullptr) << n;
-        EXPECT_FALSE(Find(r, n)->carried) << n;
+        ASSERT_NE(Named(r.files, n), nullptr) << n;
+        EXPECT_FALSE(Named(r.files, n)->carried) << n;
     }
-    EXPECT_NE(Find(r, "undef.txt")->note.find("neither"), std::string::npos);
-    EXPECT_NE(Find(r, "binary.txt")->note.find("control characters"), std::string::npos);
-    EXPECT_EQ(Find(r, "empty.txt")->note, "an empty file");
-    EXPECT_NE(Find(r, "big.txt")->note.find("longer than a message carries"), std::string::npos);
-    EXPECT_EQ(Find(r, "broken.jpg")->note, "not a picture that can be decoded");
+    EXPECT_NE(Named(r.files, "undef.txt")->note.find("neither"), std::string::npos);
+    EXPECT_NE(Named(r.files, "binary.txt")->note.find("control characters"), std::string::npos);
+    EXPECT_EQ(Named(r.files, "empty.txt")->note, "an empty file");
+    EXPECT_NE(Named(r.files, "big.txt")->note.find("longer than a message carries"), std::string::npos);
+    EXPECT_EQ(Named(r.files, "broken.jpg")->note, "not a picture that can be decoded");
 
-    auto parts = PartsOf(out.path(), "m.dat");
-    ASSERT_NE(FindPart(parts, "ascii.txt"), nullptr);
-    EXPECT_EQ(FindPart(parts, "ascii.txt")->type, "text/plain;charset=us-ascii");
-    ASSERT_NE(FindPart(parts, "utf8.txt"), nullptr);
-    EXPECT_EQ(FindPart(parts, "utf8.txt")->type, "text/plain;charset=utf_8");
-    EXPECT_EQ(FindPart(parts, "utf8.txt")->data, testkit::ReadFileBytes(f.dir.file("utf8.txt")));
-    ASSERT_NE(FindPart(parts, "w1252.txt"), nullptr);
-    EXPECT_EQ(FindPart(parts, "w1252.txt")->type, "text/plain;charset=utf_8");
+    auto parts = PartsOf(out.file("m.dat"));
+    EXPECT_EQ(parts["ascii.txt"].type, "text/plain;charset=us-ascii");
+    EXPECT_EQ(parts["utf8.txt"].type, "text/plain;charset=utf_8");
+    EXPECT_EQ(parts["utf8.txt"].data, testkit::ReadFileBytes(f.dir.file("utf8.txt")));
+    EXPECT_EQ(parts["w1252.txt"].type, "text/plain;charset=utf_8");
     const std::string want = "caf\xC3\xA9 \xE2\x82\xAC \xE2\x80\x9Cquoted\xE2\x80\x9D\n";
-    EXPECT_EQ(FindPart(parts, "w1252.txt")->data, testkit::Bytes(want.begin(), want.end()));
-    EXPECT_TRUE(Find(r, "w1252.txt")->converted);
+    EXPECT_EQ(parts["w1252.txt"].data, testkit::Bytes(want.begin(), want.end()));
+    EXPECT_TRUE(Named(r.files, "w1252.txt")->converted);
     // The original stays as it was.
     EXPECT_EQ(testkit::ReadFileBytes(f.dir.file("w1252.txt")).size(), 16u);
 }
@@ -219,12 +178,8 @@ TEST(Compose, TextsByCharset)
 TEST(Compose, TheFoldersOwnPresentation)
 {
     Folder f;
-    f.Sample("photo.jpg", "photo.jpg");
-    f.Put("a.GIF", preview_test::TinyGif());
-    f.Put("c.txt", "hello\r\n");
-    f.Sample("tone.wav", "tone.wav");
+    PutLoose(f);  // D.jpeg is not in the presentation
     f.Put("show.smil", std::string(kShow));
-    f.Sample("extra.jpg", "photo.jpg");
     f.Put("zz.smil", kShow);
     testkit::TempDir work, out;
     ComposeResult r;
@@ -232,13 +187,13 @@ TEST(Compose, TheFoldersOwnPresentation)
     EXPECT_EQ(r.presentation, "show.smil");
     EXPECT_EQ(r.slides, 2);
     EXPECT_EQ(r.texts, 1);
-    EXPECT_EQ(Find(r, "extra.jpg")->note, "not in the presentation show.smil");
-    EXPECT_NE(Find(r, "zz.smil")->note.find("second presentation"), std::string::npos);
-    auto parts = PartsOf(out.path(), "m.dat");  // ".dat" added
+    EXPECT_EQ(Named(r.files, "D.jpeg")->note, "not in the presentation show.smil");
+    EXPECT_NE(Named(r.files, "zz.smil")->note.find("second presentation"), std::string::npos);
+    auto parts = PartsOf(out.file("m.dat"));  // ".dat" added
     ASSERT_EQ(parts.size(), 5u);
     for (const char *n : {"photo.jpg", "a.GIF", "c.txt", "tone.wav"}) {
-        ASSERT_NE(FindPart(parts, n), nullptr) << n;
-        EXPECT_EQ(FindPart(parts, n)->data, testkit::ReadFileBytes(f.dir.file(n))) << n;
+        ASSERT_EQ(parts.count(n), 1u) << n;
+        EXPECT_EQ(parts[n].data, testkit::ReadFileBytes(f.dir.file(n))) << n;
     }
 
     // A medium the presentation names is missing: its name, and no message.

@@ -10,25 +10,15 @@
 
 #include "fileio.h"
 #include "html_page.h"
+#include "message/mime_bytes.h"
 #include "mime.h"
 #include "testkit.h"
 #include "tools/preview_testkit.h"
 
 namespace {
 
-std::string ReadText(const std::string &path)
-{
-    auto b = testkit::ReadFileBytes(path);
-    return std::string(b.begin(), b.end());
-}
-
-int Count(const std::string &s, const std::string &what)
-{
-    int n = 0;
-    for (size_t at = s.find(what); at != std::string::npos; at = s.find(what, at + 1))
-        ++n;
-    return n;
-}
+using mimetest::Count;
+using mimetest::ReadText;
 
 /* A folder for the message and the page, and what writing the page gives. */
 class HtmlPage : public ::testing::Test {
@@ -54,11 +44,11 @@ TEST_F(HtmlPage, DemoMessagePlaysItsSlidesFromTheFolder)
     std::string out = dir.file("page");
     ASSERT_TRUE(preview::WriteHtmlPreview(msg, out, &r, &err)) << err;
     std::string page = ReadText(r.indexPath);
-    EXPECT_EQ(Count(page, "<div class=\"slide\""), 2);
-    EXPECT_EQ(Count(page, "data-dur=\"4000\""), 1);
-    EXPECT_EQ(Count(page, "data-dur=\"3000\""), 1);
-    EXPECT_EQ(Count(page, "<audio src="), 1);
-    EXPECT_EQ(Count(page, "<img src="), 2);
+    EXPECT_EQ(Count(page, "<div class=\"slide\""), 2u);
+    EXPECT_EQ(Count(page, "data-dur=\"4000\""), 1u);
+    EXPECT_EQ(Count(page, "data-dur=\"3000\""), 1u);
+    EXPECT_EQ(Count(page, "<audio src="), 1u);
+    EXPECT_EQ(Count(page, "<img src="), 2u);
     EXPECT_NE(page.find("Greetings from the lake"), std::string::npos);
     EXPECT_NE(page.find("id=\"play\""), std::string::npos);
     EXPECT_NE(page.find("id=\"next\""), std::string::npos);
@@ -74,7 +64,7 @@ TEST_F(HtmlPage, DemoMessagePlaysItsSlidesFromTheFolder)
         EXPECT_NE(GetFileAttributesA(preview::Join(out, file).c_str()), INVALID_FILE_ATTRIBUTES) << file;
     }
     // A table row per part (the presentation too).
-    EXPECT_EQ(Count(page, "<tr><td>"), (int)r.presentation.parts.size());
+    EXPECT_EQ(Count(page, "<tr><td>"), r.presentation.parts.size());
     // Again over the same folder: the same page.
     preview::HtmlResult again;
     ASSERT_TRUE(preview::WriteHtmlPreview(msg, out, &again, &err)) << err;
@@ -92,7 +82,7 @@ TEST_F(HtmlPage, HostileNamesAndTextsStayText)
     std::string page = ReadText(r.indexPath);
     EXPECT_EQ(page.find("<img src=x"), std::string::npos);
     EXPECT_EQ(page.find("<script>alert"), std::string::npos);
-    EXPECT_EQ(Count(page, "<script"), 1);  // the player only
+    EXPECT_EQ(Count(page, "<script"), 1u);  // the player only
     EXPECT_NE(page.find("&lt;img src=x onerror=alert(1)&gt;.jpg"), std::string::npos);
     EXPECT_NE(page.find("x&quot;&gt;&lt;script&gt;alert(2)&lt;/script&gt;.gif"), std::string::npos) << page;
     // Only our own names, only inside the folder; beside it just what was there.
