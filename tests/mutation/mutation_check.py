@@ -7,7 +7,7 @@ the test program that should notice it, runs the tests named for it and expects 
 The scratch copy and its build live in DIR (default build/mutation-<build> in the worktree) and
 are kept between runs, so a rerun compiles only what a fault touches.  Prints the table
 fault -> test and exits non-zero when a fault survives or does not apply any more (its text is
-no longer in the file: the fault list needs updating).  On the Windows build a fault whose tests
+no longer in the file, or the planted text does not build: the fault list needs updating).  On the Windows build a fault whose tests
 are native-only (they need the stand-in's failure injection) is listed as not run.
 """
 import argparse
@@ -128,8 +128,8 @@ def main():
                 fh.write(pristine.replace(f['find'], f['plant']))
             b = subprocess.run(['cmake', '--build', build, '--target', f['target'], '-j', a.jobs],
                                stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
-            if b.returncode != 0:
-                verdict, by = 'caught', 'does not build'
+            if b.returncode != 0:  # a plant that does not build proves nothing: mend its text
+                verdict, by = 'broken', 'the planted text does not build'
             else:
                 verdict, by = run_test(build, a.build, f['target'], f['tests'])
         finally:
