@@ -68,14 +68,17 @@ def emulator(build):
 
 def run_test(build, kind, target, gtest_filter):
     exe = os.path.join(build, 'bin', target + ('.exe' if kind == 'win64' else ''))
-    env = dict(os.environ, MEDLEY_SOURCE_DIR=SRC, MEDLEY_BIN_DIR=os.path.join(build, 'bin'), MEDLEY_GTEST='1')
+    script = gtest_filter.endswith('.sh')  # a script that runs the program whole, as CTest does
+    env = dict(os.environ, MEDLEY_SOURCE_DIR=SRC, MEDLEY_BIN_DIR=os.path.join(build, 'bin'),
+               MEDLEY_GTEST='' if script else '1')
     env.setdefault('ASAN_OPTIONS', 'detect_leaks=1:abort_on_error=1')
     env.setdefault('UBSAN_OPTIONS', 'print_stacktrace=1:halt_on_error=1')
     if kind == 'win64':
         env.setdefault('WINEPREFIX', os.path.join(TOP, 'build', 'wineprefix'))
-    cmd = (emulator(build) if kind == 'win64' else []) + [exe, '--gtest_filter=' + gtest_filter]
-    if gtest_filter.endswith('.sh'):  # a script that runs the program whole (native)
-        cmd = ['sh', os.path.join(SRC, 'tests', gtest_filter), exe]
+    wine = emulator(build) if kind == 'win64' else []
+    cmd = wine + [exe, '--gtest_filter=' + gtest_filter]
+    if script:
+        cmd = ['sh', os.path.join(SRC, 'tests', gtest_filter)] + wine + [exe]
     try:
         r = subprocess.run(cmd, env=env, cwd=os.path.join(build, 'bin'), stdout=subprocess.PIPE,
                            stderr=subprocess.STDOUT, timeout=600)
@@ -119,8 +122,9 @@ def main():
             bad += 1
             continue
         t0 = time.time()
-        if a.build == 'win64' and (f['file'].startswith('compat/') or f['id'] in NATIVE_ONLY):
-            rows.append((f, 'not here', NATIVE_ONLY.get(f['id'], 'compat/ stands in for Windows on Linux only')))
+        native = NATIVE_ONLY.get(f['id'], NATIVE_ONLY.get(f['tests']))
+        if a.build == 'win64' and (f['file'].startswith('compat/') or native):
+            rows.append((f, 'not here', native or 'compat/ stands in for Windows on Linux only'))
             absent += 1
             continue
         try:
