@@ -202,24 +202,22 @@ TEST(AlbumCore, DamagedFilesAreRefusedWhole)
         std::vector<unsigned char> bytes;
         DWORD error;
     };
-    std::vector<Damage> cases;
-    auto flip = good;
-    flip[good.size() - 2] ^= 0x20;
-    cases.push_back({"a flipped byte", flip, 1392 /* ERROR_FILE_CORRUPT */});
-    cases.push_back({"cut short", std::vector<unsigned char>(good.begin(), good.end() - 3), 1392});
-    auto longer = good;
-    longer.push_back(0);
-    cases.push_back({"a byte too many", longer, 1392});
-    auto magic = good;
-    magic[0] = 'X';
-    cases.push_back({"another format", magic, 11 /* ERROR_BAD_FORMAT */});
-    auto later = good;
-    later[8] = 2;
-    cases.push_back({"a later version", later, ERROR_NOT_SUPPORTED});
-    cases.push_back({"empty", {}, 11});
+    auto with = [&](size_t at, unsigned char v) {
+        auto b = good;
+        b[at] = v;
+        return b;
+    };
+    std::vector<Damage> cases = {
+        {"a flipped byte", with(good.size() - 2, good[good.size() - 2] ^ 0x20), 1392 /* ERROR_FILE_CORRUPT */},
+        {"cut short", std::vector<unsigned char>(good.begin(), good.end() - 3), 1392},
+        {"another format", with(0, 'X'), 11 /* ERROR_BAD_FORMAT */},
+        {"a later version", with(8, 2), ERROR_NOT_SUPPORTED},
+        {"empty", {}, 11},
+    };
     // Bytes in the body that no count accounts for, with the size and checksum made to agree.
     auto extra = good;
     extra.push_back(0);
+    cases.push_back({"a byte too many", extra, 1392});
     uint32_t body = (uint32_t)(extra.size() - 32);
     uint32_t crc = BitwiseCrc(std::vector<unsigned char>(extra.begin() + 32, extra.end()));
     for (int i = 0; i < 4; ++i) {

@@ -274,7 +274,6 @@ TEST_F(PixKit, OpensFirstGifImage)
         Rgb px[4];
     } cases[] = {
         {"GIF89a", {3, 0x44, 0x18, 0x14}, {R, B, B, R}},  // clear 0 1 clear 1 0 end
-        {"gif89a", {3, 0x44, 0x18, 0x14}, {R, B, B, R}},
         {"Gif87A", {3, 0x44, 0x18, 0x14}, {R, B, B, R}},
         {"GIF89a", {2, BYTE(4 | (1 << 3) | (7 << 6)), 0x01}, {B, R, R, R}},  // clear 1 then code 7
     };
