@@ -1,4 +1,4 @@
-/* The portable UI services: UI folder paths, DIB pasting and the dialog font settings. */
+/* The portable UI services: UI folder paths and DIB pasting (the dialog font settings: DialogFonts). */
 #include <gtest/gtest.h>
 
 #include <string.h>
@@ -11,7 +11,6 @@
 #include "picture_files.h"
 #include "sysinfo.h"
 #include "testkit.h"
-#include "ui_fixture.h"
 
 namespace {
 
@@ -137,26 +136,4 @@ TEST(PasteDib, RefusesWhatCannotBePastedSafely)
     BaseMemFree(rgb);
     BaseMemFree(src);
     BaseMemFree(dst);
-}
-
-TEST(FontSettings, FromTheProviderOrTheFallbacks)
-{
-    uitest::UseProvider(nullptr);
-    EXPECT_EQ(0, GetResFontCharset());
-    EXPECT_EQ("", GetResFontFace());
-    EXPECT_EQ(9, AdjustResFontSize(9));
-
-    uitest::TestProvider japanese;
-    japanese.strings[2] = "JAPANESE";
-    uitest::UseProvider(&japanese);
-    EXPECT_EQ(1, GetResFontCharset());
-    EXPECT_EQ("MS Sans Serif", GetResFontFace());
-    EXPECT_EQ(12, AdjustResFontSize(9));
-    EXPECT_EQ(14, AdjustResFontSize(14));
-
-    uitest::TestProvider english;
-    english.strings[2] = "ENGLISH";
-    uitest::UseProvider(&english);
-    EXPECT_EQ(9, AdjustResFontSize(9));
-    uitest::UseProvider(nullptr);
 }

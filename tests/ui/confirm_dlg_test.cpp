@@ -107,26 +107,24 @@ TEST(ConfirmDlg, OkStyleDressesCancelAndNeverEnablesOk)
     bool okEnabled = true, cancelEnabled = false, cutCorner = false;
     std::vector<BYTE> cancel0, ok3;
     std::string tips;
-    ModalDriver drive(&dlg, {[&] {
-                                 UpdateWindow(dlg.GetFrameHwnd());
-                                 Pump();
-                                 okEnabled = IsWindowEnabled(Ctrl(dlg, "b_OK"));
-                                 cancelEnabled = IsWindowEnabled(Ctrl(dlg, "b_Cancel"));
-                                 cancel0 = CtrlPicture(dlg, "b_Cancel", 0);
-                                 ok3 = CtrlPicture(dlg, "b_OK", 3);
-                                 char t[32] = "";
-                                 static_cast<GUI::CButton *>(GUI::CSKUICtrl::FromHandlePermanent(Ctrl(dlg, "b_Exit")))
-                                     ->GetTips(t, sizeof t);
-                                 tips = t;
-                                 HRGN r = WindowRegion(dlg.GetFrameHwnd());
-                                 cutCorner = r && !PtInRegion(r, 0, 0) && PtInRegion(r, 150, 70);
-                                 if (r)
-                                     DeleteObject(r);
-                             },
-                             [&] { PostClick(dlg.GetSafeHwnd(), "b_OK"); },  // disabled: nothing
-                             [&] { PostClick(dlg.GetSafeHwnd(), "b_Cancel"); }});
-    EXPECT_EQ(SKUI_RESULT_CANCEL, dlg.DoModal(NULL)) << "the OK answer is the b_Cancel button";
-    EXPECT_FALSE(drive.stuck());
+    auto inspect = [&] {
+        UpdateWindow(dlg.GetFrameHwnd());
+        Pump();
+        okEnabled = IsWindowEnabled(Ctrl(dlg, "b_OK"));
+        cancelEnabled = IsWindowEnabled(Ctrl(dlg, "b_Cancel"));
+        cancel0 = CtrlPicture(dlg, "b_Cancel", 0);
+        ok3 = CtrlPicture(dlg, "b_OK", 3);
+        char t[32] = "";
+        static_cast<GUI::CButton *>(GUI::CSKUICtrl::FromHandlePermanent(Ctrl(dlg, "b_Exit")))->GetTips(t, sizeof t);
+        tips = t;
+        HRGN r = WindowRegion(dlg.GetFrameHwnd());
+        cutCorner = r && !PtInRegion(r, 0, 0) && PtInRegion(r, 150, 70);
+        if (r)
+            DeleteObject(r);
+    };
+    EXPECT_EQ(SKUI_RESULT_CANCEL, RunDriven(&dlg, {inspect, [&] { PostClick(dlg.GetSafeHwnd(), "b_OK"); },  // disabled
+                                                   [&] { PostClick(dlg.GetSafeHwnd(), "b_Cancel"); }}))
+        << "the OK answer is the b_Cancel button";
     EXPECT_FALSE(okEnabled) << "OK style never enables b_OK, painted or not";
     EXPECT_TRUE(cancelEnabled);
     EXPECT_EQ(UIPicture("ok1.bmp"), cancel0);
@@ -147,21 +145,19 @@ TEST(ConfirmDlg, YesNoStyleSetsPicturesOnceAndEnablesYesOnPaint)
     bool okEnabled = false;
     size_t afterFirstShow = 0, afterSecondShow = 0;
     std::vector<BYTE> yes0, no3;
-    ModalDriver drive(&dlg, {[&] {
-                                 UpdateWindow(dlg.GetFrameHwnd());
-                                 okEnabled = IsWindowEnabled(Ctrl(dlg, "b_OK"));
-                                 afterFirstShow = pics.Asked().size();
-                                 yes0 = CtrlPicture(dlg, "b_OK", 0);
-                                 no3 = CtrlPicture(dlg, "b_Cancel", 3);
-                             },
-                             [&] { ShowWindow(dlg.GetSafeHwnd(), SW_HIDE); },
-                             [&] {
-                                 ShowWindow(dlg.GetSafeHwnd(), SW_SHOW);
-                                 afterSecondShow = pics.Asked().size();
-                             },
-                             [&] { PostClick(dlg.GetSafeHwnd(), "b_OK"); }});
-    EXPECT_EQ(SKUI_RESULT_OK, dlg.DoModal(NULL));
-    EXPECT_FALSE(drive.stuck());
+    EXPECT_EQ(SKUI_RESULT_OK, RunDriven(&dlg, {[&] {
+                                                  UpdateWindow(dlg.GetFrameHwnd());
+                                                  okEnabled = IsWindowEnabled(Ctrl(dlg, "b_OK"));
+                                                  afterFirstShow = pics.Asked().size();
+                                                  yes0 = CtrlPicture(dlg, "b_OK", 0);
+                                                  no3 = CtrlPicture(dlg, "b_Cancel", 3);
+                                              },
+                                              [&] { ShowWindow(dlg.GetSafeHwnd(), SW_HIDE); },
+                                              [&] {
+                                                  ShowWindow(dlg.GetSafeHwnd(), SW_SHOW);
+                                                  afterSecondShow = pics.Asked().size();
+                                              },
+                                              [&] { PostClick(dlg.GetSafeHwnd(), "b_OK"); }}));
     EXPECT_EQ(8u, afterFirstShow);
     EXPECT_EQ(8u, afterSecondShow) << "shown again in Yes/No style: no second load";
     EXPECT_EQ(1u, dlg.GetStyle());
@@ -169,8 +165,7 @@ TEST(ConfirmDlg, YesNoStyleSetsPicturesOnceAndEnablesYesOnPaint)
     EXPECT_EQ(UIPicture("Yes1.bmp"), yes0);
     EXPECT_EQ(UIPicture("no5.bmp"), no3);
     // A second run of the same dialog: style 1 by now, still no load.
-    ModalDriver again(&dlg, {[&] { PostClick(dlg.GetSafeHwnd(), "b_Cancel"); }});
-    EXPECT_EQ(SKUI_RESULT_CANCEL, dlg.DoModal(NULL));
+    EXPECT_EQ(SKUI_RESULT_CANCEL, RunDriven(&dlg, {[&] { PostClick(dlg.GetSafeHwnd(), "b_Cancel"); }}));
     EXPECT_EQ(8u, pics.Asked().size());
 }
 
@@ -184,18 +179,16 @@ TEST(ConfirmDlg, CommandNamesInAnyCaseAndUnreadableNames)
     for (const Case &c : cases) {
         CConfirmDlg dlg;
         dlg.SetMessage(kOneLine, CONFIRM_STYLE_YESNO);
-        ModalDriver drive(&dlg, {[&] {
-                                     // Unreadable and unknown names change nothing.
-                                     CallSlot<BOOL>(&dlg, 9, (LPCSTR)(UINT_PTR)8, (LPARAM)0);
-                                     dlg.OnSKUI_Command("b_Nothing", 0);
-                                 },
-                                 [&] { CallSlot<BOOL>(&dlg, 9, c.name, (LPARAM)0); }});
-        EXPECT_EQ(c.want, dlg.DoModal(NULL)) << c.name;
-        EXPECT_FALSE(drive.stuck()) << c.name << ": ended by its command, not the guard";
+        EXPECT_EQ(c.want, RunDriven(&dlg, {[&] {
+                                               // Unreadable and unknown names change nothing.
+                                               CallSlot<BOOL>(&dlg, 9, (LPCSTR)(UINT_PTR)8, (LPARAM)0);
+                                               dlg.OnSKUI_Command("b_Nothing", 0);
+                                           },
+                                           [&] { CallSlot<BOOL>(&dlg, 9, c.name, (LPARAM)0); }}))
+            << c.name;
     }
     CConfirmDlg dlg;
-    ModalDriver drive(&dlg, {[&] { dlg.CloseDialog(); }});
-    EXPECT_EQ(0, dlg.DoModal(NULL)) << "CloseDialog ends with 0";
+    EXPECT_EQ(0, RunDriven(&dlg, {[&] { dlg.CloseDialog(); }})) << "CloseDialog ends with 0";
 
     // "b_OK" with no terminator before a page that cannot be read: not a readable string, so
     // the handling stops (the dialog goes on until it is closed).
@@ -207,9 +200,9 @@ TEST(ConfirmDlg, CommandNamesInAnyCaseAndUnreadableNames)
     memcpy(edge, "b_OK", 4);
     CConfirmDlg cut;
     cut.SetMessage(kOneLine, 1);
-    ModalDriver d2(&cut, {[&] { cut.OnSKUI_Command(edge, 0); },
-                          [&] { PostMessageA(cut.GetFrameHwnd(), WM_CLOSE, 0, 0); }});
-    EXPECT_EQ(SKUI_RESULT_CLOSE, cut.DoModal(NULL)) << "an unreadable name ends nothing";
+    EXPECT_EQ(SKUI_RESULT_CLOSE, RunDriven(&cut, {[&] { cut.OnSKUI_Command(edge, 0); },
+                                                  [&] { PostMessageA(cut.GetFrameHwnd(), WM_CLOSE, 0, 0); }}))
+        << "an unreadable name ends nothing";
     VirtualFree(pages, 0, MEM_RELEASE);
 }
 
@@ -220,14 +213,12 @@ TEST(ConfirmDlg, MessageDrawnCentredOrFromTheTopLeft)
     for (int id : {kOneLine, kTwoLines, kEmpty}) {
         CConfirmDlg dlg;
         dlg.SetMessage(id, CONFIRM_STYLE_OK);
-        ModalDriver drive(&dlg, {[&] {
-                                     UpdateWindow(dlg.GetFrameHwnd());
-                                     area = AreaRect(dlg);
-                                     RECT box = WhiteBox(dlg.GetSafeHwnd(), area);
-                                     (id == kOneLine ? one : id == kTwoLines ? two : none) = box;
-                                 },
-                                 [&] { dlg.OnCancel(); }});
-        dlg.DoModal(NULL);
+        RunDriven(&dlg, {[&] {
+                             UpdateWindow(dlg.GetFrameHwnd());
+                             area = AreaRect(dlg);
+                             (id == kOneLine ? one : id == kTwoLines ? two : none) = WhiteBox(dlg.GetSafeHwnd(), area);
+                         },
+                         [&] { dlg.OnCancel(); }});
     }
     ASSERT_FALSE(IsRectEmpty(&one)) << "the one-line message is drawn";
     const int lineHeight = one.bottom - one.top;
@@ -277,14 +268,13 @@ TEST(ConfirmDlg, MissingPicturesAndStringsLeakNothing)
         CConfirmDlg dlg;
         dlg.SetMessage(kOneLine, CONFIRM_STYLE_OK);  // no provider: an empty message
         std::vector<BYTE> c0, c1, c3;
-        ModalDriver drive(&dlg, {[&] {
-                                     UpdateWindow(dlg.GetFrameHwnd());
-                                     c0 = CtrlPicture(dlg, "b_Cancel", 0);
-                                     c1 = CtrlPicture(dlg, "b_Cancel", 1);
-                                     c3 = CtrlPicture(dlg, "b_Cancel", 3);
-                                 },
-                                 [&] { PostClick(dlg.GetSafeHwnd(), "b_Cancel"); }});
-        EXPECT_EQ(SKUI_RESULT_CANCEL, dlg.DoModal(NULL));
+        EXPECT_EQ(SKUI_RESULT_CANCEL, RunDriven(&dlg, {[&] {
+                                                          UpdateWindow(dlg.GetFrameHwnd());
+                                                          c0 = CtrlPicture(dlg, "b_Cancel", 0);
+                                                          c1 = CtrlPicture(dlg, "b_Cancel", 1);
+                                                          c3 = CtrlPicture(dlg, "b_Cancel", 3);
+                                                      },
+                                                      [&] { PostClick(dlg.GetSafeHwnd(), "b_Cancel"); }}));
         EXPECT_STREQ("", dlg.GetText(0));
         EXPECT_EQ(UIPicture("no1.bmp"), c0) << "a missing picture leaves the template's";
         EXPECT_EQ(UIPicture("ok2.bmp"), c1);
@@ -306,10 +296,7 @@ TEST(ConfirmDlg, EverySlotByIndex)
     // Slot 7 on a shown screen sets the Yes/No pictures (no window: SetCtrlImage finds nothing).
     EXPECT_FALSE(CallSlot<BOOL>(dlg, 7, (UINT)WM_SHOWWINDOW, (WPARAM)1, (LPARAM)0, &res));
     EXPECT_EQ(1u, dlg->GetStyle());
-    CallSlot<BOOL>(dlg, 5);
-    CallSlot<BOOL>(dlg, 4, "zelkova_mms", (HWND)NULL);
-    CallSlot<void>(dlg, 6);
-    CallSlot<BOOL>(dlg, 9, "b_OK", (LPARAM)0);  // not running: nothing ends
+    CallSlot<BOOL>(dlg, 9, "b_OK", (LPARAM)0);  // not running: nothing ends (4..6: SkuiLayout)
     TestWindow win(300, 140);
     HDC dc = GetDC(win.hwnd());
     CallSlot<void>(dlg, 10, dc);
@@ -375,19 +362,17 @@ TEST(ConfirmDlg, TheFocusedButtonShowsAMark)
     dlg.SetMessage(kOneLine, CONFIRM_STYLE_YESNO);
     HWND focusAtStart = NULL;
     std::vector<COLORREF> yesFocused, noPlain, yesPlain, noFocused;
-    ModalDriver drive(&dlg, {[&] {
-                                 focusAtStart = GetFocus();
-                                 yesFocused = MarkRow(Ctrl(dlg, "b_OK"));
-                                 noPlain = MarkRow(Ctrl(dlg, "b_Cancel"));
-                                 PostKey(VK_TAB);
-                             },
-                             [&] {
-                                 yesPlain = MarkRow(Ctrl(dlg, "b_OK"));
-                                 noFocused = MarkRow(Ctrl(dlg, "b_Cancel"));
-                                 PostKey(VK_ESCAPE);
-                             }});
-    EXPECT_EQ(SKUI_RESULT_CANCEL, dlg.DoModal(NULL));
-    EXPECT_FALSE(drive.stuck());
+    EXPECT_EQ(SKUI_RESULT_CANCEL, RunDriven(&dlg, {[&] {
+                                                      focusAtStart = GetFocus();
+                                                      yesFocused = MarkRow(Ctrl(dlg, "b_OK"));
+                                                      noPlain = MarkRow(Ctrl(dlg, "b_Cancel"));
+                                                      PostKey(VK_TAB);
+                                                  },
+                                                  [&] {
+                                                      yesPlain = MarkRow(Ctrl(dlg, "b_OK"));
+                                                      noFocused = MarkRow(Ctrl(dlg, "b_Cancel"));
+                                                      PostKey(VK_ESCAPE);
+                                                  }}));
     EXPECT_NE(nullptr, focusAtStart);
     EXPECT_NE(yesFocused, yesPlain) << "Yes loses its mark";
     EXPECT_NE(noPlain, noFocused) << "No gains it";

@@ -6,6 +6,7 @@
 
 #include <string.h>
 
+#include <algorithm>
 #include <atomic>
 #include <initializer_list>
 
@@ -68,13 +69,7 @@ std::string BaseName(LPCSTR path)
     return name.substr(name.find_last_of("\\/") + 1);  // npos + 1: the whole name
 }
 
-bool Failing(LPCSTR path)
-{
-    for (const std::string &f : g_failing)
-        if (f == BaseName(path))
-            return true;
-    return false;
-}
+bool Failing(LPCSTR path) { return std::count(g_failing.begin(), g_failing.end(), BaseName(path)) != 0; }
 
 /* A load through `real` that fails for the names given to BlockWatch::Fail; kept in made. */
 template <typename Load>
@@ -197,20 +192,11 @@ BlockWatch::BlockWatch()
 BlockWatch::~BlockWatch() { g_failing.clear(); }
 const std::vector<HGLOBAL> &BlockWatch::Loaded() const { return g_loaded; }
 
-bool BlockWatch::Freed(HGLOBAL h) const
-{
-    for (HGLOBAL f : g_freed)
-        if (f == h)
-            return true;
-    return false;
-}
+bool BlockWatch::Freed(HGLOBAL h) const { return std::count(g_freed.begin(), g_freed.end(), h) != 0; }
 
 bool BlockWatch::AllLoadedFreed() const
 {
-    for (HGLOBAL h : g_loaded)
-        if (!Freed(h))
-            return false;
-    return true;
+    return std::all_of(g_loaded.begin(), g_loaded.end(), [this](HGLOBAL h) { return Freed(h); });
 }
 
 const std::vector<std::string> &BlockWatch::Asked() const { return g_asked; }

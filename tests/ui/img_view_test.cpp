@@ -83,41 +83,32 @@ TEST(ImgView, ImageOwnership)
     v.FreeDib();  // twice: nothing left to free
 }
 
-TEST(ImgView, MouseReachesTheParentInItsCoordinates)
+TEST(ImgView, ClassMouseAndEverySlotByIndex)
 {
+    HINSTANCE inst = GetModuleHandleA(NULL);
     TestWindow parent(300, 200, 30, 40);
-    CImgView v;
+    auto *v = new CImgView;
+    CImgView other;
     RECT rc = {100, 50, 120, 70};
-    ASSERT_TRUE(v.Create(GetModuleHandleA(NULL), parent.hwnd(), &rc));
+    ASSERT_TRUE(v->Create(inst, parent.hwnd(), &rc));
+    ASSERT_TRUE(other.Create(inst, parent.hwnd(), &rc)) << "the second view does not register again";
+    HWND h = v->GetSafeHwnd();
     TestWindow::MouseSeen().clear();
-    EXPECT_EQ(0, SendMessageA(v.GetSafeHwnd(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 3)));
-    SendMessageA(v.GetSafeHwnd(), WM_MOUSEMOVE, 0, MAKELPARAM(-2, -3));
-    SendMessageA(v.GetSafeHwnd(), WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(0, 0));
-    SendMessageA(v.GetSafeHwnd(), WM_RBUTTONDOWN, 0, MAKELPARAM(1, 1));
-    // Negative view coordinates stay signed; the right button is not passed on.
+    EXPECT_EQ(0, SendMessageA(h, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 3)));
+    SendMessageA(h, WM_MOUSEMOVE, 0, MAKELPARAM(-2, -3));
+    SendMessageA(h, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(0, 0));
+    SendMessageA(h, WM_RBUTTONDOWN, 0, MAKELPARAM(1, 1));
+    // The mouse reaches the parent in its coordinates: negative view coordinates stay signed;
+    // the right button is not passed on.
     const std::vector<std::pair<UINT, LPARAM>> want = {
         {WM_LBUTTONDOWN, MAKELPARAM(102, 53)}, {WM_MOUSEMOVE, MAKELPARAM(98, 47)}, {WM_LBUTTONDBLCLK, MAKELPARAM(100, 50)}};
     EXPECT_EQ(want, TestWindow::MouseSeen());
-    EXPECT_EQ(1, SendMessageA(v.GetSafeHwnd(), WM_ERASEBKGND, 0, 0));
-}
 
-TEST(ImgView, ClassRegisteredOnceWithStyle11AndEverySlotByIndex)
-{
-    HINSTANCE inst = GetModuleHandleA(NULL);
-    TestWindow parent(100, 100);
-    auto *v = new CImgView;
-    CImgView other;
-    RECT rc = {0, 0, 10, 10};
-    ASSERT_TRUE(v->Create(inst, parent.hwnd(), &rc));
-    ASSERT_TRUE(other.Create(inst, parent.hwnd(), &rc)) << "the second view does not register again";
     EXPECT_TRUE(CImgView::RegisterViewClass(inst));
     WNDCLASSEXA wc = {};
     wc.cbSize = sizeof wc;
     ASSERT_TRUE(GetClassInfoExA(inst, IMGVIEW_CLASS, &wc));
     EXPECT_EQ(11u, wc.style);
-    EXPECT_EQ(NULL, wc.hbrBackground);
-    EXPECT_EQ(NULL, wc.hIcon);
-    HWND h = v->GetSafeHwnd();
     EXPECT_EQ(0x52000000u, (DWORD)GetWindowLongA(h, GWL_STYLE));
     EXPECT_EQ(parent.hwnd(), GetParent(h));
     EXPECT_EQ(h, CallSlot<HWND>(v, 1)) << "slot 1: Detech";

@@ -1,6 +1,6 @@
 /*
  * The SKUI stand-in: exports by ordinal, the skinned box's buttons, default and escape
- * answers, its scripted answer, and control images by name.
+ * answers, its scripted answer, and control images by name (owners and texts: MessageBoxes).
  */
 #include <gtest/gtest.h>
 
@@ -10,7 +10,6 @@
 #include "gdi_count.h"
 #include "skui.h"
 #include "skuilib.h"
-#include "ui_answer.h"
 #include "ui_window.h"
 
 using namespace uitest;
@@ -44,16 +43,6 @@ TEST(SkinnedBox, ScriptedAnswerFromTheEnvironment)
     SetEnvironmentVariableA("MEDLEY_SKUI_ANSWER", "default");
     EXPECT_EQ((DWORD)IDCANCEL, SkinMessageBox(0, MB_OKCANCEL | MB_DEFBUTTON2, 5000, "Scripted"));
     SetEnvironmentVariableA("MEDLEY_SKUI_ANSWER", NULL);
-}
-
-TEST(SkinnedBox, ThirtyTwoBitOwnerValues)
-{
-    // A window's value is its owner (MessageBoxes.SkinnedBoxes*); one that is no window is none.
-    BoxAnswerer answer;
-    answer.Answer(IDOK);
-    SkinMessageBox(0x12345678, MB_OK, 5000, "Not a window");
-    ASSERT_EQ(1u, answer.seen().size());
-    EXPECT_EQ(NULL, answer.seen()[0].owner);
 }
 
 TEST(SetCtrlImage, NamedControlKeepsItsOwnCopyOfAPlainDib)

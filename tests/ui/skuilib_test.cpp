@@ -94,30 +94,60 @@ public:
 
 }  // namespace
 
-TEST(SkuiDialog, OrderOfHooks)
+TEST(SkuiDialog, HooksInOrderAndControlsFromTheTemplate)
 {
     Template t;
     Probe dlg;
     ASSERT_TRUE(dlg.SetUITemplate("probe", t.layout.c_str(), t.images.c_str()));
     TestWindow parent(400, 300);
     bool parentDisabled = false;
-    RECT area = {};
-    ModalDriver drive(&dlg, {[&] {
-                                 parentDisabled = !IsWindowEnabled(parent.hwnd());
-                                 dlg.text.GetRect(&area);
-                             },
-                             [&] {
-                                 // Pressed, then let go outside the button: no command.
-                                 HWND c = GUI::CSKUICtrl::FindCtrlWindow(dlg.GetSafeHwnd(), "b_Cancel");
-                                 PostMessageA(c, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(3, 3));
-                                 PostMessageA(c, WM_LBUTTONUP, 0, MAKELPARAM(-4, 30));
-                             },
-                             [&] { PostClick(dlg.GetSafeHwnd(), "b_Cancel"); },
-                             [&] { PostMessageA(dlg.GetFrameHwnd(), WM_CLOSE, 0, 0); }});
-    INT_PTR r = dlg.DoModal(parent.hwnd());
-    EXPECT_FALSE(drive.stuck());
+    HWND ok = NULL;
+    int enabledState = -1, disabledState = -1;
+    bool okPicture = false, cancelPicture = true;
+    COLORREF okPixel = 0, back = 0;
+    RECT area = {}, okRect = {};
+    std::string name;
+    char tips[32] = "";
+    int tipsLen = -1;
+    bool crossBound = true;
+    auto inspect = [&] {
+        Pump();
+        parentDisabled = !IsWindowEnabled(parent.hwnd());
+        dlg.text.GetRect(&area);
+        ok = dlg.ok.GetSafeHwnd();
+        name = dlg.ok.GetName();
+        okPicture = dlg.ok.GetControlDib(0) != 0;
+        cancelPicture = dlg.cancel.GetControlDib(0) != 0;
+        okRect = RectInParent(ok);
+        enabledState = dlg.ok.GetState();
+        dlg.ok.EnableWindow(FALSE);
+        disabledState = dlg.ok.GetState();
+        dlg.ok.SetTips("Yes, please");
+        tipsLen = dlg.ok.GetTips(tips, sizeof tips);
+        UpdateWindow(dlg.GetFrameHwnd());
+        HDC dc = GetDC(dlg.GetSafeHwnd());
+        okPixel = GetPixel(dc, 11, 71);
+        GUI::CSKUIUserDefineArea a;
+        GUI::CButton b;
+        crossBound = a.AttachCtrl(dlg.GetSafeHwnd(), "b_OK") || b.AttachCtrl(dlg.GetSafeHwnd(), "w_text") ||
+                     b.AttachCtrl(dlg.GetSafeHwnd(), "b_OK");
+        back = GetPixel(dc, 150, 95);
+        ReleaseDC(dlg.GetSafeHwnd(), dc);
+    };
+    INT_PTR r = RunDriven(&dlg,
+                          {inspect, [&] { PostClick(dlg.GetSafeHwnd(), "b_OK"); },
+                           [&] {
+                               // Enabled again, pressed, then let go outside the button: no command.
+                               dlg.ok.EnableWindow(TRUE);
+                               PostMessageA(ok, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(3, 3));
+                               PostMessageA(ok, WM_LBUTTONUP, 0, MAKELPARAM(-4, 30));
+                           },
+                           [&] { PostClick(dlg.GetSafeHwnd(), "b_OK"); },
+                           [&] { PostMessageA(dlg.GetFrameHwnd(), WM_CLOSE, 0, 0); }},
+                          parent.hwnd());
     EXPECT_EQ(SKUI_RESULT_CLOSE, r) << "WM_CLOSE of the holder is OnClose";
-    EXPECT_EQ("OnInit probe; DoAttachCtrl; OnInit base done; OnShapeFrame; shown; command b_Cancel 0; ", dlg.calls);
+    EXPECT_EQ("OnInit probe; DoAttachCtrl; OnInit base done; OnShapeFrame; shown; command b_OK 0; ", dlg.calls)
+        << "a disabled control is not clicked";
     EXPECT_TRUE(dlg.frameAtShape) << "the frame hook runs once the holding window exists";
     EXPECT_TRUE(dlg.frameHiddenAtShape) << "and before it is shown";
     EXPECT_GE(dlg.paints, 1);
@@ -126,67 +156,6 @@ TEST(SkuiDialog, OrderOfHooks)
     EXPECT_EQ("(10,10,190,60)", RectText(area));
     EXPECT_EQ(NULL, dlg.GetSafeHwnd()) << "the windows are gone";
     EXPECT_EQ(NULL, dlg.ok.GetSafeHwnd()) << "bound controls are let go with their windows";
-}
-
-TEST(SkuiDialog, ThreeDistinctEndingsAndEndDialog)
-{
-    Template t;
-    struct Ending {
-        int slot;  // 0: EndDialog(1234)
-        INT_PTR want;
-    } endings[] = {{11, SKUI_RESULT_OK}, {12, SKUI_RESULT_CANCEL}, {13, SKUI_RESULT_CLOSE}, {0, 1234}};
-    Probe dlg;
-    ASSERT_TRUE(dlg.SetUITemplate("probe", t.layout.c_str(), t.images.c_str()));
-    dlg.EndDialog(5);  // not running: ignored
-    for (const Ending &e : endings) {  // the same object runs again each time
-        ModalDriver drive(&dlg, {[&] { e.slot ? CallSlot<void>(&dlg, e.slot) : dlg.EndDialog(1234); }});
-        EXPECT_EQ(e.want, dlg.DoModal(NULL)) << "slot " << e.slot;
-        EXPECT_FALSE(drive.stuck());
-    }
-}
-
-TEST(SkuiDialog, ControlsFromTheTemplate)
-{
-    Template t;
-    Probe dlg;
-    ASSERT_TRUE(dlg.SetUITemplate("probe", t.layout.c_str(), t.images.c_str()));
-    HWND ok = NULL;
-    int enabledState = -1, disabledState = -1;
-    bool okPicture = false, cancelPicture = true;
-    COLORREF okPixel = 0, back = 0;
-    RECT okRect = {};
-    std::string name;
-    char tips[32] = "";
-    int tipsLen = -1;
-    bool crossBound = true;
-    ModalDriver drive(&dlg, {[&] {
-                                 Pump();
-                                 ok = dlg.ok.GetSafeHwnd();
-                                 name = dlg.ok.GetName();
-                                 okPicture = dlg.ok.GetControlDib(0) != 0;
-                                 cancelPicture = dlg.cancel.GetControlDib(0) != 0;
-                                 okRect = RectInParent(ok);
-                                 enabledState = dlg.ok.GetState();
-                                 dlg.ok.EnableWindow(FALSE);
-                                 disabledState = dlg.ok.GetState();
-                                 dlg.ok.SetTips("Yes, please");
-                                 tipsLen = dlg.ok.GetTips(tips, sizeof tips);
-                                 UpdateWindow(dlg.GetFrameHwnd());
-                                 HDC dc = GetDC(dlg.GetSafeHwnd());
-                                 okPixel = GetPixel(dc, 11, 71);
-                                 GUI::CSKUIUserDefineArea a;
-                                 GUI::CButton b;
-                                 crossBound = a.AttachCtrl(dlg.GetSafeHwnd(), "b_OK") ||
-                                              b.AttachCtrl(dlg.GetSafeHwnd(), "w_text") ||
-                                              b.AttachCtrl(dlg.GetSafeHwnd(), "b_OK");
-                                 back = GetPixel(dc, 150, 95);
-                                 ReleaseDC(dlg.GetSafeHwnd(), dc);
-                             },
-                             [&] { PostClick(dlg.GetSafeHwnd(), "b_OK"); },
-                             [&] { dlg.ok.EnableWindow(TRUE); },
-                             [&] { PostClick(dlg.GetSafeHwnd(), "b_OK"); },
-                             [&] { dlg.OnOK(); }});
-    EXPECT_EQ(SKUI_RESULT_OK, dlg.DoModal(NULL));
     EXPECT_EQ("b_OK", name);
     EXPECT_TRUE(okPicture) << "the picture the image file names";
     EXPECT_FALSE(cancelPicture) << "a picture that does not load is skipped";
@@ -198,8 +167,28 @@ TEST(SkuiDialog, ControlsFromTheTemplate)
     EXPECT_EQ(RGB(255, 0, 0), okPixel) << "the control draws its picture";
     EXPECT_EQ(RGB(0x10, 0x20, 0x30), back) << "the screen paints the template's background";
     EXPECT_FALSE(crossBound) << "an area binds only an area, a button only a control (and one wrapper each)";
-    EXPECT_EQ("OnInit probe; DoAttachCtrl; OnInit base done; OnShapeFrame; shown; command b_OK 0; ", dlg.calls)
-        << "a disabled control is not clicked";
+}
+
+TEST(SkuiDialog, ThreeDistinctEndingsAndEndDialog)
+{
+    Template t;
+    struct Ending {
+        int slot;  // 0: EndDialog(1234); -1: WM_QUIT, which ends the loop and is posted again
+        INT_PTR want;
+    } endings[] = {{11, SKUI_RESULT_OK}, {12, SKUI_RESULT_CANCEL}, {13, SKUI_RESULT_CLOSE}, {0, 1234},
+                   {-1, SKUI_RESULT_CANCEL}};
+    Probe dlg;
+    ASSERT_TRUE(dlg.SetUITemplate("probe", t.layout.c_str(), t.images.c_str()));
+    dlg.EndDialog(5);  // not running: ignored
+    for (const Ending &e : endings)  // the same object runs again each time
+        EXPECT_EQ(e.want, RunDriven(&dlg, {[&] {
+                                        e.slot > 0 ? CallSlot<void>(&dlg, e.slot)
+                                                   : e.slot ? PostQuitMessage(7) : dlg.EndDialog(1234);
+                                    }}))
+            << "slot " << e.slot;
+    MSG m;
+    ASSERT_TRUE(PeekMessageA(&m, NULL, WM_QUIT, WM_QUIT, PM_REMOVE));
+    EXPECT_EQ(7u, m.wParam);
 }
 
 TEST(SkuiDialog, WithoutTemplateStillRunsAndEnds)
@@ -216,24 +205,11 @@ TEST(SkuiDialog, WithoutTemplateStillRunsAndEnds)
     EXPECT_EQ(320, sz.cx);
     EXPECT_EQ(160, sz.cy);
     NoGdiLeft leaks;
-    ModalDriver drive(&dlg, {[&] { PostMessageA(dlg.GetFrameHwnd(), WM_CLOSE, 0, 0); }});
-    EXPECT_EQ(SKUI_RESULT_CLOSE, dlg.DoModal(NULL));
+    EXPECT_EQ(SKUI_RESULT_CLOSE, RunDriven(&dlg, {[&] { PostMessageA(dlg.GetFrameHwnd(), WM_CLOSE, 0, 0); }}));
     EXPECT_EQ(NULL, dlg.ok.GetSafeHwnd()) << "no control to bind";
     RECT r = {1, 1, 1, 1};
     dlg.text.GetRect(&r);
     EXPECT_TRUE(IsRectEmpty(&r));
-}
-
-TEST(SkuiDialog, QuitEndsTheLoopAndIsPostedAgain)
-{
-    Template t;
-    Probe dlg;
-    dlg.SetUITemplate("probe", t.layout.c_str(), t.images.c_str());
-    ModalDriver drive(&dlg, {[&] { PostQuitMessage(7); }});
-    EXPECT_EQ(SKUI_RESULT_CANCEL, dlg.DoModal(NULL));
-    MSG m;
-    ASSERT_TRUE(PeekMessageA(&m, NULL, WM_QUIT, WM_QUIT, PM_REMOVE));
-    EXPECT_EQ(7u, m.wParam);
 }
 
 TEST(SkuiLayout, EverySlotByIndex)
@@ -354,8 +330,7 @@ TEST(SkuiDialog, CentredOnTheScreenWhenTheWorkAreaIsUnknown)
     void *real = PatchImport(lib, "user32.dll", "SystemParametersInfoA", (void *)FailingWorkArea);
     ASSERT_TRUE(real);
     RECT at = {};
-    ModalDriver drive(&dlg, {[&] { GetWindowRect(dlg.GetFrameHwnd(), &at); }, [&] { dlg.EndDialog(1); }});
-    dlg.DoModal(NULL);
+    RunDriven(&dlg, {[&] { GetWindowRect(dlg.GetFrameHwnd(), &at); }, [&] { dlg.EndDialog(1); }});
     PatchImport(lib, "user32.dll", "SystemParametersInfoA", real);
     EXPECT_EQ((GetSystemMetrics(SM_CXSCREEN) - 200) / 2, at.left);
     EXPECT_EQ((GetSystemMetrics(SM_CYSCREEN) - 100) / 2, at.top);
@@ -367,8 +342,7 @@ TEST(SkuiDialog, HolderWrappersGoWithTheirWindows)
     auto run = [&] {
         Probe dlg;  // asks for its holder's wrapper at OnShapeFrame
         ASSERT_TRUE(dlg.SetUITemplate("probe", t.layout.c_str(), t.images.c_str()));
-        ModalDriver drive(&dlg, {[&] { dlg.EndDialog(1); }});
-        dlg.DoModal(NULL);
+        RunDriven(&dlg, {[&] { dlg.EndDialog(1); }});
     };
     run();  // what the library makes once, it makes here
     HMODULE lib = GetModuleHandleA("SKUILib.dll");

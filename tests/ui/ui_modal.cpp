@@ -1,5 +1,7 @@
 #include "ui_modal.h"
 
+#include <gtest/gtest.h>
+
 #include <map>
 
 namespace uitest {
@@ -39,6 +41,14 @@ void CALLBACK ModalDriver::Tick(HWND, UINT, UINT_PTR id, DWORD)
         d->m_stuck = true;
         PostMessageA(d->m_pDlg->GetFrameHwnd(), WM_CLOSE, 0, 0);
     }
+}
+
+INT_PTR RunDriven(CSKUIDialogBox *pDlg, std::vector<std::function<void()>> steps, HWND hParent)
+{
+    ModalDriver drive(pDlg, std::move(steps));
+    INT_PTR result = pDlg->DoModal(hParent);
+    EXPECT_FALSE(drive.stuck()) << "ended by its steps, not by the driver";
+    return result;
 }
 
 void PostClick(HWND hScreen, const char *lpszName)

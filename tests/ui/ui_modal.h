@@ -33,6 +33,10 @@ private:
     UINT_PTR m_timer;
 };
 
+/* Runs pDlg modally over hParent, driven by steps, and returns its result; a run its driver had
+ * to close fails the test. */
+INT_PTR RunDriven(CSKUIDialogBox *pDlg, std::vector<std::function<void()>> steps, HWND hParent = NULL);
+
 /* Posts a left click (down and up at (3, 3)) to the control named lpszName of the screen. */
 void PostClick(HWND hScreen, const char *lpszName);
 
