@@ -131,6 +131,7 @@ TEST(MimeNames, LongAndNonAsciiNamesReadBackExactly)
 
 TEST(MimeNames, CollidingNamesAndDevicesGetNumbers)
 {
+    const std::string kLong = std::string(117, 'n') + ".gif";  // longer than a numbered name may be
     testkit::TempDir d, out;
     std::vector<Part> parts = {
         {Headers(kSmil, "mms.smil", "<smil>"), {'S'}},
@@ -151,6 +152,8 @@ TEST(MimeNames, CollidingNamesAndDevicesGetNumbers)
         {Headers(kGif, "in.mms"), {15}},
         {Headers(kGif, "\x9A\x9C\x9E\xFF.gif"), {16}},
         {Headers(kGif, "\x8A\x8C\x8E\x9F.gif"), {17}},
+        {Headers(kGif, kLong.c_str()), {18}},
+        {Headers(kGif, kLong.c_str()), {19}},  // cut to leave room for its number
     };
     MIME_MESSAGE *r = Open(d, Message(true, {'<', 's', 'm', 'i', 'l', '>'}, parts));
     ASSERT_NE(r, nullptr);
@@ -163,6 +166,7 @@ TEST(MimeNames, CollidingNamesAndDevicesGetNumbers)
         {"lpt9  (1).txt", {8}},  {"trail.jpg", {9}},       {"trail (1).jpg", {10}},  {"mms (1).smil", {11}},
         {"caf\xE9.gif", {12}},   {"CAF\xC9 (1).GIF", {13}}, {"x (1) (1).gif", {14}}, {"in.mms", {15}},
         {"\x9A\x9C\x9E\xFF.gif", {16}}, {"\x8A\x8C\x8E\x9F (1).gif", {17}},
+        {kLong, {18}},           {std::string(116, 'n') + " (1).gif", {19}},
     };
     EXPECT_EQ(Files(Sep(out)), expect);
     EXPECT_EQ(rep.outcomes, std::vector<int>(parts.size(), MIME_EXTRACT_WRITTEN));
