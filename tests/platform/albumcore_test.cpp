@@ -100,7 +100,6 @@ TEST(AlbumCore, ObjectsFieldsAndTheFileRoundTrip)
     ASSERT_TRUE(ABM_OpenAlbum(h, abm.c_str()));
     EXPECT_EQ(ABM_InsertObject(h, f2.c_str(), -1, 0), 1);
     EXPECT_EQ(ABM_InsertObject(h, f1.c_str(), 1, 0), 1);  // before the first
-    EXPECT_EQ(ABM_GetObjectCount(h), 2);
     SetLastError(0xdeadbeef);
     EXPECT_LT(ABM_InsertObject(h, dir.file("missing.smil").c_str(), -1, 0), 0);
     EXPECT_EQ(GetLastError(), (DWORD)ERROR_FILE_NOT_FOUND);

@@ -1,6 +1,6 @@
 /*
- * The UI template reader: what a good file gives, every refusal with its line and cause, and the
- * two files of a template meeting (the shipped files are read by the confirmation dialog's tests).
+ * The UI template reader: what a good file gives, every refusal with its line and cause, the
+ * two files of a template meeting, and the UI folder's shipped files.
  */
 #include <gtest/gtest.h>
 
@@ -189,4 +189,20 @@ TEST(UiTemplate, LayoutAndPicturesMeet)
     ASSERT_TRUE(testkit::WriteFileText(layout, "medley-ui 1\ntemplate t\nend\n"));
     EXPECT_FALSE(SkuiLoadTemplate("t", layout.c_str(), nullptr, &t, &why));
     EXPECT_NE(std::string::npos, why.find("has no size")) << why;
+}
+
+TEST(UiTemplate, ShippedFilesHoldTheConfirmationTemplate)
+{
+    const char *src = getenv("MEDLEY_SOURCE_DIR");
+    ASSERT_TRUE(src);
+    const std::string dir = std::string(src) + "/platform/skuilib/ui/";
+    SkuiTemplateDef t;
+    std::string why;
+    ASSERT_TRUE(SkuiLoadTemplate("zelkova_mms", (dir + "udf_medley.ui").c_str(), (dir + "img_medley.ui").c_str(), &t,
+                                 &why))
+        << why;
+    for (const char *name : {"b_Exit", "b_OK", "b_Cancel", "w_message1"}) {
+        ASSERT_TRUE(t.Find(name)) << name;
+        EXPECT_EQ(name[0] == 'b' ? SKUI_KIND_BUTTON : SKUI_KIND_AREA, t.Find(name)->kind) << name;
+    }
 }
