@@ -168,14 +168,6 @@ TEST_F(GifRework, ResizeWritesNothingWhenItCannotOrNeedNot) {
     EXPECT_FALSE(testkit::Exists(out));
 }
 
-TEST_F(GifRework, ResizeAndCropOverTheirOwnInput) {
-    std::string in = Write(Plain(120, 90));
-    ASSERT_EQ(1, ResizeGif(in.c_str(), 60, 60, in.c_str()));
-    EXPECT_EQ((Placed{0, 0, 60, 45, 0, 0, -1}), Frames(in)[0]);
-    ASSERT_EQ(1, CropGif(in.c_str(), 10, 5, 30, 20, in.c_str()));
-    EXPECT_EQ((Placed{0, 0, 30, 20, 0, 0, -1}), Frames(in)[0]);
-}
-
 TEST_F(GifRework, CropDropsTheFramesOutsideAndMovesTheOthers) {
     Bytes b = Header(100, 80, 8);
     Gce(b, 1, 1, -1);

@@ -183,32 +183,12 @@ TEST(UiTemplate, LayoutAndPicturesMeet)
     EXPECT_NE(std::string::npos, why.find("has no end")) << why;
 
     EXPECT_FALSE(SkuiLoadTemplate("t", dir.file("none.ui").c_str(), images.c_str(), &t, &why));
-    EXPECT_NE(std::string::npos, why.find("cannot open")) << why;
+    EXPECT_NE(std::string::npos, why.find("cannot open " + dir.file("none.ui"))) << why;
     EXPECT_NE(std::string::npos, why.find("error 2")) << "the real cause: " << why;
 
     ASSERT_TRUE(testkit::WriteFileText(layout, "medley-ui 1\ntemplate t\nend\n"));
     EXPECT_FALSE(SkuiLoadTemplate("t", layout.c_str(), nullptr, &t, &why));
     EXPECT_NE(std::string::npos, why.find("has no size")) << why;
-}
-
-TEST(UiTemplate, FileFaultsFailCleanly)
-{
-    testkit::TempDir dir;
-    const std::string layout = dir.file("udf.ui");
-    ASSERT_TRUE(testkit::WriteFileText(layout, "medley-ui 1\ntemplate t\nsize 100 50\nend\n"));
-    SkuiTemplateDef t;
-    std::string why;
-    unsigned faults = testkit::ForEachFileFault(
-        [] {}, [&] { return SkuiLoadTemplate("t", layout.c_str(), nullptr, &t, &why); },
-        [&](bool ok, unsigned n) {
-            if (!ok) {
-                EXPECT_NE(std::string::npos, why.find("udf.ui")) << n << ": " << why;
-                EXPECT_EQ(0, t.width) << n;
-            } else {
-                EXPECT_EQ(100, t.width) << n;
-            }
-        });
-    EXPECT_GE(faults, 1u);
 }
 
 TEST(UiTemplate, ShippedFilesHoldTheConfirmationTemplate)
@@ -221,10 +201,8 @@ TEST(UiTemplate, ShippedFilesHoldTheConfirmationTemplate)
     ASSERT_TRUE(SkuiLoadTemplate("zelkova_mms", (dir + "udf_medley.ui").c_str(), (dir + "img_medley.ui").c_str(), &t,
                                  &why))
         << why;
-    for (const char *name : {"b_Exit", "b_OK", "b_Cancel"}) {
+    for (const char *name : {"b_Exit", "b_OK", "b_Cancel", "w_message1"}) {
         ASSERT_TRUE(t.Find(name)) << name;
-        EXPECT_EQ(SKUI_KIND_BUTTON, t.Find(name)->kind) << name;
+        EXPECT_EQ(name[0] == 'b' ? SKUI_KIND_BUTTON : SKUI_KIND_AREA, t.Find(name)->kind) << name;
     }
-    ASSERT_TRUE(t.Find("w_message1"));
-    EXPECT_EQ(SKUI_KIND_AREA, t.Find("w_message1")->kind);
 }
