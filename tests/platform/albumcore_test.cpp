@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "albumcore.h"
+#include "media_files.h"
 #include "testkit.h"
 
 namespace {
@@ -18,8 +19,7 @@ static_assert(sizeof(CAlbumImage) == 264 && offsetof(CAlbumImage, szPath) == 4, 
 
 std::vector<ABM_FIELDDEF> Table(std::initializer_list<std::pair<const char *, uint32_t>> rows)
 {
-    std::vector<ABM_FIELDDEF> t(rows.size());
-    memset(t.data(), 0, t.size() * sizeof t[0]);
+    std::vector<ABM_FIELDDEF> t(rows.size());  // zeroed
     size_t i = 0;
     for (const auto &r : rows) {
         t[i].dwKind = !strcmp(r.first, "THUMBDIB");
@@ -160,16 +160,13 @@ TEST(AlbumCore, FileLayoutByteForByte)
     ASSERT_TRUE(ABM_SaveAlbum(h, abm.c_str()));
     ABM_Release(h);
     std::vector<unsigned char> body = {0, 0, 0, 0, 4, 0, 0, 0, 1, 'A'};
-    body.push_back((unsigned char)p.size());
-    body.push_back((unsigned char)(p.size() >> 8));
+    testkit::PutLE(body, (uint32_t)p.size(), 2);
     body.insert(body.end(), p.begin(), p.end());
-    for (int c : {1, 0, 0, 0, 1, 0, 0, 0, (int)'x'})
-        body.push_back((unsigned char)c);
+    body.insert(body.end(), {1, 0, 0, 0, 1, 0, 0, 0, 'x'});
     uint32_t crc = BitwiseCrc(body), size = (uint32_t)body.size();
     std::vector<unsigned char> want = {'M', 'D', 'A', 'L', 'B', 'U', 'M', 0x1A, 1, 0, 32, 0, 1, 0, 0, 0, 1, 0, 0, 0};
     for (uint32_t v : {size, crc, 0u})
-        for (int i = 0; i < 4; ++i)
-            want.push_back((unsigned char)(v >> (8 * i)));
+        testkit::PutLE(want, v, 4);
     want.insert(want.end(), body.begin(), body.end());
     EXPECT_EQ(Get(abm), want);
 }
