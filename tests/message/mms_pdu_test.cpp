@@ -2,8 +2,6 @@
  * round trips. */
 #include <gtest/gtest.h>
 
-#include <string.h>
-
 #include <string>
 #include <vector>
 

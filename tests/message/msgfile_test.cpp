@@ -55,10 +55,20 @@ TEST(MimeFromFolder, ListedMediaBecomeParts)
     testkit::WriteFileText(src.file("b.Bmp"), "BM");
     testkit::WriteFileText(src.file("c.txt"), "text");
     testkit::WriteFileText(src.file("d.jpeg"), "jpeg");
+    // A sub-folder named like a media file and an empty media file are left out and reported.
+    ASSERT_TRUE(CreateDirectoryA(src.file("album.gif").c_str(), nullptr));
+    testkit::WriteFileText(src.file("empty.jpg"), "");
     char folder[MAX_PATH];
     strcpy(folder, src.path().c_str());
-    ASSERT_EQ(1, MakeMimeFromFolder(folder, Slash(out).c_str(), "f.dat"));
+    std::vector<std::pair<std::string, DWORD>> skipped;
+    auto note = [](LPCSTR name, DWORD why, LPVOID user) {
+        ((std::vector<std::pair<std::string, DWORD>> *)user)->push_back({name, why});
+    };
+    ASSERT_EQ(1, MakeMimeFromFolderEx(folder, Slash(out).c_str(), "f.dat", note, &skipped));
     EXPECT_EQ(Slash(src), folder);  // the backslash was added in place
+    std::sort(skipped.begin(), skipped.end());
+    EXPECT_EQ(skipped, (std::vector<std::pair<std::string, DWORD>>{{"album.gif", ERROR_DIRECTORY_NOT_SUPPORTED},
+                                                                   {"empty.jpg", (DWORD)MIME_ERROR_EMPTY_PART}}));
     auto parts = PartsOf(out.file("f.dat"));
     ASSERT_EQ(2u, parts.size());
     EXPECT_EQ("image/gif", parts["a.GIF"].type);
@@ -68,7 +78,8 @@ TEST(MimeFromFolder, ListedMediaBecomeParts)
     EXPECT_EQ(0x84, bytes[0]);
     EXPECT_EQ(0xA3, bytes[1]);  // mixed, even though a presentation could be among the parts
 
-    // A folder of no listed media: a message of no parts.
+    // A folder of no listed media: a message of no parts, a count of 0 (which reads back as
+    // damage).
     testkit::TempDir none;
     testkit::WriteFileText(none.file("notes.txt"), "x");
     strcpy(folder, none.path().c_str());
@@ -85,25 +96,6 @@ TEST(MimeFromFolder, BadInput)
     char missing[MAX_PATH];
     strcpy(missing, src.file("gone").c_str());
     EXPECT_EQ(0, MakeMimeFromFolder(missing, Slash(out).c_str(), "x.dat"));
-    // A sub-folder named like a media file and an empty media file are left out and reported;
-    // the other files are packed.
-    ASSERT_TRUE(CreateDirectoryA(src.file("album.gif").c_str(), nullptr));
-    testkit::WriteFileText(src.file("empty.jpg"), "");
-    testkit::WriteFileText(src.file("full.jpg"), "J");
-    char folder[MAX_PATH];
-    strcpy(folder, src.path().c_str());
-    std::vector<std::pair<std::string, DWORD>> skipped;
-    auto note = [](LPCSTR name, DWORD why, LPVOID user) {
-        ((std::vector<std::pair<std::string, DWORD>> *)user)->push_back({name, why});
-    };
-    EXPECT_EQ(1, MakeMimeFromFolderEx(folder, Slash(out).c_str(), "x.dat", note, &skipped));
-    std::sort(skipped.begin(), skipped.end());
-    EXPECT_EQ(skipped, (std::vector<std::pair<std::string, DWORD>>{{"album.gif", ERROR_DIRECTORY_NOT_SUPPORTED},
-                                                                   {"empty.jpg", (DWORD)MIME_ERROR_EMPTY_PART}}));
-    auto parts = PartsOf(out.file("x.dat"));
-    ASSERT_EQ(1u, parts.size());
-    EXPECT_EQ("full.jpg", parts[0].name);
-    RemoveDirectoryA(src.file("album.gif").c_str());
     // A folder name that leaves no room for the search pattern.
     std::string longName(MAX_PATH - 3, 'a');
     char big[MAX_PATH + 8];
@@ -174,7 +166,7 @@ TEST(SingleItem, ImageAudioAndOther)
     EXPECT_NE(mimetest::ReadText(d.file("img.dat")).find("dur=\"2000ms\""), std::string::npos);
 }
 
-TEST(SingleItem, PresentationKeepsItsFirstObject)
+TEST(SingleItem, PresentationKeepsItsFirstObjectAndFailuresWriteNothing)
 {
     testkit::TempDir d;
     std::string smil = "<smil><body>";
@@ -196,23 +188,16 @@ TEST(SingleItem, PresentationKeepsItsFirstObject)
     ASSERT_EQ(2u, parts.size());
     EXPECT_EQ("i0.gif", parts[1].name);
 
-    // A presentation that does not load is a failure, not an empty message.
+    // A presentation that does not load is a failure, not an empty message; so are a missing
+    // item and a missing value.
     testkit::WriteFileText(d.file("broken.smil"), "<smil><body><par>");
     EXPECT_EQ(0, MakeSingleItemMessage(d.file("broken.smil").c_str(), folder, "bad", &Value));
-    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(out.file("bad.dat").c_str()));
-}
-
-TEST(SingleItem, BadInput)
-{
-    testkit::TempDir d;
-    char folder[MAX_PATH];
-    strcpy(folder, d.path().c_str());
     testkit::AssertCapture asserts;
-    EXPECT_EQ(0, MakeSingleItemMessage(nullptr, folder, "x", &Value));
+    EXPECT_EQ(0, MakeSingleItemMessage(nullptr, folder, "bad", &Value));
     EXPECT_TRUE(asserts.Saw("lpszFile"));
-    EXPECT_EQ(0, MakeSingleItemMessage(d.file("missing.gif").c_str(), folder, "x", &Value));
-    testkit::WriteFileText(d.file("a.wav"), "RIFF");
-    EXPECT_EQ(0, MakeSingleItemMessage(d.file("a.wav").c_str(), folder, "x", nullptr));
+    EXPECT_EQ(0, MakeSingleItemMessage(d.file("missing.gif").c_str(), folder, "bad", &Value));
+    EXPECT_EQ(0, MakeSingleItemMessage(d.file("a0.wav").c_str(), folder, "bad", nullptr));
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(out.file("bad.dat").c_str()));
 }
 
 TEST(GenerateMessage, DatExtensionIsForced)
@@ -277,15 +262,15 @@ TEST(SaveSmil, NameFromTheDialog)
     mmsContainerDestroy(c);
 }
 
-/* contents\Size.ini beside the test program, removed afterwards. */
+/* contents\Size.ini beside the test program (none for a null text), removed afterwards. */
 struct SizeIni {
     std::string dir = testkit::ProgramDir();
     std::string folder = dir + "contents";
     std::string file = folder + dir.substr(dir.size() - 1) + "Size.ini";  // the host's separator
-    explicit SizeIni(const std::string &text)
+    explicit SizeIni(const char *text)
     {
         CreateDirectoryA(folder.c_str(), nullptr);
-        EXPECT_TRUE(testkit::WriteFileText(file, text));
+        EXPECT_TRUE(!text || testkit::WriteFileText(file, text));
     }
     ~SizeIni()
     {
@@ -294,8 +279,9 @@ struct SizeIni {
     }
 };
 
-TEST(PreviewRect, CentredInTheFrame)
+TEST(PreviewRect, CentredInTheFrameOrLeftAsItWas)
 {
+    const std::vector<LONG> asItWas = {1, 2, 3, 4};
     const struct Row {
         const char *ini;
         std::vector<LONG> want;  // left, top, right, bottom
@@ -303,32 +289,20 @@ TEST(PreviewRect, CentredInTheFrame)
         {"[size0]\r\nnWidth=176\r\nnHeight=208\r\n", {58, 43, 234, 251}},
         {"[SIZE0]\r\nNWIDTH=300\r\nnHeight=208\r\n", {6, 43, 306, 251}},
         {"[size0]\r\nnWidth=101\r\nnHeight=300\r\n", {95, 17, 196, 317}},  // odd: truncated toward zero
+        // No Size.ini, or no usable size in it: the rectangle stays as it was.
+        {nullptr, asItWas},
+        {"garbage\x01\x02 without sections", asItWas},
+        {"[size0]\r\nnWidth=abc\r\nnHeight=xyz\r\n", asItWas},
+        {"[size0]\r\nnWidth=-50\r\nnHeight=208\r\n", asItWas},
+        {"[size1]\r\nnWidth=176\r\nnHeight=208\r\n", asItWas},
+        {"[size0]\r\nnWidth=4000000000\r\nnHeight=208\r\n", asItWas},
     };
     for (const Row &w : rows) {
+        SCOPED_TRACE(w.ini ? w.ini : "no Size.ini");
         SizeIni ini(w.ini);
-        RECT r;
-        ASSERT_EQ(1, GetPreviewRect(&r)) << w.ini;
-        EXPECT_EQ(w.want, (std::vector<LONG>{r.left, r.top, r.right, r.bottom})) << w.ini;
-    }
-}
-
-TEST(PreviewRect, MissingOrGarbageLeavesTheRectangle)
-{
-    RECT r = {1, 2, 3, 4};
-    EXPECT_EQ(0, GetPreviewRect(&r));  // no Size.ini
-    EXPECT_EQ(1, r.left);
-    const char *bad[] = {
-        "garbage\x01\x02 without sections",
-        "[size0]\r\nnWidth=abc\r\nnHeight=xyz\r\n",
-        "[size0]\r\nnWidth=-50\r\nnHeight=208\r\n",
-        "[size1]\r\nnWidth=176\r\nnHeight=208\r\n",
-        "[size0]\r\nnWidth=4000000000\r\nnHeight=208\r\n",
-    };
-    for (const char *text : bad) {
-        SizeIni ini(text);
-        EXPECT_EQ(0, GetPreviewRect(&r)) << text;
-        EXPECT_EQ(1, r.left);
-        EXPECT_EQ(4, r.bottom);
+        RECT r = {1, 2, 3, 4};
+        EXPECT_EQ(w.want == asItWas ? 0 : 1, GetPreviewRect(&r));
+        EXPECT_EQ(w.want, (std::vector<LONG>{r.left, r.top, r.right, r.bottom}));
     }
     EXPECT_EQ(0, GetPreviewRect(nullptr));
 }
