@@ -246,7 +246,6 @@ TEST(IrdaFaults, NoFileToSendAndNothingIsSent)
     EXPECT_EQ((DWORD)ERROR_FILE_NOT_FOUND, link->GetFailureCode());
     EXPECT_EQ(0, IrdaSendFile(link, nullptr, nullptr, 0));
     IrdaDestroy(link);
-    EXPECT_EQ(0, SendFileByIrda(phone.files().file("missing.mms").c_str()));
 }
 
 TEST(IrdaInProcess, TableServesTheSameTransferOnEveryPlatform)
