@@ -33,81 +33,72 @@ const Codec kValueLength = {"Value-length", WspBufWriteValueLength,
 const Codec kLongInteger = {"Long-integer", WspBufWriteLongInteger,
                             [](const WSP_BUFFER *b, int32_t *p) -> int64_t { return WspBufReadLongInteger(b, p); }};
 
-TEST(WspPrimitives, FewestOctetsWrittenAndReadBack)
-{
-    struct {
-        const Codec &codec;
-        int32_t value;
-        Bytes octets;
-        int64_t back;
-    } cases[] = {
-        {kUintvar, 0, {0x00}, 0},
-        {kUintvar, 127, {0x7F}, 127},
-        {kUintvar, 128, {0x81, 0x00}, 128},
-        {kUintvar, 16383, {0xFF, 0x7F}, 16383},
-        {kUintvar, 16384, {0x81, 0x80, 0x00}, 16384},
-        {kUintvar, 2147483647, {0x87, 0xFF, 0xFF, 0xFF, 0x7F}, 2147483647},
-        {kValueLength, 0, {0x00}, 0},
-        {kValueLength, 29, {0x1D}, 29},
-        {kValueLength, 30, {0x1F, 0x1E}, 30},
-        {kValueLength, 200, {0x1F, 0x81, 0x48}, 200},
-        {kLongInteger, 0, {0x01, 0x00}, 0},
-        {kLongInteger, 0x80, {0x01, 0x80}, 0x80},
-        {kLongInteger, 0x1234, {0x02, 0x12, 0x34}, 0x1234},
-        {kLongInteger, -1, {0x01, 0xFF}, 0xFF},
-        {kLongInteger, 0xFF00, {0x02, 0xFF, 0x00}, 0xFF00},
-        {kLongInteger, 0x7FFFFFFF, {0x04, 0x7F, 0xFF, 0xFF, 0xFF}, 0x7FFFFFFF},
-    };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(std::string(c.codec.name) + " " + std::to_string(c.value));
-        WSP_BUFFER *buf = WspBufNew();
-        EXPECT_TRUE(c.codec.write(buf, c.value));
-        EXPECT_EQ(Of(buf), c.octets);
-        int32_t pos = 0;
-        EXPECT_EQ(c.codec.read(buf, &pos), c.back);
-        EXPECT_EQ(pos, (int32_t)c.octets.size());
-        WspBufFree(buf);
-        if (&c.codec == &kUintvar) {
-            uint8_t out[5];
-            int n = WspEncodeUintvar(c.value, out);
-            EXPECT_EQ(Bytes(out, out + n), c.octets);
-        }
-        if (&c.codec == &kLongInteger) {
-            EXPECT_EQ(WspIntegerLength(c.value), c.value == 0 ? 1 : (int)c.octets.size());
-        }
-    }
-    uint8_t out[5];
-    EXPECT_EQ(WspEncodeUintvar(-1, out), 0);
-    EXPECT_EQ(WspShortValue(0x83), 3);
-}
+/* A row that only reads: nothing is written for it. */
+const int32_t kReadOnly = INT32_MIN;
 
-TEST(WspPrimitives, ReadsThatRunPastTheEndOrOverflowAreRefusedWhereTheyStand)
+/* Each value is written in the fewest octets and read back from them; reads that run past the
+ * end or overflow are refused where they stand. */
+TEST(WspPrimitives, FewestOctetsWrittenReadBackOrRefused)
 {
     struct {
         const Codec &codec;
+        int32_t written;
         Bytes octets;
         int32_t start;
-        int64_t value;
+        int64_t back;
         int32_t end;
     } cases[] = {
-        {kUintvar, {0x81}, 0, -1, 0},  // continues past the end
-        {kUintvar, {0x81, 0x80}, 0, -1, 0},
-        {kUintvar, {0x00}, 1, -1, 1},                                // position + 1 exceeds the length
-        {kUintvar, {0x80, 0x80, 0x80, 0x80, 0x80, 0x01}, 0, -1, 0},  // six octets
-        {kUintvar, {0x90, 0x80, 0x80, 0x80, 0x00}, 0, -1, 0},        // above 2^31 - 1
-        {kValueLength, {0x1E, 0x00}, 0, 30, 1},                      // 30 in one octet is still 30
-        {kValueLength, {0x20}, 0, 0, 1},                             // 32 and above read as 0
-        {kValueLength, {0xFF}, 0, 0, 1},
-        {kLongInteger, {0x05, 1, 2, 3, 4, 5}, 0, 0, 0},  // more than four octets
+        {kUintvar, 0, {0x00}, 0, 0, 1},
+        {kUintvar, 127, {0x7F}, 0, 127, 1},
+        {kUintvar, 128, {0x81, 0x00}, 0, 128, 2},
+        {kUintvar, 16383, {0xFF, 0x7F}, 0, 16383, 2},
+        {kUintvar, 16384, {0x81, 0x80, 0x00}, 0, 16384, 3},
+        {kUintvar, 2147483647, {0x87, 0xFF, 0xFF, 0xFF, 0x7F}, 0, 2147483647, 5},
+        {kUintvar, kReadOnly, {0x81}, 0, -1, 0},  // continues past the end
+        {kUintvar, kReadOnly, {0x81, 0x80}, 0, -1, 0},
+        {kUintvar, kReadOnly, {0x00}, 1, -1, 1},                                // position + 1 exceeds the length
+        {kUintvar, kReadOnly, {0x80, 0x80, 0x80, 0x80, 0x80, 0x01}, 0, -1, 0},  // six octets
+        {kUintvar, kReadOnly, {0x90, 0x80, 0x80, 0x80, 0x00}, 0, -1, 0},        // above 2^31 - 1
+        {kValueLength, 0, {0x00}, 0, 0, 1},
+        {kValueLength, 29, {0x1D}, 0, 29, 1},
+        {kValueLength, 30, {0x1F, 0x1E}, 0, 30, 2},
+        {kValueLength, 200, {0x1F, 0x81, 0x48}, 0, 200, 3},
+        {kValueLength, kReadOnly, {0x1E, 0x00}, 0, 30, 1},  // 30 in one octet is still 30
+        {kValueLength, kReadOnly, {0x20}, 0, 0, 1},         // 32 and above read as 0
+        {kValueLength, kReadOnly, {0xFF}, 0, 0, 1},
+        {kLongInteger, 0, {0x01, 0x00}, 0, 0, 2},
+        {kLongInteger, 0x80, {0x01, 0x80}, 0, 0x80, 2},
+        {kLongInteger, 0x1234, {0x02, 0x12, 0x34}, 0, 0x1234, 3},
+        {kLongInteger, -1, {0x01, 0xFF}, 0, 0xFF, 2},
+        {kLongInteger, 0xFF00, {0x02, 0xFF, 0x00}, 0, 0xFF00, 3},
+        {kLongInteger, 0x7FFFFFFF, {0x04, 0x7F, 0xFF, 0xFF, 0xFF}, 0, 0x7FFFFFFF, 5},
+        {kLongInteger, kReadOnly, {0x05, 1, 2, 3, 4, 5}, 0, 0, 0},  // more than four octets
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(std::string(c.codec.name) + " " + testing::PrintToString(c.octets));
         WSP_BUFFER *buf = WspBufFromBytes(c.octets.data(), (int32_t)c.octets.size());
         int32_t pos = c.start;
-        EXPECT_EQ(c.codec.read(buf, &pos), c.value);
+        EXPECT_EQ(c.codec.read(buf, &pos), c.back);
         EXPECT_EQ(pos, c.end);
         WspBufFree(buf);
+        if (c.written == kReadOnly)
+            continue;
+        buf = WspBufNew();
+        EXPECT_TRUE(c.codec.write(buf, c.written));
+        EXPECT_EQ(Of(buf), c.octets);
+        WspBufFree(buf);
+        if (&c.codec == &kUintvar) {
+            uint8_t out[5];
+            int n = WspEncodeUintvar(c.written, out);
+            EXPECT_EQ(Bytes(out, out + n), c.octets);
+        }
+        if (&c.codec == &kLongInteger) {
+            EXPECT_EQ(WspIntegerLength(c.written), c.written == 0 ? 1 : (int)c.octets.size());
+        }
     }
+    uint8_t out[5];
+    EXPECT_EQ(WspEncodeUintvar(-1, out), 0);
+    EXPECT_EQ(WspShortValue(0x83), 3);
     int32_t pos = 0;
     EXPECT_EQ(WspBufReadUintvar(nullptr, &pos), -1);
 }
@@ -288,11 +279,8 @@ TEST(MimeSplit, BareTypeAndParameterValue)
 
 TEST(WspBuffer, GrowthInsertAndAccess)
 {
-    WSP_BUFFER *buf = WspBufNew();
+    WSP_BUFFER *buf = WspBufNew();  // empty, as WspBufNewSized(0) below
     ASSERT_NE(buf, nullptr);
-    EXPECT_EQ(buf->length, 0);
-    EXPECT_EQ(buf->data, nullptr);
-    EXPECT_EQ(buf->capacity, 0);
     ASSERT_TRUE(WspBufReserve(buf, 1));
     EXPECT_EQ(buf->capacity, 32);
     ASSERT_TRUE(WspBufReserve(buf, 33));
