@@ -242,11 +242,7 @@ TEST_F(GifWrite, BadFramesFailAndLeaveTheDestinationAlone) {
     ASSERT_EQ(1, gif.Load(in.c_str()));
     EXPECT_EQ(0, gif.Save(nullptr));
     EXPECT_EQ(0, gif.Save((dir.path() + "/nosuch/x.gif").c_str()));
-}
-
-TEST_F(GifWrite, WriteFrameResults) {
-    CGifFile gif;
-    ASSERT_EQ(1, gif.Load(Write(Still(4, 4, 2, Pattern(4, 4, 4), 2)).c_str()));
+    // A frame written to no file, or of no container, is refused.
     GIFFRAMEINFO info;
     HGLOBAL dib = gif.GetFrame(0, &info);
     EXPECT_EQ(GIF_WRITE_BAD_INPUT, WriteFrame(&gif, nullptr, dib, &info, 1));
