@@ -31,11 +31,6 @@ Bytes Cut(Bytes b, size_t size) {
     b.resize(size);
     return b;
 }
-Bytes NoTrailer(const char *sig) {
-    Bytes b = Header(4, 2, 1, sig);
-    Image(b, 0, 0, 4, 2, Pattern(4, 2, 2), 2);
-    return b;
-}
 
 TEST_F(GifTest, WhatLoadsAndWhatFails) {
     const Bytes damaged = Still(8, 8, 1, Pattern(8, 8, 2), 2);
@@ -48,9 +43,9 @@ TEST_F(GifTest, WhatLoadsAndWhatFails) {
         {"signatures in any case", Still(4, 2, 1, Pattern(4, 2, 2), 2, "gif89a"), 1, 1},
         {"GIF87a", Still(4, 2, 1, Pattern(4, 2, 2), 2, "GIF87a"), 1, 1},
         {"Gif87A", Still(4, 2, 1, Pattern(4, 2, 2), 2, "Gif87A"), 1, 1},
-        {"GIF88a", NoTrailer("GIF88a"), 0, 0},
-        {"JIF89a", NoTrailer("JIF89a"), 0, 0},
-        {"GIF89b", NoTrailer("GIF89b"), 0, 0},
+        {"GIF88a", Still(4, 2, 1, Pattern(4, 2, 2), 2, "GIF88a"), 0, 0},
+        {"JIF89a", Still(4, 2, 1, Pattern(4, 2, 2), 2, "JIF89a"), 0, 0},
+        {"GIF89b", Still(4, 2, 1, Pattern(4, 2, 2), 2, "GIF89b"), 0, 0},
         {"twelve bytes", Cut(Header(4, 2, 0), 12), 0, 0},
         {"a global table up to the end", Cut(Header(4, 4, 8), 13 + 3 * 256), 0, 0},
         {"a descriptor cut short", With(Header(4, 4, 1), {0x2C, 0, 0, 0, 0, 4}), 1, 0},
@@ -83,7 +78,7 @@ TEST_F(GifTest, WhatLoadsAndWhatFails) {
     EXPECT_EQ((std::vector<int>{2, 2, 40, 30}), (std::vector<int>{l, t, w, h}));
 }
 
-TEST_F(GifTest, ScreenAndGlobalTableAsRead) {
+TEST_F(GifTest, ScreenAndGlobalTableAsReadAndCreated) {
     Bytes b = Header(300, 200, 3);
     b[10] |= 0x08;  // sorted
     b[11] = 5;      // background
@@ -106,22 +101,39 @@ TEST_F(GifTest, ScreenAndGlobalTableAsRead) {
     // Entry 2 is (6, 253, 14).
     EXPECT_EQ(2, gif.FindGlobalColor(6 + 253 * 256 + 14 * 65536));
     EXPECT_EQ(0, gif.FindGlobalColor(0x123456));
+
+    // A created screen: 8 colour bits whatever its table, the background given, no frames.
+    BYTE rgb[6] = {1, 2, 3, 4, 5, 6};
+    GIFPALETTE pal{2, rgb};
+    ASSERT_EQ(1, gif.Create(320, 240, 1, &pal));
+    int w = 0, h = 0;
+    gif.GetScreenSize(&w, nullptr);
+    gif.GetScreenSize(nullptr, &h);
+    EXPECT_EQ(320, w);
+    EXPECT_EQ(240, h);
+    gif.GetScreen(&s);
+    EXPECT_EQ(1, s.hasGlobalTable);
+    EXPECT_EQ(8, s.colourBits);
+    EXPECT_EQ(1, s.background);
+    EXPECT_EQ(1, gif.FindGlobalColor(4 + 5 * 256 + 6 * 65536));
+    EXPECT_EQ(0, gif.GetDuration());
 }
 
 TEST_F(GifTest, DurationsOfOneAndTwoFrames) {
-    Bytes one = Header(2, 2, 1);
-    Gce(one, 77, 0, -1);
-    Image(one, 0, 0, 2, 2, Pattern(2, 2, 2), 2);
-    one.push_back(0x3B);
-    EXPECT_EQ(2000, GetGifDuration(Write(one, "one.gif").c_str()));
-
-    Bytes two = Header(2, 2, 1);
-    Gce(two, 0, 0, -1);
-    Image(two, 0, 0, 2, 2, Pattern(2, 2, 2), 2);
-    Gce(two, 5, 0, -1);
-    Image(two, 0, 0, 2, 2, Pattern(2, 2, 2), 2);
-    two.push_back(0x3B);
-    EXPECT_EQ(150, GetGifDuration(Write(two, "two.gif").c_str()));
+    // A single frame plays for 2 s whatever its delay; a delay of 0 counts as 10 (100 ms).
+    const struct {
+        std::vector<int> delays;
+        int ms;
+    } cases[] = {{{77}, 2000}, {{0, 5}, 150}};
+    for (const auto &c : cases) {
+        Bytes b = Header(2, 2, 1);
+        for (int delay : c.delays) {
+            Gce(b, delay, 0, -1);
+            Image(b, 0, 0, 2, 2, Pattern(2, 2, 2), 2);
+        }
+        b.push_back(0x3B);
+        EXPECT_EQ(c.ms, GetGifDuration(Write(b).c_str())) << c.delays.size() << " frames";
+    }
     EXPECT_EQ(-1, GetGifDuration(nullptr));
     EXPECT_EQ(0, GetGifDuration(dir.file("nothing.gif").c_str()));
 }
@@ -396,25 +408,6 @@ TEST_F(GifTest, ContainerListOperations) {
     EXPECT_EQ(tail, gif.GetFrameDib(3));
     EXPECT_EQ(0, gif.GetFrameDib(4));
     EXPECT_EQ(0, gif.GetFrame(-1, &info));
-}
-
-TEST_F(GifTest, CreateAndScreenCopies) {
-    BYTE rgb[6] = {1, 2, 3, 4, 5, 6};
-    GIFPALETTE pal{2, rgb};
-    CGifFile gif;
-    ASSERT_EQ(1, gif.Create(320, 240, 1, &pal));
-    int w = 0, h = 0;
-    gif.GetScreenSize(&w, nullptr);
-    gif.GetScreenSize(nullptr, &h);
-    EXPECT_EQ(320, w);
-    EXPECT_EQ(240, h);
-    GIFSCREEN s;
-    gif.GetScreen(&s);
-    EXPECT_EQ(1, s.hasGlobalTable);
-    EXPECT_EQ(8, s.colourBits);
-    EXPECT_EQ(1, s.background);
-    EXPECT_EQ(1, gif.FindGlobalColor(4 + 5 * 256 + 6 * 65536));
-    EXPECT_EQ(0, gif.GetDuration());
 }
 
 TEST_F(GifTest, SizeAndThumbnail) {
