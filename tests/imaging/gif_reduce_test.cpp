@@ -182,7 +182,6 @@ TEST(GifReduce, PaletteOrderAndPadding) {
     } cases[] = {
         {"the last entry's red is 0", {R, R, R, G}, {R, G}, {1, 1, 1}},
         {"boxes as full: the earlier first", {R, B, R, B}, {B, R}, {1, 1, 1}},
-        {"one box", {G, G}, {G}, {1, 1, 1}},
     };
     for (const Case &c : cases) {
         Reduced r(TrueColour(int(c.px.size()), 1, c.px), 1);
