@@ -180,7 +180,7 @@ TEST_F(GifWrite, FrameShapesSurviveASave) {
 }
 
 TEST_F(GifWrite, ContainerWithoutFramesKeepsItsScreen) {
-    // The screen and the global table are written, and the file reads back.
+    // The screen and the global table are written: the very file that was read.
     Bytes b = Header(10, 6, 1);
     b.push_back(0x3B);
     CGifFile gif;
@@ -189,8 +189,6 @@ TEST_F(GifWrite, ContainerWithoutFramesKeepsItsScreen) {
     std::string out = dir.file("empty.gif");
     ASSERT_EQ(1, gif.Save(out.c_str()));
     EXPECT_EQ(b, Read(out));
-    CGifFile back;
-    EXPECT_EQ(1, back.Load(out.c_str()));
     // A container never loaded or created has no screen: the trailer alone.
     CGifFile none;
     ASSERT_EQ(1, none.Save(out.c_str()));
