@@ -122,8 +122,7 @@ TEST(GifFrames, MergeGlobalColors) {
     EXPECT_EQ(0, gif.MergeGlobalColors(10, nullptr, 2));
 }
 
-TEST(GifFrames, FirstFrameGivesTheGlobalTableAndTheFileReadsBack) {
-    testkit::TempDir dir;
+TEST(GifFrames, FirstFrameGivesTheGlobalTableAndLaterOnesMapOntoIt) {
     CGifFile gif;
     ASSERT_EQ(1, gif.Create(6, 5, 0, nullptr));
     Bytes t = Table(16);
@@ -143,20 +142,11 @@ TEST(GifFrames, FirstFrameGivesTheGlobalTableAndTheFileReadsBack) {
     for (int &v : bits)
         v *= 5;
     EXPECT_EQ(bits, Pixels(gif.GetFrameDib(1)));
-
-    std::string out = dir.file("made.gif");
-    ASSERT_EQ(1, gif.Save(out.c_str()));
-    CGifFile back;
-    ASSERT_EQ(1, back.Load(out.c_str()));
-    ASSERT_EQ(2, back.GetFrameCount());
-    GIFFRAMEINFO a, b;
-    back.GetFrameInfo(0, &a);
-    back.GetFrameInfo(1, &b);
+    EXPECT_EQ(px, Pixels(gif.GetFrameDib(0)));
+    GIFFRAMEINFO a;
+    gif.GetFrameInfo(0, &a);
     EXPECT_EQ(12, a.delay);
     EXPECT_EQ(3, a.transparentIndex);
-    EXPECT_EQ(3, b.delay);
-    for (int k = 0; k < 2; ++k)
-        EXPECT_EQ(Pixels(gif.GetFrameDib(k)), Pixels(back.GetFrameDib(k))) << k;
 }
 
 TEST(GifFrames, FitFrameDibKeepsProportionsAndReduces) {
