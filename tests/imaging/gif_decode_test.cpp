@@ -7,7 +7,6 @@
 #include <string.h>
 
 #include <algorithm>
-#include <map>
 #include <vector>
 
 #include "basemem.h"

@@ -4,7 +4,6 @@
  * trips through the reader, and failures.
  */
 #include <gtest/gtest.h>
-#include <stdlib.h>
 #include <string.h>
 
 #include <functional>

@@ -3,7 +3,6 @@
  * table, the global table's used count and its growth.
  */
 #include <gtest/gtest.h>
-#include <string.h>
 
 #include <algorithm>
 #include <map>

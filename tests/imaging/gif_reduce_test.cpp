@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 #include <math.h>
 #include <stdlib.h>
-#include <string.h>
 
 #include <algorithm>
 #include <array>

@@ -4,7 +4,6 @@
  */
 #include <gtest/gtest.h>
 #include <limits.h>
-#include <string.h>
 
 #include <string>
 #include <vector>
