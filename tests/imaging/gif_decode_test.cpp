@@ -179,44 +179,34 @@ TEST_F(GifTest, InterlacedRowsLandInPassOrder) {
         EXPECT_EQ(k, f.pixel(1, order[k])) << "decoded row " << k;
 }
 
-TEST_F(GifTest, StreamEndingOnTerminatorKeepsRowsAndGoesOn) {
-    Bytes b = Header(5, 4, 1);
-    std::vector<int> px = Pattern(5, 4, 2);
-    Descriptor(b, 0, 0, 5, 4, 2);
-    std::vector<int> first(px.begin(), px.begin() + 12);  // two rows and two pixels
-    Append(b, SubBlocks(Lzw(first, 2, false)));
-    Image(b, 1, 1, 2, 2, {1, 1, 1, 1}, 2);
-    b.push_back(0x3B);
-    CGifFile gif;
-    ASSERT_EQ(1, gif.Load(Write(b).c_str()));
-    ASSERT_EQ(2, gif.GetFrameCount());
-    std::fill(px.begin() + 12, px.end(), 0);
-    EXPECT_EQ(px, Pixels(gif.GetFrameDib(0)));
-    EXPECT_EQ((std::vector<int>{1, 1, 1, 1}), Pixels(gif.GetFrameDib(1)));
-}
-
 /* An image whose stream reaches code 7 (never defined, 3 bits) right after the literal 1. */
 void BadCodeImage(Bytes &b) {
     Descriptor(b, 0, 0, 4, 4, 2);
     Append(b, SubBlocks({BYTE(4 | (1 << 3) | (7 << 6)), 0x01, 0x55, 0x55}));
 }
 
-TEST_F(GifTest, UndefinedCodeEndsOnlyItsOwnImage) {
-    // good, good, bad, good: the bad frame keeps the pixel decoded before the bad code (the
+TEST_F(GifTest, DamagedImageEndsOnlyItself) {
+    // good, good, one with a bad code, one whose stream ends on its terminator after two rows
+    // and two pixels, good: a damaged frame keeps the pixels decoded before the damage (the
     // rest index 0) and the frame after it is read as usual.
     Bytes b = Header(4, 4, 2);
     Image(b, 0, 0, 4, 4, Pattern(4, 4, 4), 2);
     Image(b, 0, 0, 4, 4, Pattern(4, 4, 3), 2);
     BadCodeImage(b);
+    std::vector<int> cut = Pattern(4, 4, 2);
+    Descriptor(b, 0, 0, 4, 4, 2);
+    Append(b, SubBlocks(Lzw(std::vector<int>(cut.begin(), cut.begin() + 10), 2, false)));
     Image(b, 0, 0, 4, 4, Pattern(4, 4, 2), 2);
     b.push_back(0x3B);
     CGifFile gif;
     EXPECT_EQ(1, gif.Load(Write(b).c_str()));
-    ASSERT_EQ(4, gif.GetFrameCount());
+    ASSERT_EQ(5, gif.GetFrameCount());
     std::vector<int> bad(16, 0);
     bad[0] = 1;
     EXPECT_EQ(bad, Pixels(gif.GetFrameDib(2)));
-    EXPECT_EQ(Pattern(4, 4, 2), Pixels(gif.GetFrameDib(3)));
+    std::fill(cut.begin() + 10, cut.end(), 0);
+    EXPECT_EQ(cut, Pixels(gif.GetFrameDib(3)));
+    EXPECT_EQ(Pattern(4, 4, 2), Pixels(gif.GetFrameDib(4)));
 
     // A file whose only frame is damaged still gives that frame, and a thumbnail of it.
     Bytes one = Header(4, 4, 2);
