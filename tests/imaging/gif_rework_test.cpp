@@ -46,9 +46,7 @@ TEST_F(GifRework, ResizeScreenArithmetic) {
     struct Case {
         int W, H, bw, bh, w, h;
     } cases[] = {
-        {339, 100, 100, 10, 34, 10},    // W / ratio - 0.4 = 33.5
-        {337, 100, 100, 10, 34, 10},    // 33.3
-        {334, 100, 100, 10, 33, 10},    // 33.0
+        {334, 100, 100, 10, 33, 10},    // W / ratio - 0.4 = 33.0, rounded up
         {669, 200, 100, 10, 34, 10},    // 33.05: just above a whole number
         {667, 200, 100, 10, 33, 10},    // 32.95: just below
         {100, 301, 50, 100, 33, 100},   // height-limited, ceil(33.2 - 0.4)
