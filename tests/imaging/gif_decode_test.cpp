@@ -144,7 +144,6 @@ TEST_F(GifTest, FrameDepthsFollowTheColourTable) {
         std::vector<int> px = Pattern(10, 3, 1 << c.bits);
         CGifFile gif;
         ASSERT_EQ(1, gif.Load(Write(Still(10, 3, c.bits, px, c.m)).c_str()));
-        ASSERT_EQ(1, gif.GetFrameCount());
         Frame f(gif.GetFrameDib(0));
         ASSERT_TRUE(f.p);
         BITMAPINFOHEADER want = testkit::InfoHeader(10, 3, c.depth);
@@ -282,7 +281,6 @@ TEST_F(GifTest, FullTableKeepsDecodingFromOldStrings) {
     CGifFile gif;
     Bytes b = Still(w, h, 3, px, 3);
     ASSERT_EQ(1, gif.Load(Write(b).c_str()));
-    ASSERT_EQ(1, gif.GetFrameCount());
     EXPECT_TRUE(px == Pixels(gif.GetFrameDib(0)));  // not printed whole: 400 000 values
 }
 
