@@ -125,9 +125,9 @@ std::string Differs(HGLOBAL h, const Pic *want)
 
 bool ModelCrop(const Pic &s, int x, int y, int w, int h, Pic *out)
 {
-    if (w <= 0 || h <= 0)
-        return false;
     int bits = s.bih.biBitCount;
+    if (w <= 0 || h <= 0 || bits == 32)
+        return false;
     Pic d = Resized(s, w, h, 0);
     size_t skip = x > 0 ? ((size_t)x * bits + 7) / 8 : 0;
     for (int i = 0; i < h; ++i) {
@@ -159,7 +159,7 @@ uint8_t FillByte(int bits, int fill, bool oddOnly)
 bool ModelPlace(const Pic &s, int x, int y, int W, int H, int fill, Pic *out)
 {
     int bits = s.bih.biBitCount, w = s.bih.biWidth, h = s.bih.biHeight;
-    if (bits == 24 || !(w < W || h < H) || x < 0 || y < 0 || x + w > W || y + h > H)
+    if (bits >= 24 || !(w < W || h < H) || x < 0 || y < 0 || x + w > W || y + h > H)
         return false;
     Pic d = Resized(s, W, H, FillByte(bits, fill, true));
     d.bih.biXPelsPerMeter = d.bih.biYPelsPerMeter = 0;
@@ -173,7 +173,7 @@ bool ModelPlace(const Pic &s, int x, int y, int W, int H, int fill, Pic *out)
 bool ModelResize(const Pic &s, int W, int H, int fill, Pic *out)
 {
     int bits = s.bih.biBitCount;
-    if (bits == 24 || W <= 0 || H <= 0)
+    if (bits >= 24 || W <= 0 || H <= 0)
         return false;
     Pic d = Resized(s, W, H, 0);
     d.bih.biXPelsPerMeter = d.bih.biYPelsPerMeter = 0;
@@ -197,7 +197,7 @@ bool ModelResize(const Pic &s, int W, int H, int fill, Pic *out)
 bool ModelTrim(const Pic &s, int bg, int box[4], Pic *out)
 {
     int bits = s.bih.biBitCount, w = s.bih.biWidth, h = s.bih.biHeight;
-    if (bits == 24)
+    if (bits >= 24)
         return false;
     uint8_t b = FillByte(bits, bg, false);
     int per = 8 / bits;
@@ -245,12 +245,13 @@ protected:
     int Any(int lo, int hi) { return lo + (int)(rng() % (unsigned)(hi - lo + 1)); }
 };
 
-const int kDepths[] = {1, 4, 8, 24};
+/* Every depth a bitmap may have: only cropping takes 24 bits, and nothing 32. */
+const int kDepths[] = {1, 4, 8, 24, 32};
 
 TEST_F(DibModel, CropEveryDepthInsideAndPastTheEdges)
 {
-    for (int round = 0; round < 400; ++round) {
-        int bits = kDepths[round % 4];
+    for (int round = 0; round < 500; ++round) {
+        int bits = kDepths[round % 5];
         Pic s = Random(rng, Any(1, 64), Any(1, 64), bits);
         int x = Any(-8, s.bih.biWidth + 8), y = Any(-8, s.bih.biHeight + 8);
         int w = Any(round % 37 ? 1 : -1, 70), h = Any(1, 70);
@@ -266,8 +267,8 @@ TEST_F(DibModel, CropEveryDepthInsideAndPastTheEdges)
 
 TEST_F(DibModel, PlaceOnCanvasAtAnyOffset)
 {
-    for (int round = 0; round < 400; ++round) {
-        int bits = kDepths[round % 3];
+    for (int round = 0; round < 500; ++round) {
+        int bits = kDepths[round % 5];
         Pic s = Random(rng, Any(1, 40), Any(1, 40), bits);
         int W = Any(1, 64), H = Any(1, 64);
         int x = Any(-3, W), y = Any(-3, H), fill = Any(0, 255);
@@ -283,8 +284,8 @@ TEST_F(DibModel, PlaceOnCanvasAtAnyOffset)
 
 TEST_F(DibModel, ResizeNearestAnyWidthAndHeight)
 {
-    for (int round = 0; round < 300; ++round) {
-        int bits = kDepths[round % 3];
+    for (int round = 0; round < 500; ++round) {
+        int bits = kDepths[round % 5];
         Pic s = Random(rng, Any(1, 64), Any(1, 64), bits);
         int W = Any(1, 64), H = Any(1, 64), fill = Any(0, 255);
         HGLOBAL src = ToBlock(s);
@@ -298,12 +299,12 @@ TEST_F(DibModel, ResizeNearestAnyWidthAndHeight)
 
 TEST_F(DibModel, TrimToTheBoxOfForeground)
 {
-    for (int round = 0; round < 400; ++round) {
-        int bits = kDepths[round % 3];
-        int w = round % 50 == 0 ? 1 : Any(1, 64), h = Any(1, 64);
+    for (int round = 0; round < 500; ++round) {
+        int bits = kDepths[round % 5];
+        int w = round % 43 == 0 ? 1 : Any(1, 64), h = Any(1, 64);
         Pic s = Random(rng, w, h, bits);
         int bg = bits == 8 ? s.row(0)[0] : bits == 4 ? s.row(0)[0] >> 4 : s.row(0)[0] >> 7;
-        if (round % 10 == 0)  // all background
+        if (round % 7 == 0)  // all background
             for (int r = 0; r < h; ++r)
                 memset(s.row(r), FillByte(bits, bg, false), RowBytes(w, bits));
         HGLOBAL src = ToBlock(s);
@@ -317,22 +318,6 @@ TEST_F(DibModel, TrimToTheBoxOfForeground)
     }
 }
 
-TEST_F(DibModel, DepthsWithoutAPaletteAreRefused)
-{
-    for (int bits : {24, 32}) {
-        Pic s = Random(rng, 8, 8, 24);
-        s.bih.biBitCount = (WORD)bits;
-        s.bih.biSizeImage = (DWORD)(Stride(8, bits) * 8);
-        s.px.assign(s.bih.biSizeImage, 1);
-        HGLOBAL src = ToBlock(s);
-        int box[4] = {0, 0, 0, 0};
-        EXPECT_EQ(PlaceDibOnCanvas(src, 0, 0, 16, 16, 0), nullptr) << bits;
-        EXPECT_EQ(TrimDib(src, &box[0], &box[1], &box[2], &box[3], 0), nullptr) << bits;
-        EXPECT_EQ(ResizeDibNearest(src, 4, 4, 0), nullptr) << bits;
-        BaseMemFree(src);
-    }
-}
-
 TEST_F(DibModel, CoverAtScaleOneCropsTheCentre)
 {
     // 10 x 3 over a 4 x 4 rectangle: not larger in both directions, so no scaling; the centred
@@ -341,17 +326,9 @@ TEST_F(DibModel, CoverAtScaleOneCropsTheCentre)
     HGLOBAL h = ToBlock(s);
     RECT rc = {5, 5, 9, 9};
     CoverDibToRect(&h, &rc);
-    ASSERT_NE(h, nullptr);
     Pic want;
     ASSERT_TRUE(ModelCrop(s, 3, 0, 4, 3, &want));
-    const uint8_t *b = (const uint8_t *)BaseMemLock(h);
-    const BITMAPINFOHEADER *bih = (const BITMAPINFOHEADER *)b;
-    EXPECT_EQ(bih->biWidth, 4);
-    EXPECT_EQ(bih->biHeight, 3);
-    for (int r = 0; r < 3; ++r)
-        EXPECT_EQ(0, memcmp(b + bih->biSize + (size_t)r * 12, want.row(r), 12)) << "row " << r;
-    BaseMemUnlock(h);
-    BaseMemFree(h);
+    EXPECT_EQ("", Differs(h, &want));
     HGLOBAL none = nullptr;
     CoverDibToRect(&none, &rc);
     EXPECT_EQ(none, nullptr);

@@ -30,18 +30,15 @@ struct Frame {
     size_t dataBytes;
 };
 
-class GifBudget : public ::testing::Test {
+class GifBudget : public GifFiles {
 protected:
-    testkit::TempDir dir;
     std::string Write(const std::vector<Frame> &frames, size_t repeat = 1) {
         Bytes b = Header(16, 16, 1);
         for (size_t i = 0; i < repeat; ++i)
             for (const Frame &f : frames)
                 Declared(b, f.w, f.h, f.dataBytes);
         b.push_back(0x3B);
-        std::string path = dir.file("b.gif");
-        EXPECT_TRUE(testkit::WriteFileBytes(path, b));
-        return path;
+        return GifFiles::Write(b);
     }
 };
 

@@ -4,7 +4,6 @@
  * trips through the reader, and failures.
  */
 #include <gtest/gtest.h>
-#include <stdlib.h>
 #include <string.h>
 
 #include <functional>
@@ -180,7 +179,7 @@ TEST_F(GifWrite, FrameShapesSurviveASave) {
 }
 
 TEST_F(GifWrite, ContainerWithoutFramesKeepsItsScreen) {
-    // The screen and the global table are written, and the file reads back.
+    // The screen and the global table are written: the very file that was read.
     Bytes b = Header(10, 6, 1);
     b.push_back(0x3B);
     CGifFile gif;
@@ -189,8 +188,6 @@ TEST_F(GifWrite, ContainerWithoutFramesKeepsItsScreen) {
     std::string out = dir.file("empty.gif");
     ASSERT_EQ(1, gif.Save(out.c_str()));
     EXPECT_EQ(b, Read(out));
-    CGifFile back;
-    EXPECT_EQ(1, back.Load(out.c_str()));
     // A container never loaded or created has no screen: the trailer alone.
     CGifFile none;
     ASSERT_EQ(1, none.Save(out.c_str()));
@@ -242,11 +239,7 @@ TEST_F(GifWrite, BadFramesFailAndLeaveTheDestinationAlone) {
     ASSERT_EQ(1, gif.Load(in.c_str()));
     EXPECT_EQ(0, gif.Save(nullptr));
     EXPECT_EQ(0, gif.Save((dir.path() + "/nosuch/x.gif").c_str()));
-}
-
-TEST_F(GifWrite, WriteFrameResults) {
-    CGifFile gif;
-    ASSERT_EQ(1, gif.Load(Write(Still(4, 4, 2, Pattern(4, 4, 4), 2)).c_str()));
+    // A frame written to no file, or of no container, is refused.
     GIFFRAMEINFO info;
     HGLOBAL dib = gif.GetFrame(0, &info);
     EXPECT_EQ(GIF_WRITE_BAD_INPUT, WriteFrame(&gif, nullptr, dib, &info, 1));

@@ -51,22 +51,6 @@ TEST(GifFaults, LoadIsWholeOrNothing)
     EXPECT_GE(faults, 3u);
 }
 
-/* A 3-frame 64 x 48 animation of 256 colours whose frames sit at different places. */
-Bytes Animation()
-{
-    Bytes b = giftest::Header(64, 48, 8);
-    const int frames[3][5] = {{0, 0, 64, 48, 3}, {10, 8, 30, 20, 5}, {40, 30, 20, 16, 11}};
-    for (const auto &f : frames) {
-        std::vector<int> px;
-        for (int i = 0; i < f[2] * f[3]; ++i)
-            px.push_back((i * f[4] + i / f[2]) & 0xFF);
-        giftest::Gce(b, 7, 1, 0);
-        giftest::Image(b, f[0], f[1], f[2], f[3], px, 8);
-    }
-    b.push_back(0x3B);
-    return b;
-}
-
 /* Runs a writer with each of its file calls failing in turn: it either writes the whole
  * expected file, or fails with a reason and leaves the destination as it was and no other
  * file behind. */
@@ -76,7 +60,7 @@ void ExpectWholeOrNothing(const char *what, const std::function<bool(const std::
     testkit::TempDir d;
     const std::string in = d.file("in.gif");
     const std::string out = overInput ? in : d.file("out.gif");
-    const Bytes source = Animation();
+    const Bytes source = giftest::Animation(64, 48, 3);
     const Bytes before = {'o', 'l', 'd'};
     auto reset = [&] {
         ASSERT_TRUE(testkit::WriteFileBytes(in, source));

@@ -455,7 +455,7 @@ WND = 'platform/skuilib/win/skui_wnd.cpp'
 FAULTS += [
     fault('gif', 'insert-no-writeback', 'InsertFrame keeps the fitted size to itself', GF,
           'pInfo->width = info.width;\n    pInfo->height = info.height;', '(void)info;', 'test_imaging',
-          'GifFrames.InsertFrameWritesTheFittedSizeBack'),
+          'GifFrames.FitFrameDibKeepsProportionsAndReduces'),
     fault('gif', 'insert-palette-in-place', 'InsertFrame writes a given palette into the caller\'s bitmap', GF,
           'if (!hFitted && pPalette && pPalette->entries',
           'if (false && pPalette && pPalette->entries', 'test_imaging', 'GifFrames.FailedInsertFrameChangesNothing'),
@@ -467,7 +467,7 @@ FAULTS += [
           'libbase/imaging/gif_reduce.cpp', 'width, height, 8,\n                                     true, &base);',
           'width, height, 8,\n                                     false, &base);', 'test_imaging', 'GifReduce.RowPaddingIsZero'),
     fault('gif', 'crop-off-screen', 'CropGif takes a rectangle that starts off the screen', 'libbase/imaging/gif_rework.cpp',
-          ' || x < 0 || y < 0 || x >= W || y >= H) {', ') {', 'test_imaging', 'GifRework.CropWritesNothing*'),
+          ' || x < 0 || y < 0 || x >= W || y >= H) {', ') {', 'test_imaging', 'GifRework.WritesNothing*'),
     fault('system', 'media-no-stop', 'the sound device is closed without being stopped when its time format is refused',
           SYS + 'media_check.cpp', 'mciSendCommandA(id, MCI_STOP, 0, 0);  // stopped', '(void)0;  // stopped',
           'test_system', 'FileRoutines.MediaLengthStopsTheDeviceBeforeClosingIt'),
