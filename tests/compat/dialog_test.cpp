@@ -13,14 +13,11 @@
 namespace {
 
 struct Dialog {
-    char file[MAX_PATH];
-    char title[MAX_PATH];
-    OPENFILENAMEA ofn;
+    char file[MAX_PATH] = {};
+    char title[MAX_PATH] = {};
+    OPENFILENAMEA ofn = {};
     Dialog()
     {
-        memset(file, 0, sizeof file);
-        memset(title, 0, sizeof title);
-        memset(&ofn, 0, sizeof ofn);
         ofn.lStructSize = OPENFILENAME_SIZE_VERSION_400A;
         ofn.lpstrFilter = "Smil Files(*.smil)\0*.SMIL\0";
         ofn.lpstrFile = file;
