@@ -197,8 +197,6 @@ TEST(Versions, ProductFromTheProgramsVersionBlockCutAndSanitized)
     SetVersionDepth(old);
     EXPECT_EQ(GetProductName(nullptr), 0);
     EXPECT_EQ(GetProductVersion(nullptr), 0);
-    EXPECT_EQ(GetMakerName(buf), 1);
-    EXPECT_STREQ(buf, "Zelkova");
 }
 
 TEST(Versions, CutToTheDepthOnlyWhenThereAreThatManySeparators)
@@ -274,7 +272,6 @@ TEST(Machine, DisksAndScreen)
 {
     EXPECT_EQ(GetDiskFreeBytes(nullptr), 0u);
     EXPECT_EQ(GetDiskFreeBytes(""), 0u);
-    EXPECT_GT(GetDiskFreeBytes("c:\\"), 0u);
     EXPECT_NE(GetFixedDrives() & (1u << 2), 0u);
     char best = FindRoomiestDrive();
     EXPECT_GE(best, 'c');
