@@ -383,10 +383,8 @@ TEST(GdiBitmap, GetDIBitsInEveryDepthAndItsRefusals)
     // Format only: no bits and no depth.
     Dib d = Header(0, 0, 0);
     EXPECT_NE(0, GetDIBits(dc, bm, 0, 0, NULL, d.info(), DIB_RGB_COLORS));
-    EXPECT_EQ(3, d.h.biWidth);
-    EXPECT_EQ(2, d.h.biHeight);
-    EXPECT_EQ(32, d.h.biBitCount);
-    EXPECT_EQ(24u, d.h.biSizeImage);
+    EXPECT_EQ((std::vector<LONG>{3, 2, 32, 24}),
+              (std::vector<LONG>{d.h.biWidth, d.h.biHeight, d.h.biBitCount, (LONG)d.h.biSizeImage}));
 
     // 24 bits, bottom-up: the bottom row comes first, rows padded to 4 bytes.
     d = Header(3, 2, 24);
