@@ -13,14 +13,11 @@
 namespace {
 
 struct Dialog {
-    char file[MAX_PATH];
-    char title[MAX_PATH];
-    OPENFILENAMEA ofn;
+    char file[MAX_PATH] = {};
+    char title[MAX_PATH] = {};
+    OPENFILENAMEA ofn = {};
     Dialog()
     {
-        memset(file, 0, sizeof file);
-        memset(title, 0, sizeof title);
-        memset(&ofn, 0, sizeof ofn);
         ofn.lStructSize = OPENFILENAME_SIZE_VERSION_400A;
         ofn.lpstrFilter = "Smil Files(*.smil)\0*.SMIL\0";
         ofn.lpstrFile = file;
@@ -41,7 +38,7 @@ protected:
     testkit::TempDir d;
 };
 
-TEST_F(FileDialog, ScriptedAnswerFillsTheStructure)
+TEST_F(FileDialog, ScriptedAnswersDefaultExtensionAndMustExist)
 {
     std::string answer = d.file("show.smil");
     testkit::ScriptFileDialog(answer.c_str());
@@ -52,16 +49,14 @@ TEST_F(FileDialog, ScriptedAnswerFillsTheStructure)
     EXPECT_STREQ("show.smil", dlg.title);
     EXPECT_STREQ("show.smil", dlg.file + dlg.ofn.nFileOffset);
     EXPECT_STREQ("smil", dlg.file + dlg.ofn.nFileExtension);
-}
 
-TEST_F(FileDialog, DefaultExtensionAndMustExist)
-{
-    std::string answer = d.file("show");
+    // An answer without an extension is given the default one.
+    answer = d.file("show");
     testkit::ScriptFileDialog(answer.c_str());
-    Dialog dlg;
-    dlg.ofn.lpstrDefExt = "smil";
-    ASSERT_TRUE(GetSaveFileNameA(&dlg.ofn));
-    EXPECT_EQ(answer + ".smil", dlg.file);
+    Dialog def;
+    def.ofn.lpstrDefExt = "smil";
+    ASSERT_TRUE(GetSaveFileNameA(&def.ofn));
+    EXPECT_EQ(answer + ".smil", def.file);
 
     // Opening a file that is not there is refused.
     Dialog open;

@@ -25,8 +25,7 @@ struct Dib {
 
 Dib Header(int width, int height, int bpp)
 {
-    Dib d;
-    memset(&d, 0, sizeof d);
+    Dib d = {};
     d.h = testkit::InfoHeader(width, height, bpp);
     return d;
 }
@@ -66,16 +65,6 @@ struct Surface {
 
 using Colours = std::vector<COLORREF>;
 const COLORREF kFill = RGB(0xCC, 0xCC, 0xCC);
-
-class MemoryDc {
-public:
-    MemoryDc() : m_dc(CreateCompatibleDC(NULL)) {}
-    ~MemoryDc() { DeleteDC(m_dc); }
-    operator HDC() const { return m_dc; }
-
-private:
-    HDC m_dc;
-};
 
 TEST(Dc, ScreenDcAnswersTheScreen)
 {
@@ -357,7 +346,6 @@ TEST(GdiBitmap, CreateBitmapAndGetObject)
     EXPECT_EQ(LONG(0xCCCCCCCC), info.bmWidth);
     EXPECT_TRUE(DeleteObject(bm));
     EXPECT_FALSE(DeleteObject(bm));
-    EXPECT_EQ(0u, GetObjectType(bm));
     EXPECT_EQ(0, GetObjectA(bm, sizeof info, &info));
 
     // Depths round up to the next kept one; rows stay 16-bit aligned.  An empty size gives the
@@ -386,19 +374,17 @@ TEST(GdiBitmap, CreateBitmapAndGetObject)
     EXPECT_EQ(nullptr, CreateBitmap(4, 4, 2, 8, NULL));
 }
 
-TEST(GdiBitmap, GetDIBitsInEveryDepth)
+TEST(GdiBitmap, GetDIBitsInEveryDepthAndItsRefusals)
 {
-    MemoryDc dc;
+    HDC dc = CreateCompatibleDC(NULL);
     HBITMAP bm = ColourBitmap();
     ASSERT_NE(nullptr, bm);
 
     // Format only: no bits and no depth.
     Dib d = Header(0, 0, 0);
     EXPECT_NE(0, GetDIBits(dc, bm, 0, 0, NULL, d.info(), DIB_RGB_COLORS));
-    EXPECT_EQ(3, d.h.biWidth);
-    EXPECT_EQ(2, d.h.biHeight);
-    EXPECT_EQ(32, d.h.biBitCount);
-    EXPECT_EQ(24u, d.h.biSizeImage);
+    EXPECT_EQ((std::vector<LONG>{3, 2, 32, 24}),
+              (std::vector<LONG>{d.h.biWidth, d.h.biHeight, d.h.biBitCount, (LONG)d.h.biSizeImage}));
 
     // 24 bits, bottom-up: the bottom row comes first, rows padded to 4 bytes.
     d = Header(3, 2, 24);
@@ -453,12 +439,22 @@ TEST(GdiBitmap, GetDIBitsInEveryDepth)
     EXPECT_EQ(0xFFFFFFu, rgb(px8[4]));
     EXPECT_EQ(0x000000u, rgb(px8[5]));
 
+    // Refused: a handle that is no bitmap, no header, a depth there is none of, a deleted bitmap.
+    d = Header(3, 2, 24);
+    EXPECT_EQ(0, GetDIBits(dc, (HBITMAP)dc, 0, 2, px, d.info(), DIB_RGB_COLORS));
+    EXPECT_EQ(0, GetDIBits(dc, bm, 0, 2, px, NULL, DIB_RGB_COLORS));
+    d.h.biBitCount = 7;
+    EXPECT_EQ(0, GetDIBits(dc, bm, 0, 2, px, d.info(), DIB_RGB_COLORS));
+    EXPECT_FALSE(DeleteObject(NULL));
     EXPECT_TRUE(DeleteObject(bm));
+    d.h.biBitCount = 24;
+    EXPECT_EQ(0, GetDIBits(dc, bm, 0, 2, px, d.info(), DIB_RGB_COLORS));
+    DeleteDC(dc);
 }
 
 TEST(GdiBitmap, MonochromeBitmapsReadAsBlackAndWhite)
 {
-    MemoryDc dc;
+    HDC dc = CreateCompatibleDC(NULL);
     const uint8_t rows[2][2] = {{0xA0, 0}, {0x40, 0}};  // 1 0 1 / 0 1 0
     HBITMAP bm = CreateBitmap(3, 2, 1, 1, rows);
     Dib d = Header(3, -2, 1);
@@ -477,6 +473,7 @@ TEST(GdiBitmap, MonochromeBitmapsReadAsBlackAndWhite)
     EXPECT_EQ(0xFF, px[6]);
     EXPECT_EQ(0xFF, px[12 + 3]);
     DeleteObject(bm);
+    DeleteDC(dc);
 }
 
 TEST(GdiBitmap, CreateDIBitmapTakesTheDepthOfTheDc)
@@ -484,7 +481,7 @@ TEST(GdiBitmap, CreateDIBitmapTakesTheDepthOfTheDc)
     // A 24-bit DIB of 2x1: black, white.
     Dib d = Header(2, 1, 24);
     const uint8_t bits[8] = {0, 0, 0, 0xFF, 0xFF, 0xFF, 0, 0};
-    MemoryDc dc;
+    HDC dc = CreateCompatibleDC(NULL);
     for (HDC target : {(HDC)NULL, (HDC)dc}) {
         // No DC, or a memory DC holding its first monochrome bitmap: a monochrome bitmap.
         HBITMAP bm = CreateDIBitmap(target, &d.h, CBM_INIT, bits, d.info(), DIB_RGB_COLORS);
@@ -507,22 +504,7 @@ TEST(GdiBitmap, CreateDIBitmapTakesTheDepthOfTheDc)
     d.h.biWidth = 0;
     EXPECT_EQ(CreateBitmap(0, 0, 1, 1, NULL), CreateDIBitmap(NULL, &d.h, 0, NULL, NULL, DIB_RGB_COLORS));
     EXPECT_EQ(nullptr, CreateDIBitmap(NULL, NULL, 0, NULL, NULL, DIB_RGB_COLORS));
-}
-
-TEST(GdiBitmap, BadHandlesAndBadRequests)
-{
-    MemoryDc dc;
-    HBITMAP bm = ColourBitmap();
-    Dib d = Header(3, 2, 24);
-    uint8_t px[64];
-    EXPECT_EQ(0, GetDIBits(dc, (HBITMAP)(HDC)dc, 0, 2, px, d.info(), DIB_RGB_COLORS));
-    EXPECT_EQ(0, GetDIBits(dc, bm, 0, 2, px, NULL, DIB_RGB_COLORS));
-    d.h.biBitCount = 7;
-    EXPECT_EQ(0, GetDIBits(dc, bm, 0, 2, px, d.info(), DIB_RGB_COLORS));
-    EXPECT_FALSE(DeleteObject(NULL));
-    EXPECT_EQ((DWORD)OBJ_MEMDC, GetObjectType((HGDIOBJ)(HDC)dc));
-    DeleteObject(bm);
-    EXPECT_EQ(0, GetDIBits(dc, bm, 0, 2, px, d.info(), DIB_RGB_COLORS));
+    DeleteDC(dc);
 }
 
 }  // namespace

@@ -25,7 +25,7 @@ TEST(GlobalMemory, MovableLockCountsAndZeroInit)
     EXPECT_EQ(GlobalFree(h), nullptr);
 }
 
-TEST(GlobalMemory, ReAllocKeepsContentsAndZeroesGrowth)
+TEST(GlobalMemory, ReAllocKeepsContentsZeroesGrowthAndFreeKillsTheHandle)
 {
     HGLOBAL h = GlobalAlloc(GMEM_MOVEABLE, 8);
     memcpy(GlobalLock(h), "12345678", 8);
@@ -43,7 +43,12 @@ TEST(GlobalMemory, ReAllocKeepsContentsAndZeroesGrowth)
     EXPECT_EQ(GlobalSize(h3), 4u);
     EXPECT_EQ(memcmp(GlobalLock(h3), "1234", 4), 0);
     GlobalUnlock(h3);
-    EXPECT_EQ(GlobalFree(h3), nullptr);
+    ASSERT_EQ(GlobalFree(h3), nullptr);
+    // Freed, the handle is dead.
+    EXPECT_FAILS_WITH(GlobalSize(h3), 0u, ERROR_INVALID_HANDLE);
+    EXPECT_FAILS_WITH(GlobalLock(h3), nullptr, ERROR_INVALID_HANDLE);
+    EXPECT_FAILS_WITH(GlobalFree(h3), h3, ERROR_INVALID_HANDLE);
+    EXPECT_EQ(GlobalFree(nullptr), nullptr);
 }
 
 TEST(GlobalMemory, FixedBlockIsItsAddress)
@@ -54,16 +59,6 @@ TEST(GlobalMemory, FixedBlockIsItsAddress)
     EXPECT_EQ(((unsigned char *)h)[9], 0);
     EXPECT_EQ(GlobalSize(h), 10u);
     EXPECT_EQ(GlobalFree(h), nullptr);
-}
-
-TEST(GlobalMemory, FreedHandleIsDead)
-{
-    HGLOBAL h = GlobalAlloc(GMEM_MOVEABLE, 16);
-    ASSERT_EQ(GlobalFree(h), nullptr);
-    EXPECT_FAILS_WITH(GlobalSize(h), 0u, ERROR_INVALID_HANDLE);
-    EXPECT_FAILS_WITH(GlobalLock(h), nullptr, ERROR_INVALID_HANDLE);
-    EXPECT_FAILS_WITH(GlobalFree(h), h, ERROR_INVALID_HANDLE);
-    EXPECT_EQ(GlobalFree(nullptr), nullptr);
 }
 
 TEST(GlobalMemory, ZeroByteMovableIsDiscarded)

@@ -49,8 +49,7 @@ const char kSample[] =
 TEST(Profile, Reads)
 {
     ProfileFile f(kSample);
-    testkit::TempDir d;
-    const std::string none = d.file("absent.ini");
+    const std::string none = f.dir.file("absent.ini");
     const struct {
         const char *section, *key;
         INT def;

@@ -28,25 +28,21 @@ protected:
     testkit::TempDir m_dir;
 };
 
-TEST_F(Registry, CreateOpenDispositionAndClose)
+/* A key's life: made, made again (opened), opened by a name in other case; its values, their
+ * sizes and types; a subkey, which keeps it from being deleted; closed and deleted, its handle
+ * no longer valid. */
+TEST_F(Registry, KeyFromCreationToDeletion)
 {
     HKEY k;
     DWORD disp = 0;
     ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, kKey, 0, NULL, 0, KEY_ALL_ACCESS, NULL, &k, &disp), ERROR_SUCCESS);
     EXPECT_EQ(disp, (DWORD)REG_CREATED_NEW_KEY);
     EXPECT_EQ(RegCloseKey(k), ERROR_SUCCESS);
-    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, kKey, 0, NULL, 0, KEY_ALL_ACCESS, NULL, &k, &disp), ERROR_SUCCESS);
-    EXPECT_EQ(disp, (DWORD)REG_OPENED_EXISTING_KEY);
-    RegCloseKey(k);
     ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "software\\medleytests\\REGISTRY", 0, KEY_READ, &k), ERROR_SUCCESS);
     RegCloseKey(k);
     EXPECT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\MedleyTests\\None", 0, KEY_READ, &k), ERROR_FILE_NOT_FOUND);
-}
-
-TEST_F(Registry, ValuesSizesAndTypes)
-{
-    HKEY k;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, kKey, 0, NULL, 0, KEY_ALL_ACCESS, NULL, &k, NULL), ERROR_SUCCESS);
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, kKey, 0, NULL, 0, KEY_ALL_ACCESS, NULL, &k, &disp), ERROR_SUCCESS);
+    EXPECT_EQ(disp, (DWORD)REG_OPENED_EXISTING_KEY);
     DWORD two = 2;
     ASSERT_EQ(RegSetValueExA(k, "Count", 0, REG_DWORD, (const BYTE *)&two, 4), ERROR_SUCCESS);
     ASSERT_EQ(RegSetValueExA(k, "Name", 0, REG_SZ, (const BYTE *)"abc", 3), ERROR_SUCCESS);  // no terminator counted
@@ -73,21 +69,16 @@ TEST_F(Registry, ValuesSizesAndTypes)
     EXPECT_EQ(RegQueryValueExA(k, "Missing", NULL, &type, (LPBYTE)buf, &cb), ERROR_FILE_NOT_FOUND);
     EXPECT_EQ(RegDeleteValueA(k, "Name"), ERROR_SUCCESS);
     EXPECT_EQ(RegDeleteValueA(k, "Name"), ERROR_FILE_NOT_FOUND);
-    RegCloseKey(k);
-}
 
-TEST_F(Registry, DeleteNeedsNoSubkeysAndClosedHandlesAreInvalid)
-{
-    HKEY k, sub;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, kKey, 0, NULL, 0, KEY_ALL_ACCESS, NULL, &k, NULL), ERROR_SUCCESS);
+    HKEY sub;
     ASSERT_EQ(RegCreateKeyExA(k, "Sub", 0, NULL, 0, KEY_ALL_ACCESS, NULL, &sub, NULL), ERROR_SUCCESS);
     RegCloseKey(sub);
     EXPECT_NE(RegDeleteKeyA(HKEY_CURRENT_USER, kKey), ERROR_SUCCESS);
     EXPECT_EQ(RegDeleteKeyA(k, "Sub"), ERROR_SUCCESS);
     EXPECT_EQ(RegCloseKey(k), ERROR_SUCCESS);
     EXPECT_EQ(RegDeleteKeyA(HKEY_CURRENT_USER, kKey), ERROR_SUCCESS);
-    DWORD cb = 4, v;
-    EXPECT_EQ(RegQueryValueExA(k, "x", NULL, NULL, (LPBYTE)&v, &cb), ERROR_INVALID_HANDLE);
+    cb = sizeof value;
+    EXPECT_EQ(RegQueryValueExA(k, "x", NULL, NULL, (LPBYTE)&value, &cb), ERROR_INVALID_HANDLE);
 }
 
 TEST_F(Registry, ValuesSurviveInTheHiveFile)

@@ -11,7 +11,6 @@
 
 namespace {
 
-using testkit::Exists;
 using testkit::Get;
 using testkit::Put;
 
