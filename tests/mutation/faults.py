@@ -965,6 +965,8 @@ FAULTS += [
     fault('tools', 'compose-text-height', 'the text region starts one pixel low', CMP,
           'REGION rt = {text, 0, COMPOSE_IMAGE_HEIGHT,', 'REGION rt = {text, 0, COMPOSE_IMAGE_HEIGHT + 1,',
           'test_tools', 'Compose.*'),
+    fault('tools', 'preview-stages-by-name', 'the preview stages a part under its own name', 'tools/preview/preview_model.cpp',
+          '"part" + std::to_string(i) + "." + ExtensionFor(Lower(p.type));', 'p.name;', 'test_tools', 'HtmlPage.*'),
     fault('tools', 'pack-leaves-out-silently', 'pack leaves a file out without a word',
           'tools/medley/pack_verbs.cpp', 'fprintf(stderr, "medley: warning: left out %s: %s\\n"',
           'if (false) fprintf(stderr, "medley: warning: left out %s: %s\\n"', 'medley', 'cli_reasons_test.sh'),
