@@ -3,13 +3,11 @@
  * for; the folders of a real person, through the demo to the phone. */
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <string>
 #include <vector>
 
 #include "compose.h"
 #include "demo.h"
-#include "mime.h"
 #include "media_files.h"
 #include "picture_files.h"
 #include "testkit.h"

@@ -11,7 +11,6 @@
 #include "fileio.h"
 #include "html_page.h"
 #include "message/mime_bytes.h"
-#include "mime.h"
 #include "testkit.h"
 #include "tools/preview_testkit.h"
 

@@ -3,15 +3,11 @@
  * parts through the same load.) */
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <string>
 #include <vector>
 
-#include "mdoc.h"
-#include "mime.h"
 #include "preview_model.h"
 #include "tools/preview_testkit.h"
-#include "sample_media.h"
 #include "testkit.h"
 
 using preview_test::Bytes;

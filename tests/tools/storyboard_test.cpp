@@ -6,7 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "mime.h"
 #include "preview_model.h"
 #include "storyboard.h"
 #include "testkit.h"
