@@ -157,7 +157,6 @@ TEST(MkArray, PreconditionTexts)
     EXPECT_EQ(a.GetSize(), 1);
     a.RemoveAt(0, -1);
     EXPECT_TRUE(cap.Saw("nCount >= 0"));
-    (void)a.ElementAt(0);
     cap.Clear();
     (void)a.ElementAt(0);
     EXPECT_TRUE(cap.reports().empty());

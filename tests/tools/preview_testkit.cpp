@@ -8,7 +8,7 @@
 #include <windows.h>
 
 #include "basemem.h"
-#include "gif.h"
+#include "gif_files.h"
 #include "mdoc.h"
 #include "pixkit.h"
 #include "sample_media.h"
@@ -36,26 +36,13 @@ std::string BuildMessage(const testkit::TempDir &dir, const std::string &file, c
 
 std::vector<unsigned char> TinyGif(int frames)
 {
-    testkit::TempDir dir;
-    CGifFile gif;
-    if (!gif.Create(16, 16, 0, nullptr))
-        return {};
-    static const DWORD kColours[] = {0x0000FF, 0x00FF00, 0xFF0000, 0x00FFFF};
+    giftest::Bytes b = giftest::Header(16, 16, 2);
     for (int i = 0; i < frames; ++i) {
-        HGLOBAL dib = PxDibNew(16, 16, 24, 72, kColours[i % 4]);
-        GIFFRAMEINFO info = {};
-        info.width = 16;
-        info.height = 16;
-        info.delay = 20;
-        if (!dib || gif.InsertFrame(dib, &info, -1, nullptr) < 0) {
-            if (dib)
-                BaseMemFree(dib);
-            return {};
-        }
+        giftest::Gce(b, 20, 0, -1);
+        giftest::Image(b, 0, 0, 16, 16, std::vector<int>(16 * 16, 0), 2);
     }
-    if (!gif.Save(dir.file("t.gif").c_str()))
-        return {};
-    return testkit::ReadFileBytes(dir.file("t.gif"));
+    b.push_back(0x3B);
+    return b;
 }
 
 std::string DemoMessage(const testkit::TempDir &dir)

@@ -20,7 +20,7 @@ struct PartSpec {
  * dir/file; its path, or "" on failure. */
 std::string BuildMessage(const testkit::TempDir &dir, const std::string &file, const std::vector<PartSpec> &parts,
                          const std::string &smil = "");
-/* A 2 x 2 GIF of `frames` frames (red, then green, ...). */
+/* A 16 x 16 GIF of `frames` frames, each all of the first colour of its table: pure green. */
 std::vector<unsigned char> TinyGif(int frames = 1);
 /* The demo's sample folder made into a related message (its presentation: two slides); the
  * message's path, or "" on failure. */

@@ -6,7 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "mime.h"
 #include "preview_model.h"
 #include "storyboard.h"
 #include "testkit.h"
@@ -157,9 +156,8 @@ TEST(Storyboard, DamagedAndMissingPicturesGetPlaceholders)
     EXPECT_GT(CountOf(b.pic, {c.x + c.w - 50, c.y + 2, 48, 20}, kBadge), 100);
     EXPECT_EQ(CountOf(b.pic, {c.x, c.y + 25, c.w, c.h - 25}, kBadge), 0);
     // A still picture has no badge.
-    testkit::TempDir dir2, stage2;
     Board still;
-    ASSERT_TRUE(Draw(MixedOfGifs(dir2, {preview_test::TinyGif()}, "one.dat"), stage2, &still));
+    ASSERT_TRUE(Draw(MixedOfGifs(dir, {preview_test::TinyGif()}, "one.dat"), stage, &still));
     const preview::Rect &c2 = still.board.cells[0];
     EXPECT_EQ(CountOf(still.pic, {c2.x, c2.y, c2.w, 25}, kBadge), 0);
 }
@@ -179,8 +177,7 @@ TEST(Storyboard, HugeSlideCountsAreBounded)
     EXPECT_GT(Survey(b.pic, {0, footer, b.pic.w, b.pic.h - footer}).dark, 50);
 
     Board all;
-    testkit::TempDir stage2;
-    ASSERT_TRUE(Draw(dir.file("many.dat"), stage2, &all));
+    ASSERT_TRUE(Draw(dir.file("many.dat"), stage, &all));
     EXPECT_EQ(CountCells(all.pic), 23);
     EXPECT_EQ(all.board.more, 0);
 }
