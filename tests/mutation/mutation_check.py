@@ -14,6 +14,7 @@ import argparse
 import os
 import re
 import shutil
+import signal
 import subprocess
 import sys
 import time
@@ -79,11 +80,17 @@ def run_test(build, kind, target, gtest_filter):
     cmd = wine + [exe, '--gtest_filter=' + gtest_filter]
     if script:
         cmd = ['sh', os.path.join(SRC, 'tests', gtest_filter)] + wine + [exe]
+    # Its own process group, so that a hang is ended whole: under Wine the program is a child of
+    # the emulator's script, and killing the script alone leaves it spinning.
+    p = subprocess.Popen(cmd, env=env, cwd=os.path.join(build, 'bin'), stdout=subprocess.PIPE,
+                         stderr=subprocess.STDOUT, start_new_session=True)
     try:
-        r = subprocess.run(cmd, env=env, cwd=os.path.join(build, 'bin'), stdout=subprocess.PIPE,
-                           stderr=subprocess.STDOUT, timeout=600)
+        out, _ = p.communicate(timeout=600)
     except subprocess.TimeoutExpired:
+        os.killpg(p.pid, signal.SIGKILL)
+        p.communicate()
         return 'caught', 'hangs (no end in 600 s, as CTest would time it out)'
+    r = subprocess.CompletedProcess(cmd, p.returncode, out)
     text = r.stdout.decode('utf-8', 'replace')
     failed = [l.split('] ', 1)[1].split(' (')[0] for l in text.splitlines()
               if l.startswith('[  FAILED  ]') and ' (' in l]
