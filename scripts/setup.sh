@@ -9,7 +9,7 @@ what=${1:-all}
 # The native build compiles the resource script with the MinGW resource compiler, which runs the
 # MinGW C preprocessor over <windows.h>: both come with the x86_64 MinGW C compiler.
 native="cmake make g++ python3 libgtest-dev libgmock-dev googletest libcli11-dev libstb-dev librapidxml-dev fonts-dejavu-core binutils-mingw-w64-x86-64 gcc-mingw-w64-x86-64-posix mingw-w64-x86-64-dev"
-all="$native libbenchmark-dev mingw-w64 g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64 wine wine64 icoutils libgif-dev libxml2-utils xvfb tshark mpack python3-pil chromium gifsicle imagemagick"
+all="$native libbenchmark-dev mingw-w64 g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64 wine wine64 icoutils libgif-dev libxml2-utils xvfb xauth tshark mpack python3-pil chromium gifsicle imagemagick"
 dev="$all clang libclang-rt-14-dev"
 case "$what" in
   demo) want=$native ;;
